@@ -1,0 +1,151 @@
+#include "cli/CliContext.h"
+
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <map>
+
+#include "cli/Commands.h"
+#include "model/Paths.h"
+
+namespace vantrel::cli {
+
+CliContext::CliContext(std::vector<std::string> args_, std::ostream& out_, std::ostream& err_,
+                       std::istream& in_, std::filesystem::path storePath, bool interactive_)
+    : args(std::move(args_)),
+      out(out_),
+      err(err_),
+      in(in_),
+      interactive(interactive_),
+      m_storePath(std::move(storePath)) {}
+
+CliContext::~CliContext() = default;
+
+RideStore& CliContext::store() {
+    if (!m_store) m_store = RideStore::open(m_storePath);
+    return *m_store;
+}
+
+std::optional<std::string> CliContext::takeOption(const std::string& name) {
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it != name) continue;
+        if (it + 1 == args.end()) throw UsageError(name + " needs a value");
+        std::string value = *(it + 1);
+        args.erase(it, it + 2);
+        return value;
+    }
+    return std::nullopt;
+}
+
+bool CliContext::takeFlag(const std::string& name) {
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it == name) {
+            args.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CliContext::rejectUnknownOptions() const {
+    for (const auto& arg : args) {
+        if (arg.size() > 2 && arg.rfind("--", 0) == 0) throw UsageError("unknown option " + arg);
+    }
+}
+
+bool CliContext::confirm(const std::string& question) {
+    if (!interactive) return false;
+    err << question << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(in, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+namespace {
+
+struct Command {
+    std::function<int(CliContext&)> run;
+    const char* usage;
+};
+
+const std::map<std::string, Command>& commands() {
+    static const std::map<std::string, Command> table = {
+        {"years", {runYears, "years                          activities per year"}},
+        {"list", {runList, "list [--year Y] [--json]       activities, newest first"}},
+        {"show", {runShow, "show ID [--json]               one activity, every field"}},
+        {"migrate", {runMigrate, "migrate                        pack old series now"}},
+        {"inspect", {runInspect, "inspect FILE [--json]          read an activity file, store nothing"}},
+        {"import", {runImport, "import [--source LABEL] FILE... import activity files"}},
+        {"export-gpx",
+         {runExportGpx, "export-gpx ID -o FILE | (--all | --year Y | ID...) --to DIR"}},
+        {"export-archive",
+         {runExportArchive, "export-archive (ID... | --year Y) -o FILE | --all --to DIR"}},
+        {"import-archive", {runImportArchive, "import-archive FILE...         import archives"}},
+        {"analyze",
+         {runAnalyze, "analyze ID [--split mile|quarterMile|400m|1000m|km] [--json]"}},
+        {"trim", {runTrim, "trim ID --at PROGRESS [--yes]  cut the end of an activity"}},
+        {"undo-trim", {runUndoTrim, "undo-trim ID                   restore the last trim"}},
+        {"import-zip",
+         {runImportZip, "import-zip [--source LABEL] [--threads N] ZIP..."}},
+        {"import-strava", {runImportStrava, "import-strava [--threads N] FILE..."}},
+        {"import-garmin",
+         {runImportGarmin, "import-garmin [--replace] [--yes] [--threads N] FOLDER"}},
+        {"geocode", {runGeocode, "geocode (--missing | --all | ID)"}},
+        {"photo-add", {runPhotoAdd, "photo-add ID IMAGE...          attach photos"}},
+        {"photos", {runPhotos, "photos ID                      list photos"}},
+    };
+    return table;
+}
+
+void printHelp(std::ostream& out) {
+    out << "usage: vantrel-cli [--store PATH] COMMAND [ARGS]\n"
+           "The store defaults to $VANTREL_STORE, else ~/.local/share/vantrel/store.sqlite.\n\n"
+           "commands:\n";
+    for (const auto& [name, command] : commands()) out << "  " << command.usage << "\n";
+}
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err,
+           std::istream& in, bool interactive) {
+    std::vector<std::string> args(argv.begin() + (argv.empty() ? 0 : 1), argv.end());
+    std::filesystem::path storePath = defaultStorePath();
+    while (!args.empty() && args.front().rfind("--", 0) == 0) {
+        if (args.front() == "--help" || args.front() == "-h") {
+            printHelp(out);
+            return 0;
+        }
+        if (args.front() != "--store" || args.size() < 2) {
+            err << "vantrel-cli: unknown option " << args.front() << "\n";
+            return 1;
+        }
+        storePath = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty()) {
+        printHelp(err);
+        return 1;
+    }
+    auto found = commands().find(args.front());
+    if (found == commands().end()) {
+        err << "vantrel-cli: unknown command " << args.front() << "\n";
+        return 1;
+    }
+    args.erase(args.begin());
+    if (!args.empty() && (args.front() == "--help" || args.front() == "-h")) {
+        out << "usage: vantrel-cli " << found->second.usage << "\n";
+        return 0;
+    }
+    CliContext ctx(std::move(args), out, err, in, storePath, interactive);
+    try {
+        return found->second.run(ctx);
+    } catch (const UsageError& e) {
+        err << "vantrel-cli: " << e.what() << "\n";
+        return 1;
+    } catch (const StoreError& e) {
+        err << "vantrel-cli: " << e.what() << "\n";
+        return 2;
+    }
+}
+
+}  // namespace vantrel::cli

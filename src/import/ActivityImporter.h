@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "import/ImportedActivity.h"
+#include "model/Bytes.h"
+#include "model/PersistedRide.h"
+
+namespace vantrel {
+
+class RideStore;
+
+/// Turns one whole activity file into a new record (not inserted). `fileName` is the last path
+/// component; its extension chooses the reader ("gz" first decompresses and uses the inner one).
+/// Throws `RideImportError` (or the FIT decoder's `FITParseError`) with the user-facing text.
+PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
+                                 const std::optional<std::string>& sourceLabel);
+
+/// Derives every statistic from the reader result and packs the series. Throws
+/// `RideImportError::noTrackpoints()` for an empty list.
+PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
+                            const std::vector<ImportedLapSummary>& laps,
+                            std::optional<ActivityType> type, const std::string& importSource);
+
+/// Haversine sum on a 6,371,000 m sphere over consecutive points.
+double gpsDistance(const std::vector<ImportedTrackpoint>& points);
+/// The 2 m accumulator over optional altitudes.
+double trackElevationGain(const std::vector<ImportedTrackpoint>& points);
+std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>& laps);
+/// True at the first existing record overlapping the candidate by more than half the shorter.
+bool isDuplicateActivity(Date start, double duration, const std::vector<RideRef>& existing);
+
+/// Result of importing a list of loose files.
+struct FileListImportResult {
+    int imported = 0;
+    /// (file name, error description) per failed file, in order.
+    std::vector<std::pair<std::string, std::string>> failures;
+};
+
+/// The loose-file import: reads and imports every file, inserts the records, saves once and
+/// logs its "Import" line. `progress(done, total)` is called after each file.
+FileListImportResult importFileList(RideStore& store, const std::vector<std::filesystem::path>& files,
+                                    const std::optional<std::string>& sourceLabel,
+                                    const std::function<void(int done, int total)>& progress = {});
+
+}  // namespace vantrel

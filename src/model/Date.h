@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+/// An instant: seconds since 2001-01-01T00:00:00Z, exactly as the series JSON stores it.
+using Date = double;
+
+/// Seconds between 1970-01-01 and 2001-01-01.
+inline constexpr double kUnixToReferenceOffset = 978307200.0;
+
+inline Date dateFromUnix(double unixSeconds) { return unixSeconds - kUnixToReferenceOffset; }
+inline double unixFromDate(Date date) { return date + kUnixToReferenceOffset; }
+
+/// The current instant. Tests replace the clock with `setClockForTesting`.
+Date now();
+/// Replaces the clock; an empty function restores the system clock.
+void setClockForTesting(std::function<Date()> clock);
+
+/// Calendar year of an instant in the process's local time zone (TZ is honoured).
+int localYear(Date date);
+/// Start of 1 January of `year`, 00:00 local time.
+Date startOfLocalYear(int year);
+
+/// "yyyy-MM-ddTHH:mm:ssZ" in UTC (fraction dropped, not rounded).
+std::string formatISO8601(Date date);
+/// "yyyy-MM-ddTHH:mm:ss.SSSZ" in UTC.
+std::string formatISO8601Milliseconds(Date date);
+/// Formats in local time with a strftime pattern (used for file names and log stamps).
+std::string formatLocal(Date date, const char* strftimePattern);
+
+/// Reads "yyyy-MM-ddTHH:mm:ss" followed by "Z" or "+hh:mm"/"-hh:mm" (also "+hhmm"). With
+/// `fractional` the seconds must carry a fraction (".S" to any digits), without it they must not.
+/// Anything else (missing zone, spaces, other separators, out-of-range fields) is absent.
+std::optional<Date> parseISO8601(std::string_view text, bool fractional);
+/// Tries the whole-second form first, then the fractional one.
+std::optional<Date> parseISO8601Either(std::string_view text);
+
+}  // namespace vantrel

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <map>
+
+namespace vantrel {
+
+/// Per-user key-value preferences (texts and booleans) in one JSON object file, shared by the
+/// app and the CLI. Every read sees changes other processes wrote (the file is re-read when
+/// its modification time or size changes); every write replaces the file atomically.
+/// Thread-safe.
+class Preferences {
+public:
+    explicit Preferences(std::filesystem::path file);
+
+    /// The process-wide preferences at `defaultPreferencesPath()` (or the one set for tests).
+    static Preferences& shared();
+    /// Points `shared()` at another file (tests, `--preferences`).
+    static void setSharedPath(const std::filesystem::path& file);
+
+    std::optional<std::string> string(std::string_view key);
+    void setString(std::string_view key, std::string_view value);
+    /// Absent or non-boolean reads as false.
+    bool boolean(std::string_view key);
+    void setBoolean(std::string_view key, bool value);
+    void remove(std::string_view key);
+
+    const std::filesystem::path& path() const { return m_file; }
+
+private:
+    // implementation-defined members follow
+    std::filesystem::path m_file;
+    std::mutex m_mutex;
+    struct Value {
+        bool isBool = false;
+        bool boolValue = false;
+        std::string text;
+    };
+    std::map<std::string, Value, std::less<>> m_values;
+    std::filesystem::file_time_type m_loadedTime{};
+    std::uintmax_t m_loadedSize = 0;
+    bool m_loaded = false;
+    void reloadIfChanged();
+    void write();
+};
+
+/// Preference keys.
+inline constexpr std::string_view kUnitSystemKey = "unitSystem";
+inline constexpr std::string_view kLogLevelKey = "logLevel";
+inline constexpr std::string_view kMigrationDoneKey = "rideCompressionMigrationV1Done";
+inline constexpr std::string_view kSplitDistancePrefix = "splitDistance_";
+inline constexpr std::string_view kSyncFolderKey = "syncFolder";
+inline constexpr std::string_view kNominatimURLKey = "nominatimURL";
+inline constexpr std::string_view kOverpassURLKey = "overpassURL";
+
+}  // namespace vantrel

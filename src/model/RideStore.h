@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "model/PersistedRide.h"
+
+namespace vantrel {
+
+/// A store that cannot be opened or written. `what()` names the file and the reason.
+class StoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// A filter, order and limit evaluated by the store.
+struct RideQuery {
+    bool liveOnly = false;          ///< `deletedAt` absent
+    bool cityMissingOnly = false;   ///< `city` absent
+    std::optional<Date> dateFrom;   ///< `date` >= dateFrom
+    std::optional<Date> dateBefore; ///< `date` < dateBefore
+    enum class Order { none, dateAscending, dateDescending } order = Order::none;
+    std::optional<std::int64_t> limit;
+    /// When false, the four large byte fields (`routeData`, `heartRateData`, `powerData`,
+    /// `preTrimBackup`) and the photos are not read; `RideStore::loadDetails` reads them later.
+    bool withDetails = true;
+};
+
+struct YearSummary {
+    int year = 0;
+    std::int64_t count = 0;
+    friend bool operator==(const YearSummary&, const YearSummary&) = default;
+};
+
+/// The main-thread context over one SQLite store file (WAL mode, busy timeout, so that the app
+/// and the CLI can share one file). Records are handed out as shared objects, one per row while
+/// anyone holds it; changes made to them are written by the next `save()`.
+///
+/// Tables: "PersistedRide" (`id` INTEGER PRIMARY KEY + one column per field, in field order)
+/// and "RidePhoto" (`id`, its fields, `ride` REFERENCES PersistedRide(id) ON DELETE CASCADE).
+/// Not thread-safe: use it from the thread that owns it.
+class RideStore {
+public:
+    /// Opens or creates the store. Throws `StoreError` naming the file when it is not an SQLite
+    /// file, has a newer schema version or cannot be read or written; the file is left untouched.
+    static std::unique_ptr<RideStore> open(const std::filesystem::path& file);
+    ~RideStore();
+
+    RideStore(const RideStore&) = delete;
+    RideStore& operator=(const RideStore&) = delete;
+
+    const std::filesystem::path& path() const;
+
+    std::vector<RideRef> fetch(const RideQuery& query);
+    /// Number of records matching the filter (order, limit and details ignored).
+    std::int64_t count(const RideQuery& query);
+    /// Reads the large byte fields and photos of a record fetched without details.
+    void loadDetails(const RideRef& ride);
+    /// The live record with this rideID, if any.
+    RideRef fetchByRideID(const Uuid& rideID);
+
+    /// Adds a new record; it is written (and gets its objectID) at the next save.
+    void insert(const RideRef& ride);
+    /// Removes a record and its photos at the next save.
+    void remove(const RideRef& ride);
+    /// Writes every insertion, deletion and change in one transaction. Throws `StoreError`;
+    /// on failure the file is as it was before the call and the changes stay pending.
+    void save();
+    /// Saves if there are pending changes, swallowing errors (returns false on failure).
+    bool autosave();
+    bool hasChanges() const;
+    /// Forgets unsaved changes of every held record and re-reads them from the file.
+    void refreshAll();
+    /// Changes when another connection (another process) has committed to the file.
+    std::int64_t dataVersion();
+
+    // Shared queries of the application (calendar years in the local time zone).
+    std::vector<YearSummary> yearSummaries();
+    std::vector<RideRef> activitiesOfYear(int year, bool withDetails = true);
+    std::vector<RideRef> allLiveActivities(bool withDetails = true);
+    std::vector<RideRef> allRecords(bool withDetails = true);
+    /// Newest first; optionally only those without a city and/or within one calendar year.
+    std::vector<RideRef> activitiesToLocate(bool missingCityOnly, std::optional<int> year);
+
+    struct Impl;
+
+private:
+    explicit RideStore(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+/// Packs plain series of at least 128 bytes in every record, saving after every 50th migrated
+/// record and at the end (save errors ignored). Returns the number of migrated records.
+int compressStoredSeries(RideStore& store);
+/// Runs `compressStoredSeries` once per installation (preference "rideCompressionMigrationV1Done").
+void runCompressionMigrationIfNeeded(RideStore& store);
+
+}  // namespace vantrel

@@ -1,0 +1,63 @@
+#include "support/TestSupport.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include "model/Preferences.h"
+
+namespace vantrel::test {
+
+TempDir::TempDir() {
+    std::random_device rd;
+    auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = base / ("vantrel-test-" + std::to_string(getpid()) + "-" + std::to_string(rd()));
+        if (std::filesystem::create_directory(candidate)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+IsolatedEnvironment::IsolatedEnvironment() {
+    setenv("XDG_DATA_HOME", (m_dir.path() / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (m_dir.path() / "config").c_str(), 1);
+    unsetenv("VANTREL_STORE");
+    unsetenv("VANTREL_PREFERENCES");
+    Preferences::setSharedPath(m_dir.path() / "config" / "vantrel" / "preferences.json");
+}
+
+IsolatedEnvironment::~IsolatedEnvironment() = default;
+
+std::filesystem::path corpusDir() { return VANTREL_CORPUS_DIR; }
+std::filesystem::path corpusFile(const std::string& name) { return corpusDir() / name; }
+std::filesystem::path testDataFile(const std::string& name) {
+    return std::filesystem::path(VANTREL_TEST_DATA_DIR) / name;
+}
+
+Bytes readFileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + file.string());
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFileBytes(const std::filesystem::path& file, const Bytes& bytes) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readFileText(const std::filesystem::path& file) { return textOf(readFileBytes(file)); }
+
+}  // namespace vantrel::test

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "model/Bytes.h"
+
+namespace vantrel::test {
+
+/// A fresh folder under the system temp folder, removed with everything in it at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+/// Points the shared preferences at a private file and the XDG folders at a temp folder for
+/// the lifetime of the object, so tests never touch the user's real data.
+class IsolatedEnvironment {
+public:
+    IsolatedEnvironment();
+    ~IsolatedEnvironment();
+    const std::filesystem::path& root() const { return m_dir.path(); }
+
+private:
+    TempDir m_dir;
+};
+
+std::filesystem::path corpusDir();
+std::filesystem::path corpusFile(const std::string& name);
+std::filesystem::path testDataFile(const std::string& name);
+Bytes readFileBytes(const std::filesystem::path& file);
+void writeFileBytes(const std::filesystem::path& file, const Bytes& bytes);
+std::string readFileText(const std::filesystem::path& file);
+
+}  // namespace vantrel::test
