@@ -1,9 +1,5 @@
-#include <QApplication>
-#include <QLabel>
+#include "app/VantrelApp.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QLabel label("Vantrel");
-    label.show();
-    return app.exec();
+    return vantrel::VantrelApp::run(argc, argv);
 }

@@ -20,6 +20,11 @@ class RideStore;
 PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
                                  const std::optional<std::string>& sourceLabel);
 
+/// The first steps of `importActivityFile`: decompression, blank-byte stripping and the reader
+/// chosen by extension. Returns the reader's result as it stands (possibly without trackpoints).
+/// Throws as `importActivityFile` does.
+ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName);
+
 /// Derives every statistic from the reader result and packs the series. Throws
 /// `RideImportError::noTrackpoints()` for an empty list.
 PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
@@ -39,11 +44,14 @@ struct FileListImportResult {
     int imported = 0;
     /// (file name, error description) per failed file, in order.
     std::vector<std::pair<std::string, std::string>> failures;
+    /// Description of a failed final save; the inserted records then stay unsaved.
+    std::optional<std::string> saveError;
 };
 
 /// The loose-file import: reads and imports every file, inserts the records, saves once and
 /// logs its "Import" line. `progress(done, total)` is called after each file.
-FileListImportResult importFileList(RideStore& store, const std::vector<std::filesystem::path>& files,
+FileListImportResult importFileList(RideStore& store,
+                                    const std::vector<std::filesystem::path>& files,
                                     const std::optional<std::string>& sourceLabel,
                                     const std::function<void(int done, int total)>& progress = {});
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,7 +20,7 @@ std::string_view rawValue(LogPlatform platform);
 /// The process-wide session logger. `log` formats on the caller's thread and queues the append
 /// on one background thread; every file-system failure is silent.
 class PersistentLogger {
-public:
+  public:
     static PersistentLogger& shared();
 
     void log(LogLevel level, std::string_view category, std::string_view message);
@@ -36,12 +37,18 @@ public:
     /// dataFolder()/Logs. Computed afresh on every call.
     static std::filesystem::path baseFolder();
 
+    /// A logger of its own with a fresh session, for tests; `shared()` is the one to use.
+    static std::unique_ptr<PersistentLogger> createForTesting();
+
     struct Impl;
     ~PersistentLogger();
+    PersistentLogger(const PersistentLogger&) = delete;
+    PersistentLogger& operator=(const PersistentLogger&) = delete;
 
-private:
+  private:
     PersistentLogger();
-    Impl* m_impl;
+    void pruneOldFiles();
+    std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace vantrel

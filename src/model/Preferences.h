@@ -1,11 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <map>
 
 namespace vantrel {
 
@@ -14,7 +14,7 @@ namespace vantrel {
 /// its modification time or size changes); every write replaces the file atomically.
 /// Thread-safe.
 class Preferences {
-public:
+  public:
     explicit Preferences(std::filesystem::path file);
 
     /// The process-wide preferences at `defaultPreferencesPath()` (or the one set for tests).
@@ -31,19 +31,23 @@ public:
 
     const std::filesystem::path& path() const { return m_file; }
 
-private:
+  private:
     // implementation-defined members follow
     std::filesystem::path m_file;
     std::mutex m_mutex;
     struct Value {
         bool isBool = false;
         bool boolValue = false;
+        /// A value of another JSON type, kept verbatim so that rewriting the file loses nothing.
+        bool isRaw = false;
         std::string text;
     };
     std::map<std::string, Value, std::less<>> m_values;
     std::filesystem::file_time_type m_loadedTime{};
     std::uintmax_t m_loadedSize = 0;
     bool m_loaded = false;
+    /// The file on disk did not parse; it is set aside before the next write replaces it.
+    bool m_unreadable = false;
     void reloadIfChanged();
     void write();
 };

@@ -14,16 +14,16 @@ namespace vantrel {
 
 /// A store that cannot be opened or written. `what()` names the file and the reason.
 class StoreError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 /// A filter, order and limit evaluated by the store.
 struct RideQuery {
-    bool liveOnly = false;          ///< `deletedAt` absent
-    bool cityMissingOnly = false;   ///< `city` absent
-    std::optional<Date> dateFrom;   ///< `date` >= dateFrom
-    std::optional<Date> dateBefore; ///< `date` < dateBefore
+    bool liveOnly = false;           ///< `deletedAt` absent
+    bool cityMissingOnly = false;    ///< `city` absent
+    std::optional<Date> dateFrom;    ///< `date` >= dateFrom
+    std::optional<Date> dateBefore;  ///< `date` < dateBefore
     enum class Order { none, dateAscending, dateDescending } order = Order::none;
     std::optional<std::int64_t> limit;
     /// When false, the four large byte fields (`routeData`, `heartRateData`, `powerData`,
@@ -45,7 +45,7 @@ struct YearSummary {
 /// and "RidePhoto" (`id`, its fields, `ride` REFERENCES PersistedRide(id) ON DELETE CASCADE).
 /// Not thread-safe: use it from the thread that owns it.
 class RideStore {
-public:
+  public:
     /// Opens or creates the store. Throws `StoreError` naming the file when it is not an SQLite
     /// file, has a newer schema version or cannot be read or written; the file is left untouched.
     static std::unique_ptr<RideStore> open(const std::filesystem::path& file);
@@ -85,11 +85,13 @@ public:
     std::vector<RideRef> allLiveActivities(bool withDetails = true);
     std::vector<RideRef> allRecords(bool withDetails = true);
     /// Newest first; optionally only those without a city and/or within one calendar year.
+    /// Fetched without details (a whole history of routes would not fit in memory at once):
+    /// call `loadDetails` on each record before reading its series.
     std::vector<RideRef> activitiesToLocate(bool missingCityOnly, std::optional<int> year);
 
     struct Impl;
 
-private:
+  private:
     explicit RideStore(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include "model/Date.h"
+#include "model/UnitSystem.h"
+
+namespace vantrel::DisplayFormat {
+
+QDateTime localDateTime(Date date);
+/// Date only, as the lists show it ("Mar 14, 2025").
+QString shortDate(Date date);
+/// Long date style without time ("March 14, 2025").
+QString longDate(Date date);
+/// Time only, short style ("7:15 AM").
+QString shortTime(Date date);
+/// "%.0f bpm", or "-- bpm" when there is no value.
+QString heartRate(double bpm);
+QString text(const std::string& value);
+
+}  // namespace vantrel::DisplayFormat

@@ -1,0 +1,202 @@
+#include "app/HistorySidebar.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/HistoryDelegate.h"
+#include "app/HistoryModel.h"
+#include "app/LocatingStatusView.h"
+#include "app/PlaceholderView.h"
+
+namespace vantrel {
+
+HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWidget* parent)
+    : QWidget(parent),
+      m_store(store),
+      m_model(new HistoryModel(store, this)),
+      m_tree(new QTreeView),
+      m_stack(new QStackedWidget),
+      m_empty(new PlaceholderView(
+          "bicycle", QStringLiteral("No Activities Yet"),
+          QStringLiteral("Activities recorded on your iPhone will appear here via iCloud sync."))),
+      m_locating(new LocatingStatusView),
+      m_footerCount(new QLabel) {
+    setMinimumWidth(280);
+    setMaximumWidth(340);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildHeader());
+    m_stack->addWidget(m_empty);
+    m_stack->addWidget(buildList());
+    layout->addWidget(m_stack, 1);
+    layout->addWidget(m_locating);
+    layout->addWidget(buildFooter(appVersion));
+    setSummaries({});
+}
+
+QWidget* HistorySidebar::buildHeader() {
+    auto* title = new QLabel(QStringLiteral("History"));
+    QFont font = title->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.2);
+    title->setFont(font);
+    title->setContentsMargins(10, 8, 10, 6);
+    return title;
+}
+
+QWidget* HistorySidebar::buildList() {
+    m_tree->setModel(m_model);
+    m_tree->setItemDelegate(new HistoryDelegate(m_tree));
+    m_tree->setHeaderHidden(true);
+    m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tree->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_tree->setAnimated(false);
+    m_tree->setIndentation(12);
+    m_tree->setAccessibleName(QStringLiteral("History"));
+    connect(m_tree, &QTreeView::expanded, this, &HistorySidebar::onExpanded);
+    connect(m_tree, &QTreeView::collapsed, this,
+            [this](const QModelIndex& index) { m_expandedYears.erase(m_model->yearOf(index)); });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        m_selection.clear();
+        for (const auto& ride : selectedRides()) m_selection.insert(ride->objectID);
+        emit selectionChanged();
+    });
+    return m_tree;
+}
+
+QWidget* HistorySidebar::buildFooter(const QString& appVersion) {
+    auto* footer = new QWidget;
+    auto* layout = new QVBoxLayout(footer);
+    layout->setContentsMargins(10, 6, 10, 8);
+    layout->setSpacing(2);
+    for (QLabel* label : {new QLabel(QStringLiteral("Version: ") + appVersion), m_footerCount}) {
+        QFont font = label->font();
+        font.setPointSizeF(font.pointSizeF() * 0.85);
+        label->setFont(font);
+        label->setForegroundRole(QPalette::PlaceholderText);
+        layout->addWidget(label);
+    }
+    return footer;
+}
+
+void HistorySidebar::setSummaries(const std::vector<YearSummary>& summaries) {
+    std::int64_t total = 0;
+    for (const auto& summary : summaries) total += summary.count;
+    m_footerCount->setText(QStringLiteral("%1 activities").arg(total));
+    m_stack->setCurrentIndex(summaries.empty() ? 0 : 1);
+
+    std::set<std::int64_t> keptSelection = m_selection;
+    std::set<int> openYears = m_expandedYears;
+    {
+        QSignalBlocker blocker(m_tree->selectionModel());
+        m_model->setSummaries(summaries);
+    }
+    m_expandedYears.clear();
+    for (int year : openYears) {
+        QModelIndex index = m_model->yearIndex(year);
+        if (!index.isValid()) continue;
+        m_model->loadYear(index.row());
+        m_expandedYears.insert(year);
+        m_tree->expand(index);
+    }
+    selectRides(keptSelection);
+}
+
+void HistorySidebar::setUnitSystem(UnitSystem system) {
+    m_model->setUnitSystem(system);
+    m_tree->viewport()->update();
+}
+
+void HistorySidebar::expandYear(int year) {
+    QModelIndex index = m_model->yearIndex(year);
+    if (index.isValid()) m_tree->expand(index);
+}
+
+void HistorySidebar::collapseAll() {
+    m_tree->collapseAll();
+    m_expandedYears.clear();
+}
+
+void HistorySidebar::onExpanded(const QModelIndex& index) {
+    int year = m_model->yearOf(index);
+    m_expandedYears.insert(year);
+    if (m_model->isYearLoaded(index.row())) {
+        afterYearLoaded(year);
+        return;
+    }
+    showLoadingIndicators();
+    // Let the section draw with its progress indicator before the fetch takes the thread.
+    QTimer::singleShot(15, this, [this, year] { loadYear(year); });
+}
+
+void HistorySidebar::showLoadingIndicators() {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        QModelIndex child = m_model->index(0, 0, m_model->index(row, 0));
+        if (!child.isValid() || m_model->kindOf(child) != HistoryModel::ItemKind::loading) continue;
+        if (m_tree->indexWidget(child)) continue;
+        auto* busy = new QProgressBar;
+        busy->setRange(0, 0);
+        busy->setMaximumHeight(12);
+        busy->setAccessibleName(QStringLiteral("Loading…"));
+        m_tree->setIndexWidget(child, busy);
+    }
+}
+
+void HistorySidebar::loadYear(int year) {
+    QModelIndex index = m_model->yearIndex(year);
+    if (!index.isValid()) return;
+    m_model->loadYear(index.row());
+    afterYearLoaded(year);
+}
+
+void HistorySidebar::afterYearLoaded(int year) {
+    if (m_pendingNewestYear == year) {
+        m_pendingNewestYear = 0;
+        QModelIndex first = m_model->index(0, 0, m_model->yearIndex(year));
+        if (m_selection.empty() && m_model->rideAt(first)) {
+            m_tree->selectionModel()->select(first, QItemSelectionModel::ClearAndSelect);
+            m_tree->setCurrentIndex(first);
+        }
+    }
+    emit yearLoaded(year);
+}
+
+void HistorySidebar::selectNewestOfYear(int year) {
+    QModelIndex index = m_model->yearIndex(year);
+    if (!index.isValid()) return;
+    m_pendingNewestYear = year;
+    if (m_model->isYearLoaded(index.row())) afterYearLoaded(year);
+}
+
+void HistorySidebar::clearSelection() {
+    m_tree->selectionModel()->clearSelection();
+}
+
+void HistorySidebar::selectRides(const std::set<std::int64_t>& objectIDs) {
+    QItemSelection selection;
+    for (std::int64_t id : objectIDs) {
+        QModelIndex index = m_model->indexOfRide(id);
+        if (index.isValid()) selection.select(index, index);
+    }
+    m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+std::vector<RideRef> HistorySidebar::selectedRides() const {
+    std::vector<RideRef> rides;
+    for (const QModelIndex& index : m_tree->selectionModel()->selectedIndexes()) {
+        if (RideRef ride = m_model->rideAt(index)) rides.push_back(ride);
+    }
+    return rides;
+}
+
+QString HistorySidebar::footerCountText() const {
+    return m_footerCount->text();
+}
+
+}  // namespace vantrel

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "model/RideStore.h"
+
+class QLabel;
+class QStackedWidget;
+class QTreeView;
+
+namespace vantrel {
+
+class HistoryModel;
+class LocatingStatusView;
+class PlaceholderView;
+
+/// The main window's sidebar "History": the years with their lazily loaded activity lists
+/// (or the empty state), the locating status area and the footer.
+class HistorySidebar : public QWidget {
+    Q_OBJECT
+  public:
+    HistorySidebar(RideStore& store, const QString& appVersion, QWidget* parent = nullptr);
+
+    /// Replaces the years; open sections stay open and the selection is kept where its
+    /// records still exist.
+    void setSummaries(const std::vector<YearSummary>& summaries);
+    void setUnitSystem(UnitSystem system);
+    /// Opens a year's section; its list loads after the section has been drawn.
+    void expandYear(int year);
+    void collapseAll();
+    const std::set<int>& expandedYears() const { return m_expandedYears; }
+    /// Selects the newest activity of the year once its list has loaded, unless something
+    /// is selected by then.
+    void selectNewestOfYear(int year);
+    void clearSelection();
+    void selectRides(const std::set<std::int64_t>& objectIDs);
+    std::vector<RideRef> selectedRides() const;
+
+    HistoryModel* model() const { return m_model; }
+    QTreeView* tree() const { return m_tree; }
+    LocatingStatusView* locatingStatus() const { return m_locating; }
+    PlaceholderView* emptyState() const { return m_empty; }
+    QString footerCountText() const;
+
+  signals:
+    void selectionChanged();
+    /// A year's list finished loading (for the benchmarks and tests).
+    void yearLoaded(int year);
+
+  private:
+    QWidget* buildHeader();
+    QWidget* buildList();
+    QWidget* buildFooter(const QString& appVersion);
+    void onExpanded(const QModelIndex& index);
+    void loadYear(int year);
+    void afterYearLoaded(int year);
+    void showLoadingIndicators();
+
+    RideStore& m_store;
+    HistoryModel* m_model;
+    QTreeView* m_tree;
+    QStackedWidget* m_stack;
+    PlaceholderView* m_empty;
+    LocatingStatusView* m_locating;
+    QLabel* m_footerCount;
+    std::set<int> m_expandedYears;
+    std::set<std::int64_t> m_selection;
+    int m_pendingNewestYear = 0;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "model/Cancellation.h"
+#include "model/PersistedRide.h"
+
+class QWidget;
+
+namespace vantrel {
+
+class RideStore;
+
+/// The Geocode menu's runs and the window's locating state. A run names places on a worker
+/// thread with its own store connection; "Abort" stops it before the next activity.
+class LocatingFlows : public QObject {
+    Q_OBJECT
+  public:
+    LocatingFlows(RideStore& store, QWidget* window);
+
+    void startGeocoding(bool replaceExisting);
+    void geocodeSelected(const RideRef& ride);
+    void abortGeocoding();
+
+    bool isGeocoding() const { return m_isGeocoding; }
+    const QString& geocodeProgress() const { return m_progressText; }
+    int geocodeCurrent() const { return m_current; }
+    int geocodeTotal() const { return m_total; }
+
+  signals:
+    void stateChanged();
+    /// A run ended; the window reloads its year summaries.
+    void locatingFinished();
+
+  private:
+    void setState(bool running, const QString& text, int current, int total);
+    void clearTextLater(int milliseconds);
+
+    RideStore& m_store;
+    QWidget* m_window;
+    bool m_isGeocoding = false;
+    QString m_progressText;
+    int m_current = 0;
+    int m_total = 0;
+    CancellationTokenRef m_geocodeTask;
+    int m_runNumber = 0;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,339 @@
+#include "app/MacMainView.h"
+
+#include <QMenu>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/Dialogs.h"
+#include "app/ExportFlows.h"
+#include "app/HelpTexts.h"
+#include "app/HistorySidebar.h"
+#include "app/Icons.h"
+#include "app/ImportFlows.h"
+#include "app/LocatingFlows.h"
+#include "app/LocatingStatusView.h"
+#include "app/MacRideDetailView.h"
+#include "app/PlaceholderView.h"
+#include "app/ProgressRow.h"
+#include "model/Version.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kRemoteChangePollMs = 1000;
+constexpr int kAfterImportDelayMs = 300;
+
+QString appVersion() {
+    return QStringLiteral("%1 (%2)").arg(QLatin1String(kVersion), QLatin1String(kBuild));
+}
+
+}  // namespace
+
+MacMainView::MacMainView(RideStore& store, QWidget* parent)
+    : QMainWindow(parent),
+      m_store(store),
+      m_unitSystem(currentUnitSystem()),
+      m_sidebar(new HistorySidebar(store, appVersion())),
+      m_import(new ImportFlows(store, this)),
+      m_export(new ExportFlows(store, this)),
+      m_locating(new LocatingFlows(store, this)),
+      m_detailStack(new QStackedWidget),
+      m_prompt(new PlaceholderView(
+          "bicycle", QStringLiteral("Select an Activity"),
+          QStringLiteral("Choose an activity from the sidebar to view details."))),
+      m_multiple(new PlaceholderView("checkmark.circle", {},
+                                     QStringLiteral("Click Export to save these activities."))),
+      m_exportProgress(new ProgressRow),
+      m_importProgress(new ProgressRow),
+      m_importMenu(new QMenu(this)),
+      m_geocodeMenu(new QMenu(this)),
+      m_exportMenu(new QMenu(this)),
+      m_remoteChangeTimer(new QTimer(this)) {
+    setWindowTitle(QStringLiteral("Vantrel"));
+    setWindowIcon(Icons::applicationIcon());
+    auto* split = new QSplitter;
+    split->addWidget(m_sidebar);
+    split->addWidget(buildDetailColumn());
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
+    split->setSizes({300, 900});
+    setCentralWidget(split);
+    buildToolbar();
+    m_sidebar->setUnitSystem(m_unitSystem);
+
+    connect(m_sidebar, &HistorySidebar::selectionChanged, this, &MacMainView::showSelection);
+    connect(m_sidebar->locatingStatus(), &LocatingStatusView::abortRequested, m_locating,
+            &LocatingFlows::abortGeocoding);
+    connect(m_import, &ImportFlows::stateChanged, this, &MacMainView::updateProgressRows);
+    connect(m_export, &ExportFlows::stateChanged, this, &MacMainView::updateProgressRows);
+    connect(m_import, &ImportFlows::importFinished, this, &MacMainView::runAfterImport);
+    connect(m_locating, &LocatingFlows::stateChanged, this, [this] {
+        m_sidebar->locatingStatus()->setState(
+            m_locating->isGeocoding(), m_locating->geocodeProgress(), m_locating->geocodeCurrent(),
+            m_locating->geocodeTotal());
+    });
+    connect(m_locating, &LocatingFlows::locatingFinished, this, &MacMainView::reloadYearSummaries);
+    connect(m_remoteChangeTimer, &QTimer::timeout, this, &MacMainView::checkForRemoteChanges);
+    updateProgressRows();
+    resize(1200, 780);
+}
+
+QWidget* MacMainView::buildDetailColumn() {
+    auto* column = new QWidget;
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_detailStack->addWidget(m_prompt);
+    m_detailStack->addWidget(m_multiple);
+    layout->addWidget(m_detailStack, 1);
+    layout->addWidget(m_exportProgress);
+    layout->addWidget(m_importProgress);
+    return column;
+}
+
+void MacMainView::buildToolbar() {
+    QToolBar* toolbar = addToolBar(QStringLiteral("Commands"));
+    toolbar->setMovable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar->addWidget(addMenuButton(
+        QStringLiteral("Import"), "square.and.arrow.down",
+        QStringLiteral("Import activities from files or Vantrel Format"), m_importMenu));
+    toolbar->addWidget(addMenuButton(
+        QStringLiteral("Geocode"), "mappin.and.ellipse",
+        QStringLiteral("Identify the location (park or city) for activities"), m_geocodeMenu));
+    toolbar->addWidget(addMenuButton(QStringLiteral("Export"), "square.and.arrow.up",
+                                     QStringLiteral("Export activities in GPX or Vantrel Format"),
+                                     m_exportMenu));
+    auto* spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(spacer);
+    QAction* settings =
+        toolbar->addAction(QStringLiteral("Settings…"), this, &MacMainView::settingsRequested);
+    settings->setShortcut(QKeySequence::Preferences);
+    // The menus depend on the selection and the running flows, so they are rebuilt when opened.
+    connect(m_importMenu, &QMenu::aboutToShow, this, &MacMainView::fillImportMenu);
+    connect(m_geocodeMenu, &QMenu::aboutToShow, this, &MacMainView::fillGeocodeMenu);
+    connect(m_exportMenu, &QMenu::aboutToShow, this, &MacMainView::fillExportMenu);
+    fillImportMenu();
+    fillGeocodeMenu();
+    fillExportMenu();
+}
+
+QToolButton* MacMainView::addMenuButton(const QString& title, const char* symbol,
+                                        const QString& help, QMenu* menu) {
+    auto* button = new QToolButton;
+    button->setText(title);
+    button->setIcon(Icons::icon(symbol, palette().color(QPalette::ButtonText), 16));
+    button->setToolTip(help);
+    button->setAccessibleDescription(help);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setMenu(menu);
+    menu->setTitle(title);
+    return button;
+}
+
+void MacMainView::fillImportMenu() {
+    m_importMenu->clear();
+    m_importMenu->addAction(QStringLiteral("Import from Strava…"), m_import,
+                            &ImportFlows::importFromStrava);
+    m_importMenu->addAction(QStringLiteral("Import from Garmin…"), m_import,
+                            &ImportFlows::importFromGarmin);
+    m_importMenu->addAction(QStringLiteral("Import from ZIP…"), m_import,
+                            &ImportFlows::importFromZip);
+    m_importMenu->addSeparator();
+    QAction* archive = m_importMenu->addAction(QStringLiteral("Import Vantrel Format…"), m_import,
+                                               &ImportFlows::importArchive);
+    archive->setEnabled(!m_import->isImporting());
+    m_importMenu->addSeparator();
+    m_importMenu->addAction(QStringLiteral("How to Export from Strava"), this, [this] {
+        Dialogs::alert(this, QStringLiteral("How to Export from Strava"),
+                       HelpTexts::stravaExport());
+    });
+    m_importMenu->addAction(QStringLiteral("How to Export from Garmin"), this, [this] {
+        Dialogs::alert(this, QStringLiteral("How to Export from Garmin"),
+                       HelpTexts::garminExport());
+    });
+}
+
+void MacMainView::fillGeocodeMenu() {
+    m_geocodeMenu->clear();
+    bool idle = !m_locating->isGeocoding();
+    m_geocodeMenu
+        ->addAction(QStringLiteral("Geocode Missing"), this,
+                    [this] { m_locating->startGeocoding(false); })
+        ->setEnabled(idle);
+    m_geocodeMenu
+        ->addAction(QStringLiteral("Re-geocode All"), this,
+                    [this] { m_locating->startGeocoding(true); })
+        ->setEnabled(idle);
+    std::vector<RideRef> selected = selectedRides();
+    if (selected.size() == 1) {
+        m_geocodeMenu->addSeparator();
+        m_geocodeMenu
+            ->addAction(QStringLiteral("Re-geocode Selected"), this,
+                        [this, ride = selected.front()] { m_locating->geocodeSelected(ride); })
+            ->setEnabled(idle);
+    }
+    m_geocodeMenu->addSeparator();
+    m_geocodeMenu->addAction(QStringLiteral("What is Geocode Missing?"), this, [this] {
+        Dialogs::alert(this, QStringLiteral("Geocode Missing"), HelpTexts::geocodeMissing());
+    });
+}
+
+void MacMainView::fillExportMenu() {
+    m_exportMenu->clear();
+    addExportSection(QStringLiteral("GPX Format"), false);
+    addExportSection(QStringLiteral("Vantrel Format"), true);
+    m_exportMenu->addAction(QStringLiteral("What is Vantrel Format?"), this, [this] {
+        Dialogs::alert(this, QStringLiteral("Vantrel Format"), HelpTexts::vantrelFormat());
+    });
+}
+
+void MacMainView::addExportSection(const QString& title, bool archive) {
+    m_exportMenu->addSection(title);
+    std::vector<RideRef> selected = selectedRides();
+    QAction* exportSelected = m_exportMenu->addAction(
+        QStringLiteral("Export Selected (%1)").arg(selected.size()), this, [this, archive] {
+            std::vector<RideRef> rides = selectedRides();
+            if (archive) return m_export->exportArchiveSelected(rides);
+            ExportScope scope{ExportScope::Kind::selected, {}, 0, static_cast<int>(rides.size())};
+            for (const RideRef& ride : rides) scope.objectIDs.insert(ride->objectID);
+            m_export->exportGPX(scope);
+        });
+    exportSelected->setEnabled(!selected.empty());
+    m_exportMenu->addAction(QStringLiteral("Export Year…"), this, [this, archive] {
+        std::optional<int> year = chooseYear(archive);
+        if (!year) return;
+        if (archive) return m_export->exportArchiveYear(*year, countOfYear(*year));
+        m_export->exportGPX({ExportScope::Kind::year, {}, *year, countOfYear(*year)});
+    });
+    m_exportMenu->addAction(QStringLiteral("Export All…"), this, [this, archive] {
+        if (totalActivityCount() == 0) return;
+        if (archive) return m_export->exportArchiveAll(m_allYearSummaries);
+        m_export->exportGPX({ExportScope::Kind::all, {}, 0, totalActivityCount()});
+    });
+}
+
+std::optional<int> MacMainView::chooseYear(bool alwaysAsk) {
+    if (m_allYearSummaries.empty()) return std::nullopt;
+    if (m_allYearSummaries.size() == 1 && !alwaysAsk) return m_allYearSummaries.front().year;
+    std::vector<std::pair<int, qint64>> years;
+    for (const auto& summary : m_allYearSummaries) years.emplace_back(summary.year, summary.count);
+    return Dialogs::pickYear(this, years);
+}
+
+int MacMainView::countOfYear(int year) const {
+    for (const auto& summary : m_allYearSummaries) {
+        if (summary.year == year) return static_cast<int>(summary.count);
+    }
+    return 0;
+}
+
+int MacMainView::totalActivityCount() const {
+    std::int64_t total = 0;
+    for (const auto& summary : m_allYearSummaries) total += summary.count;
+    return static_cast<int>(total);
+}
+
+void MacMainView::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_hasLoaded) return;
+    m_hasLoaded = true;
+    // The window draws once before the first store work begins.
+    QTimer::singleShot(0, this, &MacMainView::runFirstAppearance);
+}
+
+void MacMainView::runFirstAppearance() {
+    runCompressionMigrationIfNeeded(m_store);
+    reloadYearSummaries();
+    int currentYear = localYear(now());
+    m_sidebar->expandYear(currentYear);
+    if (m_sidebar->selectedRides().empty()) m_sidebar->selectNewestOfYear(currentYear);
+    m_remoteChangeTimer->start(kRemoteChangePollMs);
+    emit firstAppearanceDone();
+}
+
+void MacMainView::reloadYearSummaries() {
+    m_dataVersion = m_store.dataVersion();
+    try {
+        m_allYearSummaries = m_store.yearSummaries();
+    } catch (const std::exception&) {
+        m_allYearSummaries.clear();
+    }
+    m_sidebar->setSummaries(m_allYearSummaries);
+}
+
+void MacMainView::runAfterImport() {
+    m_sidebar->collapseAll();
+    m_sidebar->clearSelection();
+    reloadYearSummaries();
+    QTimer::singleShot(kAfterImportDelayMs, this, [this] {
+        int currentYear = localYear(now());
+        m_sidebar->expandYear(currentYear);
+        if (m_sidebar->selectedRides().empty()) m_sidebar->selectNewestOfYear(currentYear);
+    });
+}
+
+void MacMainView::checkForRemoteChanges() {
+    UnitSystem system = currentUnitSystem();
+    if (system != m_unitSystem) setUnitSystem(system);
+    std::int64_t version = m_store.dataVersion();
+    if (version == m_dataVersion) return;
+    // Records another connection changed must be read afresh, not from what this one holds.
+    m_store.autosave();
+    m_store.refreshAll();
+    reloadYearSummaries();
+}
+
+void MacMainView::setUnitSystem(UnitSystem system) {
+    m_unitSystem = system;
+    m_sidebar->setUnitSystem(system);
+    if (m_detail) m_detail->setUnitSystem(system);
+}
+
+std::vector<RideRef> MacMainView::selectedRides() const {
+    return m_sidebar->selectedRides();
+}
+
+void MacMainView::showSelection() {
+    std::vector<RideRef> selected = selectedRides();
+    if (m_detail) {
+        m_detailStack->removeWidget(m_detail);
+        m_detail->deleteLater();
+        m_detail = nullptr;
+    }
+    if (selected.size() > 1) {
+        m_multiple->setTitle(QStringLiteral("%1 Activities Selected").arg(selected.size()));
+        m_detailStack->setCurrentWidget(m_multiple);
+    } else if (selected.size() == 1) {
+        m_detail = new MacRideDetailView(m_store, selected.front(), m_unitSystem);
+        m_detailStack->addWidget(m_detail);
+        m_detailStack->setCurrentWidget(m_detail);
+    } else {
+        m_detailStack->setCurrentWidget(m_prompt);
+    }
+}
+
+QWidget* MacMainView::currentDetail() const {
+    return m_detailStack->currentWidget();
+}
+
+void MacMainView::updateProgressRows() {
+    m_exportProgress->setVisible(m_export->isExporting());
+    m_exportProgress->setProgress(QStringLiteral("Exporting %1 of %2…")
+                                      .arg(m_export->exportCurrent())
+                                      .arg(m_export->exportTotal()),
+                                  m_export->exportProgress());
+    m_importProgress->setVisible(m_import->isImporting());
+    m_importProgress->setProgress(QStringLiteral("Importing %1 of %2…")
+                                      .arg(m_import->importCurrent())
+                                      .arg(m_import->importTotal()),
+                                  m_import->importProgress());
+}
+
+}  // namespace vantrel

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QMainWindow>
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "model/RideStore.h"
+#include "model/UnitSystem.h"
+
+class QMenu;
+class QStackedWidget;
+class QTimer;
+class QToolButton;
+
+namespace vantrel {
+
+class ExportFlows;
+class HistorySidebar;
+class ImportFlows;
+class LocatingFlows;
+class MacRideDetailView;
+class PlaceholderView;
+class ProgressRow;
+
+/// The application's main window: the "History" sidebar, the detail column and the toolbar
+/// menus Import, Geocode and Export with the long flows they start.
+class MacMainView : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit MacMainView(RideStore& store, QWidget* parent = nullptr);
+
+    void reloadYearSummaries();
+    void setUnitSystem(UnitSystem system);
+    /// Polls the store for commits by other connections (the CLI, another window).
+    void checkForRemoteChanges();
+
+    HistorySidebar* sidebar() const { return m_sidebar; }
+    ImportFlows* importFlows() const { return m_import; }
+    ExportFlows* exportFlows() const { return m_export; }
+    LocatingFlows* locatingFlows() const { return m_locating; }
+    QMenu* importMenu() const { return m_importMenu; }
+    QMenu* geocodeMenu() const { return m_geocodeMenu; }
+    QMenu* exportMenu() const { return m_exportMenu; }
+    /// The detail column's current page (prompt, multiple selection or detail view).
+    QWidget* currentDetail() const;
+    const std::vector<YearSummary>& yearSummaries() const { return m_allYearSummaries; }
+    bool hasLoaded() const { return m_hasLoaded; }
+
+  signals:
+    /// The first-appearance steps have run (tests and benchmarks wait for it).
+    void firstAppearanceDone();
+    void settingsRequested();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QWidget* buildDetailColumn();
+    void buildToolbar();
+    QToolButton* addMenuButton(const QString& title, const char* symbol, const QString& help,
+                               QMenu* menu);
+    void fillImportMenu();
+    void fillGeocodeMenu();
+    void fillExportMenu();
+    void addExportSection(const QString& title, bool archive);
+    void runFirstAppearance();
+    void runAfterImport();
+    void showSelection();
+    void updateProgressRows();
+    std::vector<RideRef> selectedRides() const;
+    std::optional<int> chooseYear(bool alwaysAsk);
+    int countOfYear(int year) const;
+    int totalActivityCount() const;
+
+    RideStore& m_store;
+    UnitSystem m_unitSystem;
+    HistorySidebar* m_sidebar;
+    ImportFlows* m_import;
+    ExportFlows* m_export;
+    LocatingFlows* m_locating;
+    QStackedWidget* m_detailStack;
+    PlaceholderView* m_prompt;
+    PlaceholderView* m_multiple;
+    MacRideDetailView* m_detail = nullptr;
+    ProgressRow* m_exportProgress;
+    ProgressRow* m_importProgress;
+    QMenu* m_importMenu;
+    QMenu* m_geocodeMenu;
+    QMenu* m_exportMenu;
+    QTimer* m_remoteChangeTimer;
+    std::vector<YearSummary> m_allYearSummaries;
+    std::int64_t m_dataVersion = 0;
+    bool m_hasLoaded = false;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,219 @@
+#include "app/MacRideDetailView.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <fstream>
+
+#include "app/CoreFlows.h"
+#include "app/Dialogs.h"
+#include "app/DisplayFormat.h"
+#include "app/Icons.h"
+
+namespace vantrel {
+
+namespace {
+
+QString watts(double value) {
+    return QString::asprintf("%.0f W", value);
+}
+
+QWidget* labelWithSymbol(const char* symbol, const QString& text, const QPalette& palette) {
+    auto* box = new QWidget;
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* icon = new QLabel;
+    icon->setPixmap(Icons::pixmap(symbol, palette.color(QPalette::Highlight), 14, 2.0));
+    icon->setFixedWidth(18);
+    layout->addWidget(icon);
+    auto* label = new QLabel(text);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    layout->addWidget(label, 1);
+    return box;
+}
+
+void writeText(const QString& file, const char* data, std::size_t size) {
+    // A failed write is not reported, as for every single-activity export.
+    std::ofstream out(file.toStdString(), std::ios::binary | std::ios::trunc);
+    out.write(data, static_cast<std::streamsize>(size));
+}
+
+}  // namespace
+
+MacRideDetailView::MacRideDetailView(RideStore& store, RideRef ride, UnitSystem system,
+                                     QWidget* parent)
+    : QWidget(parent), m_store(store), m_ride(std::move(ride)), m_unitSystem(system) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    outer->addWidget(scroll);
+    m_content = new QWidget;
+    m_sections = new QVBoxLayout(m_content);
+    m_sections->setContentsMargins(16, 16, 16, 16);
+    m_sections->setSpacing(12);
+    scroll->setWidget(m_content);
+    m_store.loadDetails(m_ride);
+    rebuild();
+}
+
+void MacRideDetailView::setUnitSystem(UnitSystem system) {
+    if (system == m_unitSystem) return;
+    m_unitSystem = system;
+    rebuild();
+}
+
+void MacRideDetailView::rebuild() {
+    while (QLayoutItem* item = m_sections->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    m_detail = loadRideDetail(*m_ride, m_unitSystem);
+    buildSummary();
+    buildHealth();
+    buildSource();
+    buildExport();
+    m_sections->addStretch();
+}
+
+QGroupBox* MacRideDetailView::addSection(const QString& title) {
+    auto* section = new QGroupBox(title);
+    auto* form = new QFormLayout(section);
+    form->setLabelAlignment(Qt::AlignLeft);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    m_sections->addWidget(section);
+    return section;
+}
+
+void MacRideDetailView::addRow(QGroupBox* section, const char* symbol, const QString& label,
+                               const QString& value) {
+    auto* form = static_cast<QFormLayout*>(section->layout());
+    auto* valueLabel = new QLabel(value);
+    valueLabel->setObjectName(label);
+    valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    valueLabel->setAccessibleName(label);
+    form->addRow(labelWithSymbol(symbol, label, palette()), valueLabel);
+}
+
+void MacRideDetailView::buildSummary() {
+    const PersistedRide& ride = *m_ride;
+    QGroupBox* section = addSection(QStringLiteral("Summary"));
+    std::optional<ActivityType> type = ride.resolvedActivityType();
+    if (type) {
+        std::string symbol(iconName(*type));
+        addRow(section, symbol.c_str(), QStringLiteral("Activity"),
+               DisplayFormat::text(std::string(displayName(*type))));
+    }
+    addRow(section, "calendar", QStringLiteral("Date"), DisplayFormat::longDate(ride.date));
+    addRow(section, "clock", QStringLiteral("Start Time"), DisplayFormat::shortTime(ride.date));
+    addRow(section, "clock.badge.checkmark", QStringLiteral("End Time"),
+           DisplayFormat::shortTime(ride.date + ride.duration));
+    QString timeText =
+        type ? DisplayFormat::text(std::string(timeLabel(*type))) : QStringLiteral("Riding Time");
+    addRow(section, "timer", timeText, DisplayFormat::text(formatDuration(ride.duration)));
+    addRow(section, "point.topleft.down.to.point.bottomright.curvepath", QStringLiteral("Distance"),
+           DisplayFormat::text(formatDistance(ride.distance, m_unitSystem)));
+    addRow(section, "arrow.up.right", QStringLiteral("Elevation Gain"),
+           DisplayFormat::text(formatElevationGain(ride.elevationGain, m_unitSystem)));
+    addRow(section, "speedometer", QStringLiteral("Avg Speed"),
+           DisplayFormat::text(formatSpeed(m_detail.averageSpeed, m_unitSystem)));
+    if (m_detail.maxSpeed > 0) {
+        addRow(section, "gauge", QStringLiteral("Max Speed"),
+               DisplayFormat::text(formatSpeed(m_detail.maxSpeed, m_unitSystem)));
+    }
+    if (ride.averagePower > 0)
+        addRow(section, "bolt", QStringLiteral("Avg Power"), watts(ride.averagePower));
+    if (ride.maxPower > 0)
+        addRow(section, "bolt.fill", QStringLiteral("Max Power"), watts(ride.maxPower));
+    if (ride.averageCadence > 0) {
+        addRow(section, "arrow.triangle.2.circlepath", QStringLiteral("Avg Cadence"),
+               QString::asprintf("%.0f rpm", ride.averageCadence));
+    }
+    if (ride.city)
+        addRow(section, "mappin.and.ellipse", QStringLiteral("Location"),
+               DisplayFormat::text(*ride.city));
+}
+
+void MacRideDetailView::buildHealth() {
+    const PersistedRide& ride = *m_ride;
+    if (!(ride.averageHeartRate > 0 || ride.calories > 0)) return;
+    QGroupBox* section = addSection(QStringLiteral("Health"));
+    addRow(section, "heart", QStringLiteral("Avg Heart Rate"),
+           DisplayFormat::heartRate(ride.averageHeartRate));
+    addRow(section, "heart.fill", QStringLiteral("Max Heart Rate"),
+           DisplayFormat::heartRate(ride.maxHeartRate));
+    addRow(section, "flame", QStringLiteral("Calories"),
+           QString::asprintf("%.0f cal", ride.calories));
+}
+
+void MacRideDetailView::buildSource() {
+    QGroupBox* section = addSection(QStringLiteral("Source"));
+    if (m_ride->importSource) {
+        addRow(section, "square.and.arrow.down", QStringLiteral("Imported from"),
+               DisplayFormat::text(*m_ride->importSource));
+    } else {
+        addRow(section, "bicycle", QStringLiteral("Recorded by"), QStringLiteral("Vantrel"));
+    }
+}
+
+void MacRideDetailView::buildExport() {
+    auto* section = new QGroupBox(QStringLiteral("Export"));
+    auto* row = new QHBoxLayout(section);
+    auto* gpx = new QPushButton(QStringLiteral("GPX"));
+    auto* archive = new QPushButton(QStringLiteral("Vantrel Format"));
+    connect(gpx, &QPushButton::clicked, this, &MacRideDetailView::exportGPX);
+    connect(archive, &QPushButton::clicked, this, &MacRideDetailView::exportArchive);
+    row->addWidget(gpx);
+    row->addWidget(archive);
+    row->addStretch();
+    m_sections->addWidget(section);
+}
+
+void MacRideDetailView::exportGPX() {
+    QString base = QString::fromStdString(formatLocal(m_ride->date, "%Y%m%d%H%M"));
+    auto file = Dialogs::saveFile(
+        this, {{}, {}, QStringLiteral("GPX files (*.gpx)"), base + QStringLiteral(".gpx"), false});
+    if (!file) return;
+    try {
+        std::string text = CoreFlows::gpxText(*m_ride);
+        writeText(*file, text.data(), text.size());
+    } catch (const std::exception& error) {
+        Dialogs::alert(this, QStringLiteral("Export"), QString::fromStdString(error.what()));
+    }
+}
+
+void MacRideDetailView::exportArchive() {
+    QString base = QString::fromStdString(formatLocal(m_ride->date, "%Y%m%d%H%M"));
+    auto file =
+        Dialogs::saveFile(this, {{},
+                                 {},
+                                 QStringLiteral("JSON files (*.json)"),
+                                 QStringLiteral("Vantrel_") + base + QStringLiteral(".json"),
+                                 false});
+    if (!file) return;
+    try {
+        Bytes bytes = CoreFlows::archiveBytes({m_ride});
+        writeText(*file, reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    } catch (const std::exception&) {
+        // An activity whose numbers cannot be encoded writes nothing.
+    }
+}
+
+QString MacRideDetailView::valueOf(const QString& label) const {
+    auto* value = m_content->findChild<QLabel*>(label);
+    return value ? value->text() : QString();
+}
+
+QStringList MacRideDetailView::sectionTitles() const {
+    QStringList titles;
+    for (auto* section : m_content->findChildren<QGroupBox*>()) titles << section->title();
+    return titles;
+}
+
+}  // namespace vantrel

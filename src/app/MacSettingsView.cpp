@@ -1,0 +1,110 @@
+#include "app/MacSettingsView.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Dialogs.h"
+#include "app/Icons.h"
+#include "model/Preferences.h"
+#include "model/RideStore.h"
+
+namespace vantrel {
+
+namespace {
+
+QGroupBox* section(const QString& title, QWidget* content) {
+    auto* box = new QGroupBox(title);
+    auto* layout = new QVBoxLayout(box);
+    layout->addWidget(content);
+    return box;
+}
+
+}  // namespace
+
+MacSettingsView::MacSettingsView(RideStore& store, QWidget* parent)
+    : QWidget(parent), m_store(store), m_unitSystem(new QComboBox), m_logLevel(new QComboBox) {
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowIcon(Icons::applicationIcon());
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(section(QStringLiteral("Unit System"), buildUnitSystem()));
+    layout->addWidget(section(QStringLiteral("Log Level"), buildLogLevel()));
+    layout->addWidget(buildDiagnostics());
+    layout->addWidget(section(QStringLiteral("Data Management"), buildDataManagement()));
+    layout->addStretch();
+    setMinimumWidth(420);
+}
+
+QWidget* MacSettingsView::buildUnitSystem() {
+    for (UnitSystem system : {UnitSystem::imperial, UnitSystem::metric}) {
+        m_unitSystem->addItem(
+            QString::fromUtf8(settingsLabel(system).data(),
+                              static_cast<int>(settingsLabel(system).size())),
+            QString::fromUtf8(rawValue(system).data(), static_cast<int>(rawValue(system).size())));
+    }
+    m_unitSystem->setCurrentIndex(currentUnitSystem() == UnitSystem::metric ? 1 : 0);
+    connect(m_unitSystem, &QComboBox::currentIndexChanged, this, [this] {
+        std::string raw = m_unitSystem->currentData().toString().toStdString();
+        Preferences::shared().setString(kUnitSystemKey, raw);
+        emit unitSystemChanged(unitSystemFromRawValue(raw));
+    });
+    return m_unitSystem;
+}
+
+QWidget* MacSettingsView::buildLogLevel() {
+    const std::pair<const char*, const char*> levels[] = {
+        {"Debug", "DEBUG"}, {"Info", "INFO"}, {"Warning", "WARN"}, {"Error", "ERROR"}};
+    for (const auto& [title, raw] : levels)
+        m_logLevel->addItem(QLatin1String(title), QLatin1String(raw));
+    QString stored =
+        QString::fromStdString(Preferences::shared().string(kLogLevelKey).value_or("INFO"));
+    int index = m_logLevel->findData(stored);
+    m_logLevel->setCurrentIndex(index >= 0 ? index : 1);
+    connect(m_logLevel, &QComboBox::currentIndexChanged, this, [this] {
+        Preferences::shared().setString(kLogLevelKey,
+                                        m_logLevel->currentData().toString().toStdString());
+    });
+    return m_logLevel;
+}
+
+QWidget* MacSettingsView::buildDiagnostics() {
+    auto* button = new QPushButton(QStringLiteral("Open Diagnostics Window"));
+    connect(button, &QPushButton::clicked, this, &MacSettingsView::openDiagnosticsRequested);
+    return button;
+}
+
+QWidget* MacSettingsView::buildDataManagement() {
+    auto* button = new QPushButton(QStringLiteral("Delete All Activities…"));
+    connect(button, &QPushButton::clicked, this, &MacSettingsView::deleteAllActivities);
+    return button;
+}
+
+void MacSettingsView::deleteAllActivities() {
+    RideQuery live;
+    live.liveOnly = true;
+    std::int64_t count = 0;
+    try {
+        count = m_store.count(live);
+    } catch (const std::exception&) {
+    }
+    QString text = QStringLiteral(
+                       "This will permanently delete all %1 activities. This cannot be "
+                       "undone.\n\nUse this before "
+                       "importing a Vantrel Format archive to avoid duplicates.")
+                       .arg(count);
+    if (!Dialogs::confirm(this, QStringLiteral("Delete All Activities?"), text,
+                          QStringLiteral("Delete All"), true)) {
+        return;
+    }
+    try {
+        for (const RideRef& ride : m_store.allRecords(false)) m_store.remove(ride);
+        m_store.save();
+    } catch (const std::exception&) {
+        // A failed save leaves the file as it was; the records are read back from it.
+        m_store.refreshAll();
+    }
+    emit storeChanged();
+}
+
+}  // namespace vantrel

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "model/PersistedRide.h"
+#include "model/UnitSystem.h"
+
+class QPainter;
+class QStyleOptionViewItem;
+
+namespace vantrel {
+
+/// What one activity's row in a year list shows: its date, its kind, its figures and the
+/// description read out by screen readers.
+struct RideHistoryRow {
+    struct Figure {
+        std::string symbol;
+        QString text;
+    };
+
+    QString date;
+    QString typeName;  ///< empty when the record has no kind
+    std::string typeSymbol;
+    std::vector<Figure> firstFigures;   ///< duration, distance, location
+    std::vector<Figure> secondFigures;  ///< elevation gain, heart rates
+    QString accessibleDescription;
+
+    static RideHistoryRow make(const PersistedRide& ride, UnitSystem system);
+    static int height();
+    void paint(QPainter& painter, const QStyleOptionViewItem& option) const;
+};
+
+}  // namespace vantrel

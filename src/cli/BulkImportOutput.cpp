@@ -1,0 +1,64 @@
+#include "cli/BulkImportOutput.h"
+
+#include <charconv>
+#include <ostream>
+
+namespace vantrel::cli {
+
+namespace {
+
+constexpr int kMaxThreads = 1024;
+
+int parseThreadCount(const std::string& text) {
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 ||
+        value > kMaxThreads) {
+        throw UsageError("--threads needs a whole number from 1 to " + std::to_string(kMaxThreads));
+    }
+    return value;
+}
+
+std::string countedFiles(int count) {
+    return std::to_string(count) + (count == 1 ? " file" : " files");
+}
+
+}  // namespace
+
+BulkImportOutput::BulkImportOutput(CliContext& ctx)
+    : m_ctx(ctx), m_progress(ctx.err, ctx.interactive) {}
+
+BulkImportOptions BulkImportOutput::takeOptions() {
+    BulkImportOptions options;
+    if (auto threads = m_ctx.takeOption("--threads")) options.threads = parseThreadCount(*threads);
+    options.progress = [this](const ImportProgress& progress) {
+        if (progress.importCurrent < 1) return;
+        m_progress.update("Importing " + groupedNumber(progress.importCurrent) + " of " +
+                          groupedNumber(progress.importTotal) + "…");
+    };
+    return options;
+}
+
+int BulkImportOutput::report(const BulkImportResult& result) {
+    m_progress.finish();
+    for (const auto& [archive, reason] : result.archiveFailures) {
+        m_ctx.err << "vantrel-cli: cannot read " << archive.string() << ": " << reason << "\n";
+    }
+    for (const auto& [file, reason] : result.fileFailures) {
+        m_ctx.err << "vantrel-cli: " << file << ": " << reason << "\n";
+    }
+    int memberErrors = result.errors - static_cast<int>(result.fileFailures.size());
+    if (result.fileFailures.empty() && memberErrors > 0) {
+        m_ctx.err << "vantrel-cli: " << countedFiles(memberErrors) << " could not be imported\n";
+    }
+    if (result.saveError) {
+        m_ctx.err << "vantrel-cli: the imported activities could not be saved: "
+                  << *result.saveError << "\n";
+        return 2;
+    }
+    m_ctx.out << importCompletionText(result.imported, result.skipped) << "\n";
+    bool failed = result.errors > 0 || !result.archiveFailures.empty();
+    return result.imported == 0 && failed ? 1 : 0;
+}
+
+}  // namespace vantrel::cli

@@ -1,0 +1,115 @@
+#include "export/ArchiveExport.h"
+
+#include <cstdio>
+
+#include "export/ArchiveEncoder.h"
+#include "export/AtomicFileWriter.h"
+#include "export/ExportFileNames.h"
+#include "export/RideArchiveExporter.h"
+#include "logging/PersistentLogger.h"
+
+namespace vantrel {
+
+namespace {
+
+struct Progress {
+    const std::function<void(int, int)>& callback;
+    int done = 0;
+    int total = 0;
+
+    void advance() {
+        ++done;
+        if (callback) callback(done, total);
+    }
+};
+
+bool isCancelled(const CancellationToken* cancellation) {
+    return cancellation && cancellation->isCancelled();
+}
+
+/// Writes one archive file; false when cancelled, in which case the target is left as it was.
+/// Throws `ArchiveError` or `FileAccessError`.
+bool writeArchive(RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& file,
+                  Progress& progress, const CancellationToken* cancellation,
+                  ArchiveExportResult& result) {
+    AtomicFileWriter writer(file);
+    ArchiveEncoder encoder([&](std::string_view piece) { writer.write(piece); }, now());
+    for (RideRef& ride : rides) {
+        if (isCancelled(cancellation)) return false;
+        store.loadDetails(ride);
+        encoder.add(RideArchiveExporter::archivedRide(*ride));
+        ride.reset();
+        progress.advance();
+    }
+    std::size_t bytes = encoder.finish();
+    writer.commit();
+    result.exported += static_cast<int>(rides.size());
+    result.filesWritten += 1;
+    result.bytes += bytes;
+    return true;
+}
+
+std::string megabytes(std::uint64_t bytes) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(bytes) / 1'000'000.0);
+    return buffer;
+}
+
+void logFailure(const std::string& description) {
+    PersistentLogger::shared().log(LogLevel::error, "Export",
+                                   "Vantrel Format export failed: " + description);
+}
+
+}  // namespace
+
+ArchiveExportResult exportArchiveToFile(RideStore& store, std::vector<RideRef> rides,
+                                        const std::filesystem::path& file,
+                                        const std::function<void(int done, int total)>& progress,
+                                        const CancellationToken* cancellation) {
+    ArchiveExportResult result;
+    Progress counter{progress, 0, static_cast<int>(rides.size())};
+    try {
+        result.cancelled =
+            !writeArchive(store, std::move(rides), file, counter, cancellation, result);
+    } catch (const std::exception& error) {
+        result.failure = error.what();
+        logFailure(error.what());
+        return result;
+    }
+    if (result.cancelled) return result;
+    PersistentLogger::shared().log(LogLevel::info, "Export",
+                                   "Exported Vantrel Format: " + std::to_string(result.exported) +
+                                       " rides, " + megabytes(result.bytes) + " MB");
+    return result;
+}
+
+ArchiveExportResult exportArchiveYearFiles(RideStore& store, const std::filesystem::path& folder,
+                                           const std::function<void(int done, int total)>& progress,
+                                           const CancellationToken* cancellation) {
+    ArchiveExportResult result;
+    std::vector<YearSummary> years = store.yearSummaries();
+    std::int64_t total = 0;
+    for (const auto& summary : years) total += summary.count;
+    Progress counter{progress, 0, static_cast<int>(total)};
+    for (const auto& summary : years) {
+        std::vector<RideRef> rides = store.activitiesOfYear(summary.year, false);
+        if (rides.empty()) continue;
+        try {
+            auto file = folder / archiveYearFileName(summary.year);
+            result.cancelled =
+                !writeArchive(store, std::move(rides), file, counter, cancellation, result);
+        } catch (const std::exception& error) {
+            result.failure = error.what();
+            logFailure(error.what());
+            return result;
+        }
+        if (result.cancelled) return result;
+    }
+    PersistentLogger::shared().log(LogLevel::info, "Export",
+                                   "Exported Vantrel Format: " + std::to_string(result.exported) +
+                                       " rides across " + std::to_string(years.size()) +
+                                       " year files");
+    return result;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/Cancellation.h"
+#include "model/RideStore.h"
+
+namespace vantrel {
+
+struct ArchiveExportResult {
+    /// Activities in the files that were written.
+    int exported = 0;
+    int filesWritten = 0;
+    std::uint64_t bytes = 0;
+    bool cancelled = false;
+    /// The description of the encoding or writing error that ended the export.
+    std::optional<std::string> failure;
+
+    bool succeeded() const { return !failure && !cancelled; }
+};
+
+/// Writes the activities, in the given order, as one archive to `file`, replacing it only when
+/// the whole archive was written. The records may be fetched without details: each one's stored
+/// bytes are read in turn and released after. Logs the "Export" outcome or failure.
+/// `progress(done, total)` follows each activity. Runs on the thread that owns `store`.
+ArchiveExportResult exportArchiveToFile(
+    RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& file,
+    const std::function<void(int done, int total)>& progress = {},
+    const CancellationToken* cancellation = nullptr);
+
+/// One "Vantrel_YYYY.json" per year of the year summaries (newest first) into `folder`, with
+/// the year's live activities newest first; a year without activities gets no file. An error
+/// ends the export at that year; files already written stay. Logs the "Export" outcome or
+/// failure. `progress(done, total)` counts activities over all years.
+ArchiveExportResult exportArchiveYearFiles(
+    RideStore& store, const std::filesystem::path& folder,
+    const std::function<void(int done, int total)>& progress = {},
+    const CancellationToken* cancellation = nullptr);
+
+}  // namespace vantrel

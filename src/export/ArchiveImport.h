@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/RideStore.h"
+
+namespace vantrel {
+
+struct ArchiveImportFailure {
+    /// The file's last path component.
+    std::string fileName;
+    std::string description;
+};
+
+struct ArchiveImportResult {
+    int imported = 0;
+    int skipped = 0;
+    /// Activities in all files that decoded.
+    int total = 0;
+    std::vector<ArchiveImportFailure> failures;
+};
+
+/// Imports archive files in the given order. A file that cannot be read or decoded adds
+/// nothing; a failed save ends that file's import with what it inserted before staying. Each
+/// failure is recorded and logged, and the next file is still imported. Logs the "Import"
+/// totals at the end. `progress(done, total)` runs before each activity, over all files so far.
+/// Runs on the thread that owns `store`.
+ArchiveImportResult importArchiveFiles(
+    RideStore& store, const std::vector<std::filesystem::path>& files,
+    const std::function<void(int done, int total)>& progress = {});
+
+}  // namespace vantrel

@@ -1,0 +1,404 @@
+#include "export/RideArchiveImporter.h"
+
+#include <fcntl.h>
+#include <simdjson.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <set>
+
+#include "export/ArchiveError.h"
+#include "export/FileAccessError.h"
+#include "model/Base64.h"
+#include "model/JsonWriter.h"
+
+namespace vantrel::RideArchiveImporter {
+
+namespace {
+
+namespace od = simdjson::ondemand;
+
+[[noreturn]] void fail(simdjson::error_code code, const std::string& path) {
+    throw ArchiveError::dataCorrupted(simdjson::error_message(code), path);
+}
+
+void check(simdjson::error_code code, const std::string& path) {
+    if (code != simdjson::SUCCESS) fail(code, path);
+}
+
+std::string typeName(od::json_type type) {
+    switch (type) {
+        case od::json_type::array:
+            return "an array";
+        case od::json_type::object:
+            return "an object";
+        case od::json_type::number:
+            return "a number";
+        case od::json_type::string:
+            return "a string";
+        case od::json_type::boolean:
+            return "a boolean";
+        case od::json_type::null:
+            return "null";
+    }
+    return "an unknown value";
+}
+
+od::json_type typeOf(od::value& value, const std::string& path) {
+    od::json_type type{};
+    check(value.type().get(type), path);
+    return type;
+}
+
+void expectType(od::value& value, od::json_type expected, const std::string& path) {
+    od::json_type type = typeOf(value, path);
+    if (type != expected)
+        throw ArchiveError::typeMismatch(path, typeName(expected), typeName(type));
+}
+
+double readNumber(od::value& value, const std::string& path) {
+    expectType(value, od::json_type::number, path);
+    double number = 0;
+    check(value.get_double().get(number), path);
+    return number;
+}
+
+std::int64_t readInteger(od::value& value, const std::string& path) {
+    double number = readNumber(value, path);
+    // Whole numbers written with a fraction ("1.0") are integers too; everything else is not.
+    constexpr double kLimit = 9.2e18;
+    if (number != std::floor(number) || std::fabs(number) > kLimit) {
+        std::string text;
+        JsonWriter::appendNumber(text, number);
+        throw ArchiveError::invalidValue(path, text, "an integer");
+    }
+    return static_cast<std::int64_t>(number);
+}
+
+std::string_view readText(od::value& value, const std::string& path) {
+    expectType(value, od::json_type::string, path);
+    std::string_view text;
+    check(value.get_string().get(text), path);
+    return text;
+}
+
+Date readDate(od::value& value, const std::string& path) {
+    std::string_view text = readText(value, path);
+    auto date = parseISO8601(text, false);
+    if (!date) throw ArchiveError::invalidValue(path, std::string(text), "an ISO 8601 date");
+    return *date;
+}
+
+Uuid readUuid(od::value& value, const std::string& path) {
+    std::string_view text = readText(value, path);
+    auto uuid = Uuid::parse(text);
+    if (!uuid) throw ArchiveError::invalidValue(path, std::string(text), "a UUID");
+    return *uuid;
+}
+
+bool isNull(od::value& value, const std::string& path) {
+    return typeOf(value, path) == od::json_type::null;
+}
+
+/// Reads the members of one archived activity, keeping count of the required ones.
+class RideReader {
+  public:
+    explicit RideReader(std::string path) : m_path(std::move(path)) {}
+
+    ArchivedRide read(od::value& value) {
+        expectType(value, od::json_type::object, m_path);
+        od::object object;
+        check(value.get_object().get(object), m_path);
+        for (auto member : object) {
+            od::field field;
+            check(std::move(member).get(field), m_path);
+            std::string_view key;
+            check(field.unescaped_key().get(key), m_path);
+            readMember(key, field.value());
+        }
+        requireAll();
+        return std::move(m_ride);
+    }
+
+  private:
+    enum Required : unsigned {
+        rideID = 1 << 0,
+        date = 1 << 1,
+        duration = 1 << 2,
+        distance = 1 << 3,
+        elevationGain = 1 << 4,
+        averageHeartRate = 1 << 5,
+        maxHeartRate = 1 << 6,
+        calories = 1 << 7,
+        activeTime = 1 << 8,
+    };
+
+    std::string pathOf(std::string_view key) const { return m_path + "." + std::string(key); }
+
+    void readMember(std::string_view key, od::value& value) {
+        if (readRequired(key, value)) return;
+        std::string path = pathOf(key);
+        if (isNull(value, path)) return;
+        if (key == "routeData")
+            m_ride.routeData = readBytes(value, path);
+        else if (key == "heartRateData")
+            m_ride.heartRateData = readBytes(value, path);
+        else if (key == "healthKitUUID")
+            m_ride.healthKitUUID = readUuid(value, path);
+        else if (key == "activityType")
+            m_ride.activityType = readText(value, path);
+        else if (key == "importSource")
+            m_ride.importSource = readText(value, path);
+        else if (key == "deletedAt")
+            m_ride.deletedAt = readDate(value, path);
+        else if (key == "stravaActivityId")
+            m_ride.stravaActivityId = readText(value, path);
+        else if (key == "startWeatherData")
+            m_ride.startWeatherData = readBytes(value, path);
+        else if (key == "endWeatherData")
+            m_ride.endWeatherData = readBytes(value, path);
+        else if (key == "city")
+            m_ride.city = readText(value, path);
+        else if (key == "startElevation")
+            m_ride.startElevation = readNumber(value, path);
+        else if (key == "notes")
+            m_ride.notes = readText(value, path);
+    }
+
+    bool readRequired(std::string_view key, od::value& value) {
+        if (key == "rideID")
+            m_ride.rideID = readUuid(value, mark(key, rideID));
+        else if (key == "date")
+            m_ride.date = readDate(value, mark(key, date));
+        else if (key == "duration")
+            m_ride.duration = readNumber(value, mark(key, duration));
+        else if (key == "distance")
+            m_ride.distance = readNumber(value, mark(key, distance));
+        else if (key == "elevationGain")
+            m_ride.elevationGain = readNumber(value, mark(key, elevationGain));
+        else if (key == "averageHeartRate")
+            m_ride.averageHeartRate = readNumber(value, mark(key, averageHeartRate));
+        else if (key == "maxHeartRate")
+            m_ride.maxHeartRate = readNumber(value, mark(key, maxHeartRate));
+        else if (key == "calories")
+            m_ride.calories = readNumber(value, mark(key, calories));
+        else if (key == "activeTime")
+            m_ride.activeTime = readNumber(value, mark(key, activeTime));
+        else
+            return false;
+        return true;
+    }
+
+    std::string mark(std::string_view key, Required flag) {
+        m_seen |= flag;
+        return pathOf(key);
+    }
+
+    static std::optional<Bytes> readBytes(od::value& value, const std::string& path) {
+        return base64Decode(readText(value, path));
+    }
+
+    void requireAll() const {
+        static constexpr std::pair<Required, const char*> kKeys[] = {
+            {rideID, "rideID"},
+            {date, "date"},
+            {duration, "duration"},
+            {distance, "distance"},
+            {elevationGain, "elevationGain"},
+            {averageHeartRate, "averageHeartRate"},
+            {maxHeartRate, "maxHeartRate"},
+            {calories, "calories"},
+            {activeTime, "activeTime"},
+        };
+        for (const auto& [flag, key] : kKeys) {
+            if (!(m_seen & flag)) throw ArchiveError::keyNotFound(pathOf(key));
+        }
+    }
+
+    std::string m_path;
+    ArchivedRide m_ride;
+    unsigned m_seen = 0;
+};
+
+std::vector<ArchivedRide> readRides(od::value& value) {
+    expectType(value, od::json_type::array, "rides");
+    od::array array;
+    check(value.get_array().get(array), "rides");
+    std::vector<ArchivedRide> rides;
+    for (auto element : array) {
+        std::string path = "rides[" + std::to_string(rides.size()) + "]";
+        od::value item;
+        check(std::move(element).get(item), path);
+        rides.push_back(RideReader(path).read(item));
+    }
+    return rides;
+}
+
+/// The four top-level keys, all required.
+enum TopKey : unsigned { versionKey = 1, exportDateKey = 2, appNameKey = 4, ridesKey = 8 };
+
+unsigned readTopMember(std::string_view key, od::value& value, Archive& archive) {
+    std::string path(key);
+    if (key == "version") {
+        archive.version = readInteger(value, path);
+        return versionKey;
+    }
+    if (key == "exportDate") {
+        archive.exportDate = readDate(value, path);
+        return exportDateKey;
+    }
+    if (key == "appName") {
+        archive.appName = readText(value, path);
+        return appNameKey;
+    }
+    if (key == "rides") {
+        archive.rides = readRides(value);
+        return ridesKey;
+    }
+    return 0;
+}
+
+void requireTopKeys(unsigned seen) {
+    static constexpr const char* kKeys[] = {"version", "exportDate", "appName", "rides"};
+    for (unsigned i = 0; i < 4; ++i) {
+        if (!(seen & (1u << i))) throw ArchiveError::keyNotFound(kKeys[i]);
+    }
+}
+
+Archive readDocument(od::document& document) {
+    od::json_type type{};
+    check(document.type().get(type), "");
+    if (type != od::json_type::object) {
+        throw ArchiveError::typeMismatch("the top level", "an object", typeName(type));
+    }
+    od::object root;
+    check(document.get_object().get(root), "");
+    Archive archive;
+    unsigned seen = 0;
+    for (auto member : root) {
+        od::field field;
+        check(std::move(member).get(field), "");
+        std::string_view key;
+        check(field.unescaped_key().get(key), "");
+        seen |= readTopMember(key, field.value(), archive);
+    }
+    requireTopKeys(seen);
+    const char* rest = nullptr;
+    if (document.current_location().get(rest) == simdjson::SUCCESS) {
+        throw ArchiveError::dataCorrupted("unexpected text after the top-level object", "");
+    }
+    return archive;
+}
+
+Bytes readAll(int fd, const std::filesystem::path& file) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) throw FileAccessError::cannotRead(file, std::strerror(EISDIR));
+    constexpr std::uint64_t kLargest = simdjson::SIMDJSON_MAXSIZE_BYTES;
+    auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > kLargest)
+        throw FileAccessError::cannotRead(file, "the file is too large for an archive");
+    Bytes bytes;
+    bytes.reserve(size + simdjson::SIMDJSON_PADDING);
+    std::uint8_t buffer[1 << 16];
+    for (;;) {
+        ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
+        if (count == 0) break;
+        if (bytes.size() + static_cast<std::size_t>(count) > kLargest) {
+            throw FileAccessError::cannotRead(file, "the file is too large for an archive");
+        }
+        bytes.insert(bytes.end(), buffer, buffer + count);
+    }
+    if (bytes.capacity() - bytes.size() < simdjson::SIMDJSON_PADDING) {
+        bytes.reserve(bytes.size() + simdjson::SIMDJSON_PADDING);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+Archive decodeArchive(const Bytes& bytes) {
+    // The reader needs zero padding after the text; a caller that reserved it saves a copy.
+    simdjson::padded_string copy;
+    simdjson::padded_string_view view;
+    if (bytes.capacity() - bytes.size() >= simdjson::SIMDJSON_PADDING) {
+        view = simdjson::padded_string_view(bytes.data(), bytes.size(), bytes.capacity());
+    } else {
+        copy = simdjson::padded_string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        view = copy;
+    }
+    od::parser parser;
+    od::document document;
+    check(parser.iterate(view).get(document), "");
+    return readDocument(document);
+}
+
+Bytes readArchiveFile(const std::filesystem::path& file) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
+    Bytes bytes;
+    try {
+        bytes = readAll(fd, file);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    return bytes;
+}
+
+PersistedRide makeRecord(ArchivedRide ride) {
+    PersistedRide record;
+    record.rideID = ride.rideID;
+    record.date = ride.date;
+    record.duration = ride.duration;
+    record.distance = ride.distance;
+    record.elevationGain = ride.elevationGain;
+    record.averageHeartRate = ride.averageHeartRate;
+    record.maxHeartRate = ride.maxHeartRate;
+    record.calories = ride.calories;
+    record.activeTime = ride.activeTime;
+    record.routeData = std::move(ride.routeData);
+    record.heartRateData = std::move(ride.heartRateData);
+    record.healthKitUUID = ride.healthKitUUID;
+    record.activityType = std::move(ride.activityType);
+    record.importSource = std::move(ride.importSource);
+    record.deletedAt = ride.deletedAt;
+    record.stravaActivityId = std::move(ride.stravaActivityId);
+    record.startWeatherData = std::move(ride.startWeatherData);
+    record.endWeatherData = std::move(ride.endWeatherData);
+    record.city = std::move(ride.city);
+    record.startElevation = ride.startElevation;
+    record.notes = std::move(ride.notes);
+    return record;
+}
+
+ImportCounts importArchive(Archive archive, RideStore& store,
+                           const std::function<void(int position, int count)>& progress) {
+    constexpr int kSaveInterval = 50;
+    std::set<Uuid> known;
+    for (const auto& ride : store.allRecords(false)) known.insert(ride->rideID);
+    ImportCounts counts;
+    const int count = static_cast<int>(archive.rides.size());
+    for (int i = 0; i < count; ++i) {
+        if (progress) progress(i + 1, count);
+        ArchivedRide& ride = archive.rides[static_cast<std::size_t>(i)];
+        if (known.contains(ride.rideID)) {
+            ++counts.skipped;
+            continue;
+        }
+        store.insert(std::make_shared<PersistedRide>(makeRecord(std::move(ride))));
+        if (++counts.imported % kSaveInterval == 0) store.save();
+    }
+    store.save();
+    return counts;
+}
+
+}  // namespace vantrel::RideArchiveImporter

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+
+#include "export/RideArchiveExporter.h"
+#include "model/Bytes.h"
+#include "model/RideStore.h"
+
+/// The reading side of the "Vantrel Format" archive.
+namespace vantrel::RideArchiveImporter {
+
+using Archive = RideArchiveExporter::Archive;
+using ArchivedRide = RideArchiveExporter::ArchivedRide;
+
+/// One archive document. Required keys must be present with values of their type (null counts
+/// as missing), dates must be whole-second ISO 8601 date-times, UUIDs must parse; unknown keys
+/// are ignored, and a byte field that is not valid Base64 is absent. Throws `ArchiveError`
+/// naming the failing key path or value; nothing is returned in part.
+Archive decodeArchive(const Bytes& bytes);
+
+/// The whole file, with room reserved after it so that decoding needs no copy. Throws
+/// `FileAccessError` when it cannot be read or is larger than an archive can be (4 GB).
+Bytes readArchiveFile(const std::filesystem::path& file);
+
+/// A new record with the archived values and the record's defaults for everything else.
+PersistedRide makeRecord(ArchivedRide ride);
+
+struct ImportCounts {
+    int imported = 0;
+    int skipped = 0;
+};
+
+/// Inserts every archived activity whose rideID the store does not hold yet (soft-deleted
+/// records count as held; the set of known IDs is taken once, before the first insert). Saves
+/// after every 50th insert and at the end; a failed save throws `StoreError` and what was
+/// inserted before stays. `progress(position, count)` runs before each activity, from 1.
+ImportCounts importArchive(Archive archive, RideStore& store,
+                           const std::function<void(int position, int count)>& progress = {});
+
+}  // namespace vantrel::RideArchiveImporter

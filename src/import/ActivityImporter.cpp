@@ -1,0 +1,295 @@
+#include "import/ActivityImporter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "import/FITParser.h"
+#include "import/FileBytes.h"
+#include "import/GPXParser.h"
+#include "import/Gunzip.h"
+#include "import/RideImportError.h"
+#include "import/TCXParser.h"
+#include "logging/PersistentLogger.h"
+#include "model/RideStore.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr double kEarthRadiusMeters = 6'371'000.0;
+constexpr double kElevationNoiseMeters = 2.0;
+constexpr double kDuplicateOverlapShare = 0.5;
+
+std::string asciiLowercased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string asciiUppercased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+std::string extensionOf(const std::string& name) {
+    auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+std::string withoutExtension(const std::string& name) {
+    auto dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool isBlankByte(std::uint8_t byte) {
+    return byte == 0x09 || byte == 0x0A || byte == 0x0D || byte == 0x20;
+}
+
+// Start of the document after leading blank bytes; 0 when there is nothing else.
+std::size_t documentStart(const Bytes& bytes) {
+    std::size_t start = 0;
+    while (start < bytes.size() && isBlankByte(bytes[start])) ++start;
+    return start == bytes.size() ? 0 : start;
+}
+
+ImportedActivity readByExtension(const Bytes& bytes, const std::string& ext) {
+    if (ext == "gpx" || ext == "tcx") {
+        std::size_t start = documentStart(bytes);
+        const std::uint8_t* data = bytes.data() + start;
+        std::size_t size = bytes.size() - start;
+        return ext == "gpx" ? GPXParser().parse(data, size) : TCXParser().parse(data, size);
+    }
+    if (ext == "fit") return FITParser().parse(bytes);
+    throw RideImportError::unsupportedFileType(ext);
+}
+
+std::string importSourceText(const std::optional<std::string>& label, const std::string& ext) {
+    std::string type = asciiUppercased(ext);
+    return label ? *label + " (" + type + ")" : type;
+}
+
+double haversine(const ImportedTrackpoint& a, const ImportedTrackpoint& b) {
+    constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+    double phi1 = a.latitude * kRadiansPerDegree;
+    double phi2 = b.latitude * kRadiansPerDegree;
+    double dPhi = (b.latitude - a.latitude) * kRadiansPerDegree;
+    double dLambda = (b.longitude - a.longitude) * kRadiansPerDegree;
+    double h = std::pow(std::sin(dPhi / 2), 2) +
+               std::cos(phi1) * std::cos(phi2) * std::pow(std::sin(dLambda / 2), 2);
+    return 2 * std::atan2(std::sqrt(h), std::sqrt(1 - h)) * kEarthRadiusMeters;
+}
+
+struct HeartRateSummary {
+    double average = 0;
+    double maximum = 0;
+};
+
+HeartRateSummary trackpointHeartRate(const std::vector<ImportedTrackpoint>& points) {
+    double sum = 0;
+    double maximum = 0;
+    std::size_t count = 0;
+    for (const auto& point : points) {
+        if (!point.heartRate) continue;
+        sum += *point.heartRate;
+        maximum = count == 0 ? *point.heartRate : std::max(maximum, *point.heartRate);
+        ++count;
+    }
+    return count == 0 ? HeartRateSummary{} : HeartRateSummary{sum / count, maximum};
+}
+
+std::optional<double> largestLapMaximum(const std::vector<ImportedLapSummary>& laps) {
+    std::optional<double> largest;
+    for (const auto& lap : laps) {
+        if (lap.maxHeartRate && (!largest || *lap.maxHeartRate > *largest)) {
+            largest = lap.maxHeartRate;
+        }
+    }
+    return largest;
+}
+
+HeartRateSummary heartRateOf(const std::vector<ImportedTrackpoint>& points,
+                             const std::vector<ImportedLapSummary>& laps) {
+    if (!laps.empty()) {
+        auto average = lapWeightedHeartRate(laps);
+        auto maximum = largestLapMaximum(laps);
+        if (average && maximum) return {*average, *maximum};
+    }
+    return trackpointHeartRate(points);
+}
+
+std::vector<RoutePoint> routeOf(const std::vector<ImportedTrackpoint>& points) {
+    std::vector<RoutePoint> route;
+    route.reserve(points.size());
+    for (const auto& point : points) {
+        route.push_back({Uuid::random(),
+                         {point.latitude, point.longitude},
+                         point.altitude.value_or(0),
+                         point.timestamp});
+    }
+    return route;
+}
+
+std::vector<HeartRateSample> heartRateSeriesOf(const std::vector<ImportedTrackpoint>& points) {
+    std::vector<HeartRateSample> samples;
+    for (const auto& point : points) {
+        if (point.heartRate) samples.push_back({Uuid::random(), point.timestamp, *point.heartRate});
+    }
+    return samples;
+}
+
+template <typename Value>
+double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSummary::*field) {
+    double sum = 0;
+    for (const auto& lap : laps) sum += lap.*field;
+    return sum;
+}
+
+}  // namespace
+
+ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName) {
+    std::string ext = asciiLowercased(extensionOf(fileName));
+    if (ext != "gz") return readByExtension(bytes, ext);
+    std::string inner = asciiLowercased(extensionOf(withoutExtension(fileName)));
+    return readByExtension(gunzip(bytes), inner);
+}
+
+PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
+                                 const std::optional<std::string>& sourceLabel) {
+    ImportedActivity activity = readActivityFile(bytes, fileName);
+    if (activity.trackpoints.empty()) throw RideImportError::noTrackpoints();
+    std::string ext = asciiLowercased(extensionOf(fileName));
+    if (ext == "gz") ext = asciiLowercased(extensionOf(withoutExtension(fileName)));
+    return buildActivity(std::move(activity.trackpoints), activity.lapSummaries,
+                         activity.activityType, importSourceText(sourceLabel, ext));
+}
+
+PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
+                            const std::vector<ImportedLapSummary>& laps,
+                            std::optional<ActivityType> type, const std::string& importSource) {
+    if (trackpoints.empty()) throw RideImportError::noTrackpoints();
+    std::stable_sort(trackpoints.begin(), trackpoints.end(),
+                     [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
+    PersistedRide ride;
+    ride.date = trackpoints.front().timestamp;
+    ride.duration = trackpoints.back().timestamp - ride.date;
+    ride.distance =
+        laps.empty() ? gpsDistance(trackpoints) : sumOf(laps, &ImportedLapSummary::distanceMeters);
+    ride.elevationGain = trackElevationGain(trackpoints);
+    HeartRateSummary heartRate = heartRateOf(trackpoints, laps);
+    ride.averageHeartRate = heartRate.average;
+    ride.maxHeartRate = heartRate.maximum;
+    ride.calories = sumOf(laps, &ImportedLapSummary::calories);
+    ride.activeTime =
+        laps.empty() ? ride.duration : sumOf(laps, &ImportedLapSummary::totalTimeSeconds);
+    ride.setRoutePoints(routeOf(trackpoints));
+    ride.setHeartRateSamples(heartRateSeriesOf(trackpoints));
+    if (type) ride.activityType = std::string(rawValue(*type));
+    ride.importSource = importSource;
+    return ride;
+}
+
+double gpsDistance(const std::vector<ImportedTrackpoint>& points) {
+    double total = 0;
+    for (std::size_t i = 1; i < points.size(); ++i) total += haversine(points[i - 1], points[i]);
+    return total;
+}
+
+double trackElevationGain(const std::vector<ImportedTrackpoint>& points) {
+    double gain = 0;
+    std::optional<double> reference;
+    for (const auto& point : points) {
+        if (!point.altitude) continue;
+        double altitude = *point.altitude;
+        if (!reference) {
+            reference = altitude;
+            continue;
+        }
+        double change = altitude - *reference;
+        if (change > kElevationNoiseMeters) gain += change;
+        if (change > kElevationNoiseMeters || change < -kElevationNoiseMeters) reference = altitude;
+    }
+    return gain;
+}
+
+std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>& laps) {
+    double weighted = 0;
+    double time = 0;
+    for (const auto& lap : laps) {
+        if (!lap.averageHeartRate || !(lap.totalTimeSeconds > 0)) continue;
+        weighted += *lap.averageHeartRate * lap.totalTimeSeconds;
+        time += lap.totalTimeSeconds;
+    }
+    if (time > 0) return weighted / time;
+    return std::nullopt;
+}
+
+bool isDuplicateActivity(Date start, double duration, const std::vector<RideRef>& existing) {
+    double end = start + duration;
+    for (const auto& ride : existing) {
+        double overlap = std::min(end, ride->date + ride->duration) - std::max(start, ride->date);
+        double shorter = std::min(duration, ride->duration);
+        if (overlap > 0 && shorter > 0 && overlap / shorter > kDuplicateOverlapShare) return true;
+    }
+    return false;
+}
+
+namespace {
+
+std::string activityCountText(int count) {
+    return std::to_string(count) + (count == 1 ? " activity" : " activities");
+}
+
+// One file of the loose-file import: the inserted record, or the failure's description.
+std::optional<std::string> importOneFile(RideStore& store, const std::filesystem::path& file,
+                                         const std::optional<std::string>& sourceLabel) {
+    try {
+        Bytes bytes = readWholeFile(file);
+        auto ride = std::make_shared<PersistedRide>(
+            importActivityFile(bytes, file.filename().string(), sourceLabel));
+        store.insert(ride);
+        return std::nullopt;
+    } catch (const std::exception& error) {
+        return std::string(error.what());
+    }
+}
+
+void saveImported(RideStore& store, FileListImportResult& result) {
+    auto& logger = PersistentLogger::shared();
+    try {
+        store.save();
+        logger.log(LogLevel::info, "Import", "Imported " + activityCountText(result.imported));
+    } catch (const std::exception& error) {
+        result.saveError = error.what();
+        logger.log(LogLevel::error, "Import",
+                   std::string("Failed to save imported activities: ") + error.what());
+    }
+}
+
+}  // namespace
+
+FileListImportResult importFileList(RideStore& store,
+                                    const std::vector<std::filesystem::path>& files,
+                                    const std::optional<std::string>& sourceLabel,
+                                    const std::function<void(int done, int total)>& progress) {
+    FileListImportResult result;
+    int total = static_cast<int>(files.size());
+    for (int i = 0; i < total; ++i) {
+        const auto& file = files[static_cast<std::size_t>(i)];
+        if (auto failure = importOneFile(store, file, sourceLabel)) {
+            std::string name = file.filename().string();
+            PersistentLogger::shared().log(LogLevel::error, "Import",
+                                           "Import failed for " + name + ": " + *failure);
+            result.failures.emplace_back(name, *failure);
+        } else {
+            ++result.imported;
+        }
+        if (progress) progress(i + 1, total);
+    }
+    if (result.imported > 0) saveImported(store, result);
+    return result;
+}
+
+}  // namespace vantrel

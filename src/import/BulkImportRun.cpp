@@ -1,0 +1,164 @@
+#include "import/BulkImportRun.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "import/ActivityImporter.h"
+#include "import/ParallelMemberParser.h"
+#include "logging/PersistentLogger.h"
+#include "model/RideStore.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kSaveInterval = 50;
+
+std::string lowerExtension(const std::string& fileName) {
+    auto dot = fileName.rfind('.');
+    if (dot == std::string::npos) return {};
+    std::string extension = fileName.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+/// Why a file cannot be read as an archive, or nothing when it can be opened.
+std::optional<std::string> openFailure(const std::filesystem::path& file) {
+    int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return std::string(std::strerror(errno));
+    struct stat info {};
+    bool isDirectory = ::fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode);
+    ::close(descriptor);
+    if (isDirectory) return std::string(std::strerror(EISDIR));
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool isActivityFileName(const std::string& fileName) {
+    auto extension = lowerExtension(fileName);
+    return extension == "fit" || extension == "gpx" || extension == "tcx" || extension == "gz";
+}
+
+std::string importCompletionText(int imported, int skipped) {
+    return "Imported " + std::to_string(imported) + " activit" + (imported == 1 ? "y" : "ies") +
+           ". Skipped " + std::to_string(skipped) + " duplicate" + (skipped == 1 ? "" : "s") + ".";
+}
+
+int effectiveThreadCount(int requested) {
+    if (requested > 0) return requested;
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+BulkImportRun::BulkImportRun(RideStore& store, std::optional<std::string> sourceLabel,
+                             BulkImportOptions options)
+    : m_store(store), m_label(std::move(sourceLabel)), m_options(std::move(options)) {
+    report();
+}
+
+BulkImportRun::Decision BulkImportRun::skipDuplicates(PersistedRide& ride,
+                                                      const std::vector<RideRef>& reference) {
+    return isDuplicateActivity(ride.date, ride.duration, reference) ? Decision::skip
+                                                                    : Decision::insert;
+}
+
+void BulkImportRun::importArchive(const std::filesystem::path& archive,
+                                  const RecordHandler& handler) {
+    if (!canOpen(archive)) return;
+    std::vector<ZipMember> members = collectActivityMembers(archive);
+    if (members.empty()) return;
+    m_progress.importTotal += static_cast<int>(members.size());
+    report();
+    std::vector<RideRef> reference = fetchReference();
+    ParallelMemberParser parser(archive, std::move(members), m_label,
+                                effectiveThreadCount(m_options.threads), m_options.memberSizeLimit);
+    while (auto outcome = parser.next()) {
+        advanceProgress();
+        if (!outcome->ride) {
+            ++m_result.errors;
+            continue;
+        }
+        if (handler(*outcome->ride, reference) == Decision::skip) {
+            ++m_result.skipped;
+            continue;
+        }
+        insert(outcome->ride);
+    }
+}
+
+// The periodic saves may fail quietly (what they miss stays pending for the next one), but a
+// failed final save would lose the run, so its reason is handed back.
+BulkImportResult BulkImportRun::finish() {
+    if (m_result.imported == 0) return m_result;
+    try {
+        m_store.save();
+    } catch (const std::exception& error) {
+        m_result.saveError = error.what();
+    }
+    return m_result;
+}
+
+bool BulkImportRun::canOpen(const std::filesystem::path& archive) {
+    auto failure = openFailure(archive);
+    if (!failure) return true;
+    PersistentLogger::shared().log(
+        LogLevel::error, "Import",
+        "Failed to unzip " + archive.filename().string() + ": " + *failure);
+    ++m_result.errors;
+    m_result.archiveFailures.emplace_back(archive, *failure);
+    return false;
+}
+
+std::vector<ZipMember> BulkImportRun::collectActivityMembers(const std::filesystem::path& archive) {
+    ZipListing listing = listZipArchive(archive);
+    if (!listing.readable) {
+        m_result.archiveFailures.emplace_back(archive, listing.errorString);
+        return {};
+    }
+    m_result.errors += listing.rejectedEntries;
+    std::vector<ZipMember> members;
+    for (auto& member : listing.files) {
+        if (isActivityFileName(member.fileName())) members.push_back(std::move(member));
+    }
+    return members;
+}
+
+// Records inserted from earlier archives of this run must count as stored, as they would in a
+// context that fetches its own pending changes; saving first makes the fetch see them.
+std::vector<RideRef> BulkImportRun::fetchReference() {
+    try {
+        if (m_store.hasChanges()) m_store.autosave();
+        return m_store.allRecords(false);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void BulkImportRun::advanceProgress() {
+    ++m_handled;
+    m_progress.importCurrent = m_handled;
+    m_progress.importProgress =
+        m_progress.importTotal < 1
+            ? 0.0
+            : static_cast<double>(m_progress.importCurrent) / m_progress.importTotal;
+    report();
+}
+
+void BulkImportRun::insert(const RideRef& ride) {
+    m_store.insert(ride);
+    ++m_result.imported;
+    if (m_result.imported % kSaveInterval == 0) m_store.autosave();
+}
+
+void BulkImportRun::report() const {
+    if (m_options.progress) m_options.progress(m_progress);
+}
+
+}  // namespace vantrel

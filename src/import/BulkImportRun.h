@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "import/ZipArchiveReader.h"
+#include "model/PersistedRide.h"
+
+namespace vantrel {
+
+class RideStore;
+
+/// The progress values of a bulk import, as the main window shows them.
+struct ImportProgress {
+    int importTotal = 0;
+    int importCurrent = 0;
+    /// `importCurrent` ÷ `importTotal`; 0 while the total is below 1.
+    double importProgress = 0;
+};
+
+struct BulkImportOptions {
+    /// Worker threads that read and parse members; 0 means one per core.
+    int threads = 0;
+    /// Members larger than this (uncompressed) are counted as errors without being read whole.
+    std::uint64_t memberSizeLimit = kDefaultZipMemberSizeLimit;
+    /// Called on the calling thread whenever a progress value changes.
+    std::function<void(const ImportProgress&)> progress;
+};
+
+/// The counters of one run over all its archives (or loose files).
+struct BulkImportResult {
+    int imported = 0;
+    int skipped = 0;
+    int errors = 0;
+    /// Garmin only: records whose kind was taken from a summary.
+    int supplemented = 0;
+    /// Archives that yielded nothing because they could not be opened or read, with the reason.
+    std::vector<std::pair<std::filesystem::path, std::string>> archiveFailures;
+    /// Loose-file imports only: (file name, error description) per failed file.
+    std::vector<std::pair<std::string, std::string>> fileFailures;
+    /// Why the final save failed; the inserted records are then not durable.
+    std::optional<std::string> saveError;
+};
+
+/// The archive loop shared by the ZIP, Strava and Garmin imports: collects the activity members
+/// of each archive, parses them on worker threads, and on the calling thread (which must own the
+/// store) tests each new record against the stored ones, inserts it and saves after every 50th
+/// insertion. Logs only when an archive cannot be opened; the callers log the summary line.
+class BulkImportRun {
+  public:
+    enum class Decision { insert, skip };
+    /// Decides about one new record, given the stored records fetched for its archive. May
+    /// change the record and the store (the Garmin import's supplementation and replacement).
+    using RecordHandler =
+        std::function<Decision(PersistedRide& ride, const std::vector<RideRef>& reference)>;
+
+    BulkImportRun(RideStore& store, std::optional<std::string> sourceLabel,
+                  BulkImportOptions options);
+
+    void importArchive(const std::filesystem::path& archive, const RecordHandler& handler);
+    /// The final save (when anything was inserted) and the counters.
+    BulkImportResult finish();
+    BulkImportResult& result() { return m_result; }
+
+    /// The ZIP and Strava rule: skip what overlaps a stored record.
+    static Decision skipDuplicates(PersistedRide& ride, const std::vector<RideRef>& reference);
+
+  private:
+    bool canOpen(const std::filesystem::path& archive);
+    std::vector<ZipMember> collectActivityMembers(const std::filesystem::path& archive);
+    std::vector<RideRef> fetchReference();
+    void advanceProgress();
+    void insert(const RideRef& ride);
+    void report() const;
+
+    RideStore& m_store;
+    std::optional<std::string> m_label;
+    BulkImportOptions m_options;
+    BulkImportResult m_result;
+    ImportProgress m_progress;
+    int m_handled = 0;
+};
+
+/// True for the extensions the bulk imports collect: fit, gpx, tcx and gz, in any case.
+bool isActivityFileName(const std::string& fileName);
+
+/// "Imported N activities. Skipped M duplicates." with the singular for exactly 1.
+std::string importCompletionText(int imported, int skipped);
+
+/// The number of worker threads a run uses for an option value (0: one per core).
+int effectiveThreadCount(int requested);
+
+}  // namespace vantrel

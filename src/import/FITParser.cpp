@@ -1,0 +1,272 @@
+#include "import/FITParser.h"
+
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "import/FITProfile.h"
+#include "import/RideImportError.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::size_t kMinimumHeaderSize = 12;
+constexpr std::size_t kLocalTypeCount = 16;
+
+/// One field the decoder takes, located by its byte offset inside the data message.
+struct FieldPlan {
+    std::uint16_t offset;
+    std::uint8_t size;
+    std::uint8_t slot;
+    std::uint32_t invalidValue;
+};
+
+/// A definition message reduced to what its data messages need: the byte sizes to step over
+/// and the few fields worth reading, so a data message costs no search through its fields.
+struct MessageDefinition {
+    bool defined = false;
+    bool bigEndian = false;
+    std::uint16_t globalMessageNumber = 0;
+    std::size_t fieldsSize = 0;
+    std::size_t devFieldsSize = 0;
+    std::vector<FieldPlan> usedFields;
+};
+
+/// The valid values of one data message by slot; an invalid or missing field stays unset.
+struct SlotValues {
+    std::array<std::uint32_t, FITProfile::kMaxSlots> values{};
+    std::uint32_t present = 0;
+
+    bool has(std::uint8_t slot) const { return (present >> slot) & 1U; }
+    std::uint32_t operator[](std::uint8_t slot) const { return values[slot]; }
+};
+
+std::uint32_t readUnsigned(const std::uint8_t* bytes, std::uint8_t size, bool bigEndian) {
+    std::uint32_t value = 0;
+    if (bigEndian) {
+        for (std::uint8_t i = 0; i < size; ++i) value = (value << 8) | bytes[i];
+    } else {
+        for (std::uint8_t i = size; i > 0; --i) value = (value << 8) | bytes[i - 1];
+    }
+    return value;
+}
+
+SlotValues readSlots(const MessageDefinition& definition, const std::uint8_t* message) {
+    SlotValues slots;
+    for (const FieldPlan& field : definition.usedFields) {
+        std::uint32_t value =
+            readUnsigned(message + field.offset, field.size, definition.bigEndian);
+        if (value == field.invalidValue) continue;
+        slots.values[field.slot] = value;
+        slots.present |= 1U << field.slot;
+    }
+    return slots;
+}
+
+double semicirclesToDegrees(std::uint32_t raw) {
+    return static_cast<std::int32_t>(raw) * FITProfile::kDegreesPerSemicircle;
+}
+
+double scaledAltitude(std::uint32_t raw) {
+    return raw / 5.0 - 500.0;
+}
+
+Date dateFromFITTimestamp(std::uint32_t fitSeconds) {
+    return dateFromUnix(fitSeconds + FITProfile::kFITEpochUnixSeconds);
+}
+
+std::optional<double> optionalSlot(const SlotValues& slots, std::uint8_t slot) {
+    if (!slots.has(slot)) return std::nullopt;
+    return static_cast<double>(slots[slot]);
+}
+
+/// The state of decoding one file: the definitions in force, the read position and the output.
+class FITDecoder {
+  public:
+    FITDecoder(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    ImportedActivity decode() {
+        std::size_t end = readFileHeader();
+        while (m_offset < end) readMessage();
+        return result();
+    }
+
+  private:
+    std::size_t remaining() const { return m_size - m_offset; }
+
+    /// Checks the header in the order that decides which error a damaged file gets; returns
+    /// the end of the records. The header CRC and the file CRC are deliberately never checked.
+    std::size_t readFileHeader() {
+        if (m_size < kMinimumHeaderSize) throw FITParseError::truncatedData();
+        std::size_t headerSize = m_data[0];
+        if (headerSize < kMinimumHeaderSize || m_size < headerSize) {
+            throw FITParseError::truncatedData();
+        }
+        if (std::memcmp(m_data + 8, ".FIT", 4) != 0) throw FITParseError::invalidSignature();
+        std::uint64_t dataSize = readUnsigned(m_data + 4, 4, false);
+        if (m_size < headerSize + dataSize) throw FITParseError::truncatedData();
+        m_offset = headerSize;
+        return headerSize + static_cast<std::size_t>(dataSize);
+    }
+
+    void readMessage() {
+        std::uint8_t header = m_data[m_offset++];
+        if (header & 0x80) {
+            advanceCompressedTimestamp(header & 0x1F);
+            readDataMessage((header >> 5) & 0x03, m_lastTimestamp);
+        } else if (header & 0x40) {
+            readDefinitionMessage(header & 0x0F, (header & 0x20) != 0);
+        } else {
+            readDataMessage(header & 0x0F, std::nullopt);
+        }
+    }
+
+    void advanceCompressedTimestamp(std::uint32_t timeOffset) {
+        std::uint32_t previousLowBits = m_lastTimestamp & 0x1F;
+        m_lastTimestamp = (m_lastTimestamp & ~std::uint32_t{0x1F}) + timeOffset;
+        // Only five bits travel in the header: a smaller value means the counter wrapped.
+        if (timeOffset < previousLowBits) m_lastTimestamp += 32;
+    }
+
+    void readDefinitionMessage(std::uint8_t localType, bool hasDevFields) {
+        if (remaining() < 5) throw FITParseError::truncatedData();
+        const std::uint8_t* fixed = m_data + m_offset;
+        MessageDefinition& definition = m_definitions[localType];
+        definition.defined = true;
+        definition.bigEndian = fixed[1] == 1;
+        definition.globalMessageNumber = static_cast<std::uint16_t>(
+            definition.bigEndian ? (fixed[2] << 8) | fixed[3] : (fixed[3] << 8) | fixed[2]);
+        std::size_t fieldCount = fixed[4];
+        m_offset += 5;
+        readFieldDefinitions(definition, fieldCount);
+        definition.devFieldsSize = hasDevFields ? readDevFieldSizes() : 0;
+    }
+
+    void readFieldDefinitions(MessageDefinition& definition, std::size_t fieldCount) {
+        if (remaining() < 3 * fieldCount) throw FITParseError::truncatedData();
+        definition.usedFields.clear();
+        std::size_t messageOffset = 0;
+        for (std::size_t i = 0; i < fieldCount; ++i) {
+            const std::uint8_t* triple = m_data + m_offset + 3 * i;
+            std::uint8_t size = triple[1];
+            const FITProfile::FieldRule* rule =
+                FITProfile::findFieldRule(definition.globalMessageNumber, triple[0], size);
+            if (rule) {
+                definition.usedFields.push_back({static_cast<std::uint16_t>(messageOffset), size,
+                                                 rule->slot, rule->invalidValue});
+            }
+            messageOffset += size;
+        }
+        definition.fieldsSize = messageOffset;
+        m_offset += 3 * fieldCount;
+    }
+
+    std::size_t readDevFieldSizes() {
+        if (remaining() < 1) throw FITParseError::truncatedData();
+        std::size_t devFieldCount = m_data[m_offset++];
+        if (remaining() < 3 * devFieldCount) throw FITParseError::truncatedData();
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < devFieldCount; ++i) total += m_data[m_offset + 3 * i + 1];
+        m_offset += 3 * devFieldCount;
+        return total;
+    }
+
+    void readDataMessage(std::uint8_t localType, std::optional<std::uint32_t> headerTimestamp) {
+        const MessageDefinition& definition = m_definitions[localType];
+        if (!definition.defined) {
+            throw RideImportError::parsingFailed("FIT: undefined local message type " +
+                                                 std::to_string(localType));
+        }
+        if (remaining() < definition.fieldsSize + definition.devFieldsSize) {
+            throw FITParseError::truncatedData();
+        }
+        const std::uint8_t* message = m_data + m_offset;
+        switch (definition.globalMessageNumber) {
+            case FITProfile::kRecordMessage:
+                takeRecord(readSlots(definition, message), headerTimestamp);
+                break;
+            case FITProfile::kLapMessage:
+                takeLap(readSlots(definition, message));
+                break;
+            case FITProfile::kSessionMessage:
+                takeSession(readSlots(definition, message));
+                break;
+            default:
+                break;
+        }
+        m_offset += definition.fieldsSize + definition.devFieldsSize;
+    }
+
+    void takeRecord(const SlotValues& slots, std::optional<std::uint32_t> headerTimestamp) {
+        using namespace FITProfile::RecordSlot;
+        std::optional<std::uint32_t> time =
+            slots.has(timestamp) ? slots[timestamp] : headerTimestamp;
+        if (!time) return;
+        // Set before the position check: records without a fix still anchor later
+        // compressed timestamps.
+        m_lastTimestamp = *time;
+        if (!slots.has(latitude) || !slots.has(longitude)) return;
+        ImportedTrackpoint& point = m_trackpoints.emplace_back();
+        point.latitude = semicirclesToDegrees(slots[latitude]);
+        point.longitude = semicirclesToDegrees(slots[longitude]);
+        if (slots.has(enhancedAltitude)) {
+            point.altitude = scaledAltitude(slots[enhancedAltitude]);
+        } else if (slots.has(altitude)) {
+            point.altitude = scaledAltitude(slots[altitude]);
+        }
+        point.timestamp = dateFromFITTimestamp(*time);
+        point.heartRate = optionalSlot(slots, heartRate);
+    }
+
+    void takeLap(const SlotValues& slots) {
+        using namespace FITProfile::LapSlot;
+        ImportedLapSummary& lap = m_lapSummaries.emplace_back();
+        lap.totalTimeSeconds = slots.has(totalTimerTime) ? slots[totalTimerTime] / 1000.0 : 0;
+        lap.distanceMeters = slots.has(totalDistance) ? slots[totalDistance] / 100.0 : 0;
+        lap.calories = slots.has(totalCalories) ? slots[totalCalories] : 0;
+        lap.averageHeartRate = optionalSlot(slots, avgHeartRate);
+        lap.maxHeartRate = optionalSlot(slots, maxHeartRate);
+    }
+
+    void takeSession(const SlotValues& slots) {
+        using namespace FITProfile::SessionSlot;
+        if (slots.has(sport)) m_sessionSport = static_cast<std::uint8_t>(slots[sport]);
+        if (slots.has(subSport)) m_sessionSubSport = static_cast<std::uint8_t>(slots[subSport]);
+    }
+
+    ImportedActivity result() {
+        ImportedActivity activity;
+        activity.trackpoints = std::move(m_trackpoints);
+        activity.lapSummaries = std::move(m_lapSummaries);
+        if (m_sessionSport) {
+            activity.activityType =
+                FITProfile::activityTypeForSport(*m_sessionSport, m_sessionSubSport.value_or(0));
+        }
+        return activity;
+    }
+
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_offset = 0;
+    std::array<MessageDefinition, kLocalTypeCount> m_definitions;
+    std::vector<ImportedTrackpoint> m_trackpoints;
+    std::vector<ImportedLapSummary> m_lapSummaries;
+    std::uint32_t m_lastTimestamp = 0;
+    std::optional<std::uint8_t> m_sessionSport;
+    std::optional<std::uint8_t> m_sessionSubSport;
+};
+
+}  // namespace
+
+ImportedActivity FITParser::parse(const Bytes& bytes) {
+    return parse(bytes.data(), bytes.size());
+}
+
+ImportedActivity FITParser::parse(const std::uint8_t* data, std::size_t size) {
+    return FITDecoder(data, size).decode();
+}
+
+}  // namespace vantrel

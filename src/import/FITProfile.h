@@ -1,0 +1,81 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "model/ActivityType.h"
+
+namespace vantrel::FITProfile {
+
+inline constexpr std::uint16_t kSessionMessage = 18;
+inline constexpr std::uint16_t kLapMessage = 19;
+inline constexpr std::uint16_t kRecordMessage = 20;
+
+/// Seconds from 1970-01-01T00:00:00Z to the FIT epoch 1989-12-31T00:00:00Z.
+inline constexpr double kFITEpochUnixSeconds = 631065600.0;
+/// Degrees per semicircle: 180 / 2^31.
+inline constexpr double kDegreesPerSemicircle = 8.381903171539307e-8;
+
+/// Where a decoded value lands; each message kind numbers its own slots from 0.
+namespace RecordSlot {
+inline constexpr std::uint8_t latitude = 0;
+inline constexpr std::uint8_t longitude = 1;
+inline constexpr std::uint8_t altitude = 2;
+inline constexpr std::uint8_t heartRate = 3;
+inline constexpr std::uint8_t enhancedAltitude = 4;
+inline constexpr std::uint8_t timestamp = 5;
+}  // namespace RecordSlot
+namespace LapSlot {
+inline constexpr std::uint8_t totalTimerTime = 0;
+inline constexpr std::uint8_t totalDistance = 1;
+inline constexpr std::uint8_t totalCalories = 2;
+inline constexpr std::uint8_t avgHeartRate = 3;
+inline constexpr std::uint8_t maxHeartRate = 4;
+}  // namespace LapSlot
+namespace SessionSlot {
+inline constexpr std::uint8_t sport = 0;
+inline constexpr std::uint8_t subSport = 1;
+}  // namespace SessionSlot
+inline constexpr std::size_t kMaxSlots = 6;
+
+/// A field the decoder takes: only this number with exactly this byte size counts.
+struct FieldRule {
+    std::uint16_t globalMessage;
+    std::uint8_t fieldNumber;
+    std::uint8_t size;
+    std::uint8_t slot;
+    std::uint32_t invalidValue;
+};
+
+inline constexpr std::array<FieldRule, 13> kFieldRules{{
+    {kRecordMessage, 0, 4, RecordSlot::latitude, 0x7FFFFFFF},
+    {kRecordMessage, 1, 4, RecordSlot::longitude, 0x7FFFFFFF},
+    {kRecordMessage, 2, 2, RecordSlot::altitude, 0xFFFF},
+    {kRecordMessage, 3, 1, RecordSlot::heartRate, 0xFF},
+    {kRecordMessage, 78, 4, RecordSlot::enhancedAltitude, 0xFFFFFFFF},
+    {kRecordMessage, 253, 4, RecordSlot::timestamp, 0xFFFFFFFF},
+    {kLapMessage, 8, 4, LapSlot::totalTimerTime, 0xFFFFFFFF},
+    {kLapMessage, 9, 4, LapSlot::totalDistance, 0xFFFFFFFF},
+    {kLapMessage, 11, 2, LapSlot::totalCalories, 0xFFFF},
+    {kLapMessage, 15, 1, LapSlot::avgHeartRate, 0xFF},
+    {kLapMessage, 16, 1, LapSlot::maxHeartRate, 0xFF},
+    {kSessionMessage, 5, 1, SessionSlot::sport, 0xFF},
+    {kSessionMessage, 6, 1, SessionSlot::subSport, 0xFF},
+}};
+
+/// The rule for a field of a message, or null when the decoder steps over that field.
+constexpr const FieldRule* findFieldRule(std::uint16_t globalMessage, std::uint8_t fieldNumber,
+                                         std::uint8_t size) {
+    for (const FieldRule& rule : kFieldRules) {
+        if (rule.globalMessage == globalMessage && rule.fieldNumber == fieldNumber &&
+            rule.size == size) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
+
+/// Maps a FIT sport and sub-sport code to an activity kind; unknown sports give `other`.
+ActivityType activityTypeForSport(std::uint8_t sport, std::uint8_t subSport);
+
+}  // namespace vantrel::FITProfile

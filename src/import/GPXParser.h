@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "import/ImportedActivity.h"
+#include "import/XmlReader.h"
+#include "model/Bytes.h"
+
+namespace vantrel {
+
+/// Reads the track points, track name and activity type of a GPX document. Elements are matched
+/// by local name, so an extension's prefixed `hr` counts. Single use: make one per document.
+class GPXParser : private XmlEventHandler {
+  public:
+    /// Throws `RideImportError::parsingFailed` with the XML parser's description when the
+    /// document is not well-formed; nothing partial is returned.
+    ImportedActivity parse(const Bytes& bytes);
+    ImportedActivity parse(const std::uint8_t* data, std::size_t size);
+
+  private:
+    void startElement(std::string_view name, const char** attributes) override;
+    void characters(std::string_view text) override;
+    void endElement(std::string_view name) override;
+    void startTrackpoint(const char** attributes);
+    void finishTrackpoint();
+
+    ImportedActivity m_result;
+    std::optional<std::string> m_trackType;
+    std::optional<double> m_currentLat;
+    std::optional<double> m_currentLon;
+    std::optional<double> m_currentEle;
+    std::optional<Date> m_currentTime;
+    std::optional<double> m_currentHR;
+    std::string m_characterBuffer;
+    bool m_insideTrackpoint = false;
+    bool m_insideName = false;
+    bool m_insideType = false;
+};
+
+}  // namespace vantrel

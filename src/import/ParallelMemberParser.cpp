@@ -1,0 +1,92 @@
+#include "import/ParallelMemberParser.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "import/ActivityImporter.h"
+
+namespace vantrel {
+
+ParallelMemberParser::ParallelMemberParser(std::filesystem::path archive,
+                                           std::vector<ZipMember> members,
+                                           std::optional<std::string> sourceLabel, int threads,
+                                           std::uint64_t sizeLimit)
+    : m_archive(std::move(archive)),
+      m_members(std::move(members)),
+      m_label(std::move(sourceLabel)),
+      m_sizeLimit(sizeLimit),
+      m_workerCount(std::min<std::size_t>(std::max(threads, 1), m_members.size())),
+      m_window(std::max<std::size_t>(m_workerCount, 1) * kInFlightPerWorker),
+      m_slots(m_window) {
+    if (m_workerCount <= 1) {
+        m_inlineReader = std::make_unique<ZipArchiveReader>(m_archive);
+        return;
+    }
+    m_workers.reserve(m_workerCount);
+    for (std::size_t worker = 0; worker < m_workerCount; ++worker) {
+        m_workers.emplace_back([this, worker] { work(worker); });
+    }
+}
+
+ParallelMemberParser::~ParallelMemberParser() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    for (auto& worker : m_workers) worker.join();
+}
+
+std::optional<ParsedMember> ParallelMemberParser::next() {
+    if (m_consumed >= m_members.size()) return std::nullopt;
+    if (m_inlineReader) return parse(*m_inlineReader, m_members[m_consumed++]);
+    std::unique_lock lock(m_mutex);
+    auto& slot = m_slots[m_consumed % m_window];
+    m_changed.wait(lock, [&] { return slot.has_value(); });
+    ParsedMember outcome = std::move(*slot);
+    slot.reset();
+    ++m_consumed;
+    lock.unlock();
+    m_changed.notify_all();
+    return outcome;
+}
+
+ParsedMember ParallelMemberParser::parse(ZipArchiveReader& reader, const ZipMember& member) const {
+    ParsedMember outcome{member.fileName(), nullptr, {}};
+    try {
+        Bytes bytes = reader.read(member, m_sizeLimit);
+        outcome.ride =
+            std::make_shared<PersistedRide>(importActivityFile(bytes, outcome.fileName, m_label));
+    } catch (const std::exception& error) {
+        outcome.error = error.what();
+    } catch (...) {
+        outcome.error = "unknown error";
+    }
+    return outcome;
+}
+
+bool ParallelMemberParser::mayStart(std::size_t position) const {
+    return m_stopping || position < m_consumed + m_window;
+}
+
+// Members are dealt out round-robin, so the member the caller waits for always belongs to a
+// worker that is allowed to start it: the window can never deadlock.
+void ParallelMemberParser::work(std::size_t firstPosition) {
+    ZipArchiveReader reader(m_archive);
+    for (std::size_t position = firstPosition; position < m_members.size();
+         position += m_workerCount) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return mayStart(position); });
+            if (m_stopping) return;
+        }
+        ParsedMember outcome = parse(reader, m_members[position]);
+        {
+            std::lock_guard lock(m_mutex);
+            m_slots[position % m_window] = std::move(outcome);
+        }
+        m_changed.notify_all();
+    }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,52 @@
+#include "import/StravaImportService.h"
+
+#include <algorithm>
+
+#include "import/ActivityImporter.h"
+#include "import/ZipImportService.h"
+
+namespace vantrel {
+
+namespace {
+
+const std::string kStravaLabel = "Strava";
+
+bool hasZipExtension(const std::filesystem::path& file) {
+    std::string extension = file.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".zip";
+}
+
+BulkImportResult importLooseFiles(RideStore& store, const std::vector<std::filesystem::path>& files,
+                                  const BulkImportOptions& options) {
+    auto progress = [&options](int done, int total) {
+        if (!options.progress) return;
+        options.progress({total, done, total < 1 ? 0.0 : static_cast<double>(done) / total});
+    };
+    FileListImportResult loose = importFileList(store, files, kStravaLabel, progress);
+    BulkImportResult result;
+    result.imported = loose.imported;
+    result.errors = static_cast<int>(loose.failures.size());
+    result.fileFailures = std::move(loose.failures);
+    result.saveError = std::move(loose.saveError);
+    return result;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> zipFilesAmong(const std::vector<std::filesystem::path>& files) {
+    std::vector<std::filesystem::path> zips;
+    std::copy_if(files.begin(), files.end(), std::back_inserter(zips), hasZipExtension);
+    return zips;
+}
+
+BulkImportResult importStravaFiles(RideStore& store,
+                                   const std::vector<std::filesystem::path>& files,
+                                   const BulkImportOptions& options) {
+    auto zips = zipFilesAmong(files);
+    if (zips.empty()) return importLooseFiles(store, files, options);
+    return importZipArchives(store, zips, kStravaLabel, options);
+}
+
+}  // namespace vantrel

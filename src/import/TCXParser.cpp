@@ -1,0 +1,116 @@
+#include "import/TCXParser.h"
+
+#include "import/RideImportError.h"
+#include "import/XmlText.h"
+
+namespace vantrel {
+
+ImportedActivity TCXParser::parse(const Bytes& bytes) {
+    return parse(bytes.data(), bytes.size());
+}
+
+ImportedActivity TCXParser::parse(const std::uint8_t* data, std::size_t size) {
+    if (auto error = readXml(data, size, false, *this))
+        throw RideImportError::parsingFailed(*error);
+    m_result.activityType = activityType();
+    return std::move(m_result);
+}
+
+std::optional<ActivityType> TCXParser::activityType() const {
+    if (!m_activitySport) return std::nullopt;
+    if (*m_activitySport == "Biking") return ActivityType::cycling;
+    if (*m_activitySport == "Running") return ActivityType::running;
+    return ActivityType::other;
+}
+
+void TCXParser::pushElement(std::string_view name) {
+    if (m_depth == m_elementStack.size()) m_elementStack.emplace_back();
+    m_elementStack[m_depth++].assign(name);
+    if (name == "Trackpoint") ++m_openTrackpoints;
+}
+
+void TCXParser::popElement() {
+    if (m_depth == 0) return;
+    if (m_elementStack[--m_depth] == "Trackpoint") --m_openTrackpoints;
+}
+
+void TCXParser::startElement(std::string_view name, const char** attributes) {
+    m_characterBuffer.clear();
+    pushElement(name);
+    if (name == "Activity") {
+        auto sport = xmlAttribute(attributes, "Sport");
+        m_activitySport = sport ? std::optional<std::string>(*sport) : std::nullopt;
+    } else if (name == "Lap") {
+        m_lap = ImportedLapSummary{};
+    } else if (name == "Trackpoint") {
+        m_currentLat.reset();
+        m_currentLon.reset();
+        m_currentAlt.reset();
+        m_currentTime.reset();
+        m_currentHR.reset();
+    }
+}
+
+void TCXParser::characters(std::string_view text) {
+    m_characterBuffer.append(text);
+}
+
+void TCXParser::endElement(std::string_view name) {
+    std::string_view text = trimmedXmlText(m_characterBuffer);
+    bool inTrackpoint = m_openTrackpoints > 0;
+    if (name == "Lap") {
+        m_result.lapSummaries.push_back(m_lap);
+    } else if (name == "Trackpoint") {
+        finishTrackpoint();
+    } else if (name == "Value") {
+        endHeartRateValue(text, inTrackpoint);
+    } else if (inTrackpoint) {
+        endTrackpointValue(name, text);
+    } else {
+        endLapValue(name, text);
+    }
+    popElement();
+}
+
+void TCXParser::endLapValue(std::string_view name, std::string_view text) {
+    if (name == "TotalTimeSeconds") {
+        m_lap.totalTimeSeconds = parseDecimal(text).value_or(0);
+    } else if (name == "DistanceMeters") {
+        m_lap.distanceMeters = parseDecimal(text).value_or(0);
+    } else if (name == "Calories") {
+        m_lap.calories = parseDecimal(text).value_or(0);
+    }
+}
+
+void TCXParser::endTrackpointValue(std::string_view name, std::string_view text) {
+    if (name == "Time") {
+        m_currentTime = parseISO8601Either(text);
+    } else if (name == "LatitudeDegrees") {
+        m_currentLat = parseDecimal(text);
+    } else if (name == "LongitudeDegrees") {
+        m_currentLon = parseDecimal(text);
+    } else if (name == "AltitudeMeters") {
+        m_currentAlt = parseDecimal(text);
+    }
+}
+
+void TCXParser::endHeartRateValue(std::string_view text, bool inTrackpoint) {
+    if (m_depth < 2) return;
+    const std::string& parent = m_elementStack[m_depth - 2];
+    if (!inTrackpoint && parent == "AverageHeartRateBpm") {
+        m_lap.averageHeartRate = parseDecimal(text);
+    } else if (!inTrackpoint && parent == "MaximumHeartRateBpm") {
+        m_lap.maxHeartRate = parseDecimal(text);
+    } else if (inTrackpoint && parent == "HeartRateBpm") {
+        m_currentHR = parseDecimal(text);
+    }
+}
+
+void TCXParser::finishTrackpoint() {
+    if (m_currentLat && m_currentLon && m_currentTime) {
+        m_result.trackpoints.push_back(
+            {*m_currentLat, *m_currentLon, m_currentAlt, *m_currentTime, m_currentHR});
+    }
+}
+
+}  // namespace vantrel

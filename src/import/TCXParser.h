@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "import/ImportedActivity.h"
+#include "import/XmlReader.h"
+#include "model/Bytes.h"
+
+namespace vantrel {
+
+/// Reads the trackpoints, laps and sport of a Training Center XML file. Element names are
+/// matched as written (no namespace processing). Single use: make one per file.
+class TCXParser : private XmlEventHandler {
+  public:
+    /// Throws `RideImportError::parsingFailed` with the XML parser's description when the
+    /// document is not well-formed; nothing partial is returned.
+    ImportedActivity parse(const Bytes& bytes);
+    ImportedActivity parse(const std::uint8_t* data, std::size_t size);
+
+  private:
+    void startElement(std::string_view name, const char** attributes) override;
+    void characters(std::string_view text) override;
+    void endElement(std::string_view name) override;
+    void pushElement(std::string_view name);
+    void popElement();
+    void endLapValue(std::string_view name, std::string_view text);
+    void endTrackpointValue(std::string_view name, std::string_view text);
+    void endHeartRateValue(std::string_view text, bool inTrackpoint);
+    void finishTrackpoint();
+    std::optional<ActivityType> activityType() const;
+
+    ImportedActivity m_result;
+    // Open element names, outermost first. Only the first m_depth entries are live; the
+    // others keep their storage so that deep documents do not allocate per element.
+    std::vector<std::string> m_elementStack;
+    std::size_t m_depth = 0;
+    std::size_t m_openTrackpoints = 0;
+    std::string m_characterBuffer;
+    std::optional<double> m_currentLat;
+    std::optional<double> m_currentLon;
+    std::optional<double> m_currentAlt;
+    std::optional<Date> m_currentTime;
+    std::optional<double> m_currentHR;
+    ImportedLapSummary m_lap;
+    std::optional<std::string> m_activitySport;
+};
+
+}  // namespace vantrel

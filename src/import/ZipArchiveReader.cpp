@@ -1,0 +1,278 @@
+#include "import/ZipArchiveReader.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <locale.h>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::size_t kReadBlockSize = 64 * 1024;
+// Declared sizes can lie, so they only bound the first allocation, never trust it further.
+constexpr std::uint64_t kMaxPreallocation = 64ull * 1024 * 1024;
+
+// libarchive converts entry names with the thread's LC_CTYPE; under the plain "C" locale names
+// with non-ASCII characters come back mangled, and two such names could then collide.
+class ScopedUtf8Locale {
+  public:
+    ScopedUtf8Locale() {
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (utf8 != static_cast<locale_t>(0)) m_previous = uselocale(utf8);
+    }
+    ~ScopedUtf8Locale() {
+        if (m_previous != static_cast<locale_t>(0)) uselocale(m_previous);
+    }
+    ScopedUtf8Locale(const ScopedUtf8Locale&) = delete;
+    ScopedUtf8Locale& operator=(const ScopedUtf8Locale&) = delete;
+
+  private:
+    locale_t m_previous = static_cast<locale_t>(0);
+};
+
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+bool isAbsoluteName(const std::string& name) {
+    if (!name.empty() && isSeparator(name.front())) return true;
+    return name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
+}
+
+std::vector<std::string> nameComponents(const std::string& name) {
+    std::vector<std::string> components;
+    std::string current;
+    for (char c : name) {
+        if (!isSeparator(c)) {
+            current += c;
+            continue;
+        }
+        components.push_back(std::move(current));
+        current.clear();
+    }
+    components.push_back(std::move(current));
+    return components;
+}
+
+/// The normalised path of a member name, or nothing when the name could lead out of the folder
+/// it would be extracted into.
+std::optional<std::string> safeMemberPath(const std::string& name) {
+    if (isAbsoluteName(name)) return std::nullopt;
+    std::string path;
+    for (const auto& component : nameComponents(name)) {
+        if (component == "..") return std::nullopt;
+        if (component.empty() || component == ".") continue;
+        if (!path.empty()) path += '/';
+        path += component;
+    }
+    return path;
+}
+
+std::optional<std::string> entryName(archive_entry* entry) {
+    if (const char* name = archive_entry_pathname(entry)) return std::string(name);
+    if (const char* name = archive_entry_pathname_utf8(entry)) return std::string(name);
+    return std::nullopt;
+}
+
+/// Replays what extraction does to a folder tree, member by member.
+class ExtractionTree {
+  public:
+    enum class Outcome { added, replaced, clash };
+
+    Outcome addFile(const std::string& path, std::size_t position) {
+        if (m_folders.count(path) != 0 || hasFileAncestor(path)) return Outcome::clash;
+        addAncestors(path);
+        auto [it, inserted] = m_files.try_emplace(path, position);
+        if (inserted) return Outcome::added;
+        m_replaced.push_back(it->second);
+        it->second = position;
+        return Outcome::replaced;
+    }
+
+    bool addFolder(const std::string& path) {
+        if (m_files.count(path) != 0 || hasFileAncestor(path)) return false;
+        addAncestors(path);
+        m_folders.insert(path);
+        return true;
+    }
+
+    const std::vector<std::size_t>& replacedPositions() const { return m_replaced; }
+
+  private:
+    bool hasFileAncestor(const std::string& path) const {
+        for (std::size_t slash = path.find('/'); slash != std::string::npos;
+             slash = path.find('/', slash + 1)) {
+            if (m_files.count(path.substr(0, slash)) != 0) return true;
+        }
+        return false;
+    }
+
+    void addAncestors(const std::string& path) {
+        for (std::size_t slash = path.find('/'); slash != std::string::npos;
+             slash = path.find('/', slash + 1)) {
+            m_folders.insert(path.substr(0, slash));
+        }
+    }
+
+    std::unordered_map<std::string, std::size_t> m_files;
+    std::unordered_set<std::string> m_folders;
+    std::vector<std::size_t> m_replaced;
+};
+
+}  // namespace
+
+struct ZipArchiveReader::Handle {
+    archive* reader = archive_read_new();
+    archive_entry* entry = nullptr;
+
+    Handle() { archive_read_support_format_zip(reader); }
+    ~Handle() { archive_read_free(reader); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    bool open(const std::filesystem::path& file) {
+        return archive_read_open_filename(reader, file.c_str(), kReadBlockSize) == ARCHIVE_OK;
+    }
+    std::string errorString() const {
+        const char* text = archive_error_string(reader);
+        return text != nullptr ? text : "unknown archive error";
+    }
+    /// ARCHIVE_WARN (e.g. a name that could not be converted) still gives a usable header.
+    bool nextHeader(int* status = nullptr) {
+        int result = archive_read_next_header(reader, &entry);
+        if (status != nullptr) *status = result;
+        return result == ARCHIVE_OK || result == ARCHIVE_WARN;
+    }
+};
+
+namespace {
+
+void listEntry(ZipListing& listing, ExtractionTree& tree, archive_entry* entry, std::size_t index) {
+    auto name = entryName(entry);
+    auto path = name ? safeMemberPath(*name) : std::nullopt;
+    bool isLink =
+        archive_entry_hardlink(entry) != nullptr || archive_entry_symlink(entry) != nullptr;
+    auto type = archive_entry_filetype(entry);
+    if (!path || isLink || (type != AE_IFREG && type != AE_IFDIR)) {
+        ++listing.rejectedEntries;
+        return;
+    }
+    if (path->empty()) return;
+    if (type == AE_IFDIR) {
+        if (!tree.addFolder(*path)) ++listing.rejectedEntries;
+        return;
+    }
+    if (tree.addFile(*path, listing.files.size()) == ExtractionTree::Outcome::clash) {
+        ++listing.rejectedEntries;
+        return;
+    }
+    listing.files.push_back({index, *name, *path});
+}
+
+void dropReplaced(ZipListing& listing, const std::vector<std::size_t>& replaced) {
+    if (replaced.empty()) return;
+    std::vector<bool> dead(listing.files.size(), false);
+    for (auto position : replaced) dead[position] = true;
+    std::vector<ZipMember> survivors;
+    survivors.reserve(listing.files.size() - replaced.size());
+    for (std::size_t i = 0; i < listing.files.size(); ++i) {
+        if (!dead[i]) survivors.push_back(std::move(listing.files[i]));
+    }
+    listing.files = std::move(survivors);
+}
+
+}  // namespace
+
+std::string ZipMember::fileName() const {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+ZipListing listZipArchive(const std::filesystem::path& archive) {
+    ScopedUtf8Locale locale;
+    ZipListing listing;
+    ZipArchiveReader::Handle handle;
+    if (!handle.open(archive)) {
+        listing.errorString = handle.errorString();
+        return listing;
+    }
+    ExtractionTree tree;
+    for (std::size_t index = 0;; ++index) {
+        int status = ARCHIVE_OK;
+        if (!handle.nextHeader(&status)) {
+            if (status == ARCHIVE_EOF) break;
+            if (index == 0) {
+                listing.errorString = handle.errorString();
+                return listing;
+            }
+            ++listing.rejectedEntries;
+            break;
+        }
+        listEntry(listing, tree, handle.entry, index);
+    }
+    listing.readable = true;
+    dropReplaced(listing, tree.replacedPositions());
+    return listing;
+}
+
+ZipArchiveReader::ZipArchiveReader(std::filesystem::path archive) : m_archive(std::move(archive)) {}
+
+ZipArchiveReader::~ZipArchiveReader() = default;
+
+Bytes ZipArchiveReader::read(const ZipMember& member, std::uint64_t sizeLimit) {
+    ScopedUtf8Locale locale;
+    moveTo(member);
+    archive_entry* entry = m_handle->entry;
+    if (archive_entry_is_data_encrypted(entry)) throw ZipMemberError("encrypted member");
+    if (archive_entry_size_is_set(entry) &&
+        static_cast<std::uint64_t>(archive_entry_size(entry)) > sizeLimit) {
+        throw ZipMemberError("member larger than " + std::to_string(sizeLimit) + " bytes");
+    }
+    return readCurrent(sizeLimit);
+}
+
+void ZipArchiveReader::moveTo(const ZipMember& member) {
+    if (!m_handle || m_headersRead > member.entryIndex) {
+        m_handle = std::make_unique<Handle>();
+        m_headersRead = 0;
+        if (!m_handle->open(m_archive)) fail(m_handle->errorString());
+    }
+    while (m_headersRead <= member.entryIndex) {
+        if (!m_handle->nextHeader()) fail(m_handle->errorString());
+        ++m_headersRead;
+    }
+    if (entryName(m_handle->entry) != member.storedName) fail("the archive changed while reading");
+}
+
+Bytes ZipArchiveReader::readCurrent(std::uint64_t sizeLimit) {
+    Bytes bytes;
+    if (archive_entry_size_is_set(m_handle->entry)) {
+        auto declared = static_cast<std::uint64_t>(archive_entry_size(m_handle->entry));
+        bytes.reserve(static_cast<std::size_t>(std::min(declared, kMaxPreallocation)));
+    }
+    std::uint8_t block[kReadBlockSize];
+    for (;;) {
+        la_ssize_t count = archive_read_data(m_handle->reader, block, sizeof block);
+        if (count == 0) return bytes;
+        if (count < 0) fail(m_handle->errorString());
+        if (bytes.size() + static_cast<std::uint64_t>(count) > sizeLimit) {
+            // Skipping the rest of a bomb would inflate it all; starting afresh is cheaper.
+            fail("member larger than " + std::to_string(sizeLimit) + " bytes");
+        }
+        bytes.insert(bytes.end(), block, block + count);
+    }
+}
+
+void ZipArchiveReader::fail(const std::string& reason) {
+    m_handle.reset();
+    m_headersRead = 0;
+    throw ZipMemberError(reason);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,102 @@
+#include "model/RideStoreSchema.h"
+
+#include <array>
+
+#include "model/SqliteStatement.h"
+
+namespace vantrel {
+
+namespace {
+
+template <typename Record, auto Member>
+StoreColumn<Record> column(const char* name, const char* declaration, bool detail = false) {
+    return {name,
+            declaration,
+            detail,
+            [](sqlite3_stmt* statement, int index, const Record& record) {
+                bindValue(statement, index, record.*Member);
+            },
+            [](sqlite3_stmt* statement, int index, Record& record) {
+                readValue(statement, index, record.*Member);
+            },
+            [](const Record& a, const Record& b) { return a.*Member == b.*Member; }};
+}
+
+using R = PersistedRide;
+using P = RidePhoto;
+
+const std::array<StoreColumn<R>, 31> kRideColumns = {
+    column<R, &R::rideID>("rideID", "TEXT NOT NULL"),
+    column<R, &R::date>("date", "REAL NOT NULL"),
+    column<R, &R::duration>("duration", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::distance>("distance", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::elevationGain>("elevationGain", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::averageHeartRate>("averageHeartRate", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::maxHeartRate>("maxHeartRate", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::calories>("calories", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::activeTime>("activeTime", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::routeData>("routeData", "BLOB", true),
+    column<R, &R::heartRateData>("heartRateData", "BLOB", true),
+    column<R, &R::healthKitUUID>("healthKitUUID", "TEXT"),
+    column<R, &R::activityType>("activityType", "TEXT"),
+    column<R, &R::importSource>("importSource", "TEXT"),
+    column<R, &R::deletedAt>("deletedAt", "REAL"),
+    column<R, &R::stravaActivityId>("stravaActivityId", "TEXT"),
+    column<R, &R::startWeatherData>("startWeatherData", "BLOB"),
+    column<R, &R::endWeatherData>("endWeatherData", "BLOB"),
+    column<R, &R::city>("city", "TEXT"),
+    column<R, &R::startElevation>("startElevation", "REAL"),
+    column<R, &R::notes>("notes", "TEXT"),
+    column<R, &R::averagePower>("averagePower", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::maxPower>("maxPower", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::averageCadence>("averageCadence", "REAL NOT NULL DEFAULT 0"),
+    column<R, &R::powerData>("powerData", "BLOB", true),
+    column<R, &R::mapCenterLat>("mapCenterLat", "REAL"),
+    column<R, &R::mapCenterLon>("mapCenterLon", "REAL"),
+    column<R, &R::mapSpanLat>("mapSpanLat", "REAL"),
+    column<R, &R::mapSpanLon>("mapSpanLon", "REAL"),
+    column<R, &R::trimmedAt>("trimmedAt", "REAL"),
+    column<R, &R::preTrimBackup>("preTrimBackup", "BLOB", true),
+};
+
+const std::array<StoreColumn<P>, 8> kPhotoColumns = {
+    column<P, &P::photoID>("photoID", "TEXT NOT NULL"),
+    column<P, &P::imageData>("imageData", "BLOB"),
+    column<P, &P::thumbnailData>("thumbnailData", "BLOB"),
+    column<P, &P::caption>("caption", "TEXT"),
+    column<P, &P::captureDate>("captureDate", "REAL"),
+    column<P, &P::latitude>("latitude", "REAL"),
+    column<P, &P::longitude>("longitude", "REAL"),
+    column<P, &P::sortOrder>("sortOrder", "INTEGER NOT NULL DEFAULT 0"),
+};
+
+template <typename Record>
+std::string tableSQL(const char* table, std::span<const StoreColumn<Record>> columns,
+                     const char* trailer) {
+    std::string sql = std::string("CREATE TABLE ") + table + " (id INTEGER PRIMARY KEY";
+    for (const auto& column : columns)
+        sql += std::string(", ") + column.name + " " + column.declaration;
+    return sql + trailer + ");\n";
+}
+
+}  // namespace
+
+std::span<const StoreColumn<PersistedRide>> rideColumns() {
+    return kRideColumns;
+}
+
+std::span<const StoreColumn<RidePhoto>> photoColumns() {
+    return kPhotoColumns;
+}
+
+std::string schemaSQL() {
+    return tableSQL<R>("PersistedRide", rideColumns(), "") +
+           tableSQL<P>("RidePhoto", photoColumns(),
+                       ", ride INTEGER REFERENCES PersistedRide(id) ON DELETE CASCADE") +
+           "CREATE INDEX PersistedRide_liveDate ON PersistedRide(date) WHERE deletedAt IS NULL;\n"
+           "CREATE INDEX PersistedRide_date ON PersistedRide(date);\n"
+           "CREATE INDEX PersistedRide_rideID ON PersistedRide(rideID);\n"
+           "CREATE INDEX RidePhoto_ride ON RidePhoto(ride);\n";
+}
+
+}  // namespace vantrel

@@ -1,0 +1,91 @@
+#include "services/HttpClient.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+namespace vantrel {
+
+namespace {
+
+struct Download {
+    std::string body;
+    std::size_t limit = 0;
+    bool overflowed = false;
+};
+
+std::size_t appendChunk(char* data, std::size_t size, std::size_t count, void* userData) {
+    auto* download = static_cast<Download*>(userData);
+    std::size_t length = size * count;
+    if (download->body.size() + length > download->limit) {
+        download->overflowed = true;
+        return 0;  // makes curl abort the transfer
+    }
+    download->body.append(data, length);
+    return length;
+}
+
+void initializeCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+
+void configure(CURL* curl, const std::string& url, const HttpClient::Options& options,
+               Download& download) {
+    auto timeout = static_cast<long>(options.timeout.count());
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeout);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, std::min(timeout, 3000L));
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, options.userAgent.c_str());
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(options.maxAnswerBytes));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendChunk);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
+}
+
+}  // namespace
+
+HttpClient::HttpClient(Options options) : m_options(std::move(options)) {
+    initializeCurl();
+}
+
+std::optional<std::string> HttpClient::get(const std::string& url) const {
+    CurlHandle curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl) return std::nullopt;
+    Download download;
+    download.limit = m_options.maxAnswerBytes;
+    configure(curl.get(), url, m_options, download);
+    if (curl_easy_perform(curl.get()) != CURLE_OK || download.overflowed) return std::nullopt;
+    long status = 0;
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200) return std::nullopt;
+    return std::move(download.body);
+}
+
+std::string HttpClient::percentEncode(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(text.size() * 3);
+    for (unsigned char c : text) {
+        bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
+        if (unreserved) {
+            encoded += static_cast<char>(c);
+        } else {
+            encoded += '%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 0x0F];
+        }
+    }
+    return encoded;
+}
+
+}  // namespace vantrel

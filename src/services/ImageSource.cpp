@@ -1,0 +1,77 @@
+#include "services/ImageSource.h"
+
+#include <mutex>
+#include <vips/vips8>
+
+#include "services/ExifFieldText.h"
+
+namespace vantrel {
+
+namespace {
+
+std::optional<ExifFieldText> exifField(const vips::VImage& image, const char* name) {
+    if (image.get_typeof(name) != G_TYPE_STRING) return std::nullopt;
+    return ExifFieldText::parse(image.get_string(name));
+}
+
+std::optional<std::string> asciiField(const vips::VImage& image, const char* name) {
+    auto field = exifField(image, name);
+    return field ? field->ascii() : std::nullopt;
+}
+
+std::optional<double> degreesField(const vips::VImage& image, const char* name) {
+    auto field = exifField(image, name);
+    return field ? field->degrees() : std::nullopt;
+}
+
+ImageProperties readProperties(const vips::VImage& image) {
+    ImageProperties properties;
+    properties.exifDateTimeOriginal = asciiField(image, "exif-ifd2-DateTimeOriginal");
+    properties.tiffDateTime = asciiField(image, "exif-ifd0-DateTime");
+    properties.gpsLatitude = degreesField(image, "exif-ifd3-GPSLatitude");
+    properties.gpsLatitudeRef = asciiField(image, "exif-ifd3-GPSLatitudeRef");
+    properties.gpsLongitude = degreesField(image, "exif-ifd3-GPSLongitude");
+    properties.gpsLongitudeRef = asciiField(image, "exif-ifd3-GPSLongitudeRef");
+    return properties;
+}
+
+}  // namespace
+
+void initializeImageLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        vips_init("vantrel");
+        // Each photo is processed once; caching operations would only hold decoded pixels.
+        vips_cache_set_max(0);
+    });
+}
+
+std::optional<ImageSource> ImageSource::open(Bytes bytes) {
+    initializeImageLibrary();
+    if (bytes.empty()) return std::nullopt;
+    const char* loader = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
+    if (loader == nullptr) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    ImageSource source;
+    source.m_loader = loader;
+    source.m_bytes = std::make_shared<const Bytes>(std::move(bytes));
+    try {
+        // Only the header is read here; pixels stay encoded.
+        auto image = vips::VImage::new_from_buffer(
+            source.m_bytes->data(), source.m_bytes->size(), "",
+            vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        source.m_width = image.width();
+        source.m_height = image.height();
+        source.m_properties = readProperties(image);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    auto pixels = static_cast<long long>(source.m_width) * source.m_height;
+    if (source.m_width <= 0 || source.m_height <= 0 || pixels > kMaxPixels) return std::nullopt;
+    return source;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,173 @@
+#include "services/LocationChooser.h"
+
+#include <GeographicLib/Geodesic.hpp>
+#include <algorithm>
+#include <set>
+
+namespace vantrel {
+
+namespace {
+
+std::string lowercased(std::string_view text) {
+    std::string lower(text);
+    // ASCII only: the keywords are ASCII and UTF-8 continuation bytes must stay intact.
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+CodableCoordinate farthestFromStart(const std::vector<RoutePoint>& route) {
+    const auto& start = route.front().coordinate;
+    CodableCoordinate farthest = start;
+    double farthestDistance = 0;
+    for (const auto& point : route) {
+        double distance = LocationChooser::distanceMeters(start, point.coordinate);
+        if (distance > farthestDistance) {
+            farthestDistance = distance;
+            farthest = point.coordinate;
+        }
+    }
+    return farthest;
+}
+
+std::vector<CodableCoordinate> highestPoints(const std::vector<RoutePoint>& route) {
+    auto sorted = route;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const RoutePoint& a, const RoutePoint& b) {
+        return a.altitude > b.altitude;
+    });
+    std::size_t count = sorted.size() >= 4 ? LocationChooser::kHighestProbes : sorted.size();
+    std::vector<CodableCoordinate> points;
+    for (std::size_t i = 0; i < count; ++i) points.push_back(sorted[i].coordinate);
+    return points;
+}
+
+double score(const MapItem& item, const std::vector<CodableCoordinate>& samples) {
+    auto near = std::count_if(samples.begin(), samples.end(), [&](const CodableCoordinate& c) {
+        return LocationChooser::distanceMeters(c, item.coordinate) <=
+               LocationChooser::kNearbyMeters;
+    });
+    return static_cast<double>(near) / static_cast<double>(samples.size());
+}
+
+}  // namespace
+
+LocationChooser::LocationChooser(Geocoder& geocoder, const CancellationToken& token,
+                                 WaitFunction wait)
+    : m_geocoder(geocoder), m_token(token), m_wait(std::move(wait)) {}
+
+bool LocationChooser::isParkName(std::string_view name) {
+    auto lower = lowercased(name);
+    return std::any_of(kParkKeywords.begin(), kParkKeywords.end(), [&](std::string_view keyword) {
+        return lower.find(keyword) != std::string::npos;
+    });
+}
+
+double LocationChooser::distanceMeters(CodableCoordinate a, CodableCoordinate b) {
+    double meters = 0;
+    GeographicLib::Geodesic::WGS84().Inverse(a.latitude, a.longitude, b.latitude, b.longitude,
+                                             meters);
+    return meters;
+}
+
+CodableCoordinate LocationChooser::centroid(const std::vector<RoutePoint>& route) {
+    double latitude = 0, longitude = 0;
+    for (const auto& point : route) {
+        latitude += point.coordinate.latitude;
+        longitude += point.coordinate.longitude;
+    }
+    auto count = static_cast<double>(route.size());
+    return {latitude / count, longitude / count};
+}
+
+std::vector<CodableCoordinate> LocationChooser::probePoints(const std::vector<RoutePoint>& route) {
+    std::vector<CodableCoordinate> probes{centroid(route), farthestFromStart(route)};
+    auto highest = highestPoints(route);
+    probes.insert(probes.end(), highest.begin(), highest.end());
+    return probes;
+}
+
+std::vector<CodableCoordinate> LocationChooser::samplePoints(const std::vector<RoutePoint>& route) {
+    std::vector<CodableCoordinate> samples;
+    std::size_t n = route.size();
+    if (n <= kSampleCount) {
+        for (const auto& point : route) samples.push_back(point.coordinate);
+        return samples;
+    }
+    for (std::size_t i = 0; i < kSampleCount; ++i) {
+        samples.push_back(route[std::min(i * n / kSampleCount, n - 1)].coordinate);
+    }
+    return samples;
+}
+
+std::optional<std::string> LocationChooser::cityName(const std::vector<RoutePoint>& route) {
+    if (route.empty() || m_token.isCancelled()) return std::nullopt;
+    auto placemarks = m_geocoder.reverseGeocode(centroid(route));
+    if (!placemarks || placemarks->empty()) return std::nullopt;
+    const auto& first = placemarks->front();
+    return first.locality ? first.locality : first.subAdministrativeArea;
+}
+
+std::optional<std::string> LocationChooser::parkAt(CodableCoordinate probe) {
+    if (m_token.isCancelled()) return std::nullopt;
+    auto areas = m_geocoder.areasOfInterest(probe);
+    if (!areas) return std::nullopt;
+    for (const auto& name : *areas) {
+        if (isParkName(name)) return name;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> LocationChooser::parkFromAreasOfInterest(
+    const std::vector<RoutePoint>& route) {
+    if (route.empty()) return std::nullopt;
+    auto probes = probePoints(route);
+    for (const auto& probe : probes) {
+        if (auto park = parkAt(probe)) return park;
+        if (!m_wait(kProbeWait, m_token)) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::vector<MapItem> LocationChooser::candidateParks(CodableCoordinate center) {
+    SearchRegion region{center, kSearchRegionMeters, kSearchRegionMeters};
+    std::vector<MapItem> candidates;
+    std::set<std::string> seen;
+    for (auto query : kSearchQueries) {
+        if (m_token.isCancelled()) break;
+        auto items = m_geocoder.searchPlaces(query, region);
+        if (!items) continue;
+        for (auto& item : *items) {
+            if (!item.name || !seen.insert(*item.name).second) continue;
+            if (isParkName(*item.name)) candidates.push_back(std::move(item));
+        }
+    }
+    return candidates;
+}
+
+std::optional<std::string> LocationChooser::parkFromPointsOfInterest(
+    const std::vector<RoutePoint>& route) {
+    if (route.empty()) return std::nullopt;
+    auto candidates = candidateParks(centroid(route));
+    auto samples = samplePoints(route);
+    const MapItem* best = nullptr;
+    double bestScore = 0;
+    for (const auto& item : candidates) {
+        double itemScore = score(item, samples);
+        if (itemScore > bestScore && itemScore >= kMinScore) {
+            bestScore = itemScore;
+            best = &item;
+        }
+    }
+    return best ? best->name : std::nullopt;
+}
+
+std::optional<std::string> LocationChooser::locationName(const std::vector<RoutePoint>& route) {
+    if (route.empty()) return std::nullopt;
+    if (route.size() < kMinPointsForParks) return cityName(route);
+    if (auto park = parkFromAreasOfInterest(route)) return park;
+    if (auto park = parkFromPointsOfInterest(route)) return park;
+    return cityName(route);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "services/Geocoder.h"
+#include "services/PlaceTable.h"
+
+namespace vantrel {
+
+/// Names a position after the nearest town of a place table; knows no areas and searches
+/// nothing. Used when no look-up server answers.
+class OfflineGeocoder : public Geocoder {
+  public:
+    /// Farther than this from any town, a position has no town name.
+    static constexpr double kMaxTownDistance = 30'000;
+
+    explicit OfflineGeocoder(const PlaceTable& places = PlaceTable::shared());
+
+    std::optional<std::vector<Placemark>> reverseGeocode(CodableCoordinate coordinate) override;
+    std::optional<std::vector<std::string>> areasOfInterest(CodableCoordinate coordinate) override;
+    std::optional<std::vector<Placemark>> geocodeAddress(std::string_view text) override;
+    std::optional<std::vector<MapItem>> searchPlaces(std::string_view query,
+                                                     const SearchRegion& region) override;
+
+  private:
+    const PlaceTable& m_places;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "import/ActivityImporter.h"
+#include "import/RideImportError.h"
+#include "logging/PersistentLogger.h"
+#include "model/RideStore.h"
+#include "model/SeriesCodec.h"
+#include "support/TestSupport.h"
+
+namespace vantrel {
+namespace {
+
+const std::string kGpx =
+    "<?xml version=\"1.0\"?><gpx><trk><type>running</type><trkseg>"
+    "<trkpt lat=\"47.0\" lon=\"8.0\"><ele>100</ele><time>2024-05-01T06:30:20Z</time></trkpt>"
+    "<trkpt lat=\"46.0\" lon=\"8.0\"><ele>104</ele><time>2024-05-01T06:30:10Z</time></trkpt>"
+    "</trkseg></trk></gpx>";
+
+Bytes gzipped(const std::string& text) {
+    Bytes input = bytesOf(text);
+    uLongf size = compressBound(input.size()) + 32;
+    Bytes output(size);
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY);
+    stream.next_in = input.data();
+    stream.avail_in = static_cast<uInt>(input.size());
+    stream.next_out = output.data();
+    stream.avail_out = static_cast<uInt>(output.size());
+    deflate(&stream, Z_FINISH);
+    output.resize(stream.total_out);
+    deflateEnd(&stream);
+    return output;
+}
+
+std::string importFailure(const Bytes& bytes, const std::string& name) {
+    try {
+        importActivityFile(bytes, name, std::nullopt);
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "imported";
+}
+
+ImportedTrackpoint point(Date time, std::optional<double> altitude = std::nullopt,
+                         std::optional<double> heartRate = std::nullopt) {
+    return {47.0, 8.0, altitude, time, heartRate};
+}
+
+TEST(ImportActivityFile, DispatchesByExtensionInAnyCase) {
+    for (std::string name : {"ride.gpx", "ride.GPX", "a.b.Gpx"}) {
+        PersistedRide ride = importActivityFile(bytesOf(kGpx), name, std::nullopt);
+        EXPECT_EQ(ride.importSource, "GPX") << name;
+        EXPECT_EQ(ride.activityType, "running");
+    }
+    PersistedRide labelled = importActivityFile(gzipped(kGpx), "ride.gpx.gz", "Strava");
+    EXPECT_EQ(labelled.importSource, "Strava (GPX)");
+    EXPECT_EQ(labelled.routePoints().size(), 2u);
+}
+
+TEST(ImportActivityFile, UnsupportedTypesNameTheExtension) {
+    EXPECT_EQ(importFailure(bytesOf(kGpx), "ride.KML"),
+              "Unsupported file type: .kml. Use GPX, TCX, or FIT files.");
+    EXPECT_EQ(importFailure(bytesOf(kGpx), "ride"),
+              "Unsupported file type: .. Use GPX, TCX, or FIT files.");
+    EXPECT_EQ(importFailure(gzipped(kGpx), "ride.gz"),
+              "Unsupported file type: .. Use GPX, TCX, or FIT files.");
+    // Decompression comes before the inner extension is looked at.
+    EXPECT_EQ(importFailure(bytesOf("not gzip at all, really"), "notes.txt.gz"),
+              "Failed to decompress file: Not a gzip file");
+}
+
+TEST(ImportActivityFile, StripsOnlyLeadingBlankBytes) {
+    EXPECT_EQ(importFailure(bytesOf("\n\r\t  " + kGpx), "ride.gpx"), "imported");
+    std::string bom = "\xEF\xBB\xBF";
+    EXPECT_EQ(importFailure(bytesOf(bom + kGpx), "ride.gpx"), "imported");
+    EXPECT_TRUE(
+        importFailure(bytesOf(bom + " " + kGpx), "ride.gpx").starts_with("Failed to parse file: "));
+    EXPECT_TRUE(importFailure(bytesOf("\v" + kGpx), "ride.gpx").starts_with("Failed to parse"));
+    EXPECT_TRUE(importFailure(bytesOf(" \n "), "ride.tcx").starts_with("Failed to parse file: "));
+}
+
+TEST(ImportActivityFile, FileWithoutTrackpointsFails) {
+    EXPECT_EQ(importFailure(bytesOf("<gpx><wpt lat=\"1\" lon=\"2\"/></gpx>"), "w.gpx"),
+              "No GPS trackpoints found in the file.");
+}
+
+TEST(BuildActivity, SortsPointsAndDerivesStatistics) {
+    std::vector<ImportedTrackpoint> points = {point(30, 100, 150), point(10, 99, std::nullopt),
+                                              point(20, 104, 130)};
+    points[1].latitude = 46.0;
+    PersistedRide ride = buildActivity(points, {}, ActivityType::hiking, "GPX");
+    EXPECT_EQ(ride.date, 10);
+    EXPECT_EQ(ride.duration, 20);
+    EXPECT_EQ(ride.activeTime, 20);
+    EXPECT_NEAR(ride.distance, 111194.9, 0.1);
+    EXPECT_EQ(ride.elevationGain, 5);
+    EXPECT_EQ(ride.averageHeartRate, 140);
+    EXPECT_EQ(ride.maxHeartRate, 150);
+    EXPECT_EQ(ride.calories, 0);
+    EXPECT_EQ(ride.activityType, "hiking");
+    auto route = ride.routePoints();
+    ASSERT_EQ(route.size(), 3u);
+    EXPECT_EQ(route[0].timestamp, 10);
+    EXPECT_EQ(route[0].coordinate.latitude, 46.0);
+    EXPECT_EQ(ride.heartRateSamples().size(), 2u);
+    EXPECT_FALSE(ride.healthKitUUID || ride.deletedAt || ride.city || ride.startElevation);
+}
+
+TEST(BuildActivity, EqualTimesKeepReaderOrder) {
+    std::vector<ImportedTrackpoint> points = {point(5), point(5), point(1)};
+    points[0].latitude = 1;
+    points[1].latitude = 2;
+    auto route = buildActivity(points, {}, std::nullopt, "GPX").routePoints();
+    ASSERT_EQ(route.size(), 3u);
+    EXPECT_EQ(route[1].coordinate.latitude, 1);
+    EXPECT_EQ(route[2].coordinate.latitude, 2);
+}
+
+TEST(BuildActivity, NoHeartRatesGiveZerosAndNoSeries) {
+    PersistedRide ride = buildActivity({point(0), point(1)}, {}, std::nullopt, "GPX");
+    EXPECT_EQ(ride.averageHeartRate, 0);
+    EXPECT_EQ(ride.maxHeartRate, 0);
+    EXPECT_FALSE(ride.heartRateData);
+    EXPECT_FALSE(ride.activityType);
+    EXPECT_TRUE(ride.routeData);
+}
+
+TEST(BuildActivity, LapsDecideDistanceCaloriesTimeAndHeartRate) {
+    std::vector<ImportedTrackpoint> points = {point(0, 0, 100), point(100, 0, 200)};
+    points[1].latitude = 48;
+    std::vector<ImportedLapSummary> laps = {
+        {60, 0, 10, 120.0, 170.0}, {30, 0, 5, 150.0, 180.0}, {0, 0, 1, 200.0, std::nullopt}};
+    PersistedRide ride = buildActivity(points, laps, std::nullopt, "TCX");
+    EXPECT_EQ(ride.distance, 0);  // the laps say 0 even though the points moved
+    EXPECT_EQ(ride.calories, 16);
+    EXPECT_EQ(ride.activeTime, 90);
+    EXPECT_DOUBLE_EQ(ride.averageHeartRate, 130);
+    EXPECT_EQ(ride.maxHeartRate, 180);
+}
+
+TEST(BuildActivity, LapsWithoutAverageFallBackToTrackpoints) {
+    std::vector<ImportedLapSummary> laps = {{60, 500, 10, std::nullopt, 190.0}};
+    PersistedRide ride =
+        buildActivity({point(0, 0, 100), point(1, 0, 120)}, laps, std::nullopt, "TCX");
+    EXPECT_EQ(ride.averageHeartRate, 110);
+    EXPECT_EQ(ride.maxHeartRate, 120);
+    EXPECT_EQ(ride.calories, 10);
+    EXPECT_EQ(ride.activeTime, 60);
+    EXPECT_EQ(ride.distance, 500);
+}
+
+TEST(BuildActivity, EmptyListFails) {
+    EXPECT_THROW(buildActivity({}, {}, std::nullopt, "GPX"), RideImportError);
+}
+
+TEST(TrackElevationGain, IgnoresChangesOfTwoMetresOrLess) {
+    std::vector<ImportedTrackpoint> points;
+    for (double altitude : {100.0, 101.0, 103.0, 102.0, 99.0, 104.0}) {
+        points.push_back(point(0, altitude));
+    }
+    points.insert(points.begin() + 2, point(0));
+    EXPECT_EQ(trackElevationGain(points), 8);
+    EXPECT_EQ(trackElevationGain({point(0, 10), point(0, 12), point(0, 14)}), 4);
+    EXPECT_EQ(trackElevationGain({point(0)}), 0);
+}
+
+TEST(GpsDistance, HaversineOnTheMeanEarthSphere) {
+    ImportedTrackpoint a{0, 0, std::nullopt, 0, std::nullopt};
+    ImportedTrackpoint b{1, 0, std::nullopt, 0, std::nullopt};
+    EXPECT_NEAR(gpsDistance({a, b}), 111194.9, 0.1);
+    EXPECT_NEAR(gpsDistance({a, b, a}), 2 * 111194.9, 0.2);
+    EXPECT_EQ(gpsDistance({a}), 0);
+    EXPECT_EQ(gpsDistance({a, a}), 0);
+}
+
+TEST(LapWeightedHeartRate, OnlyTimedLapsWithAverageCount) {
+    EXPECT_FALSE(lapWeightedHeartRate({}));
+    EXPECT_FALSE(lapWeightedHeartRate(
+        {{0, 0, 0, 150.0, std::nullopt}, {60, 0, 0, std::nullopt, std::nullopt}}));
+    EXPECT_DOUBLE_EQ(*lapWeightedHeartRate({{300, 0, 0, 100.0, {}}, {100, 0, 0, 200.0, {}}}), 125);
+}
+
+RideRef existingRide(Date start, double duration) {
+    auto ride = std::make_shared<PersistedRide>();
+    ride->date = start;
+    ride->duration = duration;
+    return ride;
+}
+
+TEST(IsDuplicateActivity, NeedsMoreThanHalfTheShorterActivity) {
+    std::vector<RideRef> existing = {existingRide(36000, 3600)};
+    EXPECT_TRUE(isDuplicateActivity(36000 + 1200, 3600, existing));
+    EXPECT_FALSE(isDuplicateActivity(36000 + 1800, 3600, existing));
+    EXPECT_TRUE(isDuplicateActivity(36000 + 100, 60, existing));  // short one inside
+    EXPECT_FALSE(isDuplicateActivity(36000, 0, existing));
+    EXPECT_FALSE(isDuplicateActivity(36000, 3600, {existingRide(36000, 0)}));
+    EXPECT_FALSE(isDuplicateActivity(36000, 3600, {}));
+}
+
+class ImportFileListTest : public ::testing::Test {
+  protected:
+    test::IsolatedEnvironment environment;
+    test::TempDir folder;
+    std::unique_ptr<RideStore> store = RideStore::open(folder / "store.sqlite");
+
+    std::filesystem::path write(const std::string& name, const Bytes& bytes) {
+        test::writeFileBytes(folder / name, bytes);
+        return folder / name;
+    }
+
+    std::string logText() {
+        PersistentLogger::shared().flush();
+        auto file = PersistentLogger::shared().currentLogFile();
+        return file ? test::readFileText(*file) : std::string();
+    }
+};
+
+TEST_F(ImportFileListTest, InsertsGoodFilesAndReportsFailures) {
+    std::vector<std::filesystem::path> files = {
+        write("a.gpx", bytesOf(kGpx)), write("b.gpx", bytesOf("<gpx>")), folder / "missing.gpx",
+        write("c.gpx", bytesOf(kGpx))};
+    std::vector<int> progress;
+    FileListImportResult result = importFileList(*store, files, "Strava", [&](int done, int total) {
+        EXPECT_EQ(total, 4);
+        progress.push_back(done);
+    });
+    EXPECT_EQ(result.imported, 2);  // the same file twice gives two records
+    EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 4}));
+    ASSERT_EQ(result.failures.size(), 2u);
+    EXPECT_EQ(result.failures[0].first, "b.gpx");
+    EXPECT_TRUE(result.failures[0].second.starts_with("Failed to parse file: "));
+    EXPECT_EQ(result.failures[1].first, "missing.gpx");
+    EXPECT_FALSE(result.saveError);
+
+    auto reopened = RideStore::open(folder / "store.sqlite");
+    auto rides = reopened->allRecords();
+    ASSERT_EQ(rides.size(), 2u);
+    EXPECT_EQ(rides[0]->importSource, "Strava (GPX)");
+
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: Failed to parse file: "),
+              std::string::npos);
+    EXPECT_NE(log.find("[INFO] [Import] Imported 2 activities"), std::string::npos);
+}
+
+TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {
+    FileListImportResult result =
+        importFileList(*store, {write("x.txt", bytesOf("hello"))}, std::nullopt);
+    EXPECT_EQ(result.imported, 0);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].second,
+              "Unsupported file type: .txt. Use GPX, TCX, or FIT files.");
+    EXPECT_EQ(logText().find("Imported "), std::string::npos);
+    EXPECT_EQ(store->count({}), 0);
+}
+
+TEST_F(ImportFileListTest, OneActivityIsSingular) {
+    importFileList(*store, {write("one.gpx", bytesOf(kGpx))}, std::nullopt);
+    EXPECT_NE(logText().find("[INFO] [Import] Imported 1 activity\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include "import/GPXParser.h"
+#include "import/RideImportError.h"
+
+namespace vantrel {
+namespace {
+
+ImportedActivity parseGpx(const std::string& body) {
+    std::string document =
+        "<?xml version=\"1.0\"?><gpx xmlns=\"http://www.topografix.com/GPX/1/1\" "
+        "xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v1\">" +
+        body + "</gpx>";
+    return GPXParser().parse(bytesOf(document));
+}
+
+std::string trkpt(const std::string& attributes, const std::string& children) {
+    return "<trk><trkseg><trkpt " + attributes + ">" + children + "</trkpt></trkseg></trk>";
+}
+
+const std::string kTime = "<time>2024-05-01T06:30:15Z</time>";
+
+TEST(GPXParser, ReadsPositionElevationAndTime) {
+    auto result = parseGpx(trkpt("lat=\"47.1\" lon=\"8.5\"", "<ele>412.3</ele>" + kTime));
+    ASSERT_EQ(result.trackpoints.size(), 1u);
+    const auto& point = result.trackpoints[0];
+    EXPECT_DOUBLE_EQ(point.latitude, 47.1);
+    EXPECT_DOUBLE_EQ(point.longitude, 8.5);
+    EXPECT_EQ(point.altitude, 412.3);
+    EXPECT_EQ(point.timestamp, *parseISO8601("2024-05-01T06:30:15Z", false));
+    EXPECT_FALSE(point.heartRate);
+    EXPECT_TRUE(result.lapSummaries.empty());
+}
+
+TEST(GPXParser, KeepsFractionalSeconds) {
+    auto result =
+        parseGpx(trkpt("lat=\"47.1\" lon=\"8.5\"", "<time>2024-05-01T06:30:15.250Z</time>"));
+    ASSERT_EQ(result.trackpoints.size(), 1u);
+    EXPECT_DOUBLE_EQ(result.trackpoints[0].timestamp - *parseISO8601Either("2024-05-01T06:30:15Z"),
+                     0.25);
+}
+
+TEST(GPXParser, DropsPointsWithoutUsableTimeOrPosition) {
+    auto result = parseGpx(trkpt("lat=\"47.1\" lon=\"8.5\"", "") +
+                           trkpt("lat=\"47.1\" lon=\"8.5\"", "<time>2024-05-01 06:30:15</time>") +
+                           trkpt("lat=\" 47.1\" lon=\"8.5\"", kTime) + trkpt("lon=\"8.5\"", kTime) +
+                           trkpt("lat=\"47.1\" lon=\"east\"", kTime));
+    EXPECT_TRUE(result.trackpoints.empty());
+}
+
+TEST(GPXParser, ReadsHeartRateFromAnyNamespace) {
+    auto result =
+        parseGpx(trkpt("lat=\"1\" lon=\"2\"",
+                       kTime + "<extensions><gpxtpx:TrackPointExtension><gpxtpx:hr>142</gpxtpx:hr>"
+                               "</gpxtpx:TrackPointExtension></extensions>"));
+    ASSERT_EQ(result.trackpoints.size(), 1u);
+    EXPECT_EQ(result.trackpoints[0].heartRate, 142.0);
+}
+
+TEST(GPXParser, TrimsElementTextButNotNumbersWithTrailingText) {
+    auto result = parseGpx(trkpt("lat=\"1\" lon=\"2\"", "<ele>\n  12.5 \t</ele>" + kTime) +
+                           trkpt("lat=\"1\" lon=\"2\"", "<ele>12.5m</ele><hr></hr>" + kTime));
+    ASSERT_EQ(result.trackpoints.size(), 2u);
+    EXPECT_EQ(result.trackpoints[0].altitude, 12.5);
+    EXPECT_FALSE(result.trackpoints[1].altitude);
+    EXPECT_FALSE(result.trackpoints[1].heartRate);
+}
+
+TEST(GPXParser, ValuesNeverLeakIntoTheNextPoint) {
+    auto result = parseGpx(trkpt("lat=\"1\" lon=\"2\"", "<ele>5</ele><hr>100</hr>" + kTime) +
+                           trkpt("lat=\"1\" lon=\"2\"", kTime));
+    ASSERT_EQ(result.trackpoints.size(), 2u);
+    EXPECT_FALSE(result.trackpoints[1].altitude);
+    EXPECT_FALSE(result.trackpoints[1].heartRate);
+}
+
+TEST(GPXParser, LastNameAndTypeOutsideTrackpointsWin) {
+    auto result = parseGpx(
+        "<metadata><name>A</name></metadata><trk><name> B </name>"
+        "<type>cycling</type><trkseg><trkpt lat=\"1\" lon=\"2\"><name>C</name>"
+        "<type>running</type>" +
+        kTime + "</trkpt></trkseg></trk>");
+    EXPECT_EQ(result.name, "B");
+    EXPECT_EQ(result.activityType, ActivityType::cycling);
+}
+
+TEST(GPXParser, TypeTextMapsToKinds) {
+    EXPECT_EQ(parseGpx("<trk><type>unheard of</type></trk>").activityType, ActivityType::other);
+    EXPECT_FALSE(parseGpx("<trk></trk>").activityType);
+}
+
+TEST(GPXParser, RoutePointsAndWaypointsAreNotTrackpoints) {
+    auto result = parseGpx("<wpt lat=\"1\" lon=\"2\">" + kTime + "</wpt><rte><rtept lat=\"1\" " +
+                           "lon=\"2\">" + kTime + "</rtept></rte>");
+    EXPECT_TRUE(result.trackpoints.empty());
+}
+
+TEST(GPXParser, MalformedDocumentsFailWithTheParserDescription) {
+    for (std::string document : {"<gpx><trk></gpx>", "", "<gpx><bad:trk/></gpx>", "plain text"}) {
+        try {
+            GPXParser().parse(bytesOf(document));
+            FAIL() << document;
+        } catch (const RideImportError& error) {
+            EXPECT_EQ(error.kind(), RideImportError::Kind::parsingFailed) << document;
+            EXPECT_TRUE(std::string(error.what()).starts_with("Failed to parse file: "));
+            EXPECT_NE(std::string(error.what()).find("line "), std::string::npos);
+        }
+    }
+}
+
+TEST(GPXParser, EntityDeclarationsAreRefused) {
+    std::string laughs =
+        "<?xml version=\"1.0\"?><!DOCTYPE gpx [<!ENTITY a \"aaaaaaaaaa\">"
+        "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c "
+        "\"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
+        "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\"><!ENTITY e "
+        "\"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">"
+        "<!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\"><!ENTITY g "
+        "\"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\">"
+        "]><gpx><trk><name>&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;</name></trk></gpx>";
+    std::string external =
+        "<?xml version=\"1.0\"?><!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+        "<gpx><trk><name>&x;</name></trk></gpx>";
+    for (const auto& document : {laughs, external}) {
+        try {
+            GPXParser().parse(bytesOf(document));
+            FAIL();
+        } catch (const RideImportError& error) {
+            EXPECT_TRUE(std::string(error.what())
+                            .starts_with("Failed to parse file: entity declarations are not "
+                                         "allowed at line 1"))
+                << error.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vantrel

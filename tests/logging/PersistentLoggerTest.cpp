@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+#include <sys/time.h>
+
+#include "Version.h"
+#include "logging/PersistentLogger.h"
+#include "model/Date.h"
+#include "model/Preferences.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace vantrel;
+
+namespace {
+
+class PersistentLoggerTest : public ::testing::Test {
+  protected:
+    test::IsolatedEnvironment env;
+
+    fs::path family(const char* name) { return PersistentLogger::baseFolder() / name; }
+
+    void touch(const fs::path& file, const std::string& text = "x", int ageDays = 0) {
+        test::writeFileBytes(file, bytesOf(text));
+        if (ageDays == 0) return;
+        struct timeval times[2];
+        gettimeofday(&times[0], nullptr);
+        times[0].tv_sec -= static_cast<time_t>(ageDays) * 86400;
+        times[1] = times[0];
+        utimes(file.c_str(), times);
+    }
+
+    static std::string banner() {
+        return std::string("=== Vantrel Log Session Started ===\n    Platform: macOS | Version: ") +
+               kVersion + " | Build: " + kBuild + "\n";
+    }
+};
+
+TEST_F(PersistentLoggerTest, SessionFileStartsWithBannerAndHoldsFormattedLines) {
+    auto logger = PersistentLogger::createForTesting();
+    logger->log(LogLevel::info, "Import", "Imported 3 rides");
+    logger->flush();
+    auto file = logger->currentLogFile();
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->parent_path(), family("macOS"));
+    EXPECT_EQ(file->filename().string().rfind("session_", 0), 0u);
+    std::string text = test::readFileText(*file);
+    ASSERT_EQ(text.rfind(banner(), 0), 0u) << text;
+    std::string line = text.substr(banner().size());
+    // [yyyy-MM-dd HH:mm:ss.SSS] is 25 characters.
+    ASSERT_GE(line.size(), 26u);
+    EXPECT_EQ(line[0], '[');
+    EXPECT_EQ(line[24], ']');
+    EXPECT_EQ(line.substr(25), " [macOS] [INFO] [Import] Imported 3 rides\n");
+}
+
+TEST_F(PersistentLoggerTest, LevelFilterIsReadOnEveryLineAndUnknownTextsMeanInfo) {
+    auto logger = PersistentLogger::createForTesting();
+    Preferences::shared().setString(kLogLevelKey, "WARN");
+    logger->log(LogLevel::info, "Geocode", "dropped");
+    logger->log(LogLevel::warn, "Geocode", "kept warn");
+    logger->log(LogLevel::error, "Geocode", "kept error");
+    Preferences::shared().setString(kLogLevelKey, "VERBOSE");
+    logger->log(LogLevel::debug, "Geocode", "dropped debug");
+    logger->log(LogLevel::info, "Geocode", "kept info");
+    logger->flush();
+    std::string text = test::readFileText(*logger->currentLogFile());
+    EXPECT_EQ(text.find("dropped"), std::string::npos);
+    EXPECT_NE(text.find("[WARN] [Geocode] kept warn"), std::string::npos);
+    EXPECT_NE(text.find("[ERROR] [Geocode] kept error"), std::string::npos);
+    EXPECT_NE(text.find("[INFO] [Geocode] kept info"), std::string::npos);
+}
+
+TEST_F(PersistentLoggerTest, ListingKeepsOnlyLogFilesNewestFirstAcrossFamilies) {
+    auto logger = PersistentLogger::createForTesting();
+    touch(family("macOS") / "session_2025-03-14_071502.log");
+    touch(family("iOS") / "session_2025-03-14_080000.log");
+    touch(family("iOS") / "notes.txt");
+    touch(family("iOS") / "old.LOG");
+    touch(family("iOS") / ".hidden.log");
+    auto ios = logger->logFiles(LogPlatform::iOS);
+    ASSERT_EQ(ios.size(), 1u);
+    EXPECT_TRUE(logger->logFiles(LogPlatform::watchOS).empty());
+
+    auto all = logger->allLogFiles();
+    ASSERT_EQ(all.size(), 3u);                    // the two above and the current session
+    EXPECT_EQ(all[0].first, LogPlatform::macOS);  // today's session is the newest
+    EXPECT_EQ(all[1].first, LogPlatform::iOS);
+    EXPECT_EQ(all[2].second.filename(), "session_2025-03-14_071502.log");
+
+    std::uint64_t expected = 0;
+    for (const auto& [platform, file] : all) expected += fs::file_size(file);
+    EXPECT_EQ(logger->totalLogSize(), expected);
+}
+
+TEST_F(PersistentLoggerTest, StartPrunesFilesOlderThanSevenDaysInEveryFamily) {
+    touch(family("watchOS") / "session_2025-01-01_000000.log", "old", 8);
+    touch(family("macOS") / "session_2025-01-02_000000.log", "old", 8);
+    touch(family("iOS") / "session_2025-01-03_000000.log", "recent", 6);
+    touch(family("iOS") / "notes.txt", "not a log", 30);
+    auto logger = PersistentLogger::createForTesting();
+    logger->flush();
+    EXPECT_FALSE(fs::exists(family("watchOS") / "session_2025-01-01_000000.log"));
+    EXPECT_FALSE(fs::exists(family("macOS") / "session_2025-01-02_000000.log"));
+    EXPECT_TRUE(fs::exists(family("iOS") / "session_2025-01-03_000000.log"));
+    EXPECT_TRUE(fs::exists(family("iOS") / "notes.txt"));
+    EXPECT_TRUE(fs::exists(*logger->currentLogFile()));
+}
+
+TEST_F(PersistentLoggerTest, DeleteAllLeavesOnlyAFreshSession) {
+    auto logger = PersistentLogger::createForTesting();
+    logger->log(LogLevel::error, "Export", "something");
+    touch(family("iOS") / "session_2025-03-14_080000.log");
+    logger->deleteAllLogs();
+    logger->flush();
+    auto all = logger->allLogFiles();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].first, LogPlatform::macOS);
+    EXPECT_EQ(test::readFileText(all[0].second), banner());
+}
+
+TEST_F(PersistentLoggerTest, SessionsStartedInTheSameSecondKeepTheirOwnFiles) {
+    setClockForTesting([] { return 700000000.0; });
+    auto first = PersistentLogger::createForTesting();
+    auto second = PersistentLogger::createForTesting();
+    first->log(LogLevel::info, "Import", "from the first");
+    second->log(LogLevel::info, "Import", "from the second");
+    first->flush();
+    second->flush();
+    setClockForTesting({});
+    ASSERT_NE(*first->currentLogFile(), *second->currentLogFile());
+    EXPECT_NE(test::readFileText(*first->currentLogFile()).find("from the first"),
+              std::string::npos);
+    EXPECT_NE(test::readFileText(*second->currentLogFile()).find("from the second"),
+              std::string::npos);
+}
+
+TEST_F(PersistentLoggerTest, SyncFolderPreferenceMovesTheBase) {
+    Preferences::shared().setString(kSyncFolderKey, (env.root() / "cloud").string());
+    EXPECT_EQ(PersistentLogger::baseFolder(), env.root() / "cloud" / "Logs");
+    auto logger = PersistentLogger::createForTesting();
+    EXPECT_EQ(logger->currentLogFile()->parent_path(), env.root() / "cloud" / "Logs" / "macOS");
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "model/Paths.h"
+#include "model/Preferences.h"
+#include "model/UnitSystem.h"
+#include "support/TestSupport.h"
+
+namespace vantrel {
+namespace {
+
+TEST(Preferences, WritesAreSeenByOtherInstances) {
+    test::IsolatedEnvironment environment;
+    auto file = environment.root() / "config" / "vantrel" / "preferences.json";
+    Preferences writer(file), reader(file);
+    EXPECT_EQ(reader.string(kUnitSystemKey), std::nullopt);
+    EXPECT_FALSE(reader.boolean(kMigrationDoneKey));
+    writer.setString(kUnitSystemKey, "metric");
+    writer.setBoolean(kMigrationDoneKey, true);
+    EXPECT_EQ(reader.string(kUnitSystemKey), "metric");
+    EXPECT_TRUE(reader.boolean(kMigrationDoneKey));
+    EXPECT_EQ(reader.string(kMigrationDoneKey), std::nullopt);
+    reader.remove(kUnitSystemKey);
+    EXPECT_EQ(writer.string(kUnitSystemKey), std::nullopt);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(Preferences, UnknownValuesSurviveARewrite) {
+    test::IsolatedEnvironment environment;
+    auto file = environment.root() / "prefs.json";
+    test::writeFileBytes(
+        file, bytesOf("{\"count\": 3, \"list\": [1, {\"a\": \"\\u00e9\"}], \"s\": \"x\\\"y\"}"));
+    Preferences preferences(file);
+    EXPECT_EQ(preferences.string("s"), "x\"y");
+    preferences.setString("logLevel", "DEBUG");
+    Preferences again(file);
+    EXPECT_EQ(again.string("s"), "x\"y");
+    auto text = test::readFileText(file);
+    EXPECT_NE(text.find("\"count\":3"), std::string::npos);
+    EXPECT_NE(text.find("[1, {\"a\": \"\\u00e9\"}]"), std::string::npos);
+}
+
+TEST(Preferences, AnUnreadableFileIsSetAsideNotLost) {
+    test::IsolatedEnvironment environment;
+    auto file = environment.root() / "prefs.json";
+    test::writeFileBytes(file, bytesOf("{broken"));
+    Preferences preferences(file);
+    EXPECT_EQ(preferences.string(kUnitSystemKey), std::nullopt);
+    preferences.setString(kUnitSystemKey, "metric");
+    EXPECT_EQ(test::readFileText(environment.root() / "prefs.json.unreadable"), "{broken");
+    EXPECT_EQ(Preferences(file).string(kUnitSystemKey), "metric");
+}
+
+TEST(Preferences, SharedInstanceAndDefaultPathsFollowTheEnvironment) {
+    test::IsolatedEnvironment environment;
+    EXPECT_EQ(defaultStorePath(), environment.root() / "data" / "vantrel" / "store.sqlite");
+    EXPECT_EQ(currentUnitSystem(), UnitSystem::imperial);
+    Preferences::shared().setString(kUnitSystemKey, "metric");
+    EXPECT_EQ(currentUnitSystem(), UnitSystem::metric);
+}
+
+}  // namespace
+}  // namespace vantrel
