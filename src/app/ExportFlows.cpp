@@ -1,5 +1,6 @@
 #include "app/ExportFlows.h"
 
+#include <QWidget>
 #include <fstream>
 
 #include "app/BackgroundTask.h"

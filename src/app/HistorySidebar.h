@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/RideStore.h"
+#include "model/UnitSystem.h"
 
 class QLabel;
 class QStackedWidget;

@@ -1,6 +1,7 @@
 #include "app/ImportFlows.h"
 
 #include <QFileInfo>
+#include <QWidget>
 
 #include "app/BackgroundTask.h"
 #include "app/Dialogs.h"

@@ -1,6 +1,7 @@
 #include "app/LocatingFlows.h"
 
 #include <QTimer>
+#include <QWidget>
 
 #include "app/BackgroundTask.h"
 #include "app/CoreFlows.h"

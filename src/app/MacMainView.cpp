@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "Version.h"
 #include "app/Dialogs.h"
 #include "app/ExportFlows.h"
 #include "app/HelpTexts.h"
@@ -19,7 +20,6 @@
 #include "app/MacRideDetailView.h"
 #include "app/PlaceholderView.h"
 #include "app/ProgressRow.h"
-#include "model/Version.h"
 
 namespace vantrel {
 

@@ -67,7 +67,7 @@ class MemberWriter {
         if (!value) return;
         this->key(key);
         m_out += '"';
-        appendBase64(m_out, value->data(), value->size());
+        m_out += base64Encode(*value);
         m_out += '"';
     }
     void number(const char* key, const std::optional<double>& value) {

@@ -47,8 +47,9 @@ ArchiveError ArchiveError::keyNotFound(const std::string& path) {
 
 ArchiveError ArchiveError::typeMismatch(const std::string& path, const std::string& expected,
                                         const std::string& found) {
+    std::string where = path.empty() ? " at the top level" : " for \"" + path + "\"";
     return {Kind::typeMismatch, path,
-            "Expected " + expected + " for \"" + path + "\" but found " + found + " instead."};
+            "Expected " + expected + where + " but found " + found + " instead."};
 }
 
 ArchiveError ArchiveError::invalidValue(const std::string& path, const std::string& value,

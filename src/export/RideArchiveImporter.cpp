@@ -274,7 +274,7 @@ Archive readDocument(od::document& document) {
     od::json_type type{};
     check(document.type().get(type), "");
     if (type != od::json_type::object) {
-        throw ArchiveError::typeMismatch("the top level", "an object", typeName(type));
+        throw ArchiveError::typeMismatch("", "an object", typeName(type));
     }
     od::object root;
     check(document.get_object().get(root), "");

@@ -15,6 +15,9 @@ namespace {
 
 constexpr std::size_t kMinimumHeaderSize = 12;
 constexpr std::size_t kLocalTypeCount = 16;
+/// Far beyond any recording (a day-long event with a lap per kilometre has a few hundred), yet
+/// it keeps a file of one-byte lap messages from growing memory to fifty times its size.
+constexpr std::size_t kMaximumLapCount = 100'000;
 
 /// One field the decoder takes, located by its byte offset inside the data message.
 struct FieldPlan {
@@ -44,6 +47,7 @@ struct SlotValues {
     std::uint32_t operator[](std::uint8_t slot) const { return values[slot]; }
 };
 
+/// Up to four bytes: the widest field the decoder takes.
 std::uint32_t readUnsigned(const std::uint8_t* bytes, std::uint8_t size, bool bigEndian) {
     std::uint32_t value = 0;
     if (bigEndian) {
@@ -223,12 +227,19 @@ class FITDecoder {
 
     void takeLap(const SlotValues& slots) {
         using namespace FITProfile::LapSlot;
+        ensureRoomForLap();
         ImportedLapSummary& lap = m_lapSummaries.emplace_back();
         lap.totalTimeSeconds = slots.has(totalTimerTime) ? slots[totalTimerTime] / 1000.0 : 0;
         lap.distanceMeters = slots.has(totalDistance) ? slots[totalDistance] / 100.0 : 0;
         lap.calories = slots.has(totalCalories) ? slots[totalCalories] : 0;
         lap.averageHeartRate = optionalSlot(slots, avgHeartRate);
         lap.maxHeartRate = optionalSlot(slots, maxHeartRate);
+    }
+
+    void ensureRoomForLap() const {
+        if (m_lapSummaries.size() < kMaximumLapCount) return;
+        throw RideImportError::parsingFailed("FIT: more than " + std::to_string(kMaximumLapCount) +
+                                             " laps");
     }
 
     void takeSession(const SlotValues& slots) {

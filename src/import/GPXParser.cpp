@@ -43,22 +43,25 @@ void GPXParser::characters(std::string_view text) {
 }
 
 void GPXParser::endElement(std::string_view name) {
-    std::string_view text = trimmedXmlText(m_characterBuffer);
     if (name == "trkpt") {
         finishTrackpoint();
     } else if (name == "ele") {
-        if (m_insideTrackpoint) m_currentEle = parseDecimal(text);
+        if (m_insideTrackpoint) m_currentEle = parseDecimal(elementText());
     } else if (name == "time") {
-        if (m_insideTrackpoint) m_currentTime = parseISO8601Either(text);
+        if (m_insideTrackpoint) m_currentTime = parseISO8601Either(elementText());
     } else if (name == "hr") {
-        if (m_insideTrackpoint) m_currentHR = parseDecimal(text);
+        if (m_insideTrackpoint) m_currentHR = parseDecimal(elementText());
     } else if (name == "name") {
-        if (m_insideName) m_result.name = std::string(text);
+        if (m_insideName) m_result.name = std::string(elementText());
         m_insideName = false;
     } else if (name == "type") {
-        if (m_insideType) m_trackType = std::string(text);
+        if (m_insideType) m_trackType = std::string(elementText());
         m_insideType = false;
     }
+}
+
+std::string_view GPXParser::elementText() const {
+    return trimmedXmlText(m_characterBuffer);
 }
 
 void GPXParser::finishTrackpoint() {

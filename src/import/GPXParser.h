@@ -27,6 +27,8 @@ class GPXParser : private XmlEventHandler {
     void endElement(std::string_view name) override;
     void startTrackpoint(const char** attributes);
     void finishTrackpoint();
+    /// The character data of the element just closed, trimmed.
+    std::string_view elementText() const;
 
     ImportedActivity m_result;
     std::optional<std::string> m_trackType;

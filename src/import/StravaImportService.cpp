@@ -1,6 +1,7 @@
 #include "import/StravaImportService.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "import/ActivityImporter.h"
 #include "import/ZipImportService.h"

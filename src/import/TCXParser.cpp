@@ -56,54 +56,57 @@ void TCXParser::characters(std::string_view text) {
 }
 
 void TCXParser::endElement(std::string_view name) {
-    std::string_view text = trimmedXmlText(m_characterBuffer);
     bool inTrackpoint = m_openTrackpoints > 0;
     if (name == "Lap") {
         m_result.lapSummaries.push_back(m_lap);
     } else if (name == "Trackpoint") {
         finishTrackpoint();
     } else if (name == "Value") {
-        endHeartRateValue(text, inTrackpoint);
+        endHeartRateValue(inTrackpoint);
     } else if (inTrackpoint) {
-        endTrackpointValue(name, text);
+        endTrackpointValue(name);
     } else {
-        endLapValue(name, text);
+        endLapValue(name);
     }
     popElement();
 }
 
-void TCXParser::endLapValue(std::string_view name, std::string_view text) {
+void TCXParser::endLapValue(std::string_view name) {
     if (name == "TotalTimeSeconds") {
-        m_lap.totalTimeSeconds = parseDecimal(text).value_or(0);
+        m_lap.totalTimeSeconds = parseDecimal(elementText()).value_or(0);
     } else if (name == "DistanceMeters") {
-        m_lap.distanceMeters = parseDecimal(text).value_or(0);
+        m_lap.distanceMeters = parseDecimal(elementText()).value_or(0);
     } else if (name == "Calories") {
-        m_lap.calories = parseDecimal(text).value_or(0);
+        m_lap.calories = parseDecimal(elementText()).value_or(0);
     }
 }
 
-void TCXParser::endTrackpointValue(std::string_view name, std::string_view text) {
+void TCXParser::endTrackpointValue(std::string_view name) {
     if (name == "Time") {
-        m_currentTime = parseISO8601Either(text);
+        m_currentTime = parseISO8601Either(elementText());
     } else if (name == "LatitudeDegrees") {
-        m_currentLat = parseDecimal(text);
+        m_currentLat = parseDecimal(elementText());
     } else if (name == "LongitudeDegrees") {
-        m_currentLon = parseDecimal(text);
+        m_currentLon = parseDecimal(elementText());
     } else if (name == "AltitudeMeters") {
-        m_currentAlt = parseDecimal(text);
+        m_currentAlt = parseDecimal(elementText());
     }
 }
 
-void TCXParser::endHeartRateValue(std::string_view text, bool inTrackpoint) {
+void TCXParser::endHeartRateValue(bool inTrackpoint) {
     if (m_depth < 2) return;
     const std::string& parent = m_elementStack[m_depth - 2];
     if (!inTrackpoint && parent == "AverageHeartRateBpm") {
-        m_lap.averageHeartRate = parseDecimal(text);
+        m_lap.averageHeartRate = parseDecimal(elementText());
     } else if (!inTrackpoint && parent == "MaximumHeartRateBpm") {
-        m_lap.maxHeartRate = parseDecimal(text);
+        m_lap.maxHeartRate = parseDecimal(elementText());
     } else if (inTrackpoint && parent == "HeartRateBpm") {
-        m_currentHR = parseDecimal(text);
+        m_currentHR = parseDecimal(elementText());
     }
+}
+
+std::string_view TCXParser::elementText() const {
+    return trimmedXmlText(m_characterBuffer);
 }
 
 void TCXParser::finishTrackpoint() {

@@ -28,9 +28,11 @@ class TCXParser : private XmlEventHandler {
     void endElement(std::string_view name) override;
     void pushElement(std::string_view name);
     void popElement();
-    void endLapValue(std::string_view name, std::string_view text);
-    void endTrackpointValue(std::string_view name, std::string_view text);
-    void endHeartRateValue(std::string_view text, bool inTrackpoint);
+    void endLapValue(std::string_view name);
+    void endTrackpointValue(std::string_view name);
+    void endHeartRateValue(bool inTrackpoint);
+    /// The character data since the last element start, trimmed.
+    std::string_view elementText() const;
     void finishTrackpoint();
     std::optional<ActivityType> activityType() const;
 

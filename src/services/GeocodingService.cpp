@@ -15,10 +15,17 @@ GeocodeStatus running(std::string progress, int current = 0, int total = 0) {
     return {true, std::move(progress), current, total, std::nullopt, false};
 }
 
-std::vector<RideRef> activitiesWithRoutes(RideStore& store, bool replaceExisting) {
-    auto rides = store.activitiesToLocate(!replaceExisting, std::nullopt);
-    std::erase_if(rides, [](const RideRef& ride) { return !ride->routeData; });
-    return rides;
+// Identifiers rather than records, so that only one activity's series are in memory at a time.
+std::vector<Uuid> activitiesWithRoutes(RideStore& store, bool replaceExisting) {
+    std::vector<Uuid> candidates;
+    for (const auto& ride : store.activitiesToLocate(!replaceExisting, std::nullopt)) {
+        candidates.push_back(ride->rideID);
+    }
+    std::erase_if(candidates, [&](const Uuid& id) {
+        auto ride = store.fetchByRideID(id);
+        return !ride || !ride->routeData;
+    });
+    return candidates;
 }
 
 std::string doneText(int processed) {
@@ -32,15 +39,12 @@ void finishBatch(const Context& context, int processed, int total) {
     report(context, {false, doneText(processed), processed, total, kShowDone, true});
 }
 
-// Names one activity; false when its route is empty or does not decode.
-bool locateOne(RideStore& store, PersistedRide& ride, LocationChooser& chooser) {
-    auto route = ride.routePoints();
-    if (route.empty()) return false;
+void nameActivity(RideStore& store, PersistedRide& ride, const std::vector<RoutePoint>& route,
+                  LocationChooser& chooser) {
     if (auto name = chooser.locationName(route)) {
         ride.city = *name;
         store.autosave();
     }
-    return true;
 }
 
 }  // namespace
@@ -60,11 +64,13 @@ int startGeocoding(RideStore& store, bool replaceExisting, const Context& contex
     LocationChooser chooser(context.geocoder, token, context.wait);
     for (std::size_t i = 0; i < rides.size(); ++i) {
         if (token.isCancelled()) break;
-        if (rides[i]->routePoints().empty()) continue;
+        auto ride = store.fetchByRideID(rides[i]);
+        auto route = ride ? ride->routePoints() : std::vector<RoutePoint>{};
+        if (route.empty()) continue;
         report(context, running("Geocoding " + std::to_string(processed + 1) + " of " +
                                     std::to_string(total) + "…",
                                 processed + 1, total));
-        locateOne(store, *rides[i], chooser);
+        nameActivity(store, *ride, route, chooser);
         ++processed;
         if (i + 1 < rides.size() && !context.wait(kPauseBetweenActivities, token)) break;
     }

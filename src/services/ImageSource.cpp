@@ -10,7 +10,8 @@ namespace vantrel {
 namespace {
 
 std::optional<ExifFieldText> exifField(const vips::VImage& image, const char* name) {
-    if (image.get_typeof(name) != G_TYPE_STRING) return std::nullopt;
+    auto type = image.get_typeof(name);
+    if (type != VIPS_TYPE_REF_STRING && type != G_TYPE_STRING) return std::nullopt;
     return ExifFieldText::parse(image.get_string(name));
 }
 

@@ -90,12 +90,11 @@ std::optional<std::vector<Placemark>> parseReverse(std::string_view json) {
     try {
         ondemand::parser parser;
         padded_string padded(json);
-        auto document = parser.iterate(padded);
+        ondemand::document document = parser.iterate(padded);
         ondemand::object object = document.get_object();
         if (isErrorAnswer(object)) return std::vector<Placemark>{};
         object.reset();
         auto placemark = readPlace(object);
-        if (!document.at_end()) return std::nullopt;
         return std::vector<Placemark>{placemark};
     } catch (const simdjson_error&) {
         return std::nullopt;
@@ -106,12 +105,11 @@ std::optional<std::vector<Placemark>> parseSearch(std::string_view json) {
     try {
         ondemand::parser parser;
         padded_string padded(json);
-        auto document = parser.iterate(padded);
+        ondemand::document document = parser.iterate(padded);
         std::vector<Placemark> placemarks;
         for (auto element : document.get_array()) {
             placemarks.push_back(readPlace(element.get_object()));
         }
-        if (!document.at_end()) return std::nullopt;
         return placemarks;
     } catch (const simdjson_error&) {
         return std::nullopt;

@@ -28,14 +28,22 @@ bool isHost(const std::string& url, const std::string& defaultURL) {
     return withoutTrailingSlash(url) == withoutTrailingSlash(defaultURL);
 }
 
-// Overpass regular expressions and strings are quoted; keep the user's words literal.
+// The text becomes a regular expression inside a quoted query string: regular-expression
+// characters need a backslash that survives the string's own unescaping, quotes need one for it.
 std::string regexLiteral(std::string_view text) {
     std::string escaped;
     for (char c : text) {
-        if (std::string_view("\\^$.|?*+()[]{}\"").find(c) != std::string_view::npos)
-            escaped += '\\';
         if (c == '\n' || c == '\r') c = ' ';
-        escaped += c;
+        if (c == '"') {
+            escaped += "\\\"";
+        } else if (c == '\\') {
+            escaped += "\\\\\\\\";
+        } else if (std::string_view("^$.|?*+()[]{}").find(c) != std::string_view::npos) {
+            escaped += "\\\\";
+            escaped += c;
+        } else {
+            escaped += c;
+        }
     }
     return escaped;
 }

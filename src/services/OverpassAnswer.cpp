@@ -65,15 +65,17 @@ bool forEachElement(std::string_view json, Visit visit) {
     try {
         ondemand::parser parser;
         padded_string padded(json);
-        auto document = parser.iterate(padded);
+        ondemand::document document = parser.iterate(padded);
         bool sawElements = false;
         for (auto field : document.get_object()) {
             std::string_view key = field.unescaped_key();
+            // A server that ran out of time or memory says so in a remark, beside a partial list.
+            if (key == "remark") return false;
             if (key != "elements") continue;
             sawElements = true;
             for (auto value : field.value().get_array()) visit(readElement(value.get_object()));
         }
-        return sawElements && document.at_end();
+        return sawElements;
     } catch (const simdjson_error&) {
         return false;
     }

@@ -22,7 +22,8 @@ vips::VImage scaledUpright(const ImageSource& source, int maxPixelSize) {
         return vips::VImage::option()
             ->set("height", maxPixelSize)
             ->set("size", VIPS_SIZE_DOWN)
-            ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+            // The thumbnailer passes a truncation check to the loader only in this form.
+            ->set("option_string", "fail_on=truncated");
     };
     if (!mayUseEmbeddedPreview(source)) {
         return vips::VImage::thumbnail_buffer(blob, maxPixelSize, options());

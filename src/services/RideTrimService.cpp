@@ -108,7 +108,8 @@ std::optional<DecodedSeries> decodeSeries(const PersistedRide& ride) {
     return series;
 }
 
-void recomputeRouteStatistics(PersistedRide& ride, const std::vector<RoutePoint>& route) {
+void keepRoute(PersistedRide& ride, const std::vector<RoutePoint>& route) {
+    ride.setRoutePoints(route);
     double distance = 0;
     ElevationCalculator elevation;
     for (std::size_t i = 0; i < route.size(); ++i) {
@@ -116,7 +117,7 @@ void recomputeRouteStatistics(PersistedRide& ride, const std::vector<RoutePoint>
         elevation.addAltitude(route[i].altitude);
     }
     ride.distance = distance;
-    ride.elevationGain = route.empty() ? 0.0 : elevation.totalElevationGain();
+    ride.elevationGain = elevation.totalElevationGain();
     ride.activeTime = RideAnalysis::activeTime(RideAnalysis::activeSegments(route));
 }
 
@@ -135,6 +136,20 @@ MeanAndMax meanAndMax(const std::vector<Sample>& samples, Value value) {
         highest = std::max(highest, value(sample));
     }
     return {total / static_cast<double>(samples.size()), highest};
+}
+
+void keepHeartRate(PersistedRide& ride, const std::vector<HeartRateSample>& samples) {
+    ride.setHeartRateSamples(samples);
+    auto bpm = meanAndMax(samples, [](const HeartRateSample& sample) { return sample.bpm; });
+    ride.averageHeartRate = bpm.mean;
+    ride.maxHeartRate = bpm.max;
+}
+
+void keepPower(PersistedRide& ride, const std::vector<PowerSample>& samples) {
+    ride.setPowerSamples(samples);
+    auto watts = meanAndMax(samples, [](const PowerSample& sample) { return sample.watts; });
+    ride.averagePower = watts.mean;
+    ride.maxPower = watts.max;
 }
 
 Date cutOverActiveTime(const std::vector<RoutePoint>& route, double progress, Date fallback) {
@@ -220,24 +235,10 @@ bool trim(PersistedRide& ride, Date cut, Date now) {
     auto series = decodeSeries(ride);
     if (!series) return false;
     Bytes backup = encodeBackup(backupOf(ride));
-
-    auto route = samplesUpTo(series->route, cut);
-    ride.setRoutePoints(route);
-    recomputeRouteStatistics(ride, route);
+    keepRoute(ride, samplesUpTo(series->route, cut));
     ride.duration = std::max(0.0, cut - ride.date);
-
-    auto heartRate = samplesUpTo(series->heartRate, cut);
-    ride.setHeartRateSamples(heartRate);
-    auto bpm = meanAndMax(heartRate, [](const HeartRateSample& s) { return s.bpm; });
-    ride.averageHeartRate = bpm.mean;
-    ride.maxHeartRate = bpm.max;
-
-    auto power = samplesUpTo(series->power, cut);
-    ride.setPowerSamples(power);
-    auto watts = meanAndMax(power, [](const PowerSample& s) { return s.watts; });
-    ride.averagePower = watts.mean;
-    ride.maxPower = watts.max;
-
+    keepHeartRate(ride, samplesUpTo(series->heartRate, cut));
+    keepPower(ride, samplesUpTo(series->power, cut));
     ride.averageCadence = 0;
     ride.preTrimBackup = std::move(backup);
     ride.trimmedAt = now;

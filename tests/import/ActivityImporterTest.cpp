@@ -204,6 +204,12 @@ class ImportFileListTest : public ::testing::Test {
     test::TempDir folder;
     std::unique_ptr<RideStore> store = RideStore::open(folder / "store.sqlite");
 
+    // The logger outlives each test's folders; a fresh session puts its file in this one.
+    void SetUp() override {
+        PersistentLogger::shared().deleteAllLogs();
+        PersistentLogger::shared().flush();
+    }
+
     std::filesystem::path write(const std::string& name, const Bytes& bytes) {
         test::writeFileBytes(folder / name, bytes);
         return folder / name;
@@ -253,6 +259,15 @@ TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {
               "Unsupported file type: .txt. Use GPX, TCX, or FIT files.");
     EXPECT_EQ(logText().find("Imported "), std::string::npos);
     EXPECT_EQ(store->count({}), 0);
+}
+
+TEST_F(ImportFileListTest, UnreadableFilesGetTheSystemReason) {
+    std::filesystem::create_directory(folder / "folder.gpx");
+    FileListImportResult result =
+        importFileList(*store, {folder / "folder.gpx", folder / "gone.gpx"}, std::nullopt);
+    ASSERT_EQ(result.failures.size(), 2u);
+    EXPECT_EQ(result.failures[0].second, "Cannot read file: Is a directory");
+    EXPECT_EQ(result.failures[1].second, "Cannot read file: No such file or directory");
 }
 
 TEST_F(ImportFileListTest, OneActivityIsSingular) {

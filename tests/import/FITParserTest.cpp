@@ -397,6 +397,22 @@ TEST(FITParserLaps, EveryLapMessageGivesASummary) {
     EXPECT_EQ(activity.lapSummaries[2], (ImportedLapSummary{0, 0, 0, std::nullopt, std::nullopt}));
 }
 
+TEST(FITParserLaps, LapCountIsCappedAgainstOneByteLapFloods) {
+    auto lapFlood = [](std::size_t count) {
+        FITBuilder builder;
+        builder.define(0, kLap, {});
+        Bytes file = builder.build();
+        Bytes messages(count, 0x00);  // each byte is a whole lap message without fields
+        file.insert(file.end() - 2, messages.begin(), messages.end());
+        std::uint32_t dataSize = 6 + static_cast<std::uint32_t>(count);
+        for (int i = 0; i < 4; ++i) file[4 + i] = static_cast<std::uint8_t>(dataSize >> (8 * i));
+        return file;
+    };
+    EXPECT_EQ(parse(lapFlood(100'000)).lapSummaries.size(), 100'000u);
+    EXPECT_EQ(importErrorText(lapFlood(100'001)),
+              "Failed to parse file: FIT: more than 100000 laps");
+}
+
 std::optional<ActivityType> typeOfSessions(
     std::initializer_list<std::pair<std::uint64_t, std::uint64_t>> sessions) {
     FITBuilder builder;

@@ -17,8 +17,15 @@ namespace vantrel::test {
 /// Writes a ZIP archive member by member with libarchive, for tests of the bulk imports.
 class ZipTestArchive {
   public:
-    explicit ZipTestArchive(const std::filesystem::path& file) : m_writer(archive_write_new()) {
+    /// With a passphrase every member is encrypted with the traditional ZIP cipher.
+    explicit ZipTestArchive(const std::filesystem::path& file,
+                            std::optional<std::string> passphrase = std::nullopt)
+        : m_writer(archive_write_new()) {
         archive_write_set_format_zip(m_writer);
+        if (passphrase) {
+            check(archive_write_set_format_option(m_writer, "zip", "encryption", "zipcrypt"));
+            check(archive_write_set_passphrase(m_writer, passphrase->c_str()));
+        }
         check(archive_write_open_filename(m_writer, file.c_str()));
     }
     ~ZipTestArchive() { close(); }
@@ -37,12 +44,6 @@ class ZipTestArchive {
         archive_entry* entry = newEntry(name, AE_IFLNK, 0);
         archive_entry_set_symlink(entry, target.c_str());
         return finishEntry(entry, {});
-    }
-    /// A member encrypted with the traditional ZIP cipher; later members are encrypted too.
-    ZipTestArchive& addEncrypted(const std::string& name, std::string_view content) {
-        check(archive_write_set_format_option(m_writer, "zip", "encryption", "zipcrypt"));
-        check(archive_write_set_passphrase(m_writer, "secret"));
-        return add(name, content);
     }
     void close() {
         if (m_writer == nullptr) return;

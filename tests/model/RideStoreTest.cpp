@@ -275,7 +275,9 @@ TEST_F(RideStoreTest, MigrationPacksPlainSeriesOnce) {
         raw.column(
             "SELECT count(*) FROM PersistedRide WHERE hex(substr(heartRateData,1,1)) = '00'")[0],
         "120");
-    EXPECT_EQ(raw.column("SELECT count(*) FROM PersistedRide WHERE powerData = '[]'")[0], "120");
+    EXPECT_EQ(
+        raw.column("SELECT count(*) FROM PersistedRide WHERE CAST(powerData AS TEXT) = '[]'")[0],
+        "120");
     EXPECT_EQ(store->allRecords().front()->heartRateSamples().size(), 5u);
     EXPECT_EQ(compressStoredSeries(*store), 0);
 }

@@ -1,0 +1,69 @@
+// vantrel-cli export-archive (ID... | --year Y) -o FILE | --all --to DIR
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/ExportSelection.h"
+#include "export/ArchiveExport.h"
+#include "export/ExportFileNames.h"
+
+namespace vantrel::cli {
+
+namespace {
+
+int report(CliContext& ctx, const ArchiveExportResult& result) {
+    if (result.failure) {
+        ctx.err << "vantrel-cli: Vantrel Format export failed: " << *result.failure << "\n";
+        return 1;
+    }
+    ctx.out << "Exported " << countedActivities(result.exported) << ".\n";
+    return 0;
+}
+
+int exportAll(CliContext& ctx, const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw UsageError("cannot create " + folder.string() + ": " + error.message());
+    ProgressLine line(ctx.err, ctx.interactive);
+    auto result = exportArchiveYearFiles(ctx.store(), folder, progressDrawer(line, "Exporting"));
+    line.finish();
+    return report(ctx, result);
+}
+
+int exportToFile(CliContext& ctx, const std::filesystem::path& file, std::optional<int> year) {
+    if (year.has_value() == !ctx.args.empty()) {
+        throw UsageError("export-archive -o needs either --year Y or activity IDs");
+    }
+    std::vector<RideRef> rides =
+        year ? ctx.store().activitiesOfYear(*year, false) : fetchRideArguments(ctx);
+    if (rides.empty()) {
+        ctx.out << "No activities to export.\n";
+        return 0;
+    }
+    std::string proposed =
+        year ? archiveYearFileName(*year) : archiveSelectionFileName(rides, now());
+    ProgressLine line(ctx.err, ctx.interactive);
+    auto result = exportArchiveToFile(ctx.store(), std::move(rides), outputFile(file, proposed),
+                                      progressDrawer(line, "Exporting"));
+    line.finish();
+    return report(ctx, result);
+}
+
+}  // namespace
+
+int runExportArchive(CliContext& ctx) {
+    auto file = ctx.takeOption("-o");
+    auto folder = ctx.takeOption("--to");
+    bool all = ctx.takeFlag("--all");
+    auto year = takeYearOption(ctx);
+    ctx.rejectUnknownOptions();
+    if (all) {
+        if (!folder || file || year || !ctx.args.empty()) {
+            throw UsageError("export-archive --all needs --to DIR and nothing else");
+        }
+        return exportAll(ctx, *folder);
+    }
+    if (!file || folder) throw UsageError("export-archive needs -o FILE (or --all --to DIR)");
+    return exportToFile(ctx, *file, year);
+}
+
+}  // namespace vantrel::cli

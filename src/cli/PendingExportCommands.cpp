@@ -1,8 +1,0 @@
-// Placeholder commands: each is replaced by its own file (one command per file).
-#include "cli/Commands.h"
-
-namespace vantrel::cli {
-int runExportGpx(CliContext& ctx) { ctx.err << "not available yet\n"; return 1; }
-int runExportArchive(CliContext& ctx) { ctx.err << "not available yet\n"; return 1; }
-int runImportArchive(CliContext& ctx) { ctx.err << "not available yet\n"; return 1; }
-}  // namespace vantrel::cli

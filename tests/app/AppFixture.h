@@ -1,0 +1,60 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <memory>
+
+#include "app/Dialogs.h"
+#include "app/VantrelApp.h"
+#include "model/RideStore.h"
+#include "support/TestSupport.h"
+
+namespace vantrel::test {
+
+/// A running application on a real store file in a private folder.
+class AppFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Dialogs::clearRecords();
+        storePath = env.root() / "store.sqlite";
+        store = RideStore::open(storePath);
+    }
+
+    RideRef addRide(int year, int month, int day, double distance = 10000, bool deleted = false) {
+        auto ride = std::make_shared<PersistedRide>();
+        std::tm local{};
+        local.tm_year = year - 1900;
+        local.tm_mon = month - 1;
+        local.tm_mday = day;
+        local.tm_hour = 9;
+        local.tm_isdst = -1;
+        ride->date = dateFromUnix(static_cast<double>(std::mktime(&local)));
+        ride->duration = 3723;
+        ride->distance = distance;
+        ride->elevationGain = 150;
+        ride->averageHeartRate = 140;
+        ride->maxHeartRate = 171;
+        ride->calories = 600;
+        ride->activityType = "running";
+        if (deleted) ride->deletedAt = now();
+        store->insert(ride);
+        return ride;
+    }
+
+    /// Starts the app on the store as filled so far and waits for its first appearance.
+    void startApp() {
+        store->save();
+        app = std::make_unique<VantrelApp>(std::move(store));
+        app->mainWindow()->show();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return app->mainWindow()->hasLoaded(); }));
+        QTest::qWait(50);
+    }
+
+    IsolatedEnvironment env;
+    std::filesystem::path storePath;
+    std::unique_ptr<RideStore> store;
+    std::unique_ptr<VantrelApp> app;
+};
+
+}  // namespace vantrel::test
