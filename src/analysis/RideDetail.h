@@ -40,7 +40,8 @@ struct RideDetail {
 };
 
 /// Decodes the record's series and derives the detail. `selected` is the view's current split
-/// choice; without one the activity's remembered choice or the unit default applies.
+/// choice; without one the activity's remembered choice or the unit default applies. The
+/// caller purges an expired trim backup first, as the view does before every load.
 RideDetail loadRideDetail(const PersistedRide& ride, UnitSystem system,
                           std::optional<SplitDistance> selected = std::nullopt);
 

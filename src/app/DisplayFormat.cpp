@@ -17,7 +17,10 @@ QString longDate(Date date) {
 }
 
 QString shortTime(Date date) {
-    return QLocale().toString(localDateTime(date).time(), QLocale::ShortFormat);
+    // Some locales' short format still carries seconds; the detail view shows minutes only.
+    QString format = QLocale().timeFormat(QLocale::ShortFormat);
+    format.remove(QStringLiteral(":ss"));
+    return QLocale().toString(localDateTime(date).time(), format);
 }
 
 QString heartRate(double bpm) {

@@ -1,12 +1,11 @@
 #include "app/ExportFlows.h"
 
 #include <QWidget>
-#include <fstream>
 
 #include "app/BackgroundTask.h"
-#include "app/CoreFlows.h"
 #include "app/Dialogs.h"
-#include "logging/PersistentLogger.h"
+#include "export/ArchiveExport.h"
+#include "export/GpxFolderExport.h"
 
 namespace vantrel {
 
@@ -16,20 +15,24 @@ QString ridesPlural(int count) {
     return QString::number(count) + QLatin1String(count == 1 ? " ride" : " rides");
 }
 
-bool writeFile(const std::filesystem::path& file, const char* data, std::size_t size) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(data, static_cast<std::streamsize>(size));
-    return static_cast<bool>(out.flush());
-}
-
-std::string megabytes(std::size_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1'000'000.0);
-    return text;
-}
-
 QString archiveDateText(Date date) {
     return QString::fromStdString(formatLocal(date, "%Y%m%d_%H%M"));
+}
+
+QString gpxMessage(const ExportScope& scope) {
+    switch (scope.kind) {
+        case ExportScope::Kind::selected:
+            return QStringLiteral("Export %1 selected %2 as GPX files.")
+                .arg(scope.count)
+                .arg(scope.count == 1 ? QStringLiteral("ride") : QStringLiteral("rides"));
+        case ExportScope::Kind::year:
+            return QStringLiteral("Export all %1 from %2 as GPX files.")
+                .arg(ridesPlural(scope.count))
+                .arg(scope.year);
+        case ExportScope::Kind::all:
+            return QStringLiteral("Export all %1 as GPX files.").arg(ridesPlural(scope.count));
+    }
+    return {};
 }
 
 }  // namespace
@@ -56,67 +59,24 @@ std::vector<RideRef> ExportScope::resolve(RideStore& store, bool withDetails) co
 ExportFlows::ExportFlows(RideStore& store, QWidget* window)
     : QObject(window), m_store(store), m_window(window) {}
 
-std::filesystem::path ExportFlows::freeGPXPath(const std::filesystem::path& folder, Date start) {
-    std::string base = formatLocal(start, "%Y%m%d%H%M");
-    std::filesystem::path candidate = folder / (base + ".gpx");
-    for (int suffix = 2; std::filesystem::exists(candidate); ++suffix) {
-        candidate = folder / (base + "_" + std::to_string(suffix) + ".gpx");
-    }
-    return candidate;
-}
-
 void ExportFlows::exportGPX(const ExportScope& scope) {
     if (scope.count == 0) return;
-    QString message;
-    switch (scope.kind) {
-        case ExportScope::Kind::selected:
-            message = QStringLiteral("Export %1 selected %2 as GPX files.")
-                          .arg(scope.count)
-                          .arg(scope.count == 1 ? QStringLiteral("ride") : QStringLiteral("rides"));
-            break;
-        case ExportScope::Kind::year:
-            message = QStringLiteral("Export all %1 from %2 as GPX files.")
-                          .arg(ridesPlural(scope.count))
-                          .arg(scope.year);
-            break;
-        case ExportScope::Kind::all:
-            message = QStringLiteral("Export all %1 as GPX files.").arg(ridesPlural(scope.count));
-            break;
-    }
-    auto folder =
-        Dialogs::openFolder(m_window, {message, QStringLiteral("Export Here"), {}, {}, false});
+    auto folder = Dialogs::openFolder(
+        m_window, {gpxMessage(scope), QStringLiteral("Export Here"), {}, {}, false});
     if (!folder) return;
     begin(scope.count);
     auto cancel = std::make_shared<CancellationToken>();
     m_exportTask = cancel;
-    std::filesystem::path target =
-        std::filesystem::path(folder->toStdString()) / "VantrelExport" / "activities";
+    std::filesystem::path chosen = folder->toStdString();
     auto progress = progressReporter();
     runWithOwnStore<int>(
         this, m_store.path(),
-        [scope, target, cancel, progress](RideStore& store) {
-            std::error_code ignored;
-            std::filesystem::create_directories(target, ignored);
-            int written = 0, position = 0;
-            for (const RideRef& ride : scope.resolve(store, false)) {
-                if (cancel->isCancelled()) break;
-                store.loadDetails(ride);
-                std::string text = CoreFlows::gpxText(*ride);
-                if (writeFile(freeGPXPath(target, ride->date), text.data(), text.size())) ++written;
-                progress(++position);
-            }
-            return written;
+        [scope, chosen, cancel, progress](RideStore& store) {
+            return exportGpxToFolder(store, scope.resolve(store, false), chosen, progress,
+                                     cancel.get())
+                .written;
         },
-        [this](TaskOutcome<int> outcome) {
-            finish(outcome.value);
-            PersistentLogger::shared().log(LogLevel::info, "Export",
-                                           "Exported " + std::to_string(outcome.value) +
-                                               " ride(s) as GPX to VantrelExport/activities");
-            if (outcome.error) {
-                PersistentLogger::shared().log(LogLevel::error, "Export",
-                                               "GPX export failed: " + *outcome.error);
-            }
-        });
+        [this](TaskOutcome<int> outcome) { finish(outcome.value); });
 }
 
 void ExportFlows::exportArchiveSelected(const std::vector<RideRef>& selected) {
@@ -153,23 +113,15 @@ void ExportFlows::exportArchiveYear(int year, int count) {
 void ExportFlows::runArchiveFile(const ExportScope& scope, const QString& file) {
     begin(scope.count);
     std::filesystem::path target = file.toStdString();
-    runWithOwnStore<std::size_t>(
+    auto progress = progressReporter();
+    runWithOwnStore<ArchiveExportResult>(
         this, m_store.path(),
-        [scope, target](RideStore& store) {
-            Bytes bytes = CoreFlows::archiveBytes(scope.resolve(store, true));
-            if (!writeFile(target, reinterpret_cast<const char*>(bytes.data()), bytes.size())) {
-                throw std::runtime_error("The file " + target.filename().string() +
-                                         " could not be written.");
-            }
-            return bytes.size();
+        [scope, target, progress](RideStore& store) {
+            return exportArchiveToFile(store, scope.resolve(store, false), target, progress);
         },
-        [this, scope](TaskOutcome<std::size_t> outcome) {
-            if (outcome.error) return failArchive(*outcome.error);
-            finish(scope.count);
-            PersistentLogger::shared().log(
-                LogLevel::info, "Export",
-                "Exported Vantrel Format: " + std::to_string(scope.count) + " rides, " +
-                    megabytes(outcome.value) + " MB");
+        [this](TaskOutcome<ArchiveExportResult> outcome) {
+            if (outcome.error || !outcome.value.succeeded()) return failArchive();
+            finish(outcome.value.exported);
         });
 }
 
@@ -188,31 +140,14 @@ void ExportFlows::exportArchiveAll(const std::vector<YearSummary>& years) {
     begin(total);
     std::filesystem::path target = folder->toStdString();
     auto progress = progressReporter();
-    runWithOwnStore<int>(
+    runWithOwnStore<ArchiveExportResult>(
         this, m_store.path(),
-        [years, target, progress](RideStore& store) {
-            int exported = 0;
-            for (const auto& summary : years) {
-                std::vector<RideRef> rides = store.activitiesOfYear(summary.year, true);
-                if (rides.empty()) continue;
-                Bytes bytes = CoreFlows::archiveBytes(rides);
-                auto file = target / ("Vantrel_" + std::to_string(summary.year) + ".json");
-                if (!writeFile(file, reinterpret_cast<const char*>(bytes.data()), bytes.size())) {
-                    throw std::runtime_error("The file " + file.filename().string() +
-                                             " could not be written.");
-                }
-                exported += static_cast<int>(rides.size());
-                progress(exported);
-            }
-            return exported;
+        [target, progress](RideStore& store) {
+            return exportArchiveYearFiles(store, target, progress);
         },
-        [this, years](TaskOutcome<int> outcome) {
-            if (outcome.error) return failArchive(*outcome.error);
-            finish(outcome.value);
-            PersistentLogger::shared().log(
-                LogLevel::info, "Export",
-                "Exported Vantrel Format: " + std::to_string(outcome.value) + " rides across " +
-                    std::to_string(years.size()) + " year files");
+        [this](TaskOutcome<ArchiveExportResult> outcome) {
+            if (outcome.error || !outcome.value.succeeded()) return failArchive();
+            finish(outcome.value.exported);
         });
 }
 
@@ -234,12 +169,12 @@ void ExportFlows::setProgress(int current) {
     emit stateChanged();
 }
 
-std::function<void(int)> ExportFlows::progressReporter() {
+std::function<void(int, int)> ExportFlows::progressReporter() {
     QPointer<ExportFlows> self(this);
-    return [self](int current) {
+    return [self](int done, int) {
         if (!self) return;
-        postToMain(self.data(), [self, current] {
-            if (self) self->setProgress(current);
+        postToMain(self.data(), [self, done] {
+            if (self) self->setProgress(done);
         });
     };
 }
@@ -249,16 +184,16 @@ void ExportFlows::finish(int exported) {
     m_isExporting = false;
     m_exportTask.reset();
     emit stateChanged();
-    Dialogs::alert(
-        m_window, QStringLiteral("Export Complete"),
-        QStringLiteral("Exported %1 activit%2.").arg(exported).arg(exported == 1 ? "y" : "ies"));
+    Dialogs::alert(m_window, QStringLiteral("Export Complete"),
+                   QStringLiteral("Exported %1 activit%2.")
+                       .arg(exported)
+                       .arg(exported == 1 ? QStringLiteral("y") : QStringLiteral("ies")));
 }
 
-void ExportFlows::failArchive(const std::string& description) {
+void ExportFlows::failArchive() {
+    // The exporter has logged the failure; like the rest of the system, no alert follows.
     m_isExporting = false;
     emit stateChanged();
-    PersistentLogger::shared().log(LogLevel::error, "Export",
-                                   "Vantrel Format export failed: " + description);
 }
 
 }  // namespace vantrel

@@ -43,9 +43,6 @@ class ExportFlows : public QObject {
     /// Stops a running GPX export before its next file.
     void cancel();
 
-    /// "yyyyMMddHHmm" of the start, with "_2", "_3", … until the name is free in `folder`.
-    static std::filesystem::path freeGPXPath(const std::filesystem::path& folder, Date start);
-
   signals:
     void stateChanged();
 
@@ -53,9 +50,9 @@ class ExportFlows : public QObject {
     void begin(int total);
     void setProgress(int current);
     void finish(int exported);
-    void failArchive(const std::string& description);
+    void failArchive();
     void runArchiveFile(const ExportScope& scope, const QString& file);
-    std::function<void(int)> progressReporter();
+    std::function<void(int, int)> progressReporter();
 
     RideStore& m_store;
     QWidget* m_window;

@@ -14,6 +14,8 @@ class HistoryDelegate : public QStyledItemDelegate {
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
   private:
+    /// Row heights by kind, measured once: a year of thousands of rows asks for each of them.
+    mutable QSize m_sizes[3];
     void paintYear(QPainter& painter, const QStyleOptionViewItem& option,
                    const QModelIndex& index) const;
 };

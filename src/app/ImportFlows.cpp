@@ -1,12 +1,13 @@
 #include "app/ImportFlows.h"
 
-#include <QFileInfo>
 #include <QWidget>
 
 #include "app/BackgroundTask.h"
 #include "app/Dialogs.h"
-#include "import/ActivityImporter.h"
-#include "logging/PersistentLogger.h"
+#include "export/ArchiveImport.h"
+#include "import/GarminImportService.h"
+#include "import/StravaImportService.h"
+#include "import/ZipImportService.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
@@ -19,13 +20,8 @@ std::vector<std::filesystem::path> pathsOf(const QStringList& files) {
     return paths;
 }
 
-bool isZip(const std::filesystem::path& file) {
-    return QFileInfo(QString::fromStdString(file.string())).suffix().toLower() ==
-           QLatin1String("zip");
-}
-
-QString plural(int count, const char* singular, const char* pluralForm) {
-    return QString::number(count) + QLatin1String(count == 1 ? singular : pluralForm);
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
 }
 
 }  // namespace
@@ -42,15 +38,10 @@ void ImportFlows::importFromStrava() {
                    true});
     if (!files || files->isEmpty()) return;
     std::vector<std::filesystem::path> chosen = pathsOf(*files);
-    std::vector<std::filesystem::path> archives;
-    for (const auto& file : chosen) {
-        if (isZip(file)) archives.push_back(file);
-    }
-    if (archives.empty()) {
-        importLooseFiles(chosen, QStringLiteral("Strava"));
-    } else {
-        runZipImport(archives, QStringLiteral("Strava"));
-    }
+    if (zipFilesAmong(chosen).empty()) return importLooseFiles(chosen);
+    runBulkImport([chosen](RideStore& store, const BulkImportOptions& options) {
+        return importStravaFiles(store, chosen, options);
+    });
 }
 
 void ImportFlows::importFromZip() {
@@ -61,7 +52,10 @@ void ImportFlows::importFromZip() {
                    {},
                    true});
     if (!files || files->isEmpty()) return;
-    runZipImport(pathsOf(*files), QStringLiteral("ZIP Import"));
+    std::vector<std::filesystem::path> archives = pathsOf(*files);
+    runBulkImport([archives](RideStore& store, const BulkImportOptions& options) {
+        return importZipArchives(store, archives, "ZIP Import", options);
+    });
 }
 
 void ImportFlows::importFromGarmin() {
@@ -73,51 +67,35 @@ void ImportFlows::importFromGarmin() {
          {},
          false});
     if (!folder) return;
-    std::optional<CoreFlows::GarminExport> garmin = inspectGarmin(*folder);
-    bool replace = false;
-    if (!garmin || !confirmGarmin(*garmin, replace)) return;
-    runGarminImport(*garmin, replace);
+    std::optional<GarminExport> garmin = inspectGarmin(*folder);
+    if (!garmin) return;
+    std::optional<bool> replace = Dialogs::confirmWithCheckbox(
+        m_window, QLatin1String(kGarminConfirmationTitle),
+        fromStd(garminConfirmationText(garmin->archives.size(), garmin->summaries.size())),
+        QLatin1String(kGarminReplaceOptionTitle), QStringLiteral("Import"));
+    if (!replace) return;
+    runBulkImport(
+        [garmin = *garmin, replace = *replace](RideStore& store, const BulkImportOptions& options) {
+            return importGarminExport(store, garmin.archives, garmin.summaries, replace, options);
+        });
 }
 
-std::optional<CoreFlows::GarminExport> ImportFlows::inspectGarmin(const QString& folder) {
-    CoreFlows::GarminExport garmin;
-    try {
-        garmin = CoreFlows::inspectGarminExport(folder.toStdString());
-    } catch (const std::exception& error) {
-        showImportError(QString::fromStdString(error.what()));
+std::optional<ImportFlows::GarminExport> ImportFlows::inspectGarmin(const QString& folder) {
+    GarminFolders folders = locateGarminFolders(folder.toStdString());
+    if (!folders.uploadsFolder) {
+        Dialogs::alert(m_window, QLatin1String(kGarminNotFoundTitle),
+                       QLatin1String(kGarminNotFoundText));
         return std::nullopt;
     }
-    if (!garmin.uploadsFolder) {
-        Dialogs::alert(
-            m_window, QStringLiteral("Garmin Data Not Found"),
-            QStringLiteral("Could not find DI_CONNECT/DI-Connect-Uploaded-Files in the selected "
-                           "folder. Make sure you selected the top-level Garmin export folder."));
-        return std::nullopt;
-    }
+    GarminExport garmin;
+    garmin.archives = listGarminArchives(*folders.uploadsFolder);
     if (garmin.archives.empty()) {
-        Dialogs::alert(m_window, QStringLiteral("No Activity Files Found"),
-                       QStringLiteral("No ZIP files found in DI-Connect-Uploaded-Files."));
+        Dialogs::alert(m_window, QLatin1String(kGarminNoArchivesTitle),
+                       QLatin1String(kGarminNoArchivesText));
         return std::nullopt;
     }
+    if (folders.fitnessFolder) garmin.summaries = loadGarminActivities(*folders.fitnessFolder);
     return garmin;
-}
-
-bool ImportFlows::confirmGarmin(const CoreFlows::GarminExport& garmin, bool& replace) {
-    int archives = static_cast<int>(garmin.archives.size());
-    QString text = QStringLiteral("Found %1 with activity data.")
-                       .arg(plural(archives, " ZIP file", " ZIP files"));
-    if (garmin.summaryCount > 0) {
-        text += QStringLiteral(
-                    " Also found %1 activity records for metadata (activity type, HR, calories).")
-                    .arg(garmin.summaryCount);
-    }
-    text += QStringLiteral("\n\nImport now?");
-    std::optional<bool> answer = Dialogs::confirmWithCheckbox(
-        m_window, QStringLiteral("Garmin Import"), text,
-        QStringLiteral("Replace existing activities"), QStringLiteral("Import"));
-    if (!answer) return false;
-    replace = *answer;
-    return true;
 }
 
 void ImportFlows::importArchive() {
@@ -130,90 +108,49 @@ void ImportFlows::importArchive() {
     runArchiveFiles(pathsOf(*files));
 }
 
-void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& files,
-                                   const QString& label) {
-    std::string source = label.toStdString();
-    runWithOwnStore<FileListImportResult>(
-        this, m_store.path(),
-        [files, source](RideStore& store) { return importFileList(store, files, source); },
-        [this](TaskOutcome<FileListImportResult> outcome) {
-            const FileListImportResult& result = outcome.value;
+void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& files) {
+    // Loose files leave the importing state alone and report only a run where nothing came in.
+    runWithOwnStore<BulkImportResult>(
+        this, m_store.path(), [files](RideStore& store) { return importStravaFiles(store, files); },
+        [this](TaskOutcome<BulkImportResult> outcome) {
+            const BulkImportResult& result = outcome.value;
             if (outcome.error) {
-                showImportError(QString::fromStdString(*outcome.error));
-            } else if (result.imported == 0 && !result.failures.empty()) {
-                const auto& [name, description] = result.failures.back();
-                showImportError(QString::fromStdString(name + ": " + description));
+                showImportError(fromStd(*outcome.error));
+            } else if (result.imported == 0 && !result.fileFailures.empty()) {
+                const auto& [name, description] = result.fileFailures.back();
+                showImportError(fromStd(name + ": " + description));
             }
             emit importFinished();
         });
 }
 
-void ImportFlows::runZipImport(const std::vector<std::filesystem::path>& archives,
-                               const QString& label) {
+void ImportFlows::runBulkImport(
+    std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run) {
     beginRun();
-    std::string source = label.toStdString();
-    CoreFlows::Progress progress = progressReporter();
-    runWithOwnStore<CoreFlows::BulkImportResult>(
-        this, m_store.path(),
-        [archives, source, progress](RideStore& store) {
-            return CoreFlows::importZipArchives(store, archives, source, progress);
-        },
-        [this](TaskOutcome<CoreFlows::BulkImportResult> outcome) {
-            if (outcome.error) showImportError(QString::fromStdString(*outcome.error));
-            finishBulkRun(outcome.value);
-        });
-}
-
-void ImportFlows::runGarminImport(const CoreFlows::GarminExport& garmin, bool replace) {
-    beginRun();
-    CoreFlows::Progress progress = progressReporter();
-    runWithOwnStore<CoreFlows::BulkImportResult>(
-        this, m_store.path(),
-        [garmin, replace, progress](RideStore& store) {
-            return CoreFlows::importGarminExport(store, garmin, replace, progress);
-        },
-        [this](TaskOutcome<CoreFlows::BulkImportResult> outcome) {
-            if (outcome.error) showImportError(QString::fromStdString(*outcome.error));
-            finishBulkRun(outcome.value);
+    BulkImportOptions options = optionsReportingProgress();
+    runWithOwnStore<BulkImportResult>(
+        this, m_store.path(), [run, options](RideStore& store) { return run(store, options); },
+        [this](TaskOutcome<BulkImportResult> outcome) {
+            if (outcome.error) showImportError(fromStd(*outcome.error));
+            finishBulkRun(outcome.value.imported, outcome.value.skipped);
         });
 }
 
 void ImportFlows::runArchiveFiles(const std::vector<std::filesystem::path>& files) {
-    struct Totals {
-        CoreFlows::BulkImportResult counts;
-        std::vector<std::pair<std::string, std::string>> failures;
-    };
     beginRun();
-    CoreFlows::Progress progress = progressReporter();
-    runWithOwnStore<Totals>(
+    BulkImportOptions options = optionsReportingProgress();
+    auto progress = [report = options.progress](int done, int total) {
+        report(ImportProgress{total, done, total >= 1 ? static_cast<double>(done) / total : 0.0});
+    };
+    runWithOwnStore<ArchiveImportResult>(
         this, m_store.path(),
-        [files, progress](RideStore& store) {
-            Totals totals;
-            for (const auto& file : files) {
-                try {
-                    auto [imported, skipped] = CoreFlows::importArchiveFile(store, file, progress);
-                    totals.counts.imported += imported;
-                    totals.counts.skipped += skipped;
-                } catch (const std::exception& error) {
-                    std::string name = file.filename().string();
-                    PersistentLogger::shared().log(
-                        LogLevel::error, "Import",
-                        "Archive import failed for " + name + ": " + error.what());
-                    totals.failures.emplace_back(name, error.what());
-                }
+        [files, progress](RideStore& store) { return importArchiveFiles(store, files, progress); },
+        [this](TaskOutcome<ArchiveImportResult> outcome) {
+            for (const auto& failure : outcome.value.failures) {
+                showImportError(fromStd(failure.fileName + ": " + failure.description));
             }
-            PersistentLogger::shared().log(
-                LogLevel::info, "Import",
-                "Archive import: " + std::to_string(totals.counts.imported) + " imported, " +
-                    std::to_string(totals.counts.skipped) + " skipped");
-            return totals;
-        },
-        [this](TaskOutcome<Totals> outcome) {
-            for (const auto& [name, description] : outcome.value.failures) {
-                showImportError(QString::fromStdString(name + ": " + description));
-            }
-            if (outcome.error) showImportError(QString::fromStdString(*outcome.error));
-            finishBulkRun(outcome.value.counts);
+            if (outcome.error) showImportError(fromStd(*outcome.error));
+            finishBulkRun(outcome.value.imported, outcome.value.skipped);
         });
 }
 
@@ -232,33 +169,29 @@ void ImportFlows::setProgress(int current, int total) {
     emit stateChanged();
 }
 
-CoreFlows::Progress ImportFlows::progressReporter() {
+BulkImportOptions ImportFlows::optionsReportingProgress() {
+    BulkImportOptions options;
     QPointer<ImportFlows> self(this);
-    return [self](int current, int total) {
+    options.progress = [self](const ImportProgress& progress) {
         if (!self) return;
-        postToMain(self.data(), [self, current, total] {
-            if (self) self->setProgress(current, total);
+        postToMain(self.data(), [self, progress] {
+            if (self) self->setProgress(progress.importCurrent, progress.importTotal);
         });
     };
+    return options;
 }
 
-void ImportFlows::finishBulkRun(const CoreFlows::BulkImportResult& result) {
+void ImportFlows::finishBulkRun(int imported, int skipped) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    showImportComplete(result.imported, result.skipped);
+    Dialogs::alert(m_window, QStringLiteral("Import Complete"),
+                   fromStd(importCompletionText(imported, skipped)));
 }
 
 void ImportFlows::showImportError(const QString& text) {
     Dialogs::alert(m_window, QStringLiteral("Import Error"),
                    text.isEmpty() ? QStringLiteral("Unknown error") : text);
-}
-
-void ImportFlows::showImportComplete(int imported, int skipped) {
-    Dialogs::alert(m_window, QStringLiteral("Import Complete"),
-                   QStringLiteral("Imported %1. Skipped %2.")
-                       .arg(plural(imported, " activity", " activities"),
-                            plural(skipped, " duplicate", " duplicates")));
 }
 
 }  // namespace vantrel

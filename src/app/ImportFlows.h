@@ -4,10 +4,12 @@
 #include <QString>
 #include <QStringList>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
-#include "app/CoreFlows.h"
+#include "import/BulkImportRun.h"
+#include "import/GarminActivity.h"
 
 class QWidget;
 
@@ -38,18 +40,20 @@ class ImportFlows : public QObject {
     void importFinished();
 
   private:
-    void importLooseFiles(const std::vector<std::filesystem::path>& files, const QString& label);
-    void runZipImport(const std::vector<std::filesystem::path>& archives, const QString& label);
-    void runGarminImport(const CoreFlows::GarminExport& garmin, bool replace);
+    struct GarminExport {
+        std::vector<std::filesystem::path> archives;
+        std::vector<GarminActivity> summaries;
+    };
+
+    void importLooseFiles(const std::vector<std::filesystem::path>& files);
+    void runBulkImport(std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run);
     void runArchiveFiles(const std::vector<std::filesystem::path>& files);
     void beginRun();
     void setProgress(int current, int total);
-    CoreFlows::Progress progressReporter();
-    void finishBulkRun(const CoreFlows::BulkImportResult& result);
+    BulkImportOptions optionsReportingProgress();
+    void finishBulkRun(int imported, int skipped);
     void showImportError(const QString& text);
-    void showImportComplete(int imported, int skipped);
-    std::optional<CoreFlows::GarminExport> inspectGarmin(const QString& folder);
-    bool confirmGarmin(const CoreFlows::GarminExport& garmin, bool& replace);
+    std::optional<GarminExport> inspectGarmin(const QString& folder);
 
     RideStore& m_store;
     QWidget* m_window;

@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "model/Cancellation.h"
 #include "model/PersistedRide.h"
+#include "services/GeocodingService.h"
 
 class QWidget;
 
@@ -34,8 +36,10 @@ class LocatingFlows : public QObject {
     void locatingFinished();
 
   private:
-    void setState(bool running, const QString& text, int current, int total);
-    void clearTextLater(int milliseconds);
+    void applyStatus(const GeocodeStatus& status);
+    void run(
+        std::function<void(RideStore&, const GeocodingService::Context&, const CancellationToken&)>
+            work);
 
     RideStore& m_store;
     QWidget* m_window;
@@ -44,7 +48,7 @@ class LocatingFlows : public QObject {
     int m_current = 0;
     int m_total = 0;
     CancellationTokenRef m_geocodeTask;
-    int m_runNumber = 0;
+    int m_statusNumber = 0;
 };
 
 }  // namespace vantrel

@@ -240,15 +240,16 @@ int MacMainView::totalActivityCount() const {
     return static_cast<int>(total);
 }
 
-void MacMainView::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (m_hasLoaded) return;
-    m_hasLoaded = true;
-    // The window draws once before the first store work begins.
+void MacMainView::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    if (m_firstAppearanceScheduled) return;
+    m_firstAppearanceScheduled = true;
+    // The window has drawn once; the store work of the first appearance comes after.
     QTimer::singleShot(0, this, &MacMainView::runFirstAppearance);
 }
 
 void MacMainView::runFirstAppearance() {
+    m_hasLoaded = true;
     runCompressionMigrationIfNeeded(m_store);
     reloadYearSummaries();
     int currentYear = localYear(now());

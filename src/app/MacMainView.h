@@ -53,7 +53,7 @@ class MacMainView : public QMainWindow {
     void settingsRequested();
 
   protected:
-    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     QWidget* buildDetailColumn();
@@ -92,6 +92,7 @@ class MacMainView : public QMainWindow {
     std::vector<YearSummary> m_allYearSummaries;
     std::int64_t m_dataVersion = 0;
     bool m_hasLoaded = false;
+    bool m_firstAppearanceScheduled = false;
 };
 
 }  // namespace vantrel

@@ -9,10 +9,11 @@
 #include <QVBoxLayout>
 #include <fstream>
 
-#include "app/CoreFlows.h"
 #include "app/Dialogs.h"
 #include "app/DisplayFormat.h"
 #include "app/Icons.h"
+#include "export/GpxFolderExport.h"
+#include "export/RideArchiveExporter.h"
 
 namespace vantrel {
 
@@ -37,7 +38,6 @@ QWidget* labelWithSymbol(const char* symbol, const QString& text, const QPalette
 }
 
 void writeText(const QString& file, const char* data, std::size_t size) {
-    // A failed write is not reported, as for every single-activity export.
     std::ofstream out(file.toStdString(), std::ios::binary | std::ios::trunc);
     out.write(data, static_cast<std::streamsize>(size));
 }
@@ -181,10 +181,9 @@ void MacRideDetailView::exportGPX() {
         this, {{}, {}, QStringLiteral("GPX files (*.gpx)"), base + QStringLiteral(".gpx"), false});
     if (!file) return;
     try {
-        std::string text = CoreFlows::gpxText(*m_ride);
-        writeText(*file, text.data(), text.size());
-    } catch (const std::exception& error) {
-        Dialogs::alert(this, QStringLiteral("Export"), QString::fromStdString(error.what()));
+        exportGpxFile(m_store, m_ride, file->toStdString());
+    } catch (const std::exception&) {
+        // A failed write is not reported, as for every single-activity export.
     }
 }
 
@@ -198,10 +197,11 @@ void MacRideDetailView::exportArchive() {
                                  false});
     if (!file) return;
     try {
-        Bytes bytes = CoreFlows::archiveBytes({m_ride});
+        Bytes bytes =
+            RideArchiveExporter::encodeArchive(RideArchiveExporter::buildArchive({m_ride}));
         writeText(*file, reinterpret_cast<const char*>(bytes.data()), bytes.size());
     } catch (const std::exception&) {
-        // An activity whose numbers cannot be encoded writes nothing.
+        // An activity whose numbers cannot be encoded writes nothing; failures are not reported.
     }
 }
 

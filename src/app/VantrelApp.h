@@ -4,11 +4,11 @@
 #include <QPointer>
 #include <memory>
 
+#include "app/MacDiagnosticsView.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
 
-class MacDiagnosticsView;
 class MacMainView;
 class MacSettingsView;
 

@@ -17,11 +17,11 @@ ImportedActivity GPXParser::parse(const std::uint8_t* data, std::size_t size) {
 
 void GPXParser::startElement(std::string_view name, const char** attributes) {
     m_characterBuffer.clear();
-    if (name == "trkpt") {
+    if (isName(name, "trkpt")) {
         startTrackpoint(attributes);
-    } else if (name == "name") {
+    } else if (isName(name, "name")) {
         if (!m_insideTrackpoint) m_insideName = true;
-    } else if (name == "type") {
+    } else if (isName(name, "type")) {
         if (!m_insideTrackpoint) m_insideType = true;
     }
 }
@@ -43,18 +43,18 @@ void GPXParser::characters(std::string_view text) {
 }
 
 void GPXParser::endElement(std::string_view name) {
-    if (name == "trkpt") {
+    if (isName(name, "trkpt")) {
         finishTrackpoint();
-    } else if (name == "ele") {
+    } else if (isName(name, "ele")) {
         if (m_insideTrackpoint) m_currentEle = parseDecimal(elementText());
-    } else if (name == "time") {
+    } else if (isName(name, "time")) {
         if (m_insideTrackpoint) m_currentTime = parseISO8601Either(elementText());
-    } else if (name == "hr") {
+    } else if (isName(name, "hr")) {
         if (m_insideTrackpoint) m_currentHR = parseDecimal(elementText());
-    } else if (name == "name") {
+    } else if (isName(name, "name")) {
         if (m_insideName) m_result.name = std::string(elementText());
         m_insideName = false;
-    } else if (name == "type") {
+    } else if (isName(name, "type")) {
         if (m_insideType) m_trackType = std::string(elementText());
         m_insideType = false;
     }

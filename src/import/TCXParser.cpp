@@ -26,23 +26,23 @@ std::optional<ActivityType> TCXParser::activityType() const {
 void TCXParser::pushElement(std::string_view name) {
     if (m_depth == m_elementStack.size()) m_elementStack.emplace_back();
     m_elementStack[m_depth++].assign(name);
-    if (name == "Trackpoint") ++m_openTrackpoints;
+    if (isName(name, "Trackpoint")) ++m_openTrackpoints;
 }
 
 void TCXParser::popElement() {
     if (m_depth == 0) return;
-    if (m_elementStack[--m_depth] == "Trackpoint") --m_openTrackpoints;
+    if (isName(m_elementStack[--m_depth], "Trackpoint")) --m_openTrackpoints;
 }
 
 void TCXParser::startElement(std::string_view name, const char** attributes) {
     m_characterBuffer.clear();
     pushElement(name);
-    if (name == "Activity") {
+    if (isName(name, "Activity")) {
         auto sport = xmlAttribute(attributes, "Sport");
         m_activitySport = sport ? std::optional<std::string>(*sport) : std::nullopt;
-    } else if (name == "Lap") {
+    } else if (isName(name, "Lap")) {
         m_lap = ImportedLapSummary{};
-    } else if (name == "Trackpoint") {
+    } else if (isName(name, "Trackpoint")) {
         m_currentLat.reset();
         m_currentLon.reset();
         m_currentAlt.reset();
@@ -57,11 +57,11 @@ void TCXParser::characters(std::string_view text) {
 
 void TCXParser::endElement(std::string_view name) {
     bool inTrackpoint = m_openTrackpoints > 0;
-    if (name == "Lap") {
+    if (isName(name, "Lap")) {
         m_result.lapSummaries.push_back(m_lap);
-    } else if (name == "Trackpoint") {
+    } else if (isName(name, "Trackpoint")) {
         finishTrackpoint();
-    } else if (name == "Value") {
+    } else if (isName(name, "Value")) {
         endHeartRateValue(inTrackpoint);
     } else if (inTrackpoint) {
         endTrackpointValue(name);
@@ -72,23 +72,23 @@ void TCXParser::endElement(std::string_view name) {
 }
 
 void TCXParser::endLapValue(std::string_view name) {
-    if (name == "TotalTimeSeconds") {
+    if (isName(name, "TotalTimeSeconds")) {
         m_lap.totalTimeSeconds = parseDecimal(elementText()).value_or(0);
-    } else if (name == "DistanceMeters") {
+    } else if (isName(name, "DistanceMeters")) {
         m_lap.distanceMeters = parseDecimal(elementText()).value_or(0);
-    } else if (name == "Calories") {
+    } else if (isName(name, "Calories")) {
         m_lap.calories = parseDecimal(elementText()).value_or(0);
     }
 }
 
 void TCXParser::endTrackpointValue(std::string_view name) {
-    if (name == "Time") {
+    if (isName(name, "Time")) {
         m_currentTime = parseISO8601Either(elementText());
-    } else if (name == "LatitudeDegrees") {
+    } else if (isName(name, "LatitudeDegrees")) {
         m_currentLat = parseDecimal(elementText());
-    } else if (name == "LongitudeDegrees") {
+    } else if (isName(name, "LongitudeDegrees")) {
         m_currentLon = parseDecimal(elementText());
-    } else if (name == "AltitudeMeters") {
+    } else if (isName(name, "AltitudeMeters")) {
         m_currentAlt = parseDecimal(elementText());
     }
 }
@@ -96,11 +96,11 @@ void TCXParser::endTrackpointValue(std::string_view name) {
 void TCXParser::endHeartRateValue(bool inTrackpoint) {
     if (m_depth < 2) return;
     const std::string& parent = m_elementStack[m_depth - 2];
-    if (!inTrackpoint && parent == "AverageHeartRateBpm") {
+    if (!inTrackpoint && isName(parent, "AverageHeartRateBpm")) {
         m_lap.averageHeartRate = parseDecimal(elementText());
-    } else if (!inTrackpoint && parent == "MaximumHeartRateBpm") {
+    } else if (!inTrackpoint && isName(parent, "MaximumHeartRateBpm")) {
         m_lap.maxHeartRate = parseDecimal(elementText());
-    } else if (inTrackpoint && parent == "HeartRateBpm") {
+    } else if (inTrackpoint && isName(parent, "HeartRateBpm")) {
         m_currentHR = parseDecimal(elementText());
     }
 }

@@ -502,6 +502,9 @@ void RideStore::Impl::applyEffects(SaveEffects& effects) {
     pendingRemovals.clear();
     auto released = std::move(registry->retained);
     registry->retained.clear();
+    // Records the caller made itself (inserts) have no retaining deleter; once nobody holds
+    // them their snapshots must go, or a bulk import would keep a copy of every record.
+    std::erase_if(registry->entries, [](const auto& item) { return item.second.ride.expired(); });
 }
 
 RideStore::RideStore(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}

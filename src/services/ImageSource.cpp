@@ -44,6 +44,10 @@ void initializeImageLibrary() {
         vips_init("vantrel");
         // Each photo is processed once; caching operations would only hold decoded pixels.
         vips_cache_set_max(0);
+        // A damaged photo is reported to the user as one clear message, not as decoder chatter.
+        g_log_set_handler(
+            "VIPS", G_LOG_LEVEL_WARNING,
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     });
 }
 

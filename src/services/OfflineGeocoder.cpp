@@ -4,10 +4,24 @@ namespace vantrel {
 
 OfflineGeocoder::OfflineGeocoder(const PlaceTable& places) : m_places(places) {}
 
+namespace {
+
+// The table lists quarters of large towns as places of their own ("Zürich (Kreis 1) /
+// Lindenhof"); a nearby place whose name begins the quarter's name is the town itself.
+bool isTownOf(const std::string& town, const std::string& quarter) {
+    return town.size() < quarter.size() && quarter.compare(0, town.size(), town) == 0 &&
+           (quarter[town.size()] == ' ' || quarter[town.size()] == '-');
+}
+
+}  // namespace
+
 std::optional<std::vector<Placemark>> OfflineGeocoder::reverseGeocode(
     CodableCoordinate coordinate) {
     auto place = m_places.nearest(coordinate, kMaxTownDistance);
     if (!place) return std::vector<Placemark>{};
+    for (const auto& other : m_places.within(place->coordinate, kQuarterReach)) {
+        if (isTownOf(other.name, place->name)) place = other;
+    }
     Placemark placemark;
     placemark.locality = place->name;
     if (!place->county.empty()) placemark.subAdministrativeArea = place->county;

@@ -11,6 +11,8 @@ class OfflineGeocoder : public Geocoder {
   public:
     /// Farther than this from any town, a position has no town name.
     static constexpr double kMaxTownDistance = 30'000;
+    /// How far the quarters of a town lie from the place that names the whole town.
+    static constexpr double kQuarterReach = 15'000;
 
     explicit OfflineGeocoder(const PlaceTable& places = PlaceTable::shared());
 

@@ -115,27 +115,47 @@ std::string_view PlaceTable::text(std::uint32_t offset, std::uint32_t length) co
     return std::string_view(m_names).substr(offset, length);
 }
 
-std::optional<PlaceTable::Place> PlaceTable::nearest(CodableCoordinate coordinate,
-                                                     double maxMeters) const {
+PlaceTable::Place PlaceTable::place(const Entry& entry) const {
+    return Place{{entry.latitude, entry.longitude},
+                 std::string(text(entry.nameOffset, entry.nameLength)),
+                 std::string(text(entry.countyOffset, entry.countyLength))};
+}
+
+// Calls `visit(entry, distance)` for every place within reach, scanning only the latitude band.
+template <typename Visit>
+void PlaceTable::forEachNear(CodableCoordinate coordinate, double maxMeters, Visit visit) const {
     double band = maxMeters / kMetersPerDegreeLatitude;
     auto first = std::lower_bound(
         m_entries.begin(), m_entries.end(), coordinate.latitude - band,
         [](const Entry& entry, double latitude) { return entry.latitude < latitude; });
-    const Entry* best = nullptr;
-    double bestDistance = maxMeters;
     for (auto it = first; it != m_entries.end() && it->latitude <= coordinate.latitude + band;
          ++it) {
         double distance =
             haversineMeters(coordinate.latitude, coordinate.longitude, it->latitude, it->longitude);
-        if (distance <= bestDistance) {
-            bestDistance = distance;
-            best = &*it;
-        }
+        if (distance <= maxMeters) visit(*it, distance);
     }
+}
+
+std::optional<PlaceTable::Place> PlaceTable::nearest(CodableCoordinate coordinate,
+                                                     double maxMeters) const {
+    const Entry* best = nullptr;
+    double bestDistance = maxMeters;
+    forEachNear(coordinate, maxMeters, [&](const Entry& entry, double distance) {
+        if (best == nullptr || distance < bestDistance) {
+            bestDistance = distance;
+            best = &entry;
+        }
+    });
     if (best == nullptr) return std::nullopt;
-    return Place{{best->latitude, best->longitude},
-                 std::string(text(best->nameOffset, best->nameLength)),
-                 std::string(text(best->countyOffset, best->countyLength))};
+    return place(*best);
+}
+
+std::vector<PlaceTable::Place> PlaceTable::within(CodableCoordinate coordinate,
+                                                  double maxMeters) const {
+    std::vector<Place> places;
+    forEachNear(coordinate, maxMeters,
+                [&](const Entry& entry, double) { places.push_back(place(entry)); });
+    return places;
 }
 
 }  // namespace vantrel

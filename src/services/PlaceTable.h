@@ -34,6 +34,8 @@ class PlaceTable {
 
     /// The closest place no farther than `maxMeters`.
     std::optional<Place> nearest(CodableCoordinate coordinate, double maxMeters) const;
+    /// Every place no farther than `maxMeters`, in table order.
+    std::vector<Place> within(CodableCoordinate coordinate, double maxMeters) const;
     std::size_t size() const { return m_entries.size(); }
 
   private:
@@ -47,6 +49,9 @@ class PlaceTable {
     };
     bool addLine(std::string_view line);
     std::string_view text(std::uint32_t offset, std::uint32_t length) const;
+    Place place(const Entry& entry) const;
+    template <typename Visit>
+    void forEachNear(CodableCoordinate coordinate, double maxMeters, Visit visit) const;
 
     std::vector<Entry> m_entries;
     std::string m_names;

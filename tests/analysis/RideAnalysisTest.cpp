@@ -37,18 +37,6 @@ TEST(ActiveSegments, SplitOnlyAtGapsLongerThanNinetySeconds) {
     EXPECT_EQ(activeSegments(routeWithTimes({500, 0})).size(), 1u);
 }
 
-TEST(ActiveSegments, OffsetCountsOnlyMovingTime) {
-    std::vector<ActiveSegment> segments{{100, 200}, {500, 600}};
-    EXPECT_EQ(activeOffset(100, segments), 0.0);
-    EXPECT_EQ(activeOffset(150, segments), 50.0);
-    EXPECT_EQ(activeOffset(550, segments), 150.0);
-    EXPECT_EQ(activeOffset(600, segments), 200.0);
-    EXPECT_EQ(activeOffset(300, segments), std::nullopt);
-    EXPECT_EQ(activeOffset(99, segments), std::nullopt);
-    EXPECT_EQ(activeOffset(601, segments), std::nullopt);
-    EXPECT_EQ(boundaries(segments)[1], (Boundary{500, 600, 100, 200}));
-}
-
 // Reference for the offset exactly as defined: walk the segments in order.
 std::optional<double> walkedOffset(Date t, const std::vector<ActiveSegment>& segments) {
     double accumulated = 0;
@@ -169,11 +157,6 @@ TEST(Splits, MetricFlagPicksKilometresUnlessADistanceIsGiven) {
     EXPECT_TRUE(computeSplits({route.front()}, true, std::nullopt).empty());
 }
 
-TEST(Splits, AveragePaceIncludesThePartialRow) {
-    EXPECT_EQ(averagePace({}), std::nullopt);
-    EXPECT_EQ(averagePace({{1, 300, 0}, {2, 360, 0}}), 330.0);
-}
-
 TEST(Splits, GarbageCoordinatesCannotGrowTheTableWithoutBound) {
     std::vector<RoutePoint> route;
     for (int i = 0; i < 200; ++i) {
@@ -231,22 +214,6 @@ TEST(Speeds, MaxSpeedAgreesWithPlainLookAheadOnIrregularTimestamps) {
         }
         ASSERT_DOUBLE_EQ(maxSpeed(route), scannedMaxSpeed(route));
     }
-}
-
-TEST(SplitDistances, RawValuesLabelsAndOffers) {
-    for (SplitDistance distance : allSplitDistances()) {
-        EXPECT_EQ(splitDistanceFromRawValue(rawValue(distance)), distance);
-    }
-    EXPECT_EQ(rawValue(SplitDistance::fourHundredMeters), "400m");
-    EXPECT_EQ(splitDistanceFromRawValue("Mile"), std::nullopt);
-    EXPECT_EQ(pickerLabel(SplitDistance::quarterMile), "\u00BC Mile");
-    EXPECT_EQ(shortLabel(SplitDistance::kilometer), "Km");
-    EXPECT_EQ(lengthInMetres(SplitDistance::quarterMile), 402.336);
-    EXPECT_EQ(
-        offeredSplitDistances(UnitSystem::metric),
-        (std::vector<SplitDistance>{SplitDistance::kilometer, SplitDistance::fourHundredMeters,
-                                    SplitDistance::quarterMile}));
-    EXPECT_EQ(offeredSplitDistances(UnitSystem::imperial).size(), 4u);
 }
 
 TEST(SplitDistances, EffectiveChoiceComesFromViewThenPreferenceThenUnits) {

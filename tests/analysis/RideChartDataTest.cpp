@@ -100,12 +100,6 @@ TEST(ChartPreparation, NothingToPlotKeepsThePreviousDomain) {
     EXPECT_EQ(chartTitle({}), "Elevation");
 }
 
-TEST(ChartLabels, AxisValuesAreTruncatedWholeNumbers) {
-    EXPECT_EQ(chartAxisLabel(412.9), "412");
-    EXPECT_EQ(chartAxisLabel(-3.7), "-3");
-    EXPECT_EQ(heartRateAxisLabel(139.99), "139 bpm");
-}
-
 TEST(Scrubber, DragMapsOntoThePlotFrameAndClamps) {
     ChartScrubber scrubber;
     scrubber.changed(150, 50, 400);

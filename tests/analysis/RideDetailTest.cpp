@@ -96,14 +96,6 @@ TEST_F(RideDetailLoading, FewerThanTwoPointsLeaveTheSeriesAsDecoded) {
     EXPECT_EQ(detail.averagePace, std::nullopt);
 }
 
-TEST_F(RideDetailLoading, UndecodableSeriesShowAsEmpty) {
-    ride.routeData = bytesOf("not a series");
-    auto detail = loadRideDetail(ride, UnitSystem::metric);
-    EXPECT_TRUE(detail.coordinates.empty());
-    EXPECT_FALSE(detail.retraceData);
-    EXPECT_EQ(detail.chartTitle, "Heart Rate");
-}
-
 // Real recordings: the splits, the retrace distance and the active time must tell one story.
 class CorpusDetail : public ::testing::TestWithParam<const char*> {
   protected:

@@ -1,8 +1,8 @@
+#include <QComboBox>
 #include <QMenu>
 #include <QTreeView>
 
 #include "AppFixture.h"
-#include "app/ExportFlows.h"
 #include "app/HistoryModel.h"
 #include "app/HistorySidebar.h"
 #include "app/MacMainView.h"
@@ -15,10 +15,11 @@ namespace {
 
 using Kind = DialogRecord::Kind;
 
-QAction* actionNamed(QMenu* menu, const QString& text) {
+/// The `occurrence`-th item with this text (the Export menu repeats its items per format).
+QAction* actionNamed(QMenu* menu, const QString& text, int occurrence = 1) {
     emit menu->aboutToShow();
     for (QAction* action : menu->actions()) {
-        if (action->text() == text) return action;
+        if (action->text() == text && --occurrence == 0) return action;
     }
     return nullptr;
 }
@@ -143,7 +144,7 @@ TEST_F(MainWindowTest, ArchiveExportOfSelectionWritesTheFileAndReportsIt) {
     select({model()->index(0, 0, model()->yearIndex(2024))});
     auto target = env.root() / "out.json";
     Dialogs::pushAnswer(QString::fromStdString(target.string()));
-    actionNamed(app->mainWindow()->exportMenu(), "Export Selected (1)")->trigger();
+    actionNamed(app->mainWindow()->exportMenu(), "Export Selected (1)", 2)->trigger();
     auto chooser = Dialogs::lastOf(Kind::saveFile);
     ASSERT_TRUE(chooser);
     EXPECT_EQ(chooser->title, "Save 1 selected activity in Vantrel Format.");
@@ -154,35 +155,20 @@ TEST_F(MainWindowTest, ArchiveExportOfSelectionWritesTheFileAndReportsIt) {
     EXPECT_GT(std::filesystem::file_size(target), 100u);
 }
 
-TEST_F(MainWindowTest, YearExportOfArchiveAlwaysAsksForTheYear) {
+TEST_F(MainWindowTest, YearPickerOnlyForArchiveWhenThereIsOneYear) {
     addRide(2024, 7, 4);
     startApp();
-    actionNamed(app->mainWindow()->exportMenu(), "Export Year…");
-    QList<QAction*> actions = app->mainWindow()->exportMenu()->actions();
-    QAction* archiveYear = nullptr;
-    int seen = 0;
-    for (QAction* action : actions) {
-        if (action->text() == "Export Year…" && ++seen == 2) archiveYear = action;
-    }
-    ASSERT_NE(archiveYear, nullptr);
-    archiveYear->trigger();  // the picker is cancelled (no queued answer)
+    QAction* gpxYear = actionNamed(app->mainWindow()->exportMenu(), "Export Year…", 1);
+    gpxYear->trigger();  // one year: no picker, straight to the folder chooser (cancelled)
+    EXPECT_FALSE(Dialogs::lastOf(Kind::yearPicker));
+    EXPECT_EQ(Dialogs::lastOf(Kind::openFolder)->title,
+              "Export all 1 ride from 2024 as GPX files.");
+    actionNamed(app->mainWindow()->exportMenu(), "Export Year…", 2)
+        ->trigger();  // picker cancelled  // the picker is cancelled (no queued answer)
     auto picker = Dialogs::lastOf(Kind::yearPicker);
     ASSERT_TRUE(picker);
     EXPECT_EQ(picker->detail, "2024 (1 rides)");
     EXPECT_FALSE(Dialogs::lastOf(Kind::saveFile));
-}
-
-TEST_F(MainWindowTest, GPXFileNamesTakeSuffixesWhenTheMinuteRepeats) {
-    TempDir folder;
-    Date start = dateFromUnix(1720076400);
-    for (int i = 0; i < 3; ++i) {
-        auto path = ExportFlows::freeGPXPath(folder.path(), start);
-        writeFileBytes(path, {});
-    }
-    std::string base = formatLocal(start, "%Y%m%d%H%M");
-    EXPECT_TRUE(std::filesystem::exists(folder / (base + ".gpx")));
-    EXPECT_TRUE(std::filesystem::exists(folder / (base + "_2.gpx")));
-    EXPECT_TRUE(std::filesystem::exists(folder / (base + "_3.gpx")));
 }
 
 TEST_F(MainWindowTest, ChangesByAnotherConnectionAppearWithoutRestart) {

@@ -122,20 +122,25 @@ class OfflineGeocoderTest : public ::testing::Test {
                                      "broken line\n"
                                      "47.36667\t8.55\tZürich\tBezirk Zürich\n"
                                      "91\t8\tNowhere\t\n"
-                                     "47.05\t8.3\tLuzern\t\n"));
+                                     "47.05\t8.3\tLuzern\t\n"
+                                     "47.3717\t8.5423\tZürich (Kreis 1) / Lindenhof\t\n"
+                                     "47.4\t8.6\tZürichberg\t\n"));
         return PlaceTable::load(dir / "places.tsv");
     }
 };
 
 TEST_F(OfflineGeocoderTest, NamesTheNearestTownWithinReach) {
     auto places = table();
-    EXPECT_EQ(places.size(), 3u);
+    EXPECT_EQ(places.size(), 5u);
     OfflineGeocoder geocoder(places);
     auto answer = geocoder.reverseGeocode({47.3769, 8.5417});
     ASSERT_EQ(answer->size(), 1u);
     EXPECT_EQ(answer->front().locality, "Zürich");
     EXPECT_EQ(answer->front().subAdministrativeArea, "Bezirk Zürich");
     EXPECT_FALSE(geocoder.reverseGeocode({47.06, 8.31})->front().subAdministrativeArea);
+    // A quarter is named after its town; a place that merely begins alike is not.
+    EXPECT_EQ(geocoder.reverseGeocode({47.3717, 8.5423})->front().locality, "Zürich");
+    EXPECT_EQ(geocoder.reverseGeocode({47.4, 8.6})->front().locality, "Zürichberg");
     EXPECT_TRUE(geocoder.reverseGeocode({0, 0})->empty());
     EXPECT_TRUE(geocoder.areasOfInterest({47.3769, 8.5417})->empty());
     EXPECT_TRUE(geocoder.geocodeAddress("Bern")->empty());

@@ -110,6 +110,9 @@ TEST(PhotoProcessingTest, DecodesOtherFormats) {
     EXPECT_TRUE(processPhoto(blobBytes(image.pngsave_buffer())));
     EXPECT_TRUE(processPhoto(blobBytes(image.tiffsave_buffer())));
     EXPECT_TRUE(processPhoto(blobBytes(image.webpsave_buffer())));
+    auto heic = processPhoto(blobBytes(picture(640, 320).heifsave_buffer()));
+    ASSERT_TRUE(heic);
+    EXPECT_EQ(decode(heic->thumbnailData).width, 256);
     auto transparent = image.bandjoin(vips::VImage::black(300, 150) + 0);
     auto photo = processPhoto(blobBytes(transparent.cast(VIPS_FORMAT_UCHAR).pngsave_buffer()));
     ASSERT_TRUE(photo);

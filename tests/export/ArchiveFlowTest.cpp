@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "export/ArchiveExport.h"
+#include "export/ArchiveImport.h"
+#include "export/ExportFileNames.h"
+#include "export/ExportTestRides.h"
+#include "export/RideArchiveExporter.h"
+#include "export/RideArchiveImporter.h"
+#include "logging/PersistentLogger.h"
+#include "support/TestSupport.h"
+
+namespace vantrel {
+namespace {
+
+using test::kMayFirst;
+
+class ArchiveFlowTest : public ::testing::Test {
+  protected:
+    test::IsolatedEnvironment environment;
+    std::filesystem::path folder = environment.root() / "out";
+    std::unique_ptr<RideStore> source = RideStore::open(environment.root() / "source.sqlite");
+    std::unique_ptr<RideStore> target = RideStore::open(environment.root() / "target.sqlite");
+
+    void SetUp() override {
+        std::filesystem::create_directories(folder);
+        // A new session file inside this test's folder: the logger outlives every test.
+        PersistentLogger::shared().deleteAllLogs();
+        PersistentLogger::shared().flush();
+    }
+
+    RideRef add(RideStore& store, PersistedRide ride) {
+        auto ref = std::make_shared<PersistedRide>(std::move(ride));
+        store.insert(ref);
+        return ref;
+    }
+
+    /// A minimal ride starting `day` days after 1 May 2024.
+    RideRef addPlain(RideStore& store, double day) {
+        PersistedRide ride;
+        ride.date = kMayFirst + day * 86400;
+        ride.duration = 60;
+        return add(store, std::move(ride));
+    }
+
+    std::filesystem::path writeArchive(const std::string& name, std::vector<RideRef> rides) {
+        auto file = folder / name;
+        EXPECT_TRUE(exportArchiveToFile(*source, std::move(rides), file).succeeded());
+        return file;
+    }
+
+    std::string logText() {
+        PersistentLogger::shared().flush();
+        auto file = PersistentLogger::shared().currentLogFile();
+        return file ? test::readFileText(*file) : "";
+    }
+};
+
+TEST_F(ArchiveFlowTest, RoundTripKeepsEveryCarriedFieldAndTheSeriesBytes) {
+    PersistedRide full = test::fullRide(kMayFirst, 600);
+    full.deletedAt = kMayFirst + 7200;
+    full.averagePower = 200;
+    full.setPowerSamples({{Uuid::random(), kMayFirst, 250}});
+    RideRef first = add(*source, full);
+    RideRef second = addPlain(*source, 1);
+    source->save();
+
+    auto file = writeArchive("all.json", {first, second});
+    ArchiveImportResult result = importArchiveFiles(*target, {file});
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_TRUE(result.failures.empty());
+
+    for (const RideRef& original : {first, second}) {
+        RideRef copy;
+        for (const auto& ride : target->allRecords()) {
+            if (ride->rideID == original->rideID) copy = ride;
+        }
+        ASSERT_TRUE(copy);
+        PersistedRide expected = *original;
+        expected.date = std::floor(expected.date);
+        EXPECT_EQ(RideArchiveExporter::archivedRide(*copy),
+                  RideArchiveExporter::archivedRide(expected));
+        EXPECT_EQ(copy->routeData, original->routeData);
+        EXPECT_EQ(copy->heartRateData, original->heartRateData);
+        EXPECT_FALSE(copy->powerData);
+        EXPECT_EQ(copy->averagePower, 0);
+    }
+}
+
+TEST_F(ArchiveFlowTest, SecondImportSkipsEverythingAndSoftDeletedRecordsBlock) {
+    RideRef live = addPlain(*source, 0);
+    RideRef gone = addPlain(*source, 1);
+    source->save();
+    auto file = writeArchive("two.json", {live, gone});
+
+    PersistedRide softDeleted;
+    softDeleted.rideID = gone->rideID;
+    softDeleted.deletedAt = kMayFirst;
+    add(*target, softDeleted);
+    target->save();
+
+    auto first = importArchiveFiles(*target, {file});
+    EXPECT_EQ(first.imported, 1);
+    EXPECT_EQ(first.skipped, 1);
+    auto again = importArchiveFiles(*target, {file});
+    EXPECT_EQ(again.imported, 0);
+    EXPECT_EQ(again.skipped, 2);
+    EXPECT_NE(logText().find("[INFO] [Import] Archive import: 0 imported, 2 skipped"),
+              std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, BadFileAddsNothingAndTheOthersStillImport) {
+    RideRef a = addPlain(*source, 0);
+    RideRef b = addPlain(*source, 1);
+    source->save();
+    auto good1 = writeArchive("good1.json", {a});
+    auto good2 = writeArchive("good2.json", {b});
+    // A file whose first activity is fine and whose second lacks a key: nothing of it counts.
+    std::string half = test::readFileText(good1);
+    half.replace(half.find("]"), 1, R"(,{"rideID":"00000000-0000-4000-8000-000000000009"}])");
+    auto bad = folder / "half.json";
+    test::writeFileBytes(bad, bytesOf(half));
+    auto notJson = folder / "garbage.json";
+    test::writeFileBytes(notJson, bytesOf("PK\x03\x04 not an archive"));
+
+    std::vector<int> progress;
+    auto result = importArchiveFiles(*target, {bad, good1, notJson, folder / "missing.json", good2},
+                                     [&](int done, int) { progress.push_back(done); });
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_EQ(result.total, 2);
+    EXPECT_EQ(progress, (std::vector<int>{1, 2}));
+    ASSERT_EQ(result.failures.size(), 3u);
+    EXPECT_EQ(result.failures[0].fileName, "half.json");
+    EXPECT_EQ(result.failures[0].description, "The required key \"rides[1].date\" is missing.");
+    EXPECT_EQ(result.failures[1].fileName, "garbage.json");
+    EXPECT_EQ(result.failures[2].fileName, "missing.json");
+    EXPECT_NE(result.failures[2].description.find("No such file"), std::string::npos);
+    EXPECT_EQ(target->count({}), 2);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Import] Archive import failed for half.json: The required key"),
+              std::string::npos);
+    EXPECT_NE(log.find("[INFO] [Import] Archive import: 2 imported, 0 skipped"), std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, LargeImportSavesEveryFiftyActivities) {
+    std::vector<RideRef> rides;
+    for (int i = 0; i < 120; ++i) rides.push_back(addPlain(*source, i * 0.01));
+    source->save();
+    auto file = writeArchive("many.json", rides);
+
+    auto observer = RideStore::open(environment.root() / "target.sqlite");
+    std::map<int, std::int64_t> savedBefore;
+    importArchiveFiles(*target, {file}, [&](int done, int) {
+        if (done == 50 || done == 51 || done == 101 || done == 120)
+            savedBefore[done] = observer->count({});
+    });
+    EXPECT_EQ(savedBefore,
+              (std::map<int, std::int64_t>{{50, 0}, {51, 50}, {101, 100}, {120, 100}}));
+    EXPECT_EQ(observer->count({}), 120);
+}
+
+TEST_F(ArchiveFlowTest, FailedExportKeepsTheOlderFile) {
+    RideRef ride = addPlain(*source, 0);
+    source->save();
+    auto file = writeArchive("keep.json", {ride});
+    Bytes before = test::readFileBytes(file);
+
+    ride->distance = std::nan("");
+    ArchiveExportResult result = exportArchiveToFile(*source, {ride}, file);
+    EXPECT_EQ(result.failure, "Unable to encode the value nan of \"rides[0].distance\" in JSON.");
+    EXPECT_EQ(test::readFileBytes(file), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    EXPECT_NE(logText().find("[ERROR] [Export] Vantrel Format export failed: Unable to encode"),
+              std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, UnwritableTargetIsReportedNotSucceeded) {
+    RideRef ride = addPlain(*source, 0);
+    source->save();
+    auto result = exportArchiveToFile(*source, {ride}, folder / "no" / "such" / "dir.json");
+    ASSERT_TRUE(result.failure);
+    EXPECT_NE(result.failure->find("dir.json"), std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, ExportLogsCountAndMegabytes) {
+    RideRef ride = add(*source, test::fullRide(kMayFirst, 3600));
+    source->save();
+    auto result = exportArchiveToFile(*source, {ride}, folder / "one.json");
+    EXPECT_EQ(result.exported, 1);
+    EXPECT_EQ(result.bytes, std::filesystem::file_size(folder / "one.json"));
+    char size[32];
+    std::snprintf(size, sizeof size, "%.1f", result.bytes / 1e6);
+    EXPECT_NE(
+        logText().find("[Export] Exported Vantrel Format: 1 rides, " + std::string(size) + " MB"),
+        std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
+    addPlain(*source, 0);
+    addPlain(*source, 1);
+    addPlain(*source, -400);  // 2023
+    PersistedRide deleted;
+    deleted.date = kMayFirst - 800 * 86400;  // 2022, soft-deleted: no year, no file
+    deleted.deletedAt = kMayFirst;
+    add(*source, deleted);
+    source->save();
+
+    std::vector<int> progress;
+    auto result = exportArchiveYearFiles(
+        *source, folder, [&](int done, int total) { progress.push_back(done * 10 + total); });
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result.exported, 3);
+    EXPECT_EQ(result.filesWritten, 2);
+    EXPECT_EQ(progress, (std::vector<int>{13, 23, 33}));
+    auto y2024 =
+        RideArchiveImporter::decodeArchive(test::readFileBytes(folder / "Vantrel_2024.json"));
+    EXPECT_EQ(y2024.rides.size(), 2u);
+    EXPECT_GT(y2024.rides[0].date, y2024.rides[1].date);
+    EXPECT_TRUE(std::filesystem::exists(folder / "Vantrel_2023.json"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "Vantrel_2022.json"));
+    EXPECT_NE(logText().find("[Export] Exported Vantrel Format: 3 rides across 2 year files"),
+              std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, CancelledExportWritesNothing) {
+    RideRef ride = addPlain(*source, 0);
+    source->save();
+    CancellationToken token;
+    token.cancel();
+    auto result = exportArchiveToFile(*source, {ride}, folder / "c.json", {}, &token);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+TEST(ExportFileNamesTest, NamesFollowTheLocalStart) {
+    auto one = std::make_shared<PersistedRide>();
+    one->date = kMayFirst;
+    EXPECT_EQ(archiveSelectionFileName({one}, kMayFirst + 86400), "Vantrel_20240501_0730.json");
+    EXPECT_EQ(archiveSelectionFileName({one, one}, kMayFirst + 86400 + 60),
+              "Vantrel_20240502_0731_2activities.json");
+    EXPECT_EQ(archiveDetailFileName(*one), "Vantrel_202405010730.json");
+    EXPECT_EQ(archiveYearFileName(2024), "Vantrel_2024.json");
+    EXPECT_EQ(gpxBaseName(kMayFirst), "202405010730");
+}
+
+}  // namespace
+}  // namespace vantrel

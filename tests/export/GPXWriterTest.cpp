@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "export/ExportTestRides.h"
+#include "export/GPXWriter.h"
+#include "import/ActivityImporter.h"
+#include "support/TestSupport.h"
+
+namespace vantrel {
+namespace {
+
+using test::kMayFirst;
+
+PersistedRide rideWithSeries(const std::vector<RoutePoint>& points,
+                             const std::vector<HeartRateSample>& samples) {
+    PersistedRide ride;
+    ride.date = kMayFirst;
+    ride.setRoutePoints(points);
+    ride.setHeartRateSamples(samples);
+    return ride;
+}
+
+RoutePoint pointAt(Date time) {
+    return {Uuid::random(), {47.0, 8.5}, 400, time};
+}
+
+/// The heart rates written, one entry per point ("" for none).
+std::vector<std::string> writtenHeartRates(const std::string& gpx) {
+    std::vector<std::string> rates;
+    std::size_t at = 0;
+    while ((at = gpx.find("<trkpt ", at)) != std::string::npos) {
+        std::size_t end = gpx.find("</trkpt>", at);
+        std::size_t hr = gpx.find("<gpxtpx:hr>", at);
+        rates.push_back(hr < end ? gpx.substr(hr + 11, gpx.find('<', hr + 11) - hr - 11) : "");
+        at = end;
+    }
+    return rates;
+}
+
+TEST(GPXWriterTest, WritesTheDocumentLineByLine) {
+    PersistedRide ride = rideWithSeries(
+        {{Uuid::random(), {47.0, 8.54321}, 412.35, kMayFirst},
+         {Uuid::random(), {5e-05, -0.5}, -3, kMayFirst + 10},
+         {Uuid::random(), {-33.8688, 151.2093}, 0, kMayFirst + 50.75}},
+        {{Uuid::random(), kMayFirst + 15, 150.9}, {Uuid::random(), kMayFirst - 5, 142.8}});
+    ride.activityType = "trailRunning";
+    ride.duration = 754;
+    ride.activeTime = 700.4;
+    EXPECT_EQ(buildGPX(ride),
+              test::readFileText(test::testDataFile("export/trail_run_three_points.gpx")));
+}
+
+TEST(GPXWriterTest, ActivityWithoutTypeOrPointsIsAnEmptyRide) {
+    PersistedRide ride;
+    ride.date = kMayFirst;
+    ride.duration = 3725;
+    std::string gpx = buildGPX(ride);
+    EXPECT_NE(gpx.find("    <name>Ride</name>\n"), std::string::npos);
+    EXPECT_NE(gpx.find("    <type>ride</type>\n"), std::string::npos);
+    EXPECT_NE(gpx.find("<desc>Duration: 1:02:05, Active Time: 1:02:05</desc>"), std::string::npos);
+    EXPECT_NE(gpx.find("    <trkseg>\n    </trkseg>\n  </trk>\n</gpx>\n"), std::string::npos);
+}
+
+TEST(GPXWriterTest, UnknownTypeTextCountsAsNoType) {
+    PersistedRide ride;
+    ride.activityType = "Running";  // raw values are case-sensitive
+    EXPECT_NE(buildGPX(ride).find("<name>Ride</name>"), std::string::npos);
+}
+
+TEST(GPXWriterTest, DurationTexts) {
+    EXPECT_EQ(gpxDurationText(59.9), "0:59");
+    EXPECT_EQ(gpxDurationText(754), "12:34");
+    EXPECT_EQ(gpxDurationText(3599.99), "59:59");
+    EXPECT_EQ(gpxDurationText(3725), "1:02:05");
+    EXPECT_EQ(gpxDurationText(100 * 3600), "100:00:00");
+    EXPECT_EQ(gpxDurationText(std::nan("")), "0:00");
+    EXPECT_EQ(gpxDurationText(1e300), "0:00");
+}
+
+TEST(GPXWriterTest, CoordinateTexts) {
+    EXPECT_EQ(gpxCoordinateText(47.0), "47.0");
+    EXPECT_EQ(gpxCoordinateText(8.54321), "8.54321");
+    EXPECT_EQ(gpxCoordinateText(0.0), "0.0");
+    EXPECT_EQ(gpxCoordinateText(-180), "-180.0");
+    EXPECT_EQ(gpxCoordinateText(0.0001), "0.0001");
+    EXPECT_EQ(gpxCoordinateText(5e-05), "5e-05");
+    EXPECT_EQ(gpxCoordinateText(-1.5e-07), "-1.5e-07");
+    EXPECT_EQ(gpxCoordinateText(0.1 + 0.2), "0.30000000000000004");
+}
+
+TEST(GPXWriterTest, HeartRateNeedsASampleLessThanThirtySecondsAway) {
+    Date t = kMayFirst;
+    auto ride = rideWithSeries({pointAt(t), pointAt(t + 100)},
+                               {{Uuid::random(), t + 29.9, 140}, {Uuid::random(), t + 130, 150}});
+    EXPECT_EQ(writtenHeartRates(buildGPX(ride)), (std::vector<std::string>{"140", ""}));
+}
+
+TEST(GPXWriterTest, NearerSampleWinsAndTiesGoToTheEarlier) {
+    Date t = kMayFirst;
+    auto ride = rideWithSeries({pointAt(t), pointAt(t + 18), pointAt(t + 31)},
+                               {{Uuid::random(), t + 5, 150},
+                                {Uuid::random(), t - 5, 140},
+                                {Uuid::random(), t + 33, 160}});
+    // Stored out of order: matched as if sorted.
+    EXPECT_EQ(writtenHeartRates(buildGPX(ride)), (std::vector<std::string>{"140", "150", "160"}));
+}
+
+TEST(GPXWriterTest, PointsOutsideTheSamplesLookOnlyAtTheNearestEnd) {
+    Date t = kMayFirst;
+    auto ride = rideWithSeries({pointAt(t - 10), pointAt(t + 1000)},
+                               {{Uuid::random(), t, 130.9}, {Uuid::random(), t + 990, 170.2}});
+    EXPECT_EQ(writtenHeartRates(buildGPX(ride)), (std::vector<std::string>{"130", "170"}));
+}
+
+TEST(GPXWriterTest, NoSamplesMeansNoExtensionsAnywhere) {
+    auto ride = rideWithSeries({pointAt(kMayFirst), pointAt(kMayFirst + 1)}, {});
+    std::string gpx = buildGPX(ride);
+    EXPECT_EQ(gpx.find("<extensions>"), std::string::npos);
+    EXPECT_EQ(writtenHeartRates(gpx).size(), 2u);
+}
+
+TEST(GPXWriterTest, ImportedFileReadsBackWithTheSamePointsAndKind) {
+    for (const char* name : {"gpsbabel__fr110-14-laps.tcx", "georust__ridewithgps-wahoo.gpx"}) {
+        SCOPED_TRACE(name);
+        Bytes original = test::readFileBytes(test::corpusFile(name));
+        PersistedRide imported = importActivityFile(original, name, std::nullopt);
+        std::string gpx = buildGPX(imported);
+        PersistedRide again = importActivityFile(bytesOf(gpx), "again.gpx", std::nullopt);
+        auto before = imported.routePoints();
+        auto after = again.routePoints();
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            EXPECT_EQ(after[i].coordinate, before[i].coordinate);
+            EXPECT_NEAR(after[i].altitude, before[i].altitude, 0.05 + 1e-9);
+            EXPECT_EQ(after[i].timestamp, std::floor(before[i].timestamp));
+        }
+        if (imported.resolvedActivityType()) {
+            EXPECT_EQ(again.resolvedActivityType(), imported.resolvedActivityType());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vantrel
