@@ -106,6 +106,13 @@ void HistorySidebar::setSummaries(const std::vector<YearSummary>& summaries) {
         m_tree->expand(index);
     }
     selectRides(keptSelection);
+    // Records removed elsewhere leave the selection without any notice from the view.
+    std::set<std::int64_t> current;
+    for (const auto& ride : selectedRides()) current.insert(ride->objectID);
+    if (current != keptSelection) {
+        m_selection = current;
+        emit selectionChanged();
+    }
 }
 
 void HistorySidebar::setUnitSystem(UnitSystem system) {

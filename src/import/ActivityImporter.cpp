@@ -1,6 +1,7 @@
 #include "import/ActivityImporter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -42,6 +43,15 @@ std::string extensionOf(const std::string& name) {
 std::string withoutExtension(const std::string& name) {
     auto dot = name.rfind('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool isGzipName(const std::string& name) {
+    return asciiLowercased(extensionOf(name)) == "gz";
+}
+
+// The extension that picks the reader: the inner one for a gzip-compressed file.
+std::string readerExtension(const std::string& name) {
+    return asciiLowercased(extensionOf(isGzipName(name) ? withoutExtension(name) : name));
 }
 
 bool isBlankByte(std::uint8_t byte) {
@@ -150,20 +160,17 @@ double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSumma
 }  // namespace
 
 ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName) {
-    std::string ext = asciiLowercased(extensionOf(fileName));
-    if (ext != "gz") return readByExtension(bytes, ext);
-    std::string inner = asciiLowercased(extensionOf(withoutExtension(fileName)));
-    return readByExtension(gunzip(bytes), inner);
+    if (!isGzipName(fileName)) return readByExtension(bytes, readerExtension(fileName));
+    return readByExtension(gunzip(bytes), readerExtension(fileName));
 }
 
 PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
                                  const std::optional<std::string>& sourceLabel) {
     ImportedActivity activity = readActivityFile(bytes, fileName);
     if (activity.trackpoints.empty()) throw RideImportError::noTrackpoints();
-    std::string ext = asciiLowercased(extensionOf(fileName));
-    if (ext == "gz") ext = asciiLowercased(extensionOf(withoutExtension(fileName)));
     return buildActivity(std::move(activity.trackpoints), activity.lapSummaries,
-                         activity.activityType, importSourceText(sourceLabel, ext));
+                         activity.activityType,
+                         importSourceText(sourceLabel, readerExtension(fileName)));
 }
 
 PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,

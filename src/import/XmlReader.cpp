@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 namespace vantrel {
 

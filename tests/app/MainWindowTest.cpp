@@ -118,6 +118,9 @@ TEST_F(MainWindowTest, DeleteAllActivitiesCountsLiveOnesAndEmptiesTheStore) {
     addRide(2024, 6, 1, 100, true);
     addRide(2024, 6, 2, 100, true);
     startApp();
+    openYear(2024);
+    select({model()->index(0, 0, model()->yearIndex(2024))});
+    ASSERT_NE(qobject_cast<MacRideDetailView*>(app->mainWindow()->currentDetail()), nullptr);
     Dialogs::pushAnswer(true);
     app->settingsWindow()->deleteAllActivities();
     auto question = Dialogs::lastOf(Kind::confirm);
@@ -127,6 +130,9 @@ TEST_F(MainWindowTest, DeleteAllActivitiesCountsLiveOnesAndEmptiesTheStore) {
         "This will permanently delete all 3 activities. This cannot be undone."));
     EXPECT_TRUE(app->store().allRecords(false).empty());
     EXPECT_EQ(sidebar()->footerCountText(), "0 activities");
+    auto* prompt = qobject_cast<PlaceholderView*>(app->mainWindow()->currentDetail());
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(prompt->title(), "Select an Activity");
 }
 
 TEST_F(MainWindowTest, CancelledDeleteKeepsEverything) {
