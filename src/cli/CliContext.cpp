@@ -68,32 +68,38 @@ struct Command {
     const char* usage;
 };
 
-const std::map<std::string, Command>& commands() {
-    static const std::map<std::string, Command> table = {
+std::map<std::string, Command> commandTable() {
+    std::map<std::string, Command> table = {
         {"years", {runYears, "years                          activities per year"}},
         {"list", {runList, "list [--year Y] [--json]       activities, newest first"}},
         {"show", {runShow, "show ID [--json]               one activity, every field"}},
         {"migrate", {runMigrate, "migrate                        pack old series now"}},
-        {"inspect", {runInspect, "inspect FILE [--json]          read an activity file, store nothing"}},
+        {"inspect",
+         {runInspect, "inspect FILE [--json]          read an activity file, store nothing"}},
         {"import", {runImport, "import [--source LABEL] FILE... import activity files"}},
         {"export-gpx",
          {runExportGpx, "export-gpx ID -o FILE | (--all | --year Y | ID...) --to DIR"}},
         {"export-archive",
          {runExportArchive, "export-archive (ID... | --year Y) -o FILE | --all --to DIR"}},
         {"import-archive", {runImportArchive, "import-archive FILE...         import archives"}},
-        {"analyze",
-         {runAnalyze, "analyze ID [--split mile|quarterMile|400m|1000m|km] [--json]"}},
+        {"analyze", {runAnalyze, "analyze ID [--split mile|quarterMile|400m|1000m|km] [--json]"}},
         {"trim", {runTrim, "trim ID --at PROGRESS [--yes]  cut the end of an activity"}},
         {"undo-trim", {runUndoTrim, "undo-trim ID                   restore the last trim"}},
-        {"import-zip",
-         {runImportZip, "import-zip [--source LABEL] [--threads N] ZIP..."}},
+        {"import-zip", {runImportZip, "import-zip [--source LABEL] [--threads N] ZIP..."}},
         {"import-strava", {runImportStrava, "import-strava [--threads N] FILE..."}},
         {"import-garmin",
          {runImportGarmin, "import-garmin [--replace] [--yes] [--threads N] FOLDER"}},
-        {"geocode", {runGeocode, "geocode (--missing | --all | ID)"}},
-        {"photo-add", {runPhotoAdd, "photo-add ID IMAGE...          attach photos"}},
         {"photos", {runPhotos, "photos ID                      list photos"}},
     };
+    for (const auto& media : kMediaCommands) {
+        std::string name = media.name;
+        table[name] = {[name](CliContext& ctx) { return runMediaCommand(name, ctx); }, media.usage};
+    }
+    return table;
+}
+
+const std::map<std::string, Command>& commands() {
+    static const std::map<std::string, Command> table = commandTable();
     return table;
 }
 

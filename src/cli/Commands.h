@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "cli/CliContext.h"
 
 namespace vantrel::cli {
@@ -24,5 +26,20 @@ int runImportGarmin(CliContext& ctx);
 int runGeocode(CliContext& ctx);
 int runPhotoAdd(CliContext& ctx);
 int runPhotos(CliContext& ctx);
+
+/// The commands that decode images or call web services, with their usage lines.
+struct MediaCommand {
+    const char* name;
+    const char* usage;
+};
+inline constexpr MediaCommand kMediaCommands[] = {
+    {"geocode", "geocode (--missing | --all | ID)"},
+    {"photo-add", "photo-add ID IMAGE...          attach photos"},
+};
+
+/// Runs the media command `name` (one of kMediaCommands). vantrel-cli-media and the tests run
+/// it in-process (media/MediaCommands.cpp); vantrel-cli replaces itself with vantrel-cli-media
+/// (ForwardedCommands.cpp) and only returns, with a UsageError, when that cannot start.
+int runMediaCommand(const std::string& name, CliContext& ctx);
 
 }  // namespace vantrel::cli

@@ -115,15 +115,48 @@ void appendTrack(std::string& out, const PersistedRide& ride) {
     out += "    <type>" + escaped(gpx) + "</type>\n";
 }
 
-void appendPoint(std::string& out, const RoutePoint& point, std::optional<double> bpm) {
-    out += "      <trkpt lat=\"" + gpxCoordinateText(point.coordinate.latitude) + "\" lon=\"" +
-           gpxCoordinateText(point.coordinate.longitude) + "\">\n";
-    out += "        <ele>" + elevationText(point.altitude) + "</ele>\n";
-    out += "        <time>" + formatISO8601(point.timestamp) + "</time>\n";
+/// Point times at 1 Hz share all but their seconds: the minute's text is formatted once.
+class PointTimeFormatter {
+  public:
+    std::string text(Date time) {
+        if (!(time >= 0) || !std::isfinite(time)) return formatISO8601(time);
+        double whole = std::floor(time);
+        double minute = std::floor(whole / 60) * 60;
+        if (minute != m_minute) {
+            m_minute = minute;
+            m_prefix = formatISO8601(minute);
+            m_prefix.resize(m_prefix.size() - 3);  // "00Z"
+        }
+        auto seconds = static_cast<int>(whole - minute);
+        std::string result = m_prefix;
+        result += static_cast<char>('0' + seconds / 10);
+        result += static_cast<char>('0' + seconds % 10);
+        result += 'Z';
+        return result;
+    }
+
+  private:
+    double m_minute = -1;
+    std::string m_prefix;
+};
+
+void appendPoint(std::string& out, const RoutePoint& point, std::optional<double> bpm,
+                 PointTimeFormatter& times) {
+    out += "      <trkpt lat=\"";
+    out += gpxCoordinateText(point.coordinate.latitude);
+    out += "\" lon=\"";
+    out += gpxCoordinateText(point.coordinate.longitude);
+    out += "\">\n        <ele>";
+    out += elevationText(point.altitude);
+    out += "</ele>\n        <time>";
+    out += times.text(point.timestamp);
+    out += "</time>\n";
     std::optional<long long> hr = bpm ? wholeBpm(*bpm) : std::nullopt;
     if (hr) {
         out += "        <extensions>\n          <gpxtpx:TrackPointExtension>\n";
-        out += "            <gpxtpx:hr>" + std::to_string(*hr) + "</gpxtpx:hr>\n";
+        out += "            <gpxtpx:hr>";
+        out += std::to_string(*hr);
+        out += "</gpxtpx:hr>\n";
         out += "          </gpxtpx:TrackPointExtension>\n        </extensions>\n";
     }
     out += "      </trkpt>\n";
@@ -163,7 +196,8 @@ std::string buildGPX(const PersistedRide& ride) {
     out.reserve(points.size() * 200 + 1024);
     appendTrack(out, ride);
     out += "    <trkseg>\n";
-    for (const auto& point : points) appendPoint(out, point, matcher.match(point.timestamp));
+    PointTimeFormatter times;
+    for (const auto& point : points) appendPoint(out, point, matcher.match(point.timestamp), times);
     out += "    </trkseg>\n  </trk>\n</gpx>\n";
     return out;
 }

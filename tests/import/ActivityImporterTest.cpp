@@ -165,22 +165,6 @@ TEST(TrackElevationGain, IgnoresChangesOfTwoMetresOrLess) {
     EXPECT_EQ(trackElevationGain({point(0)}), 0);
 }
 
-TEST(GpsDistance, HaversineOnTheMeanEarthSphere) {
-    ImportedTrackpoint a{0, 0, std::nullopt, 0, std::nullopt};
-    ImportedTrackpoint b{1, 0, std::nullopt, 0, std::nullopt};
-    EXPECT_NEAR(gpsDistance({a, b}), 111194.9, 0.1);
-    EXPECT_NEAR(gpsDistance({a, b, a}), 2 * 111194.9, 0.2);
-    EXPECT_EQ(gpsDistance({a}), 0);
-    EXPECT_EQ(gpsDistance({a, a}), 0);
-}
-
-TEST(LapWeightedHeartRate, OnlyTimedLapsWithAverageCount) {
-    EXPECT_FALSE(lapWeightedHeartRate({}));
-    EXPECT_FALSE(lapWeightedHeartRate(
-        {{0, 0, 0, 150.0, std::nullopt}, {60, 0, 0, std::nullopt, std::nullopt}}));
-    EXPECT_DOUBLE_EQ(*lapWeightedHeartRate({{300, 0, 0, 100.0, {}}, {100, 0, 0, 200.0, {}}}), 125);
-}
-
 RideRef existingRide(Date start, double duration) {
     auto ride = std::make_shared<PersistedRide>();
     ride->date = start;

@@ -113,16 +113,5 @@ TEST(TCXParser, TruncatedDocumentFailsWithNothingPartial) {
     }
 }
 
-TEST(TCXParser, DeepNestingIsReadWithoutTrouble) {
-    std::string open;
-    std::string close;
-    for (int i = 0; i < 5000; ++i) {
-        open += "<Extensions>";
-        close += "</Extensions>";
-    }
-    auto result = parseTcx(lap("", trackpoint(kTime + kPosition + open + close)));
-    EXPECT_EQ(result.trackpoints.size(), 1u);
-}
-
 }  // namespace
 }  // namespace vantrel

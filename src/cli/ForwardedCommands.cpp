@@ -1,0 +1,41 @@
+// Image decoding (libvips) and HTTP (libcurl) bring about a hundred shared libraries whose
+// loading and relocation cost tens of milliseconds before main, on every run. So vantrel-cli is
+// linked without the commands that need them and hands those to vantrel-cli-media, built from
+// the same sources and installed beside it; `inspect` and friends start with only what they use.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+#include <vector>
+
+#include "cli/Commands.h"
+
+namespace vantrel::cli {
+
+namespace {
+
+std::filesystem::path mediaExecutable() {
+    std::error_code error;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) throw UsageError("cannot locate vantrel-cli-media: " + error.message());
+    return self.parent_path() / "vantrel-cli-media";
+}
+
+}  // namespace
+
+int runMediaCommand(const std::string& name, CliContext& ctx) {
+    std::string program = mediaExecutable().string();
+    std::vector<std::string> args = {program, "--store", ctx.storePath().string(), name};
+    args.insert(args.end(), ctx.args.begin(), ctx.args.end());
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ctx.out.flush();
+    ctx.err.flush();
+    execv(program.c_str(), argv.data());
+    throw UsageError(name + " needs " + program + ": " + std::strerror(errno));
+}
+
+}  // namespace vantrel::cli

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# vantrel-cli as a process: it must not load the image and HTTP libraries, must hand the media
+# commands to vantrel-cli-media with the store and arguments intact, and must say so clearly,
+# touching nothing, when that sibling is missing.
+# usage: lean_cli_test.sh PATH/TO/vantrel-cli
+set -uo pipefail
+cli="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+needed=$(readelf -d "$cli" | grep NEEDED)
+if grep -Eqi 'vips|curl|glib|gobject' <<<"$needed"; then fail "vantrel-cli needs $needed"; fi
+
+cat >"$work/ride.gpx" <<'GPX'
+<?xml version="1.0" encoding="UTF-8"?>
+<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1"><trk><trkseg>
+<trkpt lat="47.3769" lon="8.5417"><time>2021-06-01T08:00:00Z</time></trkpt>
+<trkpt lat="47.3779" lon="8.5427"><time>2021-06-01T08:00:10Z</time></trkpt>
+</trkseg></trk></gpx>
+GPX
+store="$work/store.sqlite"
+"$cli" --store "$store" import "$work/ride.gpx" >/dev/null 2>&1 || fail "import"
+id=$("$cli" --store "$store" list | cut -f1)
+[[ -n "$id" ]] || fail "no activity listed after import"
+
+# The sibling reads the same store: the activity is found and the missing photo is named.
+"$cli" --store "$store" photo-add "$id" "$work/no such photo.jpg" >"$work/out" 2>"$work/err"
+status=$?
+grep -q "no such photo.jpg" "$work/err" || fail "photo-add error was: $(cat "$work/err")"
+grep -q "not found\|unknown\|no activity" "$work/err" && fail "photo-add lost the store: $(cat "$work/err")"
+[[ $status == 1 ]] || fail "photo-add of a missing file exited $status"
+"$cli" --store "$store" geocode --bogus 2>"$work/err"
+[[ $? == 1 ]] && grep -q "unknown option --bogus" "$work/err" || fail "geocode --bogus: $(cat "$work/err")"
+
+# Alone, the tool refuses media commands with a message and leaves the store as it was.
+mkdir "$work/alone" && cp "$cli" "$work/alone/vantrel-cli"
+before=$(sha256sum "$store")
+"$work/alone/vantrel-cli" --store "$store" geocode --all >/dev/null 2>"$work/err"
+status=$?
+[[ $status == 1 ]] || fail "geocode without vantrel-cli-media exited $status"
+grep -q "vantrel-cli-media" "$work/err" || fail "no helpful message: $(cat "$work/err")"
+[[ "$(sha256sum "$store")" == "$before" ]] || fail "store changed"
+[[ "$("$work/alone/vantrel-cli" --store "$store" list | cut -f1)" == "$id" ]] || fail "list alone"
+
+exit $((failures > 0))
