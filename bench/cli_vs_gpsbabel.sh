@@ -23,9 +23,14 @@ for file in "$corpus"/*.gpx "$corpus"/*.tcx "$corpus"/*.fit; do
         *.tcx) format=gtrnctr target=3 ;;
         *.fit) format=garmin_fit target=5 ;;
     esac
-    # Both commands must succeed, or hyperfine would time an error path.
+    # Timing an error path says nothing; a file either tool rejects is listed, not timed.
+    if ! "$cli" inspect "$file" >/dev/null 2>&1 ||
+        ! gpsbabel -i "$format" -f "$file" -o unicsv -F /dev/null >/dev/null 2>&1; then
+        printf '%-46s %8.2f   skipped: rejected as invalid\n' "$(basename "$file")" "$(bc -l <<<"$size/1000000")"
+        continue
+    fi
     hyperfine -N --warmup 3 --runs "$runs" --export-json "$work/run.json" \
-        "$cli inspect $file" "gpsbabel -i $format -f $file -o unicsv -F /dev/null" >/dev/null
+        "$cli inspect $file" "gpsbabel -i $format -f $file -o unicsv -F /dev/null" >/dev/null 2>"$work/hyperfine.log"
     ours=$(median "$work/run.json" 0)
     theirs=$(median "$work/run.json" 1)
     python3 -c 'import sys; n,s,a,b,t=sys.argv[1:]; print("%-46s %8.2f %10.1f %10.1f %6.1fx %5sx" % (n, int(s)/1e6, float(a)*1e3, float(b)*1e3, float(b)/float(a), t))' \

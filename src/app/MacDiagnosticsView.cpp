@@ -133,8 +133,7 @@ QWidget* MacDiagnosticsView::buildPlatformChoice() {
 }
 
 QWidget* MacDiagnosticsView::buildFileView() {
-    auto* view = new QWidget;
-    auto* layout = new QVBoxLayout(view);
+    auto* layout = new QVBoxLayout;
     auto* bar = new QHBoxLayout;
     m_search->setPlaceholderText(QStringLiteral("Filter logs..."));
     m_search->setClearButtonEnabled(true);

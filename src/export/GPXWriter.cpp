@@ -92,10 +92,12 @@ std::optional<long long> wholeBpm(double bpm) {
     return static_cast<long long>(bpm);
 }
 
-std::string elevationText(double metres) {
+/// "%.1f": to_chars with a precision rounds exactly as printf does.
+void appendElevation(std::string& out, double metres) {
     char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.1f", metres);
-    return buffer;
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, metres, std::chars_format::fixed, 1);
+    out.append(buffer, result.ptr);
 }
 
 std::string description(const PersistedRide& ride) {
@@ -147,7 +149,7 @@ void appendPoint(std::string& out, const RoutePoint& point, std::optional<double
     out += "\" lon=\"";
     out += gpxCoordinateText(point.coordinate.longitude);
     out += "\">\n        <ele>";
-    out += elevationText(point.altitude);
+    appendElevation(out, point.altitude);
     out += "</ele>\n        <time>";
     out += times.text(point.timestamp);
     out += "</time>\n";

@@ -70,7 +70,7 @@ class ScreenshotAndTimingTest : public AppFixture {
         app->mainWindow()->show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return probe.painted; }, 30000));
         qint64 elapsed = clock.nsecsElapsed() / 1000;
-        QTest::qWaitFor([&] { return app->mainWindow()->hasLoaded(); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return app->mainWindow()->hasLoaded(); }));
         QTest::qWait(100);
         app.reset();
         return elapsed;
@@ -143,7 +143,7 @@ TEST_F(ScreenshotAndTimingTest, WindowsFromCorpus) {
     if (model->rowCount() > 0) {
         int newest = model->index(0, 0).data().toInt();
         window->sidebar()->expandYear(newest);
-        QTest::qWaitFor([&] { return model->isYearLoaded(0); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->isYearLoaded(0); }));
         window->sidebar()->selectRides(
             {model->rideAt(model->index(0, 0, model->index(0, 0)))->objectID});
     }

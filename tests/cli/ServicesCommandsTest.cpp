@@ -98,7 +98,9 @@ TEST_F(ServicesCommandsTest, PhotoAddAttachesAndListsPhotos) {
     // The photo's position became the activity's one-point route, named offline.
     auto stored = RideStore::open(storeFile)->fetchByRideID(ride->rideID);
     EXPECT_EQ(stored->routePoints().size(), 1u);
-    if (havePlaces()) EXPECT_EQ(stored->city, "Zürich");
+    if (havePlaces()) {
+        EXPECT_EQ(stored->city, "Zürich");
+    }
 }
 
 TEST_F(ServicesCommandsTest, PhotoAddReportsUnreadableFilesAndBadArguments) {

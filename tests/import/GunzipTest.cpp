@@ -32,9 +32,12 @@ struct GzipOptions {
 };
 
 Bytes gzipOf(const Bytes& content, const GzipOptions& options = {}) {
-    Bytes bytes = {0x1F, 0x8B, 8, options.flags, 0, 0, 0, 0, 0, 3};
-    bytes.insert(bytes.end(), options.headerFields.begin(), options.headerFields.end());
     Bytes payload = rawDeflate(content);
+    Bytes bytes;
+    bytes.reserve(10 + options.headerFields.size() + payload.size() + 8);
+    for (std::uint8_t byte : {0x1F, 0x8B, 8, int(options.flags), 0, 0, 0, 0, 0, 3})
+        bytes.push_back(static_cast<std::uint8_t>(byte));
+    bytes.insert(bytes.end(), options.headerFields.begin(), options.headerFields.end());
     bytes.insert(bytes.end(), payload.begin(), payload.end());
     appendLittleEndian(bytes, static_cast<std::uint32_t>(crc32(0, content.data(), content.size())));
     appendLittleEndian(bytes,
