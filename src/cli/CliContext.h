@@ -14,16 +14,16 @@ namespace vantrel::cli {
 
 /// A user error: bad argument, unknown ID. Printed as one line on stderr, exit status 1.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 /// What one command invocation sees: its own arguments (after the command name), the streams,
 /// and the store, opened on first use (a `StoreError` there ends the run with status 2).
 class CliContext {
-public:
-    CliContext(std::vector<std::string> args, std::ostream& out, std::ostream& err, std::istream& in,
-               std::filesystem::path storePath, bool interactive);
+  public:
+    CliContext(std::vector<std::string> args, std::ostream& out, std::ostream& err,
+               std::istream& in, std::filesystem::path storePath, bool interactive);
     ~CliContext();
 
     std::vector<std::string> args;
@@ -45,7 +45,7 @@ public:
     /// Asks a yes/no question on the terminal; false when not interactive.
     bool confirm(const std::string& question);
 
-private:
+  private:
     std::filesystem::path m_storePath;
     std::unique_ptr<RideStore> m_store;
 };

@@ -4,9 +4,12 @@
 
 namespace vantrel::cli {
 
-ProgressLine::ProgressLine(std::ostream& stream, bool enabled) : m_stream(stream), m_enabled(enabled) {}
+ProgressLine::ProgressLine(std::ostream& stream, bool enabled)
+    : m_stream(stream), m_enabled(enabled) {}
 
-ProgressLine::~ProgressLine() { finish(); }
+ProgressLine::~ProgressLine() {
+    finish();
+}
 
 void ProgressLine::update(const std::string& text, bool force) {
     if (!m_enabled) return;

@@ -9,14 +9,14 @@ namespace vantrel::cli {
 /// A single progress line redrawn in place on a terminal (at most ten times a second);
 /// silent when the stream is not a terminal.
 class ProgressLine {
-public:
+  public:
     ProgressLine(std::ostream& stream, bool enabled);
     ~ProgressLine();
     void update(const std::string& text, bool force = false);
     /// Clears the line so that ordinary output can follow.
     void finish();
 
-private:
+  private:
     std::ostream& m_stream;
     bool m_enabled;
     bool m_drawn = false;

@@ -9,20 +9,22 @@ namespace vantrel {
 
 /// The two failures of the FIT decoder; `what()` is the user-facing description.
 class FITParseError : public std::runtime_error {
-public:
+  public:
     enum class Kind { invalidSignature, truncatedData };
-    static FITParseError invalidSignature() { return {Kind::invalidSignature, "Not a valid FIT file."}; }
+    static FITParseError invalidSignature() {
+        return {Kind::invalidSignature, "Not a valid FIT file."};
+    }
     static FITParseError truncatedData() { return {Kind::truncatedData, "FIT file is truncated."}; }
     Kind kind() const { return m_kind; }
 
-private:
+  private:
     FITParseError(Kind kind, const char* text) : std::runtime_error(text), m_kind(kind) {}
     Kind m_kind;
 };
 
 /// Decodes one FIT activity file. Single use: make one per file.
 class FITParser {
-public:
+  public:
     /// Throws `FITParseError`, or `RideImportError::parsingFailed` for an undefined local
     /// message type. Nothing is returned on failure.
     ImportedActivity parse(const Bytes& bytes);

@@ -7,7 +7,7 @@ namespace vantrel {
 
 /// The errors of all imports; `what()` is the user-facing description.
 class RideImportError : public std::runtime_error {
-public:
+  public:
     enum class Kind { unsupportedFileType, parsingFailed, decompressFailed, noTrackpoints };
 
     static RideImportError unsupportedFileType(const std::string& extension) {
@@ -27,7 +27,7 @@ public:
     Kind kind() const { return m_kind; }
     const std::string& payload() const { return m_payload; }
 
-private:
+  private:
     RideImportError(Kind kind, std::string payload, const std::string& description)
         : std::runtime_error(description), m_kind(kind), m_payload(std::move(payload)) {}
     Kind m_kind;

@@ -9,7 +9,11 @@ namespace vantrel {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
-inline std::string textOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+inline Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+inline std::string textOf(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 }  // namespace vantrel

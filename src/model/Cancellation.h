@@ -7,11 +7,11 @@ namespace vantrel {
 
 /// Shared flag a long flow checks between steps; `cancel()` may be called from any thread.
 class CancellationToken {
-public:
+  public:
     void cancel() { m_cancelled.store(true); }
     bool isCancelled() const { return m_cancelled.load(); }
 
-private:
+  private:
     std::atomic<bool> m_cancelled{false};
 };
 

@@ -13,8 +13,12 @@ using Date = double;
 /// Seconds between 1970-01-01 and 2001-01-01.
 inline constexpr double kUnixToReferenceOffset = 978307200.0;
 
-inline Date dateFromUnix(double unixSeconds) { return unixSeconds - kUnixToReferenceOffset; }
-inline double unixFromDate(Date date) { return date + kUnixToReferenceOffset; }
+inline Date dateFromUnix(double unixSeconds) {
+    return unixSeconds - kUnixToReferenceOffset;
+}
+inline double unixFromDate(Date date) {
+    return date + kUnixToReferenceOffset;
+}
 
 /// The current instant. Tests replace the clock with `setClockForTesting`.
 Date now();

@@ -10,7 +10,8 @@ std::filesystem::path dataFolder();
 std::filesystem::path configFolder();
 /// The default store: $VANTREL_STORE when set, else dataFolder()/store.sqlite.
 std::filesystem::path defaultStorePath();
-/// The default preferences file: $VANTREL_PREFERENCES when set, else configFolder()/preferences.json.
+/// The default preferences file: $VANTREL_PREFERENCES when set, else
+/// configFolder()/preferences.json.
 std::filesystem::path defaultPreferencesPath();
 
 }  // namespace vantrel

@@ -23,7 +23,7 @@ struct WeatherSnapshot;
 /// Records live in a `RideStore`, which hands them out as `RideRef` (one object per stored
 /// row): identity is the store's `objectID`, never `rideID`.
 class PersistedRide {
-public:
+  public:
     /// The store's persistent identifier; 0 until inserted and saved.
     std::int64_t objectID = 0;
 

@@ -30,7 +30,8 @@ std::optional<Bytes> packSeries(const std::vector<PowerSample>& samples);
 /// Strict decoding of a stored series (plain JSON, or 0x00 + DEFLATE). Absent for empty or
 /// absent bytes, a failed inflation, or any missing key / wrong type / bad UUID in any element.
 std::optional<std::vector<RoutePoint>> decodeRoutePoints(const std::optional<Bytes>& bytes);
-std::optional<std::vector<HeartRateSample>> decodeHeartRateSamples(const std::optional<Bytes>& bytes);
+std::optional<std::vector<HeartRateSample>> decodeHeartRateSamples(
+    const std::optional<Bytes>& bytes);
 std::optional<std::vector<PowerSample>> decodePowerSamples(const std::optional<Bytes>& bytes);
 
 }  // namespace vantrel

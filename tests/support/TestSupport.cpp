@@ -16,7 +16,8 @@ TempDir::TempDir() {
     std::random_device rd;
     auto base = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("vantrel-test-" + std::to_string(getpid()) + "-" + std::to_string(rd()));
+        auto candidate =
+            base / ("vantrel-test-" + std::to_string(getpid()) + "-" + std::to_string(rd()));
         if (std::filesystem::create_directory(candidate)) {
             m_path = candidate;
             return;
@@ -40,8 +41,12 @@ IsolatedEnvironment::IsolatedEnvironment() {
 
 IsolatedEnvironment::~IsolatedEnvironment() = default;
 
-std::filesystem::path corpusDir() { return VANTREL_CORPUS_DIR; }
-std::filesystem::path corpusFile(const std::string& name) { return corpusDir() / name; }
+std::filesystem::path corpusDir() {
+    return VANTREL_CORPUS_DIR;
+}
+std::filesystem::path corpusFile(const std::string& name) {
+    return corpusDir() / name;
+}
 std::filesystem::path testDataFile(const std::string& name) {
     return std::filesystem::path(VANTREL_TEST_DATA_DIR) / name;
 }
@@ -55,9 +60,12 @@ Bytes readFileBytes(const std::filesystem::path& file) {
 void writeFileBytes(const std::filesystem::path& file, const Bytes& bytes) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string readFileText(const std::filesystem::path& file) { return textOf(readFileBytes(file)); }
+std::string readFileText(const std::filesystem::path& file) {
+    return textOf(readFileBytes(file));
+}
 
 }  // namespace vantrel::test

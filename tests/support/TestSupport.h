@@ -9,7 +9,7 @@ namespace vantrel::test {
 
 /// A fresh folder under the system temp folder, removed with everything in it at destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -17,19 +17,19 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
 /// Points the shared preferences at a private file and the XDG folders at a temp folder for
 /// the lifetime of the object, so tests never touch the user's real data.
 class IsolatedEnvironment {
-public:
+  public:
     IsolatedEnvironment();
     ~IsolatedEnvironment();
     const std::filesystem::path& root() const { return m_dir.path(); }
 
-private:
+  private:
     TempDir m_dir;
 };
 
