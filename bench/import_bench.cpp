@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "import/ActivityImporter.h"
 #include "import/FileBytes.h"
 #include "import/GPXParser.h"
 #include "import/Gunzip.h"
@@ -45,6 +46,16 @@ void gpxReader(benchmark::State& state) {
     });
 }
 
+// The path `inspect` takes: the file read straight into the parser, nothing held in between.
+void gpxReaderFromFile(benchmark::State& state) {
+    static const auto file = std::filesystem::path(VANTREL_CORPUS_DIR) / "sportslib__strava.gpx";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vantrel::readActivityFile(file).trackpoints.size());
+    }
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(file)));
+}
+
 void gpxBareExpat(benchmark::State& state) {
     static const vantrel::Bytes bytes = corpusBytes("sportslib__strava.gpx");
     runPass(state, bytes, [](const auto& b) { benchmark::DoNotOptimize(bareExpatPass(b, true)); });
@@ -55,6 +66,16 @@ void tcxReader(benchmark::State& state) {
     runPass(state, bytes, [](const auto& b) {
         benchmark::DoNotOptimize(vantrel::TCXParser().parse(b).trackpoints.size());
     });
+}
+
+void tcxReaderFromFile(benchmark::State& state) {
+    static const auto file =
+        std::filesystem::path(VANTREL_CORPUS_DIR) / "gpsbabel__edge705-power.tcx";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vantrel::readActivityFile(file).trackpoints.size());
+    }
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(file)));
 }
 
 void tcxBareExpat(benchmark::State& state) {
@@ -71,7 +92,9 @@ void gunzipTcx(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(gpxReader)->Unit(benchmark::kMillisecond);
+BENCHMARK(gpxReaderFromFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(gpxBareExpat)->Unit(benchmark::kMillisecond);
 BENCHMARK(tcxReader)->Unit(benchmark::kMillisecond);
+BENCHMARK(tcxReaderFromFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(tcxBareExpat)->Unit(benchmark::kMillisecond);
 BENCHMARK(gunzipTcx)->Unit(benchmark::kMillisecond);

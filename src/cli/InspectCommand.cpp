@@ -5,7 +5,6 @@
 
 #include "cli/Commands.h"
 #include "import/ActivityImporter.h"
-#include "import/FileBytes.h"
 #include "model/JsonWriter.h"
 
 namespace vantrel::cli {
@@ -110,7 +109,7 @@ int runInspect(CliContext& ctx) {
     std::filesystem::path file = ctx.args.front();
     ImportedActivity activity;
     try {
-        activity = readActivityFile(readWholeFile(file), file.filename().string());
+        activity = readActivityFile(file);
     } catch (const std::exception& error) {
         ctx.err << error.what() << "\n";
         return 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <numbers>
 
@@ -75,6 +76,50 @@ ImportedActivity readByExtension(const Bytes& bytes, const std::string& ext) {
     if (ext == "fit") return FITParser().parse(bytes);
     throw RideImportError::unsupportedFileType(ext);
 }
+
+// Hands a file to an XML reader without its leading blank bytes, as `documentStart` does for a
+// file in memory: a file of nothing but blank bytes goes through whole.
+class BlankSkippingSource {
+  public:
+    explicit BlankSkippingSource(FileReader& reader) : m_reader(reader) {}
+
+    std::size_t read(char* buffer, std::size_t capacity) {
+        if (m_started) return m_reader.read(buffer, capacity);
+        if (m_allBlank) return takeSkipped(buffer, capacity);
+        for (;;) {
+            std::size_t length = m_reader.read(buffer, capacity);
+            if (length == 0) {
+                m_allBlank = true;
+                return takeSkipped(buffer, capacity);
+            }
+            std::size_t start = 0;
+            while (start < length && isBlankByte(static_cast<std::uint8_t>(buffer[start]))) {
+                ++start;
+            }
+            if (start < length) {
+                m_started = true;
+                m_skipped.clear();
+                std::memmove(buffer, buffer + start, length - start);
+                return length - start;
+            }
+            m_skipped.append(buffer, length);
+        }
+    }
+
+  private:
+    std::size_t takeSkipped(char* buffer, std::size_t capacity) {
+        std::size_t length = std::min(capacity, m_skipped.size() - m_handedOver);
+        std::memcpy(buffer, m_skipped.data() + m_handedOver, length);
+        m_handedOver += length;
+        return length;
+    }
+
+    FileReader& m_reader;
+    std::string m_skipped;
+    std::size_t m_handedOver = 0;
+    bool m_started = false;
+    bool m_allBlank = false;
+};
 
 std::string importSourceText(const std::optional<std::string>& label, const std::string& ext) {
     std::string type = asciiUppercased(ext);
@@ -162,6 +207,21 @@ double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSumma
 ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName) {
     if (!isGzipName(fileName)) return readByExtension(bytes, readerExtension(fileName));
     return readByExtension(gunzip(bytes), readerExtension(fileName));
+}
+
+ImportedActivity readActivityFile(const std::filesystem::path& file) {
+    std::string fileName = file.filename().string();
+    std::string ext = readerExtension(fileName);
+    if (isGzipName(fileName) || (ext != "gpx" && ext != "tcx")) {
+        return readActivityFile(readWholeFile(file), fileName);
+    }
+    FileReader reader(file);
+    BlankSkippingSource blankSkipping(reader);
+    XmlSource source = [&blankSkipping](char* buffer, std::size_t capacity) {
+        return blankSkipping.read(buffer, capacity);
+    };
+    return ext == "gpx" ? GPXParser().parse(source, reader.sizeWhenOpened())
+                        : TCXParser().parse(source, reader.sizeWhenOpened());
 }
 
 PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,

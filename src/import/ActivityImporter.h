@@ -25,6 +25,11 @@ PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName
 /// Throws as `importActivityFile` does.
 ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName);
 
+/// `readActivityFile` on the file at `file`, named by its last component. A plain GPX or TCX
+/// file streams through its reader rather than being held whole. Throws `FileReadError` when the
+/// file cannot be read, otherwise as `importActivityFile` does.
+ImportedActivity readActivityFile(const std::filesystem::path& file);
+
 /// Derives every statistic from the reader result and packs the series. Throws
 /// `RideImportError::noTrackpoints()` for an empty list.
 PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,

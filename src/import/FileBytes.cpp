@@ -16,45 +16,51 @@ namespace {
     throw FileReadError(std::string("Cannot read file: ") + std::strerror(error));
 }
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
-// Reads until end of file; the buffer grows only when the file grew since it was sized.
-void readAll(int fd, Bytes& bytes) {
-    std::size_t filled = 0;
+// Retries reads the system interrupted; any other failure is the user's error to see.
+std::size_t readSome(int fd, std::uint8_t* buffer, std::size_t capacity) {
     for (;;) {
-        if (filled == bytes.size()) bytes.resize(bytes.size() + 65536);
-        ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) failWith(errno);
-        if (n == 0) break;
-        filled += static_cast<std::size_t>(n);
+        ssize_t n = ::read(fd, buffer, capacity);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno != EINTR) failWith(errno);
     }
-    bytes.resize(filled);
 }
 
 }  // namespace
 
-Bytes readWholeFile(const std::filesystem::path& file) {
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) failWith(errno);
+FileReader::FileReader(const std::filesystem::path& file)
+    : m_fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (m_fd < 0) failWith(errno);
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) failWith(errno);
-    if (S_ISDIR(info.st_mode)) failWith(EISDIR);
-    // One byte of slack lets the end of file be seen without growing the buffer.
-    Bytes bytes(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : 0);
-    readAll(fd.get(), bytes);
+    if (::fstat(m_fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(m_fd);
+        failWith(error);
+    }
+    if (S_ISREG(info.st_mode)) m_size = static_cast<std::size_t>(info.st_size);
+}
+
+FileReader::~FileReader() {
+    ::close(m_fd);
+}
+
+std::size_t FileReader::read(char* buffer, std::size_t capacity) {
+    return readSome(m_fd, reinterpret_cast<std::uint8_t*>(buffer), capacity);
+}
+
+Bytes readWholeFile(const std::filesystem::path& file) {
+    FileReader reader(file);
+    // One byte of slack lets the end of file be seen without growing the buffer; the buffer
+    // grows only when the file grew since it was sized.
+    Bytes bytes(reader.sizeWhenOpened() + 1);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) bytes.resize(bytes.size() + 65536);
+        std::size_t n =
+            reader.read(reinterpret_cast<char*>(bytes.data()) + filled, bytes.size() - filled);
+        if (n == 0) break;
+        filled += n;
+    }
+    bytes.resize(filled);
     return bytes;
 }
 

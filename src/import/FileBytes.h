@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <stdexcept>
 
@@ -11,6 +12,26 @@ namespace vantrel {
 class FileReadError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+/// An open file read front to back in pieces, for readers that need not hold it whole. Opening
+/// fails exactly as `readWholeFile` does.
+class FileReader {
+  public:
+    explicit FileReader(const std::filesystem::path& file);
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    /// Up to `capacity` further bytes into `buffer`; 0 only at the end of the file. Throws
+    /// `FileReadError` when reading fails.
+    std::size_t read(char* buffer, std::size_t capacity);
+    /// The size the file had when opened; 0 for anything but a regular file.
+    std::size_t sizeWhenOpened() const { return m_size; }
+
+  private:
+    int m_fd = -1;
+    std::size_t m_size = 0;
 };
 
 /// The whole file in one buffer, read once. Throws `FileReadError` ("Cannot read file: " and

@@ -10,13 +10,45 @@ ImportedActivity GPXParser::parse(const Bytes& bytes) {
 }
 
 ImportedActivity GPXParser::parse(const std::uint8_t* data, std::size_t size) {
+    reservePoints(size);
     if (auto error = readXml(data, size, true, *this)) throw RideImportError::parsingFailed(*error);
+    return finish();
+}
+
+ImportedActivity GPXParser::parse(const XmlSource& source, std::size_t sizeHint) {
+    reservePoints(sizeHint);
+    if (auto error = readXml(source, sizeHint, true, *this))
+        throw RideImportError::parsingFailed(*error);
+    return finish();
+}
+
+void GPXParser::reservePoints(std::size_t documentSize) {
+    // Real tracks spend well over this per point, so the list is not copied as it grows; the
+    // part never filled is address space only, not memory in use.
+    constexpr std::size_t kFewestBytesPerPoint = 128;
+    m_result.trackpoints.reserve(documentSize / kFewestBytesPerPoint);
+}
+
+ImportedActivity GPXParser::finish() {
     if (m_trackType) m_result.activityType = activityTypeFromText(*m_trackType);
     return std::move(m_result);
 }
 
+namespace {
+
+// Elements whose text may be read at their end. Text is read up to the last element start, so
+// it is collected while any of them is open, whatever opens inside it.
+bool mayHoldText(std::string_view name) {
+    return isName(name, "ele") || isName(name, "time") || isName(name, "hr") ||
+           isName(name, "name") || isName(name, "type");
+}
+
+}  // namespace
+
 void GPXParser::startElement(std::string_view name, const char** attributes) {
     m_characterBuffer.clear();
+    if (mayHoldText(name)) ++m_openTextElements;
+    wantCharacters(m_openTextElements > 0);
     if (isName(name, "trkpt")) {
         startTrackpoint(attributes);
     } else if (isName(name, "name")) {
@@ -43,6 +75,8 @@ void GPXParser::characters(std::string_view text) {
 }
 
 void GPXParser::endElement(std::string_view name) {
+    if (m_openTextElements > 0 && mayHoldText(name)) --m_openTextElements;
+    wantCharacters(m_openTextElements > 0);
     if (isName(name, "trkpt")) {
         finishTrackpoint();
     } else if (isName(name, "ele")) {

@@ -20,11 +20,16 @@ class GPXParser : private XmlEventHandler {
     /// document is not well-formed; nothing partial is returned.
     ImportedActivity parse(const Bytes& bytes);
     ImportedActivity parse(const std::uint8_t* data, std::size_t size);
+    /// The document as `source` supplies it; `sizeHint`, its expected length in bytes or 0,
+    /// only sizes the reading buffer and the storage for points up front.
+    ImportedActivity parse(const XmlSource& source, std::size_t sizeHint);
 
   private:
     void startElement(std::string_view name, const char** attributes) override;
     void characters(std::string_view text) override;
     void endElement(std::string_view name) override;
+    void reservePoints(std::size_t documentSize);
+    ImportedActivity finish();
     void startTrackpoint(const char** attributes);
     void finishTrackpoint();
     /// The character data of the element just closed, trimmed.
@@ -38,6 +43,7 @@ class GPXParser : private XmlEventHandler {
     std::optional<Date> m_currentTime;
     std::optional<double> m_currentHR;
     std::string m_characterBuffer;
+    std::size_t m_openTextElements = 0;
     bool m_insideTrackpoint = false;
     bool m_insideName = false;
     bool m_insideType = false;

@@ -10,10 +10,26 @@ ImportedActivity TCXParser::parse(const Bytes& bytes) {
 }
 
 ImportedActivity TCXParser::parse(const std::uint8_t* data, std::size_t size) {
+    reservePoints(size);
     if (auto error = readXml(data, size, false, *this))
         throw RideImportError::parsingFailed(*error);
     m_result.activityType = activityType();
     return std::move(m_result);
+}
+
+ImportedActivity TCXParser::parse(const XmlSource& source, std::size_t sizeHint) {
+    reservePoints(sizeHint);
+    if (auto error = readXml(source, sizeHint, false, *this))
+        throw RideImportError::parsingFailed(*error);
+    m_result.activityType = activityType();
+    return std::move(m_result);
+}
+
+void TCXParser::reservePoints(std::size_t documentSize) {
+    // Real trackpoints take well over this, so the list is not copied as it grows; the part
+    // never filled is address space only, not memory in use.
+    constexpr std::size_t kFewestBytesPerPoint = 192;
+    m_result.trackpoints.reserve(documentSize / kFewestBytesPerPoint);
 }
 
 std::optional<ActivityType> TCXParser::activityType() const {
@@ -22,6 +38,31 @@ std::optional<ActivityType> TCXParser::activityType() const {
     if (*m_activitySport == "Running") return ActivityType::running;
     return ActivityType::other;
 }
+
+namespace {
+
+// Elements whose text may be read at their end. Text is read up to the last element start, so
+// it is collected while any of them is open, whatever opens inside it.
+bool mayHoldText(std::string_view name) {
+    switch (name.size()) {
+        case 4:
+            return isName(name, "Time");
+        case 5:
+            return isName(name, "Value");
+        case 8:
+            return isName(name, "Calories");
+        case 14:
+            return isName(name, "DistanceMeters") || isName(name, "AltitudeMeters");
+        case 15:
+            return isName(name, "LatitudeDegrees");
+        case 16:
+            return isName(name, "TotalTimeSeconds") || isName(name, "LongitudeDegrees");
+        default:
+            return false;
+    }
+}
+
+}  // namespace
 
 void TCXParser::pushElement(std::string_view name) {
     if (m_depth == m_elementStack.size()) m_elementStack.emplace_back();
@@ -37,6 +78,8 @@ void TCXParser::popElement() {
 void TCXParser::startElement(std::string_view name, const char** attributes) {
     m_characterBuffer.clear();
     pushElement(name);
+    if (mayHoldText(name)) ++m_openTextElements;
+    wantCharacters(m_openTextElements > 0);
     if (isName(name, "Activity")) {
         auto sport = xmlAttribute(attributes, "Sport");
         m_activitySport = sport ? std::optional<std::string>(*sport) : std::nullopt;
@@ -56,6 +99,8 @@ void TCXParser::characters(std::string_view text) {
 }
 
 void TCXParser::endElement(std::string_view name) {
+    if (m_openTextElements > 0 && mayHoldText(name)) --m_openTextElements;
+    wantCharacters(m_openTextElements > 0);
     bool inTrackpoint = m_openTrackpoints > 0;
     if (isName(name, "Lap")) {
         m_result.lapSummaries.push_back(m_lap);

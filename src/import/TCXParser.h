@@ -21,11 +21,15 @@ class TCXParser : private XmlEventHandler {
     /// document is not well-formed; nothing partial is returned.
     ImportedActivity parse(const Bytes& bytes);
     ImportedActivity parse(const std::uint8_t* data, std::size_t size);
+    /// The document as `source` supplies it; `sizeHint`, its expected length in bytes or 0,
+    /// only sizes the reading buffer and the storage for points up front.
+    ImportedActivity parse(const XmlSource& source, std::size_t sizeHint);
 
   private:
     void startElement(std::string_view name, const char** attributes) override;
     void characters(std::string_view text) override;
     void endElement(std::string_view name) override;
+    void reservePoints(std::size_t documentSize);
     void pushElement(std::string_view name);
     void popElement();
     void endLapValue(std::string_view name);
@@ -43,6 +47,7 @@ class TCXParser : private XmlEventHandler {
     std::size_t m_depth = 0;
     std::size_t m_openTrackpoints = 0;
     std::string m_characterBuffer;
+    std::size_t m_openTextElements = 0;
     std::optional<double> m_currentLat;
     std::optional<double> m_currentLon;
     std::optional<double> m_currentAlt;

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,9 @@
 namespace vantrel {
 
 namespace {
+
+// expat takes int lengths.
+constexpr std::size_t kLargestSlice = INT_MAX / 2;
 
 // Cannot occur in UTF-8, so it never collides with a character of a namespace URI.
 constexpr char kNamespaceSeparator = '\xFF';
@@ -24,28 +28,40 @@ struct ReaderState {
     XmlEventHandler* handler = nullptr;
     bool namespaces = false;
     std::optional<std::string> refusal;
+    bool charactersOn = true;
 };
 
 std::string_view localName(const ReaderState& state, const XML_Char* name) {
-    std::string_view full(name);
-    if (!state.namespaces) return full;
-    auto separator = full.rfind(kNamespaceSeparator);
-    return separator == std::string_view::npos ? full : full.substr(separator + 1);
-}
-
-void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-    auto* state = static_cast<ReaderState*>(data);
-    state->handler->startElement(localName(*state, name), attributes);
-}
-
-void XMLCALL onEnd(void* data, const XML_Char* name) {
-    auto* state = static_cast<ReaderState*>(data);
-    state->handler->endElement(localName(*state, name));
+    if (state.namespaces) {
+        // The namespace URI before the separator is long and never looked at; the C library's
+        // vectorised search skips it faster than measuring the whole name and looking back.
+        if (const char* separator = std::strrchr(name, kNamespaceSeparator)) name = separator + 1;
+    }
+    return std::string_view(name);
 }
 
 void XMLCALL onCharacters(void* data, const XML_Char* text, int length) {
     auto* state = static_cast<ReaderState*>(data);
     state->handler->characters(std::string_view(text, static_cast<std::size_t>(length)));
+}
+
+void followCharacterWish(ReaderState& state) {
+    bool wanted = state.handler->wantsCharacters();
+    if (wanted == state.charactersOn) return;
+    XML_SetCharacterDataHandler(state.parser, wanted ? onCharacters : nullptr);
+    state.charactersOn = wanted;
+}
+
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+    auto* state = static_cast<ReaderState*>(data);
+    state->handler->startElement(localName(*state, name), attributes);
+    followCharacterWish(*state);
+}
+
+void XMLCALL onEnd(void* data, const XML_Char* name) {
+    auto* state = static_cast<ReaderState*>(data);
+    state->handler->endElement(localName(*state, name));
+    followCharacterWish(*state);
 }
 
 // Activity files never need entities; refusing their declarations rules out both
@@ -66,7 +82,8 @@ ParserHandle makeParser(ReaderState& state) {
     state.parser = parser.get();
     XML_SetUserData(parser.get(), &state);
     XML_SetElementHandler(parser.get(), onStart, onEnd);
-    XML_SetCharacterDataHandler(parser.get(), onCharacters);
+    state.charactersOn = state.handler->wantsCharacters();
+    XML_SetCharacterDataHandler(parser.get(), state.charactersOn ? onCharacters : nullptr);
     XML_SetEntityDeclHandler(parser.get(), onEntityDeclaration);
 #ifdef XML_DTD
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
@@ -82,16 +99,42 @@ std::string describeError(XML_Parser parser, const ReaderState& state) {
 
 }  // namespace
 
+std::optional<std::string> readXml(const XmlSource& source, std::size_t expectedSize,
+                                   bool namespaceProcessing, XmlEventHandler& handler) {
+    ReaderState state{nullptr, &handler, namespaceProcessing, std::nullopt};
+    ParserHandle parser = makeParser(state);
+    if (!parser) return std::string("out of memory");
+    // The whole expected document goes straight into expat's own buffer and is parsed in one
+    // final call: expat then neither copies it nor recounts lines between calls. One byte more
+    // than expected shows the end; a document that turns out longer follows in slices.
+    std::size_t want = std::clamp(expectedSize + 1, kXmlSliceSize, kLargestSlice);
+    for (;;) {
+        auto* buffer = static_cast<char*>(XML_GetBuffer(parser.get(), static_cast<int>(want)));
+        if (!buffer) return std::string("out of memory");
+        std::size_t filled = 0;
+        bool isFinal = false;
+        while (filled < want && !isFinal) {
+            std::size_t length = std::min(source(buffer + filled, want - filled), want - filled);
+            filled += length;
+            isFinal = length == 0;
+        }
+        if (XML_ParseBuffer(parser.get(), static_cast<int>(filled), isFinal) != XML_STATUS_OK) {
+            return describeError(parser.get(), state);
+        }
+        if (isFinal) return std::nullopt;
+        want = kXmlSliceSize;
+    }
+}
+
 std::optional<std::string> readXml(const std::uint8_t* data, std::size_t size,
                                    bool namespaceProcessing, XmlEventHandler& handler) {
     ReaderState state{nullptr, &handler, namespaceProcessing, std::nullopt};
     ParserHandle parser = makeParser(state);
     if (!parser) return std::string("out of memory");
     // expat takes int lengths; larger documents go in slices of the same buffer.
-    constexpr std::size_t kSlice = INT_MAX / 2;
     const char* text = reinterpret_cast<const char*>(data);
     do {
-        std::size_t length = size < kSlice ? size : kSlice;
+        std::size_t length = std::min(size, kLargestSlice);
         bool isFinal = length == size;
         if (XML_Parse(parser.get(), text, static_cast<int>(length), isFinal) != XML_STATUS_OK) {
             return describeError(parser.get(), state);
@@ -102,9 +145,22 @@ std::optional<std::string> readXml(const std::uint8_t* data, std::size_t size,
     return std::nullopt;
 }
 
+namespace {
+
+// Whether the null-terminated `text` is exactly `name`, without measuring `text` first.
+bool equalsName(const char* text, std::string_view name) {
+    for (char c : name) {
+        if (*text != c || c == '\0') return false;
+        ++text;
+    }
+    return *text == '\0';
+}
+
+}  // namespace
+
 std::optional<std::string_view> xmlAttribute(const char** attributes, std::string_view name) {
     for (; attributes && attributes[0]; attributes += 2) {
-        if (name == attributes[0]) return std::string_view(attributes[1]);
+        if (equalsName(attributes[0], name)) return std::string_view(attributes[1]);
     }
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,9 +18,32 @@ class XmlEventHandler {
     virtual void startElement(std::string_view name, const char** attributes) = 0;
     virtual void characters(std::string_view text) = 0;
     virtual void endElement(std::string_view name) = 0;
+
+    bool wantsCharacters() const { return m_wantsCharacters; }
+
+  protected:
+    /// Turns the delivery of character data off and on again from within the element events.
+    /// Most of a document's text is the indentation between elements; not being handed it
+    /// spares a call for every line.
+    void wantCharacters(bool wanted) { m_wantsCharacters = wanted; }
+
+  private:
+    bool m_wantsCharacters = true;
 };
 
-/// Runs expat over a document held in memory, without copying it. Entity declarations are
+/// Supplies a document piece by piece: writes up to `capacity` further bytes to `buffer` and
+/// returns how many; 0 means the document has ended. May throw to abandon the reading.
+using XmlSource = std::function<std::size_t(char* buffer, std::size_t capacity)>;
+
+/// How much more a source is asked for once a document has outgrown its expected size.
+inline constexpr std::size_t kXmlSliceSize = 64 * 1024;
+
+/// Runs expat over a document read from `source`, with the same refusals and result as the
+/// in-memory form below. `expectedSize` (0 if unknown) sizes the first request.
+std::optional<std::string> readXml(const XmlSource& source, std::size_t expectedSize,
+                                   bool namespaceProcessing, XmlEventHandler& handler);
+
+/// Runs expat over a document held in memory. Entity declarations are
 /// refused (so no entity can expand, internally or from outside) and no external entity or DTD
 /// is ever loaded. Returns the description of the first error, or nothing for a well-formed
 /// document.

@@ -22,7 +22,11 @@ constexpr std::array<std::string_view, 19> kUnicodeSpaces = {
 
 std::size_t leadingSpaceLength(std::string_view text) {
     if (text.empty()) return 0;
-    if (isAsciiSpace(static_cast<unsigned char>(text.front()))) return 1;
+    auto first = static_cast<unsigned char>(text.front());
+    if (isAsciiSpace(first)) return 1;
+    // Every non-ASCII space starts with 0xC2, 0xE1, 0xE2 or 0xE3; checking that first keeps
+    // the common case (a digit or letter) from testing all of them.
+    if (first != 0xC2 && (first < 0xE1 || first > 0xE3)) return 0;
     for (auto space : kUnicodeSpaces) {
         if (text.starts_with(space)) return space.size();
     }
@@ -31,7 +35,9 @@ std::size_t leadingSpaceLength(std::string_view text) {
 
 std::size_t trailingSpaceLength(std::string_view text) {
     if (text.empty()) return 0;
-    if (isAsciiSpace(static_cast<unsigned char>(text.back()))) return 1;
+    auto last = static_cast<unsigned char>(text.back());
+    if (isAsciiSpace(last)) return 1;
+    if (last < 0x80) return 0;  // Non-ASCII spaces end in a continuation byte.
     for (auto space : kUnicodeSpaces) {
         if (text.ends_with(space)) return space.size();
     }

@@ -129,10 +129,12 @@ bool readZone(std::string_view text, std::size_t pos, int& offsetSeconds) {
 
 }  // namespace
 
-std::optional<Date> parseISO8601(std::string_view text, bool fractional) {
-    std::size_t pos = 0;
-    CivilTime t;
-    if (!readCivilTime(text, pos, t) || !isValid(t)) return std::nullopt;
+namespace {
+
+// The rest of a stamp whose date and time of day were read up to `pos`.
+std::optional<Date> finishStamp(std::string_view text, std::size_t pos, const CivilTime& t,
+                                bool fractional) {
+    if (!isValid(t)) return std::nullopt;
     double fraction = 0;
     if (fractional && !readFraction(text, pos, fraction)) return std::nullopt;
     int offsetSeconds = 0;
@@ -146,9 +148,21 @@ std::optional<Date> parseISO8601(std::string_view text, bool fractional) {
            fraction;
 }
 
+}  // namespace
+
+std::optional<Date> parseISO8601(std::string_view text, bool fractional) {
+    std::size_t pos = 0;
+    CivilTime t;
+    if (!readCivilTime(text, pos, t)) return std::nullopt;
+    return finishStamp(text, pos, t, fractional);
+}
+
 std::optional<Date> parseISO8601Either(std::string_view text) {
-    if (auto date = parseISO8601(text, false)) return date;
-    return parseISO8601(text, true);
+    // Read once, taking the fraction when one follows, rather than trying each form in turn.
+    std::size_t pos = 0;
+    CivilTime t;
+    if (!readCivilTime(text, pos, t)) return std::nullopt;
+    return finishStamp(text, pos, t, pos < text.size() && text[pos] == '.');
 }
 
 namespace {
