@@ -24,7 +24,7 @@ ParallelMemberParser::ParallelMemberParser(std::filesystem::path archive,
     }
     m_workers.reserve(m_workerCount);
     for (std::size_t worker = 0; worker < m_workerCount; ++worker) {
-        m_workers.emplace_back([this, worker] { work(worker); });
+        m_workers.emplace_back([this] { work(); });
     }
 }
 
@@ -65,20 +65,23 @@ ParsedMember ParallelMemberParser::parse(ZipArchiveReader& reader, const ZipMemb
     return outcome;
 }
 
-bool ParallelMemberParser::mayStart(std::size_t position) const {
-    return m_stopping || position < m_consumed + m_window;
+bool ParallelMemberParser::mayClaim() const {
+    return m_stopping || m_nextClaim >= m_members.size() || m_nextClaim < m_consumed + m_window;
 }
 
-// Members are dealt out round-robin, so the member the caller waits for always belongs to a
-// worker that is allowed to start it: the window can never deadlock.
-void ParallelMemberParser::work(std::size_t firstPosition) {
+// Workers claim the next member in archive order as soon as the window allows, so a large file
+// never holds up the small ones behind it, and the member the caller waits for is always the
+// oldest claimed one: the window can never deadlock. Each worker's claims only move forward,
+// so its own sequential reader never has to rewind.
+void ParallelMemberParser::work() {
     ZipArchiveReader reader(m_archive);
-    for (std::size_t position = firstPosition; position < m_members.size();
-         position += m_workerCount) {
+    for (;;) {
+        std::size_t position = 0;
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [&] { return mayStart(position); });
-            if (m_stopping) return;
+            m_changed.wait(lock, [&] { return mayClaim(); });
+            if (m_stopping || m_nextClaim >= m_members.size()) return;
+            position = m_nextClaim++;
         }
         ParsedMember outcome = parse(reader, m_members[position]);
         {

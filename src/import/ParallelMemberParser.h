@@ -42,12 +42,12 @@ class ParallelMemberParser {
     std::optional<ParsedMember> next();
 
     /// Members a worker may run ahead of the caller.
-    static constexpr std::size_t kInFlightPerWorker = 2;
+    static constexpr std::size_t kInFlightPerWorker = 4;
 
   private:
     ParsedMember parse(ZipArchiveReader& reader, const ZipMember& member) const;
-    void work(std::size_t firstPosition);
-    bool mayStart(std::size_t position) const;
+    void work();
+    bool mayClaim() const;
 
     std::filesystem::path m_archive;
     std::vector<ZipMember> m_members;
@@ -56,6 +56,7 @@ class ParallelMemberParser {
     std::size_t m_workerCount;
     std::size_t m_window;
     std::size_t m_consumed = 0;
+    std::size_t m_nextClaim = 0;
     bool m_stopping = false;
     std::vector<std::optional<ParsedMember>> m_slots;
     std::mutex m_mutex;
