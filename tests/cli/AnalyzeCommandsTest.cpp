@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "analysis/TestRoutes.h"
-#include "cli/CliContext.h"
+#include "cli/CliRunner.h"
 #include "model/Preferences.h"
 #include "support/TestSupport.h"
 
@@ -13,12 +13,6 @@ namespace {
 
 using test::kRideStart;
 using test::pointAt;
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 /// 20 minutes at 5 m/s, a 5-minute stop, 10 more minutes; heart rate every 10 s.
 PersistedRide rideWithStop() {
@@ -56,11 +50,7 @@ class AnalyzeCommandsTest : public ::testing::Test {
 
     Result run(std::vector<std::string> args, const std::string& input = "",
                bool terminal = false) {
-        args.insert(args.begin(), {"vantrel-cli", "--store", storeFile.string()});
-        std::ostringstream out, err;
-        std::istringstream in(input);
-        int status = runCli(args, out, err, in, terminal);
-        return {status, out.str(), err.str()};
+        return runOnStore(storeFile, std::move(args), input, terminal);
     }
 
     PersistedRide stored() {

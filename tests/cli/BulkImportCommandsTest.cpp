@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "cli/CliContext.h"
+#include "cli/CliRunner.h"
 #include "import/ZipTestArchive.h"
 #include "model/RideStore.h"
 #include "support/TestSupport.h"
@@ -17,26 +17,14 @@ using test::ZipTestArchive;
 constexpr double kStart = 1700000000;
 constexpr double kDay = 86400;
 
-struct CliRun {
-    int status = 0;
-    std::string out;
-    std::string err;
-};
-
 class BulkImportCommandsTest : public ::testing::Test {
   protected:
     fs::path storePath() const { return env.root() / "store.sqlite"; }
     fs::path file(const std::string& name) const { return env.root() / name; }
 
-    CliRun run(std::vector<std::string> args, const std::string& input = "",
+    Result run(std::vector<std::string> args, const std::string& input = "",
                bool interactive = false) {
-        std::vector<std::string> argv{"vantrel-cli", "--store", storePath().string()};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::ostringstream out;
-        std::ostringstream err;
-        std::istringstream in(input);
-        int status = runCli(argv, out, err, in, interactive);
-        return {status, out.str(), err.str()};
+        return runOnStore(storePath(), std::move(args), input, interactive);
     }
 
     std::vector<RideRef> stored() { return RideStore::open(storePath())->allRecords(false); }
@@ -62,11 +50,11 @@ class BulkImportCommandsTest : public ::testing::Test {
 
 TEST_F(BulkImportCommandsTest, ImportZipReportsImportedAndSkipped) {
     writeZip("export.zip", 2);
-    CliRun first = run({"import-zip", file("export.zip").string()});
+    Result first = run({"import-zip", file("export.zip").string()});
     EXPECT_EQ(first.status, 0);
     EXPECT_EQ(first.out, "Imported 2 activities. Skipped 0 duplicates.\n");
     EXPECT_EQ(first.err, "");
-    CliRun second = run({"import-zip", "--threads", "2", file("export.zip").string()});
+    Result second = run({"import-zip", "--threads", "2", file("export.zip").string()});
     EXPECT_EQ(second.status, 0);
     EXPECT_EQ(second.out, "Imported 0 activities. Skipped 2 duplicates.\n");
     for (const auto& ride : stored()) EXPECT_EQ(ride->importSource, "ZIP Import (GPX)");
@@ -74,11 +62,11 @@ TEST_F(BulkImportCommandsTest, ImportZipReportsImportedAndSkipped) {
 
 TEST_F(BulkImportCommandsTest, ImportZipTakesALabelAndRefusesBadOptions) {
     writeZip("one.zip", 1);
-    CliRun labelled = run({"import-zip", "--source", "Club", file("one.zip").string()});
+    Result labelled = run({"import-zip", "--source", "Club", file("one.zip").string()});
     EXPECT_EQ(labelled.out, "Imported 1 activity. Skipped 0 duplicates.\n");
     EXPECT_EQ(stored().at(0)->importSource, "Club (GPX)");
     for (const char* threads : {"0", "-2", "many", "3x"}) {
-        CliRun bad = run({"import-zip", "--threads", threads, file("one.zip").string()});
+        Result bad = run({"import-zip", "--threads", threads, file("one.zip").string()});
         EXPECT_EQ(bad.status, 1) << threads;
         EXPECT_NE(bad.err.find("--threads"), std::string::npos) << threads;
     }
@@ -88,7 +76,7 @@ TEST_F(BulkImportCommandsTest, ImportZipTakesALabelAndRefusesBadOptions) {
 
 TEST_F(BulkImportCommandsTest, UnreadableArchiveIsNamedAndFailsTheRun) {
     test::writeFileBytes(file("broken.zip"), bytesOf("not a zip"));
-    CliRun result = run({"import-zip", file("broken.zip").string(), file("absent.zip").string()});
+    Result result = run({"import-zip", file("broken.zip").string(), file("absent.zip").string()});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("cannot read " + file("broken.zip").string()), std::string::npos);
     EXPECT_NE(result.err.find("absent.zip: No such file or directory"), std::string::npos);
@@ -97,10 +85,10 @@ TEST_F(BulkImportCommandsTest, UnreadableArchiveIsNamedAndFailsTheRun) {
 
 TEST_F(BulkImportCommandsTest, ProgressLineOnlyOnATerminal) {
     writeZip("export.zip", 3);
-    CliRun quiet = run({"import-zip", file("export.zip").string()});
+    Result quiet = run({"import-zip", file("export.zip").string()});
     EXPECT_EQ(quiet.err.find("Importing"), std::string::npos);
     writeZip("more.zip", 3, 10);
-    CliRun shown = run({"import-zip", file("more.zip").string()}, "", true);
+    Result shown = run({"import-zip", file("more.zip").string()}, "", true);
     EXPECT_NE(shown.err.find("\rImporting 1 of 3…"), std::string::npos);
     EXPECT_EQ(shown.out, "Imported 3 activities. Skipped 0 duplicates.\n");
 }
@@ -108,13 +96,13 @@ TEST_F(BulkImportCommandsTest, ProgressLineOnlyOnATerminal) {
 TEST_F(BulkImportCommandsTest, ImportStravaChoosesBetweenLooseFilesAndArchives) {
     test::writeFileBytes(file("a.gpx"), bytesOf(makeGpx(kStart)));
     test::writeFileBytes(file("bad.gpx"), bytesOf("<gpx"));
-    CliRun loose = run({"import-strava", file("a.gpx").string(), file("bad.gpx").string()});
+    Result loose = run({"import-strava", file("a.gpx").string(), file("bad.gpx").string()});
     EXPECT_EQ(loose.status, 0);
     EXPECT_EQ(loose.out, "Imported 1 activity. Skipped 0 duplicates.\n");
     EXPECT_NE(loose.err.find("vantrel-cli: bad.gpx: Failed to parse file: "), std::string::npos);
 
     writeZip("export.zip", 2, 5);
-    CliRun archive = run({"import-strava", file("a.gpx").string(), file("export.zip").string()});
+    Result archive = run({"import-strava", file("a.gpx").string(), file("export.zip").string()});
     EXPECT_EQ(archive.out, "Imported 2 activities. Skipped 0 duplicates.\n");
     EXPECT_EQ(stored().size(), 3u);
     for (const auto& ride : stored()) EXPECT_EQ(ride->importSource, "Strava (GPX)");
@@ -122,12 +110,12 @@ TEST_F(BulkImportCommandsTest, ImportStravaChoosesBetweenLooseFilesAndArchives) 
 
 TEST_F(BulkImportCommandsTest, ImportGarminExplainsAMissingExport) {
     fs::create_directories(file("empty/DI_CONNECT/DI-Connect-Uploaded-Files"));
-    CliRun missing = run({"import-garmin", "--yes", file("empty/DI_CONNECT").string()});
+    Result missing = run({"import-garmin", "--yes", file("empty/DI_CONNECT").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err,
               "Garmin Data Not Found: Could not find DI_CONNECT/DI-Connect-Uploaded-Files in the "
               "selected folder. Make sure you selected the top-level Garmin export folder.\n");
-    CliRun none = run({"import-garmin", "--yes", file("empty").string()});
+    Result none = run({"import-garmin", "--yes", file("empty").string()});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err,
               "No Activity Files Found: No ZIP files found in DI-Connect-Uploaded-Files.\n");
@@ -136,19 +124,19 @@ TEST_F(BulkImportCommandsTest, ImportGarminExplainsAMissingExport) {
 
 TEST_F(BulkImportCommandsTest, ImportGarminAsksFirstUnlessToldYes) {
     fs::path folder = makeGarminExport(2);
-    CliRun unattended = run({"import-garmin", folder.string()});
+    Result unattended = run({"import-garmin", folder.string()});
     EXPECT_EQ(unattended.status, 1);
     EXPECT_NE(unattended.out.find("Found 1 ZIP file with activity data.\n\nImport now?"),
               std::string::npos);
-    CliRun declined = run({"import-garmin", folder.string()}, "n\n", true);
+    Result declined = run({"import-garmin", folder.string()}, "n\n", true);
     EXPECT_EQ(declined.status, 0);
     EXPECT_TRUE(stored().empty());
 
-    CliRun accepted = run({"import-garmin", folder.string()}, "y\n", true);
+    Result accepted = run({"import-garmin", folder.string()}, "y\n", true);
     EXPECT_EQ(accepted.status, 0);
     EXPECT_NE(accepted.out.find("Imported 2 activities. Skipped 0 duplicates.\n"),
               std::string::npos);
-    CliRun replaced =
+    Result replaced =
         run({"import-garmin", "--yes", "--replace", "--threads", "3", folder.string()});
     EXPECT_NE(replaced.out.find("Imported 2 activities. Skipped 0 duplicates.\n"),
               std::string::npos);

@@ -2,19 +2,13 @@
 
 #include <sstream>
 
-#include "cli/CliContext.h"
+#include "cli/CliRunner.h"
 #include "export/RideArchiveImporter.h"
 #include "model/RideStore.h"
 #include "support/TestSupport.h"
 
 namespace vantrel::cli {
 namespace {
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 /// 2024-05-01T07:30:00 in Zurich, where the tests run.
 const Date kStart = dateFromUnix(1714541400);
@@ -41,11 +35,7 @@ class ExportCommandsTest : public ::testing::Test {
     }
 
     Result run(std::vector<std::string> args, const std::filesystem::path& store) {
-        args.insert(args.begin(), {"vantrel-cli", "--store", store.string()});
-        std::ostringstream stdoutText, stderrText;
-        std::istringstream in;
-        int status = runCli(args, stdoutText, stderrText, in);
-        return {status, stdoutText.str(), stderrText.str()};
+        return runOnStore(store, std::move(args));
     }
     Result run(std::vector<std::string> args) { return run(std::move(args), storeFile); }
 };

@@ -3,17 +3,11 @@
 
 #include <sstream>
 
-#include "cli/CliContext.h"
+#include "cli/CliRunner.h"
 #include "support/TestSupport.h"
 
 namespace vantrel::cli {
 namespace {
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 const std::string kGpx =
     "<?xml version=\"1.0\"?><gpx><trk><name>Morning \"loop\"</name><type>running</type><trkseg>"
@@ -33,13 +27,7 @@ class ImportCommandsTest : public ::testing::Test {
     test::IsolatedEnvironment environment;
     std::filesystem::path storeFile = environment.root() / "store.sqlite";
 
-    Result run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"vantrel-cli", "--store", storeFile.string()});
-        std::ostringstream out, err;
-        std::istringstream in;
-        int status = runCli(args, out, err, in);
-        return {status, out.str(), err.str()};
-    }
+    Result run(std::vector<std::string> args) { return runOnStore(storeFile, std::move(args)); }
 
     std::string write(const std::string& name, const std::string& text) {
         test::writeFileBytes(environment.root() / name, bytesOf(text));

@@ -2,31 +2,19 @@
 
 #include <sstream>
 
-#include "cli/CliContext.h"
+#include "cli/CliRunner.h"
 #include "model/Preferences.h"
 #include "support/TestSupport.h"
 
 namespace vantrel::cli {
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
 class ModelCommandsTest : public ::testing::Test {
   protected:
     test::IsolatedEnvironment environment;
     std::filesystem::path storeFile = environment.root() / "store.sqlite";
 
-    Result run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"vantrel-cli", "--store", storeFile.string()});
-        std::ostringstream out, err;
-        std::istringstream in;
-        int status = runCli(args, out, err, in);
-        return {status, out.str(), err.str()};
-    }
+    Result run(std::vector<std::string> args) { return runOnStore(storeFile, std::move(args)); }
 
     RideRef addRide(double unixSeconds, const char* type, const char* city) {
         auto store = RideStore::open(storeFile);

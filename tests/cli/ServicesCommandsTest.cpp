@@ -3,7 +3,7 @@
 #include <sstream>
 #include <vips/vips8>
 
-#include "cli/CliContext.h"
+#include "cli/CliRunner.h"
 #include "model/Preferences.h"
 #include "services/ImageSource.h"
 #include "services/PlaceTable.h"
@@ -11,12 +11,6 @@
 
 namespace vantrel::cli {
 namespace {
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 Bytes locatedJPEG() {
     initializeImageLibrary();
@@ -47,13 +41,7 @@ class ServicesCommandsTest : public ::testing::Test {
         Preferences::shared().setString(kOverpassURLKey, "http://127.0.0.1:1/api/interpreter");
     }
 
-    Result run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"vantrel-cli", "--store", storeFile.string()});
-        std::ostringstream out, err;
-        std::istringstream in;
-        int status = runCli(args, out, err, in);
-        return {status, out.str(), err.str()};
-    }
+    Result run(std::vector<std::string> args) { return runOnStore(storeFile, std::move(args)); }
 
     RideRef addRide(std::optional<std::string> city, int points) {
         auto store = RideStore::open(storeFile);

@@ -26,7 +26,7 @@ struct CorpusEntry {
     Reference reference;
 };
 
-// Where the import must fail, the description the specification gives for the file's defect.
+// Files whose defect must stop the import, with the error text the user sees for it.
 const std::map<std::string, std::string>& expectedFailures() {
     static const std::map<std::string, std::string> failures = {
         {"gpxpy__route-only.gpx", "No GPS trackpoints found in the file."},
