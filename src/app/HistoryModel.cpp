@@ -31,8 +31,8 @@ void HistoryModel::setUnitSystem(UnitSystem system) {
 
 void HistoryModel::loadYear(int yearRow) {
     if (yearRow < 0 || yearRow >= static_cast<int>(m_years.size()) || isYearLoaded(yearRow)) return;
-    MacYearRidesView& section = m_years[static_cast<size_t>(yearRow)];
-    std::vector<RideRef> rides = MacYearRidesView::fetch(m_store, section.year());
+    YearSection& section = m_years[static_cast<size_t>(yearRow)];
+    std::vector<RideRef> rides = YearSection::fetch(m_store, section.year());
     QModelIndex parentIndex = index(yearRow, 0);
     beginRemoveRows(parentIndex, 0, 0);
     section.setRides({});
@@ -103,7 +103,7 @@ QModelIndex HistoryModel::parent(const QModelIndex& child) const {
 int HistoryModel::rowCount(const QModelIndex& parent) const {
     if (!parent.isValid()) return static_cast<int>(m_years.size());
     if (parent.internalId() != kTopLevel) return 0;
-    const MacYearRidesView& section = m_years[static_cast<size_t>(parent.row())];
+    const YearSection& section = m_years[static_cast<size_t>(parent.row())];
     return section.isLoaded() ? static_cast<int>(section.rides().size()) : 1;
 }
 
@@ -127,7 +127,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-QVariant HistoryModel::yearData(const MacYearRidesView& section, int role) const {
+QVariant HistoryModel::yearData(const YearSection& section, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             return QString::number(section.year());

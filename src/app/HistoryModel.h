@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/MacYearRidesView.h"
+#include "app/YearSection.h"
 #include "model/RideStore.h"
 #include "model/UnitSystem.h"
 
@@ -42,11 +42,11 @@ class HistoryModel : public QAbstractItemModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
-    QVariant yearData(const MacYearRidesView& section, int role) const;
+    QVariant yearData(const YearSection& section, int role) const;
     QVariant rideData(const PersistedRide& ride, int role) const;
 
     RideStore& m_store;
-    std::vector<MacYearRidesView> m_years;
+    std::vector<YearSection> m_years;
     UnitSystem m_unitSystem = UnitSystem::imperial;
 };
 

@@ -3,36 +3,35 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/DiagnosticsWindow.h"
 #include "app/Icons.h"
-#include "app/MacDiagnosticsView.h"
-#include "app/MacMainView.h"
-#include "app/MacSettingsView.h"
+#include "app/MainWindow.h"
+#include "app/SettingsWindow.h"
 #include "model/Paths.h"
 
 namespace vantrel {
 
 VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
     : m_store(std::move(store)),
-      m_main(std::make_unique<MacMainView>(*m_store)),
-      m_settings(std::make_unique<MacSettingsView>(*m_store)) {
-    connect(m_main.get(), &MacMainView::settingsRequested, this, &VantrelApp::showSettings);
-    connect(m_settings.get(), &MacSettingsView::unitSystemChanged, m_main.get(),
-            &MacMainView::setUnitSystem);
-    connect(m_settings.get(), &MacSettingsView::storeChanged, m_main.get(),
-            &MacMainView::reloadYearSummaries);
-    connect(m_settings.get(), &MacSettingsView::openDiagnosticsRequested, this,
-            [this] { openWindow(QStringLiteral("diagnostics")); });
+      m_main(std::make_unique<MainWindow>(*m_store)),
+      m_settings(std::make_unique<SettingsWindow>(*m_store)) {
+    connect(m_main.get(), &MainWindow::settingsRequested, this, &VantrelApp::showSettings);
+    connect(m_settings.get(), &SettingsWindow::unitSystemChanged, m_main.get(),
+            &MainWindow::setUnitSystem);
+    connect(m_settings.get(), &SettingsWindow::storeChanged, m_main.get(),
+            &MainWindow::reloadYearSummaries);
+    connect(m_settings.get(), &SettingsWindow::openDiagnosticsRequested, this,
+            [this] { openDiagnostics(); });
 }
 
 VantrelApp::~VantrelApp() {
     delete m_diagnostics.data();
 }
 
-MacDiagnosticsView* VantrelApp::openWindow(const QString& identifier) {
-    if (identifier != QLatin1String("diagnostics")) return nullptr;
+DiagnosticsWindow* VantrelApp::openDiagnostics() {
     if (!m_diagnostics) {
-        m_diagnostics = new MacDiagnosticsView;
-        m_diagnostics->setObjectName(identifier);
+        m_diagnostics = new DiagnosticsWindow;
+        m_diagnostics->setObjectName(QStringLiteral("diagnostics"));
         m_diagnostics->setAttribute(Qt::WA_DeleteOnClose);
         m_diagnostics->resize(900, 600);
     }

@@ -4,13 +4,13 @@
 #include <QPointer>
 #include <memory>
 
-#include "app/MacDiagnosticsView.h"
+#include "app/DiagnosticsWindow.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
 
-class MacMainView;
-class MacSettingsView;
+class MainWindow;
+class SettingsWindow;
 
 /// The running application: the store and its three windows (main, settings, and the single
 /// diagnostics window with the identifier "diagnostics").
@@ -25,18 +25,18 @@ class VantrelApp : public QObject {
     static int run(int argc, char** argv);
 
     RideStore& store() { return *m_store; }
-    MacMainView* mainWindow() const { return m_main.get(); }
-    MacSettingsView* settingsWindow() const { return m_settings.get(); }
+    MainWindow* mainWindow() const { return m_main.get(); }
+    SettingsWindow* settingsWindow() const { return m_settings.get(); }
     /// Opens (or raises) the one diagnostics window; opened at most once at a time.
-    MacDiagnosticsView* openWindow(const QString& identifier);
-    MacDiagnosticsView* diagnosticsWindow() const { return m_diagnostics; }
+    DiagnosticsWindow* openDiagnostics();
+    DiagnosticsWindow* diagnosticsWindow() const { return m_diagnostics; }
     void showSettings();
 
   private:
     std::unique_ptr<RideStore> m_store;
-    std::unique_ptr<MacMainView> m_main;
-    std::unique_ptr<MacSettingsView> m_settings;
-    QPointer<MacDiagnosticsView> m_diagnostics;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<SettingsWindow> m_settings;
+    QPointer<DiagnosticsWindow> m_diagnostics;
 };
 
 }  // namespace vantrel

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/Dialogs.h"
-#include "app/MacMainView.h"
+#include "app/MainWindow.h"
 #include "app/VantrelApp.h"
 #include "model/RideStore.h"
 #include "support/TestSupport.h"

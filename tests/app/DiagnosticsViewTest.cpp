@@ -4,8 +4,8 @@
 #include <QClipboard>
 #include <fstream>
 
+#include "app/DiagnosticsWindow.h"
 #include "app/Dialogs.h"
-#include "app/MacDiagnosticsView.h"
 #include "logging/PersistentLogger.h"
 #include "support/TestSupport.h"
 
@@ -13,22 +13,22 @@ namespace vantrel::test {
 namespace {
 
 TEST(DiagnosticsFormat, SizesUseBinaryKilobytes) {
-    EXPECT_EQ(MacDiagnosticsView::formatSize(1023), "1023 Bytes");
-    EXPECT_EQ(MacDiagnosticsView::formatSize(1536), "1 KB");
-    EXPECT_EQ(MacDiagnosticsView::formatSize(1048576), "1.0 MB");
-    EXPECT_EQ(MacDiagnosticsView::formatSize(0), "0 Bytes");
+    EXPECT_EQ(DiagnosticsWindow::formatSize(1023), "1023 Bytes");
+    EXPECT_EQ(DiagnosticsWindow::formatSize(1536), "1 KB");
+    EXPECT_EQ(DiagnosticsWindow::formatSize(1048576), "1.0 MB");
+    EXPECT_EQ(DiagnosticsWindow::formatSize(0), "0 Bytes");
 }
 
 TEST(DiagnosticsFormat, FileNamesDropSessionPrefixAndExtension) {
-    EXPECT_EQ(MacDiagnosticsView::displayName("/x/session_2025-03-14_071502.log"),
+    EXPECT_EQ(DiagnosticsWindow::displayName("/x/session_2025-03-14_071502.log"),
               "2025-03-14 071502");
 }
 
 TEST(DiagnosticsFormat, FilterKeepsLinesInAnyCase) {
     QString text = "a ERROR one\nb info\nc Error two\nd error three";
-    EXPECT_EQ(MacDiagnosticsView::filtered(text, "error"),
+    EXPECT_EQ(DiagnosticsWindow::filtered(text, "error"),
               "a ERROR one\nc Error two\nd error three");
-    EXPECT_EQ(MacDiagnosticsView::filtered(text, ""), text);
+    EXPECT_EQ(DiagnosticsWindow::filtered(text, ""), text);
 }
 
 class DiagnosticsViewTest : public ::testing::Test {
@@ -47,7 +47,7 @@ TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {
     writeLog(LogPlatform::watchOS, "session_2025-01-01_000001.log", "w1");
     writeLog(LogPlatform::watchOS, "session_2025-01-02_000001.log", "w2");
     writeLog(LogPlatform::watchOS, "session_2025-01-03_000001.log", std::string(1536, 'x'));
-    MacDiagnosticsView view;
+    DiagnosticsWindow view;
     QStringList labels = view.platformLabels();
     ASSERT_EQ(labels.size(), 3);
     EXPECT_EQ(labels[0], "iPhone (0)");
@@ -81,7 +81,7 @@ TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {
 TEST_F(DiagnosticsViewTest, FilteredTextIsWhatCopyTakes) {
     PersistentLogger::shared().flush();
     writeLog(LogPlatform::iOS, "session_2025-02-01_000001.log", "[x] [ERROR] bad\n[y] [INFO] fine");
-    MacDiagnosticsView view;
+    DiagnosticsWindow view;
     view.selectPlatform(LogPlatform::iOS);
     view.setFilter("ERROR");
     EXPECT_EQ(view.shownText(), "[x] [ERROR] bad");
@@ -91,7 +91,7 @@ TEST_F(DiagnosticsViewTest, FilteredTextIsWhatCopyTakes) {
 
 TEST_F(DiagnosticsViewTest, CancelledDeleteKeepsFiles) {
     writeLog(LogPlatform::iOS, "session_2025-02-01_000001.log", "keep");
-    MacDiagnosticsView view;
+    DiagnosticsWindow view;
     view.deleteAll();
     PersistentLogger::shared().flush();
     view.selectPlatform(LogPlatform::iOS);

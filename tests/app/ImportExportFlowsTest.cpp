@@ -2,7 +2,7 @@
 
 #include "AppFixture.h"
 #include "app/HistorySidebar.h"
-#include "app/MacMainView.h"
+#include "app/MainWindow.h"
 
 namespace vantrel::test {
 namespace {

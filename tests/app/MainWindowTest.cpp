@@ -3,12 +3,12 @@
 #include <QTreeView>
 
 #include "AppFixture.h"
+#include "app/ActivityDetailView.h"
 #include "app/HistoryModel.h"
 #include "app/HistorySidebar.h"
-#include "app/MacMainView.h"
-#include "app/MacRideDetailView.h"
-#include "app/MacSettingsView.h"
+#include "app/MainWindow.h"
 #include "app/PlaceholderView.h"
+#include "app/SettingsWindow.h"
 
 namespace vantrel::test {
 namespace {
@@ -82,7 +82,7 @@ TEST_F(MainWindowTest, SelectionDrivesTheDetailColumn) {
     EXPECT_EQ(prompt->title(), "Select an Activity");
 
     select({model()->index(0, 0, year)});
-    auto* detail = qobject_cast<MacRideDetailView*>(app->mainWindow()->currentDetail());
+    auto* detail = qobject_cast<ActivityDetailView*>(app->mainWindow()->currentDetail());
     ASSERT_NE(detail, nullptr);
     EXPECT_EQ(detail->valueOf("Running Time"), "1:02:03");
     EXPECT_EQ(detail->valueOf("Elevation Gain"), "+492 ft");
@@ -105,7 +105,7 @@ TEST_F(MainWindowTest, UnitSystemChangeReachesRowsAndDetailAtOnce) {
     QModelIndex row = model()->index(0, 0, model()->yearIndex(2024));
     select({row});
     app->settingsWindow()->unitSystemChoice()->setCurrentIndex(1);
-    auto* detail = qobject_cast<MacRideDetailView*>(app->mainWindow()->currentDetail());
+    auto* detail = qobject_cast<ActivityDetailView*>(app->mainWindow()->currentDetail());
     ASSERT_NE(detail, nullptr);
     EXPECT_EQ(detail->valueOf("Distance"), "1.2 km");
     EXPECT_EQ(detail->valueOf("Elevation Gain"), "+150 m");
@@ -120,7 +120,7 @@ TEST_F(MainWindowTest, DeleteAllActivitiesCountsLiveOnesAndEmptiesTheStore) {
     startApp();
     openYear(2024);
     select({model()->index(0, 0, model()->yearIndex(2024))});
-    ASSERT_NE(qobject_cast<MacRideDetailView*>(app->mainWindow()->currentDetail()), nullptr);
+    ASSERT_NE(qobject_cast<ActivityDetailView*>(app->mainWindow()->currentDetail()), nullptr);
     Dialogs::pushAnswer(true);
     app->settingsWindow()->deleteAllActivities();
     auto question = Dialogs::lastOf(Kind::confirm);

@@ -6,9 +6,9 @@
 #include "AppFixture.h"
 #include "app/HistoryModel.h"
 #include "app/HistorySidebar.h"
-#include "app/MacMainView.h"
-#include "app/MacSettingsView.h"
-#include "app/MacYearRidesView.h"
+#include "app/MainWindow.h"
+#include "app/SettingsWindow.h"
+#include "app/YearSection.h"
 #include "import/ActivityImporter.h"
 #include "logging/PersistentLogger.h"
 
@@ -100,7 +100,7 @@ TEST_F(ScreenshotAndTimingTest, StartAndYearOpeningFigures) {
     int year = localYear(now()) - 3;
     QElapsedTimer fetchClock;
     fetchClock.start();
-    auto fetched = MacYearRidesView::fetch(app->store(), year - 1);
+    auto fetched = YearSection::fetch(app->store(), year - 1);
     std::printf("fetching a year of %zu activities without details: %lld ms\n", fetched.size(),
                 static_cast<long long>(fetchClock.elapsed()));
     FrameProbe frames;
@@ -137,7 +137,7 @@ TEST_F(ScreenshotAndTimingTest, WindowsFromCorpus) {
                                    "Import failed for broken.gpx: Failed to parse file");
     PersistentLogger::shared().flush();
     startApp();
-    MacMainView* window = app->mainWindow();
+    MainWindow* window = app->mainWindow();
     window->resize(1280, 800);
     auto* model = window->sidebar()->model();
     if (model->rowCount() > 0) {
@@ -153,7 +153,7 @@ TEST_F(ScreenshotAndTimingTest, WindowsFromCorpus) {
     app->settingsWindow()->resize(480, 380);
     QTest::qWait(100);
     app->settingsWindow()->grab().save(folder + "/settings.png");
-    auto* diagnostics = app->openWindow(QStringLiteral("diagnostics"));
+    auto* diagnostics = app->openDiagnostics();
     QTest::qWait(100);
     diagnostics->grab().save(folder + "/diagnostics.png");
 }

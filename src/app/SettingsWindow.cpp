@@ -1,4 +1,4 @@
-#include "app/MacSettingsView.h"
+#include "app/SettingsWindow.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -23,7 +23,7 @@ QGroupBox* section(const QString& title, QWidget* content) {
 
 }  // namespace
 
-MacSettingsView::MacSettingsView(RideStore& store, QWidget* parent)
+SettingsWindow::SettingsWindow(RideStore& store, QWidget* parent)
     : QWidget(parent), m_store(store), m_unitSystem(new QComboBox), m_logLevel(new QComboBox) {
     setWindowTitle(QStringLiteral("Settings"));
     setWindowIcon(Icons::applicationIcon());
@@ -36,7 +36,7 @@ MacSettingsView::MacSettingsView(RideStore& store, QWidget* parent)
     setMinimumWidth(420);
 }
 
-QWidget* MacSettingsView::buildUnitSystem() {
+QWidget* SettingsWindow::buildUnitSystem() {
     for (UnitSystem system : {UnitSystem::imperial, UnitSystem::metric}) {
         m_unitSystem->addItem(
             QString::fromUtf8(settingsLabel(system).data(),
@@ -52,7 +52,7 @@ QWidget* MacSettingsView::buildUnitSystem() {
     return m_unitSystem;
 }
 
-QWidget* MacSettingsView::buildLogLevel() {
+QWidget* SettingsWindow::buildLogLevel() {
     const std::pair<const char*, const char*> levels[] = {
         {"Debug", "DEBUG"}, {"Info", "INFO"}, {"Warning", "WARN"}, {"Error", "ERROR"}};
     for (const auto& [title, raw] : levels)
@@ -68,19 +68,19 @@ QWidget* MacSettingsView::buildLogLevel() {
     return m_logLevel;
 }
 
-QWidget* MacSettingsView::buildDiagnostics() {
+QWidget* SettingsWindow::buildDiagnostics() {
     auto* button = new QPushButton(QStringLiteral("Open Diagnostics Window"));
-    connect(button, &QPushButton::clicked, this, &MacSettingsView::openDiagnosticsRequested);
+    connect(button, &QPushButton::clicked, this, &SettingsWindow::openDiagnosticsRequested);
     return button;
 }
 
-QWidget* MacSettingsView::buildDataManagement() {
+QWidget* SettingsWindow::buildDataManagement() {
     auto* button = new QPushButton(QStringLiteral("Delete All Activities…"));
-    connect(button, &QPushButton::clicked, this, &MacSettingsView::deleteAllActivities);
+    connect(button, &QPushButton::clicked, this, &SettingsWindow::deleteAllActivities);
     return button;
 }
 
-void MacSettingsView::deleteAllActivities() {
+void SettingsWindow::deleteAllActivities() {
     RideQuery live;
     live.liveOnly = true;
     std::int64_t count = 0;

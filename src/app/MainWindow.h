@@ -19,16 +19,16 @@ class ExportFlows;
 class HistorySidebar;
 class ImportFlows;
 class LocatingFlows;
-class MacRideDetailView;
+class ActivityDetailView;
 class PlaceholderView;
 class ProgressRow;
 
 /// The application's main window: the "History" sidebar, the detail column and the toolbar
 /// menus Import, Geocode and Export with the long flows they start.
-class MacMainView : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MacMainView(RideStore& store, QWidget* parent = nullptr);
+    explicit MainWindow(RideStore& store, QWidget* parent = nullptr);
 
     void reloadYearSummaries();
     void setUnitSystem(UnitSystem system);
@@ -82,7 +82,7 @@ class MacMainView : public QMainWindow {
     QStackedWidget* m_detailStack;
     PlaceholderView* m_prompt;
     PlaceholderView* m_multiple;
-    MacRideDetailView* m_detail = nullptr;
+    ActivityDetailView* m_detail = nullptr;
     ProgressRow* m_exportProgress;
     ProgressRow* m_importProgress;
     QMenu* m_importMenu;

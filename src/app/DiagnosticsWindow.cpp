@@ -1,4 +1,4 @@
-#include "app/MacDiagnosticsView.h"
+#include "app/DiagnosticsWindow.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -59,7 +59,7 @@ std::uint64_t fileSize(const std::filesystem::path& file) {
 
 }  // namespace
 
-MacDiagnosticsView::MacDiagnosticsView(QWidget* parent)
+DiagnosticsWindow::DiagnosticsWindow(QWidget* parent)
     : QWidget(parent),
       m_platforms(new QButtonGroup(this)),
       m_caption(new QLabel),
@@ -86,7 +86,7 @@ MacDiagnosticsView::MacDiagnosticsView(QWidget* parent)
     reload();
 }
 
-QWidget* MacDiagnosticsView::buildSidebar() {
+QWidget* DiagnosticsWindow::buildSidebar() {
     auto* sidebar = new QWidget;
     sidebar->setMinimumWidth(260);
     auto* layout = new QVBoxLayout(sidebar);
@@ -105,8 +105,8 @@ QWidget* MacDiagnosticsView::buildSidebar() {
     auto* buttons = new QHBoxLayout;
     auto* refresh = new QPushButton(QStringLiteral("Refresh"));
     auto* deleteAll = new QPushButton(QStringLiteral("Delete All"));
-    connect(refresh, &QPushButton::clicked, this, &MacDiagnosticsView::reload);
-    connect(deleteAll, &QPushButton::clicked, this, &MacDiagnosticsView::deleteAll);
+    connect(refresh, &QPushButton::clicked, this, &DiagnosticsWindow::reload);
+    connect(deleteAll, &QPushButton::clicked, this, &DiagnosticsWindow::deleteAll);
     buttons->addWidget(refresh);
     buttons->addStretch();
     buttons->addWidget(deleteAll);
@@ -114,7 +114,7 @@ QWidget* MacDiagnosticsView::buildSidebar() {
     return sidebar;
 }
 
-QWidget* MacDiagnosticsView::buildPlatformChoice() {
+QWidget* DiagnosticsWindow::buildPlatformChoice() {
     auto* segments = new QWidget;
     auto* row = new QHBoxLayout(segments);
     row->setContentsMargins(0, 0, 0, 0);
@@ -132,15 +132,15 @@ QWidget* MacDiagnosticsView::buildPlatformChoice() {
     return segments;
 }
 
-QWidget* MacDiagnosticsView::buildFileView() {
+QWidget* DiagnosticsWindow::buildFileView() {
     auto* layout = new QVBoxLayout;
     auto* bar = new QHBoxLayout;
     m_search->setPlaceholderText(QStringLiteral("Filter logs..."));
     m_search->setClearButtonEnabled(true);
     auto* copy = new QPushButton(Icons::icon("doc.on.doc", palette().color(QPalette::ButtonText)),
                                  QStringLiteral("Copy"));
-    connect(copy, &QPushButton::clicked, this, &MacDiagnosticsView::copyShownText);
-    connect(m_search, &QLineEdit::textChanged, this, &MacDiagnosticsView::showText);
+    connect(copy, &QPushButton::clicked, this, &DiagnosticsWindow::copyShownText);
+    connect(m_search, &QLineEdit::textChanged, this, &DiagnosticsWindow::showText);
     bar->addWidget(m_search, 1);
     bar->addWidget(copy);
     layout->addLayout(bar);
@@ -157,19 +157,19 @@ QWidget* MacDiagnosticsView::buildFileView() {
     return m_fileStack;
 }
 
-QString MacDiagnosticsView::formatSize(std::uint64_t bytes) {
+QString DiagnosticsWindow::formatSize(std::uint64_t bytes) {
     if (bytes < 1024) return QStringLiteral("%1 Bytes").arg(bytes);
     if (bytes < 1048576) return QStringLiteral("%1 KB").arg(bytes / 1024);
     return QString::asprintf("%.1f MB", static_cast<double>(bytes) / 1048576.0);
 }
 
-QString MacDiagnosticsView::displayName(const std::filesystem::path& file) {
+QString DiagnosticsWindow::displayName(const std::filesystem::path& file) {
     QString name = QString::fromStdString(file.filename().string());
     if (name.endsWith(QLatin1String(".log"))) name.chop(4);
     return name.remove(QStringLiteral("session_")).replace('_', ' ');
 }
 
-QString MacDiagnosticsView::filtered(const QString& text, const QString& filter) {
+QString DiagnosticsWindow::filtered(const QString& text, const QString& filter) {
     if (filter.isEmpty()) return text;
     QStringList kept;
     for (const QString& line : text.split('\n')) {
@@ -178,14 +178,14 @@ QString MacDiagnosticsView::filtered(const QString& text, const QString& filter)
     return kept.join('\n');
 }
 
-void MacDiagnosticsView::selectPlatform(LogPlatform platform) {
+void DiagnosticsWindow::selectPlatform(LogPlatform platform) {
     m_selectedPlatform = platform;
     if (auto* button = m_platforms->button(static_cast<int>(platform))) button->setChecked(true);
     m_selectedFile.reset();
     reload();
 }
 
-void MacDiagnosticsView::reload() {
+void DiagnosticsWindow::reload() {
     PersistentLogger& logger = PersistentLogger::shared();
     m_logFiles = logger.logFiles(m_selectedPlatform);
     refreshPlatformLabels();
@@ -207,7 +207,7 @@ void MacDiagnosticsView::reload() {
     selectFile(keep ? *m_selectedFile : m_logFiles.front());
 }
 
-void MacDiagnosticsView::refreshPlatformLabels() {
+void DiagnosticsWindow::refreshPlatformLabels() {
     PersistentLogger& logger = PersistentLogger::shared();
     for (LogPlatform platform : kPlatformOrder) {
         QAbstractButton* button = m_platforms->button(static_cast<int>(platform));
@@ -217,7 +217,7 @@ void MacDiagnosticsView::refreshPlatformLabels() {
     }
 }
 
-void MacDiagnosticsView::selectFile(const std::optional<std::filesystem::path>& file) {
+void DiagnosticsWindow::selectFile(const std::optional<std::filesystem::path>& file) {
     m_selectedFile = file;
     m_logContent.clear();
     if (file) {
@@ -231,21 +231,21 @@ void MacDiagnosticsView::selectFile(const std::optional<std::filesystem::path>& 
     showText();
 }
 
-void MacDiagnosticsView::showText() {
+void DiagnosticsWindow::showText() {
     QString shown = filtered(m_logContent, m_search->text());
     m_text->setPlainText(shown);
     m_text->setPlaceholderText(QStringLiteral("Empty log"));
 }
 
-void MacDiagnosticsView::setFilter(const QString& text) {
+void DiagnosticsWindow::setFilter(const QString& text) {
     m_search->setText(text);
 }
 
-void MacDiagnosticsView::copyShownText() {
+void DiagnosticsWindow::copyShownText() {
     QApplication::clipboard()->setText(m_text->toPlainText());
 }
 
-void MacDiagnosticsView::deleteAll() {
+void DiagnosticsWindow::deleteAll() {
     if (!Dialogs::confirm(this, QStringLiteral("Delete all log files?"), {},
                           QStringLiteral("Delete All"), true))
         return;
@@ -253,24 +253,24 @@ void MacDiagnosticsView::deleteAll() {
     reload();
 }
 
-QStringList MacDiagnosticsView::platformLabels() const {
+QStringList DiagnosticsWindow::platformLabels() const {
     QStringList labels;
     for (LogPlatform platform : kPlatformOrder)
         labels << m_platforms->button(static_cast<int>(platform))->text();
     return labels;
 }
 
-QString MacDiagnosticsView::caption() const {
+QString DiagnosticsWindow::caption() const {
     return m_caption->text();
 }
-QString MacDiagnosticsView::storageText() const {
+QString DiagnosticsWindow::storageText() const {
     return m_storage->text();
 }
-QString MacDiagnosticsView::shownText() const {
+QString DiagnosticsWindow::shownText() const {
     return m_text->toPlainText();
 }
 
-QStringList MacDiagnosticsView::fileRows() const {
+QStringList DiagnosticsWindow::fileRows() const {
     QStringList rows;
     for (int i = 0; i < m_fileList->count(); ++i) rows << m_fileList->item(i)->text();
     return rows;

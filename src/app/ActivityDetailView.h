@@ -14,10 +14,11 @@ namespace vantrel {
 
 /// One activity in the detail column: its statistics in titled sections, where it came from
 /// and the single-activity exports. Built afresh for every selection.
-class MacRideDetailView : public QWidget {
+class ActivityDetailView : public QWidget {
     Q_OBJECT
   public:
-    MacRideDetailView(RideStore& store, RideRef ride, UnitSystem system, QWidget* parent = nullptr);
+    ActivityDetailView(RideStore& store, RideRef ride, UnitSystem system,
+                       QWidget* parent = nullptr);
 
     void setUnitSystem(UnitSystem system);
     const RideRef& ride() const { return m_ride; }

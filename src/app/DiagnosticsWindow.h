@@ -21,10 +21,10 @@ class PlaceholderView;
 
 /// The "Diagnostics" window: the session log files of the three device families, one file's
 /// text with a line filter, the storage they take, and deleting them all.
-class MacDiagnosticsView : public QWidget {
+class DiagnosticsWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit MacDiagnosticsView(QWidget* parent = nullptr);
+    explicit DiagnosticsWindow(QWidget* parent = nullptr);
 
     /// "1023 Bytes", "1 KB", "1.0 MB" (1 KB = 1024 bytes).
     static QString formatSize(std::uint64_t bytes);

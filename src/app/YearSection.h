@@ -14,9 +14,9 @@ class RideStore;
 /// The activities of one calendar year as an open sidebar section lists them. The list is
 /// absent until the section is first opened; loading reads the records without their series,
 /// which the detail view reads when it needs them.
-class MacYearRidesView {
+class YearSection {
   public:
-    MacYearRidesView(int year, std::int64_t count) : m_year(year), m_count(count) {}
+    YearSection(int year, std::int64_t count) : m_year(year), m_count(count) {}
 
     int year() const { return m_year; }
     std::int64_t count() const { return m_count; }

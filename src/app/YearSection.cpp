@@ -1,15 +1,15 @@
-#include "app/MacYearRidesView.h"
+#include "app/YearSection.h"
 
 #include "model/RideStore.h"
 
 namespace vantrel {
 
-const std::vector<RideRef>& MacYearRidesView::rides() const {
+const std::vector<RideRef>& YearSection::rides() const {
     static const std::vector<RideRef> none;
     return m_rides ? *m_rides : none;
 }
 
-std::vector<RideRef> MacYearRidesView::fetch(RideStore& store, int year) {
+std::vector<RideRef> YearSection::fetch(RideStore& store, int year) {
     try {
         return store.activitiesOfYear(year, /*withDetails=*/false);
     } catch (const std::exception&) {

@@ -1,4 +1,4 @@
-#include "app/MacRideDetailView.h"
+#include "app/ActivityDetailView.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -44,8 +44,8 @@ void writeText(const QString& file, const char* data, std::size_t size) {
 
 }  // namespace
 
-MacRideDetailView::MacRideDetailView(RideStore& store, RideRef ride, UnitSystem system,
-                                     QWidget* parent)
+ActivityDetailView::ActivityDetailView(RideStore& store, RideRef ride, UnitSystem system,
+                                       QWidget* parent)
     : QWidget(parent), m_store(store), m_ride(std::move(ride)), m_unitSystem(system) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -62,13 +62,13 @@ MacRideDetailView::MacRideDetailView(RideStore& store, RideRef ride, UnitSystem 
     rebuild();
 }
 
-void MacRideDetailView::setUnitSystem(UnitSystem system) {
+void ActivityDetailView::setUnitSystem(UnitSystem system) {
     if (system == m_unitSystem) return;
     m_unitSystem = system;
     rebuild();
 }
 
-void MacRideDetailView::rebuild() {
+void ActivityDetailView::rebuild() {
     while (QLayoutItem* item = m_sections->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -81,7 +81,7 @@ void MacRideDetailView::rebuild() {
     m_sections->addStretch();
 }
 
-QGroupBox* MacRideDetailView::addSection(const QString& title) {
+QGroupBox* ActivityDetailView::addSection(const QString& title) {
     auto* section = new QGroupBox(title);
     auto* form = new QFormLayout(section);
     form->setLabelAlignment(Qt::AlignLeft);
@@ -90,8 +90,8 @@ QGroupBox* MacRideDetailView::addSection(const QString& title) {
     return section;
 }
 
-void MacRideDetailView::addRow(QGroupBox* section, const char* symbol, const QString& label,
-                               const QString& value) {
+void ActivityDetailView::addRow(QGroupBox* section, const char* symbol, const QString& label,
+                                const QString& value) {
     auto* form = static_cast<QFormLayout*>(section->layout());
     auto* valueLabel = new QLabel(value);
     valueLabel->setObjectName(label);
@@ -101,7 +101,7 @@ void MacRideDetailView::addRow(QGroupBox* section, const char* symbol, const QSt
     form->addRow(labelWithSymbol(symbol, label, palette()), valueLabel);
 }
 
-void MacRideDetailView::buildSummary() {
+void ActivityDetailView::buildSummary() {
     const PersistedRide& ride = *m_ride;
     QGroupBox* section = addSection(QStringLiteral("Summary"));
     std::optional<ActivityType> type = ride.resolvedActivityType();
@@ -140,7 +140,7 @@ void MacRideDetailView::buildSummary() {
                DisplayFormat::text(*ride.city));
 }
 
-void MacRideDetailView::buildHealth() {
+void ActivityDetailView::buildHealth() {
     const PersistedRide& ride = *m_ride;
     if (!(ride.averageHeartRate > 0 || ride.calories > 0)) return;
     QGroupBox* section = addSection(QStringLiteral("Health"));
@@ -152,7 +152,7 @@ void MacRideDetailView::buildHealth() {
            QString::asprintf("%.0f cal", ride.calories));
 }
 
-void MacRideDetailView::buildSource() {
+void ActivityDetailView::buildSource() {
     QGroupBox* section = addSection(QStringLiteral("Source"));
     if (m_ride->importSource) {
         addRow(section, "square.and.arrow.down", QStringLiteral("Imported from"),
@@ -162,20 +162,20 @@ void MacRideDetailView::buildSource() {
     }
 }
 
-void MacRideDetailView::buildExport() {
+void ActivityDetailView::buildExport() {
     auto* section = new QGroupBox(QStringLiteral("Export"));
     auto* row = new QHBoxLayout(section);
     auto* gpx = new QPushButton(QStringLiteral("GPX"));
     auto* archive = new QPushButton(QStringLiteral("Vantrel Format"));
-    connect(gpx, &QPushButton::clicked, this, &MacRideDetailView::exportGPX);
-    connect(archive, &QPushButton::clicked, this, &MacRideDetailView::exportArchive);
+    connect(gpx, &QPushButton::clicked, this, &ActivityDetailView::exportGPX);
+    connect(archive, &QPushButton::clicked, this, &ActivityDetailView::exportArchive);
     row->addWidget(gpx);
     row->addWidget(archive);
     row->addStretch();
     m_sections->addWidget(section);
 }
 
-void MacRideDetailView::exportGPX() {
+void ActivityDetailView::exportGPX() {
     QString base = QString::fromStdString(formatLocal(m_ride->date, "%Y%m%d%H%M"));
     auto file = Dialogs::saveFile(
         this, {{}, {}, QStringLiteral("GPX files (*.gpx)"), base + QStringLiteral(".gpx"), false});
@@ -187,7 +187,7 @@ void MacRideDetailView::exportGPX() {
     }
 }
 
-void MacRideDetailView::exportArchive() {
+void ActivityDetailView::exportArchive() {
     QString base = QString::fromStdString(formatLocal(m_ride->date, "%Y%m%d%H%M"));
     auto file =
         Dialogs::saveFile(this, {{},
@@ -205,12 +205,12 @@ void MacRideDetailView::exportArchive() {
     }
 }
 
-QString MacRideDetailView::valueOf(const QString& label) const {
+QString ActivityDetailView::valueOf(const QString& label) const {
     auto* value = m_content->findChild<QLabel*>(label);
     return value ? value->text() : QString();
 }
 
-QStringList MacRideDetailView::sectionTitles() const {
+QStringList ActivityDetailView::sectionTitles() const {
     QStringList titles;
     for (auto* section : m_content->findChildren<QGroupBox*>()) titles << section->title();
     return titles;

@@ -12,10 +12,10 @@ class RideStore;
 
 /// The settings window: unit system, log level, the way to the diagnostics window and the
 /// deletion of every activity.
-class MacSettingsView : public QWidget {
+class SettingsWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit MacSettingsView(RideStore& store, QWidget* parent = nullptr);
+    explicit SettingsWindow(RideStore& store, QWidget* parent = nullptr);
 
     QComboBox* unitSystemChoice() const { return m_unitSystem; }
     QComboBox* logLevelChoice() const { return m_logLevel; }

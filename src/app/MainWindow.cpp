@@ -1,4 +1,4 @@
-#include "app/MacMainView.h"
+#include "app/MainWindow.h"
 
 #include <QMenu>
 #include <QSplitter>
@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "Version.h"
+#include "app/ActivityDetailView.h"
 #include "app/Dialogs.h"
 #include "app/ExportFlows.h"
 #include "app/HelpTexts.h"
@@ -17,7 +18,6 @@
 #include "app/ImportFlows.h"
 #include "app/LocatingFlows.h"
 #include "app/LocatingStatusView.h"
-#include "app/MacRideDetailView.h"
 #include "app/PlaceholderView.h"
 #include "app/ProgressRow.h"
 
@@ -34,7 +34,7 @@ QString appVersion() {
 
 }  // namespace
 
-MacMainView::MacMainView(RideStore& store, QWidget* parent)
+MainWindow::MainWindow(RideStore& store, QWidget* parent)
     : QMainWindow(parent),
       m_store(store),
       m_unitSystem(currentUnitSystem()),
@@ -66,24 +66,24 @@ MacMainView::MacMainView(RideStore& store, QWidget* parent)
     buildToolbar();
     m_sidebar->setUnitSystem(m_unitSystem);
 
-    connect(m_sidebar, &HistorySidebar::selectionChanged, this, &MacMainView::showSelection);
+    connect(m_sidebar, &HistorySidebar::selectionChanged, this, &MainWindow::showSelection);
     connect(m_sidebar->locatingStatus(), &LocatingStatusView::abortRequested, m_locating,
             &LocatingFlows::abortGeocoding);
-    connect(m_import, &ImportFlows::stateChanged, this, &MacMainView::updateProgressRows);
-    connect(m_export, &ExportFlows::stateChanged, this, &MacMainView::updateProgressRows);
-    connect(m_import, &ImportFlows::importFinished, this, &MacMainView::runAfterImport);
+    connect(m_import, &ImportFlows::stateChanged, this, &MainWindow::updateProgressRows);
+    connect(m_export, &ExportFlows::stateChanged, this, &MainWindow::updateProgressRows);
+    connect(m_import, &ImportFlows::importFinished, this, &MainWindow::runAfterImport);
     connect(m_locating, &LocatingFlows::stateChanged, this, [this] {
         m_sidebar->locatingStatus()->setState(
             m_locating->isGeocoding(), m_locating->geocodeProgress(), m_locating->geocodeCurrent(),
             m_locating->geocodeTotal());
     });
-    connect(m_locating, &LocatingFlows::locatingFinished, this, &MacMainView::reloadYearSummaries);
-    connect(m_remoteChangeTimer, &QTimer::timeout, this, &MacMainView::checkForRemoteChanges);
+    connect(m_locating, &LocatingFlows::locatingFinished, this, &MainWindow::reloadYearSummaries);
+    connect(m_remoteChangeTimer, &QTimer::timeout, this, &MainWindow::checkForRemoteChanges);
     updateProgressRows();
     resize(1200, 780);
 }
 
-QWidget* MacMainView::buildDetailColumn() {
+QWidget* MainWindow::buildDetailColumn() {
     auto* column = new QWidget;
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -95,7 +95,7 @@ QWidget* MacMainView::buildDetailColumn() {
     return column;
 }
 
-void MacMainView::buildToolbar() {
+void MainWindow::buildToolbar() {
     QToolBar* toolbar = addToolBar(QStringLiteral("Commands"));
     toolbar->setMovable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -112,19 +112,19 @@ void MacMainView::buildToolbar() {
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar->addWidget(spacer);
     QAction* settings =
-        toolbar->addAction(QStringLiteral("Settings…"), this, &MacMainView::settingsRequested);
+        toolbar->addAction(QStringLiteral("Settings…"), this, &MainWindow::settingsRequested);
     settings->setShortcut(QKeySequence::Preferences);
     // The menus depend on the selection and the running flows, so they are rebuilt when opened.
-    connect(m_importMenu, &QMenu::aboutToShow, this, &MacMainView::fillImportMenu);
-    connect(m_geocodeMenu, &QMenu::aboutToShow, this, &MacMainView::fillGeocodeMenu);
-    connect(m_exportMenu, &QMenu::aboutToShow, this, &MacMainView::fillExportMenu);
+    connect(m_importMenu, &QMenu::aboutToShow, this, &MainWindow::fillImportMenu);
+    connect(m_geocodeMenu, &QMenu::aboutToShow, this, &MainWindow::fillGeocodeMenu);
+    connect(m_exportMenu, &QMenu::aboutToShow, this, &MainWindow::fillExportMenu);
     fillImportMenu();
     fillGeocodeMenu();
     fillExportMenu();
 }
 
-QToolButton* MacMainView::addMenuButton(const QString& title, const char* symbol,
-                                        const QString& help, QMenu* menu) {
+QToolButton* MainWindow::addMenuButton(const QString& title, const char* symbol,
+                                       const QString& help, QMenu* menu) {
     auto* button = new QToolButton;
     button->setText(title);
     button->setIcon(Icons::icon(symbol, palette().color(QPalette::ButtonText), 16));
@@ -137,7 +137,7 @@ QToolButton* MacMainView::addMenuButton(const QString& title, const char* symbol
     return button;
 }
 
-void MacMainView::fillImportMenu() {
+void MainWindow::fillImportMenu() {
     m_importMenu->clear();
     m_importMenu->addAction(QStringLiteral("Import from Strava…"), m_import,
                             &ImportFlows::importFromStrava);
@@ -160,7 +160,7 @@ void MacMainView::fillImportMenu() {
     });
 }
 
-void MacMainView::fillGeocodeMenu() {
+void MainWindow::fillGeocodeMenu() {
     m_geocodeMenu->clear();
     bool idle = !m_locating->isGeocoding();
     m_geocodeMenu
@@ -185,7 +185,7 @@ void MacMainView::fillGeocodeMenu() {
     });
 }
 
-void MacMainView::fillExportMenu() {
+void MainWindow::fillExportMenu() {
     m_exportMenu->clear();
     addExportSection(QStringLiteral("GPX Format"), false);
     addExportSection(QStringLiteral("Vantrel Format"), true);
@@ -194,7 +194,7 @@ void MacMainView::fillExportMenu() {
     });
 }
 
-void MacMainView::addExportSection(const QString& title, bool archive) {
+void MainWindow::addExportSection(const QString& title, bool archive) {
     m_exportMenu->addSection(title);
     std::vector<RideRef> selected = selectedRides();
     QAction* exportSelected = m_exportMenu->addAction(
@@ -219,7 +219,7 @@ void MacMainView::addExportSection(const QString& title, bool archive) {
     });
 }
 
-std::optional<int> MacMainView::chooseYear(bool alwaysAsk) {
+std::optional<int> MainWindow::chooseYear(bool alwaysAsk) {
     if (m_allYearSummaries.empty()) return std::nullopt;
     if (m_allYearSummaries.size() == 1 && !alwaysAsk) return m_allYearSummaries.front().year;
     std::vector<std::pair<int, qint64>> years;
@@ -227,28 +227,28 @@ std::optional<int> MacMainView::chooseYear(bool alwaysAsk) {
     return Dialogs::pickYear(this, years);
 }
 
-int MacMainView::countOfYear(int year) const {
+int MainWindow::countOfYear(int year) const {
     for (const auto& summary : m_allYearSummaries) {
         if (summary.year == year) return static_cast<int>(summary.count);
     }
     return 0;
 }
 
-int MacMainView::totalActivityCount() const {
+int MainWindow::totalActivityCount() const {
     std::int64_t total = 0;
     for (const auto& summary : m_allYearSummaries) total += summary.count;
     return static_cast<int>(total);
 }
 
-void MacMainView::paintEvent(QPaintEvent* event) {
+void MainWindow::paintEvent(QPaintEvent* event) {
     QMainWindow::paintEvent(event);
     if (m_firstAppearanceScheduled) return;
     m_firstAppearanceScheduled = true;
     // The window has drawn once; the store work of the first appearance comes after.
-    QTimer::singleShot(0, this, &MacMainView::runFirstAppearance);
+    QTimer::singleShot(0, this, &MainWindow::runFirstAppearance);
 }
 
-void MacMainView::runFirstAppearance() {
+void MainWindow::runFirstAppearance() {
     m_hasLoaded = true;
     runCompressionMigrationIfNeeded(m_store);
     reloadYearSummaries();
@@ -259,7 +259,7 @@ void MacMainView::runFirstAppearance() {
     emit firstAppearanceDone();
 }
 
-void MacMainView::reloadYearSummaries() {
+void MainWindow::reloadYearSummaries() {
     m_dataVersion = m_store.dataVersion();
     try {
         m_allYearSummaries = m_store.yearSummaries();
@@ -269,7 +269,7 @@ void MacMainView::reloadYearSummaries() {
     m_sidebar->setSummaries(m_allYearSummaries);
 }
 
-void MacMainView::runAfterImport() {
+void MainWindow::runAfterImport() {
     m_sidebar->collapseAll();
     m_sidebar->clearSelection();
     reloadYearSummaries();
@@ -280,7 +280,7 @@ void MacMainView::runAfterImport() {
     });
 }
 
-void MacMainView::checkForRemoteChanges() {
+void MainWindow::checkForRemoteChanges() {
     UnitSystem system = currentUnitSystem();
     if (system != m_unitSystem) setUnitSystem(system);
     std::int64_t version = m_store.dataVersion();
@@ -291,17 +291,17 @@ void MacMainView::checkForRemoteChanges() {
     reloadYearSummaries();
 }
 
-void MacMainView::setUnitSystem(UnitSystem system) {
+void MainWindow::setUnitSystem(UnitSystem system) {
     m_unitSystem = system;
     m_sidebar->setUnitSystem(system);
     if (m_detail) m_detail->setUnitSystem(system);
 }
 
-std::vector<RideRef> MacMainView::selectedRides() const {
+std::vector<RideRef> MainWindow::selectedRides() const {
     return m_sidebar->selectedRides();
 }
 
-void MacMainView::showSelection() {
+void MainWindow::showSelection() {
     std::vector<RideRef> selected = selectedRides();
     if (m_detail) {
         m_detailStack->removeWidget(m_detail);
@@ -312,7 +312,7 @@ void MacMainView::showSelection() {
         m_multiple->setTitle(QStringLiteral("%1 Activities Selected").arg(selected.size()));
         m_detailStack->setCurrentWidget(m_multiple);
     } else if (selected.size() == 1) {
-        m_detail = new MacRideDetailView(m_store, selected.front(), m_unitSystem);
+        m_detail = new ActivityDetailView(m_store, selected.front(), m_unitSystem);
         m_detailStack->addWidget(m_detail);
         m_detailStack->setCurrentWidget(m_detail);
     } else {
@@ -320,11 +320,11 @@ void MacMainView::showSelection() {
     }
 }
 
-QWidget* MacMainView::currentDetail() const {
+QWidget* MainWindow::currentDetail() const {
     return m_detailStack->currentWidget();
 }
 
-void MacMainView::updateProgressRows() {
+void MainWindow::updateProgressRows() {
     m_exportProgress->setVisible(m_export->isExporting());
     m_exportProgress->setProgress(QStringLiteral("Exporting %1 of %2…")
                                       .arg(m_export->exportCurrent())
