@@ -5,7 +5,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 cli="${1:-$here/../build/src/vantrel-cli}"
-corpus="${2:-$here/../../shared/corpus}"
+corpus="${2:-$here/../tests/data/corpus}"
 runs="${RUNS:-30}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
