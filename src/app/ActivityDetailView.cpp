@@ -9,9 +9,12 @@
 #include <QVBoxLayout>
 #include <fstream>
 
+#include "app/ConditionsSection.h"
 #include "app/Dialogs.h"
 #include "app/DisplayFormat.h"
 #include "app/Icons.h"
+#include "app/NotesSection.h"
+#include "app/SplitsSection.h"
 #include "export/GpxFolderExport.h"
 #include "export/RideArchiveExporter.h"
 
@@ -76,9 +79,21 @@ void ActivityDetailView::rebuild() {
     m_detail = loadRideDetail(*m_ride, m_unitSystem);
     buildSummary();
     buildHealth();
+    addIfAny(new ConditionsSection(*m_ride, m_detail.routePoints, m_unitSystem));
+    m_sections->addWidget(new NotesSection(m_store, m_ride));
+    if (!m_detail.splits.empty())
+        m_sections->addWidget(new SplitsSection(m_detail, *m_ride, m_unitSystem));
     buildSource();
     buildExport();
     m_sections->addStretch();
+}
+
+void ActivityDetailView::addIfAny(ConditionsSection* section) {
+    if (section->rowCount() > 0) {
+        m_sections->addWidget(section);
+    } else {
+        delete section;
+    }
 }
 
 QGroupBox* ActivityDetailView::addSection(const QString& title) {

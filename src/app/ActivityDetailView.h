@@ -12,6 +12,8 @@ class QVBoxLayout;
 
 namespace vantrel {
 
+class ConditionsSection;
+
 /// One activity in the detail column: its statistics in titled sections, where it came from
 /// and the single-activity exports. Built afresh for every selection.
 class ActivityDetailView : public QWidget {
@@ -35,6 +37,7 @@ class ActivityDetailView : public QWidget {
     void addRow(QGroupBox* section, const char* symbol, const QString& label, const QString& value);
     void buildSummary();
     void buildHealth();
+    void addIfAny(ConditionsSection* section);
     void buildSource();
     void buildExport();
 
