@@ -14,9 +14,11 @@
 #include "app/DisplayFormat.h"
 #include "app/Icons.h"
 #include "app/NotesSection.h"
+#include "app/PhotosSection.h"
 #include "app/SplitsSection.h"
 #include "export/GpxFolderExport.h"
 #include "export/RideArchiveExporter.h"
+#include "services/GeocodingService.h"
 
 namespace vantrel {
 
@@ -80,6 +82,7 @@ void ActivityDetailView::rebuild() {
     buildSummary();
     buildHealth();
     addIfAny(new ConditionsSection(*m_ride, m_detail.routePoints, m_unitSystem));
+    addPhotos(new PhotosSection(m_store, m_ride));
     m_sections->addWidget(new NotesSection(m_store, m_ride));
     if (!m_detail.splits.empty())
         m_sections->addWidget(new SplitsSection(m_detail, *m_ride, m_unitSystem));
@@ -94,6 +97,22 @@ void ActivityDetailView::addIfAny(ConditionsSection* section) {
     } else {
         delete section;
     }
+}
+
+void ActivityDetailView::addPhotos(PhotosSection* section) {
+    // Queued: placing the activity rebuilds the sections, the emitting one included.
+    connect(section, &PhotosSection::locationSuggested, this, &ActivityDetailView::placeAtPhoto,
+            Qt::QueuedConnection);
+    m_sections->addWidget(section);
+}
+
+void ActivityDetailView::placeAtPhoto(double latitude, double longitude) {
+    if (!GeocodingService::placeAt(*m_ride, {latitude, longitude}, false,
+                                   m_detail.routePoints.size())) {
+        return;
+    }
+    m_store.autosave();
+    rebuild();
 }
 
 QGroupBox* ActivityDetailView::addSection(const QString& title) {

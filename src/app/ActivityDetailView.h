@@ -13,6 +13,7 @@ class QVBoxLayout;
 namespace vantrel {
 
 class ConditionsSection;
+class PhotosSection;
 
 /// One activity in the detail column: its statistics in titled sections, where it came from
 /// and the single-activity exports. Built afresh for every selection.
@@ -38,6 +39,9 @@ class ActivityDetailView : public QWidget {
     void buildSummary();
     void buildHealth();
     void addIfAny(ConditionsSection* section);
+    void addPhotos(PhotosSection* section);
+    /// A photo's position becomes the place of an activity without a route.
+    void placeAtPhoto(double latitude, double longitude);
     void buildSource();
     void buildExport();
 
