@@ -149,7 +149,10 @@ std::optional<int> Dialogs::pickYear(QWidget* parent,
                                      const std::vector<std::pair<int, qint64>>& years) {
     QStringList titles;
     for (const auto& [year, count] : years)
-        titles << QStringLiteral("%1 (%2 rides)").arg(year).arg(count);
+        titles << QStringLiteral("%1 (%2 %3)")
+                      .arg(year)
+                      .arg(count)
+                      .arg(count == 1 ? QStringLiteral("ride") : QStringLiteral("rides"));
     record(DialogRecord::Kind::yearPicker, QStringLiteral("Export Year"),
            QStringLiteral("Select which year to export:"), titles.join('\n'));
     if (testMode()) {
