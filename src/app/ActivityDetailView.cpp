@@ -24,6 +24,8 @@ namespace vantrel {
 
 namespace {
 
+constexpr int kColumnMaximumWidth = 640;
+
 QString watts(double value) {
     return QString::asprintf("%.0f W", value);
 }
@@ -59,6 +61,8 @@ ActivityDetailView::ActivityDetailView(RideStore& store, RideRef ride, UnitSyste
     scroll->setFrameShape(QFrame::NoFrame);
     outer->addWidget(scroll);
     m_content = new QWidget;
+    // On a wide window, values stay next to their labels instead of drifting to the far edge.
+    m_content->setMaximumWidth(kColumnMaximumWidth);
     m_sections = new QVBoxLayout(m_content);
     m_sections->setContentsMargins(16, 16, 16, 16);
     m_sections->setSpacing(12);
