@@ -18,7 +18,7 @@ NotesSection::NotesSection(RideStore& store, RideRef ride, QWidget* parent)
     m_editor->setAccessibleName(QStringLiteral("Notes"));
     m_editor->setTabChangesFocus(true);
     m_editor->setMinimumHeight(90);
-    m_editor->setMaximumHeight(180);
+    m_editor->setMaximumHeight(140);
     m_editor->setPlainText(QString::fromStdString(m_ride->notes.value_or("")));
     m_editor->installEventFilter(this);
     layout->addWidget(m_editor);

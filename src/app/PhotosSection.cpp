@@ -40,6 +40,19 @@ PickedPhoto pickedFile(const QString& file) {
             }};
 }
 
+// The middle square of the thumbnail, so that portrait and landscape photos line up in the grid.
+QPixmap squareThumbnail(const RidePhoto& photo) {
+    QPixmap thumbnail;
+    if (!photo.thumbnailData) return thumbnail;
+    thumbnail.loadFromData(photo.thumbnailData->data(),
+                           static_cast<uint>(photo.thumbnailData->size()));
+    if (thumbnail.isNull()) return thumbnail;
+    QPixmap filled = thumbnail.scaled(kThumbnailSize, kThumbnailSize,
+                                      Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    return filled.copy((filled.width() - kThumbnailSize) / 2,
+                       (filled.height() - kThumbnailSize) / 2, kThumbnailSize, kThumbnailSize);
+}
+
 std::vector<QString> imageFilesOf(const QMimeData* mime) {
     std::vector<QString> files;
     for (const QUrl& url : mime->urls()) {
@@ -108,12 +121,7 @@ void PhotosSection::refresh() {
     for (int i = 0; i < static_cast<int>(photos.size()); ++i) {
         const RidePhoto& photo = photos[static_cast<std::size_t>(i)];
         auto* button = new QToolButton;
-        QPixmap thumbnail;
-        if (photo.thumbnailData) {
-            thumbnail.loadFromData(photo.thumbnailData->data(),
-                                   static_cast<uint>(photo.thumbnailData->size()));
-        }
-        button->setIcon(thumbnail);
+        button->setIcon(squareThumbnail(photo));
         button->setIconSize(QSize(kThumbnailSize, kThumbnailSize));
         button->setFixedSize(kThumbnailSize + 8, kThumbnailSize + 8);
         button->setAutoRaise(true);
