@@ -77,6 +77,10 @@ QHBoxLayout* SplitsSection::buildChoice() {
         button->setCheckable(true);
         button->setChecked(distance == m_detail.splitDistance);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        // The chosen segment must stand out from the others at a glance.
+        button->setStyleSheet(QStringLiteral(
+            "QToolButton:checked { background: palette(highlight); color: "
+            "palette(highlighted-text); border: 1px solid palette(highlight); padding: 3px; }"));
         m_choice->addButton(button, static_cast<int>(distance));
         row->addWidget(button);
     }
