@@ -9,15 +9,22 @@
 #include <QVBoxLayout>
 #include <fstream>
 
+#include "app/ConditionsSection.h"
 #include "app/Dialogs.h"
 #include "app/DisplayFormat.h"
 #include "app/Icons.h"
+#include "app/NotesSection.h"
+#include "app/PhotosSection.h"
+#include "app/SplitsSection.h"
 #include "export/GpxFolderExport.h"
 #include "export/RideArchiveExporter.h"
+#include "services/GeocodingService.h"
 
 namespace vantrel {
 
 namespace {
+
+constexpr int kColumnMaximumWidth = 640;
 
 QString watts(double value) {
     return QString::asprintf("%.0f W", value);
@@ -54,6 +61,8 @@ ActivityDetailView::ActivityDetailView(RideStore& store, RideRef ride, UnitSyste
     scroll->setFrameShape(QFrame::NoFrame);
     outer->addWidget(scroll);
     m_content = new QWidget;
+    // On a wide window, values stay next to their labels instead of drifting to the far edge.
+    m_content->setMaximumWidth(kColumnMaximumWidth);
     m_sections = new QVBoxLayout(m_content);
     m_sections->setContentsMargins(16, 16, 16, 16);
     m_sections->setSpacing(12);
@@ -76,9 +85,38 @@ void ActivityDetailView::rebuild() {
     m_detail = loadRideDetail(*m_ride, m_unitSystem);
     buildSummary();
     buildHealth();
+    addIfAny(new ConditionsSection(*m_ride, m_detail.routePoints, m_unitSystem));
+    addPhotos(new PhotosSection(m_store, m_ride));
+    m_sections->addWidget(new NotesSection(m_store, m_ride));
+    if (!m_detail.splits.empty())
+        m_sections->addWidget(new SplitsSection(m_detail, *m_ride, m_unitSystem));
     buildSource();
     buildExport();
     m_sections->addStretch();
+}
+
+void ActivityDetailView::addIfAny(ConditionsSection* section) {
+    if (section->rowCount() > 0) {
+        m_sections->addWidget(section);
+    } else {
+        delete section;
+    }
+}
+
+void ActivityDetailView::addPhotos(PhotosSection* section) {
+    // Queued: placing the activity rebuilds the sections, the emitting one included.
+    connect(section, &PhotosSection::locationSuggested, this, &ActivityDetailView::placeAtPhoto,
+            Qt::QueuedConnection);
+    m_sections->addWidget(section);
+}
+
+void ActivityDetailView::placeAtPhoto(double latitude, double longitude) {
+    if (!GeocodingService::placeAt(*m_ride, {latitude, longitude}, false,
+                                   m_detail.routePoints.size())) {
+        return;
+    }
+    m_store.autosave();
+    rebuild();
 }
 
 QGroupBox* ActivityDetailView::addSection(const QString& title) {

@@ -12,6 +12,9 @@ class QVBoxLayout;
 
 namespace vantrel {
 
+class ConditionsSection;
+class PhotosSection;
+
 /// One activity in the detail column: its statistics in titled sections, where it came from
 /// and the single-activity exports. Built afresh for every selection.
 class ActivityDetailView : public QWidget {
@@ -35,6 +38,10 @@ class ActivityDetailView : public QWidget {
     void addRow(QGroupBox* section, const char* symbol, const QString& label, const QString& value);
     void buildSummary();
     void buildHealth();
+    void addIfAny(ConditionsSection* section);
+    void addPhotos(PhotosSection* section);
+    /// A photo's position becomes the place of an activity without a route.
+    void placeAtPhoto(double latitude, double longitude);
     void buildSource();
     void buildExport();
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,6 +45,31 @@ QFileDialog* makeChooser(QWidget* parent, const ChooserRequest& request) {
     if (!request.nameFilter.isEmpty()) dialog->setNameFilter(request.nameFilter);
     if (!request.prompt.isEmpty()) dialog->setLabelText(QFileDialog::Accept, request.prompt);
     return dialog;
+}
+
+// Narrow message boxes cut their title and wrap short texts word by word; every alert gets
+// room for a title and a sentence on one line.
+constexpr int kAlertMinimumWidth = 420;
+
+void widen(QMessageBox& box) {
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(
+            new QSpacerItem(kAlertMinimumWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+            grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+/// Puts `accessory` under the text and above the buttons; QMessageBox has no slot for it.
+void addAccessory(QMessageBox& box, QWidget* accessory) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    auto* buttons = box.findChild<QDialogButtonBox*>();
+    if (!grid || !buttons) return;
+    int index = grid->indexOf(buttons);
+    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+    grid->removeWidget(buttons);
+    grid->addWidget(accessory, row, 1, 1, grid->columnCount() - 1);
+    grid->addWidget(buttons, row + 1, column, rowSpan, columnSpan);
 }
 
 std::optional<QStringList> runChooser(QFileDialog* dialog) {
@@ -106,6 +132,7 @@ void Dialogs::alert(QWidget* parent, const QString& title, const QString& text) 
     if (testMode()) return;
     QMessageBox box(QMessageBox::Information, title, title, QMessageBox::Ok, parent);
     box.setInformativeText(text);
+    widen(box);
     box.exec();
 }
 
@@ -120,6 +147,7 @@ bool Dialogs::confirm(QWidget* parent, const QString& title, const QString& text
         acceptText, destructive ? QMessageBox::DestructiveRole : QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(destructive ? cancel : accept);
+    widen(box);
     box.exec();
     return box.clickedButton() == accept;
 }
@@ -140,6 +168,7 @@ std::optional<bool> Dialogs::confirmWithCheckbox(QWidget* parent, const QString&
     QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(accept);
+    widen(box);
     box.exec();
     if (box.clickedButton() != accept) return std::nullopt;
     return checkBox->isChecked();
@@ -149,7 +178,10 @@ std::optional<int> Dialogs::pickYear(QWidget* parent,
                                      const std::vector<std::pair<int, qint64>>& years) {
     QStringList titles;
     for (const auto& [year, count] : years)
-        titles << QStringLiteral("%1 (%2 rides)").arg(year).arg(count);
+        titles << QStringLiteral("%1 (%2 %3)")
+                      .arg(year)
+                      .arg(count)
+                      .arg(count == 1 ? QStringLiteral("ride") : QStringLiteral("rides"));
     record(DialogRecord::Kind::yearPicker, QStringLiteral("Export Year"),
            QStringLiteral("Select which year to export:"), titles.join('\n'));
     if (testMode()) {
@@ -164,13 +196,11 @@ std::optional<int> Dialogs::pickYear(QWidget* parent,
     picker->setFixedSize(200, 28);
     for (int i = 0; i < static_cast<int>(years.size()); ++i)
         picker->addItem(titles[i], years[i].first);
-    // QMessageBox has no accessory slot; its grid layout takes the picker under the text.
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-        grid->addWidget(picker, grid->rowCount(), 1, 1, grid->columnCount() - 1);
-    }
     QPushButton* accept = box.addButton(QStringLiteral("Export"), QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(accept);
+    addAccessory(box, picker);
+    widen(box);
     box.exec();
     if (box.clickedButton() != accept || picker->currentIndex() < 0) return std::nullopt;
     return picker->currentData().toInt();

@@ -32,4 +32,12 @@ QString text(const std::string& value) {
     return QString::fromStdString(value);
 }
 
+QString counted(qint64 count, const QString& singular, const QString& plural) {
+    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? singular : plural);
+}
+
+QString activityCount(qint64 count) {
+    return counted(count, QStringLiteral("activity"), QStringLiteral("activities"));
+}
+
 }  // namespace vantrel::DisplayFormat

@@ -18,5 +18,8 @@ QString shortTime(Date date);
 /// "%.0f bpm", or "-- bpm" when there is no value.
 QString heartRate(double bpm);
 QString text(const std::string& value);
+/// A count with its noun, singular only for exactly 1: "1 activity", "0 activities".
+QString counted(qint64 count, const QString& singular, const QString& plural);
+QString activityCount(qint64 count);
 
 }  // namespace vantrel::DisplayFormat

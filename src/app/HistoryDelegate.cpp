@@ -68,7 +68,10 @@ QSize HistoryDelegate::sizeHint(const QStyleOptionViewItem& option,
         case HistoryModel::ItemKind::year:
             return {200, metrics.height() * 2 + 10};
         case HistoryModel::ItemKind::ride:
-            return {200, RideHistoryRow::height()};
+            return {200, RideHistoryRow::height(qobject_cast<const HistoryModel*>(index.model())
+                                                    ->rideAt(index)
+                                                    ->resolvedActivityType()
+                                                    .has_value())};
         case HistoryModel::ItemKind::loading:
             return {200, metrics.height() + 12};
     }

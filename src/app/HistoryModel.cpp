@@ -1,5 +1,6 @@
 #include "app/HistoryModel.h"
 
+#include "app/DisplayFormat.h"
 #include "app/RideHistoryRow.h"
 
 namespace vantrel {
@@ -132,9 +133,11 @@ QVariant HistoryModel::yearData(const YearSection& section, int role) const {
         case Qt::DisplayRole:
             return QString::number(section.year());
         case kCountRole:
-            return QStringLiteral("%1 activities").arg(section.count());
+            return DisplayFormat::activityCount(section.count());
         case Qt::AccessibleTextRole:
-            return QStringLiteral("%1, %2 activities").arg(section.year()).arg(section.count());
+            return QStringLiteral("%1, %2")
+                .arg(section.year())
+                .arg(DisplayFormat::activityCount(section.count()));
         default:
             return {};
     }

@@ -3,11 +3,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "app/DisplayFormat.h"
 #include "app/HistoryDelegate.h"
 #include "app/HistoryModel.h"
 #include "app/LocatingStatusView.h"
@@ -23,7 +25,8 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
       m_stack(new QStackedWidget),
       m_empty(new PlaceholderView(
           "bicycle", QStringLiteral("No Activities Yet"),
-          QStringLiteral("Activities recorded on your iPhone will appear here via iCloud sync."))),
+          QStringLiteral("Import GPX, TCX or FIT files, ZIP archives or an account export to get "
+                         "started."))),
       m_locating(new LocatingStatusView),
       m_footerCount(new QLabel) {
     setMinimumWidth(280);
@@ -37,6 +40,8 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     layout->addWidget(m_stack, 1);
     layout->addWidget(m_locating);
     layout->addWidget(buildFooter(appVersion));
+    QPushButton* import = m_empty->addButton(QStringLiteral("Import Files…"));
+    connect(import, &QPushButton::clicked, this, &HistorySidebar::importRequested);
     setSummaries({});
 }
 
@@ -88,7 +93,7 @@ QWidget* HistorySidebar::buildFooter(const QString& appVersion) {
 void HistorySidebar::setSummaries(const std::vector<YearSummary>& summaries) {
     std::int64_t total = 0;
     for (const auto& summary : summaries) total += summary.count;
-    m_footerCount->setText(QStringLiteral("%1 activities").arg(total));
+    m_footerCount->setText(DisplayFormat::activityCount(total));
     m_stack->setCurrentIndex(summaries.empty() ? 0 : 1);
 
     std::set<std::int64_t> keptSelection = m_selection;

@@ -48,6 +48,8 @@ class HistorySidebar : public QWidget {
 
   signals:
     void selectionChanged();
+    /// The empty state's "Import Files…" was clicked.
+    void importRequested();
     /// A year's list finished loading (for the benchmarks and tests).
     void yearLoaded(int year);
 

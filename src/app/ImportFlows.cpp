@@ -29,13 +29,21 @@ QString fromStd(const std::string& text) {
 ImportFlows::ImportFlows(RideStore& store, QWidget* window)
     : QObject(window), m_store(store), m_window(window) {}
 
+void ImportFlows::importFiles() {
+    importChosenFiles(
+        QStringLiteral("Select GPX, TCX or FIT files (also gzip-compressed) or ZIP archives."),
+        QStringLiteral("Activity files and ZIP archives (*.gpx *.tcx *.fit *.gz *.zip)"));
+}
+
 void ImportFlows::importFromStrava() {
-    auto files = Dialogs::openFiles(
-        m_window, {QStringLiteral("Select Strava GPX files or Strava bulk export ZIP."),
-                   {},
-                   QStringLiteral("GPX, gzip and ZIP files (*.gpx *.gz *.zip)"),
-                   {},
-                   true});
+    importChosenFiles(QStringLiteral("Select Strava GPX files or Strava bulk export ZIP."),
+                      QStringLiteral("GPX, gzip and ZIP files (*.gpx *.gz *.zip)"));
+}
+
+// Loose activity files go through the loose-file import; with ZIP archives among them, the
+// archives are imported as a bulk run.
+void ImportFlows::importChosenFiles(const QString& message, const QString& nameFilter) {
+    auto files = Dialogs::openFiles(m_window, {message, {}, nameFilter, {}, true});
     if (!files || files->isEmpty()) return;
     std::vector<std::filesystem::path> chosen = pathsOf(*files);
     if (zipFilesAmong(chosen).empty()) return importLooseFiles(chosen);

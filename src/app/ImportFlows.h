@@ -24,6 +24,8 @@ class ImportFlows : public QObject {
   public:
     ImportFlows(RideStore& store, QWidget* window);
 
+    /// "Import Files…": activity files of any supported format, or ZIP archives.
+    void importFiles();
     void importFromStrava();
     void importFromZip();
     void importFromGarmin();
@@ -45,6 +47,7 @@ class ImportFlows : public QObject {
         std::vector<GarminActivity> summaries;
     };
 
+    void importChosenFiles(const QString& message, const QString& nameFilter);
     void importLooseFiles(const std::vector<std::filesystem::path>& files);
     void runBulkImport(std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run);
     void runArchiveFiles(const std::vector<std::filesystem::path>& files);

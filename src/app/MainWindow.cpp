@@ -67,6 +67,7 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
     m_sidebar->setUnitSystem(m_unitSystem);
 
     connect(m_sidebar, &HistorySidebar::selectionChanged, this, &MainWindow::showSelection);
+    connect(m_sidebar, &HistorySidebar::importRequested, m_import, &ImportFlows::importFiles);
     connect(m_sidebar->locatingStatus(), &LocatingStatusView::abortRequested, m_locating,
             &LocatingFlows::abortGeocoding);
     connect(m_import, &ImportFlows::stateChanged, this, &MainWindow::updateProgressRows);

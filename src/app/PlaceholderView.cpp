@@ -1,6 +1,7 @@
 #include "app/PlaceholderView.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/Icons.h"
@@ -9,8 +10,11 @@ namespace vantrel {
 
 PlaceholderView::PlaceholderView(const std::string& symbol, const QString& title,
                                  const QString& text, QWidget* parent)
-    : QWidget(parent), m_title(new QLabel(title)), m_text(new QLabel(text)) {
-    auto* layout = new QVBoxLayout(this);
+    : QWidget(parent),
+      m_title(new QLabel(title)),
+      m_text(new QLabel(text)),
+      m_layout(new QVBoxLayout(this)) {
+    QVBoxLayout* layout = m_layout;
     layout->addStretch();
     auto* icon = new QLabel;
     icon->setPixmap(
@@ -28,6 +32,14 @@ PlaceholderView::PlaceholderView(const std::string& symbol, const QString& title
     layout->addWidget(m_title);
     layout->addWidget(m_text);
     layout->addStretch();
+}
+
+QPushButton* PlaceholderView::addButton(const QString& text) {
+    auto* button = new QPushButton(text);
+    button->setAccessibleName(text);
+    // Above the closing stretch, centred under the text.
+    m_layout->insertWidget(m_layout->count() - 1, button, 0, Qt::AlignHCenter);
+    return button;
 }
 
 void PlaceholderView::setTitle(const QString& title) {

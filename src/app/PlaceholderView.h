@@ -4,6 +4,8 @@
 #include <string>
 
 class QLabel;
+class QPushButton;
+class QVBoxLayout;
 
 namespace vantrel {
 
@@ -14,12 +16,15 @@ class PlaceholderView : public QWidget {
     PlaceholderView(const std::string& symbol, const QString& title, const QString& text,
                     QWidget* parent = nullptr);
     void setTitle(const QString& title);
+    /// Adds a button under the text (an empty state's way out); the view owns it.
+    QPushButton* addButton(const QString& text);
     QString title() const;
     QString text() const;
 
   private:
     QLabel* m_title;
     QLabel* m_text;
+    QVBoxLayout* m_layout;
 };
 
 }  // namespace vantrel

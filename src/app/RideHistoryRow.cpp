@@ -75,9 +75,9 @@ RideHistoryRow RideHistoryRow::make(const PersistedRide& ride, UnitSystem system
     return row;
 }
 
-int RideHistoryRow::height() {
+int RideHistoryRow::height(bool withKind) {
     QFontMetrics metrics(QApplication::font());
-    return kPadding * 2 + metrics.height() * 4 + 6;
+    return kPadding * 2 + metrics.height() * (withKind ? 4 : 3) + (withKind ? 6 : 4);
 }
 
 void RideHistoryRow::paint(QPainter& painter, const QStyleOptionViewItem& option) const {
@@ -99,9 +99,10 @@ void RideHistoryRow::paint(QPainter& painter, const QStyleOptionViewItem& option
     QFont caption = scaledFont(option.font, 0.85, false);
     painter.setFont(caption);
     painter.setPen(secondary);
-    if (!typeName.isEmpty())
+    if (!typeName.isEmpty()) {
         paintFigures(painter, {{typeSymbol, typeName}}, QPoint(area.left(), y), secondary);
-    y += QFontMetrics(caption).height() + 2;
+        y += QFontMetrics(caption).height() + 2;
+    }
 
     QFont subheadline = scaledFont(option.font, 0.92, false);
     painter.setFont(subheadline);

@@ -28,7 +28,8 @@ struct RideHistoryRow {
     QString accessibleDescription;
 
     static RideHistoryRow make(const PersistedRide& ride, UnitSystem system);
-    static int height();
+    /// A row without an activity kind leaves out the kind's line rather than a blank one.
+    static int height(bool withKind);
     void paint(QPainter& painter, const QStyleOptionViewItem& option) const;
 };
 

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/Dialogs.h"
+#include "app/DisplayFormat.h"
 #include "app/Icons.h"
 #include "model/Preferences.h"
 #include "model/RideStore.h"
@@ -89,10 +90,9 @@ void SettingsWindow::deleteAllActivities() {
     } catch (const std::exception&) {
     }
     QString text = QStringLiteral(
-                       "This will permanently delete all %1 activities. This cannot be "
-                       "undone.\n\nUse this before "
-                       "importing a Vantrel Format archive to avoid duplicates.")
-                       .arg(count);
+                       "This will permanently delete all %1. This cannot be undone.\n\nUse "
+                       "this before importing a Vantrel Format archive to avoid duplicates.")
+                       .arg(DisplayFormat::activityCount(count));
     if (!Dialogs::confirm(this, QStringLiteral("Delete All Activities?"), text,
                           QStringLiteral("Delete All"), true)) {
         return;

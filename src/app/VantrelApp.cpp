@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <clocale>
 
 #include "app/DiagnosticsWindow.h"
 #include "app/Icons.h"
@@ -15,6 +16,9 @@ VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
     : m_store(std::move(store)),
       m_main(std::make_unique<MainWindow>(*m_store)),
       m_settings(std::make_unique<SettingsWindow>(*m_store)) {
+    // The application object adopts the user's locale for the whole process; printf-style
+    // formatting would then write "1,2 km" under a German locale. Figures always use a point.
+    std::setlocale(LC_NUMERIC, "C");
     connect(m_main.get(), &MainWindow::settingsRequested, this, &VantrelApp::showSettings);
     connect(m_settings.get(), &SettingsWindow::unitSystemChanged, m_main.get(),
             &MainWindow::setUnitSystem);

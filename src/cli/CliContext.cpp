@@ -1,5 +1,6 @@
 #include "cli/CliContext.h"
 
+#include <clocale>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -114,6 +115,9 @@ void printHelp(std::ostream& out) {
 
 int runCli(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err,
            std::istream& in, bool interactive) {
+    // Figures are written with a point whatever the user's number locale, so that scripts can
+    // read them back.
+    std::setlocale(LC_NUMERIC, "C");
     std::vector<std::string> args(argv.begin() + (argv.empty() ? 0 : 1), argv.end());
     std::filesystem::path storePath = defaultStorePath();
     while (!args.empty() && args.front().rfind("--", 0) == 0) {

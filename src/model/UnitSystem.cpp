@@ -1,6 +1,9 @@
 #include "model/UnitSystem.h"
 
+#include <locale.h>
+
 #include <cinttypes>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 
@@ -10,10 +13,19 @@ namespace vantrel {
 
 namespace {
 
+// A GUI toolkit adopts the user's number locale for the whole process, and printf would then
+// write "1,2 km"; every figure is printed in the C locale on this thread instead.
+locale_t cLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return c;
+}
+
 template <typename... Args>
 std::string printed(const char* format, Args... args) {
     char buffer[512];
+    locale_t previous = uselocale(cLocale());
     int length = std::snprintf(buffer, sizeof buffer, format, args...);
+    uselocale(previous);
     if (length < 0) return {};
     return std::string(buffer,
                        std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1));

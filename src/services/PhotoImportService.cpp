@@ -169,25 +169,42 @@ std::optional<ProcessedPhoto> processPhoto(Bytes imageBytes) {
     return photo;
 }
 
-PhotoAddResult addPickedPhotos(RideStore& store, PersistedRide& ride,
-                               const std::vector<PickedPhoto>& items,
-                               const LocationSuggestion& onLocationSuggested) {
+std::vector<PreparedPhoto> preparePickedPhotos(const std::vector<PickedPhoto>& items,
+                                               std::size_t limit) {
+    std::vector<PreparedPhoto> prepared;
+    for (std::size_t i = 0; i < items.size() && i < limit; ++i) {
+        PreparedPhoto item;
+        PhotoAddResult loadResult;
+        auto bytes = loadItem(items[i], loadResult);
+        item.error = loadResult.importError;
+        if (bytes) {
+            item.photo = processPhoto(std::move(*bytes));
+            if (!item.photo) item.error = std::string(kCouldNotProcessText);
+        }
+        prepared.push_back(std::move(item));
+    }
+    return prepared;
+}
+
+std::size_t remainingPhotoSlots(const PersistedRide& ride) {
+    auto limit = static_cast<std::size_t>(kMaxPhotosPerActivity);
+    return ride.photos.size() >= limit ? 0 : limit - ride.photos.size();
+}
+
+PhotoAddResult attachPreparedPhotos(RideStore& store, PersistedRide& ride,
+                                    std::vector<PreparedPhoto> prepared,
+                                    const LocationSuggestion& onLocationSuggested) {
     PhotoAddResult result;
     auto next = nextSortOrder(ride);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (ride.photos.size() >= static_cast<std::size_t>(kMaxPhotosPerActivity)) {
-            result.ignoredOverLimit = static_cast<int>(items.size() - i);
+    for (std::size_t i = 0; i < prepared.size(); ++i) {
+        if (remainingPhotoSlots(ride) == 0) {
+            result.ignoredOverLimit = static_cast<int>(prepared.size() - i);
             break;
         }
-        auto bytes = loadItem(items[i], result);
-        if (!bytes) continue;
-        auto processed = processPhoto(std::move(*bytes));
-        if (!processed) {
-            result.importError = std::string(kCouldNotProcessText);
-            continue;
-        }
-        auto coordinate = processed->coordinate;
-        ride.photos.push_back(makeRidePhoto(std::move(*processed), next++));
+        if (prepared[i].error) result.importError = prepared[i].error;
+        if (!prepared[i].photo) continue;
+        auto coordinate = prepared[i].photo->coordinate;
+        ride.photos.push_back(makeRidePhoto(std::move(*prepared[i].photo), next++));
         ++result.added;
         if (!result.suggestedLocation && coordinate && !ride.routeData) {
             result.suggestedLocation = coordinate;
@@ -197,6 +214,18 @@ PhotoAddResult addPickedPhotos(RideStore& store, PersistedRide& ride,
     if (result.suggestedLocation && onLocationSuggested) {
         onLocationSuggested(result.suggestedLocation->latitude,
                             result.suggestedLocation->longitude);
+    }
+    return result;
+}
+
+PhotoAddResult addPickedPhotos(RideStore& store, PersistedRide& ride,
+                               const std::vector<PickedPhoto>& items,
+                               const LocationSuggestion& onLocationSuggested) {
+    std::size_t freeSlots = remainingPhotoSlots(ride);
+    PhotoAddResult result = attachPreparedPhotos(store, ride, preparePickedPhotos(items, freeSlots),
+                                                 onLocationSuggested);
+    if (items.size() > freeSlots) {
+        result.ignoredOverLimit += static_cast<int>(items.size() - freeSlots);
     }
     return result;
 }

@@ -13,6 +13,7 @@
 #include "services/ImageSource.h"
 #include "services/PhotoAddResult.h"
 #include "services/PickedPhoto.h"
+#include "services/PreparedPhoto.h"
 #include "services/ProcessedPhoto.h"
 
 /// Turns picked photos into the stored form and attaches them to activities.
@@ -54,5 +55,18 @@ using LocationSuggestion = std::function<void(double latitude, double longitude)
 PhotoAddResult addPickedPhotos(RideStore& store, PersistedRide& ride,
                                const std::vector<PickedPhoto>& items,
                                const LocationSuggestion& onLocationSuggested = {});
+
+/// The first half of `addPickedPhotos`, which touches no store and may run on any thread: loads
+/// and processes the first `limit` items in order. The slow part of adding photos.
+std::vector<PreparedPhoto> preparePickedPhotos(const std::vector<PickedPhoto>& items,
+                                               std::size_t limit);
+/// How many more photos the activity can take.
+std::size_t remainingPhotoSlots(const PersistedRide& ride);
+/// The second half of `addPickedPhotos`, on the store's thread: attaches the prepared photos in
+/// order until the activity holds 20, reports the last error among them, saves once and offers
+/// the first position when the activity has no route data.
+PhotoAddResult attachPreparedPhotos(RideStore& store, PersistedRide& ride,
+                                    std::vector<PreparedPhoto> prepared,
+                                    const LocationSuggestion& onLocationSuggested = {});
 
 }  // namespace vantrel::PhotoImportService

@@ -57,7 +57,7 @@ TEST_F(MainWindowTest, ListsYearsNewestFirstWithPluralCountsAndLoadsOnlyOpenedYe
     ASSERT_EQ(model()->rowCount(), 2);
     EXPECT_EQ(model()->index(0, 0).data().toString(), "2024");
     EXPECT_EQ(model()->index(0, 0).data(HistoryModel::kCountRole).toString(), "2 activities");
-    EXPECT_EQ(model()->index(1, 0).data(HistoryModel::kCountRole).toString(), "1 activities");
+    EXPECT_EQ(model()->index(1, 0).data(HistoryModel::kCountRole).toString(), "1 activity");
     EXPECT_EQ(sidebar()->footerCountText(), "3 activities");
     EXPECT_FALSE(model()->isYearLoaded(0));
     openYear(2024);
@@ -173,7 +173,7 @@ TEST_F(MainWindowTest, YearPickerOnlyForArchiveWhenThereIsOneYear) {
         ->trigger();  // picker cancelled  // the picker is cancelled (no queued answer)
     auto picker = Dialogs::lastOf(Kind::yearPicker);
     ASSERT_TRUE(picker);
-    EXPECT_EQ(picker->detail, "2024 (1 rides)");
+    EXPECT_EQ(picker->detail, "2024 (1 ride)");
     EXPECT_FALSE(Dialogs::lastOf(Kind::saveFile));
 }
 
@@ -197,7 +197,7 @@ TEST_F(MainWindowTest, LooseGPXImportAddsTheActivityAndBadFileShowsImportError) 
         QStringList{QString::fromStdString(corpusFile("sportslib__amazfit.gpx").string())});
     actionNamed(app->mainWindow()->importMenu(), "Import from Strava…")->trigger();
     ASSERT_TRUE(
-        QTest::qWaitFor([this] { return sidebar()->footerCountText() == "1 activities"; }, 20000));
+        QTest::qWaitFor([this] { return sidebar()->footerCountText() == "1 activity"; }, 20000));
 
     auto bad = env.root() / "broken.gpx";
     writeFileBytes(bad, bytesOf("<gpx><trk>"));
