@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/HistoryDelegate.h"
 #include "app/HistoryModel.h"
@@ -192,6 +193,26 @@ void HistorySidebar::selectRides(const std::set<std::int64_t>& objectIDs) {
         if (index.isValid()) selection.select(index, index);
     }
     m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void HistorySidebar::revealRides(const QList<qint64>& objectIDs, const QList<int>& years) {
+    for (int year : years) {
+        QModelIndex index = m_model->yearIndex(year);
+        if (!index.isValid()) continue;
+        m_model->loadYear(index.row());
+        m_tree->expand(index);
+    }
+    std::set<std::int64_t> wanted(objectIDs.begin(), objectIDs.end());
+    if (wanted.empty()) return;
+    selectRides(wanted);
+    QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return;
+    auto topmost = std::min_element(
+        selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) {
+            return std::pair(a.parent().row(), a.row()) < std::pair(b.parent().row(), b.row());
+        });
+    m_tree->selectionModel()->setCurrentIndex(*topmost, QItemSelectionModel::NoUpdate);
+    m_tree->scrollTo(*topmost);
 }
 
 std::vector<RideRef> HistorySidebar::selectedRides() const {

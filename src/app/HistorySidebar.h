@@ -39,6 +39,9 @@ class HistorySidebar : public QWidget {
     void clearSelection();
     void selectRides(const std::set<std::int64_t>& objectIDs);
     std::vector<RideRef> selectedRides() const;
+    /// Opens the years given and selects the records (store identifiers) found there, the
+    /// first of them scrolled into view; open sections stay open.
+    void revealRides(const QList<qint64>& objectIDs, const QList<int>& years);
 
     HistoryModel* model() const { return m_model; }
     QTreeView* tree() const { return m_tree; }

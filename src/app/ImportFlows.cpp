@@ -4,6 +4,7 @@
 
 #include "app/BackgroundTask.h"
 #include "app/Dialogs.h"
+#include "app/OpenedFiles.h"
 #include "export/ArchiveImport.h"
 #include "import/GarminImportService.h"
 #include "import/StravaImportService.h"
@@ -33,7 +34,7 @@ void ImportFlows::importFromStrava() {
     auto files = Dialogs::openFiles(
         m_window, {QStringLiteral("Select Strava GPX files or Strava bulk export ZIP."),
                    {},
-                   QStringLiteral("GPX, gzip and ZIP files (*.gpx *.gz *.zip)"),
+                   QLatin1String(kStravaFilter),
                    {},
                    true});
     if (!files || files->isEmpty()) return;
@@ -48,7 +49,7 @@ void ImportFlows::importFromZip() {
     auto files = Dialogs::openFiles(
         m_window, {QStringLiteral("Select ZIP files containing activity files (GPX, TCX, FIT)."),
                    {},
-                   QStringLiteral("ZIP archives (*.zip)"),
+                   QLatin1String(kZipFilter),
                    {},
                    true});
     if (!files || files->isEmpty()) return;
@@ -101,11 +102,44 @@ std::optional<ImportFlows::GarminExport> ImportFlows::inspectGarmin(const QStrin
 void ImportFlows::importArchive() {
     auto files = Dialogs::openFiles(m_window, {QStringLiteral("Select Vantrel Format files."),
                                                {},
-                                               QStringLiteral("JSON files (*.json)"),
+                                               QLatin1String(kArchiveFilter),
                                                {},
                                                true});
     if (!files || files->isEmpty()) return;
     runArchiveFiles(pathsOf(*files));
+}
+
+void ImportFlows::importFiles() {
+    auto files = Dialogs::openFiles(m_window, {QStringLiteral("Select activity files, ZIP archives "
+                                                              "or Vantrel Format files."),
+                                               {},
+                                               QLatin1String(kAllImportsFilter),
+                                               {},
+                                               true});
+    if (!files || files->isEmpty()) return;
+    importPaths(*files);
+}
+
+void ImportFlows::importPaths(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    beginRun();
+    BulkImportOptions options = optionsReportingProgress();
+    runWithOwnStore<OpenedImportResult>(
+        this, m_store.path(),
+        [paths, options](RideStore& store) { return importOpenedFiles(store, paths, options); },
+        [this](TaskOutcome<OpenedImportResult> outcome) {
+            m_isImporting = false;
+            emit stateChanged();
+            const OpenedImportResult& result = outcome.value;
+            emit filesImported(
+                QList<qint64>(result.newObjectIDs.begin(), result.newObjectIDs.end()),
+                QList<int>(result.newYears.begin(), result.newYears.end()));
+            if (outcome.error) return showImportError(fromStd(*outcome.error));
+            if (result.imported == 0 && result.skipped == 0 && !result.failures.empty())
+                return showImportError(fromStd(result.failures.back()));
+            Dialogs::alert(m_window, QStringLiteral("Import Complete"),
+                           fromStd(importCompletionText(result.imported, result.skipped)));
+        });
 }
 
 void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& files) {
