@@ -8,6 +8,7 @@
 
 #include "Version.h"
 #include "app/DiagnosticsWindow.h"
+#include "app/DropTarget.h"
 #include "app/HistorySidebar.h"
 #include "app/Icons.h"
 #include "app/ImportFlows.h"
@@ -34,6 +35,8 @@ VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
                 main->reloadYearSummaries();
                 main->sidebar()->revealRides(objectIDs, years);
             });
+    auto* drop = new DropTarget(m_main.get());
+    connect(drop, &DropTarget::pathsDropped, m_main->importFlows(), &ImportFlows::importPaths);
 }
 
 VantrelApp::~VantrelApp() {
