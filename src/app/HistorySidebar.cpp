@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QStackedWidget>
 #include <QTimer>
@@ -11,6 +12,7 @@
 
 #include "app/HistoryDelegate.h"
 #include "app/HistoryModel.h"
+#include "app/HistoryTreeView.h"
 #include "app/LocatingStatusView.h"
 #include "app/PlaceholderView.h"
 
@@ -20,19 +22,21 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     : QWidget(parent),
       m_store(store),
       m_model(new HistoryModel(store, this)),
-      m_tree(new QTreeView),
+      m_tree(new HistoryTreeView),
       m_stack(new QStackedWidget),
       m_empty(new PlaceholderView(
           "bicycle", QStringLiteral("No Activities Yet"),
           QStringLiteral("Activities recorded on your iPhone will appear here via iCloud sync."))),
       m_locating(new LocatingStatusView),
-      m_footerCount(new QLabel) {
+      m_footerCount(new QLabel),
+      m_filter(new QLineEdit) {
     setMinimumWidth(280);
     setMaximumWidth(340);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildHeader());
+    layout->addWidget(buildFilter());
     m_stack->addWidget(m_empty);
     m_stack->addWidget(buildList());
     layout->addWidget(m_stack, 1);
@@ -49,6 +53,20 @@ QWidget* HistorySidebar::buildHeader() {
     title->setFont(font);
     title->setContentsMargins(10, 8, 10, 6);
     return title;
+}
+
+QWidget* HistorySidebar::buildFilter() {
+    m_filter->setPlaceholderText(QStringLiteral("Filter by kind, place or date"));
+    m_filter->setAccessibleName(QStringLiteral("Filter activities"));
+    m_filter->setClearButtonEnabled(true);
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(8, 0, 8, 6);
+    layout->addWidget(m_filter);
+    connect(m_filter, &QLineEdit::textChanged, this, &HistorySidebar::setFilterText);
+    // Down from the field goes on into the list, as in a search field.
+    connect(m_filter, &QLineEdit::returnPressed, this, [this] { m_tree->setFocus(); });
+    return box;
 }
 
 QWidget* HistorySidebar::buildList() {
@@ -106,6 +124,7 @@ void HistorySidebar::setSummaries(const std::vector<YearSummary>& summaries) {
         m_expandedYears.insert(year);
         m_tree->expand(index);
     }
+    applyFilter();
     selectRides(keptSelection);
     // Records removed elsewhere leave the selection without any notice from the view.
     std::set<std::int64_t> current;
@@ -129,6 +148,67 @@ void HistorySidebar::expandYear(int year) {
 void HistorySidebar::collapseAll() {
     m_tree->collapseAll();
     m_expandedYears.clear();
+}
+
+void HistorySidebar::expandAll() {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        m_model->loadYear(row);
+        m_tree->expand(m_model->index(row, 0));
+    }
+}
+
+void HistorySidebar::selectAllShown() {
+    QItemSelection selection;
+    for (int yearRow = 0; yearRow < m_model->rowCount(); ++yearRow) {
+        QModelIndex year = m_model->index(yearRow, 0);
+        if (m_tree->isRowHidden(yearRow, {}) || !m_tree->isExpanded(year)) continue;
+        for (int row = 0; row < m_model->rowCount(year); ++row) {
+            QModelIndex ride = m_model->index(row, 0, year);
+            if (m_model->rideAt(ride) && !m_tree->isRowHidden(row, year))
+                selection.select(ride, ride);
+        }
+    }
+    m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void HistorySidebar::focusFilter() {
+    m_filter->setFocus(Qt::ShortcutFocusReason);
+    m_filter->selectAll();
+}
+
+void HistorySidebar::setFilterText(const QString& text) {
+    if (m_filter->text() != text) m_filter->setText(text);  // comes back here through the signal
+    QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words == m_filterWords) return;
+    m_filterWords = words;
+    applyFilter();
+}
+
+void HistorySidebar::applyFilter() {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        // Finding matches needs the year's list; a filter over the whole history loads it.
+        if (!m_filterWords.isEmpty()) m_model->loadYear(row);
+        applyFilterToYear(row);
+    }
+}
+
+void HistorySidebar::applyFilterToYear(int yearRow) {
+    if (yearRow < 0) return;
+    QModelIndex year = m_model->index(yearRow, 0);
+    int matches = 0;
+    QItemSelection hiddenSelected;
+    for (int row = 0; row < m_model->rowCount(year); ++row) {
+        QModelIndex ride = m_model->index(row, 0, year);
+        bool shown = m_filterWords.isEmpty() || m_model->rideMatches(ride, m_filterWords);
+        m_tree->setRowHidden(row, year, !shown);
+        matches += shown;
+        if (!shown && m_tree->selectionModel()->isSelected(ride)) hiddenSelected.select(ride, ride);
+    }
+    // What the filter hides cannot stay selected: commands would act on rows nobody sees.
+    m_tree->selectionModel()->select(hiddenSelected, QItemSelectionModel::Deselect);
+    bool filtering = !m_filterWords.isEmpty();
+    m_tree->setRowHidden(yearRow, {}, filtering && matches == 0);
+    if (filtering && matches > 0) m_tree->expand(year);
 }
 
 void HistorySidebar::onExpanded(const QModelIndex& index) {
@@ -164,6 +244,7 @@ void HistorySidebar::loadYear(int year) {
 }
 
 void HistorySidebar::afterYearLoaded(int year) {
+    if (!m_filterWords.isEmpty()) applyFilterToYear(m_model->yearIndex(year).row());
     if (m_pendingNewestYear == year) {
         m_pendingNewestYear = 0;
         QModelIndex first = m_model->index(0, 0, m_model->yearIndex(year));

@@ -9,6 +9,7 @@
 #include "model/UnitSystem.h"
 
 class QLabel;
+class QLineEdit;
 class QStackedWidget;
 class QTreeView;
 
@@ -32,6 +33,16 @@ class HistorySidebar : public QWidget {
     /// Opens a year's section; its list loads after the section has been drawn.
     void expandYear(int year);
     void collapseAll();
+    /// Opens every year (loading its list).
+    void expandAll();
+    /// Selects every activity row that is shown (in open years, passing the filter).
+    void selectAllShown();
+    /// Puts the keyboard in the filter field, its text selected.
+    void focusFilter();
+    /// Shows only activities whose kind, place or date contain every word of `text`; years
+    /// without a match are hidden and those with one opened. Empty text shows everything.
+    void setFilterText(const QString& text);
+    QLineEdit* filterField() const { return m_filter; }
     const std::set<int>& expandedYears() const { return m_expandedYears; }
     /// Selects the newest activity of the year once its list has loaded, unless something
     /// is selected by then.
@@ -56,12 +67,15 @@ class HistorySidebar : public QWidget {
 
   private:
     QWidget* buildHeader();
+    QWidget* buildFilter();
     QWidget* buildList();
     QWidget* buildFooter(const QString& appVersion);
     void onExpanded(const QModelIndex& index);
     void loadYear(int year);
     void afterYearLoaded(int year);
     void showLoadingIndicators();
+    void applyFilter();
+    void applyFilterToYear(int yearRow);
 
     RideStore& m_store;
     HistoryModel* m_model;
@@ -70,6 +84,8 @@ class HistorySidebar : public QWidget {
     PlaceholderView* m_empty;
     LocatingStatusView* m_locating;
     QLabel* m_footerCount;
+    QLineEdit* m_filter;
+    QStringList m_filterWords;
     std::set<int> m_expandedYears;
     std::set<std::int64_t> m_selection;
     int m_pendingNewestYear = 0;

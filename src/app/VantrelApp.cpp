@@ -12,6 +12,7 @@
 #include "app/HistorySidebar.h"
 #include "app/Icons.h"
 #include "app/ImportFlows.h"
+#include "app/MainMenuBar.h"
 #include "app/MainWindow.h"
 #include "app/SettingsWindow.h"
 #include "app/SingleInstance.h"
@@ -35,6 +36,7 @@ VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
                 main->reloadYearSummaries();
                 main->sidebar()->revealRides(objectIDs, years);
             });
+    MainMenuBar::install(*this);
     auto* drop = new DropTarget(m_main.get());
     connect(drop, &DropTarget::pathsDropped, m_main->importFlows(), &ImportFlows::importPaths);
 }
