@@ -180,8 +180,16 @@ void HistorySidebar::setFilterText(const QString& text) {
     if (m_filter->text() != text) m_filter->setText(text);  // comes back here through the signal
     QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words == m_filterWords) return;
+    // The filter opens every year with a match; clearing it gives back the sections the user
+    // had open.
+    if (m_filterWords.isEmpty()) m_expandedBeforeFilter = m_expandedYears;
     m_filterWords = words;
     applyFilter();
+    if (!m_filterWords.isEmpty()) return;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        QModelIndex year = m_model->index(row, 0);
+        if (!m_expandedBeforeFilter.count(m_model->yearOf(year))) m_tree->collapse(year);
+    }
 }
 
 void HistorySidebar::applyFilter() {

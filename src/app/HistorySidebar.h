@@ -86,6 +86,7 @@ class HistorySidebar : public QWidget {
     QLabel* m_footerCount;
     QLineEdit* m_filter;
     QStringList m_filterWords;
+    std::set<int> m_expandedBeforeFilter;
     std::set<int> m_expandedYears;
     std::set<std::int64_t> m_selection;
     int m_pendingNewestYear = 0;

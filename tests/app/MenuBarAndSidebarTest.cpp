@@ -78,7 +78,11 @@ TEST_F(MenuBarAndSidebarTest, FilterNarrowsRowsByKindPlaceAndDateAndHidesYearsWi
     field->setText("rowing");
     EXPECT_TRUE(shownRows().isEmpty());
 
+    // Clearing shows every row again and closes what only the filter had opened.
     field->clear();
+    EXPECT_TRUE(shownRows().isEmpty());
+    EXPECT_TRUE(sidebar()->expandedYears().empty());
+    sidebar()->expandAll();
     EXPECT_EQ(shownRows(), (QStringList{"Aug 1, 2024", "Jul 4, 2024", "Mar 1, 2019"}));
     // A selected row the filter hides is no longer selected.
     sidebar()->selectAllShown();
