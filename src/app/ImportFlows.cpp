@@ -1,6 +1,7 @@
 #include "app/ImportFlows.h"
 
 #include <QWidget>
+#include <set>
 
 #include "app/BackgroundTask.h"
 #include "app/Dialogs.h"
@@ -131,31 +132,50 @@ void ImportFlows::importPaths(const QStringList& paths) {
             m_isImporting = false;
             emit stateChanged();
             const OpenedImportResult& result = outcome.value;
-            emit filesImported(
-                QList<qint64>(result.newObjectIDs.begin(), result.newObjectIDs.end()),
-                QList<int>(result.newYears.begin(), result.newYears.end()));
+            announceNewRecords(result.added);
             if (outcome.error) return showImportError(fromStd(*outcome.error));
             if (result.imported == 0 && result.skipped == 0 && !result.failures.empty())
                 return showImportError(fromStd(result.failures.back()));
-            Dialogs::alert(m_window, QStringLiteral("Import Complete"),
-                           fromStd(importCompletionText(result.imported, result.skipped)));
+            showImportComplete(result.imported, result.skipped);
         });
 }
 
 void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& files) {
-    // Loose files leave the importing state alone and report only a run where nothing came in.
-    runWithOwnStore<BulkImportResult>(
-        this, m_store.path(), [files](RideStore& store) { return importStravaFiles(store, files); },
-        [this](TaskOutcome<BulkImportResult> outcome) {
-            const BulkImportResult& result = outcome.value;
-            if (outcome.error) {
-                showImportError(fromStd(*outcome.error));
-            } else if (result.imported == 0 && !result.fileFailures.empty()) {
+    // Loose files leave the importing state alone; the open year sections stay open and what
+    // came in is selected.
+    struct LooseRun {
+        BulkImportResult result;
+        NewRecords added;
+    };
+    runWithOwnStore<LooseRun>(
+        this, m_store.path(),
+        [files](RideStore& store) {
+            std::set<std::int64_t> before = storedObjectIDs(store);
+            BulkImportResult result = importStravaFiles(store, files);
+            return LooseRun{result, newRecordsSince(store, before)};
+        },
+        [this](TaskOutcome<LooseRun> outcome) {
+            const BulkImportResult& result = outcome.value.result;
+            announceNewRecords(outcome.value.added);
+            if (outcome.error) return showImportError(fromStd(*outcome.error));
+            // Records whose save failed were never stored: that is no success to report.
+            if (result.saveError) return showImportError(fromStd(*result.saveError));
+            if (result.imported > 0) return showImportComplete(result.imported, 0);
+            if (!result.fileFailures.empty()) {
                 const auto& [name, description] = result.fileFailures.back();
                 showImportError(fromStd(name + ": " + description));
             }
-            emit importFinished();
         });
+}
+
+void ImportFlows::announceNewRecords(const NewRecords& added) {
+    emit filesImported(QList<qint64>(added.objectIDs.begin(), added.objectIDs.end()),
+                       QList<int>(added.years.begin(), added.years.end()));
+}
+
+void ImportFlows::showImportComplete(int imported, int skipped) {
+    Dialogs::alert(m_window, QStringLiteral("Import Complete"),
+                   fromStd(importCompletionText(imported, skipped)));
 }
 
 void ImportFlows::runBulkImport(
@@ -219,8 +239,7 @@ void ImportFlows::finishBulkRun(int imported, int skipped) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    Dialogs::alert(m_window, QStringLiteral("Import Complete"),
-                   fromStd(importCompletionText(imported, skipped)));
+    showImportComplete(imported, skipped);
 }
 
 void ImportFlows::showImportError(const QString& text) {

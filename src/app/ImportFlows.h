@@ -17,6 +17,7 @@ class QWidget;
 namespace vantrel {
 
 class RideStore;
+struct NewRecords;
 
 /// What the choosers offer: everything their flow reads (the readers take the inner type of a
 /// gzip file, so "*.gz" covers ".gpx.gz", ".tcx.gz" and ".fit.gz").
@@ -71,6 +72,8 @@ class ImportFlows : public QObject {
     BulkImportOptions optionsReportingProgress();
     void finishBulkRun(int imported, int skipped);
     void showImportError(const QString& text);
+    void showImportComplete(int imported, int skipped);
+    void announceNewRecords(const NewRecords& added);
     std::optional<GarminExport> inspectGarmin(const QString& folder);
 
     RideStore& m_store;

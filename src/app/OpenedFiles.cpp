@@ -66,13 +66,23 @@ std::filesystem::path pathOf(const QString& argument) {
     return std::filesystem::path(local.toStdString());
 }
 
+}  // namespace
+
 std::set<std::int64_t> storedObjectIDs(RideStore& store) {
     std::set<std::int64_t> ids;
     for (const RideRef& ride : store.allRecords(false)) ids.insert(ride->objectID);
     return ids;
 }
 
-}  // namespace
+NewRecords newRecordsSince(RideStore& store, const std::set<std::int64_t>& before) {
+    NewRecords added;
+    for (const RideRef& ride : store.allRecords(false)) {
+        if (before.count(ride->objectID) || ride->deletedAt) continue;
+        added.objectIDs.push_back(ride->objectID);
+        added.years.push_back(localYear(ride->date));
+    }
+    return added;
+}
 
 OpenedFiles OpenedFiles::classify(const QStringList& paths) {
     OpenedFiles files;
@@ -112,10 +122,13 @@ OpenedImportResult importOpenedFiles(RideStore& store, const QStringList& paths,
     if (!files.activityFiles.empty()) {
         FileListImportResult loose =
             importFileList(store, files.activityFiles, std::nullopt, report);
-        result.imported += loose.imported;
+        // A failed save leaves nothing stored, so nothing counts as imported.
+        if (loose.saveError)
+            result.failures.push_back(*loose.saveError);
+        else
+            result.imported += loose.imported;
         for (const auto& [name, description] : loose.failures)
             result.failures.push_back(name + ": " + description);
-        if (loose.saveError) result.failures.push_back(*loose.saveError);
         doneBefore += static_cast<int>(files.activityFiles.size());
     }
     if (!files.zipArchives.empty()) {
@@ -125,7 +138,10 @@ OpenedImportResult importOpenedFiles(RideStore& store, const QStringList& paths,
         };
         BulkImportResult zip =
             importZipArchives(store, files.zipArchives, "ZIP Import", zipOptions);
-        result.imported += zip.imported;
+        if (zip.saveError)
+            result.failures.push_back(*zip.saveError);
+        else
+            result.imported += zip.imported;
         result.skipped += zip.skipped;
         for (const auto& [archive, reason] : zip.archiveFailures)
             result.failures.push_back(archive.filename().string() + ": " + reason);
@@ -139,11 +155,7 @@ OpenedImportResult importOpenedFiles(RideStore& store, const QStringList& paths,
             result.failures.push_back(failure.fileName + ": " + failure.description);
     }
 
-    for (const RideRef& ride : store.allRecords(false)) {
-        if (before.count(ride->objectID) || ride->deletedAt) continue;
-        result.newObjectIDs.push_back(ride->objectID);
-        result.newYears.push_back(localYear(ride->date));
-    }
+    result.added = newRecordsSince(store, before);
     return result;
 }
 

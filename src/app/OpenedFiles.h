@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,14 +28,23 @@ struct OpenedFiles {
     bool empty() const { return activityFiles.empty() && zipArchives.empty() && archives.empty(); }
 };
 
+/// The live records an import added: store identifiers with the calendar year of each.
+struct NewRecords {
+    std::vector<std::int64_t> objectIDs;
+    std::vector<int> years;
+};
+
+/// The identifiers of every stored record, taken before an import to tell what it adds.
+std::set<std::int64_t> storedObjectIDs(RideStore& store);
+NewRecords newRecordsSince(RideStore& store, const std::set<std::int64_t>& before);
+
 /// The outcome of `importOpenedFiles`: the counters over every flow, the failures as
-/// "name: description", and the new records by store identifier with their calendar year.
+/// "name: description", and the new records.
 struct OpenedImportResult {
     int imported = 0;
     int skipped = 0;
     std::vector<std::string> failures;
-    std::vector<std::int64_t> newObjectIDs;
-    std::vector<int> newYears;
+    NewRecords added;
 };
 
 /// Imports what `classify` found: loose activity files without a source label (no duplicate
