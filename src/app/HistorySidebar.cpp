@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QStackedWidget>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/ActivityDeletion.h"
 #include "app/HistoryDelegate.h"
 #include "app/HistoryModel.h"
 #include "app/HistoryTreeView.h"
@@ -79,6 +81,10 @@ QWidget* HistorySidebar::buildList() {
     m_tree->setIndentation(12);
     m_tree->setAccessibleName(QStringLiteral("History"));
     connect(m_tree, &QTreeView::expanded, this, &HistorySidebar::onExpanded);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QTreeView::customContextMenuRequested, this, &HistorySidebar::showContextMenu);
+    connect(static_cast<HistoryTreeView*>(m_tree), &HistoryTreeView::deletePressed, this,
+            &HistorySidebar::deleteSelected);
     connect(m_tree, &QTreeView::collapsed, this,
             [this](const QModelIndex& index) { m_expandedYears.erase(m_model->yearOf(index)); });
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
@@ -148,6 +154,27 @@ void HistorySidebar::expandYear(int year) {
 void HistorySidebar::collapseAll() {
     m_tree->collapseAll();
     m_expandedYears.clear();
+}
+
+void HistorySidebar::showContextMenu(const QPoint& position) {
+    QModelIndex index = m_tree->indexAt(position);
+    if (!m_model->rideAt(index)) return;
+    // A right click outside the selection acts on that row alone, as in file managers.
+    if (!m_tree->selectionModel()->isSelected(index)) {
+        m_tree->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+        m_tree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+    QMenu menu(this);
+    size_t count = selectedRides().size();
+    menu.addAction(count == 1 ? QStringLiteral("Delete Activity…")
+                              : QStringLiteral("Delete %1 Activities…").arg(count),
+                   this, &HistorySidebar::deleteSelected);
+    menu.exec(m_tree->viewport()->mapToGlobal(position));
+}
+
+void HistorySidebar::deleteSelected() {
+    if (ActivityDeletion::confirmAndDelete(this, m_store, selectedRides()))
+        emit activitiesDeleted();
 }
 
 void HistorySidebar::expandAll() {

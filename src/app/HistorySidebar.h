@@ -43,6 +43,8 @@ class HistorySidebar : public QWidget {
     /// without a match are hidden and those with one opened. Empty text shows everything.
     void setFilterText(const QString& text);
     QLineEdit* filterField() const { return m_filter; }
+    /// "Delete Activity…" for the selected activities: asks, deletes them with their photos.
+    void deleteSelected();
     const std::set<int>& expandedYears() const { return m_expandedYears; }
     /// Selects the newest activity of the year once its list has loaded, unless something
     /// is selected by then.
@@ -64,6 +66,8 @@ class HistorySidebar : public QWidget {
     void selectionChanged();
     /// A year's list finished loading (for the benchmarks and tests).
     void yearLoaded(int year);
+    /// Activities were deleted from the store from the list.
+    void activitiesDeleted();
 
   private:
     QWidget* buildHeader();
@@ -74,6 +78,7 @@ class HistorySidebar : public QWidget {
     void loadYear(int year);
     void afterYearLoaded(int year);
     void showLoadingIndicators();
+    void showContextMenu(const QPoint& position);
     void applyFilter();
     void applyFilterToYear(int yearRow);
 

@@ -52,6 +52,12 @@ void fillEditMenu(QMenu* menu, VantrelApp& app) {
     menu->addAction(QStringLiteral("Find…"), sidebar, &HistorySidebar::focusFilter)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     menu->addSeparator();
+    // The Delete key works in the list itself, where it cannot take the key from text fields.
+    QAction* remove = menu->addAction(QStringLiteral("Delete Activity…"), sidebar,
+                                      &HistorySidebar::deleteSelected);
+    QObject::connect(menu, &QMenu::aboutToShow, remove,
+                     [remove, sidebar] { remove->setEnabled(!sidebar->selectedRides().empty()); });
+    menu->addSeparator();
     QAction* preferences =
         menu->addAction(QStringLiteral("Preferences…"), &app, &VantrelApp::showSettings);
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));

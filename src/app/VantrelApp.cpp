@@ -36,6 +36,8 @@ VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
                 main->reloadYearSummaries();
                 main->sidebar()->revealRides(objectIDs, years);
             });
+    connect(m_main->sidebar(), &HistorySidebar::activitiesDeleted, m_main.get(),
+            &MainWindow::reloadYearSummaries);
     MainMenuBar::install(*this);
     auto* drop = new DropTarget(m_main.get());
     connect(drop, &DropTarget::pathsDropped, m_main->importFlows(), &ImportFlows::importPaths);
