@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QPainter>
 #include <QUrl>
@@ -25,8 +26,12 @@ class DropHighlight : public QWidget {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         QColor accent = palette().color(QPalette::Highlight);
+        // What lies beneath fades back, so that the message reads as the one thing to see.
+        QColor veil = palette().color(QPalette::Window);
+        veil.setAlpha(215);
+        painter.fillRect(rect(), veil);
         QColor wash = accent;
-        wash.setAlpha(40);
+        wash.setAlpha(30);
         painter.fillRect(rect(), wash);
         painter.setPen(QPen(accent, 3, Qt::DashLine));
         painter.drawRoundedRect(QRectF(rect()).adjusted(6, 6, -6, -6), 10, 10);
@@ -70,7 +75,10 @@ bool DropTarget::belongsToWindow(QObject* receiver) const {
 }
 
 void DropTarget::showHighlight() {
-    m_highlight->setGeometry(m_window->rect());
+    // Over the window's content, leaving its menu bar and toolbar as they are.
+    auto* mainWindow = qobject_cast<QMainWindow*>(m_window);
+    QWidget* content = mainWindow ? mainWindow->centralWidget() : nullptr;
+    m_highlight->setGeometry(content ? content->geometry() : m_window->rect());
     m_highlight->raise();
     m_highlight->show();
 }

@@ -67,6 +67,7 @@ void VantrelApp::showSettings() {
 }
 
 void VantrelApp::openFiles(const QStringList& files) {
+    m_main->setWindowState(m_main->windowState() & ~Qt::WindowMinimized);
     m_main->show();
     m_main->raise();
     m_main->activateWindow();

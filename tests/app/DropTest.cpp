@@ -47,7 +47,7 @@ TEST_F(DropTest, FilesAndFoldersDroppedOnTheWindowAreImportedWithAHighlightWhile
     EXPECT_FALSE(target()->highlight()->isVisible());
     EXPECT_TRUE(send(QEvent::DragEnter, list(), data));
     EXPECT_TRUE(target()->highlight()->isVisible());
-    EXPECT_EQ(target()->highlight()->geometry(), app->mainWindow()->rect());
+    EXPECT_EQ(target()->highlight()->geometry(), app->mainWindow()->centralWidget()->geometry());
     EXPECT_TRUE(send(QEvent::DragMove, list(), data));
     EXPECT_TRUE(send(QEvent::Drop, list(), data));
     EXPECT_FALSE(target()->highlight()->isVisible());
