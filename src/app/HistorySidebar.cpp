@@ -31,7 +31,9 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
           QStringLiteral("Activities recorded on your iPhone will appear here via iCloud sync."))),
       m_locating(new LocatingStatusView),
       m_footerCount(new QLabel),
-      m_filter(new QLineEdit) {
+      m_filter(new QLineEdit),
+      m_noMatches(new PlaceholderView("magnifyingglass", QStringLiteral("No Matches"),
+                                      QStringLiteral("No activity matches the filter."))) {
     setMinimumWidth(280);
     setMaximumWidth(340);
     auto* layout = new QVBoxLayout(this);
@@ -41,6 +43,7 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     layout->addWidget(buildFilter());
     m_stack->addWidget(m_empty);
     m_stack->addWidget(buildList());
+    m_stack->addWidget(m_noMatches);
     layout->addWidget(m_stack, 1);
     layout->addWidget(m_locating);
     layout->addWidget(buildFooter(appVersion));
@@ -220,11 +223,16 @@ void HistorySidebar::setFilterText(const QString& text) {
 }
 
 void HistorySidebar::applyFilter() {
+    bool anyShown = false;
     for (int row = 0; row < m_model->rowCount(); ++row) {
         // Finding matches needs the year's list; a filter over the whole history loads it.
         if (!m_filterWords.isEmpty()) m_model->loadYear(row);
         applyFilterToYear(row);
+        anyShown = anyShown || !m_tree->isRowHidden(row, {});
     }
+    // An empty history keeps its own empty state; a filter that hides everything says so.
+    if (m_stack->currentWidget() != m_empty)
+        m_stack->setCurrentWidget(anyShown ? static_cast<QWidget*>(m_tree) : m_noMatches);
 }
 
 void HistorySidebar::applyFilterToYear(int yearRow) {

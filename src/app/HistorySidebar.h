@@ -90,6 +90,7 @@ class HistorySidebar : public QWidget {
     LocatingStatusView* m_locating;
     QLabel* m_footerCount;
     QLineEdit* m_filter;
+    PlaceholderView* m_noMatches;
     QStringList m_filterWords;
     std::set<int> m_expandedBeforeFilter;
     std::set<int> m_expandedYears;

@@ -77,9 +77,11 @@ TEST_F(MenuBarAndSidebarTest, FilterNarrowsRowsByKindPlaceAndDateAndHidesYearsWi
     EXPECT_EQ(shownRows(), (QStringList{"Jul 4, 2024", "Mar 1, 2019"}));
     field->setText("rowing");
     EXPECT_TRUE(shownRows().isEmpty());
+    EXPECT_FALSE(tree()->isVisibleTo(sidebar()));
 
     // Clearing shows every row again and closes what only the filter had opened.
     field->clear();
+    EXPECT_TRUE(tree()->isVisibleTo(sidebar()));
     EXPECT_TRUE(shownRows().isEmpty());
     EXPECT_TRUE(sidebar()->expandedYears().empty());
     sidebar()->expandAll();
