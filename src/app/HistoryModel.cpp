@@ -1,5 +1,7 @@
 #include "app/HistoryModel.h"
 
+#include <algorithm>
+
 #include "app/DisplayFormat.h"
 #include "app/RideHistoryRow.h"
 
@@ -84,6 +86,20 @@ QModelIndex HistoryModel::indexOfRide(std::int64_t objectID) const {
         }
     }
     return {};
+}
+
+bool HistoryModel::rideMatches(const QModelIndex& index, const QStringList& words) const {
+    RideRef ride = rideAt(index);
+    if (!ride) return false;
+    RideHistoryRow row = RideHistoryRow::make(*ride, m_unitSystem);
+    QStringList parts{row.typeName, DisplayFormat::shortDate(ride->date),
+                      DisplayFormat::longDate(ride->date)};
+    if (ride->activityType) parts << QString::fromStdString(*ride->activityType);
+    if (ride->city) parts << QString::fromStdString(*ride->city);
+    QString text = parts.join(QLatin1Char(' '));
+    return std::all_of(words.begin(), words.end(), [&text](const QString& word) {
+        return text.contains(word, Qt::CaseInsensitive);
+    });
 }
 
 QModelIndex HistoryModel::index(int row, int column, const QModelIndex& parent) const {

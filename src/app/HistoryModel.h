@@ -33,6 +33,9 @@ class HistoryModel : public QAbstractItemModel {
     ItemKind kindOf(const QModelIndex& index) const;
     RideRef rideAt(const QModelIndex& index) const;
     QModelIndex indexOfRide(std::int64_t objectID) const;
+    /// Whether the activity at `index` matches every word of a filter (case-insensitive)
+    /// somewhere in its kind, its place or its date as the list and the detail view write it.
+    bool rideMatches(const QModelIndex& index, const QStringList& words) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;

@@ -9,6 +9,7 @@
 #include "model/UnitSystem.h"
 
 class QLabel;
+class QLineEdit;
 class QStackedWidget;
 class QTreeView;
 
@@ -32,6 +33,18 @@ class HistorySidebar : public QWidget {
     /// Opens a year's section; its list loads after the section has been drawn.
     void expandYear(int year);
     void collapseAll();
+    /// Opens every year (loading its list).
+    void expandAll();
+    /// Selects every activity row that is shown (in open years, passing the filter).
+    void selectAllShown();
+    /// Puts the keyboard in the filter field, its text selected.
+    void focusFilter();
+    /// Shows only activities whose kind, place or date contain every word of `text`; years
+    /// without a match are hidden and those with one opened. Empty text shows everything.
+    void setFilterText(const QString& text);
+    QLineEdit* filterField() const { return m_filter; }
+    /// "Delete Activity…" for the selected activities: asks, deletes them with their photos.
+    void deleteSelected();
     const std::set<int>& expandedYears() const { return m_expandedYears; }
     /// Selects the newest activity of the year once its list has loaded, unless something
     /// is selected by then.
@@ -39,6 +52,9 @@ class HistorySidebar : public QWidget {
     void clearSelection();
     void selectRides(const std::set<std::int64_t>& objectIDs);
     std::vector<RideRef> selectedRides() const;
+    /// Opens the years given and selects the records (store identifiers) found there, the
+    /// first of them scrolled into view; open sections stay open.
+    void revealRides(const QList<qint64>& objectIDs, const QList<int>& years);
 
     HistoryModel* model() const { return m_model; }
     QTreeView* tree() const { return m_tree; }
@@ -52,15 +68,21 @@ class HistorySidebar : public QWidget {
     void importRequested();
     /// A year's list finished loading (for the benchmarks and tests).
     void yearLoaded(int year);
+    /// Activities were deleted from the store from the list.
+    void activitiesDeleted();
 
   private:
     QWidget* buildHeader();
+    QWidget* buildFilter();
     QWidget* buildList();
     QWidget* buildFooter(const QString& appVersion);
     void onExpanded(const QModelIndex& index);
     void loadYear(int year);
     void afterYearLoaded(int year);
     void showLoadingIndicators();
+    void showContextMenu(const QPoint& position);
+    void applyFilter();
+    void applyFilterToYear(int yearRow);
 
     RideStore& m_store;
     HistoryModel* m_model;
@@ -69,6 +91,10 @@ class HistorySidebar : public QWidget {
     PlaceholderView* m_empty;
     LocatingStatusView* m_locating;
     QLabel* m_footerCount;
+    QLineEdit* m_filter;
+    PlaceholderView* m_noMatches;
+    QStringList m_filterWords;
+    std::set<int> m_expandedBeforeFilter;
     std::set<int> m_expandedYears;
     std::set<std::int64_t> m_selection;
     int m_pendingNewestYear = 0;

@@ -1,9 +1,11 @@
 #include "app/ImportFlows.h"
 
 #include <QWidget>
+#include <set>
 
 #include "app/BackgroundTask.h"
 #include "app/Dialogs.h"
+#include "app/OpenedFiles.h"
 #include "export/ArchiveImport.h"
 #include "import/GarminImportService.h"
 #include "import/StravaImportService.h"
@@ -29,21 +31,13 @@ QString fromStd(const std::string& text) {
 ImportFlows::ImportFlows(RideStore& store, QWidget* window)
     : QObject(window), m_store(store), m_window(window) {}
 
-void ImportFlows::importFiles() {
-    importChosenFiles(
-        QStringLiteral("Select GPX, TCX or FIT files (also gzip-compressed) or ZIP archives."),
-        QStringLiteral("Activity files and ZIP archives (*.gpx *.tcx *.fit *.gz *.zip)"));
-}
-
 void ImportFlows::importFromStrava() {
-    importChosenFiles(QStringLiteral("Select Strava GPX files or Strava bulk export ZIP."),
-                      QStringLiteral("GPX, gzip and ZIP files (*.gpx *.gz *.zip)"));
-}
-
-// Loose activity files go through the loose-file import; with ZIP archives among them, the
-// archives are imported as a bulk run.
-void ImportFlows::importChosenFiles(const QString& message, const QString& nameFilter) {
-    auto files = Dialogs::openFiles(m_window, {message, {}, nameFilter, {}, true});
+    auto files = Dialogs::openFiles(
+        m_window, {QStringLiteral("Select Strava GPX files or Strava bulk export ZIP."),
+                   {},
+                   QLatin1String(kStravaFilter),
+                   {},
+                   true});
     if (!files || files->isEmpty()) return;
     std::vector<std::filesystem::path> chosen = pathsOf(*files);
     if (zipFilesAmong(chosen).empty()) return importLooseFiles(chosen);
@@ -56,7 +50,7 @@ void ImportFlows::importFromZip() {
     auto files = Dialogs::openFiles(
         m_window, {QStringLiteral("Select ZIP files containing activity files (GPX, TCX, FIT)."),
                    {},
-                   QStringLiteral("ZIP archives (*.zip)"),
+                   QLatin1String(kZipFilter),
                    {},
                    true});
     if (!files || files->isEmpty()) return;
@@ -109,27 +103,79 @@ std::optional<ImportFlows::GarminExport> ImportFlows::inspectGarmin(const QStrin
 void ImportFlows::importArchive() {
     auto files = Dialogs::openFiles(m_window, {QStringLiteral("Select Vantrel Format files."),
                                                {},
-                                               QStringLiteral("JSON files (*.json)"),
+                                               QLatin1String(kArchiveFilter),
                                                {},
                                                true});
     if (!files || files->isEmpty()) return;
     runArchiveFiles(pathsOf(*files));
 }
 
+void ImportFlows::importFiles() {
+    auto files = Dialogs::openFiles(m_window, {QStringLiteral("Select activity files, ZIP archives "
+                                                              "or Vantrel Format files."),
+                                               {},
+                                               QLatin1String(kAllImportsFilter),
+                                               {},
+                                               true});
+    if (!files || files->isEmpty()) return;
+    importPaths(*files);
+}
+
+void ImportFlows::importPaths(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    beginRun();
+    BulkImportOptions options = optionsReportingProgress();
+    runWithOwnStore<OpenedImportResult>(
+        this, m_store.path(),
+        [paths, options](RideStore& store) { return importOpenedFiles(store, paths, options); },
+        [this](TaskOutcome<OpenedImportResult> outcome) {
+            m_isImporting = false;
+            emit stateChanged();
+            const OpenedImportResult& result = outcome.value;
+            announceNewRecords(result.added);
+            if (outcome.error) return showImportError(fromStd(*outcome.error));
+            if (result.imported == 0 && result.skipped == 0 && !result.failures.empty())
+                return showImportError(fromStd(result.failures.back()));
+            showImportComplete(result.imported, result.skipped);
+        });
+}
+
 void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& files) {
-    // Loose files leave the importing state alone and report only a run where nothing came in.
-    runWithOwnStore<BulkImportResult>(
-        this, m_store.path(), [files](RideStore& store) { return importStravaFiles(store, files); },
-        [this](TaskOutcome<BulkImportResult> outcome) {
-            const BulkImportResult& result = outcome.value;
-            if (outcome.error) {
-                showImportError(fromStd(*outcome.error));
-            } else if (result.imported == 0 && !result.fileFailures.empty()) {
+    // Loose files leave the importing state alone; the open year sections stay open and what
+    // came in is selected.
+    struct LooseRun {
+        BulkImportResult result;
+        NewRecords added;
+    };
+    runWithOwnStore<LooseRun>(
+        this, m_store.path(),
+        [files](RideStore& store) {
+            std::set<std::int64_t> before = storedObjectIDs(store);
+            BulkImportResult result = importStravaFiles(store, files);
+            return LooseRun{result, newRecordsSince(store, before)};
+        },
+        [this](TaskOutcome<LooseRun> outcome) {
+            const BulkImportResult& result = outcome.value.result;
+            announceNewRecords(outcome.value.added);
+            if (outcome.error) return showImportError(fromStd(*outcome.error));
+            // Records whose save failed were never stored: that is no success to report.
+            if (result.saveError) return showImportError(fromStd(*result.saveError));
+            if (result.imported > 0) return showImportComplete(result.imported, 0);
+            if (!result.fileFailures.empty()) {
                 const auto& [name, description] = result.fileFailures.back();
                 showImportError(fromStd(name + ": " + description));
             }
-            emit importFinished();
         });
+}
+
+void ImportFlows::announceNewRecords(const NewRecords& added) {
+    emit filesImported(QList<qint64>(added.objectIDs.begin(), added.objectIDs.end()),
+                       QList<int>(added.years.begin(), added.years.end()));
+}
+
+void ImportFlows::showImportComplete(int imported, int skipped) {
+    Dialogs::alert(m_window, QStringLiteral("Import Complete"),
+                   fromStd(importCompletionText(imported, skipped)));
 }
 
 void ImportFlows::runBulkImport(
@@ -193,8 +239,7 @@ void ImportFlows::finishBulkRun(int imported, int skipped) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    Dialogs::alert(m_window, QStringLiteral("Import Complete"),
-                   fromStd(importCompletionText(imported, skipped)));
+    showImportComplete(imported, skipped);
 }
 
 void ImportFlows::showImportError(const QString& text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,16 @@ class QWidget;
 namespace vantrel {
 
 class RideStore;
+struct NewRecords;
+
+/// What the choosers offer: everything their flow reads (the readers take the inner type of a
+/// gzip file, so "*.gz" covers ".gpx.gz", ".tcx.gz" and ".fit.gz").
+inline constexpr const char* kStravaFilter =
+    "Activity files and ZIP archives (*.gpx *.tcx *.fit *.gz *.zip)";
+inline constexpr const char* kZipFilter = "ZIP archives (*.zip)";
+inline constexpr const char* kArchiveFilter = "Vantrel Format files (*.json)";
+inline constexpr const char* kAllImportsFilter =
+    "Activity files, ZIP archives and Vantrel Format files (*.gpx *.tcx *.fit *.gz *.zip *.json)";
 
 /// The Import menu's commands and the window's import state. Each run parses and writes on a
 /// worker thread with its own store connection; the window is told when to reload.
@@ -24,12 +35,15 @@ class ImportFlows : public QObject {
   public:
     ImportFlows(RideStore& store, QWidget* window);
 
-    /// "Import Files…": activity files of any supported format, or ZIP archives.
-    void importFiles();
     void importFromStrava();
     void importFromZip();
     void importFromGarmin();
     void importArchive();
+    /// "Import Files…": one chooser for every kind the imports read.
+    void importFiles();
+    /// Imports files and folders handed over from outside (command line, another instance,
+    /// a drop) by kind, with the importing progress, and reports once at the end.
+    void importPaths(const QStringList& paths);
 
     bool isImporting() const { return m_isImporting; }
     int importTotal() const { return m_total; }
@@ -40,6 +54,9 @@ class ImportFlows : public QObject {
     void stateChanged();
     /// Every import ends with this; the window then runs its after-import steps.
     void importFinished();
+    /// An import of loose or opened files has ended; the window keeps its open sections and
+    /// selects the new records (store identifiers, with the year of each).
+    void filesImported(const QList<qint64>& objectIDs, const QList<int>& years);
 
   private:
     struct GarminExport {
@@ -47,7 +64,6 @@ class ImportFlows : public QObject {
         std::vector<GarminActivity> summaries;
     };
 
-    void importChosenFiles(const QString& message, const QString& nameFilter);
     void importLooseFiles(const std::vector<std::filesystem::path>& files);
     void runBulkImport(std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run);
     void runArchiveFiles(const std::vector<std::filesystem::path>& files);
@@ -56,6 +72,8 @@ class ImportFlows : public QObject {
     BulkImportOptions optionsReportingProgress();
     void finishBulkRun(int imported, int skipped);
     void showImportError(const QString& text);
+    void showImportComplete(int imported, int skipped);
+    void announceNewRecords(const NewRecords& added);
     std::optional<GarminExport> inspectGarmin(const QString& folder);
 
     RideStore& m_store;

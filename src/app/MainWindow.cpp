@@ -112,9 +112,8 @@ void MainWindow::buildToolbar() {
     auto* spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar->addWidget(spacer);
-    QAction* settings =
-        toolbar->addAction(QStringLiteral("Settings…"), this, &MainWindow::settingsRequested);
-    settings->setShortcut(QKeySequence::Preferences);
+    // Its shortcut (Ctrl+,) belongs to the menu bar's Preferences item.
+    toolbar->addAction(QStringLiteral("Settings…"), this, &MainWindow::settingsRequested);
     // The menus depend on the selection and the running flows, so they are rebuilt when opened.
     connect(m_importMenu, &QMenu::aboutToShow, this, &MainWindow::fillImportMenu);
     connect(m_geocodeMenu, &QMenu::aboutToShow, this, &MainWindow::fillGeocodeMenu);

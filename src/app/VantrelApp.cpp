@@ -1,13 +1,22 @@
 #include "app/VantrelApp.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QUrl>
 #include <clocale>
 
+#include "Version.h"
 #include "app/DiagnosticsWindow.h"
+#include "app/DropTarget.h"
+#include "app/HistorySidebar.h"
 #include "app/Icons.h"
+#include "app/ImportFlows.h"
+#include "app/MainMenuBar.h"
 #include "app/MainWindow.h"
 #include "app/SettingsWindow.h"
+#include "app/SingleInstance.h"
 #include "model/Paths.h"
 
 namespace vantrel {
@@ -26,6 +35,16 @@ VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
             &MainWindow::reloadYearSummaries);
     connect(m_settings.get(), &SettingsWindow::openDiagnosticsRequested, this,
             [this] { openDiagnostics(); });
+    connect(m_main->importFlows(), &ImportFlows::filesImported, this,
+            [main = m_main.get()](const QList<qint64>& objectIDs, const QList<int>& years) {
+                main->reloadYearSummaries();
+                main->sidebar()->revealRides(objectIDs, years);
+            });
+    connect(m_main->sidebar(), &HistorySidebar::activitiesDeleted, m_main.get(),
+            &MainWindow::reloadYearSummaries);
+    MainMenuBar::install(*this);
+    auto* drop = new DropTarget(m_main.get());
+    connect(drop, &DropTarget::pathsDropped, m_main->importFlows(), &ImportFlows::importPaths);
 }
 
 VantrelApp::~VantrelApp() {
@@ -51,11 +70,42 @@ void VantrelApp::showSettings() {
     m_settings->activateWindow();
 }
 
+void VantrelApp::openFiles(const QStringList& files) {
+    m_main->setWindowState(m_main->windowState() & ~Qt::WindowMinimized);
+    m_main->show();
+    m_main->raise();
+    m_main->activateWindow();
+    if (files.isEmpty()) return;
+    if (m_main->hasLoaded()) return m_main->importFlows()->importPaths(files);
+    // The store work of the first appearance comes first; the import then adds to it.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection =
+        connect(m_main.get(), &MainWindow::firstAppearanceDone, this, [this, files, connection] {
+            disconnect(*connection);
+            m_main->importFlows()->importPaths(files);
+        });
+}
+
+QStringList VantrelApp::filesFromArguments(const QStringList& arguments) {
+    QStringList files;
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--")) continue;
+        QString path =
+            argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
+        if (!path.isEmpty()) files << QFileInfo(path).absoluteFilePath();
+    }
+    return files;
+}
+
 int VantrelApp::run(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    QApplication::setApplicationVersion(QLatin1String(kVersion));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
     QApplication::setWindowIcon(Icons::applicationIcon());
+    QStringList files = filesFromArguments(QApplication::arguments());
+    QString instanceName = SingleInstance::serverName(defaultStorePath());
+    if (SingleInstance::handOver(instanceName, files)) return 0;
     std::unique_ptr<RideStore> store;
     try {
         store = RideStore::open(defaultStorePath());
@@ -67,7 +117,11 @@ int VantrelApp::run(int argc, char** argv) {
         return 1;
     }
     VantrelApp app(std::move(store));
+    SingleInstance instance(instanceName);
+    instance.listen();
+    connect(&instance, &SingleInstance::filesReceived, &app, &VantrelApp::openFiles);
     app.mainWindow()->show();
+    app.openFiles(files);
     return application.exec();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <memory>
 
 #include "app/DiagnosticsWindow.h"
@@ -31,6 +32,11 @@ class VantrelApp : public QObject {
     DiagnosticsWindow* openDiagnostics();
     DiagnosticsWindow* diagnosticsWindow() const { return m_diagnostics; }
     void showSettings();
+    /// Raises the main window and imports `files` (absolute paths) by kind once the window has
+    /// loaded; with no files it only raises the window.
+    void openFiles(const QStringList& files);
+    /// The command line's file arguments as absolute paths ("--" ends the options Qt left).
+    static QStringList filesFromArguments(const QStringList& arguments);
 
   private:
     std::unique_ptr<RideStore> m_store;

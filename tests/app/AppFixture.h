@@ -4,6 +4,7 @@
 
 #include <QTest>
 #include <memory>
+#include <optional>
 
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
@@ -51,6 +52,23 @@ class AppFixture : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([this] { return app->mainWindow()->hasLoaded(); }));
         QTest::qWait(50);
     }
+
+    /// Waits for an alert with this title and returns its text (empty, and a failure, if none).
+    QString waitForAlert(const QString& title, int timeoutMs = 30000) {
+        auto find = [&]() -> std::optional<QString> {
+            const auto& records = Dialogs::records();
+            for (auto it = records.rbegin(); it != records.rend(); ++it) {
+                if (it->kind == DialogRecord::Kind::alert && it->title == title) return it->text;
+            }
+            return std::nullopt;
+        };
+        bool shown = QTest::qWaitFor([&] { return find().has_value(); }, timeoutMs);
+        EXPECT_TRUE(shown) << "no alert " << title.toStdString();
+        return find().value_or(QString());
+    }
+
+    /// The records a second connection to the store file sees, as another process would.
+    std::vector<RideRef> storedRides() { return RideStore::open(storePath)->allRecords(false); }
 
     IsolatedEnvironment env;
     std::filesystem::path storePath;

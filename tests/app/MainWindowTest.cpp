@@ -203,9 +203,7 @@ TEST_F(MainWindowTest, LooseGPXImportAddsTheActivityAndBadFileShowsImportError) 
     writeFileBytes(bad, bytesOf("<gpx><trk>"));
     Dialogs::pushAnswer(QStringList{QString::fromStdString(bad.string())});
     actionNamed(app->mainWindow()->importMenu(), "Import from Strava…")->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([] { return Dialogs::lastOf(Kind::alert).has_value(); }, 20000));
-    EXPECT_EQ(Dialogs::lastOf(Kind::alert)->title, "Import Error");
-    EXPECT_TRUE(Dialogs::lastOf(Kind::alert)->text.startsWith("broken.gpx: "));
+    EXPECT_TRUE(waitForAlert("Import Error").startsWith("broken.gpx: "));
     EXPECT_EQ(app->store().allRecords(false).size(), 1u);
 }
 
