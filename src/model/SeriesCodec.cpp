@@ -21,10 +21,15 @@ constexpr std::uint8_t kPackedMarker = 0x00;
 // about ten times faster than zlib's default level did, at an output a few percent larger
 // (bench/codec_bench.cpp measures each level).
 constexpr int kCompressionLevel = 1;
-// Series JSON inflates to 2.5-4 times its packed size, so a first buffer of four times the
-// input usually holds it in one pass; a larger one doubles, never past the cap.
-constexpr std::size_t kFirstGuessRatio = 4;
+// Series JSON inflates to three to four times its packed size. libdeflate cannot resume, so
+// an output that does not fit is inflated again from the start: a first buffer of eight times
+// the input holds nearly every series in one pass, and its pages beyond the output are never
+// touched. A larger output doubles the buffer, never past the cap.
+constexpr std::size_t kFirstGuessRatio = 8;
 constexpr std::size_t kSmallestBuffer = 4096;
+// About the JSON length of one sample, to reserve the text once.
+constexpr std::size_t kRoutePointBytes = 150;
+constexpr std::size_t kTimedSampleBytes = 80;
 
 struct CompressorDeleter {
     void operator()(libdeflate_compressor* compressor) const {
@@ -51,22 +56,9 @@ libdeflate_decompressor* threadDecompressor() {
     return decompressor.get();
 }
 
-bool deflateRaw(const Bytes& input, Bytes& output) {
-    if (input.size() > kMaximumInflatedSeriesSize) return false;
-    libdeflate_compressor* compressor = threadCompressor();
-    if (!compressor) return false;
-    output.resize(1 + libdeflate_deflate_compress_bound(compressor, input.size()));
-    output[0] = kPackedMarker;
-    std::size_t written = libdeflate_deflate_compress(compressor, input.data(), input.size(),
-                                                      output.data() + 1, output.size() - 1);
-    if (written == 0) return false;
-    output.resize(1 + written);
-    return true;
-}
-
-/// Storage for JSON about to be parsed, left uninitialised: filling it with zeros first would
-/// cost one more pass over the whole output.
-class JsonBuffer {
+/// Bytes left uninitialised when it grows: filling a buffer that is about to be written whole
+/// with zeros first would cost one more pass over it.
+class ScratchBuffer {
   public:
     /// Keeps the content up to the smaller of the old and new size.
     void resize(std::size_t size) {
@@ -79,6 +71,8 @@ class JsonBuffer {
         m_size = size;
     }
     char* data() { return m_data.get(); }
+    std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(m_data.get()); }
+    std::size_t capacity() const { return m_capacity; }
     std::size_t size() const { return m_size; }
 
   private:
@@ -86,6 +80,36 @@ class JsonBuffer {
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;
 };
+
+/// What one thread keeps between series: a fresh buffer of megabytes for every series would
+/// fault in each of its pages again. Anything larger is given back after use.
+constexpr std::size_t kKeptScratchSize = std::size_t{32} << 20;
+
+template <typename Buffer>
+void releaseIfLarge(Buffer& buffer) {
+    if (buffer.capacity() > kKeptScratchSize) buffer = Buffer();
+}
+
+/// 0x00 followed by the raw DEFLATE stream of `size` bytes at `data`, sized exactly (the
+/// record keeps it); absent when the compressor fails.
+std::optional<Bytes> deflateRaw(const std::uint8_t* data, std::size_t size) {
+    if (size > kMaximumInflatedSeriesSize) return std::nullopt;
+    libdeflate_compressor* compressor = threadCompressor();
+    if (!compressor) return std::nullopt;
+    thread_local ScratchBuffer scratch;
+    scratch.resize(0);
+    scratch.resize(libdeflate_deflate_compress_bound(compressor, size));
+    std::size_t written =
+        libdeflate_deflate_compress(compressor, data, size, scratch.bytes(), scratch.size());
+    std::optional<Bytes> packed;
+    if (written > 0) {
+        packed.emplace(1 + written);
+        (*packed)[0] = kPackedMarker;
+        std::memcpy(packed->data() + 1, scratch.bytes(), written);
+    }
+    releaseIfLarge(scratch);
+    return packed;
+}
 
 /// Inflates one raw DEFLATE stream into `output`, leaving `padding` writable bytes after the
 /// content (simdjson reads past the end). The buffer starts at a few times the input and
@@ -98,6 +122,7 @@ bool inflateRaw(const std::uint8_t* data, std::size_t size, std::size_t limit, B
     if (!decompressor || size > limit) return false;
     std::size_t capacity = std::min(std::max(size * kFirstGuessRatio, kSmallestBuffer), limit);
     for (;;) {
+        output.resize(0);  // nothing to keep: each attempt inflates from the start
         output.resize(capacity + padding);
         std::size_t produced = 0;
         libdeflate_result result = libdeflate_deflate_decompress(
@@ -154,24 +179,44 @@ bool appendSample(std::string& out, const PowerSample& sample) {
 }
 
 template <typename Sample>
-std::optional<Bytes> encodeList(const std::vector<Sample>& samples, std::size_t bytesPerSample) {
-    std::string out;
-    out.reserve(2 + samples.size() * bytesPerSample);
+bool writeList(const std::vector<Sample>& samples, std::size_t bytesPerSample, std::string& out) {
+    out.reserve(out.size() + 2 + samples.size() * bytesPerSample);
     out.push_back('[');
     for (std::size_t i = 0; i < samples.size(); ++i) {
         if (i > 0) out.push_back(',');
-        if (!appendSample(out, samples[i])) return std::nullopt;
+        if (!appendSample(out, samples[i])) return false;
     }
     out.push_back(']');
-    return Bytes(out.begin(), out.end());
+    return true;
 }
 
 template <typename Sample>
-std::optional<Bytes> packList(const std::vector<Sample>& samples) {
+std::optional<Bytes> encodeList(const std::vector<Sample>& samples, std::size_t bytesPerSample) {
+    std::string out;
+    if (!writeList(samples, bytesPerSample, out)) return std::nullopt;
+    return Bytes(out.begin(), out.end());
+}
+
+/// As `compressSeriesData` on the bytes of `text`, without copying them first.
+Bytes compressText(const std::string& text) {
+    auto data = reinterpret_cast<const std::uint8_t*>(text.data());
+    if (text.size() >= kPackThreshold) {
+        if (auto packed = deflateRaw(data, text.size())) return std::move(*packed);
+    }
+    return Bytes(data, data + text.size());
+}
+
+/// Encodes into text this thread reuses and packs straight from it: the plain JSON of a long
+/// route is megabytes that nobody keeps.
+template <typename Sample>
+std::optional<Bytes> packList(const std::vector<Sample>& samples, std::size_t bytesPerSample) {
     if (samples.empty()) return std::nullopt;
-    auto json = encodeSeriesJSON(samples);
-    if (!json) return std::nullopt;
-    return compressSeriesData(*json);
+    thread_local std::string json;
+    json.clear();
+    std::optional<Bytes> packed;
+    if (writeList(samples, bytesPerSample, json)) packed = compressText(json);
+    releaseIfLarge(json);
+    return packed;
 }
 
 // ---- decoding ----------------------------------------------------------------------------
@@ -181,10 +226,24 @@ using simdjson::ondemand::object;
 // Any missing key, wrong type or unreadable value throws; the caller turns that into absent.
 struct DecodeFailure {};
 
+// Identifiers and keys are read from the document's own text where they hold no escapes,
+// sparing a copy per sample; an escaped one takes simdjson's unescaping path.
 Uuid readUuid(simdjson::ondemand::value value) {
+    std::string_view token = value.raw_json_token();
+    if (token.size() == 38 && token.front() == '"' && token.back() == '"') {
+        if (auto parsed = Uuid::parse(token.substr(1, 36))) return *parsed;
+    }
     auto parsed = Uuid::parse(value.get_string().value());
     if (!parsed) throw DecodeFailure{};
     return *parsed;
+}
+
+std::string_view keyOf(simdjson::simdjson_result<simdjson::ondemand::field>& field) {
+    const char* start = field.key().value().raw();
+    for (const char* end = start;; ++end) {
+        if (*end == '"') return std::string_view(start, static_cast<std::size_t>(end - start));
+        if (*end == '\\') return field.unescaped_key().value();
+    }
 }
 
 double readNumber(simdjson::ondemand::value value) {
@@ -195,7 +254,7 @@ CodableCoordinate readCoordinate(object coordinate) {
     CodableCoordinate result;
     bool haveLatitude = false, haveLongitude = false;
     for (auto field : coordinate) {
-        std::string_view key = field.unescaped_key().value();
+        std::string_view key = keyOf(field);
         if (key == "latitude") {
             result.latitude = readNumber(field.value());
             haveLatitude = true;
@@ -211,7 +270,7 @@ CodableCoordinate readCoordinate(object coordinate) {
 void readSample(object element, RoutePoint& point) {
     unsigned found = 0;
     for (auto field : element) {
-        std::string_view key = field.unescaped_key().value();
+        std::string_view key = keyOf(field);
         if (key == "id") {
             point.id = readUuid(field.value());
             found |= 1;
@@ -233,7 +292,7 @@ template <typename Sample>
 void readTimedSample(object element, Sample& sample, std::string_view valueKey, double& target) {
     unsigned found = 0;
     for (auto field : element) {
-        std::string_view key = field.unescaped_key().value();
+        std::string_view key = keyOf(field);
         if (key == "id") {
             sample.id = readUuid(field.value());
             found |= 1;
@@ -256,10 +315,30 @@ void readSample(object element, PowerSample& sample) {
     readTimedSample(element, sample, "watts", sample.watts);
 }
 
+/// The length of the shortest JSON element with every key: a 36-character id, numbers of one
+/// digit.
+template <typename Sample>
+struct ShortestElement;
+template <>
+struct ShortestElement<RoutePoint> {
+    static constexpr std::size_t bytes = 114;
+};
+template <>
+struct ShortestElement<HeartRateSample> {
+    static constexpr std::size_t bytes = 67;
+};
+template <>
+struct ShortestElement<PowerSample> {
+    static constexpr std::size_t bytes = 69;
+};
+
 template <typename Sample>
 std::optional<std::vector<Sample>> parseList(const char* data, std::size_t size) {
     thread_local simdjson::ondemand::parser parser;
     std::vector<Sample> samples;
+    // Every element holds all its keys, so the text bounds the count: one allocation, never
+    // a regrowth copying the samples read so far.
+    samples.reserve(size / ShortestElement<Sample>::bytes + 1);
     try {
         simdjson::ondemand::document document =
             parser.iterate(data, size, size + simdjson::SIMDJSON_PADDING);
@@ -281,7 +360,8 @@ template <typename Sample>
 std::optional<std::vector<Sample>> decodeList(const std::optional<Bytes>& bytes) {
     if (!bytes || bytes->empty()) return std::nullopt;
     constexpr std::size_t padding = simdjson::SIMDJSON_PADDING;
-    JsonBuffer buffer;
+    thread_local ScratchBuffer buffer;
+    buffer.resize(0);
     if ((*bytes)[0] == kPackedMarker) {
         if (bytes->size() < 2 || !inflateRaw(bytes->data() + 1, bytes->size() - 1,
                                              kMaximumInflatedSeriesSize, buffer, padding))
@@ -290,7 +370,9 @@ std::optional<std::vector<Sample>> decodeList(const std::optional<Bytes>& bytes)
         buffer.resize(bytes->size() + padding);
         std::memcpy(buffer.data(), bytes->data(), bytes->size());
     }
-    return parseList<Sample>(buffer.data(), buffer.size() - padding);
+    auto samples = parseList<Sample>(buffer.data(), buffer.size() - padding);
+    releaseIfLarge(buffer);
+    return samples;
 }
 
 }  // namespace
@@ -298,9 +380,7 @@ std::optional<std::vector<Sample>> decodeList(const std::optional<Bytes>& bytes)
 Bytes compressSeriesData(const Bytes& bytes) {
     if (!bytes.empty() && bytes[0] == kPackedMarker) return bytes;
     if (bytes.size() < kPackThreshold) return bytes;
-    Bytes packed;
-    if (!deflateRaw(bytes, packed)) return bytes;
-    return packed;
+    return deflateRaw(bytes.data(), bytes.size()).value_or(bytes);
 }
 
 std::optional<Bytes> decompressSeriesData(const Bytes& bytes) {
@@ -309,34 +389,36 @@ std::optional<Bytes> decompressSeriesData(const Bytes& bytes) {
 
 std::optional<Bytes> decompressSeriesData(const Bytes& bytes, std::size_t maximumSize) {
     if (bytes.size() < 2) return std::nullopt;
-    Bytes inflated;
-    if (!inflateRaw(bytes.data() + 1, bytes.size() - 1, maximumSize, inflated, 0))
-        return std::nullopt;
+    thread_local ScratchBuffer scratch;
+    std::optional<Bytes> inflated;
+    if (inflateRaw(bytes.data() + 1, bytes.size() - 1, maximumSize, scratch, 0))
+        inflated.emplace(scratch.bytes(), scratch.bytes() + scratch.size());
+    releaseIfLarge(scratch);
     return inflated;
 }
 
 std::optional<Bytes> encodeSeriesJSON(const std::vector<RoutePoint>& points) {
-    return encodeList(points, 150);
+    return encodeList(points, kRoutePointBytes);
 }
 
 std::optional<Bytes> encodeSeriesJSON(const std::vector<HeartRateSample>& samples) {
-    return encodeList(samples, 80);
+    return encodeList(samples, kTimedSampleBytes);
 }
 
 std::optional<Bytes> encodeSeriesJSON(const std::vector<PowerSample>& samples) {
-    return encodeList(samples, 80);
+    return encodeList(samples, kTimedSampleBytes);
 }
 
 std::optional<Bytes> packSeries(const std::vector<RoutePoint>& points) {
-    return packList(points);
+    return packList(points, kRoutePointBytes);
 }
 
 std::optional<Bytes> packSeries(const std::vector<HeartRateSample>& samples) {
-    return packList(samples);
+    return packList(samples, kTimedSampleBytes);
 }
 
 std::optional<Bytes> packSeries(const std::vector<PowerSample>& samples) {
-    return packList(samples);
+    return packList(samples, kTimedSampleBytes);
 }
 
 std::optional<std::vector<RoutePoint>> decodeRoutePoints(const std::optional<Bytes>& bytes) {

@@ -19,7 +19,7 @@ inline constexpr std::size_t kMaximumInflatedSeriesSize = std::size_t{1} << 30;
 
 /// Inflates the raw DEFLATE stream after the first byte; absent below 2 bytes, on failure, or
 /// when the output would exceed `kMaximumInflatedSeriesSize`. Memory stays within twice the
-/// output (or four times the input, when that is more).
+/// output (or eight times the input, when that is more).
 std::optional<Bytes> decompressSeriesData(const Bytes& bytes);
 /// The same with another output limit.
 std::optional<Bytes> decompressSeriesData(const Bytes& bytes, std::size_t maximumSize);

@@ -72,10 +72,13 @@ std::string Uuid::toString() const {
 }
 
 void Uuid::appendTo(std::string& text) const {
+    std::size_t at = text.size();
+    text.resize(at + 36);
+    char* out = text.data() + at;
     for (std::size_t i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) text.push_back('-');
-        text.push_back(kHexDigits[bytes[i] >> 4]);
-        text.push_back(kHexDigits[bytes[i] & 0xF]);
+        if (i == 4 || i == 6 || i == 8 || i == 10) *out++ = '-';
+        *out++ = kHexDigits[bytes[i] >> 4];
+        *out++ = kHexDigits[bytes[i] & 0xF];
     }
 }
 

@@ -107,6 +107,20 @@ TEST(SeriesCodec, OneBadElementFailsTheWholeList) {
     EXPECT_EQ(decodeHeartRateSamples(bytesOf(extraKeys))->at(0).bpm, 5);
 }
 
+TEST(SeriesCodec, EscapedKeysAndIdentifiersReadLikePlainOnes) {
+    auto escaped =
+        "[{\"\\u0069d\":\"\\u0030A1B2C3D-4E5F-4061-8A7B-9C0D1E2F3A4B\","
+        "\"timestamp\":1,\"b\\u0070m\":60}]";
+    EXPECT_EQ(decodeHeartRateSamples(bytesOf(escaped)),
+              std::vector<HeartRateSample>{heartRate(1, 60)});
+    auto escapedBadID =
+        "[{\"id\":\"\\u0067A1B2C3D-4E5F-4061-8A7B-9C0D1E2F3A4B\","
+        "\"timestamp\":1,\"bpm\":60}]";
+    EXPECT_FALSE(decodeHeartRateSamples(bytesOf(escapedBadID)));
+    auto numberID = "[{\"id\":123456789012345678901234567890123456,\"timestamp\":1,\"bpm\":60}]";
+    EXPECT_FALSE(decodeHeartRateSamples(bytesOf(numberID)));
+}
+
 TEST(SeriesCodec, LongPlainJSONStaysReadable) {
     auto points = route(40);
     auto plain = *encodeSeriesJSON(points);
