@@ -7,6 +7,7 @@
 //   BM_PackSeries          compressSeriesData as the store calls it
 //   BM_Inflate*            unpacking: zlib streaming and decompressSeriesData over what zlib
 //                          packed, libdeflate over what each of its levels packed
+//   BM_Gunzip*             the corpus .gz files: the importer's zlib gunzip against libdeflate
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
 #include <zlib.h>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "import/ActivityImporter.h"
+#include "import/Gunzip.h"
 #include "model/SeriesCodec.h"
 
 namespace {
@@ -216,3 +218,45 @@ void BM_InflateLibdeflate(benchmark::State& state) {
         static_cast<std::int64_t>(state.iterations() * totalSize(corpusSeries())));
 }
 BENCHMARK(BM_InflateLibdeflate)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
+
+const std::vector<Bytes>& corpusGzipFiles() {
+    static const std::vector<Bytes> files = [] {
+        std::vector<Bytes> all;
+        for (const auto& entry : fs::directory_iterator(VANTREL_CORPUS_DIR)) {
+            if (entry.path().extension() == ".gz") all.push_back(readFile(entry.path()));
+        }
+        return all;
+    }();
+    return files;
+}
+
+void BM_GunzipZlib(benchmark::State& state) {
+    std::size_t produced = 0;
+    for (auto _ : state) {
+        produced = 0;
+        for (const Bytes& file : corpusGzipFiles()) produced += vantrel::gunzip(file).size();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * produced));
+}
+BENCHMARK(BM_GunzipZlib)->Unit(benchmark::kMillisecond);
+
+void BM_GunzipLibdeflate(benchmark::State& state) {
+    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+    std::size_t produced = 0;
+    for (auto _ : state) {
+        produced = 0;
+        for (const Bytes& file : corpusGzipFiles()) {
+            std::size_t size = file[file.size() - 4] | file[file.size() - 3] << 8 |
+                               file[file.size() - 2] << 16 |
+                               static_cast<std::size_t>(file[file.size() - 1]) << 24;
+            Bytes out(size);
+            std::size_t written = 0;
+            libdeflate_gzip_decompress(decompressor, file.data(), file.size(), out.data(),
+                                       out.size(), &written);
+            produced += written;
+        }
+    }
+    libdeflate_free_decompressor(decompressor);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * produced));
+}
+BENCHMARK(BM_GunzipLibdeflate)->Unit(benchmark::kMillisecond);
