@@ -83,8 +83,9 @@ class ScratchBuffer {
 };
 
 /// What one thread keeps between series: a fresh buffer of megabytes for every series would
-/// fault in each of its pages again. Anything larger is given back after use.
-constexpr std::size_t kKeptScratchSize = std::size_t{32} << 20;
+/// fault in each of its pages again. A day of one-second samples fits; anything larger is
+/// given back after use, so an idle thread holds at most a few such buffers.
+constexpr std::size_t kKeptScratchSize = std::size_t{16} << 20;
 
 template <typename Buffer>
 void releaseIfLarge(Buffer& buffer) {
