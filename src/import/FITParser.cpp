@@ -90,7 +90,8 @@ std::optional<double> optionalSlot(const SlotValues& slots, std::uint8_t slot) {
 /// The state of decoding one file: the definitions in force, the read position and the output.
 class FITDecoder {
   public:
-    FITDecoder(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    FITDecoder(const std::uint8_t* data, std::size_t size, std::size_t maximumTrackpoints)
+        : m_data(data), m_size(size), m_maximumTrackpoints(maximumTrackpoints) {}
 
     ImportedActivity decode() {
         std::size_t end = readFileHeader();
@@ -213,6 +214,7 @@ class FITDecoder {
         // compressed timestamps.
         m_lastTimestamp = *time;
         if (!slots.has(latitude) || !slots.has(longitude)) return;
+        ensureRoomForTrackpoint();
         ImportedTrackpoint& point = m_trackpoints.emplace_back();
         point.latitude = semicirclesToDegrees(slots[latitude]);
         point.longitude = semicirclesToDegrees(slots[longitude]);
@@ -242,6 +244,12 @@ class FITDecoder {
                                              " laps");
     }
 
+    void ensureRoomForTrackpoint() const {
+        if (m_trackpoints.size() < m_maximumTrackpoints) return;
+        throw RideImportError::parsingFailed("FIT: more than " +
+                                             std::to_string(m_maximumTrackpoints) + " trackpoints");
+    }
+
     void takeSession(const SlotValues& slots) {
         using namespace FITProfile::SessionSlot;
         if (slots.has(sport)) m_sessionSport = static_cast<std::uint8_t>(slots[sport]);
@@ -261,6 +269,7 @@ class FITDecoder {
 
     const std::uint8_t* m_data;
     std::size_t m_size;
+    std::size_t m_maximumTrackpoints;
     std::size_t m_offset = 0;
     std::array<MessageDefinition, kLocalTypeCount> m_definitions;
     std::vector<ImportedTrackpoint> m_trackpoints;
@@ -277,7 +286,7 @@ ImportedActivity FITParser::parse(const Bytes& bytes) {
 }
 
 ImportedActivity FITParser::parse(const std::uint8_t* data, std::size_t size) {
-    return FITDecoder(data, size).decode();
+    return FITDecoder(data, size, m_maximumTrackpoints).decode();
 }
 
 }  // namespace vantrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 
 #include "import/ImportedActivity.h"
@@ -22,13 +23,25 @@ class FITParseError : public std::runtime_error {
     Kind m_kind;
 };
 
+/// More than three weeks of one-second recording. Each 9-byte record message becomes a
+/// trackpoint many times its size, and a route this long is near the most a stored series can
+/// hold and still be read back, so a file beyond it is refused rather than imported.
+inline constexpr std::size_t kMaximumFITTrackpoints = 2'000'000;
+
 /// Decodes one FIT activity file. Single use: make one per file.
 class FITParser {
   public:
+    /// `maximumTrackpoints` other than the default serves tests that need no file of megabytes.
+    explicit FITParser(std::size_t maximumTrackpoints = kMaximumFITTrackpoints)
+        : m_maximumTrackpoints(maximumTrackpoints) {}
+
     /// Throws `FITParseError`, or `RideImportError::parsingFailed` for an undefined local
-    /// message type. Nothing is returned on failure.
+    /// message type or more laps or trackpoints than allowed. Nothing is returned on failure.
     ImportedActivity parse(const Bytes& bytes);
     ImportedActivity parse(const std::uint8_t* data, std::size_t size);
+
+  private:
+    std::size_t m_maximumTrackpoints;
 };
 
 }  // namespace vantrel

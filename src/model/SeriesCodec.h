@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -12,8 +13,16 @@ namespace vantrel {
 /// anything else becomes 0x00 followed by a raw DEFLATE stream. Never fails (a compressor
 /// failure returns the input).
 Bytes compressSeriesData(const Bytes& bytes);
-/// Inflates the raw DEFLATE stream after the first byte; absent below 2 bytes or on failure.
+/// A stored series inflating beyond this is refused rather than exhausting memory; a day of
+/// 1 Hz samples inflates to well under a tenth of it.
+inline constexpr std::size_t kMaximumInflatedSeriesSize = std::size_t{1} << 30;
+
+/// Inflates the raw DEFLATE stream after the first byte; absent below 2 bytes, on failure, or
+/// when the output would exceed `kMaximumInflatedSeriesSize`. Memory stays within twice the
+/// output (or eight times the input, when that is more).
 std::optional<Bytes> decompressSeriesData(const Bytes& bytes);
+/// The same with another output limit.
+std::optional<Bytes> decompressSeriesData(const Bytes& bytes, std::size_t maximumSize);
 
 /// The JSON array of a series (keys exactly the field names, upper-case UUIDs, shortest
 /// round-trip numbers); absent when a value is not finite.

@@ -18,6 +18,8 @@ struct Uuid {
     static std::optional<Uuid> parse(std::string_view text);
     /// The 36-character upper-case form.
     std::string toString() const;
+    /// Appends the same 36 characters to `text` (no temporary string per identifier).
+    void appendTo(std::string& text) const;
 
     friend bool operator==(const Uuid&, const Uuid&) = default;
     friend auto operator<=>(const Uuid&, const Uuid&) = default;

@@ -410,6 +410,25 @@ TEST(FITParserLaps, LapCountIsCappedAgainstOneByteLapFloods) {
               "Failed to parse file: FIT: more than 100000 laps");
 }
 
+// About 300 bytes of 9-byte position records, the smallest message a trackpoint comes from.
+TEST(FITParserRecords, TrackpointCountIsCappedAgainstSmallFilesThatExpand) {
+    FITBuilder builder;
+    builder.define(0, kRecord, {{0, 4}, {1, 4}});
+    for (std::uint64_t i = 0; i < 30; ++i)
+        builder.compressed(0, static_cast<std::uint8_t>(i % 32), {i, i});
+    Bytes file = builder.build();
+    ASSERT_LE(file.size(), 300u);
+    EXPECT_EQ(parse(file).trackpoints.size(), 30u);
+    EXPECT_EQ(FITParser(30).parse(file).trackpoints.size(), 30u);
+    try {
+        FITParser(29).parse(file);
+        ADD_FAILURE() << "no RideImportError";
+    } catch (const RideImportError& error) {
+        EXPECT_EQ(error.kind(), RideImportError::Kind::parsingFailed);
+        EXPECT_STREQ(error.what(), "Failed to parse file: FIT: more than 29 trackpoints");
+    }
+}
+
 std::optional<ActivityType> typeOfSessions(
     std::initializer_list<std::pair<std::uint64_t, std::uint64_t>> sessions) {
     FITBuilder builder;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -105,6 +107,20 @@ TEST(SeriesCodec, OneBadElementFailsTheWholeList) {
     EXPECT_EQ(decodeHeartRateSamples(bytesOf(extraKeys))->at(0).bpm, 5);
 }
 
+TEST(SeriesCodec, EscapedKeysAndIdentifiersReadLikePlainOnes) {
+    auto escaped =
+        "[{\"\\u0069d\":\"\\u0030A1B2C3D-4E5F-4061-8A7B-9C0D1E2F3A4B\","
+        "\"timestamp\":1,\"b\\u0070m\":60}]";
+    EXPECT_EQ(decodeHeartRateSamples(bytesOf(escaped)),
+              std::vector<HeartRateSample>{heartRate(1, 60)});
+    auto escapedBadID =
+        "[{\"id\":\"\\u0067A1B2C3D-4E5F-4061-8A7B-9C0D1E2F3A4B\","
+        "\"timestamp\":1,\"bpm\":60}]";
+    EXPECT_FALSE(decodeHeartRateSamples(bytesOf(escapedBadID)));
+    auto numberID = "[{\"id\":123456789012345678901234567890123456,\"timestamp\":1,\"bpm\":60}]";
+    EXPECT_FALSE(decodeHeartRateSamples(bytesOf(numberID)));
+}
+
 TEST(SeriesCodec, LongPlainJSONStaysReadable) {
     auto points = route(40);
     auto plain = *encodeSeriesJSON(points);
@@ -119,6 +135,100 @@ TEST(SeriesCodec, NonFiniteValuesCannotBeEncoded) {
     EXPECT_FALSE(packSeries(std::vector<RoutePoint>{routePoint(1, 8, inf, 0)}));
     EXPECT_FALSE(packSeries(std::vector<PowerSample>{{kFixedID, 0, nan}}));
     EXPECT_FALSE(packSeries(std::vector<HeartRateSample>{}));
+}
+
+std::vector<HeartRateSample> threeBeats() {
+    return {heartRate(700000000, 120), heartRate(700000001, 121), heartRate(700000002, 122)};
+}
+
+// What stores written before hold: zlib's raw DEFLATE at its default level, and the plain
+// stored blocks another device's inflater may meet.
+TEST(SeriesCodec, ReadsSeriesPackedByOtherCompressors) {
+    const Bytes zlibDefault{0x00, 0x8b, 0xae, 0x56, 0xca, 0x4c, 0x51, 0xb2, 0x52, 0x32, 0x70, 0x34,
+                            0x74, 0x32, 0x72, 0x36, 0x76, 0xd1, 0x35, 0x71, 0x35, 0x75, 0xd3, 0x35,
+                            0x31, 0x30, 0x33, 0xd4, 0xb5, 0x70, 0x34, 0x77, 0xd2, 0xb5, 0x74, 0x36,
+                            0x70, 0x31, 0x74, 0x35, 0x72, 0x33, 0x76, 0x34, 0x71, 0x52, 0xd2, 0x51,
+                            0x2a, 0xc9, 0xcc, 0x4d, 0x2d, 0x2e, 0x49, 0xcc, 0x2d, 0x50, 0xb2, 0x32,
+                            0x37, 0x80, 0x02, 0x1d, 0xa5, 0xa4, 0x82, 0x5c, 0x25, 0x2b, 0x43, 0x23,
+                            0x83, 0x5a, 0x1d, 0x8a, 0x4d, 0x33, 0x84, 0x9b, 0x66, 0x48, 0x05, 0xd3,
+                            0x8c, 0xe0, 0xa6, 0x19, 0xd5, 0xc6, 0x02, 0x00};
+    EXPECT_EQ(decodeHeartRateSamples(zlibDefault), threeBeats());
+
+    Bytes json = *encodeSeriesJSON(threeBeats());
+    auto length = static_cast<std::uint16_t>(json.size());
+    // One final stored block: BFINAL set, type 00, then LEN and its complement.
+    Bytes storedBlock{0x00,
+                      0x01,
+                      static_cast<std::uint8_t>(length & 0xFF),
+                      static_cast<std::uint8_t>(length >> 8),
+                      static_cast<std::uint8_t>(~length & 0xFF),
+                      static_cast<std::uint8_t>((~length >> 8) & 0xFF)};
+    storedBlock.resize(storedBlock.size() + json.size());
+    std::copy(json.begin(), json.end(), storedBlock.end() - static_cast<long>(json.size()));
+    EXPECT_EQ(decompressSeriesData(storedBlock), json);
+    // Bytes after the end of the stream are ignored, as zlib did.
+    storedBlock.push_back(0x42);
+    EXPECT_EQ(decodeHeartRateSamples(storedBlock), threeBeats());
+}
+
+TEST(SeriesCodec, PackedSeriesIsRawDeflateForAnyInflater) {
+    Bytes json = *encodeSeriesJSON(route(500));
+    Bytes packed = compressSeriesData(json);
+    ASSERT_EQ(packed[0], 0x00);
+    ASSERT_LT(packed.size(), json.size());
+
+    z_stream stream{};
+    ASSERT_EQ(inflateInit2(&stream, -15), Z_OK);
+    Bytes inflated(json.size() + 1);
+    stream.next_in = packed.data() + 1;
+    stream.avail_in = static_cast<uInt>(packed.size() - 1);
+    stream.next_out = inflated.data();
+    stream.avail_out = static_cast<uInt>(inflated.size());
+    EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
+    inflated.resize(stream.total_out);
+    inflateEnd(&stream);
+    EXPECT_EQ(inflated, json);
+}
+
+// Repetitive JSON inflates to hundreds of times its packed size: the buffer must grow past its
+// first guess, and stop at the limit.
+TEST(SeriesCodec, InflationGrowsToTheOutputAndStopsAtTheLimit) {
+    const std::size_t limit = std::size_t{1} << 20;
+    Bytes json(limit, ' ');
+    json.front() = '[';
+    json.back() = ']';
+    Bytes packed = compressSeriesData(json);
+    ASSERT_LT(packed.size() * 100, json.size());
+
+    auto whole = decompressSeriesData(packed, limit);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(*whole, json);
+    EXPECT_LE(whole->capacity(), 2 * limit);
+    EXPECT_EQ(decompressSeriesData(packed), json);
+    EXPECT_EQ(decodeRoutePoints(packed), std::vector<RoutePoint>{});
+
+    EXPECT_FALSE(decompressSeriesData(packed, limit - 1));
+    EXPECT_FALSE(decompressSeriesData(packed, 4096));
+}
+
+TEST(SeriesCodec, IdentifierTextInEitherCaseAndNothingElse) {
+    const std::string upper = "0A1B2C3D-4E5F-4061-8A7B-9C0D1E2F3A4B";
+    std::string lower = upper;
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    EXPECT_EQ(Uuid::parse(lower), kFixedID);
+    EXPECT_EQ(kFixedID.toString(), upper);
+    Uuid random = Uuid::random();
+    EXPECT_EQ(Uuid::parse(random.toString()), random);
+    for (std::size_t i = 0; i < upper.size(); ++i) {
+        for (char wrong : {'g', 'G', '-', ' ', '\0', '\xC3'}) {
+            std::string text = upper;
+            if (text[i] == wrong) continue;
+            text[i] = wrong;
+            EXPECT_FALSE(Uuid::parse(text)) << text;
+        }
+    }
+    EXPECT_FALSE(Uuid::parse(upper.substr(1)));
+    EXPECT_FALSE(Uuid::parse(upper + "0"));
 }
 
 TEST(SeriesCodec, DoublesRoundTripExactly) {
