@@ -34,16 +34,21 @@ bool writeArchive(RideStore& store, std::vector<RideRef> rides, const std::files
                   ArchiveExportResult& result) {
     AtomicFileWriter writer(file);
     ArchiveEncoder encoder([&](std::string_view piece) { writer.write(piece); }, now());
+    int added = 0;
     for (RideRef& ride : rides) {
         if (isCancelled(cancellation)) return false;
         store.loadDetails(ride);
-        encoder.add(RideArchiveExporter::archivedRide(*ride));
+        if (encoder.add(RideArchiveExporter::archivedRide(*ride))) ++added;
         ride.reset();
         progress.advance();
     }
     std::size_t bytes = encoder.finish();
     writer.commit();
-    result.exported += static_cast<int>(rides.size());
+    for (const auto& reason : encoder.skipped()) {
+        PersistentLogger::shared().log(LogLevel::error, "Export", reason);
+        result.skipped.push_back(reason);
+    }
+    result.exported += added;
     result.filesWritten += 1;
     result.bytes += bytes;
     return true;

@@ -176,6 +176,36 @@ TEST_F(ArchiveFlowTest, FailedExportKeepsTheOlderFile) {
               std::string::npos);
 }
 
+TEST_F(ArchiveFlowTest, ActivitiesWithUnwritableDatesAreSkippedAndCounted) {
+    RideRef before = addPlain(*source, 0);
+    RideRef huge = addPlain(*source, 1);
+    RideRef ancient = addPlain(*source, 2);
+    RideRef notANumber = addPlain(*source, 3);
+    RideRef after = addPlain(*source, 4);
+    huge->date = 1e15;
+    ancient->date = -1e20;
+    source->save();
+    notANumber->date = std::nan("");  // a stored NaN reads back as this
+
+    std::vector<int> progress;
+    auto result =
+        exportArchiveToFile(*source, {before, huge, ancient, notANumber, after},
+                            folder / "some.json", [&](int done, int) { progress.push_back(done); });
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result.exported, 2);
+    ASSERT_EQ(result.skipped.size(), 3u);
+    EXPECT_NE(result.skipped[0].find(huge->rideID.toString()), std::string::npos);
+    EXPECT_NE(result.skipped[2].find(notANumber->rideID.toString()), std::string::npos);
+    EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 4, 5}));
+    auto written = RideArchiveImporter::decodeArchive(test::readFileBytes(folder / "some.json"));
+    ASSERT_EQ(written.rides.size(), 2u);
+    EXPECT_EQ(written.rides[1].rideID, after->rideID);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Export] Skipped activity " + ancient->rideID.toString()),
+              std::string::npos);
+    EXPECT_NE(log.find("[INFO] [Export] Exported Vantrel Format: 2 rides"), std::string::npos);
+}
+
 TEST_F(ArchiveFlowTest, UnwritableTargetIsReportedNotSucceeded) {
     RideRef ride = addPlain(*source, 0);
     source->save();
