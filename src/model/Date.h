@@ -30,6 +30,11 @@ int localYear(Date date);
 /// Start of 1 January of `year`, 00:00 local time.
 Date startOfLocalYear(int year);
 
+/// 0001-01-01T00:00:00Z and 10000-01-01T00:00:00Z: the instants with a four-digit year lie in
+/// [kFirstFormattableDate, kEndOfFormattableDates).
+inline constexpr Date kFirstFormattableDate = -63113904000.0;
+inline constexpr Date kEndOfFormattableDates = 252423993600.0;
+
 /// Whether `formatISO8601` can write the instant: finite and, with the fraction dropped, within
 /// the years 0001 to 9999 in UTC. Stored values come from other devices and old archives, so
 /// every writer of dates checks this rather than trusting them.

@@ -186,10 +186,10 @@ std::string formatCivil(const CivilTime& t, int milliseconds) {
 
 }  // namespace
 
-// 0001-01-01T00:00:00Z and 10000-01-01T00:00:00Z in seconds since 2001: every instant in
-// between has a four-digit year, which is all the ISO 8601 text of the archive and GPX can carry.
-constexpr double kFirstFormattable = -63113904000.0;
-constexpr double kEndOfFormattable = 252423993600.0;
+// Every instant in between has a four-digit year, which is all the ISO 8601 text of the archive
+// and GPX can carry.
+constexpr double kFirstFormattable = kFirstFormattableDate;
+constexpr double kEndOfFormattable = kEndOfFormattableDates;
 
 bool isFormattableISO8601(Date date) {
     double whole = std::floor(date);

@@ -254,6 +254,24 @@ TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
               std::string::npos);
 }
 
+TEST_F(ArchiveFlowTest, AllYearsCountsActivitiesOutsideEveryYearOnce) {
+    addPlain(*source, 0);
+    RideRef future = addPlain(*source, 1);
+    RideRef past = addPlain(*source, 2);
+    future->date = 1e15;
+    past->date = -1e20;
+    source->save();
+
+    auto result = exportArchiveYearFiles(*source, folder);
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result.exported, 1);
+    ASSERT_EQ(result.skipped.size(), 2u);
+    EXPECT_NE(result.skipped[0].find(past->rideID.toString()), std::string::npos);
+    EXPECT_NE(result.skipped[1].find(future->rideID.toString()), std::string::npos);
+    EXPECT_NE(logText().find("[ERROR] [Export] Skipped activity " + future->rideID.toString()),
+              std::string::npos);
+}
+
 TEST_F(ArchiveFlowTest, CancelledExportWritesNothing) {
     RideRef ride = addPlain(*source, 0);
     source->save();
