@@ -29,7 +29,8 @@ bool isCancelled(const CancellationToken* cancellation) {
     return cancellation && cancellation->isCancelled();
 }
 
-/// Writes one archive file; false when cancelled, in which case the target is left as it was.
+/// Writes one archive file; false when cancelled, in which case the target is left as it was
+/// (as it is when every activity was skipped).
 /// Throws `ArchiveError` or `FileAccessError`.
 bool writeArchive(RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& file,
                   Progress& progress, const CancellationToken* cancellation,
@@ -45,11 +46,14 @@ bool writeArchive(RideStore& store, std::vector<RideRef> rides, const std::files
         progress.advance();
     }
     std::size_t bytes = encoder.finish();
-    writer.commit();
     for (const auto& reason : encoder.skipped()) {
         PersistentLogger::shared().log(LogLevel::error, "Export", reason);
         result.skipped.push_back(reason);
     }
+    // An archive of nothing but skipped activities would only replace an older file of the
+    // same name with an empty one.
+    if (added == 0 && !encoder.skipped().empty()) return true;
+    writer.commit();
     result.exported += added;
     result.filesWritten += 1;
     result.bytes += bytes;

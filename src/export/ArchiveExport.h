@@ -21,7 +21,7 @@ struct ArchiveExportResult {
     /// The description of the encoding or writing error that ended the export.
     std::optional<std::string> failure;
     /// One error naming each activity left out because its date cannot be written; the rest
-    /// of its file was still written.
+    /// of its file was still written (a file of only such activities is not written at all).
     std::vector<std::string> skipped;
 
     bool succeeded() const { return !failure && !cancelled; }

@@ -101,8 +101,10 @@ TEST_F(ExportCommandsTest, ExtremeStoredTimesNeitherCrashNorSinkTheExport) {
     EXPECT_EQ(archive.err, "vantrel-cli: Skipped activity " + oddID +
                                ": its date (1e+15 s after 2001) is not a time between the years "
                                "0001 and 9999.\n");
+    test::writeFileBytes(out / "none.json", bytesOf("older"));
     Result none = run({"export-archive", oddID, "-o", (out / "none.json").string()});
     EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(test::readFileText(out / "none.json"), "older");
     EXPECT_EQ(none.out,
               "Exported 0 activities. Skipped 1 activity whose date cannot be written.\n");
 }
