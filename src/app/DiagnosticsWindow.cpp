@@ -24,7 +24,7 @@ namespace vantrel {
 namespace {
 
 constexpr LogPlatform kPlatformOrder[] = {LogPlatform::iOS, LogPlatform::watchOS,
-                                          LogPlatform::macOS};
+                                          LogPlatform::macOS, LogPlatform::Linux};
 constexpr int kPathRole = Qt::UserRole + 1;
 
 QString platformName(LogPlatform platform) {
@@ -35,6 +35,8 @@ QString platformName(LogPlatform platform) {
             return QStringLiteral("Apple Watch");
         case LogPlatform::macOS:
             return QStringLiteral("Mac");
+        case LogPlatform::Linux:
+            return QStringLiteral("Linux");
     }
     return {};
 }
@@ -46,7 +48,9 @@ QString platformCaption(LogPlatform platform) {
         case LogPlatform::watchOS:
             return QStringLiteral("Logs transferred from Apple Watch.");
         case LogPlatform::macOS:
-            return QStringLiteral("Logs from this Mac.");
+            return QStringLiteral("Logs from a Mac, synced via the shared folder.");
+        case LogPlatform::Linux:
+            return QStringLiteral("Logs from this computer.");
     }
     return {};
 }

@@ -19,7 +19,7 @@ namespace vantrel {
 
 class PlaceholderView;
 
-/// The "Diagnostics" window: the session log files of the three device families, one file's
+/// The "Diagnostics" window: the session log files of every device family, one file's
 /// text with a line filter, the storage they take, and deleting them all.
 class DiagnosticsWindow : public QWidget {
     Q_OBJECT
@@ -54,7 +54,7 @@ class DiagnosticsWindow : public QWidget {
     void selectFile(const std::optional<std::filesystem::path>& file);
     void showText();
 
-    LogPlatform m_selectedPlatform = LogPlatform::macOS;
+    LogPlatform m_selectedPlatform = LogPlatform::Linux;
     std::vector<std::filesystem::path> m_logFiles;
     std::optional<std::filesystem::path> m_selectedFile;
     QString m_logContent;

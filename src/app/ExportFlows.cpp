@@ -121,7 +121,7 @@ void ExportFlows::runArchiveFile(const ExportScope& scope, const QString& file) 
         },
         [this](TaskOutcome<ArchiveExportResult> outcome) {
             if (outcome.error || !outcome.value.succeeded()) return failArchive();
-            finish(outcome.value.exported);
+            finish(outcome.value.exported, static_cast<int>(outcome.value.skipped.size()));
         });
 }
 
@@ -147,7 +147,7 @@ void ExportFlows::exportArchiveAll(const std::vector<YearSummary>& years) {
         },
         [this](TaskOutcome<ArchiveExportResult> outcome) {
             if (outcome.error || !outcome.value.succeeded()) return failArchive();
-            finish(outcome.value.exported);
+            finish(outcome.value.exported, static_cast<int>(outcome.value.skipped.size()));
         });
 }
 
@@ -179,15 +179,21 @@ std::function<void(int, int)> ExportFlows::progressReporter() {
     };
 }
 
-void ExportFlows::finish(int exported) {
+void ExportFlows::finish(int exported, int skipped) {
     m_progress = 1.0;
     m_isExporting = false;
     m_exportTask.reset();
     emit stateChanged();
-    Dialogs::alert(m_window, QStringLiteral("Export Complete"),
-                   QStringLiteral("Exported %1 activit%2.")
+    QString text = QStringLiteral("Exported %1 activit%2.")
                        .arg(exported)
-                       .arg(exported == 1 ? QStringLiteral("y") : QStringLiteral("ies")));
+                       .arg(exported == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
+    // Each left-out activity is named in the log; the alert says how many there were.
+    if (skipped > 0) {
+        text += QStringLiteral(" Skipped %1 activit%2 whose date cannot be written.")
+                    .arg(skipped)
+                    .arg(skipped == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
+    }
+    Dialogs::alert(m_window, QStringLiteral("Export Complete"), text);
 }
 
 void ExportFlows::failArchive() {

@@ -15,8 +15,16 @@ int report(CliContext& ctx, const ArchiveExportResult& result) {
         ctx.err << "vantrel-cli: Vantrel Format export failed: " << *result.failure << "\n";
         return 1;
     }
-    ctx.out << "Exported " << countedActivities(result.exported) << ".\n";
-    return 0;
+    for (const auto& reason : result.skipped) ctx.err << "vantrel-cli: " << reason << "\n";
+    ctx.out << "Exported " << countedActivities(result.exported) << ".";
+    int skipped = static_cast<int>(result.skipped.size());
+    if (skipped > 0) {
+        ctx.out << " Skipped " << countedActivities(skipped) << " whose date cannot be written.";
+    }
+    ctx.out << "\n";
+    // Like the bulk imports: a partial export succeeds, one that wrote nothing it was asked
+    // for does not.
+    return skipped > 0 && result.exported == 0 ? 1 : 0;
 }
 
 int exportAll(CliContext& ctx, const std::filesystem::path& folder) {

@@ -1,5 +1,6 @@
 #include "export/ArchiveEncoder.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "export/ArchiveError.h"
@@ -18,6 +19,13 @@ constexpr std::size_t kChunkSize = 1 << 20;
 
 std::string ridePath(std::size_t index, const char* key) {
     return "rides[" + std::to_string(index) + "]." + key;
+}
+
+/// Shortest text of a stored value, also for NaN and infinities.
+std::string storedValueText(double value) {
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
 }
 
 void requireFinite(double value, std::size_t index, const char* key) {
@@ -126,7 +134,8 @@ void writeRide(std::string& out, const ArchivedRide& ride) {
 ArchiveEncoder::ArchiveEncoder(Sink sink, Date exportDate, std::string_view appName,
                                std::int64_t version)
     : m_sink(std::move(sink)), m_version(version) {
-    if (!std::isfinite(exportDate)) throw ArchiveError::invalidNumber("exportDate", exportDate);
+    if (!isFormattableISO8601(exportDate))
+        throw ArchiveError::invalidNumber("exportDate", exportDate);
     m_buffer += "{\"appName\":";
     appendText(m_buffer, appName);
     m_buffer += ",\"exportDate\":";
@@ -134,12 +143,29 @@ ArchiveEncoder::ArchiveEncoder(Sink sink, Date exportDate, std::string_view appN
     m_buffer += ",\"rides\":[";
 }
 
-void ArchiveEncoder::add(const ArchivedRide& ride) {
+std::optional<std::string> ArchiveEncoder::unwritableDate(const ArchivedRide& ride) {
+    auto reason = [&](const char* key, Date value) {
+        return "Skipped activity " + ride.rideID.toString() + ": its " + key + " (" +
+               storedValueText(value) +
+               " s after 2001) is not a time between the years 0001 and 9999.";
+    };
+    if (!isFormattableISO8601(ride.date)) return reason("date", ride.date);
+    if (ride.deletedAt && !isFormattableISO8601(*ride.deletedAt))
+        return reason("deletedAt", *ride.deletedAt);
+    return std::nullopt;
+}
+
+bool ArchiveEncoder::add(const ArchivedRide& ride) {
+    if (auto reason = unwritableDate(ride)) {
+        m_skipped.push_back(std::move(*reason));
+        return false;
+    }
     requireFiniteNumbers(ride, m_count);
     if (m_count > 0) m_buffer += ',';
     writeRide(m_buffer, ride);
     ++m_count;
     flushIfFull();
+    return true;
 }
 
 std::size_t ArchiveEncoder::finish() {

@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "export/RideArchiveExporter.h"
 
@@ -16,13 +18,21 @@ class ArchiveEncoder {
   public:
     using Sink = std::function<void(std::string_view piece)>;
 
-    /// Throws `ArchiveError::invalidNumber` for a non-finite `exportDate`.
+    /// Throws `ArchiveError::invalidNumber` for an `exportDate` that cannot be written.
     ArchiveEncoder(Sink sink, Date exportDate, std::string_view appName = "Vantrel",
                    std::int64_t version = 1);
 
+    /// Why the ride cannot be carried: its `date` or `deletedAt` is not an instant with a
+    /// four-digit year (stored values from other devices can be anything). Absent when it can.
+    static std::optional<std::string> unwritableDate(const RideArchiveExporter::ArchivedRide& ride);
+
+    /// Appends the ride and returns true, or leaves it out and returns false when one of its
+    /// dates cannot be written; the reason naming the ride is then added to `skipped()`.
     /// Throws `ArchiveError::invalidNumber` before writing anything of a ride with a non-finite
     /// number; the document is then unusable.
-    void add(const RideArchiveExporter::ArchivedRide& ride);
+    bool add(const RideArchiveExporter::ArchivedRide& ride);
+    /// One error text per ride left out, in the order they were given.
+    const std::vector<std::string>& skipped() const { return m_skipped; }
     /// Closes the document and hands out the rest. Returns the number of bytes written in all.
     std::size_t finish();
 
@@ -34,6 +44,7 @@ class ArchiveEncoder {
     std::size_t m_written = 0;
     std::size_t m_count = 0;
     std::int64_t m_version = 1;
+    std::vector<std::string> m_skipped;
 };
 
 }  // namespace vantrel

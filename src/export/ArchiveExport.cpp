@@ -1,6 +1,8 @@
 #include "export/ArchiveExport.h"
 
 #include <cstdio>
+#include <string>
+#include <unordered_set>
 
 #include "export/ArchiveEncoder.h"
 #include "export/AtomicFileWriter.h"
@@ -27,23 +29,32 @@ bool isCancelled(const CancellationToken* cancellation) {
     return cancellation && cancellation->isCancelled();
 }
 
-/// Writes one archive file; false when cancelled, in which case the target is left as it was.
+/// Writes one archive file; false when cancelled, in which case the target is left as it was
+/// (as it is when every activity was skipped).
 /// Throws `ArchiveError` or `FileAccessError`.
 bool writeArchive(RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& file,
                   Progress& progress, const CancellationToken* cancellation,
                   ArchiveExportResult& result) {
     AtomicFileWriter writer(file);
     ArchiveEncoder encoder([&](std::string_view piece) { writer.write(piece); }, now());
+    int added = 0;
     for (RideRef& ride : rides) {
         if (isCancelled(cancellation)) return false;
         store.loadDetails(ride);
-        encoder.add(RideArchiveExporter::archivedRide(*ride));
+        if (encoder.add(RideArchiveExporter::archivedRide(*ride))) ++added;
         ride.reset();
         progress.advance();
     }
     std::size_t bytes = encoder.finish();
+    for (const auto& reason : encoder.skipped()) {
+        PersistentLogger::shared().log(LogLevel::error, "Export", reason);
+        result.skipped.push_back(reason);
+    }
+    // An archive of nothing but skipped activities would only replace an older file of the
+    // same name with an empty one.
+    if (added == 0 && !encoder.skipped().empty()) return true;
     writer.commit();
-    result.exported += static_cast<int>(rides.size());
+    result.exported += added;
     result.filesWritten += 1;
     result.bytes += bytes;
     return true;
@@ -53,6 +64,35 @@ std::string megabytes(std::uint64_t bytes) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(bytes) / 1'000'000.0);
     return buffer;
+}
+
+/// Activities dated before year 1 or after 9999 belong to no year file; rather than leave them
+/// out silently, each one not already offered to a file is counted and named as skipped.
+void skipActivitiesOutsideTheYears(RideStore& store, const std::unordered_set<std::string>& offered,
+                                   ArchiveExportResult& result) {
+    std::vector<RideRef> outside;
+    for (bool before : {true, false}) {
+        RideQuery query;
+        query.liveOnly = true;
+        query.withDetails = false;
+        query.order = RideQuery::Order::dateAscending;
+        if (before)
+            query.dateBefore = kFirstFormattableDate;
+        else
+            query.dateFrom = kEndOfFormattableDates;
+        try {
+            for (RideRef& ride : store.fetch(query)) outside.push_back(std::move(ride));
+        } catch (const std::exception&) {
+            // The year files are written; only this count is then incomplete.
+        }
+    }
+    for (const RideRef& ride : outside) {
+        if (offered.count(ride->rideID.toString())) continue;
+        auto reason = ArchiveEncoder::unwritableDate(RideArchiveExporter::archivedRide(*ride));
+        if (!reason) continue;
+        PersistentLogger::shared().log(LogLevel::error, "Export", *reason);
+        result.skipped.push_back(std::move(*reason));
+    }
 }
 
 void logFailure(const std::string& description) {
@@ -91,9 +131,11 @@ ArchiveExportResult exportArchiveYearFiles(RideStore& store, const std::filesyst
     std::int64_t total = 0;
     for (const auto& summary : years) total += summary.count;
     Progress counter{progress, 0, static_cast<int>(total)};
+    std::unordered_set<std::string> offered;
     for (const auto& summary : years) {
         std::vector<RideRef> rides = store.activitiesOfYear(summary.year, false);
         if (rides.empty()) continue;
+        for (const RideRef& ride : rides) offered.insert(ride->rideID.toString());
         try {
             auto file = folder / archiveYearFileName(summary.year);
             result.cancelled =
@@ -105,6 +147,7 @@ ArchiveExportResult exportArchiveYearFiles(RideStore& store, const std::filesyst
         }
         if (result.cancelled) return result;
     }
+    skipActivitiesOutsideTheYears(store, offered, result);
     PersistentLogger::shared().log(LogLevel::info, "Export",
                                    "Exported Vantrel Format: " + std::to_string(result.exported) +
                                        " rides across " + std::to_string(years.size()) +

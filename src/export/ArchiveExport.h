@@ -20,13 +20,17 @@ struct ArchiveExportResult {
     bool cancelled = false;
     /// The description of the encoding or writing error that ended the export.
     std::optional<std::string> failure;
+    /// One error naming each activity left out because its date cannot be written; the rest
+    /// of its file was still written (a file of only such activities is not written at all).
+    std::vector<std::string> skipped;
 
     bool succeeded() const { return !failure && !cancelled; }
 };
 
 /// Writes the activities, in the given order, as one archive to `file`, replacing it only when
 /// the whole archive was written. The records may be fetched without details: each one's stored
-/// bytes are read in turn and released after. Logs the "Export" outcome or failure.
+/// bytes are read in turn and released after. Logs the "Export" outcome or failure, and each
+/// activity left out because its date cannot be written.
 /// `progress(done, total)` follows each activity. Runs on the thread that owns `store`.
 ArchiveExportResult exportArchiveToFile(
     RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& file,

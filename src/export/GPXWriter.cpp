@@ -110,7 +110,11 @@ void appendTrack(std::string& out, const PersistedRide& ride) {
     auto type = ride.resolvedActivityType();
     std::string name = type ? std::string(displayName(*type)) : "Ride";
     std::string gpx = type ? std::string(gpxType(*type)) : "ride";
-    out += "  <metadata>\n    <time>" + formatISO8601(ride.date) + "</time>\n  </metadata>\n";
+    // A time no four-digit year can hold is left out rather than written empty.
+    out += "  <metadata>\n";
+    if (isFormattableISO8601(ride.date))
+        out += "    <time>" + formatISO8601(ride.date) + "</time>\n";
+    out += "  </metadata>\n";
     out += "  <trk>\n";
     out += "    <name>" + escaped(name) + "</name>\n";
     out += "    <desc>" + escaped(description(ride)) + "</desc>\n";
@@ -120,8 +124,9 @@ void appendTrack(std::string& out, const PersistedRide& ride) {
 /// Point times at 1 Hz share all but their seconds: the minute's text is formatted once.
 class PointTimeFormatter {
   public:
+    /// Only for formattable times (`isFormattableISO8601`).
     std::string text(Date time) {
-        if (!(time >= 0) || !std::isfinite(time)) return formatISO8601(time);
+        if (!(time >= 0)) return formatISO8601(time);
         double whole = std::floor(time);
         double minute = std::floor(whole / 60) * 60;
         if (minute != m_minute) {
@@ -150,9 +155,13 @@ void appendPoint(std::string& out, const RoutePoint& point, std::optional<double
     out += gpxCoordinateText(point.coordinate.longitude);
     out += "\">\n        <ele>";
     appendElevation(out, point.altitude);
-    out += "</ele>\n        <time>";
-    out += times.text(point.timestamp);
-    out += "</time>\n";
+    out += "</ele>\n";
+    // The point keeps its place and position when its stored time cannot be written.
+    if (isFormattableISO8601(point.timestamp)) {
+        out += "        <time>";
+        out += times.text(point.timestamp);
+        out += "</time>\n";
+    }
     std::optional<long long> hr = bpm ? wholeBpm(*bpm) : std::nullopt;
     if (hr) {
         out += "        <extensions>\n          <gpxtpx:TrackPointExtension>\n";

@@ -38,7 +38,7 @@ Archive buildArchive(const std::vector<RideRef>& rides) {
     return archive;
 }
 
-Bytes encodeArchive(const Archive& archive) {
+Bytes encodeArchive(const Archive& archive, std::vector<std::string>* skipped) {
     Bytes document;
     ArchiveEncoder encoder(
         [&](std::string_view piece) {
@@ -47,6 +47,8 @@ Bytes encodeArchive(const Archive& archive) {
         archive.exportDate, archive.appName, archive.version);
     for (const auto& ride : archive.rides) encoder.add(ride);
     encoder.finish();
+    if (skipped)
+        skipped->insert(skipped->end(), encoder.skipped().begin(), encoder.skipped().end());
     return document;
 }
 

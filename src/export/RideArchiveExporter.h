@@ -56,7 +56,8 @@ ArchivedRide archivedRide(const PersistedRide& ride);
 /// Version 1, `exportDate` now, one entry per record in the given order.
 Archive buildArchive(const std::vector<RideRef>& rides);
 /// The document: sorted keys, no whitespace, whole-second UTC dates, absent optionals left out.
+/// A ride whose date cannot be written is left out; its reason is added to `skipped` when given.
 /// Throws `ArchiveError::invalidNumber` when a number is not finite.
-Bytes encodeArchive(const Archive& archive);
+Bytes encodeArchive(const Archive& archive, std::vector<std::string>* skipped = nullptr);
 
 }  // namespace vantrel::RideArchiveExporter

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <functional>
@@ -33,9 +35,9 @@ namespace vantrel {
 
 namespace {
 
-constexpr LogPlatform kOwnPlatform = LogPlatform::macOS;
-constexpr LogPlatform kAllPlatforms[] = {LogPlatform::iOS, LogPlatform::watchOS,
-                                         LogPlatform::macOS};
+constexpr LogPlatform kOwnPlatform = LogPlatform::Linux;
+constexpr LogPlatform kAllPlatforms[] = {LogPlatform::iOS, LogPlatform::watchOS, LogPlatform::macOS,
+                                         LogPlatform::Linux};
 constexpr int kRetentionDays = 7;
 
 LogLevel levelFilter() {
@@ -50,7 +52,9 @@ std::string timestampOfNow() {
     Date instant = now();
     std::string seconds = formatLocal(instant, "%Y-%m-%d %H:%M:%S");
     double unix = unixFromDate(instant);
-    int millis = static_cast<int>((unix - std::floor(unix)) * 1000.0);
+    // A clock far off (or not a number) still gives a stamp; the conversion must stay defined.
+    double fractionOfSecond = std::isfinite(unix) ? unix - std::floor(unix) : 0.0;
+    int millis = static_cast<int>(fractionOfSecond * 1000.0);
     char fraction[8];
     std::snprintf(fraction, sizeof fraction, ".%03d", std::clamp(millis, 0, 999));
     return seconds + fraction;
@@ -79,7 +83,10 @@ std::optional<std::time_t> creationTime(const fs::path& file) {
 }
 
 std::time_t pruneCutoff() {
-    std::time_t nowSeconds = static_cast<std::time_t>(unixFromDate(now()));
+    double unix = unixFromDate(now());
+    std::time_t nowSeconds = std::isfinite(unix) && std::fabs(unix) < 1e15
+                                 ? static_cast<std::time_t>(unix)
+                                 : std::time(nullptr);
     std::tm local{};
     localtime_r(&nowSeconds, &local);
     local.tm_mday -= kRetentionDays;  // calendar days, so daylight-saving changes don't shift it
@@ -111,8 +118,45 @@ std::string_view rawValue(LogPlatform platform) {
             return "watchOS";
         case LogPlatform::macOS:
             return "macOS";
+        case LogPlatform::Linux:
+            return "Linux";
     }
-    return "macOS";
+    return "Linux";
+}
+
+std::string escapedLogValue(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    auto hex = [&out](const char* prefix, unsigned value, int digits) {
+        char buffer[12];
+        std::snprintf(buffer, sizeof buffer, "%s%0*X", prefix, digits, value);
+        out += buffer;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        auto next = [&](std::size_t offset) {
+            return i + offset < text.size() ? static_cast<unsigned char>(text[i + offset]) : 0u;
+        };
+        if (byte == '\n') {
+            out += "\\n";
+        } else if (byte == '\r') {
+            out += "\\r";
+        } else if (byte == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            hex("\\x", byte, 2);
+        } else if (byte == 0xC2 && next(1) >= 0x80 && next(1) <= 0x9F) {
+            // C1 controls such as NEL (U+0085), which some viewers break lines at.
+            hex("\\u", next(1), 4);
+            i += 1;
+        } else if (byte == 0xE2 && next(1) == 0x80 && (next(2) == 0xA8 || next(2) == 0xA9)) {
+            hex("\\u", 0x2000u + next(2) - 0x80u, 4);  // line and paragraph separators
+            i += 2;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
 }
 
 /// The serial queue: one thread that runs appends, pruning and deletion in order.
@@ -123,6 +167,7 @@ struct PersistentLogger::Impl {
     std::deque<std::function<void()>> jobs;
     bool running = true;
     bool busy = false;
+    std::atomic<bool> reportedFailure{false};
     int fd = -1;
     std::optional<fs::path> currentLogFile;
     std::thread worker;
@@ -156,11 +201,30 @@ struct PersistentLogger::Impl {
             jobs.pop_front();
             busy = true;
             lock.unlock();
-            job();
+            runGuarded(job);
             lock.lock();
             busy = false;
             if (jobs.empty()) idle.notify_all();
         }
+    }
+
+    /// Runs queued work so that nothing it throws can end the process (an exception escaping
+    /// this thread would call std::terminate): the failure is reported and the queue goes on.
+    void runGuarded(const std::function<void()>& job) {
+        try {
+            job();
+        } catch (const std::exception& error) {
+            reportFailure(error.what());
+        } catch (...) {
+            reportFailure("unknown error");
+        }
+    }
+
+    /// Tells the user once per logger, on stderr, that the log is not being written; later
+    /// failures say nothing new and would only flood the terminal.
+    void reportFailure(const std::string& reason) {
+        if (reportedFailure.exchange(true)) return;
+        std::fprintf(stderr, "vantrel: the log cannot be written: %s\n", reason.c_str());
     }
 
     void waitIdle() {
@@ -179,7 +243,12 @@ struct PersistentLogger::Impl {
         std::size_t left = text.size();
         while (left > 0) {
             ssize_t written = ::write(fd, data, left);
-            if (written <= 0) return;
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) {
+                reportFailure(std::string("cannot append to the session file: ") +
+                              std::strerror(errno));
+                return;
+            }
             data += written;
             left -= static_cast<std::size_t>(written);
         }
@@ -202,6 +271,13 @@ struct PersistentLogger::Impl {
                 currentLogFile = folder / name;
             }
             if (fd < 0 && errno != EEXIST) break;
+        }
+        if (fd < 0) {
+            int reason = errno;
+            std::lock_guard lock(mutex);
+            currentLogFile.reset();  // lines now reach only the journal
+            reportFailure("cannot create a session file in " + folder.string() + ": " +
+                          std::strerror(reason));
         }
         write(std::string("=== Vantrel Log Session Started ===\n    Platform: ") +
               std::string(rawValue(kOwnPlatform)) + " | Version: " + versionOrUnknown(kVersion) +
@@ -241,22 +317,30 @@ fs::path PersistentLogger::baseFolder() {
     return dataFolder() / "Logs";
 }
 
+void PersistentLogger::enqueueForTesting(std::function<void()> job) {
+    m_impl->enqueue(std::move(job));
+}
+
 void PersistentLogger::log(LogLevel level, std::string_view category, std::string_view message) {
-    if (level < levelFilter()) return;
-    std::string line = "[" + timestampOfNow() + "] [" + std::string(rawValue(kOwnPlatform)) +
-                       "] [" + std::string(rawValue(level)) + "] [" + std::string(category) + "] " +
-                       std::string(message) + "\n";
-    mirrorToJournal(level, line);
-    m_impl->enqueue([impl = m_impl.get(), line = std::move(line)] { impl->write(line); });
+    // Logging is never a reason for the caller to fail.
+    m_impl->runGuarded([&] {
+        if (level < levelFilter()) return;
+        std::string line = "[" + timestampOfNow() + "] [" + std::string(rawValue(kOwnPlatform)) +
+                           "] [" + std::string(rawValue(level)) + "] [" +
+                           escapedLogValue(category) + "] " + escapedLogValue(message) + "\n";
+        mirrorToJournal(level, line);
+        m_impl->enqueue([impl = m_impl.get(), line = std::move(line)] { impl->write(line); });
+    });
 }
 
 std::vector<fs::path> PersistentLogger::logFiles(LogPlatform platform) const {
     std::vector<fs::path> files;
     std::error_code error;
     fs::directory_iterator it(baseFolder() / std::string(rawValue(platform)), error);
-    if (error) return files;
-    for (const auto& entry : it) {
-        const fs::path& file = entry.path();
+    // Stepping with an error code: the throwing increment of a range loop would end the
+    // logger's thread (and the process) on an I/O error in the middle of a listing.
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const fs::path& file = it->path();
         std::string name = file.filename().string();
         if (name.empty() || name.front() == '.' || file.extension() != ".log") continue;
         files.push_back(file);

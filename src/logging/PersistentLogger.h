@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,13 +13,20 @@
 namespace vantrel {
 
 enum class LogLevel { debug, info, warn, error };
-enum class LogPlatform { iOS, watchOS, macOS };
+/// The device families that keep session logs in the shared folder, in listing order. This
+/// computer writes the `Linux` family; the others come from the user's other devices.
+enum class LogPlatform { iOS, watchOS, macOS, Linux };
 
 std::string_view rawValue(LogLevel level);
 std::string_view rawValue(LogPlatform platform);
 
+/// `text` with every control character written as an escape ("\n", "\t", "\x1B", "\u2028"),
+/// so that a logged value such as a file name can never start a line of its own.
+std::string escapedLogValue(std::string_view text);
+
 /// The process-wide session logger. `log` formats on the caller's thread and queues the append
-/// on one background thread; every file-system failure is silent.
+/// on one background thread. File-system failures never reach the callers: the first one that
+/// stops the log from being written is reported once on stderr, and logging goes on.
 class PersistentLogger {
   public:
     static PersistentLogger& shared();
@@ -39,6 +47,8 @@ class PersistentLogger {
 
     /// A logger of its own with a fresh session, for tests; `shared()` is the one to use.
     static std::unique_ptr<PersistentLogger> createForTesting();
+    /// Runs `job` on the logger's queue as if it were one of its own (tests of failing work).
+    void enqueueForTesting(std::function<void()> job);
 
     struct Impl;
     ~PersistentLogger();

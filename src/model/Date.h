@@ -30,9 +30,20 @@ int localYear(Date date);
 /// Start of 1 January of `year`, 00:00 local time.
 Date startOfLocalYear(int year);
 
-/// "yyyy-MM-ddTHH:mm:ssZ" in UTC (fraction dropped, not rounded).
+/// 0001-01-01T00:00:00Z and 10000-01-01T00:00:00Z: the instants with a four-digit year lie in
+/// [kFirstFormattableDate, kEndOfFormattableDates).
+inline constexpr Date kFirstFormattableDate = -63113904000.0;
+inline constexpr Date kEndOfFormattableDates = 252423993600.0;
+
+/// Whether `formatISO8601` can write the instant: finite and, with the fraction dropped, within
+/// the years 0001 to 9999 in UTC. Stored values come from other devices and old archives, so
+/// every writer of dates checks this rather than trusting them.
+bool isFormattableISO8601(Date date);
+/// "yyyy-MM-ddTHH:mm:ssZ" in UTC (fraction dropped, not rounded); empty when the instant is not
+/// formattable (see `isFormattableISO8601`).
 std::string formatISO8601(Date date);
-/// "yyyy-MM-ddTHH:mm:ss.SSSZ" in UTC.
+/// "yyyy-MM-ddTHH:mm:ss.SSSZ" in UTC; empty when the instant, rounded to the millisecond, lies
+/// outside the years 0001 to 9999 or is not finite.
 std::string formatISO8601Milliseconds(Date date);
 /// Formats in local time with a strftime pattern (used for file names and log stamps).
 std::string formatLocal(Date date, const char* strftimePattern);

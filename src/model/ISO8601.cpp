@@ -144,8 +144,13 @@ std::optional<Date> finishStamp(std::string_view text, std::size_t pos, const Ci
     std::int64_t unixSeconds =
         days * 86400 + t.hour * 3600 + t.minute * 60 + t.second - offsetSeconds;
     // Whole seconds are shifted to the reference epoch first so the fraction keeps its precision.
-    return static_cast<double>(unixSeconds - static_cast<std::int64_t>(kUnixToReferenceOffset)) +
-           fraction;
+    Date date =
+        static_cast<double>(unixSeconds - static_cast<std::int64_t>(kUnixToReferenceOffset)) +
+        fraction;
+    // What is read must be writable again: year 0000, or a zone offset that leaves the years
+    // 0001 to 9999, gives an instant no exported file could hold.
+    if (!isFormattableISO8601(date)) return std::nullopt;
+    return date;
 }
 
 }  // namespace
@@ -181,18 +186,26 @@ std::string formatCivil(const CivilTime& t, int milliseconds) {
 
 }  // namespace
 
-// Beyond this the calendar arithmetic would overflow; no real instant is that far away.
-constexpr double kFormattableRange = 1e14;
+// Every instant in between has a four-digit year, which is all the ISO 8601 text of the archive
+// and GPX can carry.
+constexpr double kFirstFormattable = kFirstFormattableDate;
+constexpr double kEndOfFormattable = kEndOfFormattableDates;
+
+bool isFormattableISO8601(Date date) {
+    double whole = std::floor(date);
+    return whole >= kFirstFormattable && whole < kEndOfFormattable;  // false for NaN too
+}
 
 std::string formatISO8601(Date date) {
-    if (!(std::fabs(date) < kFormattableRange)) return {};
+    if (!isFormattableISO8601(date)) return {};
     auto seconds = static_cast<std::int64_t>(std::floor(date)) +
                    static_cast<std::int64_t>(kUnixToReferenceOffset);
     return formatCivil(civilFromUnixSeconds(seconds), -1);
 }
 
 std::string formatISO8601Milliseconds(Date date) {
-    if (!(std::fabs(date) < kFormattableRange)) return {};
+    // Checked before the conversion to an integer, which would be undefined for huge values.
+    if (!(date >= kFirstFormattable - 1 && date < kEndOfFormattable + 1)) return {};
     // Rounded to the millisecond: binary doubles rarely hold a decimal fraction exactly.
     auto millis = static_cast<std::int64_t>(std::llround(date * 1000.0)) +
                   static_cast<std::int64_t>(kUnixToReferenceOffset) * 1000;
@@ -202,6 +215,8 @@ std::string formatISO8601Milliseconds(Date date) {
         rest += 1000;
         seconds -= 1;
     }
+    double reference = static_cast<double>(seconds) - kUnixToReferenceOffset;
+    if (!(reference >= kFirstFormattable && reference < kEndOfFormattable)) return {};
     return formatCivil(civilFromUnixSeconds(seconds), static_cast<int>(rest));
 }
 

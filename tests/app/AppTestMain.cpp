@@ -3,9 +3,11 @@
 #include <QApplication>
 
 #include "app/Dialogs.h"
+#include "support/TestSupport.h"
 
 // The widgets need one QApplication for the whole run; dialogs answer from the test hooks.
 int main(int argc, char** argv) {
+    vantrel::test::useTestTimeZone();  // before Qt reads the system zone
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);

@@ -49,10 +49,12 @@ TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {
     writeLog(LogPlatform::watchOS, "session_2025-01-03_000001.log", std::string(1536, 'x'));
     DiagnosticsWindow view;
     QStringList labels = view.platformLabels();
-    ASSERT_EQ(labels.size(), 3);
+    ASSERT_EQ(labels.size(), 4);
     EXPECT_EQ(labels[0], "iPhone (0)");
     EXPECT_EQ(labels[1], "Apple Watch (3)");
-    EXPECT_EQ(view.caption(), "Logs from this Mac.");
+    EXPECT_EQ(labels[2], "Mac (0)");
+    EXPECT_TRUE(labels[3].startsWith("Linux ("));
+    EXPECT_EQ(view.caption(), "Logs from this computer.");
     EXPECT_TRUE(view.storageText().startsWith("Storage: "));
 
     view.selectPlatform(LogPlatform::watchOS);
@@ -73,7 +75,7 @@ TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {
     PersistentLogger::shared().flush();
     view.reload();
     EXPECT_EQ(view.platformLabels()[1], "Apple Watch (0)");
-    view.selectPlatform(LogPlatform::macOS);
+    view.selectPlatform(LogPlatform::Linux);
     EXPECT_EQ(view.fileRows().size(), 1);
     EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->title, "Delete all log files?");
 }

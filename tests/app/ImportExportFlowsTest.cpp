@@ -83,6 +83,17 @@ TEST_F(ImportExportFlowsTest, ArchiveRoundTripSkipsWhatIsStoredAndNamesTheBadFil
     EXPECT_EQ(app->store().allRecords(false).size(), 2u);
 }
 
+TEST_F(ImportExportFlowsTest, ArchiveExportAlertCountsActivitiesWhoseDateCannotBeWritten) {
+    addRide(2024, 7, 4);
+    addRide(2024, 7, 5)->date = 1e15;  // from another device with a broken clock
+    startApp();
+    TempDir target;
+    Dialogs::pushAnswer(QString::fromStdString(target.path().string()));
+    trigger(app->mainWindow()->exportMenu(), "Export All…", 2);
+    EXPECT_EQ(alertText("Export Complete"),
+              "Exported 1 activity. Skipped 1 activity whose date cannot be written.");
+}
+
 TEST_F(ImportExportFlowsTest, ArchiveImportIsOfferedOnlyWhileNoImportRuns) {
     startApp();
     EXPECT_TRUE(

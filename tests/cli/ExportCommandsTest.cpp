@@ -73,6 +73,42 @@ TEST_F(ExportCommandsTest, ExportArchiveVariantsAndImportIntoAnotherStore) {
     EXPECT_EQ(imported.out, "Imported 3 activities. Skipped 1 duplicate.\n");
 }
 
+// Stored values come from other devices and archives; a time no four-digit year can hold once
+// aborted the GPX export.
+TEST_F(ExportCommandsTest, ExtremeStoredTimesNeitherCrashNorSinkTheExport) {
+    std::string oddID;
+    {
+        auto store = RideStore::open(storeFile);
+        auto ride = std::make_shared<PersistedRide>();
+        ride->date = 1e15;
+        ride->setRoutePoints(
+            {{Uuid::random(), {47.0, 8.5}, 400, 1e15}, {Uuid::random(), {47.1, 8.5}, 401, -1e20}});
+        store->insert(ride);
+        store->save();
+        oddID = ride->rideID.toString();
+    }
+    Result one = run({"export-gpx", oddID, "-o", (out / "odd.gpx").string()});
+    EXPECT_EQ(one.status, 0) << one.err;
+    std::string gpx = test::readFileText(out / "odd.gpx");
+    EXPECT_EQ(gpx.find("<time>"), std::string::npos);
+    EXPECT_NE(gpx.find("<trkpt lat=\"47.1\" lon=\"8.5\">"), std::string::npos);
+    EXPECT_EQ(run({"export-gpx", "--all", "--to", out.string()}).status, 0);
+
+    Result archive = run({"export-archive", ids[0], oddID, "-o", (out / "odd.json").string()});
+    EXPECT_EQ(archive.status, 0);
+    EXPECT_EQ(archive.out,
+              "Exported 1 activity. Skipped 1 activity whose date cannot be written.\n");
+    EXPECT_EQ(archive.err, "vantrel-cli: Skipped activity " + oddID +
+                               ": its date (1e+15 s after 2001) is not a time between the years "
+                               "0001 and 9999.\n");
+    test::writeFileBytes(out / "none.json", bytesOf("older"));
+    Result none = run({"export-archive", oddID, "-o", (out / "none.json").string()});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(test::readFileText(out / "none.json"), "older");
+    EXPECT_EQ(none.out,
+              "Exported 0 activities. Skipped 1 activity whose date cannot be written.\n");
+}
+
 TEST_F(ExportCommandsTest, ImportArchiveReportsBadFilesAndGoesOn) {
     run({"export-archive", ids[1], "-o", (out / "good.json").string()});
     test::writeFileBytes(out / "bad.json", bytesOf("{\"version\":1"));

@@ -176,6 +176,36 @@ TEST_F(ArchiveFlowTest, FailedExportKeepsTheOlderFile) {
               std::string::npos);
 }
 
+TEST_F(ArchiveFlowTest, ActivitiesWithUnwritableDatesAreSkippedAndCounted) {
+    RideRef before = addPlain(*source, 0);
+    RideRef huge = addPlain(*source, 1);
+    RideRef ancient = addPlain(*source, 2);
+    RideRef notANumber = addPlain(*source, 3);
+    RideRef after = addPlain(*source, 4);
+    huge->date = 1e15;
+    ancient->date = -1e20;
+    source->save();
+    notANumber->date = std::nan("");  // a stored NaN reads back as this
+
+    std::vector<int> progress;
+    auto result =
+        exportArchiveToFile(*source, {before, huge, ancient, notANumber, after},
+                            folder / "some.json", [&](int done, int) { progress.push_back(done); });
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result.exported, 2);
+    ASSERT_EQ(result.skipped.size(), 3u);
+    EXPECT_NE(result.skipped[0].find(huge->rideID.toString()), std::string::npos);
+    EXPECT_NE(result.skipped[2].find(notANumber->rideID.toString()), std::string::npos);
+    EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 4, 5}));
+    auto written = RideArchiveImporter::decodeArchive(test::readFileBytes(folder / "some.json"));
+    ASSERT_EQ(written.rides.size(), 2u);
+    EXPECT_EQ(written.rides[1].rideID, after->rideID);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Export] Skipped activity " + ancient->rideID.toString()),
+              std::string::npos);
+    EXPECT_NE(log.find("[INFO] [Export] Exported Vantrel Format: 2 rides"), std::string::npos);
+}
+
 TEST_F(ArchiveFlowTest, UnwritableTargetIsReportedNotSucceeded) {
     RideRef ride = addPlain(*source, 0);
     source->save();
@@ -221,6 +251,24 @@ TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
     EXPECT_TRUE(std::filesystem::exists(folder / "Vantrel_2023.json"));
     EXPECT_FALSE(std::filesystem::exists(folder / "Vantrel_2022.json"));
     EXPECT_NE(logText().find("[Export] Exported Vantrel Format: 3 rides across 2 year files"),
+              std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, AllYearsCountsActivitiesOutsideEveryYearOnce) {
+    addPlain(*source, 0);
+    RideRef future = addPlain(*source, 1);
+    RideRef past = addPlain(*source, 2);
+    future->date = 1e15;
+    past->date = -1e20;
+    source->save();
+
+    auto result = exportArchiveYearFiles(*source, folder);
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_EQ(result.exported, 1);
+    ASSERT_EQ(result.skipped.size(), 2u);
+    EXPECT_NE(result.skipped[0].find(past->rideID.toString()), std::string::npos);
+    EXPECT_NE(result.skipped[1].find(future->rideID.toString()), std::string::npos);
+    EXPECT_NE(logText().find("[ERROR] [Export] Skipped activity " + future->rideID.toString()),
               std::string::npos);
 }
 

@@ -120,6 +120,37 @@ TEST(GPXWriterTest, NoSamplesMeansNoExtensionsAnywhere) {
     EXPECT_EQ(writtenHeartRates(gpx).size(), 2u);
 }
 
+// Stored times come from other devices and archives: a time no four-digit year can hold once
+// made the writer cut characters from an empty text and abort.
+TEST(GPXWriterTest, TimesOutsideFourDigitYearsAreLeftOutButThePointsStay) {
+    Date t = kMayFirst;
+    auto ride = rideWithSeries({pointAt(t), pointAt(1e15), pointAt(-1e20), pointAt(t + 1),
+                                pointAt(-63113904001.0), pointAt(252423993600.0)},
+                               {{Uuid::random(), t, 140}});
+    ride.date = std::nan("");
+    ASSERT_EQ(ride.routePoints().size(), 6u);
+    std::string gpx = buildGPX(ride);
+    EXPECT_NE(gpx.find("  <metadata>\n  </metadata>\n"), std::string::npos) << gpx;
+    EXPECT_EQ(writtenHeartRates(gpx).size(), 6u);
+    EXPECT_EQ(gpx.find("<time></time>"), std::string::npos);
+    std::vector<std::string> times;
+    for (std::size_t at = 0; (at = gpx.find("<time>", at)) != std::string::npos; ++at)
+        times.push_back(gpx.substr(at + 6, 20));
+    EXPECT_EQ(times, (std::vector<std::string>{"2024-05-01T05:30:00Z", "2024-05-01T05:30:01Z"}));
+
+    PersistedRide again = importActivityFile(bytesOf(gpx), "again.gpx", std::nullopt);
+    EXPECT_EQ(again.routePoints().size(), 2u);  // the reader keeps only timed points
+}
+
+TEST(GPXWriterTest, FirstAndLastFormattableSecondsAreWritten) {
+    auto ride = rideWithSeries({pointAt(-63113904000.0), pointAt(252423993599.5)}, {});
+    ride.date = -1e20;
+    std::string gpx = buildGPX(ride);
+    EXPECT_NE(gpx.find("<time>0001-01-01T00:00:00Z</time>"), std::string::npos);
+    EXPECT_NE(gpx.find("<time>9999-12-31T23:59:59Z</time>"), std::string::npos);
+    EXPECT_EQ(gpx.find("<metadata>\n    <time>"), std::string::npos);
+}
+
 TEST(GPXWriterTest, ImportedFileReadsBackWithTheSamePointsAndKind) {
     for (const char* name : {"gpsbabel__fr110-14-laps.tcx", "georust__ridewithgps-wahoo.gpx"}) {
         SCOPED_TRACE(name);

@@ -128,6 +128,37 @@ TEST(RideArchiveTest, NonFiniteNumberFailsNamingTheKey) {
     EXPECT_THROW(encodeArchive(archive), ArchiveError);
 }
 
+TEST(RideArchiveTest, RidesWhoseDateCannotBeWrittenAreLeftOutAndNamed) {
+    Archive archive = goldenArchive();
+    std::vector<std::string> expected;
+    for (double date : {1e15, std::nan(""), -1e20}) {
+        ArchivedRide bad = minimalRide();
+        bad.rideID = Uuid::random();
+        bad.date = date;
+        archive.rides.push_back(bad);
+        expected.push_back("Skipped activity " + bad.rideID.toString() + ": its date (" +
+                           (date == 1e15       ? "1e+15"
+                            : std::isnan(date) ? "nan"
+                                               : "-1e+20") +
+                           " s after 2001) is not a time between the years 0001 and 9999.");
+    }
+    ArchivedRide deleted = minimalRide();
+    deleted.deletedAt = 3e11;
+    archive.rides.push_back(deleted);
+
+    std::vector<std::string> skipped;
+    Bytes document = encodeArchive(archive, &skipped);
+    ASSERT_EQ(skipped.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(skipped.begin(), skipped.begin() + 3), expected);
+    EXPECT_NE(skipped[3].find("its deletedAt (3e+11 s"), std::string::npos) << skipped[3];
+    Archive decoded = decodeArchive(document);  // still a whole, readable archive
+    ASSERT_EQ(decoded.rides.size(), 2u);
+    EXPECT_EQ(decoded.rides[1].rideID, minimalRide().rideID);
+
+    archive.exportDate = 1e15;
+    EXPECT_THROW(encodeArchive(archive), ArchiveError);
+}
+
 TEST(RideArchiveTest, DecodesWhatItEncodesExceptTheDropedFraction) {
     Archive archive = goldenArchive();
     Archive decoded = decodeArchive(encodeArchive(archive));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "model/Date.h"
 
 namespace vantrel {
@@ -45,6 +48,28 @@ TEST(FormatISO8601, WritesUtcWithAndWithoutMilliseconds) {
     for (Date date : {0.0, 1e9, -1e9, 736237815.125}) {
         EXPECT_EQ(parseISO8601Either(formatISO8601Milliseconds(date)), date);
     }
+}
+
+TEST(FormatISO8601, OnlyInstantsWithAFourDigitYearAreWritten) {
+    constexpr Date kFirst = -63113904000;  // 0001-01-01T00:00:00Z
+    constexpr Date kEnd = 252423993600;    // 10000-01-01T00:00:00Z
+    EXPECT_EQ(formatISO8601(kFirst), "0001-01-01T00:00:00Z");
+    EXPECT_EQ(formatISO8601(kEnd - 0.5), "9999-12-31T23:59:59Z");
+    EXPECT_EQ(formatISO8601Milliseconds(kEnd - 0.001), "9999-12-31T23:59:59.999Z");
+    EXPECT_EQ(formatISO8601Milliseconds(kFirst), "0001-01-01T00:00:00.000Z");
+    for (Date date :
+         {kFirst - 0.5, kEnd, 1e15, -1e20, 1e300, std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity(), std::nan("")}) {
+        EXPECT_FALSE(isFormattableISO8601(date)) << date;
+        EXPECT_EQ(formatISO8601(date), "") << date;
+        EXPECT_EQ(formatISO8601Milliseconds(date), "") << date;
+    }
+    EXPECT_EQ(formatISO8601Milliseconds(kEnd - 0.0001), "");  // rounds up into year 10000
+    // Reading is the mirror image: what cannot be written is not read either.
+    EXPECT_EQ(parseISO8601Either("0001-01-01T00:00:00Z"), kFirst);
+    EXPECT_FALSE(parseISO8601Either("0000-06-01T00:00:00Z"));
+    EXPECT_FALSE(parseISO8601Either("0001-01-01T00:30:00+01:00"));
+    EXPECT_FALSE(parseISO8601Either("9999-12-31T23:30:00-01:00"));
 }
 
 }  // namespace

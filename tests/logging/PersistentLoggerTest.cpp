@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "Version.h"
 #include "logging/PersistentLogger.h"
 #include "model/Date.h"
@@ -29,7 +32,7 @@ class PersistentLoggerTest : public ::testing::Test {
     }
 
     static std::string banner() {
-        return std::string("=== Vantrel Log Session Started ===\n    Platform: macOS | Version: ") +
+        return std::string("=== Vantrel Log Session Started ===\n    Platform: Linux | Version: ") +
                kVersion + " | Build: " + kBuild + "\n";
     }
 };
@@ -40,7 +43,7 @@ TEST_F(PersistentLoggerTest, SessionFileStartsWithBannerAndHoldsFormattedLines) 
     logger->flush();
     auto file = logger->currentLogFile();
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->parent_path(), family("macOS"));
+    EXPECT_EQ(file->parent_path(), family("Linux"));
     EXPECT_EQ(file->filename().string().rfind("session_", 0), 0u);
     std::string text = test::readFileText(*file);
     ASSERT_EQ(text.rfind(banner(), 0), 0u) << text;
@@ -49,7 +52,7 @@ TEST_F(PersistentLoggerTest, SessionFileStartsWithBannerAndHoldsFormattedLines) 
     ASSERT_GE(line.size(), 26u);
     EXPECT_EQ(line[0], '[');
     EXPECT_EQ(line[24], ']');
-    EXPECT_EQ(line.substr(25), " [macOS] [INFO] [Import] Imported 3 rides\n");
+    EXPECT_EQ(line.substr(25), " [Linux] [INFO] [Import] Imported 3 rides\n");
 }
 
 TEST_F(PersistentLoggerTest, LevelFilterIsReadOnEveryLineAndUnknownTextsMeanInfo) {
@@ -71,7 +74,7 @@ TEST_F(PersistentLoggerTest, LevelFilterIsReadOnEveryLineAndUnknownTextsMeanInfo
 
 TEST_F(PersistentLoggerTest, ListingKeepsOnlyLogFilesNewestFirstAcrossFamilies) {
     auto logger = PersistentLogger::createForTesting();
-    touch(family("macOS") / "session_2025-03-14_071502.log");
+    touch(family("macOS") / "session_2025-03-14_071502.log");  // another computer's
     touch(family("iOS") / "session_2025-03-14_080000.log");
     touch(family("iOS") / "notes.txt");
     touch(family("iOS") / "old.LOG");
@@ -82,9 +85,10 @@ TEST_F(PersistentLoggerTest, ListingKeepsOnlyLogFilesNewestFirstAcrossFamilies) 
 
     auto all = logger->allLogFiles();
     ASSERT_EQ(all.size(), 3u);                    // the two above and the current session
-    EXPECT_EQ(all[0].first, LogPlatform::macOS);  // today's session is the newest
+    EXPECT_EQ(all[0].first, LogPlatform::Linux);  // today's session is the newest
     EXPECT_EQ(all[1].first, LogPlatform::iOS);
     EXPECT_EQ(all[2].second.filename(), "session_2025-03-14_071502.log");
+    EXPECT_EQ(all[2].first, LogPlatform::macOS);
 
     std::uint64_t expected = 0;
     for (const auto& [platform, file] : all) expected += fs::file_size(file);
@@ -93,12 +97,14 @@ TEST_F(PersistentLoggerTest, ListingKeepsOnlyLogFilesNewestFirstAcrossFamilies) 
 
 TEST_F(PersistentLoggerTest, StartPrunesFilesOlderThanSevenDaysInEveryFamily) {
     touch(family("watchOS") / "session_2025-01-01_000000.log", "old", 8);
+    touch(family("Linux") / "session_2025-01-02_000000.log", "old", 8);
     touch(family("macOS") / "session_2025-01-02_000000.log", "old", 8);
     touch(family("iOS") / "session_2025-01-03_000000.log", "recent", 6);
     touch(family("iOS") / "notes.txt", "not a log", 30);
     auto logger = PersistentLogger::createForTesting();
     logger->flush();
     EXPECT_FALSE(fs::exists(family("watchOS") / "session_2025-01-01_000000.log"));
+    EXPECT_FALSE(fs::exists(family("Linux") / "session_2025-01-02_000000.log"));
     EXPECT_FALSE(fs::exists(family("macOS") / "session_2025-01-02_000000.log"));
     EXPECT_TRUE(fs::exists(family("iOS") / "session_2025-01-03_000000.log"));
     EXPECT_TRUE(fs::exists(family("iOS") / "notes.txt"));
@@ -113,7 +119,7 @@ TEST_F(PersistentLoggerTest, DeleteAllLeavesOnlyAFreshSession) {
     logger->flush();
     auto all = logger->allLogFiles();
     ASSERT_EQ(all.size(), 1u);
-    EXPECT_EQ(all[0].first, LogPlatform::macOS);
+    EXPECT_EQ(all[0].first, LogPlatform::Linux);
     EXPECT_EQ(test::readFileText(all[0].second), banner());
 }
 
@@ -137,7 +143,99 @@ TEST_F(PersistentLoggerTest, SyncFolderPreferenceMovesTheBase) {
     Preferences::shared().setString(kSyncFolderKey, (env.root() / "cloud").string());
     EXPECT_EQ(PersistentLogger::baseFolder(), env.root() / "cloud" / "Logs");
     auto logger = PersistentLogger::createForTesting();
-    EXPECT_EQ(logger->currentLogFile()->parent_path(), env.root() / "cloud" / "Logs" / "macOS");
+    EXPECT_EQ(logger->currentLogFile()->parent_path(), env.root() / "cloud" / "Logs" / "Linux");
+}
+
+// A file name or place name is interpolated into messages; it must not be able to forge a
+// line that looks like the logger's own.
+TEST_F(PersistentLoggerTest, ControlCharactersInLoggedValuesAreEscaped) {
+    auto logger = PersistentLogger::createForTesting();
+    logger->log(
+        LogLevel::info, "Imp\nort",
+        "Imported evil.gpx\n[2025-01-01 00:00:00.000] [Linux] [ERROR] [Import] forged\r\t\x1b"
+        "\x7f \u2028 \u0085 caf\u00e9 \\ end");
+    logger->flush();
+    std::string text = test::readFileText(*logger->currentLogFile());
+    std::string line = text.substr(banner().size());
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+    EXPECT_EQ(line.substr(25),
+              " [Linux] [INFO] [Imp\\nort] Imported evil.gpx\\n[2025-01-01 "
+              "00:00:00.000] [Linux] [ERROR] [Import] forged\\r\\t\\x1B\\x7F "
+              "\\u2028 \\u0085 caf\u00e9 \\ end\n");
+    EXPECT_EQ(escapedLogValue(std::string("a\0b", 3)), "a\\x00b");
+    EXPECT_EQ(escapedLogValue("\xc2"), "\xc2");  // a cut sequence is not an escape
+}
+
+TEST_F(PersistentLoggerTest, FolderReplacedByAFileIsReportedOnceAndLoggingGoesOn) {
+    auto logger = PersistentLogger::createForTesting();
+    fs::path folder = family("Linux");
+    testing::internal::CaptureStderr();
+    fs::remove_all(folder);
+    touch(folder, "not a folder");
+    logger->log(LogLevel::info, "Import", "into the open file");
+    logger->deleteAllLogs();  // a new session cannot be created now
+    logger->log(LogLevel::info, "Import", "nowhere to go");
+    logger->deleteAllLogs();
+    logger->flush();
+    EXPECT_FALSE(logger->currentLogFile());
+    EXPECT_TRUE(logger->logFiles(LogPlatform::Linux).empty());
+    std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(reported.rfind("vantrel: the log cannot be written: cannot create a session file", 0),
+              0u)
+        << reported;
+    EXPECT_EQ(std::count(reported.begin(), reported.end(), '\n'), 1) << reported;
+
+    fs::remove(folder);
+    logger->deleteAllLogs();
+    logger->log(LogLevel::info, "Import", "back again");
+    logger->flush();
+    ASSERT_TRUE(logger->currentLogFile());
+    EXPECT_NE(test::readFileText(*logger->currentLogFile()).find("back again"), std::string::npos);
+}
+
+TEST_F(PersistentLoggerTest, BaseUnderAFileLeavesOnlyEmptyListings) {
+    touch(env.root() / "plain", "a file");
+    Preferences::shared().setString(kSyncFolderKey, (env.root() / "plain" / "sync").string());
+    testing::internal::CaptureStderr();
+    auto logger = PersistentLogger::createForTesting();
+    logger->log(LogLevel::error, "Export", "lost");
+    logger->deleteAllLogs();
+    logger->flush();
+    std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(reported.begin(), reported.end(), '\n'), 1) << reported;
+    EXPECT_FALSE(logger->currentLogFile());
+    EXPECT_TRUE(logger->allLogFiles().empty());
+    EXPECT_EQ(logger->totalLogSize(), 0u);
+}
+
+TEST_F(PersistentLoggerTest, FailingQueuedWorkIsReportedOnceAndTheQueueGoesOn) {
+    auto logger = PersistentLogger::createForTesting();
+    testing::internal::CaptureStderr();
+    logger->enqueueForTesting(
+        [] { throw fs::filesystem_error("walk", std::make_error_code(std::errc::io_error)); });
+    logger->enqueueForTesting([] { throw 42; });
+    logger->log(LogLevel::info, "Import", "still written");
+    logger->flush();
+    std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(reported.rfind("vantrel: the log cannot be written: filesystem error: walk", 0), 0u)
+        << reported;
+    EXPECT_EQ(std::count(reported.begin(), reported.end(), '\n'), 1) << reported;
+    EXPECT_NE(test::readFileText(*logger->currentLogFile()).find("still written"),
+              std::string::npos);
+}
+
+TEST_F(PersistentLoggerTest, ClockOutsideAnyCalendarStillGivesAStamp) {
+    for (Date odd : {std::nan(""), 1e15, -1e20}) {
+        setClockForTesting([odd] { return odd; });
+        auto logger = PersistentLogger::createForTesting();
+        logger->log(LogLevel::info, "Import", "odd clock");
+        logger->flush();
+        setClockForTesting({});
+        ASSERT_TRUE(logger->currentLogFile());
+        EXPECT_NE(test::readFileText(*logger->currentLogFile())
+                      .find("] [Linux] [INFO] [Import] odd clock\n"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace

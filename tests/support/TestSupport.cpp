@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -40,6 +41,13 @@ IsolatedEnvironment::IsolatedEnvironment() {
 }
 
 IsolatedEnvironment::~IsolatedEnvironment() = default;
+
+void useTestTimeZone() {
+    // The same rules written out serve where the time-zone database is not installed.
+    bool haveDatabase = std::filesystem::exists("/usr/share/zoneinfo/Europe/Zurich");
+    setenv("TZ", haveDatabase ? "Europe/Zurich" : "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+}
 
 std::filesystem::path corpusDir() {
     return VANTREL_CORPUS_DIR;

@@ -33,6 +33,10 @@ class IsolatedEnvironment {
     TempDir m_dir;
 };
 
+/// Makes the process run in the time zone the tests' expected local dates are written for
+/// (Zurich), whatever TZ the caller had; every test program's main calls it before any test.
+void useTestTimeZone();
+
 std::filesystem::path corpusDir();
 std::filesystem::path corpusFile(const std::string& name);
 std::filesystem::path testDataFile(const std::string& name);
