@@ -134,6 +134,8 @@ double haversine(const ImportedTrackpoint& a, const ImportedTrackpoint& b) {
     double dLambda = (b.longitude - a.longitude) * kRadiansPerDegree;
     double h = std::pow(std::sin(dPhi / 2), 2) +
                std::cos(phi1) * std::cos(phi2) * std::pow(std::sin(dLambda / 2), 2);
+    // Rounding lifts h just past 1 for antipodal points, and √(1 − h) would be NaN.
+    h = std::clamp(h, 0.0, 1.0);
     return 2 * std::atan2(std::sqrt(h), std::sqrt(1 - h)) * kEarthRadiusMeters;
 }
 
@@ -195,6 +197,26 @@ std::vector<HeartRateSample> heartRateSeriesOf(const std::vector<ImportedTrackpo
     return samples;
 }
 
+// A statistic that overflowed (laps of 1e308 seconds, altitudes of ±1e308) says nothing about
+// the activity and cannot be stored; 0 is what the record holds when a value is unknown.
+double finiteOrZero(double value) {
+    return std::isfinite(value) ? value : 0.0;
+}
+
+void clearNonFiniteStatistics(PersistedRide& ride) {
+    for (double* value :
+         {&ride.duration, &ride.distance, &ride.elevationGain, &ride.averageHeartRate,
+          &ride.maxHeartRate, &ride.calories, &ride.activeTime}) {
+        *value = finiteOrZero(*value);
+    }
+}
+
+void dropPointsWithoutPosition(std::vector<ImportedTrackpoint>& points) {
+    std::erase_if(points, [](const ImportedTrackpoint& point) {
+        return !isValidPosition(point.latitude, point.longitude);
+    });
+}
+
 template <typename Value>
 double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSummary::*field) {
     double sum = 0;
@@ -236,6 +258,7 @@ PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName
 PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
                             const std::vector<ImportedLapSummary>& laps,
                             std::optional<ActivityType> type, const std::string& importSource) {
+    dropPointsWithoutPosition(trackpoints);
     if (trackpoints.empty()) throw RideImportError::noTrackpoints();
     std::stable_sort(trackpoints.begin(), trackpoints.end(),
                      [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
@@ -255,6 +278,7 @@ PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
     ride.setHeartRateSamples(heartRateSeriesOf(trackpoints));
     if (type) ride.activityType = std::string(rawValue(*type));
     ride.importSource = importSource;
+    clearNonFiniteStatistics(ride);
     return ride;
 }
 
@@ -289,8 +313,9 @@ std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>
         weighted += *lap.averageHeartRate * lap.totalTimeSeconds;
         time += lap.totalTimeSeconds;
     }
-    if (time > 0) return weighted / time;
-    return std::nullopt;
+    if (!(time > 0)) return std::nullopt;
+    // Laps of 1e308 seconds overflow both sums, and inf / inf is no heart rate.
+    return finiteOrZero(weighted / time);
 }
 
 bool isDuplicateActivity(Date start, double duration, const std::vector<RideRef>& existing) {
