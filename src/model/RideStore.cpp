@@ -192,6 +192,11 @@ struct RideStore::Impl {
         std::vector<std::pair<RidePhoto*, std::int64_t>> insertedPhotos;
     };
     void writeAll(SaveEffects& effects);
+    void writeChanges(SaveEffects& effects);
+    void writeInsert(const RideRef& ride, SaveEffects& effects);
+    std::optional<std::string> tryWriteInsert(const RideRef& ride, SaveEffects& effects);
+    template <typename Write>
+    void inTransaction(Write write);
     std::int64_t insertRide(const PersistedRide& ride);
     void updateRide(const PersistedRide& ride, const Entry& entry);
     void writePhotos(PersistedRide& ride, std::int64_t rowID, const std::vector<RidePhoto>& stored,
@@ -465,6 +470,49 @@ void RideStore::Impl::writePhotos(PersistedRide& ride, std::int64_t rowID,
 }
 
 void RideStore::Impl::writeAll(SaveEffects& effects) {
+    writeChanges(effects);
+    for (const auto& ride : pendingInserts) writeInsert(ride, effects);
+}
+
+void RideStore::Impl::writeInsert(const RideRef& ride, SaveEffects& effects) {
+    std::int64_t rowID = insertRide(*ride);
+    effects.insertedRides.emplace_back(ride, rowID);
+    writePhotos(*ride, rowID, {}, effects);
+}
+
+// A savepoint around the one record undoes its row and photos alone, so the transaction (and
+// every other record in it) goes on.
+std::optional<std::string> RideStore::Impl::tryWriteInsert(const RideRef& ride,
+                                                           SaveEffects& effects) {
+    std::size_t rides = effects.insertedRides.size();
+    std::size_t photos = effects.insertedPhotos.size();
+    execute("SAVEPOINT oneRecord");
+    try {
+        writeInsert(ride, effects);
+    } catch (const StoreError& error) {
+        execute("ROLLBACK TO oneRecord");
+        execute("RELEASE oneRecord");
+        effects.insertedRides.resize(rides);
+        effects.insertedPhotos.resize(photos);
+        return std::string(error.what());
+    }
+    execute("RELEASE oneRecord");
+    return std::nullopt;
+}
+
+template <typename Write>
+void RideStore::Impl::inTransaction(Write write) {
+    execute("BEGIN IMMEDIATE");
+    try {
+        write();
+        execute("COMMIT");
+    } catch (const StoreError&) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void RideStore::Impl::writeChanges(SaveEffects& effects) {
     for (const auto& ride : pendingRemovals) {
         auto statement = prepare("DELETE FROM PersistedRide WHERE id = ?1");
         sqlite3_bind_int64(statement.get(), 1, ride->objectID);
@@ -475,11 +523,6 @@ void RideStore::Impl::writeAll(SaveEffects& effects) {
         updateRide(*ride, *entry);
         if (photosChanged(*ride, entry->snapshot))
             writePhotos(*ride, ride->objectID, entry->snapshot.photos, effects);
-    }
-    for (const auto& ride : pendingInserts) {
-        std::int64_t rowID = insertRide(*ride);
-        effects.insertedRides.emplace_back(ride, rowID);
-        writePhotos(*ride, rowID, {}, effects);
     }
 }
 
@@ -591,15 +634,23 @@ void RideStore::remove(const RideRef& ride) {
 
 void RideStore::save() {
     Impl::SaveEffects effects;
-    m_impl->execute("BEGIN IMMEDIATE");
-    try {
-        m_impl->writeAll(effects);
-        m_impl->execute("COMMIT");
-    } catch (const StoreError&) {
-        sqlite3_exec(m_impl->db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    m_impl->inTransaction([&] { m_impl->writeAll(effects); });
     m_impl->applyEffects(effects);
+}
+
+std::vector<RideStore::UnwritableRecord> RideStore::saveDroppingUnwritable() {
+    Impl::SaveEffects effects;
+    std::vector<UnwritableRecord> dropped;
+    m_impl->inTransaction([&] {
+        dropped.clear();
+        m_impl->writeChanges(effects);
+        for (const auto& ride : m_impl->pendingInserts) {
+            if (auto reason = m_impl->tryWriteInsert(ride, effects))
+                dropped.push_back({ride, std::move(*reason)});
+        }
+    });
+    m_impl->applyEffects(effects);
+    return dropped;
 }
 
 bool RideStore::autosave() {

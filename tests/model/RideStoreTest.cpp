@@ -234,6 +234,33 @@ TEST_F(RideStoreTest, YearSummariesCountLiveActivitiesByLocalYear) {
     setClockForTesting({});
 }
 
+TEST_F(RideStoreTest, SavingPastARefusedRecordWritesTheOthers) {
+    RawConnection raw(file);
+    raw.exec(
+        "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN NEW.notes = 'refused' "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    auto first = rideAt(utc(1.7e9));
+    store->insert(first);
+    store->save();
+    first->city = "Chur";
+    auto bad = rideAt(utc(1.8e9));
+    bad->notes = "refused";
+    bad->photos.push_back(RidePhoto{});
+    store->insert(rideAt(utc(1.75e9)));
+    store->insert(bad);
+    store->insert(rideAt(utc(1.85e9)));
+    auto dropped = store->saveDroppingUnwritable();
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0].ride, bad);
+    EXPECT_NE(dropped[0].reason.find("refused"), std::string::npos);
+    EXPECT_EQ(bad->objectID, 0);
+    EXPECT_FALSE(store->hasChanges());
+    EXPECT_EQ(raw.column("SELECT count(*) FROM PersistedRide")[0], "3");
+    EXPECT_EQ(raw.column("SELECT count(*) FROM RidePhoto")[0], "0");
+    EXPECT_EQ(raw.column("SELECT city FROM PersistedRide WHERE city IS NOT NULL")[0], "Chur");
+    EXPECT_TRUE(store->saveDroppingUnwritable().empty());
+}
+
 TEST_F(RideStoreTest, CalendarYearsStartAtLocalMidnight) {
     // Tests run with TZ=Europe/Zurich: 2024 starts at 2023-12-31T23:00:00Z.
     ASSERT_EQ(startOfLocalYear(2024), utc(1704063600));
