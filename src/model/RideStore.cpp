@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <limits>
 #include <unordered_map>
 
 #include "model/RideStoreSchema.h"
@@ -14,6 +15,9 @@ namespace vantrel {
 namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 5000;
+// Years walked one by one while the store cannot say which year comes next; a store failing
+// that long has nothing more to list, and a far-future date must not make the walk endless.
+constexpr int kMostBlindYearSteps = 64;
 
 struct Entry {
     PersistedRide* object = nullptr;
@@ -695,26 +699,45 @@ std::int64_t RideStore::dataVersion() {
 }
 
 std::vector<YearSummary> RideStore::yearSummaries() {
-    std::vector<YearSummary> summaries;
+    std::vector<RideRef> oldest, newest;
     try {
-        int currentYear = localYear(now());
-        auto first = fetch(newestOrOldest(liveQuery(false), RideQuery::Order::dateAscending));
-        if (first.empty()) return summaries;
-        int firstYear = localYear(first.front()->date);
-        int year = currentYear;
-        while (year >= firstYear) {
+        oldest = fetch(newestOrOldest(liveQuery(false), RideQuery::Order::dateAscending));
+        newest = fetch(newestOrOldest(liveQuery(false), RideQuery::Order::dateDescending));
+    } catch (const StoreError&) {
+        return {};
+    }
+    if (oldest.empty() || newest.empty()) return {};
+    // A device with a wrong clock dates activities in the future; they must still be listed.
+    int year = std::max(localYear(now()), localYear(newest.front()->date));
+    int firstYear = localYear(oldest.front()->date);
+    std::vector<YearSummary> summaries;
+    int failedSteps = 0;
+    while (year >= firstYear && failedSteps < kMostBlindYearSteps) {
+        // A year that cannot be counted is left out; the older ones are still listed.
+        try {
             if (auto count = this->count(inYear(liveQuery(false), year)); count > 0)
                 summaries.push_back({year, count});
-            // Jump straight to the next older year that has an activity.
-            RideQuery older = liveQuery(false);
-            older.dateBefore = startOfLocalYear(year);
-            auto next = fetch(newestOrOldest(older, RideQuery::Order::dateDescending));
-            if (next.empty()) break;
-            year = std::min(year - 1, localYear(next.front()->date));
+        } catch (const StoreError&) {
         }
-    } catch (const StoreError&) {
+        auto next = nextOlderYear(year);
+        failedSteps = next ? 0 : failedSteps + 1;
+        year = next.value_or(year - 1);
     }
     return summaries;
+}
+
+// The next older year that has an activity (the minimum of int when there is none), or nothing
+// when the store cannot tell.
+std::optional<int> RideStore::nextOlderYear(int year) {
+    RideQuery older = liveQuery(false);
+    older.dateBefore = startOfLocalYear(year);
+    try {
+        auto next = fetch(newestOrOldest(older, RideQuery::Order::dateDescending));
+        if (next.empty()) return std::numeric_limits<int>::min();
+        return std::min(year - 1, localYear(next.front()->date));
+    } catch (const StoreError&) {
+        return std::nullopt;
+    }
 }
 
 std::vector<RideRef> RideStore::activitiesOfYear(int year, bool withDetails) {

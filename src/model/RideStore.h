@@ -103,6 +103,7 @@ class RideStore {
 
   private:
     explicit RideStore(std::unique_ptr<Impl> impl);
+    std::optional<int> nextOlderYear(int year);
     std::unique_ptr<Impl> m_impl;
 };
 
