@@ -390,7 +390,9 @@ ImportCounts importArchive(Archive archive, RideStore& store,
     for (int i = 0; i < count; ++i) {
         if (progress) progress(i + 1, count);
         ArchivedRide& ride = archive.rides[static_cast<std::size_t>(i)];
-        if (known.contains(ride.rideID)) {
+        // An ID seen earlier in this archive is a repeat too: two records with one rideID
+        // would leave every lookup by ID picking one of them at random.
+        if (!known.insert(ride.rideID).second) {
             ++counts.skipped;
             continue;
         }

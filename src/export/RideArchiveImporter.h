@@ -32,7 +32,7 @@ struct ImportCounts {
 };
 
 /// Inserts every archived activity whose rideID the store does not hold yet (soft-deleted
-/// records count as held; the set of known IDs is taken once, before the first insert). Saves
+/// records count as held) and that did not already come earlier in the same archive. Saves
 /// after every 50th insert and at the end; a failed save throws `StoreError` and what was
 /// inserted before stays. `progress(position, count)` runs before each activity, from 1.
 ImportCounts importArchive(Archive archive, RideStore& store,

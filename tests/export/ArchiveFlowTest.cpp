@@ -144,6 +144,19 @@ TEST_F(ArchiveFlowTest, BadFileAddsNothingAndTheOthersStillImport) {
     EXPECT_NE(log.find("[INFO] [Import] Archive import: 2 imported, 0 skipped"), std::string::npos);
 }
 
+TEST_F(ArchiveFlowTest, TheSameRideIDTwiceInOneArchiveIsADuplicate) {
+    RideRef a = addPlain(*source, 0);
+    RideRef b = addPlain(*source, 1);
+    source->save();
+    auto file = writeArchive("twice.json", {a, b, a});
+    auto result = importArchiveFiles(*target, {file});
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_EQ(result.skipped, 1);
+    RideQuery query;
+    EXPECT_EQ(target->count(query), 2);
+    EXPECT_TRUE(target->fetchByRideID(a->rideID));
+}
+
 TEST_F(ArchiveFlowTest, LargeImportSavesEveryFiftyActivities) {
     std::vector<RideRef> rides;
     for (int i = 0; i < 120; ++i) rides.push_back(addPlain(*source, i * 0.01));
