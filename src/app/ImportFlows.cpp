@@ -116,6 +116,8 @@ void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& fil
             const BulkImportResult& result = outcome.value;
             if (outcome.error) {
                 showImportError(fromStd(*outcome.error));
+            } else if (result.saveError) {
+                showImportError(fromStd(*result.saveError));
             } else if (result.imported == 0 && !result.fileFailures.empty()) {
                 const auto& [name, description] = result.fileFailures.back();
                 showImportError(fromStd(name + ": " + description));
@@ -132,6 +134,7 @@ void ImportFlows::runBulkImport(
         this, m_store.path(), [run, options](RideStore& store) { return run(store, options); },
         [this](TaskOutcome<BulkImportResult> outcome) {
             if (outcome.error) showImportError(fromStd(*outcome.error));
+            if (outcome.value.saveError) return failBulkRun(*outcome.value.saveError);
             finishBulkRun(outcome.value.imported, outcome.value.skipped);
         });
 }
@@ -150,6 +153,7 @@ void ImportFlows::runArchiveFiles(const std::vector<std::filesystem::path>& file
                 showImportError(fromStd(failure.fileName + ": " + failure.description));
             }
             if (outcome.error) showImportError(fromStd(*outcome.error));
+            if (outcome.value.saveError) return failBulkRun(*outcome.value.saveError);
             finishBulkRun(outcome.value.imported, outcome.value.skipped);
         });
 }
@@ -187,6 +191,14 @@ void ImportFlows::finishBulkRun(int imported, int skipped) {
     emit importFinished();
     Dialogs::alert(m_window, QStringLiteral("Import Complete"),
                    fromStd(importCompletionText(imported, skipped)));
+}
+
+// A run whose activities could not be saved ends with the error alone, not "Import Complete".
+void ImportFlows::failBulkRun(const std::string& saveError) {
+    m_isImporting = false;
+    emit stateChanged();
+    emit importFinished();
+    showImportError(fromStd("The imported activities could not be saved: " + saveError));
 }
 
 void ImportFlows::showImportError(const QString& text) {

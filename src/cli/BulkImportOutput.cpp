@@ -48,8 +48,9 @@ int BulkImportOutput::report(const BulkImportResult& result) {
         m_ctx.err << "vantrel-cli: " << file << ": " << reason << "\n";
     }
     int memberErrors = result.errors - static_cast<int>(result.fileFailures.size());
-    if (result.fileFailures.empty() && memberErrors > 0) {
-        m_ctx.err << "vantrel-cli: " << countedFiles(memberErrors) << " could not be imported\n";
+    if (memberErrors > 0) {
+        m_ctx.err << "vantrel-cli: " << countedFiles(memberErrors)
+                  << (result.fileFailures.empty() ? "" : " more") << " could not be imported\n";
     }
     if (result.saveError) {
         m_ctx.err << "vantrel-cli: the imported activities could not be saved: "

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
+#include <unordered_map>
 
 #include "import/FITParser.h"
 #include "import/FileBytes.h"
@@ -335,23 +336,38 @@ std::string activityCountText(int count) {
 }
 
 // One file of the loose-file import: the inserted record, or the failure's description.
-std::optional<std::string> importOneFile(RideStore& store, const std::filesystem::path& file,
-                                         const std::optional<std::string>& sourceLabel) {
+std::optional<std::string> importOneFile(
+    RideStore& store, const std::filesystem::path& file,
+    const std::optional<std::string>& sourceLabel,
+    std::unordered_map<const PersistedRide*, std::string>& names) {
     try {
         Bytes bytes = readWholeFile(file);
         auto ride = std::make_shared<PersistedRide>(
             importActivityFile(bytes, file.filename().string(), sourceLabel));
         store.insert(ride);
+        names.emplace(ride.get(), file.filename().string());
         return std::nullopt;
     } catch (const std::exception& error) {
         return std::string(error.what());
     }
 }
 
-void saveImported(RideStore& store, FileListImportResult& result) {
+void recordFailure(FileListImportResult& result, const std::string& name,
+                   const std::string& description) {
+    PersistentLogger::shared().log(LogLevel::error, "Import",
+                                   "Import failed for " + name + ": " + description);
+    result.failures.emplace_back(name, description);
+}
+
+// A record the store refuses is dropped and reported under its file; the others are saved.
+void saveImported(RideStore& store, FileListImportResult& result,
+                  const std::unordered_map<const PersistedRide*, std::string>& names) {
     auto& logger = PersistentLogger::shared();
     try {
-        store.save();
+        for (const auto& [ride, reason] : store.saveDroppingUnwritable()) {
+            recordFailure(result, names.at(ride.get()), "could not be saved: " + reason);
+            --result.imported;
+        }
         logger.log(LogLevel::info, "Import", "Imported " + activityCountText(result.imported));
     } catch (const std::exception& error) {
         result.saveError = error.what();
@@ -367,20 +383,18 @@ FileListImportResult importFileList(RideStore& store,
                                     const std::optional<std::string>& sourceLabel,
                                     const std::function<void(int done, int total)>& progress) {
     FileListImportResult result;
+    std::unordered_map<const PersistedRide*, std::string> names;
     int total = static_cast<int>(files.size());
     for (int i = 0; i < total; ++i) {
         const auto& file = files[static_cast<std::size_t>(i)];
-        if (auto failure = importOneFile(store, file, sourceLabel)) {
-            std::string name = file.filename().string();
-            PersistentLogger::shared().log(LogLevel::error, "Import",
-                                           "Import failed for " + name + ": " + *failure);
-            result.failures.emplace_back(name, *failure);
+        if (auto failure = importOneFile(store, file, sourceLabel, names)) {
+            recordFailure(result, file.filename().string(), *failure);
         } else {
             ++result.imported;
         }
         if (progress) progress(i + 1, total);
     }
-    if (result.imported > 0) saveImported(store, result);
+    if (result.imported > 0) saveImported(store, result, names);
     return result;
 }
 

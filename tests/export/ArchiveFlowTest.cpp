@@ -157,6 +157,46 @@ TEST_F(ArchiveFlowTest, TheSameRideIDTwiceInOneArchiveIsADuplicate) {
     EXPECT_TRUE(target->fetchByRideID(a->rideID));
 }
 
+TEST_F(ArchiveFlowTest, AnActivityTheStoreRefusesIsDroppedNamingItsFile) {
+    RideRef a = addPlain(*source, 0);
+    RideRef b = addPlain(*source, 1);
+    source->save();
+    auto file = writeArchive("refused.json", {a, b});
+    test::executeSql(environment.root() / "target.sqlite",
+                     "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN NEW.rideID = '" +
+                         a->rideID.toString() + "' BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    auto result = importArchiveFiles(*target, {file});
+    EXPECT_EQ(result.imported, 1);
+    EXPECT_FALSE(result.saveError);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].fileName, "refused.json");
+    EXPECT_NE(result.failures[0].description.find(a->rideID.toString() + " could not be saved"),
+              std::string::npos);
+    EXPECT_FALSE(target->hasChanges());
+    EXPECT_EQ(RideStore::open(environment.root() / "target.sqlite")->count({}), 1);
+    EXPECT_NE(logText().find("[INFO] [Import] Archive import: 1 imported, 0 skipped"),
+              std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, ARunLeftUnsavedIsAnErrorNotASuccess) {
+    RideRef a = addPlain(*source, 0);
+    source->save();
+    auto file = writeArchive("one.json", {a});
+    // A deferred foreign key fails the commit itself, after every statement went through.
+    test::executeSql(environment.root() / "target.sqlite",
+                     "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
+                     "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
+                     "INITIALLY DEFERRED);"
+                     "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
+                     "INSERT INTO child VALUES (42); END");
+    auto result = importArchiveFiles(*target, {file});
+    ASSERT_TRUE(result.saveError);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Import] Archive import could not save the imported activities: "),
+              std::string::npos);
+    EXPECT_EQ(log.find("Archive import: "), std::string::npos);
+}
+
 TEST_F(ArchiveFlowTest, LargeImportSavesEveryFiftyActivities) {
     std::vector<RideRef> rides;
     for (int i = 0; i < 120; ++i) rides.push_back(addPlain(*source, i * 0.01));

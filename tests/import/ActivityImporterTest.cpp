@@ -303,6 +303,52 @@ TEST_F(ImportFileListTest, HostileValuesDoNotSinkTheBatch) {
     EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 4);
 }
 
+TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
+    auto refused = *parseISO8601Either("2024-05-02T06:00:00Z");
+    test::executeSql(folder / "store.sqlite",
+                     "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN NEW.date = " +
+                         std::to_string(refused) + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    std::string other = "lat=\"47\" lon=\"8\"";
+    FileListImportResult result =
+        importFileList(*store,
+                       {write("a.gpx", bytesOf(gpxBetween(other, other, "2024-05-01"))),
+                        write("b.gpx", bytesOf(gpxBetween(other, other, "2024-05-02"))),
+                        write("c.gpx", bytesOf(gpxBetween(other, other, "2024-05-03")))},
+                       std::nullopt);
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_FALSE(result.saveError);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].first, "b.gpx");
+    EXPECT_TRUE(result.failures[0].second.starts_with("could not be saved: "));
+    EXPECT_NE(result.failures[0].second.find("refused"), std::string::npos);
+    EXPECT_FALSE(store->hasChanges());
+    // The refused record is gone from the pending changes: the next run saves on its own.
+    importFileList(*store, {write("d.gpx", bytesOf(gpxBetween(other, other, "2024-05-04")))},
+                   std::nullopt);
+    EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 3);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: could not be saved: "),
+              std::string::npos);
+    EXPECT_NE(log.find("[INFO] [Import] Imported 2 activities"), std::string::npos);
+}
+
+TEST_F(ImportFileListTest, AFailedSaveIsNeverLoggedAsASuccess) {
+    // A deferred foreign key fails the commit itself, after every statement went through.
+    test::executeSql(folder / "store.sqlite",
+                     "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
+                     "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
+                     "INITIALLY DEFERRED);"
+                     "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
+                     "INSERT INTO child VALUES (42); END");
+    FileListImportResult result =
+        importFileList(*store, {write("a.gpx", bytesOf(kGpx))}, std::nullopt);
+    ASSERT_TRUE(result.saveError);
+    EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 0);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Import] Failed to save imported activities: "), std::string::npos);
+    EXPECT_EQ(log.find("Imported 1 activity"), std::string::npos);
+}
+
 TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {
     FileListImportResult result =
         importFileList(*store, {write("x.txt", bytesOf("hello"))}, std::nullopt);

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -66,6 +67,17 @@ void writeFileBytes(const std::filesystem::path& file, const Bytes& bytes) {
 
 std::string readFileText(const std::filesystem::path& file) {
     return textOf(readFileBytes(file));
+}
+
+void executeSql(const std::filesystem::path& store, const std::string& sql) {
+    sqlite3* db = nullptr;
+    int status = sqlite3_open(store.c_str(), &db);
+    char* message = nullptr;
+    if (status == SQLITE_OK) status = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    std::string reason = message ? message : sqlite3_errstr(status);
+    sqlite3_free(message);
+    sqlite3_close(db);
+    if (status != SQLITE_OK) throw std::runtime_error("SQL failed: " + reason);
 }
 
 }  // namespace vantrel::test

@@ -39,5 +39,8 @@ std::filesystem::path testDataFile(const std::string& name);
 Bytes readFileBytes(const std::filesystem::path& file);
 void writeFileBytes(const std::filesystem::path& file, const Bytes& bytes);
 std::string readFileText(const std::filesystem::path& file);
+/// Runs SQL on the store file through a connection of its own, as another process would, to
+/// force faults for real (a trigger that refuses a record). Throws with SQLite's message.
+void executeSql(const std::filesystem::path& store, const std::string& sql);
 
 }  // namespace vantrel::test
