@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <limits>
+#include <thread>
 #include <unordered_map>
 
 #include "model/RideStoreSchema.h"
@@ -182,6 +184,9 @@ struct RideStore::Impl {
 
     void openConnection();
     void checkSchema();
+    void enableWriteAheadLog();
+    std::int64_t readSchemaVersion();
+    std::int64_t tableCount();
 
     RideRef materialize(sqlite3_stmt* row, bool withDetails);
     std::vector<RidePhoto> readPhotos(std::int64_t rideID);
@@ -262,22 +267,59 @@ void RideStore::Impl::openConnection() {
     sqlite3_extended_result_codes(db, 1);
 }
 
-void RideStore::Impl::checkSchema() {
-    auto version = pragmaInteger("user_version");
-    if (version > kStoreSchemaVersion)
-        throw StoreError("Store " + file.string() + ": written by a newer version (schema " +
-                         std::to_string(version) + ")");
-    if (version == 0 && pragmaInteger("page_count") > 0) {
-        auto tables = prepare("SELECT count(*) FROM sqlite_master");
-        if (tables.step() == SQLITE_ROW && sqlite3_column_int64(tables.get(), 0) > 0)
-            throw StoreError("Store " + file.string() + ": not a Vantrel store (unknown tables)");
+// Switching a new file to the write-ahead log needs the file to itself, and SQLite answers
+// "locked" at once instead of waiting through the busy handler: a second process opening the
+// same new store at the same moment waits here instead of failing.
+void RideStore::Impl::enableWriteAheadLog() {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(kBusyTimeoutMilliseconds);
+    for (;;) {
+        int status = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if (status == SQLITE_OK) return;
+        bool busy = (status & 0xFF) == SQLITE_BUSY || (status & 0xFF) == SQLITE_LOCKED;
+        if (!busy || Clock::now() > deadline) fail("cannot write");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    execute("PRAGMA journal_mode=WAL");
+}
+
+std::int64_t RideStore::Impl::tableCount() {
+    auto tables = prepare("SELECT count(*) FROM sqlite_master");
+    if (tables.step() != SQLITE_ROW) fail("cannot read");
+    return sqlite3_column_int64(tables.get(), 0);
+}
+
+// The version and the tables are read in one snapshot: another process may be creating the
+// tables of a new store at this very moment.
+std::int64_t RideStore::Impl::readSchemaVersion() {
+    execute("BEGIN");
+    try {
+        auto version = pragmaInteger("user_version");
+        bool foreign = version == 0 && pragmaInteger("page_count") > 0 && tableCount() > 0;
+        execute("COMMIT");
+        if (version > kStoreSchemaVersion)
+            throw StoreError("Store " + file.string() + ": written by a newer version (schema " +
+                             std::to_string(version) + ")");
+        if (foreign)
+            throw StoreError("Store " + file.string() + ": not a Vantrel store (unknown tables)");
+        return version;
+    } catch (const StoreError&) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void RideStore::Impl::checkSchema() {
+    auto version = readSchemaVersion();
+    enableWriteAheadLog();
     execute("PRAGMA foreign_keys=ON");
     if (version == kStoreSchemaVersion) return;
     execute("BEGIN IMMEDIATE");
     try {
-        execute(schemaSQL() + "PRAGMA user_version=" + std::to_string(kStoreSchemaVersion) + ";");
+        // Another process opening a new store at the same moment may have created the tables
+        // while this one waited for the write lock.
+        if (pragmaInteger("user_version") != kStoreSchemaVersion)
+            execute(schemaSQL() + "PRAGMA user_version=" + std::to_string(kStoreSchemaVersion) +
+                    ";");
         execute("COMMIT");
     } catch (const StoreError&) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
