@@ -275,6 +275,11 @@ TEST_F(RideStoreTest, AYearThatCannotBeCountedIsLeftOutAlone) {
     store.reset();
     damageMiddleOfDateIndexes(file);
     reopen();
+    RideQuery in2019;
+    in2019.liveOnly = true;
+    in2019.dateFrom = startOfLocalYear(2019);
+    in2019.dateBefore = startOfLocalYear(2020);
+    ASSERT_THROW(store->count(in2019), StoreError);  // the fault is real
     auto expected = std::vector<YearSummary>{{2024, 1}, {2015, 1}};
     EXPECT_EQ(store->yearSummaries(), expected);
     setClockForTesting({});
