@@ -526,6 +526,24 @@ void RideStore::Impl::writeInsert(const RideRef& ride, SaveEffects& effects) {
     writePhotos(*ride, rowID, {}, effects);
 }
 
+namespace {
+
+// Failures that come from the record's own values (a constraint, a value too large), as
+// opposed to the file (full, locked, damaged), which no other record would escape either.
+bool isRecordFault(int errorCode) {
+    switch (errorCode & 0xFF) {
+        case SQLITE_CONSTRAINT:
+        case SQLITE_MISMATCH:
+        case SQLITE_TOOBIG:
+        case SQLITE_RANGE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 // A savepoint around the one record undoes its row and photos alone, so the transaction (and
 // every other record in it) goes on.
 std::optional<std::string> RideStore::Impl::tryWriteInsert(const RideRef& ride,
@@ -536,6 +554,7 @@ std::optional<std::string> RideStore::Impl::tryWriteInsert(const RideRef& ride,
     try {
         writeInsert(ride, effects);
     } catch (const StoreError& error) {
+        if (!isRecordFault(sqlite3_extended_errcode(db))) throw;
         execute("ROLLBACK TO oneRecord");
         execute("RELEASE oneRecord");
         effects.insertedRides.resize(rides);

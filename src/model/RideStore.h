@@ -79,7 +79,8 @@ class RideStore {
     /// Like `save`, except that a new record the file refuses does not hold back the others: it
     /// is left out of the transaction and dropped from the pending changes (it stays unsaved,
     /// with no objectID), and the rest is written. Returns the records dropped that way. Any
-    /// other failure (a change or deletion, the file itself) throws as `save` does.
+    /// other failure (a change or deletion, a full, locked or damaged file) throws as `save`
+    /// does.
     std::vector<UnwritableRecord> saveDroppingUnwritable();
     /// Saves if there are pending changes, swallowing errors (returns false on failure).
     bool autosave();
