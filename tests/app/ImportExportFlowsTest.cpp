@@ -3,6 +3,7 @@
 #include "AppFixture.h"
 #include "app/HistorySidebar.h"
 #include "app/MainWindow.h"
+#include "import/ZipTestArchive.h"
 
 namespace vantrel::test {
 namespace {
@@ -130,6 +131,28 @@ TEST_F(ImportExportFlowsTest, DamagedZipStillEndsWithImportComplete) {
               "Select ZIP files containing activity files (GPX, TCX, FIT).");
     EXPECT_EQ(alertText("Import Complete"), "Imported 0 activities. Skipped 0 duplicates.");
     EXPECT_EQ(app->mainWindow()->sidebar()->footerCountText(), "0 activities");
+}
+
+TEST_F(ImportExportFlowsTest, ZipImportThatCannotBeSavedEndsWithAnErrorNotComplete) {
+    startApp();
+    // A deferred foreign key fails the commit itself, after every statement went through.
+    executeSql(storePath,
+               "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
+               "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
+               "INITIALLY DEFERRED);"
+               "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
+               "INSERT INTO child VALUES (42); END");
+    auto zip = env.root() / "good.zip";
+    {
+        ZipTestArchive archive(zip);
+        archive.add("a.gpx", makeGpx(1700000000));
+    }
+    Dialogs::pushAnswer(QStringList{QString::fromStdString(zip.string())});
+    trigger(app->mainWindow()->importMenu(), "Import from ZIP…");
+    EXPECT_TRUE(
+        alertText("Import Error").startsWith("The imported activities could not be saved: "));
+    for (const auto& record : Dialogs::records()) EXPECT_NE(record.title, "Import Complete");
+    EXPECT_TRUE(app->store().allRecords(false).empty());
 }
 
 }  // namespace
