@@ -135,13 +135,7 @@ TEST_F(ImportExportFlowsTest, DamagedZipStillEndsWithImportComplete) {
 
 TEST_F(ImportExportFlowsTest, ZipImportThatCannotBeSavedEndsWithAnErrorNotComplete) {
     startApp();
-    // A deferred foreign key fails the commit itself, after every statement went through.
-    executeSql(storePath,
-               "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
-               "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
-               "INITIALLY DEFERRED);"
-               "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
-               "INSERT INTO child VALUES (42); END");
+    makeCommitsFail(storePath);
     auto zip = env.root() / "good.zip";
     {
         ZipTestArchive archive(zip);

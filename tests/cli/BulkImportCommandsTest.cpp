@@ -62,13 +62,7 @@ TEST_F(BulkImportCommandsTest, ImportZipReportsImportedAndSkipped) {
 
 TEST_F(BulkImportCommandsTest, ImportsWhoseSaveFailsExitWithTwoAndClaimNothing) {
     RideStore::open(storePath());
-    // A deferred foreign key fails the commit itself, after every statement went through.
-    test::executeSql(storePath(),
-                     "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
-                     "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
-                     "INITIALLY DEFERRED);"
-                     "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
-                     "INSERT INTO child VALUES (42); END");
+    test::makeCommitsFail(storePath());
     writeZip("a.zip", 3);
     test::writeFileBytes(file("loose.gpx"), bytesOf(makeGpx(kStart)));
     test::writeFileBytes(

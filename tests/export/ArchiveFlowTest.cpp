@@ -162,9 +162,8 @@ TEST_F(ArchiveFlowTest, AnActivityTheStoreRefusesIsDroppedNamingItsFile) {
     RideRef b = addPlain(*source, 1);
     source->save();
     auto file = writeArchive("refused.json", {a, b});
-    test::executeSql(environment.root() / "target.sqlite",
-                     "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN NEW.rideID = '" +
-                         a->rideID.toString() + "' BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    test::refuseActivitiesWhere(environment.root() / "target.sqlite",
+                                "NEW.rideID = '" + a->rideID.toString() + "'");
     auto result = importArchiveFiles(*target, {file});
     EXPECT_EQ(result.imported, 1);
     EXPECT_FALSE(result.saveError);
@@ -182,13 +181,7 @@ TEST_F(ArchiveFlowTest, ARunLeftUnsavedIsAnErrorNotASuccess) {
     RideRef a = addPlain(*source, 0);
     source->save();
     auto file = writeArchive("one.json", {a});
-    // A deferred foreign key fails the commit itself, after every statement went through.
-    test::executeSql(environment.root() / "target.sqlite",
-                     "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
-                     "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
-                     "INITIALLY DEFERRED);"
-                     "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
-                     "INSERT INTO child VALUES (42); END");
+    test::makeCommitsFail(environment.root() / "target.sqlite");
     auto result = importArchiveFiles(*target, {file});
     ASSERT_TRUE(result.saveError);
     std::string log = logText();

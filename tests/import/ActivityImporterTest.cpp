@@ -305,9 +305,7 @@ TEST_F(ImportFileListTest, HostileValuesDoNotSinkTheBatch) {
 
 TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
     auto refused = *parseISO8601Either("2024-05-02T06:00:00Z");
-    test::executeSql(folder / "store.sqlite",
-                     "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN NEW.date = " +
-                         std::to_string(refused) + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    test::refuseActivitiesWhere(folder / "store.sqlite", "NEW.date = " + std::to_string(refused));
     std::string other = "lat=\"47\" lon=\"8\"";
     FileListImportResult result =
         importFileList(*store,
@@ -333,13 +331,7 @@ TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
 }
 
 TEST_F(ImportFileListTest, AFailedSaveIsNeverLoggedAsASuccess) {
-    // A deferred foreign key fails the commit itself, after every statement went through.
-    test::executeSql(folder / "store.sqlite",
-                     "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
-                     "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
-                     "INITIALLY DEFERRED);"
-                     "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
-                     "INSERT INTO child VALUES (42); END");
+    test::makeCommitsFail(folder / "store.sqlite");
     FileListImportResult result =
         importFileList(*store, {write("a.gpx", bytesOf(kGpx))}, std::nullopt);
     ASSERT_TRUE(result.saveError);

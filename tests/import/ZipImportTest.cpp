@@ -258,10 +258,8 @@ TEST_F(ZipImportTest, OnePoisonedMemberAmongGoodOnesCostsNothing) {
 }
 
 TEST_F(ZipImportTest, ARefusedRecordIsDroppedNamingItsMember) {
-    test::executeSql(env.root() / "store.sqlite",
-                     "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN NEW.date = " +
-                         std::to_string(dateFromUnix(kBase + 7 * kDay)) +
-                         " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    test::refuseActivitiesWhere(env.root() / "store.sqlite",
+                                "NEW.date = " + std::to_string(dateFromUnix(kBase + 7 * kDay)));
     {
         ZipTestArchive zip(archivePath("many.zip"));
         for (int i = 0; i < 120; ++i) {
@@ -282,13 +280,7 @@ TEST_F(ZipImportTest, ARefusedRecordIsDroppedNamingItsMember) {
 }
 
 TEST_F(ZipImportTest, AFailedFinalSaveIsLoggedAsAnError) {
-    // A deferred foreign key fails the commit itself, after every statement went through.
-    test::executeSql(env.root() / "store.sqlite",
-                     "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
-                     "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
-                     "INITIALLY DEFERRED);"
-                     "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
-                     "INSERT INTO child VALUES (42); END");
+    test::makeCommitsFail(env.root() / "store.sqlite");
     {
         ZipTestArchive zip(archivePath("good.zip"));
         zip.add("a.gpx", makeGpx(kBase)).add("b.gpx", makeGpx(kBase + kDay));

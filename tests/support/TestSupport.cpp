@@ -80,4 +80,18 @@ void executeSql(const std::filesystem::path& store, const std::string& sql) {
     if (status != SQLITE_OK) throw std::runtime_error("SQL failed: " + reason);
 }
 
+void refuseActivitiesWhere(const std::filesystem::path& store, const std::string& condition) {
+    executeSql(store, "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN " + condition +
+                          " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+}
+
+void makeCommitsFail(const std::filesystem::path& store) {
+    executeSql(store,
+               "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
+               "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
+               "INITIALLY DEFERRED);"
+               "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
+               "INSERT INTO child VALUES (42); END");
+}
+
 }  // namespace vantrel::test
