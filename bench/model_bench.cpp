@@ -184,5 +184,32 @@ void BM_CountLiveActivities(benchmark::State& state) {
 }
 BENCHMARK(BM_CountLiveActivities)->Unit(benchmark::kMicrosecond);
 
+// One save of 1000 new activities: arg 0 in one plain transaction, arg 1 with a savepoint per
+// record (the save of the imports, which drops a refused record instead of failing them all).
+void BM_SaveNewActivities(benchmark::State& state) {
+    auto path = std::filesystem::temp_directory_path() /
+                ("vantrel-save-bench-" + std::to_string(::getpid()) + ".sqlite");
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const char* suffix : {"", "-wal", "-shm"})
+            std::filesystem::remove(path.string() + suffix);
+        auto store = RideStore::open(path);
+        for (int i = 0; i < 1000; ++i) {
+            auto ride = std::make_shared<PersistedRide>();
+            ride->date = i * 3600.0;
+            ride->routeData = Bytes(2000, 1);
+            store->insert(ride);
+        }
+        state.ResumeTiming();
+        if (state.range(0) == 0) {
+            store->save();
+        } else {
+            benchmark::DoNotOptimize(store->saveDroppingUnwritable());
+        }
+    }
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
+}
+BENCHMARK(BM_SaveNewActivities)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 }  // namespace vantrel

@@ -186,6 +186,7 @@ void ImportFlows::runBulkImport(
         this, m_store.path(), [run, options](RideStore& store) { return run(store, options); },
         [this](TaskOutcome<BulkImportResult> outcome) {
             if (outcome.error) showImportError(fromStd(*outcome.error));
+            if (outcome.value.saveError) return failBulkRun(*outcome.value.saveError);
             finishBulkRun(outcome.value.imported, outcome.value.skipped);
         });
 }
@@ -204,6 +205,7 @@ void ImportFlows::runArchiveFiles(const std::vector<std::filesystem::path>& file
                 showImportError(fromStd(failure.fileName + ": " + failure.description));
             }
             if (outcome.error) showImportError(fromStd(*outcome.error));
+            if (outcome.value.saveError) return failBulkRun(*outcome.value.saveError);
             finishBulkRun(outcome.value.imported, outcome.value.skipped);
         });
 }
@@ -240,6 +242,14 @@ void ImportFlows::finishBulkRun(int imported, int skipped) {
     emit stateChanged();
     emit importFinished();
     showImportComplete(imported, skipped);
+}
+
+// A run whose activities could not be saved ends with the error alone, not "Import Complete".
+void ImportFlows::failBulkRun(const std::string& saveError) {
+    m_isImporting = false;
+    emit stateChanged();
+    emit importFinished();
+    showImportError(fromStd("The imported activities could not be saved: " + saveError));
 }
 
 void ImportFlows::showImportError(const QString& text) {

@@ -71,6 +71,7 @@ class ImportFlows : public QObject {
     void setProgress(int current, int total);
     BulkImportOptions optionsReportingProgress();
     void finishBulkRun(int imported, int skipped);
+    void failBulkRun(const std::string& saveError);
     void showImportError(const QString& text);
     void showImportComplete(int imported, int skipped);
     void announceNewRecords(const NewRecords& added);

@@ -19,8 +19,8 @@ int parseThreadCount(const std::string& text) {
     return value;
 }
 
-std::string countedFiles(int count) {
-    return std::to_string(count) + (count == 1 ? " file" : " files");
+std::string countedFiles(int count, const std::string& adjective = "") {
+    return std::to_string(count) + " " + adjective + (count == 1 ? "file" : "files");
 }
 
 }  // namespace
@@ -48,8 +48,11 @@ int BulkImportOutput::report(const BulkImportResult& result) {
         m_ctx.err << "vantrel-cli: " << file << ": " << reason << "\n";
     }
     int memberErrors = result.errors - static_cast<int>(result.fileFailures.size());
-    if (result.fileFailures.empty() && memberErrors > 0) {
-        m_ctx.err << "vantrel-cli: " << countedFiles(memberErrors) << " could not be imported\n";
+    if (memberErrors > 0) {
+        // Records dropped at saving are listed by name above; the rest are only counted.
+        m_ctx.err << "vantrel-cli: "
+                  << countedFiles(memberErrors, result.fileFailures.empty() ? "" : "more ")
+                  << " could not be imported\n";
     }
     if (result.saveError) {
         m_ctx.err << "vantrel-cli: the imported activities could not be saved: "

@@ -17,6 +17,11 @@ int runImportArchive(CliContext& ctx) {
     for (const auto& failure : result.failures) {
         ctx.err << failure.fileName << ": " << failure.description << "\n";
     }
+    if (result.saveError) {
+        ctx.err << "vantrel-cli: the imported activities could not be saved: " << *result.saveError
+                << "\n";
+        return 2;
+    }
     ctx.out << "Imported " << result.imported
             << (result.imported == 1 ? " activity" : " activities") << ". Skipped "
             << result.skipped << (result.skipped == 1 ? " duplicate" : " duplicates") << ".\n";

@@ -7,6 +7,14 @@ namespace vantrel {
 
 namespace {
 
+void recordFailure(const std::filesystem::path& file, const std::string& description,
+                   ArchiveImportResult& result) {
+    std::string name = file.filename().string();
+    result.failures.push_back({name, description});
+    PersistentLogger::shared().log(LogLevel::error, "Import",
+                                   "Archive import failed for " + name + ": " + description);
+}
+
 void importFile(RideStore& store, const std::filesystem::path& file,
                 const std::function<void(int, int)>& progress, ArchiveImportResult& result) {
     auto archive = RideArchiveImporter::decodeArchive(RideArchiveImporter::readArchiveFile(file));
@@ -18,14 +26,34 @@ void importFile(RideStore& store, const std::filesystem::path& file,
         });
     result.imported += counts.imported;
     result.skipped += counts.skipped;
+    for (const auto& unsaved : counts.unsaved) {
+        recordFailure(
+            file,
+            "activity " + unsaved.rideID.toString() + " could not be saved: " + unsaved.reason,
+            result);
+    }
 }
 
-void recordFailure(const std::filesystem::path& file, const std::string& description,
-                   ArchiveImportResult& result) {
-    std::string name = file.filename().string();
-    result.failures.push_back({name, description});
-    PersistentLogger::shared().log(LogLevel::error, "Import",
-                                   "Archive import failed for " + name + ": " + description);
+// Saves of the files may have failed as a whole (a locked or full disk); what they left pending
+// gets one more chance, and a run that ends with unsaved activities has failed.
+void saveRemaining(RideStore& store, ArchiveImportResult& result) {
+    try {
+        if (store.hasChanges()) store.save();
+    } catch (const std::exception& error) {
+        result.saveError = error.what();
+    }
+}
+
+void logOutcome(const ArchiveImportResult& result) {
+    auto& logger = PersistentLogger::shared();
+    if (result.saveError) {
+        logger.log(LogLevel::error, "Import",
+                   "Archive import could not save the imported activities: " + *result.saveError);
+        return;
+    }
+    logger.log(LogLevel::info, "Import",
+               "Archive import: " + std::to_string(result.imported) + " imported, " +
+                   std::to_string(result.skipped) + " skipped");
 }
 
 }  // namespace
@@ -41,9 +69,8 @@ ArchiveImportResult importArchiveFiles(RideStore& store,
             recordFailure(file, error.what(), result);
         }
     }
-    PersistentLogger::shared().log(LogLevel::info, "Import",
-                                   "Archive import: " + std::to_string(result.imported) +
-                                       " imported, " + std::to_string(result.skipped) + " skipped");
+    saveRemaining(store, result);
+    logOutcome(result);
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,17 @@ struct ArchiveImportResult {
     /// Activities in all files that decoded.
     int total = 0;
     std::vector<ArchiveImportFailure> failures;
+    /// Set when activities of the run were left unsaved at its end; the run did not succeed.
+    std::optional<std::string> saveError;
 };
 
 /// Imports archive files in the given order. A file that cannot be read or decoded adds
-/// nothing; a failed save ends that file's import with what it inserted before staying. Each
-/// failure is recorded and logged, and the next file is still imported. Logs the "Import"
-/// totals at the end. `progress(done, total)` runs before each activity, over all files so far.
-/// Runs on the thread that owns `store`.
+/// nothing; a failed save ends that file's import with what it inserted before staying
+/// pending, and an activity the store refuses is dropped with a failure naming its file. Each
+/// failure is recorded and logged, and the next file is still imported. At the end whatever is
+/// still pending is saved once more: the "Import" totals are logged when that succeeds, an
+/// ERROR and `saveError` when it does not. `progress(done, total)` runs before each activity, over
+/// all files so far. Runs on the thread that owns `store`.
 ArchiveImportResult importArchiveFiles(
     RideStore& store, const std::vector<std::filesystem::path>& files,
     const std::function<void(int done, int total)>& progress = {});

@@ -380,24 +380,41 @@ PersistedRide makeRecord(ArchivedRide ride) {
     return record;
 }
 
+namespace {
+
+// Saves what can be written; a record the store refuses is dropped and no longer counts as
+// imported, so one bad activity cannot hold back the rest of the archive.
+void saveImported(RideStore& store, ImportCounts& counts) {
+    for (auto& [ride, reason] : store.saveDroppingUnwritable()) {
+        --counts.imported;
+        counts.unsaved.push_back({ride->rideID, std::move(reason)});
+    }
+}
+
+}  // namespace
+
 ImportCounts importArchive(Archive archive, RideStore& store,
                            const std::function<void(int position, int count)>& progress) {
     constexpr int kSaveInterval = 50;
     std::set<Uuid> known;
     for (const auto& ride : store.allRecords(false)) known.insert(ride->rideID);
     ImportCounts counts;
+    int inserted = 0;
     const int count = static_cast<int>(archive.rides.size());
     for (int i = 0; i < count; ++i) {
         if (progress) progress(i + 1, count);
         ArchivedRide& ride = archive.rides[static_cast<std::size_t>(i)];
-        if (known.contains(ride.rideID)) {
+        // An ID seen earlier in this archive is a repeat too: two records with one rideID
+        // would leave every lookup by ID picking one of them at random.
+        if (!known.insert(ride.rideID).second) {
             ++counts.skipped;
             continue;
         }
         store.insert(std::make_shared<PersistedRide>(makeRecord(std::move(ride))));
-        if (++counts.imported % kSaveInterval == 0) store.save();
+        ++counts.imported;
+        if (++inserted % kSaveInterval == 0) saveImported(store, counts);
     }
-    store.save();
+    saveImported(store, counts);
     return counts;
 }
 

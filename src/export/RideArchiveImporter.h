@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "export/RideArchiveExporter.h"
 #include "model/Bytes.h"
@@ -26,15 +28,25 @@ Bytes readArchiveFile(const std::filesystem::path& file);
 /// A new record with the archived values and the record's defaults for everything else.
 PersistedRide makeRecord(ArchivedRide ride);
 
+/// An archived activity the store refused to write.
+struct UnsavedRide {
+    Uuid rideID;
+    std::string reason;
+};
+
 struct ImportCounts {
+    /// Activities inserted and saved.
     int imported = 0;
     int skipped = 0;
+    /// Activities that were inserted but could not be saved; they are not in the store.
+    std::vector<UnsavedRide> unsaved;
 };
 
 /// Inserts every archived activity whose rideID the store does not hold yet (soft-deleted
-/// records count as held; the set of known IDs is taken once, before the first insert). Saves
-/// after every 50th insert and at the end; a failed save throws `StoreError` and what was
-/// inserted before stays. `progress(position, count)` runs before each activity, from 1.
+/// records count as held) and that did not already come earlier in the same archive. Saves
+/// after every 50th insert and at the end; a record the store refuses is dropped and listed in
+/// `unsaved`, any other failed save throws `StoreError` and what was inserted before stays
+/// pending. `progress(position, count)` runs before each activity, from 1.
 ImportCounts importArchive(Archive archive, RideStore& store,
                            const std::function<void(int position, int count)>& progress = {});
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
+#include <unordered_map>
 
 #include "import/FITParser.h"
 #include "import/FileBytes.h"
@@ -134,6 +135,8 @@ double haversine(const ImportedTrackpoint& a, const ImportedTrackpoint& b) {
     double dLambda = (b.longitude - a.longitude) * kRadiansPerDegree;
     double h = std::pow(std::sin(dPhi / 2), 2) +
                std::cos(phi1) * std::cos(phi2) * std::pow(std::sin(dLambda / 2), 2);
+    // Rounding lifts h just past 1 for antipodal points, and √(1 − h) would be NaN.
+    h = std::clamp(h, 0.0, 1.0);
     return 2 * std::atan2(std::sqrt(h), std::sqrt(1 - h)) * kEarthRadiusMeters;
 }
 
@@ -195,6 +198,26 @@ std::vector<HeartRateSample> heartRateSeriesOf(const std::vector<ImportedTrackpo
     return samples;
 }
 
+// A statistic that overflowed (laps of 1e308 seconds, altitudes of ±1e308) says nothing about
+// the activity and cannot be stored; 0 is what the record holds when a value is unknown.
+double finiteOrZero(double value) {
+    return std::isfinite(value) ? value : 0.0;
+}
+
+void clearNonFiniteStatistics(PersistedRide& ride) {
+    for (double* value :
+         {&ride.duration, &ride.distance, &ride.elevationGain, &ride.averageHeartRate,
+          &ride.maxHeartRate, &ride.calories, &ride.activeTime}) {
+        *value = finiteOrZero(*value);
+    }
+}
+
+void dropPointsWithoutPosition(std::vector<ImportedTrackpoint>& points) {
+    std::erase_if(points, [](const ImportedTrackpoint& point) {
+        return !isValidPosition(point.latitude, point.longitude);
+    });
+}
+
 template <typename Value>
 double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSummary::*field) {
     double sum = 0;
@@ -236,6 +259,7 @@ PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName
 PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
                             const std::vector<ImportedLapSummary>& laps,
                             std::optional<ActivityType> type, const std::string& importSource) {
+    dropPointsWithoutPosition(trackpoints);
     if (trackpoints.empty()) throw RideImportError::noTrackpoints();
     std::stable_sort(trackpoints.begin(), trackpoints.end(),
                      [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
@@ -255,6 +279,7 @@ PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
     ride.setHeartRateSamples(heartRateSeriesOf(trackpoints));
     if (type) ride.activityType = std::string(rawValue(*type));
     ride.importSource = importSource;
+    clearNonFiniteStatistics(ride);
     return ride;
 }
 
@@ -289,8 +314,9 @@ std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>
         weighted += *lap.averageHeartRate * lap.totalTimeSeconds;
         time += lap.totalTimeSeconds;
     }
-    if (time > 0) return weighted / time;
-    return std::nullopt;
+    if (!(time > 0)) return std::nullopt;
+    // Laps of 1e308 seconds overflow both sums, and inf / inf is no heart rate.
+    return finiteOrZero(weighted / time);
 }
 
 bool isDuplicateActivity(Date start, double duration, const std::vector<RideRef>& existing) {
@@ -310,23 +336,38 @@ std::string activityCountText(int count) {
 }
 
 // One file of the loose-file import: the inserted record, or the failure's description.
-std::optional<std::string> importOneFile(RideStore& store, const std::filesystem::path& file,
-                                         const std::optional<std::string>& sourceLabel) {
+std::optional<std::string> importOneFile(
+    RideStore& store, const std::filesystem::path& file,
+    const std::optional<std::string>& sourceLabel,
+    std::unordered_map<const PersistedRide*, std::string>& names) {
     try {
         Bytes bytes = readWholeFile(file);
         auto ride = std::make_shared<PersistedRide>(
             importActivityFile(bytes, file.filename().string(), sourceLabel));
         store.insert(ride);
+        names.emplace(ride.get(), file.filename().string());
         return std::nullopt;
     } catch (const std::exception& error) {
         return std::string(error.what());
     }
 }
 
-void saveImported(RideStore& store, FileListImportResult& result) {
+void recordFailure(FileListImportResult& result, const std::string& name,
+                   const std::string& description) {
+    PersistentLogger::shared().log(LogLevel::error, "Import",
+                                   "Import failed for " + name + ": " + description);
+    result.failures.emplace_back(name, description);
+}
+
+// A record the store refuses is dropped and reported under its file; the others are saved.
+void saveImported(RideStore& store, FileListImportResult& result,
+                  const std::unordered_map<const PersistedRide*, std::string>& names) {
     auto& logger = PersistentLogger::shared();
     try {
-        store.save();
+        for (const auto& [ride, reason] : store.saveDroppingUnwritable()) {
+            recordFailure(result, names.at(ride.get()), "could not be saved: " + reason);
+            --result.imported;
+        }
         logger.log(LogLevel::info, "Import", "Imported " + activityCountText(result.imported));
     } catch (const std::exception& error) {
         result.saveError = error.what();
@@ -342,20 +383,18 @@ FileListImportResult importFileList(RideStore& store,
                                     const std::optional<std::string>& sourceLabel,
                                     const std::function<void(int done, int total)>& progress) {
     FileListImportResult result;
+    std::unordered_map<const PersistedRide*, std::string> names;
     int total = static_cast<int>(files.size());
     for (int i = 0; i < total; ++i) {
         const auto& file = files[static_cast<std::size_t>(i)];
-        if (auto failure = importOneFile(store, file, sourceLabel)) {
-            std::string name = file.filename().string();
-            PersistentLogger::shared().log(LogLevel::error, "Import",
-                                           "Import failed for " + name + ": " + *failure);
-            result.failures.emplace_back(name, *failure);
+        if (auto failure = importOneFile(store, file, sourceLabel, names)) {
+            recordFailure(result, file.filename().string(), *failure);
         } else {
             ++result.imported;
         }
         if (progress) progress(i + 1, total);
     }
-    if (result.imported > 0) saveImported(store, result);
+    if (result.imported > 0) saveImported(store, result, names);
     return result;
 }
 

@@ -48,6 +48,14 @@ bool isActivityFileName(const std::string& fileName) {
     return extension == "fit" || extension == "gpx" || extension == "tcx" || extension == "gz";
 }
 
+bool logFailedSave(const std::string& runName, const BulkImportResult& result) {
+    if (!result.saveError) return false;
+    PersistentLogger::shared().log(
+        LogLevel::error, "Import",
+        runName + " failed: the imported activities could not be saved: " + *result.saveError);
+    return true;
+}
+
 std::string importCompletionText(int imported, int skipped) {
     return "Imported " + std::to_string(imported) + " activit" + (imported == 1 ? "y" : "ies") +
            ". Skipped " + std::to_string(skipped) + " duplicate" + (skipped == 1 ? "" : "s") + ".";
@@ -90,20 +98,42 @@ void BulkImportRun::importArchive(const std::filesystem::path& archive,
             ++m_result.skipped;
             continue;
         }
-        insert(outcome->ride);
+        insert(outcome->ride, outcome->fileName);
     }
 }
 
 // The periodic saves may fail quietly (what they miss stays pending for the next one), but a
 // failed final save would lose the run, so its reason is handed back.
 BulkImportResult BulkImportRun::finish() {
-    if (m_result.imported == 0) return m_result;
+    if (!m_store.hasChanges()) return m_result;
     try {
-        m_store.save();
+        save();
     } catch (const std::exception& error) {
         m_result.saveError = error.what();
     }
     return m_result;
+}
+
+void BulkImportRun::save() {
+    auto dropped = m_store.saveDroppingUnwritable();
+    for (auto& [ride, reason] : dropped) {
+        auto found = m_pendingNames.find(ride.get());
+        std::string name = found == m_pendingNames.end() ? ride->rideID.toString() : found->second;
+        std::string description = "could not be saved: " + reason;
+        PersistentLogger::shared().log(LogLevel::error, "Import",
+                                       "Import failed for " + name + ": " + description);
+        --m_result.imported;
+        ++m_result.errors;
+        m_result.fileFailures.emplace_back(name, std::move(description));
+    }
+    m_pendingNames.clear();
+}
+
+void BulkImportRun::saveQuietly() {
+    try {
+        save();
+    } catch (const std::exception&) {
+    }
 }
 
 bool BulkImportRun::canOpen(const std::filesystem::path& archive) {
@@ -135,7 +165,7 @@ std::vector<ZipMember> BulkImportRun::collectActivityMembers(const std::filesyst
 // context that fetches its own pending changes; saving first makes the fetch see them.
 std::vector<RideRef> BulkImportRun::fetchReference() {
     try {
-        if (m_store.hasChanges()) m_store.autosave();
+        if (m_store.hasChanges()) saveQuietly();
         return m_store.allRecords(false);
     } catch (const std::exception&) {
         return {};
@@ -152,10 +182,11 @@ void BulkImportRun::advanceProgress() {
     report();
 }
 
-void BulkImportRun::insert(const RideRef& ride) {
+void BulkImportRun::insert(const RideRef& ride, const std::string& fileName) {
     m_store.insert(ride);
+    m_pendingNames.emplace(ride.get(), fileName);
     ++m_result.imported;
-    if (m_result.imported % kSaveInterval == 0) m_store.autosave();
+    if (++m_inserted % kSaveInterval == 0) saveQuietly();
 }
 
 void BulkImportRun::report() const {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -41,7 +42,8 @@ struct BulkImportResult {
     int supplemented = 0;
     /// Archives that yielded nothing because they could not be opened or read, with the reason.
     std::vector<std::pair<std::filesystem::path, std::string>> archiveFailures;
-    /// Loose-file imports only: (file name, error description) per failed file.
+    /// (file name, error description) per failed file: every failure of a loose-file import;
+    /// in archive runs, each record that was read but could not be saved.
     std::vector<std::pair<std::string, std::string>> fileFailures;
     /// Why the final save failed; the inserted records are then not durable.
     std::optional<std::string> saveError;
@@ -50,7 +52,9 @@ struct BulkImportResult {
 /// The archive loop shared by the ZIP, Strava and Garmin imports: collects the activity members
 /// of each archive, parses them on worker threads, and on the calling thread (which must own the
 /// store) tests each new record against the stored ones, inserts it and saves after every 50th
-/// insertion. Logs only when an archive cannot be opened; the callers log the summary line.
+/// insertion. A record the store refuses to write is dropped and counted as an error naming
+/// its member. Logs only when an archive cannot be opened or a record is dropped; the callers
+/// log the summary line.
 class BulkImportRun {
   public:
     enum class Decision { insert, skip };
@@ -75,7 +79,10 @@ class BulkImportRun {
     std::vector<ZipMember> collectActivityMembers(const std::filesystem::path& archive);
     std::vector<RideRef> fetchReference();
     void advanceProgress();
-    void insert(const RideRef& ride);
+    void insert(const RideRef& ride, const std::string& fileName);
+    /// Saves, dropping each record the store refuses with an error naming its file.
+    void save();
+    void saveQuietly();
     void report() const;
 
     RideStore& m_store;
@@ -84,7 +91,15 @@ class BulkImportRun {
     BulkImportResult m_result;
     ImportProgress m_progress;
     int m_handled = 0;
+    int m_inserted = 0;
+    /// The member names of the records inserted since the last save, to name a refused one.
+    std::unordered_map<const PersistedRide*, std::string> m_pendingNames;
 };
+
+/// Logs the ERROR line of a run whose final save failed ("<runName> failed: …") and returns
+/// true; returns false, logging nothing, when the run was saved. Such a run must not log its
+/// counts as a success.
+bool logFailedSave(const std::string& runName, const BulkImportResult& result);
 
 /// True for the extensions the bulk imports collect: fit, gpx, tcx and gz, in any case.
 bool isActivityFileName(const std::string& fileName);

@@ -99,7 +99,8 @@ std::string_view GPXParser::elementText() const {
 }
 
 void GPXParser::finishTrackpoint() {
-    if (m_currentLat && m_currentLon && m_currentTime) {
+    if (m_currentLat && m_currentLon && m_currentTime &&
+        isValidPosition(*m_currentLat, *m_currentLon)) {
         m_result.trackpoints.push_back(
             {*m_currentLat, *m_currentLon, m_currentEle, *m_currentTime, m_currentHR});
     }

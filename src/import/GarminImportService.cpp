@@ -147,6 +147,7 @@ void removeOverlapping(RideStore& store, const PersistedRide& ride,
 }
 
 void logGarminSummary(const BulkImportResult& result) {
+    if (logFailedSave("Garmin import", result)) return;
     PersistentLogger::shared().log(LogLevel::info, "Import",
                                    "Garmin import: " + std::to_string(result.imported) +
                                        " imported (" + std::to_string(result.supplemented) +

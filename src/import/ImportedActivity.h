@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,13 @@
 #include "model/Date.h"
 
 namespace vantrel {
+
+/// Whether a position can be on the Earth: finite, latitude within ±90°, longitude within ±180°.
+/// A point outside counts as a point without a position.
+inline bool isValidPosition(double latitude, double longitude) {
+    return std::isfinite(latitude) && std::isfinite(longitude) && std::abs(latitude) <= 90.0 &&
+           std::abs(longitude) <= 180.0;
+}
 
 struct ImportedTrackpoint {
     double latitude = 0;

@@ -155,7 +155,8 @@ std::string_view TCXParser::elementText() const {
 }
 
 void TCXParser::finishTrackpoint() {
-    if (m_currentLat && m_currentLon && m_currentTime) {
+    if (m_currentLat && m_currentLon && m_currentTime &&
+        isValidPosition(*m_currentLat, *m_currentLon)) {
         m_result.trackpoints.push_back(
             {*m_currentLat, *m_currentLon, m_currentAlt, *m_currentTime, m_currentHR});
     }

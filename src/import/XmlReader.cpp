@@ -1,8 +1,10 @@
 #include "import/XmlReader.h"
 
 #include <expat.h>
+#include <iconv.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -29,6 +31,8 @@ struct ReaderState {
     bool namespaces = false;
     std::optional<std::string> refusal;
     bool charactersOn = true;
+    /// The declared encoding expat asked about, to name it if it cannot be read.
+    std::optional<std::string> unknownEncoding;
 };
 
 std::string_view localName(const ReaderState& state, const XML_Char* name) {
@@ -75,6 +79,67 @@ void XMLCALL onEntityDeclaration(void* data, const XML_Char*, int, const XML_Cha
     XML_StopParser(state->parser, XML_FALSE);
 }
 
+struct IconvHandle {
+    iconv_t descriptor;
+    explicit IconvHandle(const char* from) : descriptor(iconv_open("UTF-32LE", from)) {}
+    ~IconvHandle() {
+        if (valid()) iconv_close(descriptor);
+    }
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+    bool valid() const { return descriptor != reinterpret_cast<iconv_t>(-1); }
+};
+
+enum class ByteMeaning { character, invalid, partOfLonger };
+
+// What one byte on its own stands for in the encoding: a character (its code point), a byte
+// the encoding does not use, or the start of a longer sequence (so not a single-byte encoding).
+ByteMeaning decodeByte(IconvHandle& converter, unsigned char byte, int& codePoint) {
+    iconv(converter.descriptor, nullptr, nullptr, nullptr, nullptr);
+    char input = static_cast<char>(byte);
+    char* in = &input;
+    std::size_t inLeft = 1;
+    unsigned char output[16] = {};
+    char* out = reinterpret_cast<char*>(output);
+    std::size_t outLeft = sizeof output;
+    std::size_t done = iconv(converter.descriptor, &in, &inLeft, &out, &outLeft);
+    if (done == static_cast<std::size_t>(-1)) {
+        return errno == EILSEQ ? ByteMeaning::invalid : ByteMeaning::partOfLonger;
+    }
+    // A byte that yields no character or several (a shift state, a ligature) is not one
+    // character of a single-byte encoding.
+    if (sizeof output - outLeft != 4) return ByteMeaning::partOfLonger;
+    codePoint = output[0] | output[1] << 8 | output[2] << 16 | output[3] << 24;
+    return ByteMeaning::character;
+}
+
+// expat knows UTF-8, UTF-16, ISO-8859-1 and US-ASCII itself; older tools also write
+// windows-1252 or ISO-8859-15. Any single-byte encoding the C library can convert is handed to
+// expat as a table of 256 code points. Multi-byte ones are refused, naming the encoding.
+int XMLCALL onUnknownEncoding(void* data, const XML_Char* name, XML_Encoding* info) {
+    auto* state = static_cast<ReaderState*>(data);
+    state->unknownEncoding = name;
+    IconvHandle converter(name);
+    if (!converter.valid()) return XML_STATUS_ERROR;
+    for (int byte = 0; byte < 256; ++byte) {
+        int codePoint = -1;
+        switch (decodeByte(converter, static_cast<unsigned char>(byte), codePoint)) {
+            case ByteMeaning::character:
+                info->map[byte] = codePoint;
+                break;
+            case ByteMeaning::invalid:
+                info->map[byte] = -1;
+                break;
+            case ByteMeaning::partOfLonger:
+                return XML_STATUS_ERROR;
+        }
+    }
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
 ParserHandle makeParser(ReaderState& state) {
     ParserHandle parser(state.namespaces ? XML_ParserCreateNS(nullptr, kNamespaceSeparator)
                                          : XML_ParserCreate(nullptr));
@@ -85,6 +150,7 @@ ParserHandle makeParser(ReaderState& state) {
     state.charactersOn = state.handler->wantsCharacters();
     XML_SetCharacterDataHandler(parser.get(), state.charactersOn ? onCharacters : nullptr);
     XML_SetEntityDeclHandler(parser.get(), onEntityDeclaration);
+    XML_SetUnknownEncodingHandler(parser.get(), onUnknownEncoding, &state);
 #ifdef XML_DTD
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
 #endif
@@ -93,6 +159,11 @@ ParserHandle makeParser(ReaderState& state) {
 
 std::string describeError(XML_Parser parser, const ReaderState& state) {
     std::string what = state.refusal ? *state.refusal : XML_ErrorString(XML_GetErrorCode(parser));
+    // expat also refuses a table that does not keep ASCII where XML markup needs it.
+    if (XML_GetErrorCode(parser) == XML_ERROR_UNKNOWN_ENCODING && state.unknownEncoding) {
+        what = "unsupported encoding \"" + *state.unknownEncoding +
+               "\": only UTF-8, UTF-16 and single-byte encodings are read";
+    }
     return what + " at line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ", column " +
            std::to_string(XML_GetCurrentColumnNumber(parser) + 1);
 }
@@ -101,7 +172,9 @@ std::string describeError(XML_Parser parser, const ReaderState& state) {
 
 std::optional<std::string> readXml(const XmlSource& source, std::size_t expectedSize,
                                    bool namespaceProcessing, XmlEventHandler& handler) {
-    ReaderState state{nullptr, &handler, namespaceProcessing, std::nullopt};
+    ReaderState state;
+    state.handler = &handler;
+    state.namespaces = namespaceProcessing;
     ParserHandle parser = makeParser(state);
     if (!parser) return std::string("out of memory");
     // The whole expected document goes straight into expat's own buffer and is parsed in one
@@ -128,7 +201,9 @@ std::optional<std::string> readXml(const XmlSource& source, std::size_t expected
 
 std::optional<std::string> readXml(const std::uint8_t* data, std::size_t size,
                                    bool namespaceProcessing, XmlEventHandler& handler) {
-    ReaderState state{nullptr, &handler, namespaceProcessing, std::nullopt};
+    ReaderState state;
+    state.handler = &handler;
+    state.namespaces = namespaceProcessing;
     ParserHandle parser = makeParser(state);
     if (!parser) return std::string("out of memory");
     // expat takes int lengths; larger documents go in slices of the same buffer.

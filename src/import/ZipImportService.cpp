@@ -13,6 +13,7 @@ BulkImportResult importZipArchives(RideStore& store,
         run.importArchive(archive, BulkImportRun::skipDuplicates);
     }
     BulkImportResult result = run.finish();
+    if (logFailedSave(sourceLabel + " import", result)) return result;
     PersistentLogger::shared().log(LogLevel::info, "Import",
                                    sourceLabel + " import: " + std::to_string(result.imported) +
                                        " imported, " + std::to_string(result.skipped) +

@@ -3,7 +3,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <limits>
+#include <thread>
 #include <unordered_map>
 
 #include "model/RideStoreSchema.h"
@@ -14,6 +17,9 @@ namespace vantrel {
 namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 5000;
+// Years walked one by one while the store cannot say which year comes next; a store failing
+// that long has nothing more to list, and a far-future date must not make the walk endless.
+constexpr int kMostBlindYearSteps = 64;
 
 struct Entry {
     PersistedRide* object = nullptr;
@@ -178,6 +184,9 @@ struct RideStore::Impl {
 
     void openConnection();
     void checkSchema();
+    void enableWriteAheadLog();
+    std::int64_t readSchemaVersion();
+    std::int64_t tableCount();
 
     RideRef materialize(sqlite3_stmt* row, bool withDetails);
     std::vector<RidePhoto> readPhotos(std::int64_t rideID);
@@ -192,6 +201,11 @@ struct RideStore::Impl {
         std::vector<std::pair<RidePhoto*, std::int64_t>> insertedPhotos;
     };
     void writeAll(SaveEffects& effects);
+    void writeChanges(SaveEffects& effects);
+    void writeInsert(const RideRef& ride, SaveEffects& effects);
+    std::optional<std::string> tryWriteInsert(const RideRef& ride, SaveEffects& effects);
+    template <typename Write>
+    void inTransaction(Write write);
     std::int64_t insertRide(const PersistedRide& ride);
     void updateRide(const PersistedRide& ride, const Entry& entry);
     void writePhotos(PersistedRide& ride, std::int64_t rowID, const std::vector<RidePhoto>& stored,
@@ -253,22 +267,59 @@ void RideStore::Impl::openConnection() {
     sqlite3_extended_result_codes(db, 1);
 }
 
-void RideStore::Impl::checkSchema() {
-    auto version = pragmaInteger("user_version");
-    if (version > kStoreSchemaVersion)
-        throw StoreError("Store " + file.string() + ": written by a newer version (schema " +
-                         std::to_string(version) + ")");
-    if (version == 0 && pragmaInteger("page_count") > 0) {
-        auto tables = prepare("SELECT count(*) FROM sqlite_master");
-        if (tables.step() == SQLITE_ROW && sqlite3_column_int64(tables.get(), 0) > 0)
-            throw StoreError("Store " + file.string() + ": not a Vantrel store (unknown tables)");
+// Switching a new file to the write-ahead log needs the file to itself, and SQLite answers
+// "locked" at once instead of waiting through the busy handler: a second process opening the
+// same new store at the same moment waits here instead of failing.
+void RideStore::Impl::enableWriteAheadLog() {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(kBusyTimeoutMilliseconds);
+    for (;;) {
+        int status = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if (status == SQLITE_OK) return;
+        bool busy = (status & 0xFF) == SQLITE_BUSY || (status & 0xFF) == SQLITE_LOCKED;
+        if (!busy || Clock::now() > deadline) fail("cannot write");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    execute("PRAGMA journal_mode=WAL");
+}
+
+std::int64_t RideStore::Impl::tableCount() {
+    auto tables = prepare("SELECT count(*) FROM sqlite_master");
+    if (tables.step() != SQLITE_ROW) fail("cannot read");
+    return sqlite3_column_int64(tables.get(), 0);
+}
+
+// The version and the tables are read in one snapshot: another process may be creating the
+// tables of a new store at this very moment.
+std::int64_t RideStore::Impl::readSchemaVersion() {
+    execute("BEGIN");
+    try {
+        auto version = pragmaInteger("user_version");
+        bool foreign = version == 0 && pragmaInteger("page_count") > 0 && tableCount() > 0;
+        execute("COMMIT");
+        if (version > kStoreSchemaVersion)
+            throw StoreError("Store " + file.string() + ": written by a newer version (schema " +
+                             std::to_string(version) + ")");
+        if (foreign)
+            throw StoreError("Store " + file.string() + ": not a Vantrel store (unknown tables)");
+        return version;
+    } catch (const StoreError&) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void RideStore::Impl::checkSchema() {
+    auto version = readSchemaVersion();
+    enableWriteAheadLog();
     execute("PRAGMA foreign_keys=ON");
     if (version == kStoreSchemaVersion) return;
     execute("BEGIN IMMEDIATE");
     try {
-        execute(schemaSQL() + "PRAGMA user_version=" + std::to_string(kStoreSchemaVersion) + ";");
+        // Another process opening a new store at the same moment may have created the tables
+        // while this one waited for the write lock.
+        if (pragmaInteger("user_version") != kStoreSchemaVersion)
+            execute(schemaSQL() + "PRAGMA user_version=" + std::to_string(kStoreSchemaVersion) +
+                    ";");
         execute("COMMIT");
     } catch (const StoreError&) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -465,6 +516,68 @@ void RideStore::Impl::writePhotos(PersistedRide& ride, std::int64_t rowID,
 }
 
 void RideStore::Impl::writeAll(SaveEffects& effects) {
+    writeChanges(effects);
+    for (const auto& ride : pendingInserts) writeInsert(ride, effects);
+}
+
+void RideStore::Impl::writeInsert(const RideRef& ride, SaveEffects& effects) {
+    std::int64_t rowID = insertRide(*ride);
+    effects.insertedRides.emplace_back(ride, rowID);
+    writePhotos(*ride, rowID, {}, effects);
+}
+
+namespace {
+
+// Failures that come from the record's own values (a constraint, a value too large), as
+// opposed to the file (full, locked, damaged), which no other record would escape either.
+bool isRecordFault(int errorCode) {
+    switch (errorCode & 0xFF) {
+        case SQLITE_CONSTRAINT:
+        case SQLITE_MISMATCH:
+        case SQLITE_TOOBIG:
+        case SQLITE_RANGE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+// A savepoint around the one record undoes its row and photos alone, so the transaction (and
+// every other record in it) goes on.
+std::optional<std::string> RideStore::Impl::tryWriteInsert(const RideRef& ride,
+                                                           SaveEffects& effects) {
+    std::size_t rides = effects.insertedRides.size();
+    std::size_t photos = effects.insertedPhotos.size();
+    execute("SAVEPOINT oneRecord");
+    try {
+        writeInsert(ride, effects);
+    } catch (const StoreError& error) {
+        if (!isRecordFault(sqlite3_extended_errcode(db))) throw;
+        execute("ROLLBACK TO oneRecord");
+        execute("RELEASE oneRecord");
+        effects.insertedRides.resize(rides);
+        effects.insertedPhotos.resize(photos);
+        return std::string(error.what());
+    }
+    execute("RELEASE oneRecord");
+    return std::nullopt;
+}
+
+template <typename Write>
+void RideStore::Impl::inTransaction(Write write) {
+    execute("BEGIN IMMEDIATE");
+    try {
+        write();
+        execute("COMMIT");
+    } catch (const StoreError&) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void RideStore::Impl::writeChanges(SaveEffects& effects) {
     for (const auto& ride : pendingRemovals) {
         auto statement = prepare("DELETE FROM PersistedRide WHERE id = ?1");
         sqlite3_bind_int64(statement.get(), 1, ride->objectID);
@@ -475,11 +588,6 @@ void RideStore::Impl::writeAll(SaveEffects& effects) {
         updateRide(*ride, *entry);
         if (photosChanged(*ride, entry->snapshot))
             writePhotos(*ride, ride->objectID, entry->snapshot.photos, effects);
-    }
-    for (const auto& ride : pendingInserts) {
-        std::int64_t rowID = insertRide(*ride);
-        effects.insertedRides.emplace_back(ride, rowID);
-        writePhotos(*ride, rowID, {}, effects);
     }
 }
 
@@ -591,15 +699,23 @@ void RideStore::remove(const RideRef& ride) {
 
 void RideStore::save() {
     Impl::SaveEffects effects;
-    m_impl->execute("BEGIN IMMEDIATE");
-    try {
-        m_impl->writeAll(effects);
-        m_impl->execute("COMMIT");
-    } catch (const StoreError&) {
-        sqlite3_exec(m_impl->db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    m_impl->inTransaction([&] { m_impl->writeAll(effects); });
     m_impl->applyEffects(effects);
+}
+
+std::vector<RideStore::UnwritableRecord> RideStore::saveDroppingUnwritable() {
+    Impl::SaveEffects effects;
+    std::vector<UnwritableRecord> dropped;
+    m_impl->inTransaction([&] {
+        dropped.clear();
+        m_impl->writeChanges(effects);
+        for (const auto& ride : m_impl->pendingInserts) {
+            if (auto reason = m_impl->tryWriteInsert(ride, effects))
+                dropped.push_back({ride, std::move(*reason)});
+        }
+    });
+    m_impl->applyEffects(effects);
+    return dropped;
 }
 
 bool RideStore::autosave() {
@@ -644,26 +760,45 @@ std::int64_t RideStore::dataVersion() {
 }
 
 std::vector<YearSummary> RideStore::yearSummaries() {
-    std::vector<YearSummary> summaries;
+    std::vector<RideRef> oldest, newest;
     try {
-        int currentYear = localYear(now());
-        auto first = fetch(newestOrOldest(liveQuery(false), RideQuery::Order::dateAscending));
-        if (first.empty()) return summaries;
-        int firstYear = localYear(first.front()->date);
-        int year = currentYear;
-        while (year >= firstYear) {
+        oldest = fetch(newestOrOldest(liveQuery(false), RideQuery::Order::dateAscending));
+        newest = fetch(newestOrOldest(liveQuery(false), RideQuery::Order::dateDescending));
+    } catch (const StoreError&) {
+        return {};
+    }
+    if (oldest.empty() || newest.empty()) return {};
+    // A device with a wrong clock dates activities in the future; they must still be listed.
+    int year = std::max(localYear(now()), localYear(newest.front()->date));
+    int firstYear = localYear(oldest.front()->date);
+    std::vector<YearSummary> summaries;
+    int failedSteps = 0;
+    while (year >= firstYear && failedSteps < kMostBlindYearSteps) {
+        // A year that cannot be counted is left out; the older ones are still listed.
+        try {
             if (auto count = this->count(inYear(liveQuery(false), year)); count > 0)
                 summaries.push_back({year, count});
-            // Jump straight to the next older year that has an activity.
-            RideQuery older = liveQuery(false);
-            older.dateBefore = startOfLocalYear(year);
-            auto next = fetch(newestOrOldest(older, RideQuery::Order::dateDescending));
-            if (next.empty()) break;
-            year = std::min(year - 1, localYear(next.front()->date));
+        } catch (const StoreError&) {
         }
-    } catch (const StoreError&) {
+        auto next = nextOlderYear(year);
+        failedSteps = next ? 0 : failedSteps + 1;
+        year = next.value_or(year - 1);
     }
     return summaries;
+}
+
+// The next older year that has an activity (the minimum of int when there is none), or nothing
+// when the store cannot tell.
+std::optional<int> RideStore::nextOlderYear(int year) {
+    RideQuery older = liveQuery(false);
+    older.dateBefore = startOfLocalYear(year);
+    try {
+        auto next = fetch(newestOrOldest(older, RideQuery::Order::dateDescending));
+        if (next.empty()) return std::numeric_limits<int>::min();
+        return std::min(year - 1, localYear(next.front()->date));
+    } catch (const StoreError&) {
+        return std::nullopt;
+    }
 }
 
 std::vector<RideRef> RideStore::activitiesOfYear(int year, bool withDetails) {

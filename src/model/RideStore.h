@@ -71,6 +71,17 @@ class RideStore {
     /// Writes every insertion, deletion and change in one transaction. Throws `StoreError`;
     /// on failure the file is as it was before the call and the changes stay pending.
     void save();
+    /// A new record that `saveDroppingUnwritable` could not write, and why.
+    struct UnwritableRecord {
+        RideRef ride;
+        std::string reason;
+    };
+    /// Like `save`, except that a new record the file refuses does not hold back the others: it
+    /// is left out of the transaction and dropped from the pending changes (it stays unsaved,
+    /// with no objectID), and the rest is written. Returns the records dropped that way. Any
+    /// other failure (a change or deletion, a full, locked or damaged file) throws as `save`
+    /// does.
+    std::vector<UnwritableRecord> saveDroppingUnwritable();
     /// Saves if there are pending changes, swallowing errors (returns false on failure).
     bool autosave();
     bool hasChanges() const;
@@ -93,6 +104,7 @@ class RideStore {
 
   private:
     explicit RideStore(std::unique_ptr<Impl> impl);
+    std::optional<int> nextOlderYear(int year);
     std::unique_ptr<Impl> m_impl;
 };
 

@@ -3,6 +3,7 @@
 #include "AppFixture.h"
 #include "app/HistorySidebar.h"
 #include "app/MainWindow.h"
+#include "import/ZipTestArchive.h"
 
 namespace vantrel::test {
 namespace {
@@ -141,6 +142,22 @@ TEST_F(ImportExportFlowsTest, DamagedZipStillEndsWithImportComplete) {
               "Select ZIP files containing activity files (GPX, TCX, FIT).");
     EXPECT_EQ(alertText("Import Complete"), "Imported 0 activities. Skipped 0 duplicates.");
     EXPECT_EQ(app->mainWindow()->sidebar()->footerCountText(), "0 activities");
+}
+
+TEST_F(ImportExportFlowsTest, ZipImportThatCannotBeSavedEndsWithAnErrorNotComplete) {
+    startApp();
+    makeCommitsFail(storePath);
+    auto zip = env.root() / "good.zip";
+    {
+        ZipTestArchive archive(zip);
+        archive.add("a.gpx", makeGpx(1700000000));
+    }
+    Dialogs::pushAnswer(QStringList{QString::fromStdString(zip.string())});
+    trigger(app->mainWindow()->importMenu(), "Import from ZIP…");
+    EXPECT_TRUE(
+        alertText("Import Error").startsWith("The imported activities could not be saved: "));
+    for (const auto& record : Dialogs::records()) EXPECT_NE(record.title, "Import Complete");
+    EXPECT_TRUE(app->store().allRecords(false).empty());
 }
 
 }  // namespace

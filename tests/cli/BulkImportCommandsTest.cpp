@@ -60,6 +60,28 @@ TEST_F(BulkImportCommandsTest, ImportZipReportsImportedAndSkipped) {
     for (const auto& ride : stored()) EXPECT_EQ(ride->importSource, "ZIP Import (GPX)");
 }
 
+TEST_F(BulkImportCommandsTest, ImportsWhoseSaveFailsExitWithTwoAndClaimNothing) {
+    RideStore::open(storePath());
+    test::makeCommitsFail(storePath());
+    writeZip("a.zip", 3);
+    test::writeFileBytes(file("loose.gpx"), bytesOf(makeGpx(kStart)));
+    test::writeFileBytes(
+        file("archive.json"),
+        bytesOf(R"({"version":1,"exportDate":"2024-05-01T00:00:00Z","appName":"x","rides":[)"
+                R"({"rideID":"00000000-0000-4000-8000-000000000001","date":"2024-05-01T06:00:00Z",)"
+                R"("duration":60,"distance":0,"elevationGain":0,"averageHeartRate":0,)"
+                R"("maxHeartRate":0,"calories":0,"activeTime":0}]})"));
+    for (std::vector<std::string> args : {std::vector<std::string>{"import-zip", file("a.zip")},
+                                          {"import", file("loose.gpx")},
+                                          {"import-archive", file("archive.json")}}) {
+        Result result = run(args);
+        EXPECT_EQ(result.status, 2) << args[0];
+        EXPECT_NE(result.err.find("FOREIGN KEY"), std::string::npos) << args[0] << result.err;
+        EXPECT_EQ(result.out.find("Imported"), std::string::npos) << args[0] << result.out;
+    }
+    EXPECT_TRUE(stored().empty());
+}
+
 TEST_F(BulkImportCommandsTest, ImportZipTakesALabelAndRefusesBadOptions) {
     writeZip("one.zip", 1);
     Result labelled = run({"import-zip", "--source", "Club", file("one.zip").string()});

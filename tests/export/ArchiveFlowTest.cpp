@@ -144,6 +144,52 @@ TEST_F(ArchiveFlowTest, BadFileAddsNothingAndTheOthersStillImport) {
     EXPECT_NE(log.find("[INFO] [Import] Archive import: 2 imported, 0 skipped"), std::string::npos);
 }
 
+TEST_F(ArchiveFlowTest, TheSameRideIDTwiceInOneArchiveIsADuplicate) {
+    RideRef a = addPlain(*source, 0);
+    RideRef b = addPlain(*source, 1);
+    source->save();
+    auto file = writeArchive("twice.json", {a, b, a});
+    auto result = importArchiveFiles(*target, {file});
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_EQ(result.skipped, 1);
+    RideQuery query;
+    EXPECT_EQ(target->count(query), 2);
+    EXPECT_TRUE(target->fetchByRideID(a->rideID));
+}
+
+TEST_F(ArchiveFlowTest, AnActivityTheStoreRefusesIsDroppedNamingItsFile) {
+    RideRef a = addPlain(*source, 0);
+    RideRef b = addPlain(*source, 1);
+    source->save();
+    auto file = writeArchive("refused.json", {a, b});
+    test::refuseActivitiesWhere(environment.root() / "target.sqlite",
+                                "NEW.rideID = '" + a->rideID.toString() + "'");
+    auto result = importArchiveFiles(*target, {file});
+    EXPECT_EQ(result.imported, 1);
+    EXPECT_FALSE(result.saveError);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].fileName, "refused.json");
+    EXPECT_NE(result.failures[0].description.find(a->rideID.toString() + " could not be saved"),
+              std::string::npos);
+    EXPECT_FALSE(target->hasChanges());
+    EXPECT_EQ(RideStore::open(environment.root() / "target.sqlite")->count({}), 1);
+    EXPECT_NE(logText().find("[INFO] [Import] Archive import: 1 imported, 0 skipped"),
+              std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, ARunLeftUnsavedIsAnErrorNotASuccess) {
+    RideRef a = addPlain(*source, 0);
+    source->save();
+    auto file = writeArchive("one.json", {a});
+    test::makeCommitsFail(environment.root() / "target.sqlite");
+    auto result = importArchiveFiles(*target, {file});
+    ASSERT_TRUE(result.saveError);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Import] Archive import could not save the imported activities: "),
+              std::string::npos);
+    EXPECT_EQ(log.find("Archive import: "), std::string::npos);
+}
+
 TEST_F(ArchiveFlowTest, LargeImportSavesEveryFiftyActivities) {
     std::vector<RideRef> rides;
     for (int i = 0; i < 120; ++i) rides.push_back(addPlain(*source, i * 0.01));

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <limits>
+#include <numbers>
+
 #include "import/ActivityImporter.h"
 #include "import/RideImportError.h"
 #include "logging/PersistentLogger.h"
@@ -150,6 +153,42 @@ TEST(BuildActivity, LapsWithoutAverageFallBackToTrackpoints) {
     EXPECT_EQ(ride.distance, 500);
 }
 
+TEST(BuildActivity, AntipodalPointsAreHalfTheEarthApart) {
+    // Rounding puts the haversine's intermediate value just past 1 for these two points.
+    std::vector<ImportedTrackpoint> points = {point(0), point(60)};
+    points[0].latitude = 13.847;
+    points[0].longitude = -96.815;
+    points[1].latitude = -13.847;
+    points[1].longitude = 83.185;
+    PersistedRide ride = buildActivity(points, {}, std::nullopt, "GPX");
+    EXPECT_NEAR(ride.distance, std::numbers::pi * 6'371'000.0, 1.0);
+}
+
+TEST(BuildActivity, PointsOffTheEarthAreDroppedLikePointsWithoutPosition) {
+    std::vector<ImportedTrackpoint> points = {point(0), point(10), point(20), point(30)};
+    points[0].latitude = 1e308;
+    points[1].longitude = std::numeric_limits<double>::quiet_NaN();
+    points[2].latitude = -90.5;
+    PersistedRide ride = buildActivity(points, {}, std::nullopt, "FIT");
+    EXPECT_EQ(ride.date, 30);
+    EXPECT_EQ(ride.routePoints().size(), 1u);
+    points.pop_back();
+    EXPECT_THROW(buildActivity(points, {}, std::nullopt, "FIT"), RideImportError);
+}
+
+TEST(BuildActivity, OverflowingValuesAreStoredAsZero) {
+    std::vector<ImportedTrackpoint> points = {point(0, 1e308), point(1, -1e308), point(2, 1e308)};
+    std::vector<ImportedLapSummary> laps = {{1e308, 1e308, 1e308, 150.0, 170.0},
+                                            {1e308, 1e308, 1e308, 160.0, 180.0}};
+    PersistedRide ride = buildActivity(points, laps, std::nullopt, "TCX");
+    for (double value : {ride.distance, ride.elevationGain, ride.averageHeartRate, ride.calories,
+                         ride.activeTime}) {
+        EXPECT_EQ(value, 0);
+    }
+    EXPECT_EQ(ride.maxHeartRate, 180);
+    EXPECT_EQ(lapWeightedHeartRate(laps), 0.0);
+}
+
 TEST(BuildActivity, EmptyListFails) {
     EXPECT_THROW(buildActivity({}, {}, std::nullopt, "GPX"), RideImportError);
 }
@@ -232,6 +271,74 @@ TEST_F(ImportFileListTest, InsertsGoodFilesAndReportsFailures) {
     EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: Failed to parse file: "),
               std::string::npos);
     EXPECT_NE(log.find("[INFO] [Import] Imported 2 activities"), std::string::npos);
+}
+
+std::string gpxBetween(const std::string& from, const std::string& to, const std::string& day) {
+    return "<?xml version=\"1.0\"?><gpx><trk><trkseg><trkpt " + from + "><time>" + day +
+           "T06:00:00Z</time></trkpt><trkpt " + to + "><time>" + day +
+           "T07:00:00Z</time></trkpt></trkseg></trk></gpx>";
+}
+
+const std::string kOverflowingLapsTcx =
+    "<?xml version=\"1.0\"?><TrainingCenterDatabase><Activities><Activity Sport=\"Running\">"
+    "<Lap><TotalTimeSeconds>1e308</TotalTimeSeconds><AverageHeartRateBpm><Value>150</Value>"
+    "</AverageHeartRateBpm><MaximumHeartRateBpm><Value>170</Value></MaximumHeartRateBpm>"
+    "<Track><Trackpoint><Time>2024-05-03T06:00:00Z</Time><Position><LatitudeDegrees>47"
+    "</LatitudeDegrees><LongitudeDegrees>8</LongitudeDegrees></Position></Trackpoint></Track>"
+    "</Lap><Lap><TotalTimeSeconds>1e308</TotalTimeSeconds><AverageHeartRateBpm><Value>160"
+    "</Value></AverageHeartRateBpm></Lap></Activity></Activities></TrainingCenterDatabase>";
+
+TEST_F(ImportFileListTest, HostileValuesDoNotSinkTheBatch) {
+    std::vector<std::filesystem::path> files = {
+        write("good.gpx", bytesOf(kGpx)),
+        write("antipodal.gpx", bytesOf(gpxBetween("lat=\"13.847\" lon=\"-96.815\"",
+                                                  "lat=\"-13.847\" lon=\"83.185\"", "2024-05-02"))),
+        write("huge.gpx",
+              bytesOf(gpxBetween("lat=\"1e308\" lon=\"8\"", "lat=\"47\" lon=\"8\"", "2024-05-04"))),
+        write("laps.tcx", bytesOf(kOverflowingLapsTcx))};
+    FileListImportResult result = importFileList(*store, files, std::nullopt);
+    EXPECT_EQ(result.imported, 4);
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_FALSE(result.saveError);
+    EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 4);
+}
+
+TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
+    auto refused = *parseISO8601Either("2024-05-02T06:00:00Z");
+    test::refuseActivitiesWhere(folder / "store.sqlite", "NEW.date = " + std::to_string(refused));
+    std::string other = "lat=\"47\" lon=\"8\"";
+    FileListImportResult result =
+        importFileList(*store,
+                       {write("a.gpx", bytesOf(gpxBetween(other, other, "2024-05-01"))),
+                        write("b.gpx", bytesOf(gpxBetween(other, other, "2024-05-02"))),
+                        write("c.gpx", bytesOf(gpxBetween(other, other, "2024-05-03")))},
+                       std::nullopt);
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_FALSE(result.saveError);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].first, "b.gpx");
+    EXPECT_TRUE(result.failures[0].second.starts_with("could not be saved: "));
+    EXPECT_NE(result.failures[0].second.find("refused"), std::string::npos);
+    EXPECT_FALSE(store->hasChanges());
+    // The refused record is gone from the pending changes: the next run saves on its own.
+    importFileList(*store, {write("d.gpx", bytesOf(gpxBetween(other, other, "2024-05-04")))},
+                   std::nullopt);
+    EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 3);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: could not be saved: "),
+              std::string::npos);
+    EXPECT_NE(log.find("[INFO] [Import] Imported 2 activities"), std::string::npos);
+}
+
+TEST_F(ImportFileListTest, AFailedSaveIsNeverLoggedAsASuccess) {
+    test::makeCommitsFail(folder / "store.sqlite");
+    FileListImportResult result =
+        importFileList(*store, {write("a.gpx", bytesOf(kGpx))}, std::nullopt);
+    ASSERT_TRUE(result.saveError);
+    EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 0);
+    std::string log = logText();
+    EXPECT_NE(log.find("[ERROR] [Import] Failed to save imported activities: "), std::string::npos);
+    EXPECT_EQ(log.find("Imported 1 activity"), std::string::npos);
 }
 
 TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {

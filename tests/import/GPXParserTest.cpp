@@ -48,6 +48,53 @@ TEST(GPXParser, DropsPointsWithoutUsableTimeOrPosition) {
     EXPECT_TRUE(result.trackpoints.empty());
 }
 
+TEST(GPXParser, PositionsOffTheEarthCountAsMissing) {
+    auto result = parseGpx(
+        trkpt("lat=\"1e308\" lon=\"8.5\"", kTime) + trkpt("lat=\"47.1\" lon=\"-1e308\"", kTime) +
+        trkpt("lat=\"90.0001\" lon=\"8.5\"", kTime) + trkpt("lat=\"47.1\" lon=\"180.5\"", kTime) +
+        trkpt("lat=\"-90\" lon=\"-180\"", kTime));
+    ASSERT_EQ(result.trackpoints.size(), 1u);
+    EXPECT_EQ(result.trackpoints[0].latitude, -90.0);
+    EXPECT_EQ(result.trackpoints[0].longitude, -180.0);
+}
+
+std::string trackNameIn(const std::string& encoding, const Bytes& encodedName) {
+    Bytes document =
+        bytesOf("<?xml version=\"1.0\" encoding=\"" + encoding + "\"?><gpx><trk><name>");
+    document.insert(document.end(), encodedName.begin(), encodedName.end());
+    Bytes rest = bytesOf("</name><trkseg><trkpt lat=\"1\" lon=\"2\">" + kTime +
+                         "</trkpt></trkseg></trk></gpx>");
+    document.insert(document.end(), rest.begin(), rest.end());
+    auto result = GPXParser().parse(document);
+    EXPECT_EQ(result.trackpoints.size(), 1u) << encoding;
+    return result.name.value_or("");
+}
+
+TEST(GPXParser, ReadsSingleByteEncodingsOfOlderTools) {
+    // "Café – 5 €" in windows-1252; the dash and the euro sign lie where ISO-8859-1 has controls.
+    Bytes windows = {'C', 'a', 'f', 0xE9, ' ', 0x96, ' ', '5', ' ', 0x80};
+    EXPECT_EQ(trackNameIn("windows-1252", windows), "Caf\u00e9 \u2013 5 \u20ac");
+    // "Zürich Œ €" in ISO-8859-15, whose 0xBC and 0xA4 differ from ISO-8859-1.
+    Bytes latin9 = {'Z', 0xFC, 'r', 'i', 'c', 'h', ' ', 0xBC, ' ', 0xA4};
+    EXPECT_EQ(trackNameIn("ISO-8859-15", latin9), "Z\u00fcrich \u0152 \u20ac");
+    EXPECT_EQ(trackNameIn("KOI8-R", {0xE1}), "\u0410");
+}
+
+TEST(GPXParser, MultiByteAndUnknownEncodingsFailNamingTheEncoding) {
+    for (std::string encoding : {"Shift_JIS", "EUC-JP", "no-such-encoding"}) {
+        std::string document = "<?xml version=\"1.0\" encoding=\"" + encoding +
+                               "\"?><gpx><trk><name>x</name></trk></gpx>";
+        try {
+            GPXParser().parse(bytesOf(document));
+            FAIL() << encoding;
+        } catch (const RideImportError& error) {
+            EXPECT_NE(std::string(error.what()).find("unsupported encoding \"" + encoding + "\""),
+                      std::string::npos)
+                << error.what();
+        }
+    }
+}
+
 TEST(GPXParser, ReadsHeartRateFromAnyNamespace) {
     auto result =
         parseGpx(trkpt("lat=\"1\" lon=\"2\"",

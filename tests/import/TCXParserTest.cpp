@@ -62,6 +62,19 @@ TEST(TCXParser, DropsTrackpointsWithoutPositionOrParsableTime) {
     EXPECT_EQ(result.lapSummaries.size(), 1u);
 }
 
+TEST(TCXParser, PositionsOffTheEarthCountAsMissing) {
+    auto position = [](const std::string& lat, const std::string& lon) {
+        return "<Position><LatitudeDegrees>" + lat + "</LatitudeDegrees><LongitudeDegrees>" + lon +
+               "</LongitudeDegrees></Position>";
+    };
+    auto result = parseTcx(lap("", trackpoint(kTime + position("1e308", "8.5")) +
+                                       trackpoint(kTime + position("-91", "8.5")) +
+                                       trackpoint(kTime + position("47.1", "-180.01")) +
+                                       trackpoint(kTime + kPosition)));
+    ASSERT_EQ(result.trackpoints.size(), 1u);
+    EXPECT_EQ(result.trackpoints[0].latitude, 47.1);
+}
+
 TEST(TCXParser, LapValuesIgnoreTrackpointDistances) {
     auto result =
         parseTcx(lap("<TotalTimeSeconds>600.5</TotalTimeSeconds><DistanceMeters>5000.5"

@@ -237,6 +237,63 @@ TEST_F(ZipImportTest, SameActivityTwiceIsInsertedTwiceAndASecondRunSkipsEverythi
               std::string::npos);
 }
 
+std::string antipodalGpx() {
+    return "<?xml version=\"1.0\"?><gpx><trk><trkseg>"
+           "<trkpt lat=\"13.847\" lon=\"-96.815\"><time>2020-01-01T10:00:00Z</time></trkpt>"
+           "<trkpt lat=\"-13.847\" lon=\"83.185\"><time>2020-01-01T11:00:00Z</time></trkpt>"
+           "</trkseg></trk></gpx>";
+}
+
+TEST_F(ZipImportTest, OnePoisonedMemberAmongGoodOnesCostsNothing) {
+    {
+        ZipTestArchive zip(archivePath("mixed.zip"));
+        for (int i = 0; i < 60; ++i)
+            zip.add("good" + std::to_string(i) + ".gpx", makeGpx(kBase + i * kDay, 3));
+        zip.add("antipodal.gpx", antipodalGpx());
+    }
+    BulkImportResult result = importZips({archivePath("mixed.zip")}, 2);
+    EXPECT_EQ(result.imported, 61);
+    EXPECT_FALSE(result.saveError);
+    EXPECT_EQ(RideStore::open(env.root() / "store.sqlite")->count({}), 61);
+}
+
+TEST_F(ZipImportTest, ARefusedRecordIsDroppedNamingItsMember) {
+    test::refuseActivitiesWhere(env.root() / "store.sqlite",
+                                "NEW.date = " + std::to_string(dateFromUnix(kBase + 7 * kDay)));
+    {
+        ZipTestArchive zip(archivePath("many.zip"));
+        for (int i = 0; i < 120; ++i) {
+            zip.add("ride" + std::to_string(i) + ".gpx", makeGpx(kBase + i * kDay, 3));
+        }
+    }
+    BulkImportResult result = importZips({archivePath("many.zip")});
+    EXPECT_EQ(result.imported, 119);
+    EXPECT_EQ(result.errors, 1);
+    EXPECT_FALSE(result.saveError);
+    ASSERT_EQ(result.fileFailures.size(), 1u);
+    EXPECT_EQ(result.fileFailures[0].first, "ride7.gpx");
+    EXPECT_EQ(RideStore::open(env.root() / "store.sqlite")->count({}), 119);
+    std::string log = lastLogText();
+    EXPECT_NE(log.find("[ERROR] [Import] Import failed for ride7.gpx: could not be saved: "),
+              std::string::npos);
+    EXPECT_NE(log.find("ZIP Import import: 119 imported, 0 skipped, 1 errors"), std::string::npos);
+}
+
+TEST_F(ZipImportTest, AFailedFinalSaveIsLoggedAsAnError) {
+    test::makeCommitsFail(env.root() / "store.sqlite");
+    {
+        ZipTestArchive zip(archivePath("good.zip"));
+        zip.add("a.gpx", makeGpx(kBase)).add("b.gpx", makeGpx(kBase + kDay));
+    }
+    BulkImportResult result = importZips({archivePath("good.zip")});
+    ASSERT_TRUE(result.saveError);
+    std::string log = lastLogText();
+    EXPECT_NE(log.find("[ERROR] [Import] ZIP Import import failed: the imported activities could "
+                       "not be saved: "),
+              std::string::npos);
+    EXPECT_EQ(log.find("2 imported"), std::string::npos);
+}
+
 TEST_F(ZipImportTest, UnreadableArchivesYieldNothingAndTheRunGoesOn) {
     test::writeFileBytes(archivePath("garbage.zip"), bytesOf("this is no archive"));
     test::writeFileBytes(archivePath("empty.zip"), {});

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fstream>
+
 #include "model/Preferences.h"
 #include "model/RideStore.h"
 #include "model/SeriesCodec.h"
@@ -229,9 +231,85 @@ TEST_F(RideStoreTest, YearSummariesCountLiveActivitiesByLocalYear) {
     EXPECT_EQ(store->yearSummaries(), expected);
     EXPECT_EQ(store->activitiesOfYear(2024).size(), 1u);
     EXPECT_EQ(store->allRecords().size(), 3u);
-    setClockForTesting([] { return utc(1.5e9); });  // 2017: the oldest activity is in the future
-    EXPECT_TRUE(store->yearSummaries().empty());
     setClockForTesting({});
+}
+
+TEST_F(RideStoreTest, YearSummariesReachTheNewestActivityEvenInTheFuture) {
+    // A device with a wrong clock: the activities lie after the current year.
+    setClockForTesting([] { return utc(1.5e9); });  // 2017
+    store->insert(rideAt(utc(1551441600)));         // 2019-03-01
+    store->insert(rideAt(utc(1720094400)));         // 2024-07-04
+    store->insert(rideAt(utc(1420113600)));         // 2015-01-01
+    store->save();
+    auto expected = std::vector<YearSummary>{{2024, 1}, {2019, 1}, {2015, 1}};
+    EXPECT_EQ(store->yearSummaries(), expected);
+    setClockForTesting({});
+}
+
+// Overwrites the header of one leaf page in the middle of each date index, so that reading
+// that stretch of dates fails as a damaged disk would, while the rest stays readable.
+void damageMiddleOfDateIndexes(const std::filesystem::path& file) {
+    RawConnection raw(file);
+    raw.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    auto pageSize = std::stoll(raw.column("PRAGMA page_size")[0]);
+    std::vector<std::int64_t> damaged;
+    for (const char* index : {"PersistedRide_liveDate", "PersistedRide_date"}) {
+        auto leaves = raw.column(std::string("SELECT pageno FROM dbstat WHERE name = '") + index +
+                                 "' AND pagetype = 'leaf' ORDER BY path");
+        ASSERT_GE(leaves.size(), 5u) << index;
+        damaged.push_back(std::stoll(leaves[leaves.size() / 2]));
+    }
+    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+    for (auto page : damaged) {
+        stream.seekp((page - 1) * pageSize);
+        stream.write("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8);
+    }
+}
+
+TEST_F(RideStoreTest, AYearThatCannotBeCountedIsLeftOutAlone) {
+    setClockForTesting([] { return utc(1748779200); });  // 2025-06-01
+    store->insert(rideAt(utc(1420113600)));              // 2015-01-01
+    for (int i = 0; i < 3000; ++i) store->insert(rideAt(utc(1551441600 + i * 600.0)));  // 2019
+    store->insert(rideAt(utc(1720094400)));                                             // 2024
+    store->save();
+    store.reset();
+    damageMiddleOfDateIndexes(file);
+    reopen();
+    RideQuery in2019;
+    in2019.liveOnly = true;
+    in2019.dateFrom = startOfLocalYear(2019);
+    in2019.dateBefore = startOfLocalYear(2020);
+    ASSERT_THROW(store->count(in2019), StoreError);  // the fault is real
+    auto expected = std::vector<YearSummary>{{2024, 1}, {2015, 1}};
+    EXPECT_EQ(store->yearSummaries(), expected);
+    setClockForTesting({});
+}
+
+TEST_F(RideStoreTest, SavingPastARefusedRecordWritesTheOthers) {
+    RawConnection raw(file);
+    raw.exec(
+        "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN NEW.notes = 'refused' "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    auto first = rideAt(utc(1.7e9));
+    store->insert(first);
+    store->save();
+    first->city = "Chur";
+    auto bad = rideAt(utc(1.8e9));
+    bad->notes = "refused";
+    bad->photos.push_back(RidePhoto{});
+    store->insert(rideAt(utc(1.75e9)));
+    store->insert(bad);
+    store->insert(rideAt(utc(1.85e9)));
+    auto dropped = store->saveDroppingUnwritable();
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0].ride, bad);
+    EXPECT_NE(dropped[0].reason.find("refused"), std::string::npos);
+    EXPECT_EQ(bad->objectID, 0);
+    EXPECT_FALSE(store->hasChanges());
+    EXPECT_EQ(raw.column("SELECT count(*) FROM PersistedRide")[0], "3");
+    EXPECT_EQ(raw.column("SELECT count(*) FROM RidePhoto")[0], "0");
+    EXPECT_EQ(raw.column("SELECT city FROM PersistedRide WHERE city IS NOT NULL")[0], "Chur");
+    EXPECT_TRUE(store->saveDroppingUnwritable().empty());
 }
 
 TEST_F(RideStoreTest, CalendarYearsStartAtLocalMidnight) {

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -74,6 +75,31 @@ void writeFileBytes(const std::filesystem::path& file, const Bytes& bytes) {
 
 std::string readFileText(const std::filesystem::path& file) {
     return textOf(readFileBytes(file));
+}
+
+void executeSql(const std::filesystem::path& store, const std::string& sql) {
+    sqlite3* db = nullptr;
+    int status = sqlite3_open(store.c_str(), &db);
+    char* message = nullptr;
+    if (status == SQLITE_OK) status = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    std::string reason = message ? message : sqlite3_errstr(status);
+    sqlite3_free(message);
+    sqlite3_close(db);
+    if (status != SQLITE_OK) throw std::runtime_error("SQL failed: " + reason);
+}
+
+void refuseActivitiesWhere(const std::filesystem::path& store, const std::string& condition) {
+    executeSql(store, "CREATE TRIGGER refuse BEFORE INSERT ON PersistedRide WHEN " + condition +
+                          " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+}
+
+void makeCommitsFail(const std::filesystem::path& store) {
+    executeSql(store,
+               "CREATE TABLE parent (id INTEGER PRIMARY KEY);"
+               "CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE "
+               "INITIALLY DEFERRED);"
+               "CREATE TRIGGER orphan AFTER INSERT ON PersistedRide BEGIN "
+               "INSERT INTO child VALUES (42); END");
 }
 
 }  // namespace vantrel::test

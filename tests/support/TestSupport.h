@@ -43,5 +43,15 @@ std::filesystem::path testDataFile(const std::string& name);
 Bytes readFileBytes(const std::filesystem::path& file);
 void writeFileBytes(const std::filesystem::path& file, const Bytes& bytes);
 std::string readFileText(const std::filesystem::path& file);
+/// Runs SQL on the store file through a connection of its own, as another process would, to
+/// force faults for real. Throws with SQLite's message.
+void executeSql(const std::filesystem::path& store, const std::string& sql);
+/// Makes the store refuse (with the reason "refused") to insert any activity for which the SQL
+/// `condition` over NEW holds, as it would refuse a record with a value it cannot hold.
+void refuseActivitiesWhere(const std::filesystem::path& store, const std::string& condition);
+/// Makes every later commit that inserts an activity fail at its very end, after all its
+/// statements went through (an insert trigger breaks a deferred foreign key), as a failing disk
+/// would fail the last write.
+void makeCommitsFail(const std::filesystem::path& store);
 
 }  // namespace vantrel::test

@@ -1,0 +1,189 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "import/ZipTestArchive.h"
+#include "model/Date.h"
+#include "model/RideStore.h"
+#include "support/TestSupport.h"
+
+extern char** environ;
+
+namespace vantrel::test {
+namespace {
+
+/// The real command-line tool, started as a child process with its output in two files.
+class CliProcess {
+  public:
+    CliProcess(const std::vector<std::string>& args, const std::filesystem::path& outputFolder,
+               const std::string& tag)
+        : m_out(outputFolder / (tag + ".out")), m_err(outputFolder / (tag + ".err")) {
+        std::vector<std::string> all = {VANTREL_CLI_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& arg : all) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        int status = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (status != 0) throw std::runtime_error("cannot start " + all[0]);
+    }
+    ~CliProcess() {
+        if (m_pid > 0) {
+            kill();
+            wait();
+        }
+    }
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    void kill() { ::kill(m_pid, SIGKILL); }
+    /// The exit status, or 128 + the signal that ended the process.
+    int wait() {
+        int status = 0;
+        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    std::string output() const { return readFileText(m_out) + readFileText(m_err); }
+
+  private:
+    pid_t m_pid = -1;
+    std::filesystem::path m_out;
+    std::filesystem::path m_err;
+};
+
+/// One-column answers of a connection of its own, as a third process would open the store
+/// (read-write: after a crash the first connection recovers the write-ahead log).
+inline std::vector<std::string> queryStore(const std::filesystem::path& store,
+                                           const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::vector<std::string> values;
+    if (sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+        while (statement && sqlite3_step(statement) == SQLITE_ROW) {
+            auto text = sqlite3_column_text(statement, 0);
+            values.emplace_back(text ? reinterpret_cast<const char*>(text) : "NULL");
+        }
+        sqlite3_finalize(statement);
+    }
+    if (values.empty()) values.push_back(std::string("error: ") + sqlite3_errmsg(db));
+    sqlite3_close(db);
+    return values;
+}
+
+/// A ZIP of `count` small GPX activities, one a day from `firstDay` days after 2023-11-14.
+inline void writeActivityZip(const std::filesystem::path& file, int count, int firstDay) {
+    ZipTestArchive zip(file);
+    for (int i = 0; i < count; ++i) {
+        int day = firstDay + i;
+        zip.add("activities/day" + std::to_string(day) + ".gpx",
+                makeGpx(1700000000.0 + day * 86400.0, 60));
+    }
+}
+
+constexpr int kActivities = 150;
+
+int countOf(const std::filesystem::path& store, const std::string& sql) {
+    auto values = queryStore(store, sql);
+    int count = -1;
+    std::from_chars(values.front().data(), values.front().data() + values.front().size(), count);
+    return count;
+}
+
+// What every opening of the store after a crash must find: an intact file, readable by the
+// store itself, holding each activity at most once.
+void expectConsistent(const std::filesystem::path& store, int atMost) {
+    if (!std::filesystem::exists(store)) return;  // killed before it made the file
+    EXPECT_EQ(queryStore(store, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_NO_THROW(RideStore::open(store)->yearSummaries());
+    int stored = countOf(store, "SELECT count(*) FROM PersistedRide");
+    EXPECT_GE(stored, 0);
+    EXPECT_LE(stored, atMost);
+    EXPECT_EQ(countOf(store, "SELECT count(*) - count(DISTINCT date) FROM PersistedRide"), 0);
+}
+
+class ImportProcessesTest : public ::testing::Test {
+  protected:
+    IsolatedEnvironment environment;  // children inherit its preference and log folders
+    std::filesystem::path folder = environment.root();
+    std::filesystem::path store = folder / "store.sqlite";
+
+    std::vector<std::string> importZip(const std::filesystem::path& zip) const {
+        return {"--store", store.string(), "import-zip", zip.string()};
+    }
+};
+
+TEST_F(ImportProcessesTest, KilledImportsLeaveAConsistentStoreThatARerunCompletes) {
+    auto zip = folder / "activities.zip";
+    writeActivityZip(zip, kActivities, 0);
+    // How long one whole run takes here, so that the kills land anywhere inside a run.
+    auto started = std::chrono::steady_clock::now();
+    CliProcess timing({"--store", (folder / "timing.sqlite").string(), "import-zip", zip.string()},
+                      folder, "timing");
+    ASSERT_EQ(timing.wait(), 0) << timing.output();
+    auto wholeRun = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - started);
+
+    std::random_device device;
+    unsigned seed = device();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> moment(0, wholeRun.count());
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        SCOPED_TRACE("attempt " + std::to_string(attempt));
+        CliProcess child(importZip(zip), folder, "killed");
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        child.kill();
+        child.wait();
+        expectConsistent(store, kActivities);
+        // A kill after the run completed tests nothing more; start again with nothing stored.
+        if (countOf(store, "SELECT count(*) FROM PersistedRide") == kActivities) {
+            for (const char* suffix : {"", "-wal", "-shm"})
+                std::filesystem::remove(store.string() + suffix);
+        }
+    }
+    CliProcess rerun(importZip(zip), folder, "rerun");
+    ASSERT_EQ(rerun.wait(), 0) << rerun.output();
+    expectConsistent(store, kActivities);
+    EXPECT_EQ(countOf(store, "SELECT count(*) FROM PersistedRide"), kActivities);
+}
+
+TEST_F(ImportProcessesTest, TwoProcessesImportIntoOneStoreAtOnce) {
+    auto first = folder / "first.zip";
+    auto second = folder / "second.zip";
+    writeActivityZip(first, kActivities, 0);
+    writeActivityZip(second, kActivities, kActivities);
+    // Neither finds a store: both create it, then both write to it.
+    CliProcess one(importZip(first), folder, "first");
+    CliProcess two(importZip(second), folder, "second");
+    EXPECT_EQ(one.wait(), 0) << one.output();
+    EXPECT_EQ(two.wait(), 0) << two.output();
+    expectConsistent(store, 2 * kActivities);
+    EXPECT_EQ(countOf(store, "SELECT count(*) FROM PersistedRide"), 2 * kActivities);
+}
+
+}  // namespace
+}  // namespace vantrel::test
