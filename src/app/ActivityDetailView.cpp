@@ -4,16 +4,21 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <fstream>
 
 #include "app/Dialogs.h"
 #include "app/DisplayFormat.h"
 #include "app/Icons.h"
+#include "app/RideChartView.h"
 #include "export/GpxFolderExport.h"
 #include "export/RideArchiveExporter.h"
+#include "services/RideTrimService.h"
 
 namespace vantrel {
 
@@ -21,6 +26,10 @@ namespace {
 
 QString watts(double value) {
     return QString::asprintf("%.0f W", value);
+}
+
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QWidget* labelWithSymbol(const char* symbol, const QString& text, const QPalette& palette) {
@@ -49,22 +58,59 @@ ActivityDetailView::ActivityDetailView(RideStore& store, RideRef ride, UnitSyste
     : QWidget(parent), m_store(store), m_ride(std::move(ride)), m_unitSystem(system) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(buildColumn());
+    m_store.loadDetails(m_ride);
+    reload();
+}
+
+QWidget* ActivityDetailView::buildColumn() {
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    outer->addWidget(scroll);
     m_content = new QWidget;
-    m_sections = new QVBoxLayout(m_content);
-    m_sections->setContentsMargins(16, 16, 16, 16);
+    auto* column = new QVBoxLayout(m_content);
+    column->setContentsMargins(16, 12, 16, 16);
+    column->setSpacing(12);
+
+    auto* header = new QHBoxLayout;
+    header->addStretch();
+    m_moreActions = new QToolButton;
+    m_moreActions->setIcon(
+        Icons::icon("ellipsis.circle", palette().color(QPalette::ButtonText), 16));
+    m_moreActions->setAccessibleName(QStringLiteral("More Actions"));
+    m_moreActions->setToolTip(QStringLiteral("More Actions"));
+    m_moreActions->setPopupMode(QToolButton::InstantPopup);
+    m_actionsMenu = new QMenu(m_moreActions);
+    m_moreActions->setMenu(m_actionsMenu);
+    // "Undo Trim" depends on the clock, so the menu is built when it opens.
+    connect(m_actionsMenu, &QMenu::aboutToShow, this, &ActivityDetailView::fillActionsMenu);
+    header->addWidget(m_moreActions);
+    column->addLayout(header);
+
+    m_chart = new RideChartView;
+    column->addWidget(m_chart);
+
+    m_sections = new QVBoxLayout;
     m_sections->setSpacing(12);
+    column->addLayout(m_sections);
+    column->addStretch();
     scroll->setWidget(m_content);
-    m_store.loadDetails(m_ride);
-    rebuild();
+    return scroll;
 }
 
 void ActivityDetailView::setUnitSystem(UnitSystem system) {
     if (system == m_unitSystem) return;
     m_unitSystem = system;
+    reload();
+}
+
+void ActivityDetailView::reload() {
+    // An expired undo is dropped before anything is shown, so the menu never offers it.
+    RideTrimService::purgeExpiredBackup(*m_ride, now());
+    m_detail = loadRideDetail(*m_ride, m_unitSystem);
+    const RideChartData& chart = m_detail.chart;
+    m_chart->setVisible(!chart.hrPlot.empty() || !chart.leftPlot.empty());
+    m_chart->setData(chart, QString::fromStdString(m_detail.chartTitle));
     rebuild();
 }
 
@@ -73,12 +119,82 @@ void ActivityDetailView::rebuild() {
         delete item->widget();
         delete item;
     }
-    m_detail = loadRideDetail(*m_ride, m_unitSystem);
     buildSummary();
     buildHealth();
     buildSource();
     buildExport();
-    m_sections->addStretch();
+}
+
+std::optional<double> ActivityDetailView::scrubberProgress() const {
+    return m_chart->scrubber().progress;
+}
+
+void ActivityDetailView::fillActionsMenu() {
+    m_actionsMenu->clear();
+    QColor color = palette().color(QPalette::WindowText);
+    m_actionsMenu->addAction(Icons::icon("scissors", color), QStringLiteral("Trim Activity"), this,
+                             &ActivityDetailView::trimActivity);
+    m_actionsMenu->addAction(Icons::icon("info.circle", color), QStringLiteral("Hint"), this,
+                             &ActivityDetailView::showTrimHint);
+    if (RideTrimService::canUndoTrim(*m_ride, now())) {
+        m_actionsMenu->addAction(Icons::icon("arrow.uturn.backward", color),
+                                 QStringLiteral("Undo Trim"), this, &ActivityDetailView::undoTrim);
+    }
+}
+
+QStringList ActivityDetailView::moreActionTitles() {
+    fillActionsMenu();
+    QStringList titles;
+    for (QAction* action : m_actionsMenu->actions()) titles << action->text();
+    return titles;
+}
+
+void ActivityDetailView::trimActivity() {
+    std::optional<double> progress = scrubberProgress();
+    if (!progress) {
+        Dialogs::alert(this, qText(RideTrimService::trimNeedsScrubberTitle()),
+                       qText(RideTrimService::trimNeedsScrubberMessage()));
+        return;
+    }
+    QString message =
+        QString::fromStdString(RideTrimService::trimConfirmationMessage(*m_ride, progress));
+    if (!Dialogs::confirm(this, qText(RideTrimService::trimConfirmationTitle()), message,
+                          qText(RideTrimService::trimButtonTitle()), true)) {
+        return;
+    }
+    // The cut is computed again from the record as it is now, not as it was when asked.
+    Date cut = RideTrimService::cutTime(*m_ride, *progress);
+    if (!RideTrimService::trim(*m_ride, cut, now())) return;
+    afterEdit();
+}
+
+void ActivityDetailView::undoTrim() {
+    if (!Dialogs::confirm(this, qText(RideTrimService::undoTrimTitle()),
+                          qText(RideTrimService::undoTrimMessage()),
+                          qText(RideTrimService::undoButtonTitle()), true)) {
+        return;
+    }
+    if (!RideTrimService::undoTrim(*m_ride, now())) return;
+    afterEdit();
+}
+
+void ActivityDetailView::afterEdit() {
+    saveStore();
+    m_chart->clearScrubber();
+    reload();
+    emit rideEdited();
+}
+
+void ActivityDetailView::showTrimHint() {
+    Dialogs::alert(this, QStringLiteral("Hint"), qText(RideTrimService::trimHint()));
+}
+
+void ActivityDetailView::saveStore() {
+    try {
+        m_store.save();
+    } catch (const std::exception&) {
+        // The store keeps the change and writes it with its next save.
+    }
 }
 
 QGroupBox* ActivityDetailView::addSection(const QString& title) {
