@@ -18,6 +18,7 @@
 #include "app/ImportFlows.h"
 #include "app/LocatingFlows.h"
 #include "app/LocatingStatusView.h"
+#include "app/MapView.h"
 #include "app/PlaceholderView.h"
 #include "app/ProgressRow.h"
 
@@ -81,6 +82,10 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
     connect(m_remoteChangeTimer, &QTimer::timeout, this, &MainWindow::checkForRemoteChanges);
     updateProgressRows();
     resize(1200, 780);
+}
+
+MainWindow::~MainWindow() {
+    if (m_detail) m_detail->releaseMap();
 }
 
 QWidget* MainWindow::buildDetailColumn() {
@@ -304,6 +309,7 @@ std::vector<RideRef> MainWindow::selectedRides() const {
 void MainWindow::showSelection() {
     std::vector<RideRef> selected = selectedRides();
     if (m_detail) {
+        m_detail->releaseMap();
         m_detailStack->removeWidget(m_detail);
         m_detail->deleteLater();
         m_detail = nullptr;
@@ -312,7 +318,9 @@ void MainWindow::showSelection() {
         m_multiple->setTitle(QStringLiteral("%1 Activities Selected").arg(selected.size()));
         m_detailStack->setCurrentWidget(m_multiple);
     } else if (selected.size() == 1) {
-        m_detail = new ActivityDetailView(m_store, selected.front(), m_unitSystem);
+        if (!m_map) m_map = MapView::create();
+        m_detail = new ActivityDetailView(m_store, selected.front(), m_unitSystem, m_map.get());
+        connect(m_detail, &ActivityDetailView::rideEdited, this, &MainWindow::reloadYearSummaries);
         m_detailStack->addWidget(m_detail);
         m_detailStack->setCurrentWidget(m_detail);
     } else {

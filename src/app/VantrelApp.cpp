@@ -5,6 +5,7 @@
 
 #include "app/DiagnosticsWindow.h"
 #include "app/Icons.h"
+#include "app/LeafletMapView.h"
 #include "app/MainWindow.h"
 #include "app/SettingsWindow.h"
 #include "model/Paths.h"
@@ -48,6 +49,7 @@ void VantrelApp::showSettings() {
 }
 
 int VantrelApp::run(int argc, char** argv) {
+    LeafletMapView::prepareProcess();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));

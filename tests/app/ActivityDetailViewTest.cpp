@@ -1,8 +1,15 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QToolButton>
 
 #include "AppFixture.h"
+#include "FakeMapView.h"
 #include "app/ActivityDetailView.h"
+#include "app/LocationPickerSheet.h"
 #include "app/RideChartView.h"
+#include "model/Preferences.h"
+#include "services/FallbackGeocoder.h"
 #include "services/RideTrimService.h"
 
 namespace vantrel::test {
@@ -10,9 +17,38 @@ namespace {
 
 constexpr Date kStart = 800'000'000;
 
+/// Answers every forward look-up with a fixed result; everything else is empty.
+class ScriptedGeocoder : public Geocoder {
+  public:
+    explicit ScriptedGeocoder(std::optional<std::vector<Placemark>> answer)
+        : m_answer(std::move(answer)) {}
+    std::optional<std::vector<Placemark>> reverseGeocode(CodableCoordinate) override {
+        Placemark town;
+        town.locality = "Pinetown";
+        return std::vector<Placemark>{town};
+    }
+    std::optional<std::vector<std::string>> areasOfInterest(CodableCoordinate) override {
+        return std::vector<std::string>{};
+    }
+    std::optional<std::vector<Placemark>> geocodeAddress(std::string_view) override {
+        return m_answer;
+    }
+    std::optional<std::vector<MapItem>> searchPlaces(std::string_view,
+                                                     const SearchRegion&) override {
+        return std::vector<MapItem>{};
+    }
+
+  private:
+    std::optional<std::vector<Placemark>> m_answer;
+};
+
 class ActivityDetailViewTest : public AppFixture {
   protected:
-    void TearDown() override { view.reset(); }
+    void TearDown() override {
+        view.reset();
+        LocationPickerSheet::setGeocoderFactory(
+            [] { return FallbackGeocoder::standard(Preferences::shared()); });
+    }
 
     /// A ride at kStart: `minutes` route points one minute apart going north from
     /// (46.9, 7.4) over `latitudeSpan` degrees, at 100 m, with heart rate 150 at each point.
@@ -54,7 +90,7 @@ class ActivityDetailViewTest : public AppFixture {
     void show(RideRef ride, UnitSystem system = UnitSystem::metric) {
         store->insert(ride);
         store->save();
-        view = std::make_unique<ActivityDetailView>(*store, ride, system);
+        view = std::make_unique<ActivityDetailView>(*store, ride, system, &map);
         view->resize(1100, 800);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
@@ -68,6 +104,7 @@ class ActivityDetailViewTest : public AppFixture {
         return copy;
     }
 
+    FakeMapView map;
     std::unique_ptr<ActivityDetailView> view;
     std::vector<std::unique_ptr<RideStore>> readers;
 };
@@ -83,6 +120,7 @@ TEST_F(ActivityDetailViewTest, ChartTitleFollowsTheSeriesAndNamesTheChart) {
     show(rideWithRoute(30));
     EXPECT_EQ(view->chart()->title(), "Heart Rate & Elevation");
     EXPECT_EQ(view->chart()->accessibleName(), "Heart Rate & Elevation");
+    EXPECT_EQ(map.widget()->accessibleName(), "Map");
 }
 
 TEST_F(ActivityDetailViewTest, DraggingTheScrubberMovesTheMarkerWithItsLabel) {
@@ -98,6 +136,9 @@ TEST_F(ActivityDetailViewTest, DraggingTheScrubberMovesTheMarkerWithItsLabel) {
     ASSERT_TRUE(view->scrubberProgress());
     EXPECT_NEAR(*view->scrubberProgress(), 0.5, 0.01);
     EXPECT_FALSE(chart->scrubber().settled);
+    ASSERT_TRUE(map.marker);
+    EXPECT_NEAR(map.marker->latitude, 46.905, 0.0002);
+    EXPECT_EQ(map.markerLabel, "150 bpm · 100 m");
     QTest::mouseRelease(chart->viewport(), Qt::LeftButton, {},
                         QPoint(static_cast<int>(frame.right()) + 40, y));
     EXPECT_TRUE(chart->scrubber().settled);
@@ -110,6 +151,22 @@ TEST_F(ActivityDetailViewTest, DraggingTheScrubberMovesTheMarkerWithItsLabel) {
     EXPECT_NEAR(*view->scrubberProgress(), 0.01, 1e-9);
     EXPECT_TRUE(chart->scrubber().settled);
     EXPECT_FALSE(chart->scrubberLabel().isEmpty());
+
+    view->setUnitSystem(UnitSystem::imperial);
+    chart->setProgress(0.5);
+    EXPECT_EQ(map.markerLabel, "150 bpm · 328 ft");
+}
+
+TEST_F(ActivityDetailViewTest, MarkerShowsPowerWhenTheActivityHasPower) {
+    RideRef ride = rideWithRoute(10);
+    std::vector<PowerSample> power;
+    for (int i = 0; i <= 10; ++i) power.push_back({Uuid::random(), kStart + i * 60.0, 200.0 + i});
+    ride->setPowerSamples(power);
+    show(ride);
+    view->chart()->setProgress(0.5);
+    EXPECT_EQ(map.markerLabel, "150 bpm · 205 W");
+    view->chart()->clearScrubber();
+    EXPECT_FALSE(map.marker);
 }
 
 TEST_F(ActivityDetailViewTest, TrimAlertsSayWhatIsKept) {
@@ -192,6 +249,117 @@ TEST_F(ActivityDetailViewTest, AnExpiredBackupIsPurgedBeforeShowing) {
     EXPECT_FALSE(ride->preTrimBackup);
     EXPECT_TRUE(ride->trimmedAt);
     EXPECT_FALSE(view->moreActionTitles().contains("Undo Trim"));
+}
+
+TEST_F(ActivityDetailViewTest, RoutesOpenOnTheirPaddedBoundingBox) {
+    show(rideWithRoute(10, 0.01));
+    ASSERT_TRUE(map.requested);
+    EXPECT_NEAR(map.requested->spanLat, 0.015, 1e-9);
+    EXPECT_NEAR(map.requested->spanLon, 0.002, 1e-9);
+    EXPECT_NEAR(map.requested->center.latitude, 46.905, 1e-9);
+    EXPECT_EQ(map.route.size(), 11u);
+    EXPECT_FALSE(map.pin);
+    EXPECT_FALSE(view->locationButton()->isVisibleTo(view.get()));
+
+    // A cycling activity never stores its camera, however the user moves it.
+    map.userMovesTo({{47, 8}, 0.1, 0.1});
+    EXPECT_FALSE(view->ride()->mapCenterLat);
+    EXPECT_FALSE(reread(view->ride())->mapSpanLat);
+}
+
+TEST_F(ActivityDetailViewTest, OnePointShowsAPinWithTheSmallestSpan) {
+    RideRef ride = indoorRide(0, "treadmill");
+    ride->setRoutePoints({{Uuid::random(), {46.95, 7.45}, 0, kStart}});
+    show(ride);
+    ASSERT_TRUE(map.requested);
+    EXPECT_NEAR(map.requested->spanLat, 0.002, 1e-12);
+    EXPECT_NEAR(map.requested->spanLon, 0.002, 1e-12);
+    ASSERT_TRUE(map.pin);
+    EXPECT_EQ(map.pin->latitude, 46.95);
+    EXPECT_EQ(view->locationButton()->text(), "Move Pin");
+}
+
+TEST_F(ActivityDetailViewTest, ALocationOnlyActivityOpensOnItsRegionAndStoresPanning) {
+    RideRef ride = indoorRide(0, "treadmill");
+    ride->mapCenterLat = 40.5;
+    ride->mapCenterLon = -3.7;
+    ride->mapSpanLat = 0.2;
+    ride->mapSpanLon = 0.3;
+    show(ride);
+    EXPECT_EQ(map.requested, (MapCamera{{40.5, -3.7}, 0.2, 0.3}));
+    EXPECT_EQ(view->ride()->mapSpanLat, 0.2);  // the initial fit stored nothing
+    EXPECT_EQ(view->locationButton()->text(), "Set Location");
+
+    map.userMovesTo({{41.0, -3.5}, 0.05, 0.06});
+    RideRef stored = reread(ride);
+    EXPECT_EQ(stored->mapCenterLat, 41.0);
+    EXPECT_EQ(stored->mapCenterLon, -3.5);
+    EXPECT_EQ(stored->mapSpanLat, 0.05);
+    EXPECT_EQ(stored->mapSpanLon, 0.06);
+}
+
+TEST_F(ActivityDetailViewTest, NothingToShowLeavesTheCameraToTheMap) {
+    show(indoorRide(0, "treadmill"));
+    EXPECT_TRUE(map.automatic);
+    EXPECT_FALSE(map.requested);
+}
+
+class LocationPickerTest : public ActivityDetailViewTest {
+  protected:
+    LocationPickerSheet* openPicker(std::optional<std::vector<Placemark>> answer) {
+        LocationPickerSheet::setGeocoderFactory(
+            [answer] { return std::make_unique<ScriptedGeocoder>(answer); });
+        view->openLocationPicker();
+        auto* sheet = view->findChild<LocationPickerSheet*>();
+        EXPECT_TRUE(sheet);
+        return sheet;
+    }
+    QString search(LocationPickerSheet* sheet, const QString& text) {
+        sheet->searchField()->setText(text);
+        QSignalSpy finished(sheet, &LocationPickerSheet::searchFinished);
+        sheet->submitSearch();
+        if (!sheet->isSearching()) return sheet->searchError().value_or(QString());
+        EXPECT_TRUE(finished.wait(5000));
+        return sheet->searchError().value_or(QString());
+    }
+};
+
+TEST_F(LocationPickerTest, AFailedSearchIsNotReportedAsNoMatches) {
+    show(indoorRide(0, "treadmill"));
+    LocationPickerSheet* sheet = openPicker(std::nullopt);
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->windowTitle(), "Pick Location");
+    EXPECT_EQ(sheet->searchField()->placeholderText(), "Search city or place");
+    QString error = search(sheet, "Atlantis");
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(error.startsWith("No matches"));
+
+    LocationPickerSheet::setGeocoderFactory(
+        [] { return std::make_unique<ScriptedGeocoder>(std::vector<Placemark>{}); });
+    EXPECT_EQ(search(sheet, "  Atlantis \n"), "No matches for \"Atlantis\".");
+    EXPECT_EQ(search(sheet, "   "), "No matches for \"Atlantis\".");  // blank text does nothing
+}
+
+TEST_F(LocationPickerTest, AFoundPlaceMovesTheMapAndCommittingSetsThePin) {
+    show(indoorRide(0, "treadmill"));
+    Placemark place;
+    place.location = CodableCoordinate{47.0, 8.0};
+    LocationPickerSheet* sheet = openPicker(std::vector<Placemark>{place});
+    ASSERT_TRUE(sheet);
+    auto* pickerMap = static_cast<FakeMapView*>(sheet->map());
+    EXPECT_TRUE(pickerMap->centerPin);
+    EXPECT_EQ(search(sheet, "Lucerne"), "");
+    EXPECT_EQ(pickerMap->requested, (MapCamera{{47.0, 8.0}, 0.05, 0.05}));
+    pickerMap->userMovesTo({{47.01, 8.02}, 0.05, 0.05});
+    sheet->commit();
+
+    ASSERT_EQ(view->detail().coordinates.size(), 1u);
+    EXPECT_EQ(view->detail().coordinates.front(), (CodableCoordinate{47.01, 8.02}));
+    EXPECT_EQ(map.pin, (CodableCoordinate{47.01, 8.02}));
+    EXPECT_EQ(view->locationButton()->text(), "Move Pin");
+    // The town is looked up in the background and then shown and stored.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->valueOf("Location") == "Pinetown"; }, 5000));
+    EXPECT_EQ(reread(view->ride())->city, "Pinetown");
 }
 
 }  // namespace
