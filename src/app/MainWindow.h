@@ -37,6 +37,9 @@ class MainWindow : public QMainWindow {
     void setUnitSystem(UnitSystem system);
     /// Polls the store for commits by other connections (the CLI, another window).
     void checkForRemoteChanges();
+    /// Re-reads every held record and redraws the lists and the detail view: after changes by
+    /// another connection, including this process's own background runs.
+    void refreshFromStore();
 
     HistorySidebar* sidebar() const { return m_sidebar; }
     ImportFlows* importFlows() const { return m_import; }
@@ -57,6 +60,7 @@ class MainWindow : public QMainWindow {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     QWidget* buildDetailColumn();
