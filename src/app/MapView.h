@@ -20,6 +20,19 @@ struct MapCamera {
     friend bool operator==(const MapCamera&, const MapCamera&) = default;
 };
 
+/// Where a web map takes its tiles from, and how it introduces itself to the tile server.
+struct WebMapSettings {
+    QString tileURL;
+    QString attribution;
+    QString userAgent;
+};
+
+/// The route as drawn: at most about `maxPoints` points, dropping those that lie within a tiny
+/// fraction of the route's extent of the line through their neighbours, so a long recording
+/// draws fast and looks the same. What is computed from the route never uses this.
+std::vector<CodableCoordinate> simplifiedRoute(const std::vector<CodableCoordinate>& coordinates,
+                                               std::size_t maxPoints = 4000);
+
 /// The map beside the detail column and inside the location picker. The rest of the app only
 /// talks to this interface, so tests can use a fake instead of the web engine.
 class MapView {
@@ -49,9 +62,15 @@ class MapView {
     void setCameraListener(CameraListener listener) { m_listener = std::move(listener); }
 
     using Factory = std::function<std::unique_ptr<MapView>()>;
-    /// Makes a map with the installed factory (the web map unless a test replaced it).
+    /// Makes a map with the installed factory: unless a test replaced it, the web map from its
+    /// module (loaded on first use), or a notice in its place when the module cannot load.
     static std::unique_ptr<MapView> create();
     static void setFactory(Factory factory);
+    /// The tile server of the "tileURL" preference (OpenStreetMap's standard tiles by default).
+    static WebMapSettings webMapSettings();
+    /// What the web engine needs before the application object exists: when running as root
+    /// (containers, CI), the sandbox switch the engine refuses to start without. Loads nothing.
+    static void prepareProcess();
 
   protected:
     void reportCamera(const MapCamera& camera, bool byUser) const {

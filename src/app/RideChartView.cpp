@@ -1,6 +1,7 @@
 #include "app/RideChartView.h"
 
 #include <QCategoryAxis>
+#include <QGraphicsScene>
 #include <QKeyEvent>
 #include <QLineSeries>
 #include <QMouseEvent>
@@ -55,6 +56,11 @@ RideChartView::RideChartView(QWidget* parent)
     dashed.setDashPattern({4, 4});
     m_average->setPen(dashed);
     setToolTip(QStringLiteral("Drag across the chart to move the scrubber"));
+    // Any change of the chart itself (data, layout, size) redraws the kept picture.
+    connect(scene(), &QGraphicsScene::changed, this, [this] {
+        m_picture = QPixmap();
+        viewport()->update();
+    });
 }
 
 void RideChartView::setData(const RideChartData& data, const QString& title) {
@@ -231,28 +237,43 @@ QString RideChartView::scrubberLabel() const {
     return parts.join(QStringLiteral(" · "));
 }
 
-void RideChartView::drawForeground(QPainter* painter, const QRectF& rect) {
-    QChartView::drawForeground(painter, rect);
+void RideChartView::paintEvent(QPaintEvent*) {
+    QSize pixels = viewport()->size() * viewport()->devicePixelRatioF();
+    if (m_picture.size() != pixels) {
+        m_picture = QPixmap(pixels);
+        m_picture.setDevicePixelRatio(viewport()->devicePixelRatioF());
+        m_picture.fill(palette().color(QPalette::Base));
+        QPainter picture(&m_picture);
+        picture.setRenderHints(renderHints());
+        render(&picture, QRectF(QPointF(0, 0), viewport()->size()), viewport()->rect());
+    }
+    QPainter painter(viewport());
+    painter.drawPixmap(0, 0, m_picture);
+    paintScrubber(painter);
+}
+
+void RideChartView::paintScrubber(QPainter& painter) const {
     if (!m_scrubber.progress) return;
-    QRectF plot = chart()->mapToScene(chart()->plotArea()).boundingRect();
+    QRectF plot = plotFrame();
     double x = plot.left() + *m_scrubber.progress * plot.width();
-    painter->save();
-    painter->setPen(QPen(palette().color(QPalette::Highlight), 1.5));
-    painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+    painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     QString label = scrubberLabel();
-    QFontMetricsF metrics(painter->font());
+    QFontMetricsF metrics(painter.font());
     QRectF box = metrics.boundingRect(label).adjusted(-6, -3, 6, 3);
     double left = x + 6;
     if (left + box.width() > plot.right()) left = x - 6 - box.width();
     box.moveTopLeft(QPointF(std::max(left, plot.left()), plot.top() + 2));
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(palette().color(QPalette::Base));
-    painter->setOpacity(0.9);
-    painter->drawRoundedRect(box, 4, 4);
-    painter->setOpacity(1.0);
-    painter->setPen(palette().color(QPalette::Text));
-    painter->drawText(box, Qt::AlignCenter, label);
-    painter->restore();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.setOpacity(0.9);
+    painter.drawRoundedRect(box, 4, 4);
+    painter.setOpacity(1.0);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(box, Qt::AlignCenter, label);
+    painter.restore();
 }
 
 }  // namespace vantrel

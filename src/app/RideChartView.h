@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QChartView>
+#include <QPixmap>
 #include <optional>
 
 #include "analysis/ChartScrubber.h"
@@ -43,13 +44,14 @@ class RideChartView : public QChartView {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
-    void drawForeground(QPainter* painter, const QRectF& rect) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     void buildAxes();
     void fillSeries();
     void dragTo(double viewX);
     void emitChanged();
+    void paintScrubber(QPainter& painter) const;
     /// The plotted value of `points` nearest to chart minute `x`.
     static std::optional<double> valueNear(const std::vector<ChartPoint>& points, double x);
 
@@ -60,6 +62,9 @@ class RideChartView : public QChartView {
     QLineSeries* m_left;
     QLineSeries* m_average;
     QValueAxis* m_timeAxis = nullptr;
+    /// The chart as last drawn: a scrubber move only draws its line over this picture, so
+    /// dragging costs the same however busy the chart is.
+    QPixmap m_picture;
 };
 
 }  // namespace vantrel

@@ -5,8 +5,8 @@
 
 #include "app/DiagnosticsWindow.h"
 #include "app/Icons.h"
-#include "app/LeafletMapView.h"
 #include "app/MainWindow.h"
+#include "app/MapView.h"
 #include "app/SettingsWindow.h"
 #include "model/Paths.h"
 
@@ -49,7 +49,7 @@ void VantrelApp::showSettings() {
 }
 
 int VantrelApp::run(int argc, char** argv) {
-    LeafletMapView::prepareProcess();
+    MapView::prepareProcess();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));

@@ -34,6 +34,9 @@ function fitRequested() {
   quietly(() => map.fitBounds(requested, { animate: false, padding: [0, 0] }));
 }
 
+// What the page shows, for tests and timing runs to read back.
+window.vantrelState = { routePoints: 0, routeVersion: 0 };
+
 window.vantrel = {
   setTiles(url, attribution) {
     if (tiles) tiles.remove();
@@ -42,6 +45,8 @@ window.vantrel = {
   },
   setRoute(coords) {
     if (route) { route.remove(); route = null; }
+    window.vantrelState.routePoints = coords.length;
+    window.vantrelState.routeVersion += 1;
     if (coords.length > 1) {
       route = L.polyline(coords, { color: "#1e6ee6", weight: 4, opacity: 0.9 }).addTo(map);
     }
@@ -82,7 +87,8 @@ window.vantrel = {
 };
 
 function start() {
-  map = L.map("map", { zoomSnap: 0, zoomDelta: 0.5, trackResize: false, worldCopyJump: true });
+  // Canvas draws a long route far faster than one SVG path element.
+  map = L.map("map", { preferCanvas: true, zoomSnap: 0, zoomDelta: 0.5, trackResize: false, worldCopyJump: true });
   map.attributionControl.setPrefix(false);
   map.setView([20, 0], 2, { animate: false });
   map.on("moveend", () => report(!programmatic));

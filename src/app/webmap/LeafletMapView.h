@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QWebEngineView>
 
 #include "app/MapView.h"
@@ -29,21 +30,17 @@ class MapBridge : public QObject {
     void camera(const vantrel::MapCamera& camera, bool byUser);
 };
 
-/// The map drawn by the bundled Leaflet page in a web view. Tiles come from the "tileURL"
-/// preference (OpenStreetMap's standard tiles by default) through a disk cache; without tiles
-/// the route still draws on a plain background. Calls made before the page is ready are kept
-/// and sent once it is.
+/// The map drawn by the bundled Leaflet page in a web view. Tiles come from the given server
+/// through a disk cache; without tiles the route still draws on a plain background. Calls made
+/// before the page is ready are kept and sent once it is.
+///
+/// It lives in a module of its own that the app loads when the first map is needed: merely
+/// loading the web engine's libraries costs more than the rest of the start-up.
 class LeafletMapView : public MapView {
   public:
-    static constexpr const char* kDefaultTileURL = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
-
-    LeafletMapView();
+    explicit LeafletMapView(const WebMapSettings& settings);
     ~LeafletMapView() override;
 
-    /// What the web engine needs before the application object exists: shared GL contexts and,
-    /// when running as root (containers, CI), the sandbox switch the engine refuses to start
-    /// without. Loads nothing.
-    static void prepareProcess();
     /// $XDG_CACHE_HOME/vantrel/tiles (default ~/.cache/vantrel/tiles).
     static QString tileCacheFolder();
 
@@ -60,8 +57,9 @@ class LeafletMapView : public MapView {
     QWebEngineView* webView() const { return m_view; }
 
   private:
-    static QWebEngineProfile* profile();
+    static QWebEngineProfile* profile(const QString& userAgent);
     void run(const QString& script);
+    void sendMarker();
 
     QPointer<QWebEngineView> m_view;
     MapBridge m_bridge;
@@ -69,6 +67,9 @@ class LeafletMapView : public MapView {
     bool m_ready = false;
     QStringList m_pending;
     std::optional<MapCamera> m_camera;
+    /// Scrubber moves arrive faster than the page can draw; only the latest is sent per frame.
+    QTimer m_markerPacer;
+    std::optional<QString> m_pendingMarker;
 };
 
 }  // namespace vantrel

@@ -1,6 +1,4 @@
-#include "app/LeafletMapView.h"
-
-#include <unistd.h>
+#include "app/webmap/LeafletMapView.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,16 +10,14 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
-
-#include "Version.h"
-#include "model/Preferences.h"
+#include <algorithm>
+#include <cmath>
 
 namespace vantrel {
 
 namespace {
 
-const char* kOsmAttribution =
-    "&copy; <a href=\"https://www.openstreetmap.org/copyright\">OpenStreetMap</a> contributors";
+constexpr int kMarkerFrameMs = 33;
 
 QString number(double value) {
     return QString::number(value, 'g', 17);
@@ -41,37 +37,30 @@ QString quoted(const QString& text) {
 
 }  // namespace
 
-void LeafletMapView::prepareProcess() {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-}
-
 QString LeafletMapView::tileCacheFolder() {
     QString base = qEnvironmentVariable("XDG_CACHE_HOME");
     if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.cache");
     return base + QStringLiteral("/vantrel/tiles");
 }
 
-QWebEngineProfile* LeafletMapView::profile() {
+QWebEngineProfile* LeafletMapView::profile(const QString& userAgent) {
     // One profile for every map, kept for the life of the process: pages must not outlive it.
-    static QWebEngineProfile* shared = [] {
+    static QWebEngineProfile* shared = [&userAgent] {
         auto* result = new QWebEngineProfile(QStringLiteral("vantrel-map"));
         QDir().mkpath(tileCacheFolder());
         result->setCachePath(tileCacheFolder());
         result->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
         result->setHttpCacheMaximumSize(200 * 1024 * 1024);
         result->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-        result->setHttpUserAgent(QStringLiteral("Vantrel/%1 (Linux desktop activity history)")
-                                     .arg(QLatin1String(kVersion)));
+        result->setHttpUserAgent(userAgent);
         return result;
     }();
     return shared;
 }
 
-LeafletMapView::LeafletMapView() : m_view(new QWebEngineView), m_channel(nullptr) {
-    auto* page = new QWebEnginePage(profile(), m_view);
+LeafletMapView::LeafletMapView(const WebMapSettings& settings)
+    : m_view(new QWebEngineView), m_channel(nullptr) {
+    auto* page = new QWebEnginePage(profile(settings.userAgent), m_view);
     page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     m_channel = new QWebChannel(page);
     m_bridge.setObjectName(QStringLiteral("bridge"));
@@ -82,6 +71,9 @@ LeafletMapView::LeafletMapView() : m_view(new QWebEngineView), m_channel(nullptr
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->setMinimumSize(200, 200);
 
+    m_markerPacer.setSingleShot(true);
+    m_markerPacer.setInterval(kMarkerFrameMs);
+    QObject::connect(&m_markerPacer, &QTimer::timeout, &m_bridge, [this] { sendMarker(); });
     QObject::connect(&m_bridge, &MapBridge::ready, &m_bridge, [this] {
         m_ready = true;
         QStringList pending = std::move(m_pending);
@@ -94,12 +86,8 @@ LeafletMapView::LeafletMapView() : m_view(new QWebEngineView), m_channel(nullptr
                          reportCamera(camera, byUser);
                      });
 
-    std::string url = Preferences::shared().string("tileURL").value_or(kDefaultTileURL);
-    if (url.empty()) url = kDefaultTileURL;
-    std::string attribution =
-        Preferences::shared().string("tileAttribution").value_or(kOsmAttribution);
     run(QStringLiteral("vantrel.setTiles(%1,%2)")
-            .arg(quoted(QString::fromStdString(url)), quoted(QString::fromStdString(attribution))));
+            .arg(quoted(settings.tileURL), quoted(settings.attribution)));
     m_view->load(QUrl(QStringLiteral("qrc:/map/map.html")));
 }
 
@@ -119,7 +107,8 @@ void LeafletMapView::run(const QString& script) {
     if (m_view) m_view->page()->runJavaScript(script);
 }
 
-void LeafletMapView::showRoute(const std::vector<CodableCoordinate>& coordinates) {
+void LeafletMapView::showRoute(const std::vector<CodableCoordinate>& all) {
+    std::vector<CodableCoordinate> coordinates = simplifiedRoute(all);
     QString list;
     list.reserve(static_cast<qsizetype>(coordinates.size() * 40 + 2));
     list += QLatin1Char('[');
@@ -136,7 +125,16 @@ void LeafletMapView::showPin(std::optional<CodableCoordinate> coordinate) {
 }
 
 void LeafletMapView::showMarker(std::optional<CodableCoordinate> coordinate, const QString& label) {
-    run(QStringLiteral("vantrel.setMarker(%1,%2)").arg(coordinateJs(coordinate), quoted(label)));
+    m_pendingMarker =
+        QStringLiteral("vantrel.setMarker(%1,%2)").arg(coordinateJs(coordinate), quoted(label));
+    if (!m_markerPacer.isActive()) sendMarker();
+}
+
+void LeafletMapView::sendMarker() {
+    if (!m_pendingMarker) return;
+    run(*m_pendingMarker);
+    m_pendingMarker.reset();
+    m_markerPacer.start();
 }
 
 void LeafletMapView::showCenterPin(bool visible) {
