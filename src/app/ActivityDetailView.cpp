@@ -210,7 +210,8 @@ void ActivityDetailView::reload() {
     RideTrimService::purgeExpiredBackup(*m_ride, now());
     m_detail = loadRideDetail(*m_ride, m_unitSystem);
     const RideChartData& chart = m_detail.chart;
-    m_chart->setVisible(!chart.hrPlot.empty() || !chart.leftPlot.empty());
+    // A single reading makes no line; the chart would only show empty axes.
+    m_chart->setVisible(chart.hrPlot.size() > 1 || chart.leftPlot.size() > 1);
     m_chart->setData(chart, QString::fromStdString(m_detail.chartTitle));
 
     bool picksLocation = isLocationOnly(*m_ride) && m_detail.coordinates.size() < 2;

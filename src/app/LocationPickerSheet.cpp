@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QFutureWatcher>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -14,22 +15,56 @@
 #include "model/Preferences.h"
 #include "services/FallbackGeocoder.h"
 #include "services/LocationPickerSearch.h"
+#include "services/OfflineGeocoder.h"
+#include "services/OnlineGeocoder.h"
 
 namespace vantrel {
 
 namespace {
 
+/// The standard geocoder, except that a place search the online service failed to answer stays
+/// a failure unless the offline table finds the place: an offline "nothing" would otherwise
+/// turn a missing network into "No matches".
+class PickerGeocoder : public Geocoder {
+  public:
+    PickerGeocoder()
+        : m_standard(FallbackGeocoder::standard(Preferences::shared())),
+          m_online(OnlineGeocoder::Settings::fromPreferences(Preferences::shared())) {}
+
+    std::optional<std::vector<Placemark>> reverseGeocode(CodableCoordinate coordinate) override {
+        return m_standard->reverseGeocode(coordinate);
+    }
+    std::optional<std::vector<std::string>> areasOfInterest(CodableCoordinate coordinate) override {
+        return m_standard->areasOfInterest(coordinate);
+    }
+    std::optional<std::vector<Placemark>> geocodeAddress(std::string_view text) override {
+        if (auto online = m_online.geocodeAddress(text)) return online;
+        auto offline = m_offline.geocodeAddress(text);
+        if (offline && !offline->empty()) return offline;
+        return std::nullopt;
+    }
+    std::optional<std::vector<MapItem>> searchPlaces(std::string_view query,
+                                                     const SearchRegion& region) override {
+        return m_standard->searchPlaces(query, region);
+    }
+
+  private:
+    std::unique_ptr<Geocoder> m_standard;
+    OnlineGeocoder m_online;
+    OfflineGeocoder m_offline;
+};
+
 std::function<std::unique_ptr<Geocoder>()>& geocoderFactory() {
-    static std::function<std::unique_ptr<Geocoder>()> factory = [] {
-        return FallbackGeocoder::standard(Preferences::shared());
-    };
+    static std::function<std::unique_ptr<Geocoder>()> factory;
     return factory;
 }
 
 }  // namespace
 
 std::unique_ptr<Geocoder> LocationPickerSheet::makeGeocoder() {
-    return geocoderFactory()();
+    const auto& factory = geocoderFactory();
+    if (factory) return factory();
+    return std::make_unique<PickerGeocoder>();
 }
 
 void LocationPickerSheet::setGeocoderFactory(std::function<std::unique_ptr<Geocoder>()> factory) {
@@ -116,6 +151,13 @@ void LocationPickerSheet::submitSearch() {
         std::unique_ptr<Geocoder> geocoder = makeGeocoder();
         return LocationPickerSearch::submit(*geocoder, text);
     }));
+}
+
+void LocationPickerSheet::keyPressEvent(QKeyEvent* event) {
+    // Return in the search field searches; it must not also press "Use This Location".
+    bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && focusWidget() == m_search) return event->accept();
+    QDialog::keyPressEvent(event);
 }
 
 void LocationPickerSheet::commit() {

@@ -25,7 +25,7 @@ class LocationPickerSheet : public QDialog {
                         std::function<void(CodableCoordinate)> onCommit, QWidget* parent = nullptr);
 
     /// The geocoder every search (and the town look-up after a pick) uses: online with the
-    /// offline fallback, unless a test installed another.
+    /// offline fallback, unless a test installed another (an empty factory restores it).
     static std::unique_ptr<Geocoder> makeGeocoder();
     static void setGeocoderFactory(std::function<std::unique_ptr<Geocoder>()> factory);
 
@@ -43,6 +43,9 @@ class LocationPickerSheet : public QDialog {
 
   signals:
     void searchFinished();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void moveTo(CodableCoordinate coordinate);

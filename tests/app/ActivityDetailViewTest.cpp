@@ -9,7 +9,6 @@
 #include "app/LocationPickerSheet.h"
 #include "app/RideChartView.h"
 #include "model/Preferences.h"
-#include "services/FallbackGeocoder.h"
 #include "services/RideTrimService.h"
 
 namespace vantrel::test {
@@ -46,8 +45,7 @@ class ActivityDetailViewTest : public AppFixture {
   protected:
     void TearDown() override {
         view.reset();
-        LocationPickerSheet::setGeocoderFactory(
-            [] { return FallbackGeocoder::standard(Preferences::shared()); });
+        LocationPickerSheet::setGeocoderFactory({});
     }
 
     /// A ride at kStart: `minutes` route points one minute apart going north from
@@ -340,6 +338,17 @@ TEST_F(LocationPickerTest, AFailedSearchIsNotReportedAsNoMatches) {
     EXPECT_EQ(search(sheet, "   "), "No matches for \"Atlantis\".");  // blank text does nothing
 }
 
+TEST_F(LocationPickerTest, WithoutNetworkTheSearchReportsTheFailure) {
+    Preferences::shared().setString("nominatimURL", "http://127.0.0.1:1");
+    show(indoorRide(0, "treadmill"));
+    view->openLocationPicker();
+    auto* sheet = view->findChild<LocationPickerSheet*>();
+    ASSERT_TRUE(sheet);
+    QString error = search(sheet, "Atlantis");
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(error.startsWith("No matches"));
+}
+
 TEST_F(LocationPickerTest, AFoundPlaceMovesTheMapAndCommittingSetsThePin) {
     show(indoorRide(0, "treadmill"));
     Placemark place;
@@ -348,7 +357,15 @@ TEST_F(LocationPickerTest, AFoundPlaceMovesTheMapAndCommittingSetsThePin) {
     ASSERT_TRUE(sheet);
     auto* pickerMap = static_cast<FakeMapView*>(sheet->map());
     EXPECT_TRUE(pickerMap->centerPin);
-    EXPECT_EQ(search(sheet, "Lucerne"), "");
+    // Return in the field searches; it does not take the location yet.
+    sheet->searchField()->setFocus();
+    QTest::keyClicks(sheet->searchField(), "Lucerne");
+    QSignalSpy finished(sheet, &LocationPickerSheet::searchFinished);
+    QTest::keyClick(sheet->searchField(), Qt::Key_Return);
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_FALSE(sheet->searchError());
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(view->detail().coordinates.empty());
     EXPECT_EQ(pickerMap->requested, (MapCamera{{47.0, 8.0}, 0.05, 0.05}));
     pickerMap->userMovesTo({{47.01, 8.02}, 0.05, 0.05});
     sheet->commit();
