@@ -1,6 +1,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QToolButton>
 
 #include "AppFixture.h"
@@ -300,6 +301,21 @@ TEST_F(ActivityDetailViewTest, NothingToShowLeavesTheCameraToTheMap) {
     show(indoorRide(0, "treadmill"));
     EXPECT_TRUE(map.automatic);
     EXPECT_FALSE(map.requested);
+}
+
+TEST_F(ActivityDetailViewTest, TheDividerIsRememberedForTheNextActivity) {
+    Preferences::shared().setString("detailColumnWidth", "500");
+    show(rideWithRoute(10));
+    ASSERT_EQ(view->splitter()->count(), 2);
+    EXPECT_EQ(view->splitter()->sizes()[1], 500);
+
+    view->splitter()->setSizes({500, 600});
+    emit view->splitter()->splitterMoved(500, 1);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return Preferences::shared().string("detailColumnWidth") == "600"; }, 3000));
+    view.reset();
+    show(rideWithRoute(5));
+    EXPECT_EQ(view->splitter()->sizes()[1], 600);
 }
 
 class LocationPickerTest : public ActivityDetailViewTest {
