@@ -79,6 +79,8 @@ const std::map<std::string_view, const char*>& symbolFiles() {
         {"ellipsis.circle", "three-dots"},
         {"xmark.circle.fill", "x-circle-fill"},
         {"questionmark.circle", "question-circle"},
+        {"magnifyingglass", "search"},
+        {"mappin.circle.fill", "geo-alt-fill"},
     };
     return files;
 }

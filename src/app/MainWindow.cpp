@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QCloseEvent>
 #include <QMenu>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -18,8 +19,10 @@
 #include "app/ImportFlows.h"
 #include "app/LocatingFlows.h"
 #include "app/LocatingStatusView.h"
+#include "app/MapView.h"
 #include "app/PlaceholderView.h"
 #include "app/ProgressRow.h"
+#include "model/Preferences.h"
 
 namespace vantrel {
 
@@ -27,6 +30,7 @@ namespace {
 
 constexpr int kRemoteChangePollMs = 1000;
 constexpr int kAfterImportDelayMs = 300;
+constexpr const char* kGeometryKey = "mainWindowGeometry";
 
 QString appVersion() {
     return QStringLiteral("%1 (%2)").arg(QLatin1String(kVersion), QLatin1String(kBuild));
@@ -78,10 +82,23 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
             m_locating->isGeocoding(), m_locating->geocodeProgress(), m_locating->geocodeCurrent(),
             m_locating->geocodeTotal());
     });
-    connect(m_locating, &LocatingFlows::locatingFinished, this, &MainWindow::reloadYearSummaries);
+    // A locating run writes through its own connection; its names must show at once.
+    connect(m_locating, &LocatingFlows::locatingFinished, this, &MainWindow::refreshFromStore);
     connect(m_remoteChangeTimer, &QTimer::timeout, this, &MainWindow::checkForRemoteChanges);
     updateProgressRows();
     resize(1200, 780);
+    if (auto geometry = Preferences::shared().string(kGeometryKey)) {
+        restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*geometry)));
+    }
+}
+
+MainWindow::~MainWindow() {
+    if (m_detail) m_detail->releaseMap();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    Preferences::shared().setString(kGeometryKey, saveGeometry().toBase64().toStdString());
+    QMainWindow::closeEvent(event);
 }
 
 QWidget* MainWindow::buildDetailColumn() {
@@ -251,6 +268,7 @@ void MainWindow::paintEvent(QPaintEvent* event) {
 void MainWindow::runFirstAppearance() {
     m_hasLoaded = true;
     runCompressionMigrationIfNeeded(m_store);
+    m_dataVersion = m_store.dataVersion();
     reloadYearSummaries();
     int currentYear = localYear(now());
     m_sidebar->expandYear(currentYear);
@@ -260,7 +278,6 @@ void MainWindow::runFirstAppearance() {
 }
 
 void MainWindow::reloadYearSummaries() {
-    m_dataVersion = m_store.dataVersion();
     try {
         m_allYearSummaries = m_store.yearSummaries();
     } catch (const std::exception&) {
@@ -283,12 +300,17 @@ void MainWindow::runAfterImport() {
 void MainWindow::checkForRemoteChanges() {
     UnitSystem system = currentUnitSystem();
     if (system != m_unitSystem) setUnitSystem(system);
-    std::int64_t version = m_store.dataVersion();
-    if (version == m_dataVersion) return;
+    if (m_store.dataVersion() == m_dataVersion) return;
+    refreshFromStore();
+}
+
+void MainWindow::refreshFromStore() {
     // Records another connection changed must be read afresh, not from what this one holds.
     m_store.autosave();
+    m_dataVersion = m_store.dataVersion();
     m_store.refreshAll();
     reloadYearSummaries();
+    if (m_detail) m_detail->reload();
 }
 
 void MainWindow::setUnitSystem(UnitSystem system) {
@@ -304,6 +326,7 @@ std::vector<RideRef> MainWindow::selectedRides() const {
 void MainWindow::showSelection() {
     std::vector<RideRef> selected = selectedRides();
     if (m_detail) {
+        m_detail->releaseMap();
         m_detailStack->removeWidget(m_detail);
         m_detail->deleteLater();
         m_detail = nullptr;
@@ -312,7 +335,9 @@ void MainWindow::showSelection() {
         m_multiple->setTitle(QStringLiteral("%1 Activities Selected").arg(selected.size()));
         m_detailStack->setCurrentWidget(m_multiple);
     } else if (selected.size() == 1) {
-        m_detail = new ActivityDetailView(m_store, selected.front(), m_unitSystem);
+        if (!m_map) m_map = MapView::create();
+        m_detail = new ActivityDetailView(m_store, selected.front(), m_unitSystem, m_map.get());
+        connect(m_detail, &ActivityDetailView::rideEdited, this, &MainWindow::reloadYearSummaries);
         m_detailStack->addWidget(m_detail);
         m_detailStack->setCurrentWidget(m_detail);
     } else {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -20,6 +21,7 @@ class HistorySidebar;
 class ImportFlows;
 class LocatingFlows;
 class ActivityDetailView;
+class MapView;
 class PlaceholderView;
 class ProgressRow;
 
@@ -29,11 +31,15 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
     explicit MainWindow(RideStore& store, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     void reloadYearSummaries();
     void setUnitSystem(UnitSystem system);
     /// Polls the store for commits by other connections (the CLI, another window).
     void checkForRemoteChanges();
+    /// Re-reads every held record and redraws the lists and the detail view: after changes by
+    /// another connection, including this process's own background runs.
+    void refreshFromStore();
 
     HistorySidebar* sidebar() const { return m_sidebar; }
     ImportFlows* importFlows() const { return m_import; }
@@ -54,6 +60,7 @@ class MainWindow : public QMainWindow {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     QWidget* buildDetailColumn();
@@ -83,6 +90,9 @@ class MainWindow : public QMainWindow {
     PlaceholderView* m_prompt;
     PlaceholderView* m_multiple;
     ActivityDetailView* m_detail = nullptr;
+    /// One map for every selection, made when the first activity is shown: the web engine
+    /// behind it is slow to start and is not needed before.
+    std::unique_ptr<MapView> m_map;
     ProgressRow* m_exportProgress;
     ProgressRow* m_importProgress;
     QMenu* m_importMenu;

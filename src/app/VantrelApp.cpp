@@ -15,6 +15,7 @@
 #include "app/ImportFlows.h"
 #include "app/MainMenuBar.h"
 #include "app/MainWindow.h"
+#include "app/MapView.h"
 #include "app/SettingsWindow.h"
 #include "app/SingleInstance.h"
 #include "model/Paths.h"
@@ -98,6 +99,7 @@ QStringList VantrelApp::filesFromArguments(const QStringList& arguments) {
 }
 
 int VantrelApp::run(int argc, char** argv) {
+    MapView::prepareProcess();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setApplicationVersion(QLatin1String(kVersion));

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "FakeMapView.h"
 #include "app/Dialogs.h"
 #include "support/TestSupport.h"
 
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
     vantrel::Dialogs::setTestMode(true);
+    // The views under test get a map that needs no web engine; one suite of its own runs the real
+    // map.
+    vantrel::MapView::setFactory([] { return std::make_unique<vantrel::test::FakeMapView>(); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

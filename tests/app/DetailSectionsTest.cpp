@@ -63,7 +63,7 @@ class DetailSectionsTest : public AppFixture {
 
     std::unique_ptr<ActivityDetailView> open(const RideRef& ride) {
         store->save();
-        return std::make_unique<ActivityDetailView>(*store, ride, UnitSystem::metric);
+        return std::make_unique<ActivityDetailView>(*store, ride, UnitSystem::metric, nullptr);
     }
 
     /// The note as another connection to the store file reads it.

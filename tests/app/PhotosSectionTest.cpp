@@ -39,7 +39,7 @@ class PhotosSectionTest : public AppFixture {
 
     std::unique_ptr<ActivityDetailView> open(const RideRef& ride) {
         store->save();
-        return std::make_unique<ActivityDetailView>(*store, ride, UnitSystem::metric);
+        return std::make_unique<ActivityDetailView>(*store, ride, UnitSystem::metric, nullptr);
     }
 
     /// The activity as another connection to the store file reads it.

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "model/Samples.h"
+
+class QWidget;
+
+namespace vantrel {
+
+/// What a map shows: the centre and the span of the visible region, in degrees.
+struct MapCamera {
+    CodableCoordinate center;
+    double spanLat = 0;
+    double spanLon = 0;
+    friend bool operator==(const MapCamera&, const MapCamera&) = default;
+};
+
+/// Where a web map takes its tiles from, and how it introduces itself to the tile server.
+struct WebMapSettings {
+    QString tileURL;
+    QString attribution;
+    QString userAgent;
+};
+
+/// The route as drawn: at most about `maxPoints` points, dropping those that lie within a tiny
+/// fraction of the route's extent of the line through their neighbours, so a long recording
+/// draws fast and looks the same. What is computed from the route never uses this.
+std::vector<CodableCoordinate> simplifiedRoute(const std::vector<CodableCoordinate>& coordinates,
+                                               std::size_t maxPoints = 4000);
+
+/// The map beside the detail column and inside the location picker. The rest of the app only
+/// talks to this interface, so tests can use a fake instead of the web engine.
+class MapView {
+  public:
+    /// `byUser` is false for the moves the app asked for itself (fitting a route, opening on a
+    /// stored region); only the user's moves may be stored with an activity.
+    using CameraListener = std::function<void(const MapCamera& camera, bool byUser)>;
+
+    virtual ~MapView() = default;
+
+    virtual QWidget* widget() = 0;
+    /// The route line; an empty list removes it.
+    virtual void showRoute(const std::vector<CodableCoordinate>& coordinates) = 0;
+    /// The location pin of a single-point activity; absent removes it.
+    virtual void showPin(std::optional<CodableCoordinate> coordinate) = 0;
+    /// The retrace marker with its label; absent removes it.
+    virtual void showMarker(std::optional<CodableCoordinate> coordinate, const QString& label) = 0;
+    /// A fixed symbol at the map's centre (the picker's crosshair pin).
+    virtual void showCenterPin(bool visible) = 0;
+    virtual void setCamera(const MapCamera& camera) = 0;
+    /// Lets the map choose its own camera (nothing to show yet).
+    virtual void setAutomaticCamera() = 0;
+    /// The last camera the map reported, if any.
+    virtual std::optional<MapCamera> camera() const = 0;
+
+    /// Called each time the camera stops moving.
+    void setCameraListener(CameraListener listener) { m_listener = std::move(listener); }
+
+    using Factory = std::function<std::unique_ptr<MapView>()>;
+    /// Makes a map with the installed factory: unless a test replaced it, the web map from its
+    /// module (loaded on first use), or a notice in its place when the module cannot load.
+    static std::unique_ptr<MapView> create();
+    static void setFactory(Factory factory);
+    /// The tile server of the "tileURL" preference (OpenStreetMap's standard tiles by default).
+    static WebMapSettings webMapSettings();
+    /// What the web engine needs before the application object exists: when running as root
+    /// (containers, CI), the sandbox switch the engine refuses to start without. Loads nothing.
+    static void prepareProcess();
+
+  protected:
+    void reportCamera(const MapCamera& camera, bool byUser) const {
+        if (m_listener) m_listener(camera, byUser);
+    }
+
+  private:
+    CameraListener m_listener;
+};
+
+}  // namespace vantrel

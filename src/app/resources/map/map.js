@@ -1,0 +1,106 @@
+// The map page: draws what the application asks for and reports the camera when it stops.
+"use strict";
+
+const PIN_SVG =
+  '<svg xmlns="http://www.w3.org/2000/svg" width="28" height="36" viewBox="0 0 28 36">' +
+  '<path d="M14 35 C14 35 2 20 2 13 A12 12 0 0 1 26 13 C26 20 14 35 14 35 Z" fill="#d7332b"/>' +
+  '<circle cx="14" cy="13" r="5" fill="#fff"/></svg>';
+
+let map = null;
+let bridge = null;
+let tiles = null;
+let route = null;
+let pin = null;
+let marker = null;
+let programmatic = false;
+// The region the application asked for, refitted after a resize until the user moves the map.
+let requested = null;
+
+function report(byUser) {
+  if (!bridge) return;
+  const b = map.getBounds();
+  const c = map.getCenter();
+  bridge.cameraChanged(c.lat, c.lng, b.getNorth() - b.getSouth(), b.getEast() - b.getWest(),
+                       byUser);
+}
+
+function quietly(action) {
+  programmatic = true;
+  try { action(); } finally { programmatic = false; }
+}
+
+function fitRequested() {
+  if (!requested) return;
+  quietly(() => map.fitBounds(requested, { animate: false, padding: [0, 0] }));
+}
+
+// What the page shows, for tests and timing runs to read back.
+window.vantrelState = { routePoints: 0, routeVersion: 0 };
+
+window.vantrel = {
+  setTiles(url, attribution) {
+    if (tiles) tiles.remove();
+    tiles = L.tileLayer(url, { maxZoom: 19, attribution: attribution });
+    tiles.addTo(map);
+  },
+  setRoute(coords) {
+    if (route) { route.remove(); route = null; }
+    window.vantrelState.routePoints = coords.length;
+    window.vantrelState.routeVersion += 1;
+    if (coords.length > 1) {
+      route = L.polyline(coords, { color: "#1e6ee6", weight: 4, opacity: 0.9 }).addTo(map);
+    }
+  },
+  setPin(coord) {
+    if (pin) { pin.remove(); pin = null; }
+    if (!coord) return;
+    const icon = L.divIcon({ className: "vantrel-pin", html: PIN_SVG,
+                             iconSize: [28, 36], iconAnchor: [14, 35] });
+    pin = L.marker(coord, { icon: icon, keyboard: false, interactive: false }).addTo(map);
+  },
+  setMarker(coord, label) {
+    if (!coord) { if (marker) { marker.remove(); marker = null; } return; }
+    if (!marker) {
+      marker = L.circleMarker(coord, { radius: 7, color: "#fff", weight: 2,
+                                       fillColor: "#d7332b", fillOpacity: 1 }).addTo(map);
+      marker.bindTooltip(label, { permanent: true, direction: "top", offset: [0, -8],
+                                  className: "vantrel-marker-label" });
+    } else {
+      marker.setLatLng(coord);
+      marker.setTooltipContent(label);
+    }
+  },
+  setCenterPin(visible) {
+    const el = document.getElementById("center-pin");
+    el.innerHTML = PIN_SVG;
+    el.style.display = visible ? "block" : "none";
+  },
+  setCamera(lat, lon, spanLat, spanLon) {
+    requested = L.latLngBounds([lat - spanLat / 2, lon - spanLon / 2],
+                               [lat + spanLat / 2, lon + spanLon / 2]);
+    fitRequested();
+  },
+  setAutomatic() {
+    requested = null;
+    quietly(() => map.setView([20, 0], 2, { animate: false }));
+  },
+};
+
+function start() {
+  // Canvas draws a long route far faster than one SVG path element.
+  map = L.map("map", { preferCanvas: true, zoomSnap: 0, zoomDelta: 0.5, trackResize: false, worldCopyJump: true });
+  map.attributionControl.setPrefix(false);
+  map.setView([20, 0], 2, { animate: false });
+  map.on("moveend", () => report(!programmatic));
+  map.on("dragstart zoomstart", () => { if (!programmatic) requested = null; });
+  new ResizeObserver(() => {
+    quietly(() => map.invalidateSize({ animate: false }));
+    fitRequested();
+  }).observe(document.getElementById("map"));
+  new QWebChannel(qt.webChannelTransport, (channel) => {
+    bridge = channel.objects.bridge;
+    bridge.pageReady();
+  });
+}
+
+document.addEventListener("DOMContentLoaded", start);
