@@ -18,14 +18,16 @@ echo "package: $(basename "$deb")"
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
 for path in /usr/bin/vantrel /usr/bin/vantrel-cli /usr/bin/vantrel-cli-media \
-  /usr/share/vantrel/places.tsv /usr/share/applications/vantrel.desktop \
+  /usr/lib/vantrel/libvantrel_webmap.so /usr/share/vantrel/places.tsv \
+  /usr/share/applications/vantrel.desktop \
   /usr/share/mime/packages/vantrel.xml /usr/share/icons/hicolor/scalable/apps/vantrel.svg \
   /usr/share/icons/hicolor/256x256/apps/vantrel.png \
   /usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml /usr/share/man/man1/vantrel-cli.1.gz; do
   grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 depends="$(dpkg-deb -f "$deb" Depends)"
-for library in libqt6widgets6 libsqlite3-0 libarchive13; do
+for library in libqt6widgets6 libqt6webenginewidgets6 libqt6webenginecore6-bin libsqlite3-0 \
+  libarchive13; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
