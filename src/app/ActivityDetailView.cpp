@@ -26,6 +26,7 @@
 #include "app/PhotosSection.h"
 #include "app/RideChartView.h"
 #include "app/SplitsSection.h"
+#include "app/StatRow.h"
 #include "export/GpxFolderExport.h"
 #include "export/RideArchiveExporter.h"
 #include "model/Preferences.h"
@@ -49,20 +50,6 @@ QString watts(double value) {
 
 QString qText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QWidget* labelWithSymbol(const char* symbol, const QString& text, const QPalette& palette) {
-    auto* box = new QWidget;
-    auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* icon = new QLabel;
-    icon->setPixmap(Icons::pixmap(symbol, palette.color(QPalette::Highlight), 14, 2.0));
-    icon->setFixedWidth(18);
-    layout->addWidget(icon);
-    auto* label = new QLabel(text);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    layout->addWidget(label, 1);
-    return box;
 }
 
 void writeText(const QString& file, const char* data, std::size_t size) {
@@ -480,22 +467,14 @@ void ActivityDetailView::placeAtPhoto(double latitude, double longitude) {
 
 QGroupBox* ActivityDetailView::addSection(const QString& title) {
     auto* section = new QGroupBox(title);
-    auto* form = new QFormLayout(section);
-    form->setLabelAlignment(Qt::AlignLeft);
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    StatRow::makeForm(section);
     m_sections->addWidget(section);
     return section;
 }
 
 void ActivityDetailView::addRow(QGroupBox* section, const char* symbol, const QString& label,
                                 const QString& value) {
-    auto* form = static_cast<QFormLayout*>(section->layout());
-    auto* valueLabel = new QLabel(value);
-    valueLabel->setObjectName(label);
-    valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    valueLabel->setAccessibleName(label);
-    form->addRow(labelWithSymbol(symbol, label, palette()), valueLabel);
+    StatRow::add(static_cast<QFormLayout*>(section->layout()), symbol, label, value);
 }
 
 void ActivityDetailView::buildSummary() {
