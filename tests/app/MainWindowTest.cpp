@@ -170,7 +170,7 @@ TEST_F(MainWindowTest, YearPickerOnlyForArchiveWhenThereIsOneYear) {
     EXPECT_EQ(Dialogs::lastOf(Kind::openFolder)->title,
               "Export all 1 ride from 2024 as GPX files.");
     actionNamed(app->mainWindow()->exportMenu(), "Export Year…", 2)
-        ->trigger();  // picker cancelled  // the picker is cancelled (no queued answer)
+        ->trigger();  // the picker is cancelled (no queued answer)
     auto picker = Dialogs::lastOf(Kind::yearPicker);
     ASSERT_TRUE(picker);
     EXPECT_EQ(picker->detail, "2024 (1 ride)");
