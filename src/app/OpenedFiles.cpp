@@ -9,6 +9,7 @@
 #include "import/ActivityImporter.h"
 #include "import/RideImportError.h"
 #include "import/ZipImportService.h"
+#include "model/AsciiText.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
@@ -20,9 +21,7 @@ enum class FileKind { activity, zip, archive, other };
 std::string lowerExtension(const std::filesystem::path& file) {
     std::string extension = file.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
+    return asciiLowercased(extension);
 }
 
 FileKind kindOf(const std::filesystem::path& file) {

@@ -15,6 +15,7 @@
 #include "import/RideImportError.h"
 #include "import/TCXParser.h"
 #include "logging/PersistentLogger.h"
+#include "model/AsciiText.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
@@ -24,12 +25,6 @@ namespace {
 constexpr double kEarthRadiusMeters = 6'371'000.0;
 constexpr double kElevationNoiseMeters = 2.0;
 constexpr double kDuplicateOverlapShare = 0.5;
-
-std::string asciiLowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string asciiUppercased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),

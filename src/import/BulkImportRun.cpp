@@ -13,6 +13,7 @@
 #include "import/ActivityImporter.h"
 #include "import/ParallelMemberParser.h"
 #include "logging/PersistentLogger.h"
+#include "model/AsciiText.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
@@ -24,10 +25,7 @@ constexpr int kSaveInterval = 50;
 std::string lowerExtension(const std::string& fileName) {
     auto dot = fileName.rfind('.');
     if (dot == std::string::npos) return {};
-    std::string extension = fileName.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
+    return asciiLowercased(std::string_view(fileName).substr(dot + 1));
 }
 
 /// Why a file cannot be read as an archive, or nothing when it can be opened.

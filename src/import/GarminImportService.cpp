@@ -10,6 +10,7 @@
 
 #include "import/ActivityImporter.h"
 #include "logging/PersistentLogger.h"
+#include "model/AsciiText.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
@@ -22,12 +23,6 @@ using simdjson::dom::element_type;
 using simdjson::dom::object;
 
 constexpr double kSummaryMatchWindow = 300;
-
-std::string lowerCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::vector<fs::path> directEntries(const fs::path& folder) {
     std::vector<fs::path> entries;
@@ -172,7 +167,8 @@ GarminFolders locateGarminFolders(const fs::path& chosenFolder) {
 std::vector<fs::path> listGarminArchives(const fs::path& uploadsFolder) {
     std::vector<fs::path> archives;
     for (auto& entry : directEntries(uploadsFolder)) {
-        if (lowerCased(entry.extension().string()) == ".zip") archives.push_back(std::move(entry));
+        if (asciiLowercased(entry.extension().string()) == ".zip")
+            archives.push_back(std::move(entry));
     }
     std::sort(archives.begin(), archives.end(), [](const fs::path& a, const fs::path& b) {
         return a.filename().string() < b.filename().string();
@@ -206,7 +202,7 @@ ActivityType garminActivityType(const std::optional<std::string>& typeKey) {
         {"open_water_swimming", ActivityType::swimming},
     };
     if (!typeKey) return ActivityType::other;
-    std::string key = lowerCased(*typeKey);
+    std::string key = asciiLowercased(*typeKey);
     for (const auto& [text, type] : kTable) {
         if (key == text) return type;
     }

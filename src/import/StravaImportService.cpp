@@ -5,6 +5,7 @@
 
 #include "import/ActivityImporter.h"
 #include "import/ZipImportService.h"
+#include "model/AsciiText.h"
 
 namespace vantrel {
 
@@ -13,10 +14,7 @@ namespace {
 const std::string kStravaLabel = "Strava";
 
 bool hasZipExtension(const std::filesystem::path& file) {
-    std::string extension = file.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".zip";
+    return asciiLowercased(file.extension().string()) == ".zip";
 }
 
 BulkImportResult importLooseFiles(RideStore& store, const std::vector<std::filesystem::path>& files,

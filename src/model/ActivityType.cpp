@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "model/AsciiText.h"
+
 namespace vantrel {
 
 namespace {
@@ -123,9 +125,7 @@ std::string_view gpxType(ActivityType type) {
 }
 
 ActivityType activityTypeFromText(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string lower = asciiLowercased(text);
     for (const auto& mapping : kTextMappings) {
         if (mapping.text == lower) return mapping.type;
     }

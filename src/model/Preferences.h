@@ -19,7 +19,7 @@ class Preferences {
 
     /// The process-wide preferences at `defaultPreferencesPath()` (or the one set for tests).
     static Preferences& shared();
-    /// Points `shared()` at another file (tests, `--preferences`).
+    /// Points `shared()` at another file (tests).
     static void setSharedPath(const std::filesystem::path& file);
 
     std::optional<std::string> string(std::string_view key);

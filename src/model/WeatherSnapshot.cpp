@@ -118,7 +118,7 @@ struct AqiBand {
     Rgba colour;
 };
 
-// The platform's standard system colours.
+// Fixed colours, so that a band looks the same wherever it is shown.
 constexpr AqiBand kAqiBands[] = {
     {50, "Good", {0.204, 0.780, 0.349, 1, false}},
     {100, "Moderate", {1.0, 0.800, 0.0, 1, false}},

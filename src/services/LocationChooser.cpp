@@ -4,18 +4,11 @@
 #include <algorithm>
 #include <set>
 
+#include "model/AsciiText.h"
+
 namespace vantrel {
 
 namespace {
-
-std::string lowercased(std::string_view text) {
-    std::string lower(text);
-    // ASCII only: the keywords are ASCII and UTF-8 continuation bytes must stay intact.
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 CodableCoordinate farthestFromStart(const std::vector<RoutePoint>& route) {
     const auto& start = route.front().coordinate;
@@ -57,7 +50,7 @@ LocationChooser::LocationChooser(Geocoder& geocoder, const CancellationToken& to
     : m_geocoder(geocoder), m_token(token), m_wait(std::move(wait)) {}
 
 bool LocationChooser::isParkName(std::string_view name) {
-    auto lower = lowercased(name);
+    auto lower = asciiLowercased(name);
     return std::any_of(kParkKeywords.begin(), kParkKeywords.end(), [&](std::string_view keyword) {
         return lower.find(keyword) != std::string::npos;
     });

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <memory>
 #include <optional>
@@ -65,6 +67,34 @@ class AppFixture : public ::testing::Test {
         bool shown = QTest::qWaitFor([&] { return find().has_value(); }, timeoutMs);
         EXPECT_TRUE(shown) << "no alert " << title.toStdString();
         return find().value_or(QString());
+    }
+
+    /// The `occurrence`-th item with this text in `menu`, once the menu has filled itself (the
+    /// Export menu repeats its items per format). Null, and a failure naming the item, if missing.
+    static QAction* actionNamed(QMenu* menu, const QString& text, int occurrence = 1) {
+        if (!menu) return nullptr;
+        emit menu->aboutToShow();
+        int seen = 0;
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text && ++seen == occurrence) return action;
+        }
+        ADD_FAILURE() << "no menu item \"" << text.toStdString() << "\" number " << occurrence
+                      << " in " << menu->title().toStdString();
+        return nullptr;
+    }
+
+    /// Triggers that item; a missing one fails the test instead of crashing it.
+    static void triggerAction(QMenu* menu, const QString& text, int occurrence = 1) {
+        if (QAction* action = actionNamed(menu, text, occurrence)) action->trigger();
+    }
+
+    /// The menu bar's menu with this title, mnemonic ignored; null, and a failure, if missing.
+    QMenu* menuBarMenu(const QString& title) {
+        for (QAction* top : app->mainWindow()->menuBar()->actions()) {
+            if (top->menu() && QString(top->text()).remove('&') == title) return top->menu();
+        }
+        ADD_FAILURE() << "no menu " << title.toStdString();
+        return nullptr;
     }
 
     /// The records a second connection to the store file sees, as another process would.

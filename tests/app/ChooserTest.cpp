@@ -32,11 +32,7 @@ class ChooserTest : public AppFixture {
         QStringList answer;
         for (const auto& file : files) answer << QString::fromStdString(file.string());
         Dialogs::pushAnswer(answer);
-        QMenu* menu = app->mainWindow()->importMenu();
-        emit menu->aboutToShow();
-        for (QAction* action : menu->actions())
-            if (action->text() == "Import from Strava…") return action->trigger();
-        FAIL() << "no Import from Strava…";
+        triggerAction(app->mainWindow()->importMenu(), "Import from Strava…");
     }
 };
 

@@ -84,13 +84,7 @@ TEST_F(DeleteActivityTest, EditMenuDeletesEverySelectedActivityAfterOneQuestion)
     startApp();
     selectByDate({{0, 0}, {1, 0}});
     Dialogs::pushAnswer(true);
-    QAction* remove = nullptr;
-    for (QAction* top : app->mainWindow()->menuBar()->actions()) {
-        if (top->text() != "&Edit") continue;
-        emit top->menu()->aboutToShow();
-        for (QAction* action : top->menu()->actions())
-            if (action->text() == "Delete Activity…") remove = action;
-    }
+    QAction* remove = actionNamed(menuBarMenu("Edit"), "Delete Activity…");
     ASSERT_NE(remove, nullptr);
     ASSERT_TRUE(remove->isEnabled());
     remove->trigger();

@@ -10,21 +10,8 @@ namespace {
 
 using Kind = DialogRecord::Kind;
 
-QAction* actionNamed(QMenu* menu, const QString& text, int occurrence = 1) {
-    emit menu->aboutToShow();
-    for (QAction* action : menu->actions()) {
-        if (action->text() == text && --occurrence == 0) return action;
-    }
-    return nullptr;
-}
-
 class ImportExportFlowsTest : public AppFixture {
   protected:
-    void trigger(QMenu* menu, const QString& text, int occurrence = 1) {
-        QAction* action = actionNamed(menu, text, occurrence);
-        ASSERT_NE(action, nullptr) << text.toStdString();
-        action->trigger();
-    }
     /// Waits for an alert with this title and returns its text.
     QString alertText(const QString& title) {
         bool shown = QTest::qWaitFor(
@@ -49,7 +36,7 @@ TEST_F(ImportExportFlowsTest, SingleYearGPXExportSkipsThePickerAndWritesOneFileP
     startApp();
     TempDir target;
     Dialogs::pushAnswer(QString::fromStdString(target.path().string()));
-    trigger(app->mainWindow()->exportMenu(), "Export Year…", 1);
+    triggerAction(app->mainWindow()->exportMenu(), "Export Year…", 1);
     EXPECT_FALSE(Dialogs::lastOf(Kind::yearPicker));
     EXPECT_EQ(Dialogs::lastOf(Kind::openFolder)->title,
               "Export all 2 rides from 2024 as GPX files.");
@@ -69,7 +56,7 @@ TEST_F(ImportExportFlowsTest, ArchiveRoundTripSkipsWhatIsStoredAndNamesTheBadFil
     startApp();
     TempDir target;
     Dialogs::pushAnswer(QString::fromStdString(target.path().string()));
-    trigger(app->mainWindow()->exportMenu(), "Export All…", 2);
+    triggerAction(app->mainWindow()->exportMenu(), "Export All…", 2);
     EXPECT_EQ(alertText("Export Complete"), "Exported 2 activities.");
     ASSERT_TRUE(std::filesystem::exists(target / "Vantrel_2024.json"));
     ASSERT_TRUE(std::filesystem::exists(target / "Vantrel_2023.json"));
@@ -78,7 +65,7 @@ TEST_F(ImportExportFlowsTest, ArchiveRoundTripSkipsWhatIsStoredAndNamesTheBadFil
     writeFileBytes(target / "broken.json", bytesOf("{not json"));
     Dialogs::pushAnswer(QStringList{QString::fromStdString((target / "Vantrel_2024.json").string()),
                                     QString::fromStdString((target / "broken.json").string())});
-    trigger(app->mainWindow()->importMenu(), "Import Vantrel Format…");
+    triggerAction(app->mainWindow()->importMenu(), "Import Vantrel Format…");
     EXPECT_EQ(alertText("Import Complete"), "Imported 0 activities. Skipped 1 duplicate.");
     EXPECT_TRUE(alertText("Import Error").startsWith("broken.json: "));
     EXPECT_EQ(app->store().allRecords(false).size(), 2u);
@@ -90,16 +77,17 @@ TEST_F(ImportExportFlowsTest, ArchiveExportAlertCountsActivitiesWhoseDateCannotB
     startApp();
     TempDir target;
     Dialogs::pushAnswer(QString::fromStdString(target.path().string()));
-    trigger(app->mainWindow()->exportMenu(), "Export All…", 2);
+    triggerAction(app->mainWindow()->exportMenu(), "Export All…", 2);
     EXPECT_EQ(alertText("Export Complete"),
               "Exported 1 activity. Skipped 1 activity whose date cannot be written.");
 }
 
 TEST_F(ImportExportFlowsTest, ArchiveImportIsOfferedOnlyWhileNoImportRuns) {
     startApp();
-    EXPECT_TRUE(
-        actionNamed(app->mainWindow()->importMenu(), "Import Vantrel Format…")->isEnabled());
-    trigger(app->mainWindow()->importMenu(), "How to Export from Garmin");
+    QAction* archiveImport = actionNamed(app->mainWindow()->importMenu(), "Import Vantrel Format…");
+    ASSERT_NE(archiveImport, nullptr);
+    EXPECT_TRUE(archiveImport->isEnabled());
+    triggerAction(app->mainWindow()->importMenu(), "How to Export from Garmin");
     QString help = Dialogs::lastOf(Kind::alert)->text;
     EXPECT_TRUE(help.contains("4. Garmin will email a download link (may take up to 48 hours)"));
     EXPECT_TRUE(help.contains(
@@ -110,7 +98,7 @@ TEST_F(ImportExportFlowsTest, GarminFolderWithoutExportSaysSoAndImportsNothing) 
     startApp();
     TempDir folder;
     Dialogs::pushAnswer(QString::fromStdString(folder.path().string()));
-    trigger(app->mainWindow()->importMenu(), "Import from Garmin…");
+    triggerAction(app->mainWindow()->importMenu(), "Import from Garmin…");
     EXPECT_EQ(Dialogs::lastOf(Kind::openFolder)->detail, "Select Folder");
     EXPECT_EQ(Dialogs::lastOf(Kind::alert)->title, "Garmin Data Not Found");
     EXPECT_TRUE(app->store().allRecords(false).empty());
@@ -123,7 +111,7 @@ TEST_F(ImportExportFlowsTest, GarminConfirmationCancelledImportsNothing) {
     writeFileBytes(folder.path() / "DI_CONNECT" / "DI-Connect-Uploaded-Files" / "a.zip",
                    bytesOf("x"));
     Dialogs::pushAnswer(QString::fromStdString(folder.path().string()));
-    trigger(app->mainWindow()->importMenu(), "Import from Garmin…");
+    triggerAction(app->mainWindow()->importMenu(), "Import from Garmin…");
     auto question = Dialogs::lastOf(Kind::confirm);
     ASSERT_TRUE(question);
     EXPECT_EQ(question->title, "Garmin Import");
@@ -137,7 +125,7 @@ TEST_F(ImportExportFlowsTest, DamagedZipStillEndsWithImportComplete) {
     auto zip = env.root() / "damaged.zip";
     writeFileBytes(zip, bytesOf("PK\x03\x04 not really"));
     Dialogs::pushAnswer(QStringList{QString::fromStdString(zip.string())});
-    trigger(app->mainWindow()->importMenu(), "Import from ZIP…");
+    triggerAction(app->mainWindow()->importMenu(), "Import from ZIP…");
     EXPECT_EQ(Dialogs::lastOf(Kind::openFiles)->title,
               "Select ZIP files containing activity files (GPX, TCX, FIT).");
     EXPECT_EQ(alertText("Import Complete"), "Imported 0 activities. Skipped 0 duplicates.");
@@ -153,7 +141,7 @@ TEST_F(ImportExportFlowsTest, ZipImportThatCannotBeSavedEndsWithAnErrorNotComple
         archive.add("a.gpx", makeGpx(1700000000));
     }
     Dialogs::pushAnswer(QStringList{QString::fromStdString(zip.string())});
-    trigger(app->mainWindow()->importMenu(), "Import from ZIP…");
+    triggerAction(app->mainWindow()->importMenu(), "Import from ZIP…");
     EXPECT_TRUE(
         alertText("Import Error").startsWith("The imported activities could not be saved: "));
     for (const auto& record : Dialogs::records()) EXPECT_NE(record.title, "Import Complete");

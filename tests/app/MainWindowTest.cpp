@@ -15,15 +15,6 @@ namespace {
 
 using Kind = DialogRecord::Kind;
 
-/// The `occurrence`-th item with this text (the Export menu repeats its items per format).
-QAction* actionNamed(QMenu* menu, const QString& text, int occurrence = 1) {
-    emit menu->aboutToShow();
-    for (QAction* action : menu->actions()) {
-        if (action->text() == text && --occurrence == 0) return action;
-    }
-    return nullptr;
-}
-
 class MainWindowTest : public AppFixture {
   protected:
     HistorySidebar* sidebar() { return app->mainWindow()->sidebar(); }
@@ -44,7 +35,7 @@ TEST_F(MainWindowTest, EmptyStoreShowsEmptyStateAndExportAllDoesNothing) {
     startApp();
     EXPECT_TRUE(sidebar()->emptyState()->isVisible());
     EXPECT_EQ(sidebar()->footerCountText(), "0 activities");
-    actionNamed(app->mainWindow()->exportMenu(), "Export All…")->trigger();
+    triggerAction(app->mainWindow()->exportMenu(), "Export All…");
     EXPECT_TRUE(Dialogs::records().empty());
 }
 
@@ -94,8 +85,9 @@ TEST_F(MainWindowTest, SelectionDrivesTheDetailColumn) {
     auto* multiple = qobject_cast<PlaceholderView*>(app->mainWindow()->currentDetail());
     ASSERT_NE(multiple, nullptr);
     EXPECT_EQ(multiple->title(), "2 Activities Selected");
-    EXPECT_EQ(actionNamed(app->mainWindow()->exportMenu(), "Export Selected (2)")->isEnabled(),
-              true);
+    QAction* exportSelected = actionNamed(app->mainWindow()->exportMenu(), "Export Selected (2)");
+    ASSERT_NE(exportSelected, nullptr);
+    EXPECT_EQ(exportSelected->isEnabled(), true);
 }
 
 TEST_F(MainWindowTest, UnitSystemChangeReachesRowsAndDetailAtOnce) {
@@ -150,7 +142,7 @@ TEST_F(MainWindowTest, ArchiveExportOfSelectionWritesTheFileAndReportsIt) {
     select({model()->index(0, 0, model()->yearIndex(2024))});
     auto target = env.root() / "out.json";
     Dialogs::pushAnswer(QString::fromStdString(target.string()));
-    actionNamed(app->mainWindow()->exportMenu(), "Export Selected (1)", 2)->trigger();
+    triggerAction(app->mainWindow()->exportMenu(), "Export Selected (1)", 2);
     auto chooser = Dialogs::lastOf(Kind::saveFile);
     ASSERT_TRUE(chooser);
     EXPECT_EQ(chooser->title, "Save 1 selected activity in Vantrel Format.");
@@ -164,13 +156,13 @@ TEST_F(MainWindowTest, ArchiveExportOfSelectionWritesTheFileAndReportsIt) {
 TEST_F(MainWindowTest, YearPickerOnlyForArchiveWhenThereIsOneYear) {
     addRide(2024, 7, 4);
     startApp();
-    QAction* gpxYear = actionNamed(app->mainWindow()->exportMenu(), "Export Year…", 1);
-    gpxYear->trigger();  // one year: no picker, straight to the folder chooser (cancelled)
+    // One year: no picker, straight to the folder chooser (cancelled).
+    triggerAction(app->mainWindow()->exportMenu(), "Export Year…", 1);
     EXPECT_FALSE(Dialogs::lastOf(Kind::yearPicker));
     EXPECT_EQ(Dialogs::lastOf(Kind::openFolder)->title,
               "Export all 1 ride from 2024 as GPX files.");
-    actionNamed(app->mainWindow()->exportMenu(), "Export Year…", 2)
-        ->trigger();  // picker cancelled  // the picker is cancelled (no queued answer)
+    // The picker is cancelled (no queued answer).
+    triggerAction(app->mainWindow()->exportMenu(), "Export Year…", 2);
     auto picker = Dialogs::lastOf(Kind::yearPicker);
     ASSERT_TRUE(picker);
     EXPECT_EQ(picker->detail, "2024 (1 ride)");
@@ -195,14 +187,14 @@ TEST_F(MainWindowTest, LooseGPXImportAddsTheActivityAndBadFileShowsImportError) 
     startApp();
     Dialogs::pushAnswer(
         QStringList{QString::fromStdString(corpusFile("sportslib__amazfit.gpx").string())});
-    actionNamed(app->mainWindow()->importMenu(), "Import from Strava…")->trigger();
+    triggerAction(app->mainWindow()->importMenu(), "Import from Strava…");
     ASSERT_TRUE(
         QTest::qWaitFor([this] { return sidebar()->footerCountText() == "1 activity"; }, 20000));
 
     auto bad = env.root() / "broken.gpx";
     writeFileBytes(bad, bytesOf("<gpx><trk>"));
     Dialogs::pushAnswer(QStringList{QString::fromStdString(bad.string())});
-    actionNamed(app->mainWindow()->importMenu(), "Import from Strava…")->trigger();
+    triggerAction(app->mainWindow()->importMenu(), "Import from Strava…");
     EXPECT_TRUE(waitForAlert("Import Error").startsWith("broken.gpx: "));
     EXPECT_EQ(app->store().allRecords(false).size(), 1u);
 }

@@ -47,14 +47,10 @@ class MenuBarAndSidebarTest : public AppFixture {
         dates.sort();
         return dates;
     }
-    QAction* menuAction(const QString& menuTitle, const QString& text) {
-        for (QAction* top : app->mainWindow()->menuBar()->actions()) {
-            if (top->text().remove('&') != menuTitle) continue;
-            emit top->menu()->aboutToShow();
-            for (QAction* action : top->menu()->actions())
-                if (action->text() == text) return action;
-        }
-        return nullptr;
+    /// The item's shortcut; none (and a failure) when the item is missing.
+    QKeySequence shortcut(const QString& menuTitle, const QString& text) {
+        QAction* action = actionNamed(menuBarMenu(menuTitle), text);
+        return action ? action->shortcut() : QKeySequence();
     }
 };
 
@@ -124,12 +120,12 @@ TEST_F(MenuBarAndSidebarTest, MenuBarReachesTheCommandsWithUnambiguousShortcuts)
     addRide(2024, 7, 4);
     addRide(2024, 8, 1);
     startApp();
-    EXPECT_EQ(menuAction("File", "Import Files…")->shortcut(), QKeySequence("Ctrl+O"));
-    EXPECT_EQ(menuAction("File", "Quit")->shortcut(), QKeySequence("Ctrl+Q"));
-    EXPECT_EQ(menuAction("Edit", "Find…")->shortcut(), QKeySequence("Ctrl+F"));
-    EXPECT_EQ(menuAction("Edit", "Select All")->shortcut(), QKeySequence("Ctrl+A"));
-    EXPECT_EQ(menuAction("Edit", "Preferences…")->shortcut(), QKeySequence("Ctrl+,"));
-    ASSERT_NE(menuAction("File", "Export"), nullptr);
+    EXPECT_EQ(shortcut("File", "Import Files…"), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(shortcut("File", "Quit"), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(shortcut("Edit", "Find…"), QKeySequence("Ctrl+F"));
+    EXPECT_EQ(shortcut("Edit", "Select All"), QKeySequence("Ctrl+A"));
+    EXPECT_EQ(shortcut("Edit", "Preferences…"), QKeySequence("Ctrl+,"));
+    ASSERT_NE(actionNamed(menuBarMenu("File"), "Export"), nullptr);
     // Two actions on one key sequence make Qt run neither.
     std::map<QString, int> uses;
     for (QAction* action : app->mainWindow()->findChildren<QAction*>()) {
@@ -137,20 +133,20 @@ TEST_F(MenuBarAndSidebarTest, MenuBarReachesTheCommandsWithUnambiguousShortcuts)
     }
     for (const auto& [key, count] : uses) EXPECT_EQ(count, 1) << key.toStdString();
 
-    menuAction("View", "Expand All Years")->trigger();
-    menuAction("Edit", "Select All")->trigger();
+    triggerAction(menuBarMenu("View"), "Expand All Years");
+    triggerAction(menuBarMenu("Edit"), "Select All");
     EXPECT_EQ(sidebar()->selectedRides().size(), 2u);
-    menuAction("View", "Collapse All Years")->trigger();
+    triggerAction(menuBarMenu("View"), "Collapse All Years");
     EXPECT_TRUE(sidebar()->expandedYears().empty());
 
-    menuAction("Help", "About Vantrel")->trigger();
+    triggerAction(menuBarMenu("Help"), "About Vantrel");
     QString about = Dialogs::lastOf(Kind::alert)->text;
     EXPECT_TRUE(about.startsWith(QStringLiteral("Vantrel ") + kVersion)) << about.toStdString();
     EXPECT_TRUE(about.contains("Licence: ")) << about.toStdString();
     EXPECT_TRUE(about.contains("• Qt " + QString(qVersion()))) << about.toStdString();
-    menuAction("Help", "Diagnostics")->trigger();
+    triggerAction(menuBarMenu("Help"), "Diagnostics");
     EXPECT_NE(app->diagnosticsWindow(), nullptr);
-    menuAction("Edit", "Preferences…")->trigger();
+    triggerAction(menuBarMenu("Edit"), "Preferences…");
     EXPECT_TRUE(app->settingsWindow()->isVisible());
 }
 
@@ -158,7 +154,7 @@ TEST_F(MenuBarAndSidebarTest, ImportFilesOffersEveryKindAndImportsThem) {
     startApp();
     Dialogs::pushAnswer(
         QStringList{QString::fromStdString(corpusFile("gpsbabel__edge705-power.tcx.gz").string())});
-    menuAction("File", "Import Files…")->trigger();
+    triggerAction(menuBarMenu("File"), "Import Files…");
     QString filter = Dialogs::lastOf(Kind::openFiles)->text;
     for (const char* pattern : {"*.gpx", "*.tcx", "*.fit", "*.gz", "*.zip", "*.json"})
         EXPECT_TRUE(filter.contains(pattern)) << pattern;

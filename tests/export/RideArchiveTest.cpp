@@ -159,7 +159,7 @@ TEST(RideArchiveTest, RidesWhoseDateCannotBeWrittenAreLeftOutAndNamed) {
     EXPECT_THROW(encodeArchive(archive), ArchiveError);
 }
 
-TEST(RideArchiveTest, DecodesWhatItEncodesExceptTheDropedFraction) {
+TEST(RideArchiveTest, DecodesWhatItEncodesExceptTheDroppedFraction) {
     Archive archive = goldenArchive();
     Archive decoded = decodeArchive(encodeArchive(archive));
     archive.exportDate = std::floor(archive.exportDate);

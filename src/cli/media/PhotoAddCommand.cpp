@@ -49,7 +49,7 @@ RideRef fetchRide(CliContext& ctx) {
     return ride;
 }
 
-// The detail view offers a photo's position to an activity without a route; so does this.
+// An activity without a route takes its place from the first added photo that has one.
 void placeBySuggestion(CliContext& ctx, PersistedRide& ride, CodableCoordinate coordinate) {
     auto geocoder = FallbackGeocoder::standard(Preferences::shared());
     if (!GeocodingService::setLocation(ride, coordinate, false, 0, *geocoder)) return;
