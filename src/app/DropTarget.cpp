@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPainter>
 #include <QUrl>
 #include <QWidget>
+#include <algorithm>
 
 namespace vantrel {
 
@@ -69,6 +71,28 @@ QStringList DropTarget::localFiles(const QMimeData* data) {
     return files;
 }
 
+namespace {
+constexpr const char* kOwnDropSuffixes = "vantrelOwnDropSuffixes";
+}
+
+void DropTarget::keepOwnDrops(QWidget* widget, const QStringList& suffixes) {
+    widget->setProperty(kOwnDropSuffixes, suffixes);
+}
+
+// A widget inside the window that takes certain files itself (photos onto the photo section)
+// gets them; anything else dropped there is still an import.
+bool DropTarget::isOwnDrop(QObject* receiver, const QStringList& files) {
+    for (auto* widget = qobject_cast<QWidget*>(receiver); widget; widget = widget->parentWidget()) {
+        QVariant suffixes = widget->property(kOwnDropSuffixes);
+        if (!suffixes.isValid()) continue;
+        QStringList accepted = suffixes.toStringList();
+        return std::all_of(files.begin(), files.end(), [&](const QString& file) {
+            return accepted.contains(QFileInfo(file).suffix().toLower());
+        });
+    }
+    return false;
+}
+
 bool DropTarget::belongsToWindow(QObject* receiver) const {
     auto* widget = qobject_cast<QWidget*>(receiver);
     return widget && widget->window() == m_window;
@@ -97,6 +121,10 @@ bool DropTarget::eventFilter(QObject* receiver, QEvent* event) {
     auto* drag = static_cast<QDropEvent*>(event);
     QStringList files = localFiles(drag->mimeData());
     if (files.isEmpty()) return false;
+    if (isOwnDrop(receiver, files)) {
+        m_highlight->hide();
+        return false;
+    }
     drag->setDropAction(Qt::CopyAction);
     drag->accept();
     if (type == QEvent::Drop) {

@@ -19,6 +19,9 @@ class DropTarget : public QObject {
     QWidget* highlight() const { return m_highlight; }
     /// The local files among dragged data; empty when there are none.
     static QStringList localFiles(const QMimeData* data);
+    /// Lets `widget` take drops of its own: files that all carry one of `suffixes` (lower case,
+    /// without the dot) dropped on it go to the widget, not to the window's import.
+    static void keepOwnDrops(QWidget* widget, const QStringList& suffixes);
 
   signals:
     void pathsDropped(const QStringList& paths);
@@ -28,6 +31,7 @@ class DropTarget : public QObject {
 
   private:
     bool belongsToWindow(QObject* receiver) const;
+    static bool isOwnDrop(QObject* receiver, const QStringList& files);
     void showHighlight();
 
     QWidget* m_window;

@@ -14,6 +14,7 @@
 #include <QtConcurrent>
 
 #include "app/Dialogs.h"
+#include "app/DropTarget.h"
 #include "app/Icons.h"
 #include "app/PhotoViewer.h"
 #include "import/FileBytes.h"
@@ -82,6 +83,7 @@ PhotosSection::PhotosSection(RideStore& store, RideRef ride, QWidget* parent)
       m_busy(new QProgressBar),
       m_error(new QLabel) {
     setAcceptDrops(true);
+    DropTarget::keepOwnDrops(this, imageSuffixes());
     auto* layout = new QVBoxLayout(this);
     m_grid->setSpacing(6);
     layout->addLayout(m_grid);

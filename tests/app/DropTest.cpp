@@ -4,8 +4,11 @@
 #include <QUrl>
 
 #include "AppFixture.h"
+#include "TestImages.h"
+#include "app/ActivityDetailView.h"
 #include "app/DropTarget.h"
 #include "app/HistorySidebar.h"
+#include "app/PhotosSection.h"
 
 namespace vantrel::test {
 namespace {
@@ -55,6 +58,39 @@ TEST_F(DropTest, FilesAndFoldersDroppedOnTheWindowAreImportedWithAHighlightWhile
     EXPECT_EQ(waitForAlert("Import Complete"), "Imported 2 activities. Skipped 0 duplicates.");
     EXPECT_EQ(storedRides().size(), 2u);
     EXPECT_EQ(app->mainWindow()->sidebar()->selectedRides().size(), 2u);
+}
+
+TEST_F(DropTest, ImagesDroppedOnThePhotosSectionArePhotosAndActivityFilesThereAreImports) {
+    RideRef ride = addRide(2024, 6, 1);
+    startApp();
+    app->mainWindow()->sidebar()->revealRides({ride->objectID}, {2024});
+    PhotosSection* photos = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        photos = app->mainWindow()->findChild<PhotosSection*>();
+        return photos != nullptr;
+    }));
+    std::filesystem::path image = env.root() / "summit.jpg";
+    writeFileBytes(image, testJpeg(64, 48));
+    QMimeData picture;
+    picture.setUrls({QUrl::fromLocalFile(QString::fromStdString(image.string()))});
+    EXPECT_TRUE(send(QEvent::DragEnter, photos, picture));
+    EXPECT_FALSE(target()->highlight()->isVisible());
+    EXPECT_TRUE(send(QEvent::Drop, photos, picture));
+    auto storedPhotos = [&] {
+        std::vector<RideRef> rides = RideStore::open(storePath)->allRecords(true);
+        return rides.empty() ? std::size_t{0} : rides.front()->photos.size();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return storedPhotos() == 1; }, 20000));
+    EXPECT_EQ(storedRides().size(), 1u);
+
+    QMimeData activity;
+    activity.setUrls({QUrl::fromLocalFile(
+        QString::fromStdString(corpusFile("fitparse__garmin-edge-500-activity.fit").string()))});
+    EXPECT_TRUE(send(QEvent::DragEnter, photos, activity));
+    EXPECT_TRUE(target()->highlight()->isVisible());
+    EXPECT_TRUE(send(QEvent::Drop, photos, activity));
+    EXPECT_EQ(waitForAlert("Import Complete"), "Imported 1 activity. Skipped 0 duplicates.");
+    EXPECT_EQ(storedRides().size(), 2u);
 }
 
 TEST_F(DropTest, DragsWithoutFilesAreRefusedAndLeavingRemovesTheHighlight) {
