@@ -90,12 +90,12 @@ RideRetraceData RideRetraceData::build(const std::vector<RoutePoint>& route,
 }
 
 std::optional<RideRetraceData::Waypoint> RideRetraceData::waypointAt(double progress,
-                                                                     double totalMinutes) const {
+                                                                     double axisMinutes) const {
     if (waypoints.empty()) return std::nullopt;
     if (waypoints.size() == 1) return waypoints.front();
     // A progress that is not a number leaves the marker at the start rather than nowhere.
     double clamped = std::isnan(progress) ? 0.0 : std::clamp(progress, 0.0, 1.0);
-    double target = totalMinutes * clamped;
+    double target = axisMinutes * clamped;
     std::size_t lo = 0;
     std::size_t hi = waypoints.size() - 1;
     while (lo < hi - 1) {

@@ -30,8 +30,8 @@ struct RideRetraceData {
                                  const std::vector<HeartRateSample>& heartRate, Date reference);
 
     /// The interpolated waypoint at a scrubber progress (clamped to 0…1) on a time axis of
-    /// `totalMinutes`; absent without waypoints. Heart rate is never interpolated.
-    std::optional<Waypoint> waypointAt(double progress, double totalMinutes) const;
+    /// `axisMinutes`; absent without waypoints. Heart rate is never interpolated.
+    std::optional<Waypoint> waypointAt(double progress, double axisMinutes) const;
 };
 
 }  // namespace vantrel

@@ -29,8 +29,8 @@ ZoomableImage::ZoomableImage(QWidget* parent) : QWidget(parent), m_wheelEnd(new 
     connect(m_wheelEnd, &QTimer::timeout, this, &ZoomableImage::endMagnification);
 }
 
-void ZoomableImage::setImageData(const Bytes& data) {
-    m_image = QImage::fromData(data.data(), static_cast<int>(data.size()));
+void ZoomableImage::setImageData(const Bytes& bytes) {
+    m_image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
     m_zoom = 1.0;
     m_gestureStart.reset();
     update();

@@ -19,7 +19,7 @@ class ZoomableImage : public QWidget {
     explicit ZoomableImage(QWidget* parent = nullptr);
 
     /// Decodes the full image from the stored bytes; a null image when they do not decode.
-    void setImageData(const Bytes& data);
+    void setImageData(const Bytes& bytes);
     const QImage& image() const { return m_image; }
     double zoom() const { return m_zoom; }
 
