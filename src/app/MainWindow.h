@@ -53,7 +53,7 @@ class MainWindow : public QMainWindow {
     QMenu* importMenu() const { return m_importMenu; }
     QMenu* geocodeMenu() const { return m_geocodeMenu; }
     QMenu* exportMenu() const { return m_exportMenu; }
-    /// The detail column's current page (prompt, multiple selection or detail view).
+    /// The detail column's current page (prompt, multiple selection, detail view or statistics).
     QWidget* currentDetail() const;
     const std::vector<YearSummary>& yearSummaries() const { return m_allYearSummaries; }
     bool hasLoaded() const { return m_hasLoaded; }
