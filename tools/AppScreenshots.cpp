@@ -1,9 +1,11 @@
 // Screenshots of the main window, the settings and the diagnostics for the documentation:
 //   vantrel_app_screenshots OUTPUT_FOLDER [ACTIVITY_FOLDER]
 // imports the GPX, TCX and FIT files of ACTIVITY_FOLDER (the test corpus when left out) into a
-// store of its own, selects the newest activity and saves main-window.png, settings.png and
-// diagnostics.png into OUTPUT_FOLDER. The user's own store and settings are never touched.
+// store of its own, selects the newest activity and saves main-window.png, statistics.png (and
+// statistics-small.png), settings.png and diagnostics.png into OUTPUT_FOLDER. The user's own store
+// and settings are never touched.
 #include <QApplication>
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include "app/HistorySidebar.h"
 #include "app/MainWindow.h"
 #include "app/SettingsWindow.h"
+#include "app/StatisticsView.h"
 #include "app/VantrelApp.h"
 #include "import/ActivityImporter.h"
 #include "logging/PersistentLogger.h"
@@ -58,6 +61,24 @@ bool save(QWidget& widget, const QString& file) {
     return false;
 }
 
+// The whole corpus by month, as a history a few years long looks.
+bool saveStatistics(MainWindow& window, const QString& output) {
+    window.showStatistics();
+    for (auto* choice : window.statisticsView()->findChildren<QComboBox*>()) {
+        if (choice->accessibleName() != QStringLiteral("Range")) continue;
+        choice->setCurrentText(QStringLiteral("All Time"));
+        emit choice->activated(choice->currentIndex());
+    }
+    QTest::qWait(200);
+    bool saved = save(window, output + "/statistics.png");
+    window.resize(760, 560);
+    QTest::qWait(200);
+    saved = save(window, output + "/statistics-small.png") && saved;
+    window.resize(1280, 800);
+    QTest::qWait(100);
+    return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +116,7 @@ int main(int argc, char** argv) {
     selectNewest(*window);
     QTest::qWait(200);
     bool saved = save(*window, output + "/main-window.png");
+    saved = saveStatistics(*window, output) && saved;
     app.showSettings();
     app.settingsWindow()->resize(480, 380);
     QTest::qWait(100);

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "app/HistoryDelegate.h"
 #include "app/HistoryModel.h"
 #include "app/HistoryTreeView.h"
+#include "app/Icons.h"
 #include "app/LocatingStatusView.h"
 #include "app/PlaceholderView.h"
 
@@ -42,6 +44,7 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(buildStatisticsEntry());
     layout->addWidget(buildHeader());
     layout->addWidget(buildFilter());
     m_stack->addWidget(m_empty);
@@ -53,6 +56,24 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     QPushButton* import = m_empty->addButton(QStringLiteral("Import Files…"));
     connect(import, &QPushButton::clicked, this, &HistorySidebar::importRequested);
     setSummaries({});
+}
+
+QWidget* HistorySidebar::buildStatisticsEntry() {
+    auto* entry = new QToolButton;
+    entry->setText(QStringLiteral("Statistics"));
+    entry->setAccessibleName(QStringLiteral("Statistics"));
+    entry->setToolTip(QStringLiteral("Totals per week, month and year, records and heatmap"));
+    entry->setIcon(Icons::icon("chart.bar.fill", palette().color(QPalette::ButtonText)));
+    entry->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    entry->setAutoRaise(true);
+    entry->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(entry, &QToolButton::clicked, this, &HistorySidebar::statisticsRequested);
+    m_statisticsEntry = entry;
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(6, 6, 6, 0);
+    layout->addWidget(entry);
+    return box;
 }
 
 QWidget* HistorySidebar::buildHeader() {

@@ -11,6 +11,7 @@
 class QLabel;
 class QLineEdit;
 class QStackedWidget;
+class QToolButton;
 class QTreeView;
 
 namespace vantrel {
@@ -61,6 +62,7 @@ class HistorySidebar : public QWidget {
     LocatingStatusView* locatingStatus() const { return m_locating; }
     PlaceholderView* emptyState() const { return m_empty; }
     QString footerCountText() const;
+    QToolButton* statisticsEntry() const { return m_statisticsEntry; }
 
   signals:
     void selectionChanged();
@@ -70,8 +72,11 @@ class HistorySidebar : public QWidget {
     void yearLoaded(int year);
     /// Activities were deleted from the store from the list.
     void activitiesDeleted();
+    /// The "Statistics" entry at the top was clicked.
+    void statisticsRequested();
 
   private:
+    QWidget* buildStatisticsEntry();
     QWidget* buildHeader();
     QWidget* buildFilter();
     QWidget* buildList();
@@ -93,6 +98,7 @@ class HistorySidebar : public QWidget {
     QLabel* m_footerCount;
     QLineEdit* m_filter;
     PlaceholderView* m_noMatches;
+    QToolButton* m_statisticsEntry = nullptr;
     QStringList m_filterWords;
     std::set<int> m_expandedBeforeFilter;
     std::set<int> m_expandedYears;

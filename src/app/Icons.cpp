@@ -80,6 +80,7 @@ const std::map<std::string_view, const char*>& symbolFiles() {
         {"xmark.circle.fill", "x-circle-fill"},
         {"questionmark.circle", "question-circle"},
         {"magnifyingglass", "search"},
+        {"chart.bar.fill", "bar-chart-fill"},
         {"mappin.circle.fill", "geo-alt-fill"},
     };
     return files;

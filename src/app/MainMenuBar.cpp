@@ -64,7 +64,10 @@ void fillEditMenu(QMenu* menu, VantrelApp& app) {
     preferences->setMenuRole(QAction::PreferencesRole);
 }
 
-void fillViewMenu(QMenu* menu, HistorySidebar* sidebar) {
+void fillViewMenu(QMenu* menu, MainWindow* window) {
+    HistorySidebar* sidebar = window->sidebar();
+    menu->addAction(QStringLiteral("Statistics"), window, &MainWindow::showStatistics);
+    menu->addSeparator();
     menu->addAction(QStringLiteral("Expand All Years"), sidebar, &HistorySidebar::expandAll);
     menu->addAction(QStringLiteral("Collapse All Years"), sidebar, &HistorySidebar::collapseAll);
 }
@@ -90,7 +93,7 @@ void install(VantrelApp& app) {
     bar->setAccessibleName(QStringLiteral("Menu bar"));
     fillFileMenu(bar->addMenu(QStringLiteral("&File")), window);
     fillEditMenu(bar->addMenu(QStringLiteral("&Edit")), app);
-    fillViewMenu(bar->addMenu(QStringLiteral("&View")), window->sidebar());
+    fillViewMenu(bar->addMenu(QStringLiteral("&View")), window);
     fillHelpMenu(bar->addMenu(QStringLiteral("&Help")), app);
 }
 

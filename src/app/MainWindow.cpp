@@ -22,6 +22,7 @@
 #include "app/MapView.h"
 #include "app/PlaceholderView.h"
 #include "app/ProgressRow.h"
+#include "app/StatisticsView.h"
 #include "model/Preferences.h"
 
 namespace vantrel {
@@ -71,6 +72,7 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
     m_sidebar->setUnitSystem(m_unitSystem);
 
     connect(m_sidebar, &HistorySidebar::selectionChanged, this, &MainWindow::showSelection);
+    connect(m_sidebar, &HistorySidebar::statisticsRequested, this, &MainWindow::showStatistics);
     connect(m_sidebar, &HistorySidebar::importRequested, m_import, &ImportFlows::importFiles);
     connect(m_sidebar->locatingStatus(), &LocatingStatusView::abortRequested, m_locating,
             &LocatingFlows::abortGeocoding);
@@ -284,6 +286,7 @@ void MainWindow::reloadYearSummaries() {
         m_allYearSummaries.clear();
     }
     m_sidebar->setSummaries(m_allYearSummaries);
+    if (m_statistics && m_detailStack->currentWidget() == m_statistics) m_statistics->reload();
 }
 
 void MainWindow::runAfterImport() {
@@ -317,10 +320,24 @@ void MainWindow::setUnitSystem(UnitSystem system) {
     m_unitSystem = system;
     m_sidebar->setUnitSystem(system);
     if (m_detail) m_detail->setUnitSystem(system);
+    if (m_statistics) m_statistics->setUnitSystem(system);
 }
 
 std::vector<RideRef> MainWindow::selectedRides() const {
     return m_sidebar->selectedRides();
+}
+
+void MainWindow::showStatistics() {
+    m_sidebar->clearSelection();
+    // The totals are summed from what is saved.
+    m_store.autosave();
+    if (!m_statistics) {
+        m_statistics = new StatisticsView(m_store, m_unitSystem);
+        m_detailStack->addWidget(m_statistics);
+    } else {
+        m_statistics->reload();
+    }
+    m_detailStack->setCurrentWidget(m_statistics);
 }
 
 void MainWindow::showSelection() {
@@ -340,7 +357,8 @@ void MainWindow::showSelection() {
         connect(m_detail, &ActivityDetailView::rideEdited, this, &MainWindow::reloadYearSummaries);
         m_detailStack->addWidget(m_detail);
         m_detailStack->setCurrentWidget(m_detail);
-    } else {
+    } else if (m_detailStack->currentWidget() != m_statistics) {
+        // With nothing selected the statistics stay where they are shown.
         m_detailStack->setCurrentWidget(m_prompt);
     }
 }

@@ -24,6 +24,7 @@ class ActivityDetailView;
 class MapView;
 class PlaceholderView;
 class ProgressRow;
+class StatisticsView;
 
 /// The application's main window: the "History" sidebar, the detail column and the toolbar
 /// menus Import, Geocode and Export with the long flows they start.
@@ -40,6 +41,10 @@ class MainWindow : public QMainWindow {
     /// Re-reads every held record and redraws the lists and the detail view: after changes by
     /// another connection, including this process's own background runs.
     void refreshFromStore();
+    /// Shows the statistics in the detail column (the selection is cleared).
+    void showStatistics();
+    /// The statistics page, once it has been shown.
+    StatisticsView* statisticsView() const { return m_statistics; }
 
     HistorySidebar* sidebar() const { return m_sidebar; }
     ImportFlows* importFlows() const { return m_import; }
@@ -48,7 +53,7 @@ class MainWindow : public QMainWindow {
     QMenu* importMenu() const { return m_importMenu; }
     QMenu* geocodeMenu() const { return m_geocodeMenu; }
     QMenu* exportMenu() const { return m_exportMenu; }
-    /// The detail column's current page (prompt, multiple selection or detail view).
+    /// The detail column's current page (prompt, multiple selection, detail view or statistics).
     QWidget* currentDetail() const;
     const std::vector<YearSummary>& yearSummaries() const { return m_allYearSummaries; }
     bool hasLoaded() const { return m_hasLoaded; }
@@ -90,6 +95,7 @@ class MainWindow : public QMainWindow {
     PlaceholderView* m_prompt;
     PlaceholderView* m_multiple;
     ActivityDetailView* m_detail = nullptr;
+    StatisticsView* m_statistics = nullptr;
     /// One map for every selection, made when the first activity is shown: the web engine
     /// behind it is slow to start and is not needed before.
     std::unique_ptr<MapView> m_map;

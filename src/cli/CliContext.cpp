@@ -91,6 +91,10 @@ std::map<std::string, Command> commandTable() {
         {"import-garmin",
          {runImportGarmin, "import-garmin [--replace] [--yes] [--threads N] FOLDER"}},
         {"photos", {runPhotos, "photos ID                      list photos"}},
+        {"stats",
+         {runStats,
+          "stats [--by week|month|year] [--kind KIND|cycling|running|swimming]... [--from DATE] "
+          "[--to DATE] [--json]"}},
     };
     for (const auto& media : kMediaCommands) {
         std::string name = media.name;

@@ -631,6 +631,10 @@ const std::filesystem::path& RideStore::path() const {
     return m_impl->file;
 }
 
+sqlite3* RideStore::connection() const {
+    return m_impl->db;
+}
+
 std::vector<RideRef> RideStore::fetch(const RideQuery& query) {
     if (!m_impl->hasPending()) return m_impl->fetchStored(query, true);
     auto rides = m_impl->fetchStored(query, false);

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "model/ActivityStatistics.h"
 #include "model/PersistedRide.h"
+
+struct sqlite3;
 
 namespace vantrel {
 
@@ -100,11 +103,22 @@ class RideStore {
     /// call `loadDetails` on each record before reading its series.
     std::vector<RideRef> activitiesToLocate(bool missingCityOnly, std::optional<int> year);
 
+    /// Totals per period of the live activities matching the query, read from the saved
+    /// records (pending changes are not counted) without decoding any series. Every period
+    /// from the one holding the first matching activity to the one holding the last is listed,
+    /// empty ones with zeros; the first and last periods only count what lies in the range.
+    /// Empty when nothing matches. Throws `StoreError` when the file cannot be read.
+    std::vector<PeriodTotals> statistics(const StatisticsQuery& query);
+    /// The running distance total of every year that has a matching activity, oldest first.
+    /// Throws `StoreError` when the file cannot be read.
+    std::vector<YearToDateDistance> yearToDateDistance(const std::vector<ActivityType>& kinds);
+
     struct Impl;
 
   private:
     explicit RideStore(std::unique_ptr<Impl> impl);
     std::optional<int> nextOlderYear(int year);
+    sqlite3* connection() const;
     std::unique_ptr<Impl> m_impl;
 };
 
