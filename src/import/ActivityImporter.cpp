@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <numbers>
 #include <unordered_map>
 
+#include "import/BlankSkippingSource.h"
 #include "import/FITParser.h"
 #include "import/FileBytes.h"
 #include "import/GPXParser.h"
@@ -46,20 +46,10 @@ bool isGzipName(const std::string& name) {
     return asciiLowercased(extensionOf(name)) == "gz";
 }
 
-// The extension that picks the reader: the inner one for a gzip-compressed file.
+// The extension that picks the reader: the inner one for a gzip-compressed
+// file.
 std::string readerExtension(const std::string& name) {
     return asciiLowercased(extensionOf(isGzipName(name) ? withoutExtension(name) : name));
-}
-
-bool isBlankByte(std::uint8_t byte) {
-    return byte == 0x09 || byte == 0x0A || byte == 0x0D || byte == 0x20;
-}
-
-// Start of the document after leading blank bytes; 0 when there is nothing else.
-std::size_t documentStart(const Bytes& bytes) {
-    std::size_t start = 0;
-    while (start < bytes.size() && isBlankByte(bytes[start])) ++start;
-    return start == bytes.size() ? 0 : start;
 }
 
 ImportedActivity readByExtension(const Bytes& bytes, const std::string& ext) {
@@ -72,50 +62,6 @@ ImportedActivity readByExtension(const Bytes& bytes, const std::string& ext) {
     if (ext == "fit") return FITParser().parse(bytes);
     throw RideImportError::unsupportedFileType(ext);
 }
-
-// Hands a file to an XML reader without its leading blank bytes, as `documentStart` does for a
-// file in memory: a file of nothing but blank bytes goes through whole.
-class BlankSkippingSource {
-  public:
-    explicit BlankSkippingSource(FileReader& reader) : m_reader(reader) {}
-
-    std::size_t read(char* buffer, std::size_t capacity) {
-        if (m_started) return m_reader.read(buffer, capacity);
-        if (m_allBlank) return takeSkipped(buffer, capacity);
-        for (;;) {
-            std::size_t length = m_reader.read(buffer, capacity);
-            if (length == 0) {
-                m_allBlank = true;
-                return takeSkipped(buffer, capacity);
-            }
-            std::size_t start = 0;
-            while (start < length && isBlankByte(static_cast<std::uint8_t>(buffer[start]))) {
-                ++start;
-            }
-            if (start < length) {
-                m_started = true;
-                m_skipped.clear();
-                std::memmove(buffer, buffer + start, length - start);
-                return length - start;
-            }
-            m_skipped.append(buffer, length);
-        }
-    }
-
-  private:
-    std::size_t takeSkipped(char* buffer, std::size_t capacity) {
-        std::size_t length = std::min(capacity, m_skipped.size() - m_handedOver);
-        std::memcpy(buffer, m_skipped.data() + m_handedOver, length);
-        m_handedOver += length;
-        return length;
-    }
-
-    FileReader& m_reader;
-    std::string m_skipped;
-    std::size_t m_handedOver = 0;
-    bool m_started = false;
-    bool m_allBlank = false;
-};
 
 std::string importSourceText(const std::optional<std::string>& label, const std::string& ext) {
     std::string type = asciiUppercased(ext);
@@ -130,7 +76,8 @@ double haversine(const ImportedTrackpoint& a, const ImportedTrackpoint& b) {
     double dLambda = (b.longitude - a.longitude) * kRadiansPerDegree;
     double h = std::pow(std::sin(dPhi / 2), 2) +
                std::cos(phi1) * std::cos(phi2) * std::pow(std::sin(dLambda / 2), 2);
-    // Rounding lifts h just past 1 for antipodal points, and √(1 − h) would be NaN.
+    // Rounding lifts h just past 1 for antipodal points, and √(1 − h) would be
+    // NaN.
     h = std::clamp(h, 0.0, 1.0);
     return 2 * std::atan2(std::sqrt(h), std::sqrt(1 - h)) * kEarthRadiusMeters;
 }
@@ -193,8 +140,9 @@ std::vector<HeartRateSample> heartRateSeriesOf(const std::vector<ImportedTrackpo
     return samples;
 }
 
-// A statistic that overflowed (laps of 1e308 seconds, altitudes of ±1e308) says nothing about
-// the activity and cannot be stored; 0 is what the record holds when a value is unknown.
+// A statistic that overflowed (laps of 1e308 seconds, altitudes of ±1e308) says
+// nothing about the activity and cannot be stored; 0 is what the record holds
+// when a value is unknown.
 double finiteOrZero(double value) {
     return std::isfinite(value) ? value : 0.0;
 }
@@ -330,7 +278,8 @@ std::string activityCountText(int count) {
     return std::to_string(count) + (count == 1 ? " activity" : " activities");
 }
 
-// One file of the loose-file import: the inserted record, or the failure's description.
+// One file of the loose-file import: the inserted record, or the failure's
+// description.
 std::optional<std::string> importOneFile(
     RideStore& store, const std::filesystem::path& file,
     const std::optional<std::string>& sourceLabel,
@@ -354,7 +303,8 @@ void recordFailure(FileListImportResult& result, const std::string& name,
     result.failures.emplace_back(name, description);
 }
 
-// A record the store refuses is dropped and reported under its file; the others are saved.
+// A record the store refuses is dropped and reported under its file; the others
+// are saved.
 void saveImported(RideStore& store, FileListImportResult& result,
                   const std::unordered_map<const PersistedRide*, std::string>& names) {
     auto& logger = PersistentLogger::shared();
