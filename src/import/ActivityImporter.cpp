@@ -7,13 +7,10 @@
 #include <numbers>
 #include <unordered_map>
 
-#include "import/BlankSkippingSource.h"
-#include "import/FITParser.h"
+#include "import/ActivityFormat.h"
 #include "import/FileBytes.h"
-#include "import/GPXParser.h"
 #include "import/Gunzip.h"
 #include "import/RideImportError.h"
-#include "import/TCXParser.h"
 #include "logging/PersistentLogger.h"
 #include "model/AsciiText.h"
 #include "model/RideStore.h"
@@ -46,21 +43,16 @@ bool isGzipName(const std::string& name) {
     return asciiLowercased(extensionOf(name)) == "gz";
 }
 
-// The extension that picks the reader: the inner one for a gzip-compressed
-// file.
+// The extension that picks the reader: the inner one for a gzip-compressed file.
 std::string readerExtension(const std::string& name) {
     return asciiLowercased(extensionOf(isGzipName(name) ? withoutExtension(name) : name));
 }
 
-ImportedActivity readByExtension(const Bytes& bytes, const std::string& ext) {
-    if (ext == "gpx" || ext == "tcx") {
-        std::size_t start = documentStart(bytes);
-        const std::uint8_t* data = bytes.data() + start;
-        std::size_t size = bytes.size() - start;
-        return ext == "gpx" ? GPXParser().parse(data, size) : TCXParser().parse(data, size);
-    }
-    if (ext == "fit") return FITParser().parse(bytes);
-    throw RideImportError::unsupportedFileType(ext);
+// A reader for files with extension `ext`; throws for an extension no format has.
+std::unique_ptr<ActivityReader> readerFor(const std::string& ext) {
+    const ActivityFormat* format = activityFormatFor(ext);
+    if (!format) throw RideImportError::unsupportedFileType(ext);
+    return format->makeReader();
 }
 
 std::string importSourceText(const std::optional<std::string>& label, const std::string& ext) {
@@ -76,8 +68,7 @@ double haversine(const ImportedTrackpoint& a, const ImportedTrackpoint& b) {
     double dLambda = (b.longitude - a.longitude) * kRadiansPerDegree;
     double h = std::pow(std::sin(dPhi / 2), 2) +
                std::cos(phi1) * std::cos(phi2) * std::pow(std::sin(dLambda / 2), 2);
-    // Rounding lifts h just past 1 for antipodal points, and √(1 − h) would be
-    // NaN.
+    // Rounding lifts h just past 1 for antipodal points, and √(1 − h) would be NaN.
     h = std::clamp(h, 0.0, 1.0);
     return 2 * std::atan2(std::sqrt(h), std::sqrt(1 - h)) * kEarthRadiusMeters;
 }
@@ -140,9 +131,8 @@ std::vector<HeartRateSample> heartRateSeriesOf(const std::vector<ImportedTrackpo
     return samples;
 }
 
-// A statistic that overflowed (laps of 1e308 seconds, altitudes of ±1e308) says
-// nothing about the activity and cannot be stored; 0 is what the record holds
-// when a value is unknown.
+// A statistic that overflowed (laps of 1e308 seconds, altitudes of ±1e308) says nothing about
+// the activity and cannot be stored; 0 is what the record holds when a value is unknown.
 double finiteOrZero(double value) {
     return std::isfinite(value) ? value : 0.0;
 }
@@ -171,23 +161,19 @@ double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSumma
 }  // namespace
 
 ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName) {
-    if (!isGzipName(fileName)) return readByExtension(bytes, readerExtension(fileName));
-    return readByExtension(gunzip(bytes), readerExtension(fileName));
+    if (!isGzipName(fileName)) return readerFor(readerExtension(fileName))->parseFileContent(bytes);
+    Bytes inflated = gunzip(bytes);
+    return readerFor(readerExtension(fileName))->parseFileContent(inflated);
 }
 
 ImportedActivity readActivityFile(const std::filesystem::path& file) {
     std::string fileName = file.filename().string();
-    std::string ext = readerExtension(fileName);
-    if (isGzipName(fileName) || (ext != "gpx" && ext != "tcx")) {
-        return readActivityFile(readWholeFile(file), fileName);
-    }
-    FileReader reader(file);
-    BlankSkippingSource blankSkipping(reader);
-    XmlSource source = [&blankSkipping](char* buffer, std::size_t capacity) {
-        return blankSkipping.read(buffer, capacity);
-    };
-    return ext == "gpx" ? GPXParser().parse(source, reader.sizeWhenOpened())
-                        : TCXParser().parse(source, reader.sizeWhenOpened());
+    const ActivityFormat* format =
+        isGzipName(fileName) ? nullptr : activityFormatFor(readerExtension(fileName));
+    // A compressed file is inflated whole. A file of no known format is read all the same, so
+    // that one that cannot be read says so before its type is refused.
+    if (!format) return readActivityFile(readWholeFile(file), fileName);
+    return format->makeReader()->parseFile(file);
 }
 
 PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
@@ -278,8 +264,7 @@ std::string activityCountText(int count) {
     return std::to_string(count) + (count == 1 ? " activity" : " activities");
 }
 
-// One file of the loose-file import: the inserted record, or the failure's
-// description.
+// One file of the loose-file import: the inserted record, or the failure's description.
 std::optional<std::string> importOneFile(
     RideStore& store, const std::filesystem::path& file,
     const std::optional<std::string>& sourceLabel,
@@ -303,8 +288,7 @@ void recordFailure(FileListImportResult& result, const std::string& name,
     result.failures.emplace_back(name, description);
 }
 
-// A record the store refuses is dropped and reported under its file; the others
-// are saved.
+// A record the store refuses is dropped and reported under its file; the others are saved.
 void saveImported(RideStore& store, FileListImportResult& result,
                   const std::unordered_map<const PersistedRide*, std::string>& names) {
     auto& logger = PersistentLogger::shared();
