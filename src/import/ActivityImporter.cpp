@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "import/ActivityFormat.h"
+#include "import/ElevationCalculator.h"
 #include "import/FileBytes.h"
 #include "import/Gunzip.h"
 #include "import/RideImportError.h"
@@ -20,7 +21,6 @@ namespace vantrel {
 namespace {
 
 constexpr double kEarthRadiusMeters = 6'371'000.0;
-constexpr double kElevationNoiseMeters = 2.0;
 constexpr double kDuplicateOverlapShare = 0.5;
 
 std::string asciiUppercased(std::string text) {
@@ -219,20 +219,11 @@ double gpsDistance(const std::vector<ImportedTrackpoint>& points) {
 }
 
 double trackElevationGain(const std::vector<ImportedTrackpoint>& points) {
-    double gain = 0;
-    std::optional<double> reference;
+    ElevationCalculator calculator;
     for (const auto& point : points) {
-        if (!point.altitude) continue;
-        double altitude = *point.altitude;
-        if (!reference) {
-            reference = altitude;
-            continue;
-        }
-        double change = altitude - *reference;
-        if (change > kElevationNoiseMeters) gain += change;
-        if (change > kElevationNoiseMeters || change < -kElevationNoiseMeters) reference = altitude;
+        if (point.altitude) calculator.addAltitude(*point.altitude);
     }
-    return gain;
+    return calculator.totalElevationGain();
 }
 
 std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>& laps) {
