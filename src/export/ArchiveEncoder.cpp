@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "export/ArchiveError.h"
+#include "export/ArchiveField.h"
 #include "export/Utf8Text.h"
-#include "model/Base64.h"
 #include "model/JsonWriter.h"
 
 namespace vantrel {
@@ -28,105 +28,28 @@ std::string storedValueText(double value) {
     return std::string(buffer, result.ptr);
 }
 
-void requireFinite(double value, std::size_t index, const char* key) {
-    if (!std::isfinite(value)) throw ArchiveError::invalidNumber(ridePath(index, key), value);
-}
-
 void requireFiniteNumbers(const ArchivedRide& ride, std::size_t index) {
-    requireFinite(ride.date, index, "date");
-    requireFinite(ride.duration, index, "duration");
-    requireFinite(ride.distance, index, "distance");
-    requireFinite(ride.elevationGain, index, "elevationGain");
-    requireFinite(ride.averageHeartRate, index, "averageHeartRate");
-    requireFinite(ride.maxHeartRate, index, "maxHeartRate");
-    requireFinite(ride.calories, index, "calories");
-    requireFinite(ride.activeTime, index, "activeTime");
-    if (ride.deletedAt) requireFinite(*ride.deletedAt, index, "deletedAt");
-    if (ride.startElevation) requireFinite(*ride.startElevation, index, "startElevation");
+    for (const ArchiveField& field : archiveFields()) {
+        auto value = field.number(ride);
+        if (value && !std::isfinite(*value)) {
+            throw ArchiveError::invalidNumber(ridePath(index, field.key), *value);
+        }
+    }
 }
 
-/// Writes the members of one object into the document text; optional members are left out when
-/// absent. Numbers are known to be finite here.
-class MemberWriter {
-  public:
-    explicit MemberWriter(std::string& out) : m_out(out) {}
-
-    void begin() { m_out += '{'; }
-    void end() { m_out += '}'; }
-
-    void number(const char* key, double value) {
-        this->key(key);
-        JsonWriter::appendNumber(m_out, value);
-    }
-    void date(const char* key, Date value) {
-        this->key(key);
-        JsonWriter::appendString(m_out, formatISO8601(value));
-    }
-    void uuid(const char* key, const Uuid& value) {
-        this->key(key);
-        JsonWriter::appendString(m_out, value.toString());
-    }
-    void text(const char* key, const std::optional<std::string>& value) {
-        if (!value) return;
-        this->key(key);
-        appendText(m_out, *value);
-    }
-    void bytes(const char* key, const std::optional<Bytes>& value) {
-        if (!value) return;
-        this->key(key);
-        m_out += '"';
-        m_out += base64Encode(*value);
-        m_out += '"';
-    }
-    void number(const char* key, const std::optional<double>& value) {
-        if (value) number(key, *value);
-    }
-    void date(const char* key, const std::optional<Date>& value) {
-        if (value) date(key, *value);
-    }
-    void uuid(const char* key, const std::optional<Uuid>& value) {
-        if (value) uuid(key, *value);
-    }
-
-  private:
-    void key(const char* name) {
-        if (m_hasMembers) m_out += ',';
-        m_hasMembers = true;
-        m_out += '"';
-        m_out += name;
-        m_out += "\":";
-    }
-
-    std::string& m_out;
-    bool m_hasMembers = false;
-};
-
-// Members in ascending key order, as the format requires.
 void writeRide(std::string& out, const ArchivedRide& ride) {
-    MemberWriter m(out);
-    m.begin();
-    m.number("activeTime", ride.activeTime);
-    m.text("activityType", ride.activityType);
-    m.number("averageHeartRate", ride.averageHeartRate);
-    m.number("calories", ride.calories);
-    m.text("city", ride.city);
-    m.date("date", ride.date);
-    m.date("deletedAt", ride.deletedAt);
-    m.number("distance", ride.distance);
-    m.number("duration", ride.duration);
-    m.number("elevationGain", ride.elevationGain);
-    m.bytes("endWeatherData", ride.endWeatherData);
-    m.uuid("healthKitUUID", ride.healthKitUUID);
-    m.bytes("heartRateData", ride.heartRateData);
-    m.text("importSource", ride.importSource);
-    m.number("maxHeartRate", ride.maxHeartRate);
-    m.text("notes", ride.notes);
-    m.uuid("rideID", ride.rideID);
-    m.bytes("routeData", ride.routeData);
-    m.number("startElevation", ride.startElevation);
-    m.bytes("startWeatherData", ride.startWeatherData);
-    m.text("stravaActivityId", ride.stravaActivityId);
-    m.end();
+    out += '{';
+    bool first = true;
+    for (const ArchiveField* field : archiveFieldsByKey()) {
+        if (!field->present(ride)) continue;
+        if (!first) out += ',';
+        first = false;
+        out += '"';
+        out += field->key;
+        out += "\":";
+        field->write(out, ride);
+    }
+    out += '}';
 }
 
 }  // namespace

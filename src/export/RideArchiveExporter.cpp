@@ -1,32 +1,13 @@
 #include "export/RideArchiveExporter.h"
 
 #include "export/ArchiveEncoder.h"
+#include "export/ArchiveField.h"
 
 namespace vantrel::RideArchiveExporter {
 
 ArchivedRide archivedRide(const PersistedRide& ride) {
     ArchivedRide archived;
-    archived.rideID = ride.rideID;
-    archived.date = ride.date;
-    archived.duration = ride.duration;
-    archived.distance = ride.distance;
-    archived.elevationGain = ride.elevationGain;
-    archived.averageHeartRate = ride.averageHeartRate;
-    archived.maxHeartRate = ride.maxHeartRate;
-    archived.calories = ride.calories;
-    archived.activeTime = ride.activeTime;
-    archived.routeData = ride.routeData;
-    archived.heartRateData = ride.heartRateData;
-    archived.healthKitUUID = ride.healthKitUUID;
-    archived.activityType = ride.activityType;
-    archived.importSource = ride.importSource;
-    archived.deletedAt = ride.deletedAt;
-    archived.stravaActivityId = ride.stravaActivityId;
-    archived.startWeatherData = ride.startWeatherData;
-    archived.endWeatherData = ride.endWeatherData;
-    archived.city = ride.city;
-    archived.startElevation = ride.startElevation;
-    archived.notes = ride.notes;
+    for (const ArchiveField& field : archiveFields()) field.archive(ride, archived);
     return archived;
 }
 
