@@ -1,12 +1,7 @@
 #include "export/RideArchiveImporter.h"
 
-#include <fcntl.h>
 #include <simdjson.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -15,6 +10,7 @@
 #include "export/ArchiveError.h"
 #include "export/ArchiveField.h"
 #include "export/FileAccessError.h"
+#include "import/FileBytes.h"
 #include "model/Base64.h"
 #include "model/JsonWriter.h"
 
@@ -244,25 +240,19 @@ Archive readDocument(od::document& document) {
     return archive;
 }
 
-Bytes readAll(int fd, const std::filesystem::path& file) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) throw FileAccessError::cannotRead(file, std::strerror(EISDIR));
+FileAccessError tooLarge(const std::filesystem::path& file) {
+    return FileAccessError::cannotRead(file, "the file is too large for an archive");
+}
+
+Bytes readAll(FileReader& reader, const std::filesystem::path& file) {
     constexpr std::uint64_t kLargest = simdjson::SIMDJSON_MAXSIZE_BYTES;
-    auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > kLargest)
-        throw FileAccessError::cannotRead(file, "the file is too large for an archive");
+    std::uint64_t size = reader.sizeWhenOpened();
+    if (size > kLargest) throw tooLarge(file);
     Bytes bytes;
     bytes.reserve(size + simdjson::SIMDJSON_PADDING);
-    std::uint8_t buffer[1 << 16];
-    for (;;) {
-        ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
-        if (count == 0) break;
-        if (bytes.size() + static_cast<std::size_t>(count) > kLargest) {
-            throw FileAccessError::cannotRead(file, "the file is too large for an archive");
-        }
+    char buffer[1 << 16];
+    while (std::size_t count = reader.read(buffer, sizeof buffer)) {
+        if (bytes.size() + count > kLargest) throw tooLarge(file);
         bytes.insert(bytes.end(), buffer, buffer + count);
     }
     if (bytes.capacity() - bytes.size() < simdjson::SIMDJSON_PADDING) {
@@ -290,17 +280,12 @@ Archive decodeArchive(const Bytes& bytes) {
 }
 
 Bytes readArchiveFile(const std::filesystem::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
-    Bytes bytes;
     try {
-        bytes = readAll(fd, file);
-    } catch (...) {
-        ::close(fd);
-        throw;
+        FileReader reader(file);
+        return readAll(reader, file);
+    } catch (const FileReadError& error) {
+        throw FileAccessError::cannotRead(file, std::strerror(error.systemError()));
     }
-    ::close(fd);
-    return bytes;
 }
 
 PersistedRide makeRecord(ArchivedRide ride) {
