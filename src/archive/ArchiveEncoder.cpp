@@ -1,10 +1,10 @@
-#include "export/ArchiveEncoder.h"
+#include "archive/ArchiveEncoder.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "export/ArchiveError.h"
-#include "export/ArchiveField.h"
+#include "archive/ArchiveError.h"
+#include "archive/ArchiveField.h"
 #include "export/Utf8Text.h"
 #include "model/JsonWriter.h"
 

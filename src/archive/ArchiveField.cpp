@@ -1,4 +1,4 @@
-#include "export/ArchiveField.h"
+#include "archive/ArchiveField.h"
 
 #include <algorithm>
 #include <array>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "export/RideArchiveExporter.h"
+#include "archive/RideArchiveExporter.h"
 
 namespace vantrel {
 

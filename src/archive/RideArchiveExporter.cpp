@@ -1,7 +1,7 @@
-#include "export/RideArchiveExporter.h"
+#include "archive/RideArchiveExporter.h"
 
-#include "export/ArchiveEncoder.h"
-#include "export/ArchiveField.h"
+#include "archive/ArchiveEncoder.h"
+#include "archive/ArchiveField.h"
 
 namespace vantrel::RideArchiveExporter {
 

@@ -1,4 +1,4 @@
-#include "export/RideArchiveImporter.h"
+#include "archive/RideArchiveImporter.h"
 
 #include <simdjson.h>
 
@@ -7,8 +7,8 @@
 #include <limits>
 #include <set>
 
-#include "export/ArchiveError.h"
-#include "export/ArchiveField.h"
+#include "archive/ArchiveError.h"
+#include "archive/ArchiveField.h"
 #include "export/FileAccessError.h"
 #include "import/FileBytes.h"
 #include "model/Base64.h"
