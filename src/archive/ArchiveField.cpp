@@ -124,6 +124,9 @@ constexpr std::array<ArchiveField, 21> kFields = {
     field<TextValue, &A::notes, &R::notes>("notes"),
 };
 
+// The document reader keeps one bit per field to find missing required keys.
+static_assert(kFields.size() <= 32);
+
 std::array<const ArchiveField*, kFields.size()> sortedByKey() {
     std::array<const ArchiveField*, kFields.size()> sorted{};
     std::transform(kFields.begin(), kFields.end(), sorted.begin(),
