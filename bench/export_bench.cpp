@@ -7,10 +7,10 @@
 
 #include <filesystem>
 
-#include "export/ArchiveExport.h"
-#include "export/ArchiveImport.h"
+#include "archive/ArchiveExport.h"
+#include "archive/ArchiveImport.h"
+#include "archive/RideArchiveImporter.h"
 #include "export/GpxFolderExport.h"
-#include "export/RideArchiveImporter.h"
 #include "model/Base64.h"
 #include "model/RideStore.h"
 #include "model/SeriesCodec.h"

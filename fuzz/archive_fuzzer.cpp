@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "export/ArchiveError.h"
-#include "export/RideArchiveImporter.h"
+#include "archive/ArchiveError.h"
+#include "archive/RideArchiveImporter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     vantrel::Bytes bytes(data, data + size);

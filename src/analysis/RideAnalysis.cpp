@@ -243,17 +243,17 @@ double maxSpeed(const std::vector<RoutePoint>& route) {
 }
 
 SplitDistance effectiveSplitDistance(std::optional<SplitDistance> current, const Uuid& rideID,
-                                     UnitSystem system) {
+                                     UnitSystem system, Preferences& preferences) {
     if (current) return *current;
-    auto stored = Preferences::shared().string(splitPreferenceKey(rideID));
+    auto stored = preferences.string(splitPreferenceKey(rideID));
     if (stored) {
         if (auto distance = splitDistanceFromRawValue(*stored)) return *distance;
     }
     return system == UnitSystem::metric ? SplitDistance::kilometer : SplitDistance::mile;
 }
 
-void rememberSplitDistance(SplitDistance distance, const Uuid& rideID) {
-    Preferences::shared().setString(splitPreferenceKey(rideID), rawValue(distance));
+void rememberSplitDistance(SplitDistance distance, const Uuid& rideID, Preferences& preferences) {
+    preferences.setString(splitPreferenceKey(rideID), rawValue(distance));
 }
 
 }  // namespace vantrel::RideAnalysis

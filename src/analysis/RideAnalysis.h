@@ -7,6 +7,7 @@
 #include "analysis/MileSplit.h"
 #include "analysis/SplitDistance.h"
 #include "model/Date.h"
+#include "model/Preferences.h"
 #include "model/Samples.h"
 #include "model/UnitSystem.h"
 #include "model/Uuid.h"
@@ -68,9 +69,11 @@ double maxSpeed(const std::vector<RoutePoint>& route);
 
 /// The view's current choice, else the activity's remembered one, else the unit default.
 SplitDistance effectiveSplitDistance(std::optional<SplitDistance> current, const Uuid& rideID,
-                                     UnitSystem system);
-/// Remembers the choice for this activity in the shared preferences.
-void rememberSplitDistance(SplitDistance distance, const Uuid& rideID);
+                                     UnitSystem system,
+                                     Preferences& preferences = Preferences::shared());
+/// Remembers the choice for this activity in `preferences`.
+void rememberSplitDistance(SplitDistance distance, const Uuid& rideID,
+                           Preferences& preferences = Preferences::shared());
 
 }  // namespace RideAnalysis
 

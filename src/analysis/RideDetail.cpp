@@ -47,7 +47,7 @@ void prepareChart(const PersistedRide& ride, UnitSystem system, RideDetail& deta
 }  // namespace
 
 RideDetail loadRideDetail(const PersistedRide& ride, UnitSystem system,
-                          std::optional<SplitDistance> selected) {
+                          std::optional<SplitDistance> selected, Preferences& preferences) {
     RideDetail detail;
     std::vector<RoutePoint> route = ride.routePoints();
     detail.coordinates = coordinatesOf(route);
@@ -58,7 +58,8 @@ RideDetail loadRideDetail(const PersistedRide& ride, UnitSystem system,
     } else {
         detail.routePoints = route;
     }
-    detail.splitDistance = RideAnalysis::effectiveSplitDistance(selected, ride.rideID, system);
+    detail.splitDistance =
+        RideAnalysis::effectiveSplitDistance(selected, ride.rideID, system, preferences);
     computeSplits(detail, system);
     detail.averageSpeed = RideAnalysis::averageSpeed(ride.distance, ride.activeTime, ride.duration);
     detail.maxSpeed = route.size() >= 2 ? RideAnalysis::maxSpeed(route) : 0.0;
@@ -71,10 +72,10 @@ RideDetail loadRideDetail(const PersistedRide& ride, UnitSystem system,
 }
 
 void pickSplitDistance(RideDetail& detail, const PersistedRide& ride, SplitDistance distance,
-                       UnitSystem system) {
+                       UnitSystem system, Preferences& preferences) {
     detail.splitDistance = distance;
     computeSplits(detail, system);
-    RideAnalysis::rememberSplitDistance(distance, ride.rideID);
+    RideAnalysis::rememberSplitDistance(distance, ride.rideID, preferences);
 }
 
 }  // namespace vantrel

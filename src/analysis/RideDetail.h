@@ -10,6 +10,7 @@
 #include "analysis/RideRetraceData.h"
 #include "analysis/SplitDistance.h"
 #include "model/PersistedRide.h"
+#include "model/Preferences.h"
 #include "model/UnitSystem.h"
 
 namespace vantrel {
@@ -42,11 +43,14 @@ struct RideDetail {
 /// Decodes the record's series and derives the detail. `selected` is the view's current split
 /// choice; without one the activity's remembered choice or the unit default applies. The
 /// caller purges an expired trim backup first, as the view does before every load.
+/// The remembered choices are read from `preferences`.
 RideDetail loadRideDetail(const PersistedRide& ride, UnitSystem system,
-                          std::optional<SplitDistance> selected = std::nullopt);
+                          std::optional<SplitDistance> selected = std::nullopt,
+                          Preferences& preferences = Preferences::shared());
 
-/// Recomputes the splits for a newly picked length and remembers it for the activity.
+/// Recomputes the splits for a newly picked length and remembers it for the activity in
+/// `preferences`.
 void pickSplitDistance(RideDetail& detail, const PersistedRide& ride, SplitDistance distance,
-                       UnitSystem system);
+                       UnitSystem system, Preferences& preferences = Preferences::shared());
 
 }  // namespace vantrel

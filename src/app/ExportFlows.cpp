@@ -4,7 +4,7 @@
 
 #include "app/BackgroundTask.h"
 #include "app/Dialogs.h"
-#include "export/ArchiveExport.h"
+#include "archive/ArchiveExport.h"
 #include "export/GpxFolderExport.h"
 
 namespace vantrel {

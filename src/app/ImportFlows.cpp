@@ -6,7 +6,7 @@
 #include "app/BackgroundTask.h"
 #include "app/Dialogs.h"
 #include "app/OpenedFiles.h"
-#include "export/ArchiveImport.h"
+#include "archive/ArchiveImport.h"
 #include "import/GarminImportService.h"
 #include "import/StravaImportService.h"
 #include "import/ZipImportService.h"

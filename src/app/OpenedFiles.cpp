@@ -5,7 +5,7 @@
 #include <cctype>
 #include <set>
 
-#include "export/ArchiveImport.h"
+#include "archive/ArchiveImport.h"
 #include "import/ActivityImporter.h"
 #include "import/RideImportError.h"
 #include "import/ZipImportService.h"

@@ -1,9 +1,9 @@
 // vantrel-cli export-archive (ID... | --year Y) -o FILE | --all --to DIR
 #include <ostream>
 
+#include "archive/ArchiveExport.h"
 #include "cli/Commands.h"
 #include "cli/ExportSelection.h"
-#include "export/ArchiveExport.h"
 #include "export/ExportFileNames.h"
 
 namespace vantrel::cli {

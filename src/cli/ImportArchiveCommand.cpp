@@ -1,9 +1,9 @@
 // vantrel-cli import-archive FILE...
 #include <ostream>
 
+#include "archive/ArchiveImport.h"
 #include "cli/Commands.h"
 #include "cli/ExportSelection.h"
-#include "export/ArchiveImport.h"
 
 namespace vantrel::cli {
 

@@ -3,17 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <numbers>
 #include <unordered_map>
 
-#include "import/FITParser.h"
+#include "import/ActivityFormat.h"
+#include "import/ElevationCalculator.h"
 #include "import/FileBytes.h"
-#include "import/GPXParser.h"
 #include "import/Gunzip.h"
 #include "import/RideImportError.h"
-#include "import/TCXParser.h"
 #include "logging/PersistentLogger.h"
 #include "model/AsciiText.h"
 #include "model/RideStore.h"
@@ -23,7 +21,6 @@ namespace vantrel {
 namespace {
 
 constexpr double kEarthRadiusMeters = 6'371'000.0;
-constexpr double kElevationNoiseMeters = 2.0;
 constexpr double kDuplicateOverlapShare = 0.5;
 
 std::string asciiUppercased(std::string text) {
@@ -51,71 +48,12 @@ std::string readerExtension(const std::string& name) {
     return asciiLowercased(extensionOf(isGzipName(name) ? withoutExtension(name) : name));
 }
 
-bool isBlankByte(std::uint8_t byte) {
-    return byte == 0x09 || byte == 0x0A || byte == 0x0D || byte == 0x20;
+// A reader for files with extension `ext`; throws for an extension no format has.
+std::unique_ptr<ActivityReader> readerFor(const std::string& ext) {
+    const ActivityFormat* format = activityFormatFor(ext);
+    if (!format) throw RideImportError::unsupportedFileType(ext);
+    return format->makeReader();
 }
-
-// Start of the document after leading blank bytes; 0 when there is nothing else.
-std::size_t documentStart(const Bytes& bytes) {
-    std::size_t start = 0;
-    while (start < bytes.size() && isBlankByte(bytes[start])) ++start;
-    return start == bytes.size() ? 0 : start;
-}
-
-ImportedActivity readByExtension(const Bytes& bytes, const std::string& ext) {
-    if (ext == "gpx" || ext == "tcx") {
-        std::size_t start = documentStart(bytes);
-        const std::uint8_t* data = bytes.data() + start;
-        std::size_t size = bytes.size() - start;
-        return ext == "gpx" ? GPXParser().parse(data, size) : TCXParser().parse(data, size);
-    }
-    if (ext == "fit") return FITParser().parse(bytes);
-    throw RideImportError::unsupportedFileType(ext);
-}
-
-// Hands a file to an XML reader without its leading blank bytes, as `documentStart` does for a
-// file in memory: a file of nothing but blank bytes goes through whole.
-class BlankSkippingSource {
-  public:
-    explicit BlankSkippingSource(FileReader& reader) : m_reader(reader) {}
-
-    std::size_t read(char* buffer, std::size_t capacity) {
-        if (m_started) return m_reader.read(buffer, capacity);
-        if (m_allBlank) return takeSkipped(buffer, capacity);
-        for (;;) {
-            std::size_t length = m_reader.read(buffer, capacity);
-            if (length == 0) {
-                m_allBlank = true;
-                return takeSkipped(buffer, capacity);
-            }
-            std::size_t start = 0;
-            while (start < length && isBlankByte(static_cast<std::uint8_t>(buffer[start]))) {
-                ++start;
-            }
-            if (start < length) {
-                m_started = true;
-                m_skipped.clear();
-                std::memmove(buffer, buffer + start, length - start);
-                return length - start;
-            }
-            m_skipped.append(buffer, length);
-        }
-    }
-
-  private:
-    std::size_t takeSkipped(char* buffer, std::size_t capacity) {
-        std::size_t length = std::min(capacity, m_skipped.size() - m_handedOver);
-        std::memcpy(buffer, m_skipped.data() + m_handedOver, length);
-        m_handedOver += length;
-        return length;
-    }
-
-    FileReader& m_reader;
-    std::string m_skipped;
-    std::size_t m_handedOver = 0;
-    bool m_started = false;
-    bool m_allBlank = false;
-};
 
 std::string importSourceText(const std::optional<std::string>& label, const std::string& ext) {
     std::string type = asciiUppercased(ext);
@@ -223,23 +161,19 @@ double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSumma
 }  // namespace
 
 ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName) {
-    if (!isGzipName(fileName)) return readByExtension(bytes, readerExtension(fileName));
-    return readByExtension(gunzip(bytes), readerExtension(fileName));
+    if (!isGzipName(fileName)) return readerFor(readerExtension(fileName))->parseFileContent(bytes);
+    Bytes inflated = gunzip(bytes);
+    return readerFor(readerExtension(fileName))->parseFileContent(inflated);
 }
 
 ImportedActivity readActivityFile(const std::filesystem::path& file) {
     std::string fileName = file.filename().string();
-    std::string ext = readerExtension(fileName);
-    if (isGzipName(fileName) || (ext != "gpx" && ext != "tcx")) {
-        return readActivityFile(readWholeFile(file), fileName);
-    }
-    FileReader reader(file);
-    BlankSkippingSource blankSkipping(reader);
-    XmlSource source = [&blankSkipping](char* buffer, std::size_t capacity) {
-        return blankSkipping.read(buffer, capacity);
-    };
-    return ext == "gpx" ? GPXParser().parse(source, reader.sizeWhenOpened())
-                        : TCXParser().parse(source, reader.sizeWhenOpened());
+    const ActivityFormat* format =
+        isGzipName(fileName) ? nullptr : activityFormatFor(readerExtension(fileName));
+    // A compressed file is inflated whole. A file of no known format is read all the same, so
+    // that one that cannot be read says so before its type is refused.
+    if (!format) return readActivityFile(readWholeFile(file), fileName);
+    return format->makeReader()->parseFile(file);
 }
 
 PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
@@ -285,20 +219,11 @@ double gpsDistance(const std::vector<ImportedTrackpoint>& points) {
 }
 
 double trackElevationGain(const std::vector<ImportedTrackpoint>& points) {
-    double gain = 0;
-    std::optional<double> reference;
+    ElevationCalculator calculator;
     for (const auto& point : points) {
-        if (!point.altitude) continue;
-        double altitude = *point.altitude;
-        if (!reference) {
-            reference = altitude;
-            continue;
-        }
-        double change = altitude - *reference;
-        if (change > kElevationNoiseMeters) gain += change;
-        if (change > kElevationNoiseMeters || change < -kElevationNoiseMeters) reference = altitude;
+        if (point.altitude) calculator.addAltitude(*point.altitude);
     }
-    return gain;
+    return calculator.totalElevationGain();
 }
 
 std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>& laps) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <thread>
 
+#include "import/ActivityFormat.h"
 #include "import/ActivityImporter.h"
 #include "import/ParallelMemberParser.h"
 #include "logging/PersistentLogger.h"
@@ -43,7 +44,7 @@ std::optional<std::string> openFailure(const std::filesystem::path& file) {
 
 bool isActivityFileName(const std::string& fileName) {
     auto extension = lowerExtension(fileName);
-    return extension == "fit" || extension == "gpx" || extension == "tcx" || extension == "gz";
+    return extension == "gz" || activityFormatFor(extension) != nullptr;
 }
 
 bool logFailedSave(const std::string& runName, const BulkImportResult& result) {

@@ -101,7 +101,8 @@ class BulkImportRun {
 /// counts as a success.
 bool logFailedSave(const std::string& runName, const BulkImportResult& result);
 
-/// True for the extensions the bulk imports collect: fit, gpx, tcx and gz, in any case.
+/// True for the extensions the bulk imports collect: those of the activity formats and gz, in
+/// any case.
 bool isActivityFileName(const std::string& fileName);
 
 /// "Imported N activities. Skipped M duplicates." with the singular for exactly 1.

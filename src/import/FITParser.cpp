@@ -281,11 +281,7 @@ class FITDecoder {
 
 }  // namespace
 
-ImportedActivity FITParser::parse(const Bytes& bytes) {
-    return parse(bytes.data(), bytes.size());
-}
-
-ImportedActivity FITParser::parse(const std::uint8_t* data, std::size_t size) {
+ImportedActivity FITParser::parseDocument(const std::uint8_t* data, std::size_t size) {
     return FITDecoder(data, size, m_maximumTrackpoints).decode();
 }
 

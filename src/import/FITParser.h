@@ -3,8 +3,7 @@
 #include <cstddef>
 #include <stdexcept>
 
-#include "import/ImportedActivity.h"
-#include "model/Bytes.h"
+#include "import/ActivityReader.h"
 
 namespace vantrel {
 
@@ -29,18 +28,17 @@ class FITParseError : public std::runtime_error {
 inline constexpr std::size_t kMaximumFITTrackpoints = 2'000'000;
 
 /// Decodes one FIT activity file. Single use: make one per file.
-class FITParser {
+class FITParser : public ActivityReader {
   public:
     /// `maximumTrackpoints` other than the default serves tests that need no file of megabytes.
     explicit FITParser(std::size_t maximumTrackpoints = kMaximumFITTrackpoints)
         : m_maximumTrackpoints(maximumTrackpoints) {}
 
+  private:
     /// Throws `FITParseError`, or `RideImportError::parsingFailed` for an undefined local
     /// message type or more laps or trackpoints than allowed. Nothing is returned on failure.
-    ImportedActivity parse(const Bytes& bytes);
-    ImportedActivity parse(const std::uint8_t* data, std::size_t size);
+    ImportedActivity parseDocument(const std::uint8_t* data, std::size_t size) override;
 
-  private:
     std::size_t m_maximumTrackpoints;
 };
 

@@ -13,7 +13,7 @@ namespace vantrel {
 namespace {
 
 [[noreturn]] void failWith(int error) {
-    throw FileReadError(std::string("Cannot read file: ") + std::strerror(error));
+    throw FileReadError(error);
 }
 
 // Retries reads the system interrupted; any other failure is the user's error to see.
@@ -26,6 +26,10 @@ std::size_t readSome(int fd, std::uint8_t* buffer, std::size_t capacity) {
 }
 
 }  // namespace
+
+FileReadError::FileReadError(int systemError)
+    : std::runtime_error(std::string("Cannot read file: ") + std::strerror(systemError)),
+      m_systemError(systemError) {}
 
 FileReader::FileReader(const std::filesystem::path& file)
     : m_fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC)) {

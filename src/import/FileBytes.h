@@ -12,6 +12,14 @@ namespace vantrel {
 class FileReadError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+    /// "Cannot read file: " and the description of the system's error number `systemError`.
+    explicit FileReadError(int systemError);
+
+    /// The system's error number when the system refused the reading, otherwise 0.
+    int systemError() const { return m_systemError; }
+
+  private:
+    int m_systemError = 0;
 };
 
 /// An open file read front to back in pieces, for readers that need not hold it whole. Opening

@@ -1,26 +1,8 @@
 #include "import/GPXParser.h"
 
-#include "import/RideImportError.h"
 #include "import/XmlText.h"
 
 namespace vantrel {
-
-ImportedActivity GPXParser::parse(const Bytes& bytes) {
-    return parse(bytes.data(), bytes.size());
-}
-
-ImportedActivity GPXParser::parse(const std::uint8_t* data, std::size_t size) {
-    reservePoints(size);
-    if (auto error = readXml(data, size, true, *this)) throw RideImportError::parsingFailed(*error);
-    return finish();
-}
-
-ImportedActivity GPXParser::parse(const XmlSource& source, std::size_t sizeHint) {
-    reservePoints(sizeHint);
-    if (auto error = readXml(source, sizeHint, true, *this))
-        throw RideImportError::parsingFailed(*error);
-    return finish();
-}
 
 void GPXParser::reservePoints(std::size_t documentSize) {
     // Real tracks spend well over this per point, so the list is not copied as it grows; the

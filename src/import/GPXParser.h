@@ -6,30 +6,22 @@
 #include <string>
 #include <string_view>
 
-#include "import/ImportedActivity.h"
-#include "import/XmlReader.h"
-#include "model/Bytes.h"
+#include "import/XmlActivityReader.h"
 
 namespace vantrel {
 
 /// Reads the track points, track name and activity type of a GPX document. Elements are matched
 /// by local name, so an extension's prefixed `hr` counts. Single use: make one per document.
-class GPXParser : private XmlEventHandler {
+class GPXParser : public XmlActivityReader {
   public:
-    /// Throws `RideImportError::parsingFailed` with the XML parser's description when the
-    /// document is not well-formed; nothing partial is returned.
-    ImportedActivity parse(const Bytes& bytes);
-    ImportedActivity parse(const std::uint8_t* data, std::size_t size);
-    /// The document as `source` supplies it; `sizeHint`, its expected length in bytes or 0,
-    /// only sizes the reading buffer and the storage for points up front.
-    ImportedActivity parse(const XmlSource& source, std::size_t sizeHint);
+    GPXParser() : XmlActivityReader(true) {}
 
   private:
     void startElement(std::string_view name, const char** attributes) override;
     void characters(std::string_view text) override;
     void endElement(std::string_view name) override;
-    void reservePoints(std::size_t documentSize);
-    ImportedActivity finish();
+    void reservePoints(std::size_t documentSize) override;
+    ImportedActivity finish() override;
     void startTrackpoint(const char** attributes);
     void finishTrackpoint();
     /// The character data of the element just closed, trimmed.

@@ -1,26 +1,10 @@
 #include "import/TCXParser.h"
 
-#include "import/RideImportError.h"
 #include "import/XmlText.h"
 
 namespace vantrel {
 
-ImportedActivity TCXParser::parse(const Bytes& bytes) {
-    return parse(bytes.data(), bytes.size());
-}
-
-ImportedActivity TCXParser::parse(const std::uint8_t* data, std::size_t size) {
-    reservePoints(size);
-    if (auto error = readXml(data, size, false, *this))
-        throw RideImportError::parsingFailed(*error);
-    m_result.activityType = activityType();
-    return std::move(m_result);
-}
-
-ImportedActivity TCXParser::parse(const XmlSource& source, std::size_t sizeHint) {
-    reservePoints(sizeHint);
-    if (auto error = readXml(source, sizeHint, false, *this))
-        throw RideImportError::parsingFailed(*error);
+ImportedActivity TCXParser::finish() {
     m_result.activityType = activityType();
     return std::move(m_result);
 }

@@ -7,29 +7,22 @@
 #include <string_view>
 #include <vector>
 
-#include "import/ImportedActivity.h"
-#include "import/XmlReader.h"
-#include "model/Bytes.h"
+#include "import/XmlActivityReader.h"
 
 namespace vantrel {
 
 /// Reads the trackpoints, laps and sport of a Training Center XML file. Element names are
 /// matched as written (no namespace processing). Single use: make one per file.
-class TCXParser : private XmlEventHandler {
+class TCXParser : public XmlActivityReader {
   public:
-    /// Throws `RideImportError::parsingFailed` with the XML parser's description when the
-    /// document is not well-formed; nothing partial is returned.
-    ImportedActivity parse(const Bytes& bytes);
-    ImportedActivity parse(const std::uint8_t* data, std::size_t size);
-    /// The document as `source` supplies it; `sizeHint`, its expected length in bytes or 0,
-    /// only sizes the reading buffer and the storage for points up front.
-    ImportedActivity parse(const XmlSource& source, std::size_t sizeHint);
+    TCXParser() : XmlActivityReader(false) {}
 
   private:
     void startElement(std::string_view name, const char** attributes) override;
     void characters(std::string_view text) override;
     void endElement(std::string_view name) override;
-    void reservePoints(std::size_t documentSize);
+    void reservePoints(std::size_t documentSize) override;
+    ImportedActivity finish() override;
     void pushElement(std::string_view name);
     void popElement();
     void endLapValue(std::string_view name);

@@ -76,6 +76,20 @@ void Preferences::setSharedPath(const std::filesystem::path& file) {
     state.current = std::make_unique<Preferences>(file);
 }
 
+ScopedSharedPreferences::ScopedSharedPreferences(const std::filesystem::path& file) {
+    auto& state = sharedState();
+    std::lock_guard lock(state.mutex);
+    m_previous = std::move(state.current);
+    state.current = std::make_unique<Preferences>(file);
+}
+
+ScopedSharedPreferences::~ScopedSharedPreferences() {
+    auto& state = sharedState();
+    std::lock_guard lock(state.mutex);
+    if (state.current) state.retired.push_back(std::move(state.current));
+    state.current = std::move(m_previous);
+}
+
 std::optional<std::string> Preferences::string(std::string_view key) {
     std::lock_guard lock(m_mutex);
     reloadIfChanged();

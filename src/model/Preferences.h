@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,7 +20,8 @@ class Preferences {
 
     /// The process-wide preferences at `defaultPreferencesPath()` (or the one set for tests).
     static Preferences& shared();
-    /// Points `shared()` at another file (tests).
+    /// Points `shared()` at another file for the rest of the process (tools that run against a
+    /// folder of their own); tests use `ScopedSharedPreferences`, which restores it.
     static void setSharedPath(const std::filesystem::path& file);
 
     std::optional<std::string> string(std::string_view key);
@@ -50,6 +52,21 @@ class Preferences {
     bool m_unreadable = false;
     void reloadIfChanged();
     void write();
+};
+
+/// Points `Preferences::shared()` at another file for its lifetime, and back at the instance it
+/// replaced when it ends, so that a test leaves the process as it found it. Guards nest; end
+/// them in reverse order. References taken from `shared()` meanwhile stay valid.
+class ScopedSharedPreferences {
+  public:
+    explicit ScopedSharedPreferences(const std::filesystem::path& file);
+    ~ScopedSharedPreferences();
+    ScopedSharedPreferences(const ScopedSharedPreferences&) = delete;
+    ScopedSharedPreferences& operator=(const ScopedSharedPreferences&) = delete;
+
+  private:
+    /// The instance replaced; null when none had been made yet.
+    std::unique_ptr<Preferences> m_previous;
 };
 
 /// Preference keys.

@@ -55,8 +55,8 @@ std::string_view settingsLabel(UnitSystem system) {
     return system == UnitSystem::metric ? "Metric (km, m, km/h)" : "Imperial (mi, ft, mph)";
 }
 
-UnitSystem currentUnitSystem() {
-    return unitSystemFromRawValue(Preferences::shared().string(kUnitSystemKey));
+UnitSystem currentUnitSystem(Preferences& preferences) {
+    return unitSystemFromRawValue(preferences.string(kUnitSystemKey));
 }
 
 std::string formatDistance(double metres, UnitSystem system) {

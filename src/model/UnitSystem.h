@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/Preferences.h"
+
 namespace vantrel {
 
 enum class UnitSystem { imperial, metric };
@@ -12,8 +14,8 @@ std::string_view rawValue(UnitSystem system);
 /// Exactly "metric" is metric; anything else (absent included) is imperial.
 UnitSystem unitSystemFromRawValue(const std::optional<std::string>& raw);
 std::string_view settingsLabel(UnitSystem system);
-/// The user's current choice, read from the preferences on every call.
-UnitSystem currentUnitSystem();
+/// The user's current choice, read from `preferences` on every call.
+UnitSystem currentUnitSystem(Preferences& preferences = Preferences::shared());
 
 inline constexpr double kFeetPerMetre = 3.28084;
 inline constexpr double kMetresPerMile = 1609.34;

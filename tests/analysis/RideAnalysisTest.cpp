@@ -239,5 +239,18 @@ TEST(SplitDistances, EffectiveChoiceComesFromViewThenPreferenceThenUnits) {
               SplitDistance::kilometer);
 }
 
+TEST(SplitDistances, ChoicesGoToThePreferencesPassedIn) {
+    test::IsolatedEnvironment environment;
+    Preferences own(environment.root() / "own.json");
+    Uuid ride = Uuid::random();
+    rememberSplitDistance(SplitDistance::mile, ride, own);
+    EXPECT_EQ(own.string("splitDistance_" + ride.toString()), "mile");
+    EXPECT_EQ(Preferences::shared().string("splitDistance_" + ride.toString()), std::nullopt);
+    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric, own),
+              SplitDistance::mile);
+    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric),
+              SplitDistance::kilometer);
+}
+
 }  // namespace
 }  // namespace vantrel

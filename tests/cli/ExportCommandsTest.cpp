@@ -2,8 +2,8 @@
 
 #include <sstream>
 
+#include "archive/RideArchiveImporter.h"
 #include "cli/CliRunner.h"
-#include "export/RideArchiveImporter.h"
 #include "model/RideStore.h"
 #include "support/TestSupport.h"
 

@@ -60,5 +60,26 @@ TEST(Preferences, SharedInstanceAndDefaultPathsFollowTheEnvironment) {
     EXPECT_EQ(currentUnitSystem(), UnitSystem::metric);
 }
 
+TEST(Preferences, ScopedSharedInstancesNestAndRestoreWhatTheyReplaced) {
+    test::IsolatedEnvironment environment;
+    Preferences& outer = Preferences::shared();
+    outer.setString(kUnitSystemKey, "metric");
+    {
+        ScopedSharedPreferences guard(environment.root() / "inner.json");
+        Preferences& inner = Preferences::shared();
+        EXPECT_NE(&inner, &outer);
+        EXPECT_EQ(inner.string(kUnitSystemKey), std::nullopt);
+        {
+            ScopedSharedPreferences innermost(environment.root() / "innermost.json");
+            Preferences::shared().setString(kUnitSystemKey, "imperial");
+        }
+        EXPECT_EQ(&Preferences::shared(), &inner);
+        inner.setString(kUnitSystemKey, "metric");
+    }
+    EXPECT_EQ(&Preferences::shared(), &outer);
+    EXPECT_EQ(Preferences(environment.root() / "innermost.json").string(kUnitSystemKey),
+              "imperial");
+}
+
 }  // namespace
 }  // namespace vantrel

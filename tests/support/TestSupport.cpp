@@ -33,13 +33,21 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
-IsolatedEnvironment::IsolatedEnvironment() {
-    setenv("XDG_DATA_HOME", (m_dir.path() / "data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (m_dir.path() / "config").c_str(), 1);
+namespace {
+
+// Runs before the members that follow the folder, so that they see the isolated environment.
+const std::filesystem::path& isolate(const TempDir& dir) {
+    setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
     unsetenv("VANTREL_STORE");
     unsetenv("VANTREL_PREFERENCES");
-    Preferences::setSharedPath(m_dir.path() / "config" / "vantrel" / "preferences.json");
+    return dir.path();
 }
+
+}  // namespace
+
+IsolatedEnvironment::IsolatedEnvironment()
+    : m_preferences(isolate(m_dir) / "config" / "vantrel" / "preferences.json") {}
 
 IsolatedEnvironment::~IsolatedEnvironment() = default;
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/Bytes.h"
+#include "model/Preferences.h"
 
 namespace vantrel::test {
 
@@ -22,7 +23,9 @@ class TempDir {
 };
 
 /// Points the shared preferences at a private file and the XDG folders at a temp folder for
-/// the lifetime of the object, so tests never touch the user's real data.
+/// the lifetime of the object, so tests never touch the user's real data. The shared
+/// preferences return to what they were when it ends; the folders stay pointed at the removed
+/// temp folder, so that a late write still cannot reach the user's data.
 class IsolatedEnvironment {
   public:
     IsolatedEnvironment();
@@ -31,6 +34,7 @@ class IsolatedEnvironment {
 
   private:
     TempDir m_dir;
+    ScopedSharedPreferences m_preferences;
 };
 
 /// Makes the process run in the time zone the tests' expected local dates are written for

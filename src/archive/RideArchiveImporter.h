@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "export/RideArchiveExporter.h"
+#include "archive/RideArchiveExporter.h"
 #include "model/Bytes.h"
 #include "model/RideStore.h"
 

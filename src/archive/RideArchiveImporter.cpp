@@ -1,19 +1,16 @@
-#include "export/RideArchiveImporter.h"
+#include "archive/RideArchiveImporter.h"
 
-#include <fcntl.h>
 #include <simdjson.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <set>
 
-#include "export/ArchiveError.h"
+#include "archive/ArchiveError.h"
+#include "archive/ArchiveField.h"
 #include "export/FileAccessError.h"
+#include "import/FileBytes.h"
 #include "model/Base64.h"
 #include "model/JsonWriter.h"
 
@@ -105,6 +102,22 @@ bool isNull(od::value& value, const std::string& path) {
     return typeOf(value, path) == od::json_type::null;
 }
 
+/// One member's value as the field table reads it.
+class JsonValueReader final : public ArchiveValueReader {
+  public:
+    JsonValueReader(od::value& value, const std::string& path) : m_value(value), m_path(path) {}
+
+    double number() override { return readNumber(m_value, m_path); }
+    Date date() override { return readDate(m_value, m_path); }
+    Uuid uuid() override { return readUuid(m_value, m_path); }
+    std::string text() override { return std::string(readText(m_value, m_path)); }
+    std::optional<Bytes> bytes() override { return base64Decode(readText(m_value, m_path)); }
+
+  private:
+    od::value& m_value;
+    const std::string& m_path;
+};
+
 /// Reads the members of one archived activity, keeping count of the required ones.
 class RideReader {
   public:
@@ -126,103 +139,35 @@ class RideReader {
     }
 
   private:
-    enum Required : unsigned {
-        rideID = 1 << 0,
-        date = 1 << 1,
-        duration = 1 << 2,
-        distance = 1 << 3,
-        elevationGain = 1 << 4,
-        averageHeartRate = 1 << 5,
-        maxHeartRate = 1 << 6,
-        calories = 1 << 7,
-        activeTime = 1 << 8,
-    };
-
     std::string pathOf(std::string_view key) const { return m_path + "." + std::string(key); }
 
+    // A required value is read as it stands, so that null fails as any value of another type
+    // would; an optional null means absent. The value of an unknown key is only looked at.
     void readMember(std::string_view key, od::value& value) {
-        if (readRequired(key, value)) return;
+        const ArchiveField* field = archiveFieldNamed(key);
         std::string path = pathOf(key);
-        if (isNull(value, path)) return;
-        if (key == "routeData")
-            m_ride.routeData = readBytes(value, path);
-        else if (key == "heartRateData")
-            m_ride.heartRateData = readBytes(value, path);
-        else if (key == "healthKitUUID")
-            m_ride.healthKitUUID = readUuid(value, path);
-        else if (key == "activityType")
-            m_ride.activityType = readText(value, path);
-        else if (key == "importSource")
-            m_ride.importSource = readText(value, path);
-        else if (key == "deletedAt")
-            m_ride.deletedAt = readDate(value, path);
-        else if (key == "stravaActivityId")
-            m_ride.stravaActivityId = readText(value, path);
-        else if (key == "startWeatherData")
-            m_ride.startWeatherData = readBytes(value, path);
-        else if (key == "endWeatherData")
-            m_ride.endWeatherData = readBytes(value, path);
-        else if (key == "city")
-            m_ride.city = readText(value, path);
-        else if (key == "startElevation")
-            m_ride.startElevation = readNumber(value, path);
-        else if (key == "notes")
-            m_ride.notes = readText(value, path);
-    }
-
-    bool readRequired(std::string_view key, od::value& value) {
-        if (key == "rideID")
-            m_ride.rideID = readUuid(value, mark(key, rideID));
-        else if (key == "date")
-            m_ride.date = readDate(value, mark(key, date));
-        else if (key == "duration")
-            m_ride.duration = readNumber(value, mark(key, duration));
-        else if (key == "distance")
-            m_ride.distance = readNumber(value, mark(key, distance));
-        else if (key == "elevationGain")
-            m_ride.elevationGain = readNumber(value, mark(key, elevationGain));
-        else if (key == "averageHeartRate")
-            m_ride.averageHeartRate = readNumber(value, mark(key, averageHeartRate));
-        else if (key == "maxHeartRate")
-            m_ride.maxHeartRate = readNumber(value, mark(key, maxHeartRate));
-        else if (key == "calories")
-            m_ride.calories = readNumber(value, mark(key, calories));
-        else if (key == "activeTime")
-            m_ride.activeTime = readNumber(value, mark(key, activeTime));
-        else
-            return false;
-        return true;
-    }
-
-    std::string mark(std::string_view key, Required flag) {
-        m_seen |= flag;
-        return pathOf(key);
-    }
-
-    static std::optional<Bytes> readBytes(od::value& value, const std::string& path) {
-        return base64Decode(readText(value, path));
+        if (field && field->required) {
+            m_seen |= 1u << (field - archiveFields().data());
+        } else if (isNull(value, path) || !field) {
+            return;
+        }
+        JsonValueReader reader(value, path);
+        field->read(reader, m_ride);
     }
 
     void requireAll() const {
-        static constexpr std::pair<Required, const char*> kKeys[] = {
-            {rideID, "rideID"},
-            {date, "date"},
-            {duration, "duration"},
-            {distance, "distance"},
-            {elevationGain, "elevationGain"},
-            {averageHeartRate, "averageHeartRate"},
-            {maxHeartRate, "maxHeartRate"},
-            {calories, "calories"},
-            {activeTime, "activeTime"},
-        };
-        for (const auto& [flag, key] : kKeys) {
-            if (!(m_seen & flag)) throw ArchiveError::keyNotFound(pathOf(key));
+        for (std::size_t i = 0; i < archiveFields().size(); ++i) {
+            const ArchiveField& field = archiveFields()[i];
+            if (field.required && !(m_seen & (1u << i))) {
+                throw ArchiveError::keyNotFound(pathOf(field.key));
+            }
         }
     }
 
     std::string m_path;
     ArchivedRide m_ride;
-    unsigned m_seen = 0;
+    // One bit per field of the table, set when a required one was read.
+    std::uint32_t m_seen = 0;
 };
 
 std::vector<ArchivedRide> readRides(od::value& value) {
@@ -295,25 +240,19 @@ Archive readDocument(od::document& document) {
     return archive;
 }
 
-Bytes readAll(int fd, const std::filesystem::path& file) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) throw FileAccessError::cannotRead(file, std::strerror(EISDIR));
+FileAccessError tooLarge(const std::filesystem::path& file) {
+    return FileAccessError::cannotRead(file, "the file is too large for an archive");
+}
+
+Bytes readAll(FileReader& reader, const std::filesystem::path& file) {
     constexpr std::uint64_t kLargest = simdjson::SIMDJSON_MAXSIZE_BYTES;
-    auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > kLargest)
-        throw FileAccessError::cannotRead(file, "the file is too large for an archive");
+    std::uint64_t size = reader.sizeWhenOpened();
+    if (size > kLargest) throw tooLarge(file);
     Bytes bytes;
     bytes.reserve(size + simdjson::SIMDJSON_PADDING);
-    std::uint8_t buffer[1 << 16];
-    for (;;) {
-        ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
-        if (count == 0) break;
-        if (bytes.size() + static_cast<std::size_t>(count) > kLargest) {
-            throw FileAccessError::cannotRead(file, "the file is too large for an archive");
-        }
+    char buffer[1 << 16];
+    while (std::size_t count = reader.read(buffer, sizeof buffer)) {
+        if (bytes.size() + count > kLargest) throw tooLarge(file);
         bytes.insert(bytes.end(), buffer, buffer + count);
     }
     if (bytes.capacity() - bytes.size() < simdjson::SIMDJSON_PADDING) {
@@ -341,42 +280,17 @@ Archive decodeArchive(const Bytes& bytes) {
 }
 
 Bytes readArchiveFile(const std::filesystem::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw FileAccessError::cannotRead(file, std::strerror(errno));
-    Bytes bytes;
     try {
-        bytes = readAll(fd, file);
-    } catch (...) {
-        ::close(fd);
-        throw;
+        FileReader reader(file);
+        return readAll(reader, file);
+    } catch (const FileReadError& error) {
+        throw FileAccessError::cannotRead(file, std::strerror(error.systemError()));
     }
-    ::close(fd);
-    return bytes;
 }
 
 PersistedRide makeRecord(ArchivedRide ride) {
     PersistedRide record;
-    record.rideID = ride.rideID;
-    record.date = ride.date;
-    record.duration = ride.duration;
-    record.distance = ride.distance;
-    record.elevationGain = ride.elevationGain;
-    record.averageHeartRate = ride.averageHeartRate;
-    record.maxHeartRate = ride.maxHeartRate;
-    record.calories = ride.calories;
-    record.activeTime = ride.activeTime;
-    record.routeData = std::move(ride.routeData);
-    record.heartRateData = std::move(ride.heartRateData);
-    record.healthKitUUID = ride.healthKitUUID;
-    record.activityType = std::move(ride.activityType);
-    record.importSource = std::move(ride.importSource);
-    record.deletedAt = ride.deletedAt;
-    record.stravaActivityId = std::move(ride.stravaActivityId);
-    record.startWeatherData = std::move(ride.startWeatherData);
-    record.endWeatherData = std::move(ride.endWeatherData);
-    record.city = std::move(ride.city);
-    record.startElevation = ride.startElevation;
-    record.notes = std::move(ride.notes);
+    for (const ArchiveField& field : archiveFields()) field.restore(ride, record);
     return record;
 }
 

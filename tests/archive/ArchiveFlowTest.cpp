@@ -3,12 +3,12 @@
 #include <cmath>
 #include <map>
 
-#include "export/ArchiveExport.h"
-#include "export/ArchiveImport.h"
+#include "archive/ArchiveExport.h"
+#include "archive/ArchiveImport.h"
+#include "archive/RideArchiveExporter.h"
+#include "archive/RideArchiveImporter.h"
 #include "export/ExportFileNames.h"
 #include "export/ExportTestRides.h"
-#include "export/RideArchiveExporter.h"
-#include "export/RideArchiveImporter.h"
 #include "logging/PersistentLogger.h"
 #include "support/TestSupport.h"
 

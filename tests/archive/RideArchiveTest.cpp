@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "export/ArchiveError.h"
+#include "archive/ArchiveError.h"
+#include "archive/RideArchiveExporter.h"
+#include "archive/RideArchiveImporter.h"
 #include "export/ExportTestRides.h"
-#include "export/RideArchiveExporter.h"
-#include "export/RideArchiveImporter.h"
 #include "model/SeriesCodec.h"
 #include "support/TestSupport.h"
 

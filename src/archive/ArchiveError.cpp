@@ -1,4 +1,4 @@
-#include "export/ArchiveError.h"
+#include "archive/ArchiveError.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "export/ArchiveImport.h"
+#include "archive/ArchiveImport.h"
 
-#include "export/RideArchiveImporter.h"
+#include "archive/RideArchiveImporter.h"
 #include "logging/PersistentLogger.h"
 
 namespace vantrel {

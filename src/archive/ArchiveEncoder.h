@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "export/RideArchiveExporter.h"
+#include "archive/RideArchiveExporter.h"
 
 namespace vantrel {
 

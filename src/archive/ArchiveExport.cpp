@@ -1,13 +1,13 @@
-#include "export/ArchiveExport.h"
+#include "archive/ArchiveExport.h"
 
 #include <cstdio>
 #include <string>
 #include <unordered_set>
 
-#include "export/ArchiveEncoder.h"
+#include "archive/ArchiveEncoder.h"
+#include "archive/RideArchiveExporter.h"
 #include "export/AtomicFileWriter.h"
 #include "export/ExportFileNames.h"
-#include "export/RideArchiveExporter.h"
 #include "logging/PersistentLogger.h"
 
 namespace vantrel {
