@@ -67,8 +67,10 @@ std::vector<QString> imageFilesOf(const QMimeData* mime) {
 }  // namespace
 
 const QStringList& PhotosSection::imageSuffixes() {
-    static const QStringList suffixes = {"jpg",  "jpeg", "png", "heic",
-                                         "heif", "webp", "tif", "tiff"};
+    static const QStringList suffixes = {QStringLiteral("jpg"),  QStringLiteral("jpeg"),
+                                         QStringLiteral("png"),  QStringLiteral("heic"),
+                                         QStringLiteral("heif"), QStringLiteral("webp"),
+                                         QStringLiteral("tif"),  QStringLiteral("tiff")};
     return suffixes;
 }
 
@@ -152,7 +154,7 @@ void PhotosSection::chooseAndAdd() {
     for (const QString& suffix : imageSuffixes()) patterns << QStringLiteral("*.") + suffix;
     auto files = Dialogs::openFiles(this, {QStringLiteral("Choose photos for this activity."),
                                            QStringLiteral("Add"),
-                                           QStringLiteral("Images (%1)").arg(patterns.join(' ')),
+                                           QStringLiteral("Images (%1)").arg(patterns.join(u' ')),
                                            {},
                                            true});
     if (files) addFiles(*files);
