@@ -27,7 +27,7 @@ namespace {
 constexpr int kColumns = 4;
 constexpr int kThumbnailSize = 96;
 // Far above any camera's file; a larger one is refused before it is read into memory.
-constexpr std::uintmax_t kMaxPhotoFileBytes = 256u * 1024 * 1024;
+constexpr std::uintmax_t kMaxPhotoFileBytes = std::uintmax_t{256} * 1024 * 1024;
 
 PickedPhoto pickedFile(const QString& file) {
     std::filesystem::path path = file.toStdString();

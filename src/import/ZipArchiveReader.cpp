@@ -14,7 +14,7 @@ namespace vantrel {
 
 namespace {
 
-constexpr std::size_t kReadBlockSize = 64 * 1024;
+constexpr std::size_t kReadBlockSize = std::size_t{64} * 1024;
 // Declared sizes can lie, so they only bound the first allocation, never trust it further.
 constexpr std::uint64_t kMaxPreallocation = 64ull * 1024 * 1024;
 
