@@ -170,16 +170,16 @@ QString DiagnosticsWindow::formatSize(std::uint64_t bytes) {
 QString DiagnosticsWindow::displayName(const std::filesystem::path& file) {
     QString name = QString::fromStdString(file.filename().string());
     if (name.endsWith(QLatin1String(".log"))) name.chop(4);
-    return name.remove(QStringLiteral("session_")).replace('_', ' ');
+    return name.remove(QStringLiteral("session_")).replace(u'_', u' ');
 }
 
 QString DiagnosticsWindow::filtered(const QString& text, const QString& filter) {
     if (filter.isEmpty()) return text;
     QStringList kept;
-    for (const QString& line : text.split('\n')) {
+    for (const QString& line : text.split(u'\n')) {
         if (line.contains(filter, Qt::CaseInsensitive)) kept << line;
     }
-    return kept.join('\n');
+    return kept.join(u'\n');
 }
 
 void DiagnosticsWindow::selectPlatform(LogPlatform platform) {
@@ -199,7 +199,8 @@ void DiagnosticsWindow::reload() {
         QSignalBlocker blocker(m_fileList);
         m_fileList->clear();
         for (const auto& file : m_logFiles) {
-            auto* item = new QListWidgetItem(displayName(file) + '\n' + formatSize(fileSize(file)));
+            auto* item =
+                new QListWidgetItem(displayName(file) + u'\n' + formatSize(fileSize(file)));
             item->setData(kPathRole, QString::fromStdString(file.string()));
             m_fileList->addItem(item);
         }

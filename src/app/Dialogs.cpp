@@ -183,7 +183,7 @@ std::optional<int> Dialogs::pickYear(QWidget* parent,
                       .arg(count)
                       .arg(count == 1 ? QStringLiteral("ride") : QStringLiteral("rides"));
     record(DialogRecord::Kind::yearPicker, QStringLiteral("Export Year"),
-           QStringLiteral("Select which year to export:"), titles.join('\n'));
+           QStringLiteral("Select which year to export:"), titles.join(u'\n'));
     if (testMode()) {
         QVariant answer = takeAnswer();
         if (!answer.isValid()) return std::nullopt;

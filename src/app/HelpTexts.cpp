@@ -19,7 +19,7 @@ QString stravaExport() {
         QStringLiteral("5. Download and save the ZIP file"),
         QStringLiteral("6. Import the whole archive with Import from ZIP"),
     }
-        .join('\n');
+        .join(u'\n');
 }
 
 QString garminExport() {
@@ -39,7 +39,7 @@ QString garminExport() {
             "6. Extract the ZIP — activity files are in DI_CONNECT/DI-Connect-Uploaded-Files"),
         QStringLiteral("7. Import the ZIP files of that folder with Import from ZIP"),
     }
-        .join('\n');
+        .join(u'\n');
 }
 
 QString vantrelFormat() {
@@ -60,7 +60,7 @@ QString vantrelFormat() {
             "GPX may not include meta-data captured by Vantrel. Use Vantrel Format for a "
             "richer and more comprehensive data backup."),
     }
-        .join('\n');
+        .join(u'\n');
 }
 
 QString geocodeMissing() {

@@ -27,7 +27,7 @@ namespace {
 constexpr int kColumns = 4;
 constexpr int kThumbnailSize = 96;
 // Far above any camera's file; a larger one is refused before it is read into memory.
-constexpr std::uintmax_t kMaxPhotoFileBytes = 256u * 1024 * 1024;
+constexpr std::uintmax_t kMaxPhotoFileBytes = std::uintmax_t{256} * 1024 * 1024;
 
 PickedPhoto pickedFile(const QString& file) {
     std::filesystem::path path = file.toStdString();
@@ -67,8 +67,10 @@ std::vector<QString> imageFilesOf(const QMimeData* mime) {
 }  // namespace
 
 const QStringList& PhotosSection::imageSuffixes() {
-    static const QStringList suffixes = {"jpg",  "jpeg", "png", "heic",
-                                         "heif", "webp", "tif", "tiff"};
+    static const QStringList suffixes = {QStringLiteral("jpg"),  QStringLiteral("jpeg"),
+                                         QStringLiteral("png"),  QStringLiteral("heic"),
+                                         QStringLiteral("heif"), QStringLiteral("webp"),
+                                         QStringLiteral("tif"),  QStringLiteral("tiff")};
     return suffixes;
 }
 
@@ -152,7 +154,7 @@ void PhotosSection::chooseAndAdd() {
     for (const QString& suffix : imageSuffixes()) patterns << QStringLiteral("*.") + suffix;
     auto files = Dialogs::openFiles(this, {QStringLiteral("Choose photos for this activity."),
                                            QStringLiteral("Add"),
-                                           QStringLiteral("Images (%1)").arg(patterns.join(' ')),
+                                           QStringLiteral("Images (%1)").arg(patterns.join(u' ')),
                                            {},
                                            true});
     if (files) addFiles(*files);

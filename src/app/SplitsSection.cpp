@@ -124,8 +124,9 @@ void SplitsSection::fillTable() {
     int height = m_table->horizontalHeader()->sizeHint().height() + 2 * m_table->frameWidth();
     for (int i = 0; i < m_table->rowCount(); ++i) height += m_table->rowHeight(i);
     m_table->setFixedHeight(height);
-    m_averagePace->setText(
-        m_detail.averagePace ? QString::fromStdString(formatPace(*m_detail.averagePace)) : "--");
+    m_averagePace->setText(m_detail.averagePace
+                               ? QString::fromStdString(formatPace(*m_detail.averagePace))
+                               : QStringLiteral("--"));
 }
 
 }  // namespace vantrel

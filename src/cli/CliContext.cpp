@@ -11,13 +11,14 @@
 
 namespace vantrel::cli {
 
-CliContext::CliContext(std::vector<std::string> args_, std::ostream& out_, std::ostream& err_,
-                       std::istream& in_, std::filesystem::path storePath, bool interactive_)
-    : args(std::move(args_)),
-      out(out_),
-      err(err_),
-      in(in_),
-      interactive(interactive_),
+CliContext::CliContext(std::vector<std::string> arguments, std::ostream& output,
+                       std::ostream& errors, std::istream& input, std::filesystem::path storePath,
+                       bool isInteractive)
+    : args(std::move(arguments)),
+      out(output),
+      err(errors),
+      in(input),
+      interactive(isInteractive),
       m_storePath(std::move(storePath)) {}
 
 CliContext::~CliContext() = default;

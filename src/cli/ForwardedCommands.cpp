@@ -30,6 +30,7 @@ int runMediaCommand(const std::string& name, CliContext& ctx) {
     std::vector<std::string> args = {program, "--store", ctx.storePath().string(), name};
     args.insert(args.end(), ctx.args.begin(), ctx.args.end());
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     ctx.out.flush();

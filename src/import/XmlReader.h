@@ -36,7 +36,7 @@ class XmlEventHandler {
 using XmlSource = std::function<std::size_t(char* buffer, std::size_t capacity)>;
 
 /// How much more a source is asked for once a document has outgrown its expected size.
-inline constexpr std::size_t kXmlSliceSize = 64 * 1024;
+inline constexpr std::size_t kXmlSliceSize = std::size_t{64} * 1024;
 
 /// Runs expat over a document read from `source`, with the same refusals and result as the
 /// in-memory form below. `expectedSize` (0 if unknown) sizes the first request.

@@ -1,7 +1,5 @@
 #include "import/ZipArchiveReader.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <locale.h>
 
 #include <algorithm>
@@ -10,11 +8,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "import/LibArchive.h"
+
 namespace vantrel {
 
 namespace {
 
-constexpr std::size_t kReadBlockSize = 64 * 1024;
+constexpr std::size_t kReadBlockSize = std::size_t{64} * 1024;
 // Declared sizes can lie, so they only bound the first allocation, never trust it further.
 constexpr std::uint64_t kMaxPreallocation = 64ull * 1024 * 1024;
 
@@ -74,9 +74,9 @@ std::optional<std::string> safeMemberPath(const std::string& name) {
     return path;
 }
 
-std::optional<std::string> entryName(archive_entry* entry) {
-    if (const char* name = archive_entry_pathname(entry)) return std::string(name);
-    if (const char* name = archive_entry_pathname_utf8(entry)) return std::string(name);
+std::optional<std::string> entryName(const LibArchive& lib, archive_entry* entry) {
+    if (const char* name = lib.entryPathname(entry)) return std::string(name);
+    if (const char* name = lib.entryPathnameUtf8(entry)) return std::string(name);
     return std::nullopt;
 }
 
@@ -128,24 +128,25 @@ class ExtractionTree {
 }  // namespace
 
 struct ZipArchiveReader::Handle {
-    archive* reader = archive_read_new();
+    const LibArchive& lib;
+    archive* reader = lib.readNew();
     archive_entry* entry = nullptr;
 
-    Handle() { archive_read_support_format_zip(reader); }
-    ~Handle() { archive_read_free(reader); }
+    explicit Handle(const LibArchive& library) : lib(library) { lib.readSupportFormatZip(reader); }
+    ~Handle() { lib.readFree(reader); }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
 
     bool open(const std::filesystem::path& file) {
-        return archive_read_open_filename(reader, file.c_str(), kReadBlockSize) == ARCHIVE_OK;
+        return lib.readOpenFilename(reader, file.c_str(), kReadBlockSize) == ARCHIVE_OK;
     }
     std::string errorString() const {
-        const char* text = archive_error_string(reader);
+        const char* text = lib.errorString(reader);
         return text != nullptr ? text : "unknown archive error";
     }
     /// ARCHIVE_WARN (e.g. a name that could not be converted) still gives a usable header.
     bool nextHeader(int* status = nullptr) {
-        int result = archive_read_next_header(reader, &entry);
+        int result = lib.readNextHeader(reader, &entry);
         if (status != nullptr) *status = result;
         return result == ARCHIVE_OK || result == ARCHIVE_WARN;
     }
@@ -153,12 +154,21 @@ struct ZipArchiveReader::Handle {
 
 namespace {
 
-void listEntry(ZipListing& listing, ExtractionTree& tree, archive_entry* entry, std::size_t index) {
-    auto name = entryName(entry);
+/// The library, or an error naming why it could not be loaded.
+const LibArchive& libArchive() {
+    const LibArchive* lib = LibArchive::get();
+    if (lib == nullptr) throw ZipMemberError("cannot load libarchive: " + LibArchive::loadError());
+    return *lib;
+}
+
+void listEntry(ZipListing& listing, ExtractionTree& tree, const ZipArchiveReader::Handle& handle,
+               std::size_t index) {
+    const LibArchive& lib = handle.lib;
+    archive_entry* entry = handle.entry;
+    auto name = entryName(lib, entry);
     auto path = name ? safeMemberPath(*name) : std::nullopt;
-    bool isLink =
-        archive_entry_hardlink(entry) != nullptr || archive_entry_symlink(entry) != nullptr;
-    auto type = archive_entry_filetype(entry);
+    bool isLink = lib.entryHardlink(entry) != nullptr || lib.entrySymlink(entry) != nullptr;
+    auto type = lib.entryFiletype(entry);
     if (!path || isLink || (type != AE_IFREG && type != AE_IFDIR)) {
         ++listing.rejectedEntries;
         return;
@@ -197,7 +207,12 @@ std::string ZipMember::fileName() const {
 ZipListing listZipArchive(const std::filesystem::path& archive) {
     ScopedUtf8Locale locale;
     ZipListing listing;
-    ZipArchiveReader::Handle handle;
+    const LibArchive* lib = LibArchive::get();
+    if (lib == nullptr) {
+        listing.errorString = "cannot load libarchive: " + LibArchive::loadError();
+        return listing;
+    }
+    ZipArchiveReader::Handle handle(*lib);
     if (!handle.open(archive)) {
         listing.errorString = handle.errorString();
         return listing;
@@ -214,7 +229,7 @@ ZipListing listZipArchive(const std::filesystem::path& archive) {
             ++listing.rejectedEntries;
             break;
         }
-        listEntry(listing, tree, handle.entry, index);
+        listEntry(listing, tree, handle, index);
     }
     listing.readable = true;
     dropReplaced(listing, tree.replacedPositions());
@@ -228,10 +243,10 @@ ZipArchiveReader::~ZipArchiveReader() = default;
 Bytes ZipArchiveReader::read(const ZipMember& member, std::uint64_t sizeLimit) {
     ScopedUtf8Locale locale;
     moveTo(member);
+    const LibArchive& lib = m_handle->lib;
     archive_entry* entry = m_handle->entry;
-    if (archive_entry_is_data_encrypted(entry)) throw ZipMemberError("encrypted member");
-    if (archive_entry_size_is_set(entry) &&
-        static_cast<std::uint64_t>(archive_entry_size(entry)) > sizeLimit) {
+    if (lib.entryIsDataEncrypted(entry)) throw ZipMemberError("encrypted member");
+    if (lib.entrySizeIsSet(entry) && static_cast<std::uint64_t>(lib.entrySize(entry)) > sizeLimit) {
         throw ZipMemberError("member larger than " + std::to_string(sizeLimit) + " bytes");
     }
     return readCurrent(sizeLimit);
@@ -239,7 +254,7 @@ Bytes ZipArchiveReader::read(const ZipMember& member, std::uint64_t sizeLimit) {
 
 void ZipArchiveReader::moveTo(const ZipMember& member) {
     if (!m_handle || m_headersRead > member.entryIndex) {
-        m_handle = std::make_unique<Handle>();
+        m_handle = std::make_unique<Handle>(libArchive());
         m_headersRead = 0;
         if (!m_handle->open(m_archive)) fail(m_handle->errorString());
     }
@@ -247,18 +262,20 @@ void ZipArchiveReader::moveTo(const ZipMember& member) {
         if (!m_handle->nextHeader()) fail(m_handle->errorString());
         ++m_headersRead;
     }
-    if (entryName(m_handle->entry) != member.storedName) fail("the archive changed while reading");
+    if (entryName(m_handle->lib, m_handle->entry) != member.storedName)
+        fail("the archive changed while reading");
 }
 
 Bytes ZipArchiveReader::readCurrent(std::uint64_t sizeLimit) {
+    const LibArchive& lib = m_handle->lib;
     Bytes bytes;
-    if (archive_entry_size_is_set(m_handle->entry)) {
-        auto declared = static_cast<std::uint64_t>(archive_entry_size(m_handle->entry));
+    if (lib.entrySizeIsSet(m_handle->entry)) {
+        auto declared = static_cast<std::uint64_t>(lib.entrySize(m_handle->entry));
         bytes.reserve(static_cast<std::size_t>(std::min(declared, kMaxPreallocation)));
     }
     std::uint8_t block[kReadBlockSize];
     for (;;) {
-        la_ssize_t count = archive_read_data(m_handle->reader, block, sizeof block);
+        la_ssize_t count = lib.readData(m_handle->reader, block, sizeof block);
         if (count == 0) return bytes;
         if (count < 0) fail(m_handle->errorString());
         if (bytes.size() + static_cast<std::uint64_t>(count) > sizeLimit) {

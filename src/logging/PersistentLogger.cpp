@@ -25,6 +25,7 @@
 #include "model/Preferences.h"
 
 #ifdef VANTREL_HAVE_SYSTEMD
+#include <dlfcn.h>
 #include <syslog.h>
 #include <systemd/sd-journal.h>
 #endif
@@ -60,13 +61,31 @@ std::string timestampOfNow() {
     return seconds + fraction;
 }
 
+#ifdef VANTREL_HAVE_SYSTEMD
+// The journal library is loaded with the first mirrored line, not linked: linking it would load
+// it and its crypto libraries at the start of every command-line run. Without it (a system
+// without systemd) the lines simply stay in the session files.
+using JournalSend = decltype(&sd_journal_send);
+
+JournalSend journalSend() {
+    static const JournalSend send = [] {
+        void* library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
+        return library != nullptr ? reinterpret_cast<JournalSend>(dlsym(library, "sd_journal_send"))
+                                  : nullptr;
+    }();
+    return send;
+}
+#endif
+
 void mirrorToJournal([[maybe_unused]] LogLevel level, [[maybe_unused]] const std::string& line) {
 #ifdef VANTREL_HAVE_SYSTEMD
+    JournalSend send = journalSend();
+    if (send == nullptr) return;
     int priority = level == LogLevel::debug  ? LOG_DEBUG
                    : level == LogLevel::info ? LOG_INFO
                                              : LOG_ERR;
-    sd_journal_send("MESSAGE=%s", line.c_str(), "PRIORITY=%i", priority,
-                    "SYSLOG_IDENTIFIER=vantrel", "CODE_CATEGORY=PersistentLogger", nullptr);
+    send("MESSAGE=%s", line.c_str(), "PRIORITY=%i", priority, "SYSLOG_IDENTIFIER=vantrel",
+         "CODE_CATEGORY=PersistentLogger", nullptr);
 #endif
 }
 

@@ -141,8 +141,8 @@ std::optional<Date> finishStamp(std::string_view text, std::size_t pos, const Ci
     if (!readZone(text, pos, offsetSeconds)) return std::nullopt;
     std::int64_t days =
         daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
-    std::int64_t unixSeconds =
-        days * 86400 + t.hour * 3600 + t.minute * 60 + t.second - offsetSeconds;
+    std::int64_t unixSeconds = days * 86400 + std::int64_t{t.hour} * 3600 +
+                               std::int64_t{t.minute} * 60 + t.second - offsetSeconds;
     // Whole seconds are shifted to the reference epoch first so the fraction keeps its precision.
     Date date =
         static_cast<double>(unixSeconds - static_cast<std::int64_t>(kUnixToReferenceOffset)) +
