@@ -62,6 +62,14 @@ class StoreBackend {
 
     /// Changes when another connection (another process or computer) has committed a change.
     virtual std::int64_t dataVersion() = 0;
+
+    /// The number of live records in each period [boundaries[i], boundaries[i + 1]) in one
+    /// pass, for a database where every query costs a round trip; nothing when the backend
+    /// prefers to be asked period by period (the default).
+    virtual std::optional<std::vector<std::int64_t>> countLiveInPeriods(
+        const std::vector<Date>& /*boundaries*/) {
+        return std::nullopt;
+    }
 };
 
 }  // namespace vantrel

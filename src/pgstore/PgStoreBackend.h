@@ -45,6 +45,8 @@ class PgStoreBackend : public StoreBackend {
     void updatePhoto(const RidePhoto& photo) override;
     void deletePhoto(std::int64_t objectID) override;
     std::int64_t dataVersion() override;
+    std::optional<std::vector<std::int64_t>> countLiveInPeriods(
+        const std::vector<Date>& boundaries) override;
 
   private:
     struct Result;

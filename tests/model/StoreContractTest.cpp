@@ -291,6 +291,11 @@ TEST_P(StoreContractTest, YearsAreCountedInLocalTime) {
     auto newestFirst = store->activitiesToLocate(true, std::nullopt);
     ASSERT_EQ(newestFirst.size(), 3u);
     EXPECT_GT(newestFirst[0]->date, newestFirst[1]->date);
+    // A device with a wrong clock dated this one after the current year: it is still listed.
+    store->insert(rideAt(startOfLocalYear(2030) + 5));
+    store->save();
+    expected.insert(expected.begin(), {2030, 1});
+    EXPECT_EQ(store->yearSummaries(), expected);
     setClockForTesting({});
 }
 
