@@ -121,11 +121,10 @@ int VantrelApp::run(int argc, char** argv) {
     try {
         store = RideStore::open(location);
     } catch (const std::exception& error) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Vantrel"),
-            QStringLiteral("The activity store %1 cannot be opened.\n\n%2")
-                .arg(QString::fromStdString(displayLocation(defaultStorePath().string())),
-                     QString::fromStdString(error.what())));
+        QMessageBox::critical(nullptr, QStringLiteral("Vantrel"),
+                              QStringLiteral("The activity store %1 cannot be opened.\n\n%2")
+                                  .arg(QString::fromStdString(displayLocation(location.string())),
+                                       QString::fromStdString(error.what())));
         return 1;
     }
     VantrelApp app(std::move(store));

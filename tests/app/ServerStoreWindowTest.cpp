@@ -3,6 +3,7 @@
 
 #include "AppFixture.h"
 #include "app/SettingsWindow.h"
+#include "model/Paths.h"
 #include "model/Preferences.h"
 #include "model/StoreLocation.h"
 #include "support/PgTestDatabase.h"
@@ -71,6 +72,17 @@ TEST_F(ServerStoreWindowTest, SettingsKeepTheServerURLAndTestTheConnection) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return settings->connectionStatus()->text().contains("cannot open"); }, 10000));
     EXPECT_FALSE(settings->connectionStatus()->text().contains("s3cret"));
+}
+
+TEST(StoreLocationChoiceTest, TheEnvironmentWinsOverTheServerPreferenceOverTheFile) {
+    IsolatedEnvironment isolated;
+    EXPECT_EQ(VantrelApp::storeLocation(), defaultStorePath());
+    Preferences::shared().setString(kStoreURLKey, "postgresql://anna@db.home/history");
+    EXPECT_EQ(VantrelApp::storeLocation(), "postgresql://anna@db.home/history");
+    auto file = isolated.root() / "chosen.sqlite";
+    setenv("VANTREL_STORE", file.c_str(), 1);
+    EXPECT_EQ(VantrelApp::storeLocation(), file);
+    unsetenv("VANTREL_STORE");
 }
 
 }  // namespace
