@@ -3,6 +3,8 @@
 //
 //   BM_InspectParse        importActivityFile over the same members, already in memory
 //   BM_ZipImport/T         the whole run with T worker threads into a fresh store
+//   BM_ZipImportServer/T   the same into a fresh PostgreSQL database over 127.0.0.1 (the test
+//                          server named by VANTREL_TEST_PG_URL, see scripts/pg-test-cluster)
 //   BM_PeakMemory/N        peak resident memory of a child process importing N files
 #include <benchmark/benchmark.h>
 #include <spawn.h>
@@ -22,6 +24,7 @@
 #include "import/ZipImportService.h"
 #include "import/ZipTestArchive.h"
 #include "model/RideStore.h"
+#include "support/PgTestDatabase.h"
 
 extern char** environ;
 
@@ -169,6 +172,31 @@ void BM_ZipImport(benchmark::State& state) {
     state.counters["cpu_all_threads_s"] = cpuSeconds / static_cast<double>(state.iterations());
 }
 
+void BM_ZipImportServer(benchmark::State& state) {
+    if (!vantrel::test::PgTestDatabase::available()) {
+        state.SkipWithError(vantrel::test::PgTestDatabase::skipReason());
+        return;
+    }
+    fs::path archive = archiveOf(1000);
+    int imported = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto database = std::make_unique<vantrel::test::PgTestDatabase>();
+        state.ResumeTiming();
+        {
+            auto store = vantrel::RideStore::open(database->url());
+            vantrel::BulkImportOptions options;
+            options.threads = static_cast<int>(state.range(0));
+            imported =
+                vantrel::importZipArchives(*store, {archive}, "ZIP Import", options).imported;
+        }
+        state.PauseTiming();
+        database.reset();
+        state.ResumeTiming();
+    }
+    state.counters["imported"] = imported;
+}
+
 /// The high-water mark of this process's own resident memory, in KiB. (`ru_maxrss` would also
 /// count the parent's memory, which a spawned child shares until it executes.)
 long residentHighWaterKiB() {
@@ -218,6 +246,7 @@ BENCHMARK(BM_ZipImport)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2)
     ->UseRealTime();
+BENCHMARK(BM_ZipImportServer)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_PeakMemory)
     ->Arg(100)
     ->Arg(1000)

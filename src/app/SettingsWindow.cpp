@@ -1,15 +1,21 @@
 #include "app/SettingsWindow.h"
 
 #include <QComboBox>
+#include <QFutureWatcher>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 
 #include "app/Dialogs.h"
 #include "app/DisplayFormat.h"
 #include "app/Icons.h"
 #include "model/Preferences.h"
 #include "model/RideStore.h"
+#include "model/StoreLocation.h"
 
 namespace vantrel {
 
@@ -31,6 +37,7 @@ SettingsWindow::SettingsWindow(RideStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(section(QStringLiteral("Unit System"), buildUnitSystem()));
     layout->addWidget(section(QStringLiteral("Log Level"), buildLogLevel()));
+    layout->addWidget(section(QStringLiteral("Store"), buildStoreLocation()));
     layout->addWidget(buildDiagnostics());
     layout->addWidget(section(QStringLiteral("Data Management"), buildDataManagement()));
     layout->addStretch();
@@ -79,6 +86,61 @@ QWidget* SettingsWindow::buildDataManagement() {
     auto* button = new QPushButton(QStringLiteral("Delete All Activities…"));
     connect(button, &QPushButton::clicked, this, &SettingsWindow::deleteAllActivities);
     return button;
+}
+
+QWidget* SettingsWindow::buildStoreLocation() {
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_storeURL = new QLineEdit(
+        QString::fromStdString(Preferences::shared().string(kStoreURLKey).value_or("")));
+    m_storeURL->setPlaceholderText(QStringLiteral("postgresql://user@server/database"));
+    m_storeURL->setAccessibleName(QStringLiteral("Store URL"));
+    m_storeURL->setToolTip(QStringLiteral(
+        "Empty for the store file on this computer. Used from the next start; the password "
+        "belongs in ~/.pgpass."));
+    connect(m_storeURL, &QLineEdit::editingFinished, this, [this] {
+        Preferences::shared().setString(kStoreURLKey, m_storeURL->text().trimmed().toStdString());
+    });
+    auto* test = new QPushButton(QStringLiteral("Test Connection"));
+    test->setAccessibleName(QStringLiteral("Test Connection"));
+    connect(test, &QPushButton::clicked, this, &SettingsWindow::testConnection);
+    m_connectionStatus = new QLabel;
+    m_connectionStatus->setWordWrap(true);
+    m_connectionStatus->setAccessibleName(QStringLiteral("Connection Status"));
+    layout->addWidget(m_storeURL);
+    layout->addWidget(test);
+    layout->addWidget(m_connectionStatus);
+    return content;
+}
+
+void SettingsWindow::testConnection() {
+    std::string url = m_storeURL->text().trimmed().toStdString();
+    if (!isServerLocation(url)) {
+        m_connectionStatus->setText(
+            QStringLiteral("Enter a URL starting with postgresql:// to test a server."));
+        return;
+    }
+    m_connectionStatus->setText(QStringLiteral("Connecting…"));
+    // Reaching a server may take seconds: the window stays responsive meanwhile.
+    auto* watcher = new QFutureWatcher<QString>(this);
+    QPointer<QLabel> status = m_connectionStatus;
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [watcher, status] {
+        if (status) status->setText(watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run([url] {
+        try {
+            auto opened = RideStore::open(url);
+            RideQuery all;
+            all.withDetails = false;
+            return QStringLiteral("Connected to %1: %2.")
+                .arg(QString::fromStdString(opened->describe()),
+                     DisplayFormat::activityCount(opened->count(all)));
+        } catch (const std::exception& error) {
+            return QString::fromStdString(error.what());
+        }
+    }));
 }
 
 void SettingsWindow::deleteAllActivities() {

@@ -5,13 +5,15 @@
 #include "model/UnitSystem.h"
 
 class QComboBox;
+class QLabel;
+class QLineEdit;
 
 namespace vantrel {
 
 class RideStore;
 
-/// The settings window: unit system, log level, the way to the diagnostics window and the
-/// deletion of every activity.
+/// The settings window: unit system, log level, the store's location (a PostgreSQL server, used
+/// from the next start), the way to the diagnostics window and the deletion of every activity.
 class SettingsWindow : public QWidget {
     Q_OBJECT
   public:
@@ -19,7 +21,11 @@ class SettingsWindow : public QWidget {
 
     QComboBox* unitSystemChoice() const { return m_unitSystem; }
     QComboBox* logLevelChoice() const { return m_logLevel; }
+    QLineEdit* storeURLField() const { return m_storeURL; }
+    QLabel* connectionStatus() const { return m_connectionStatus; }
     void deleteAllActivities();
+    /// Opens the store at the URL in the field on a worker thread and shows the outcome.
+    void testConnection();
 
   signals:
     void unitSystemChanged(UnitSystem system);
@@ -32,10 +38,13 @@ class SettingsWindow : public QWidget {
     QWidget* buildLogLevel();
     QWidget* buildDiagnostics();
     QWidget* buildDataManagement();
+    QWidget* buildStoreLocation();
 
     RideStore& m_store;
     QComboBox* m_unitSystem;
     QComboBox* m_logLevel;
+    QLineEdit* m_storeURL = nullptr;
+    QLabel* m_connectionStatus = nullptr;
 };
 
 }  // namespace vantrel

@@ -10,6 +10,8 @@
 #include <QLocalSocket>
 #include <QPointer>
 
+#include "model/StoreLocation.h"
+
 namespace vantrel {
 
 namespace {
@@ -61,7 +63,10 @@ QString SingleInstance::serverName(const std::filesystem::path& storePath) {
     QString folder = privateFolder();
     if (folder.isEmpty()) return {};
     std::error_code error;
-    std::filesystem::path store = std::filesystem::weakly_canonical(storePath, error);
+    // A server URL is no path: made "canonical" it would depend on the folder started from.
+    std::filesystem::path store = isServerLocation(storePath.string())
+                                      ? storePath
+                                      : std::filesystem::weakly_canonical(storePath, error);
     if (error) store = storePath;
     QByteArray hash = QCryptographicHash::hash(QFile::encodeName(QString::fromStdString(store)),
                                                QCryptographicHash::Sha256)

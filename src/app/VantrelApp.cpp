@@ -19,6 +19,8 @@
 #include "app/SettingsWindow.h"
 #include "app/SingleInstance.h"
 #include "model/Paths.h"
+#include "model/Preferences.h"
+#include "model/StoreLocation.h"
 
 namespace vantrel {
 
@@ -98,6 +100,12 @@ QStringList VantrelApp::filesFromArguments(const QStringList& arguments) {
     return files;
 }
 
+std::filesystem::path VantrelApp::storeLocation() {
+    if (!qEnvironmentVariableIsEmpty("VANTREL_STORE")) return defaultStorePath();
+    auto url = Preferences::shared().string(kStoreURLKey).value_or("");
+    return url.empty() ? defaultStorePath() : std::filesystem::path(url);
+}
+
 int VantrelApp::run(int argc, char** argv) {
     MapView::prepareProcess();
     QApplication application(argc, argv);
@@ -106,15 +114,16 @@ int VantrelApp::run(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
     QApplication::setWindowIcon(Icons::applicationIcon());
     QStringList files = filesFromArguments(QApplication::arguments());
-    QString instanceName = SingleInstance::serverName(defaultStorePath());
+    std::filesystem::path location = storeLocation();
+    QString instanceName = SingleInstance::serverName(location);
     if (SingleInstance::handOver(instanceName, files)) return 0;
     std::unique_ptr<RideStore> store;
     try {
-        store = RideStore::open(defaultStorePath());
+        store = RideStore::open(location);
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, QStringLiteral("Vantrel"),
                               QStringLiteral("The activity store %1 cannot be opened.\n\n%2")
-                                  .arg(QString::fromStdString(defaultStorePath().string()),
+                                  .arg(QString::fromStdString(displayLocation(location.string())),
                                        QString::fromStdString(error.what())));
         return 1;
     }

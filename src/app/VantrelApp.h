@@ -21,9 +21,11 @@ class VantrelApp : public QObject {
     explicit VantrelApp(std::unique_ptr<RideStore> store);
     ~VantrelApp() override;
 
-    /// Opens the default store and runs the event loop; a store that cannot be opened is
-    /// reported in a dialog naming the file, and the application ends with status 1.
+    /// Opens the store and runs the event loop; a store that cannot be opened is reported in a
+    /// dialog naming the file or server, and the application ends with status 1.
     static int run(int argc, char** argv);
+    /// VANTREL_STORE when set, else the "storeURL" preference when set, else the store file.
+    static std::filesystem::path storeLocation();
 
     RideStore& store() { return *m_store; }
     MainWindow* mainWindow() const { return m_main.get(); }

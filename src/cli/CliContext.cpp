@@ -96,6 +96,8 @@ std::map<std::string, Command> commandTable() {
          {runStats,
           "stats [--by week|month|year] [--kind KIND|cycling|running|swimming]... [--from DATE] "
           "[--to DATE] [--json]"}},
+        {"copy-store",
+         {runCopyStore, "copy-store --from LOC --to LOC [--merge] copy every activity"}},
     };
     for (const auto& media : kMediaCommands) {
         std::string name = media.name;
@@ -110,8 +112,10 @@ const std::map<std::string, Command>& commands() {
 }
 
 void printHelp(std::ostream& out) {
-    out << "usage: vantrel-cli [--store PATH] COMMAND [ARGS]\n"
-           "The store defaults to $VANTREL_STORE, else ~/.local/share/vantrel/store.sqlite.\n\n"
+    out << "usage: vantrel-cli [--store LOCATION] COMMAND [ARGS]\n"
+           "The store defaults to $VANTREL_STORE, else ~/.local/share/vantrel/store.sqlite.\n"
+           "A location postgresql://USER@HOST/DATABASE names a PostgreSQL server (a password\n"
+           "belongs in ~/.pgpass or PGPASSFILE, not on the command line).\n\n"
            "commands:\n";
     for (const auto& [name, command] : commands()) out << "  " << command.usage << "\n";
 }

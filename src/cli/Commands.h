@@ -27,6 +27,7 @@ int runGeocode(CliContext& ctx);
 int runPhotoAdd(CliContext& ctx);
 int runPhotos(CliContext& ctx);
 int runStats(CliContext& ctx);
+int runCopyStore(CliContext& ctx);
 
 /// The commands that decode images or call web services, with their usage lines.
 struct MediaCommand {

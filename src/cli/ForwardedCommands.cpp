@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <ostream>
@@ -27,7 +28,10 @@ std::filesystem::path mediaExecutable() {
 
 int runMediaCommand(const std::string& name, CliContext& ctx) {
     std::string program = mediaExecutable().string();
-    std::vector<std::string> args = {program, "--store", ctx.storePath().string(), name};
+    // The location travels in the environment: a server URL may hold a password, which must
+    // not show in the process list.
+    setenv("VANTREL_STORE", ctx.storePath().c_str(), 1);
+    std::vector<std::string> args = {program, name};
     args.insert(args.end(), ctx.args.begin(), ctx.args.end());
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);

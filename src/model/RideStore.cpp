@@ -1,30 +1,28 @@
 #include "model/RideStore.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
-#include <chrono>
-#include <fstream>
 #include <limits>
-#include <thread>
 #include <unordered_map>
 
 #include "model/RideStoreSchema.h"
-#include "model/SqliteStatement.h"
+#include "model/SqliteStoreBackend.h"
+#include "model/StoreBackend.h"
+#include "model/StoreLocation.h"
 
 namespace vantrel {
 
 namespace {
 
-constexpr int kBusyTimeoutMilliseconds = 5000;
 // Years walked one by one while the store cannot say which year comes next; a store failing
 // that long has nothing more to list, and a far-future date must not make the walk endless.
 constexpr int kMostBlindYearSteps = 64;
+// Years counted in one query at most; a wider span (a clock set centuries off) is walked.
+constexpr int kMostYearsInOnePass = 200;
 
 struct Entry {
     PersistedRide* object = nullptr;
     std::weak_ptr<PersistedRide> ride;
-    /// The values as last read from or written to the file.
+    /// The values as last read from or written to the store.
     PersistedRide snapshot;
     bool detailsLoaded = false;
 };
@@ -80,66 +78,12 @@ bool matches(const RideQuery& query, const PersistedRide& ride) {
     return true;
 }
 
-std::string whereClause(const RideQuery& query) {
-    std::vector<std::string> terms;
-    if (query.liveOnly) terms.emplace_back("deletedAt IS NULL");
-    if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
-    if (query.dateFrom) terms.emplace_back("date >= :from");
-    if (query.dateBefore) terms.emplace_back("date < :before");
-    std::string sql;
-    for (const auto& term : terms) sql += (sql.empty() ? " WHERE " : " AND ") + term;
-    return sql;
-}
-
-void bindQueryDates(sqlite3_stmt* statement, const RideQuery& query) {
-    if (query.dateFrom)
-        sqlite3_bind_double(statement, sqlite3_bind_parameter_index(statement, ":from"),
-                            *query.dateFrom);
-    if (query.dateBefore)
-        sqlite3_bind_double(statement, sqlite3_bind_parameter_index(statement, ":before"),
-                            *query.dateBefore);
-}
-
-std::string orderClause(RideQuery::Order order) {
-    switch (order) {
-        case RideQuery::Order::dateAscending:
-            return " ORDER BY date ASC, id ASC";
-        case RideQuery::Order::dateDescending:
-            return " ORDER BY date DESC, id DESC";
-        case RideQuery::Order::none:
-            break;
-    }
-    return "";
-}
-
-std::string rideSelectList(bool withDetails) {
-    std::string sql = "id";
-    for (const auto& column : rideColumns()) {
-        if (withDetails || !column.detail) sql += std::string(", ") + column.name;
-    }
-    return sql;
-}
-
-std::string photoSelectList() {
-    std::string sql = "id";
-    for (const auto& column : photoColumns()) sql += std::string(", ") + column.name;
-    return sql;
-}
-
 void sortByQuery(std::vector<RideRef>& rides, RideQuery::Order order) {
     if (order == RideQuery::Order::none) return;
     bool ascending = order == RideQuery::Order::dateAscending;
     std::stable_sort(rides.begin(), rides.end(), [ascending](const RideRef& a, const RideRef& b) {
         return ascending ? a->date < b->date : a->date > b->date;
     });
-}
-
-bool hasSQLiteHeader(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    char header[16] = {};
-    in.read(header, sizeof header);
-    return in.gcount() == 16 &&
-           std::string_view(header, 16) == std::string_view("SQLite format 3\0", 16);
 }
 
 RideQuery liveQuery(bool withDetails) {
@@ -168,32 +112,15 @@ bool contains(const std::vector<RideRef>& rides, const RideRef& ride) {
 }  // namespace
 
 struct RideStore::Impl {
-    std::filesystem::path file;
-    sqlite3* db = nullptr;
-    std::unordered_map<std::string, sqlite3_stmt*> statements;
+    std::filesystem::path location;
+    std::unique_ptr<StoreBackend> backend;
     std::shared_ptr<Registry> registry = std::make_shared<Registry>();
     std::vector<RideRef> pendingInserts;
     std::vector<RideRef> pendingRemovals;
 
-    ~Impl();
-    [[noreturn]] void fail(const std::string& what) const;
-    void execute(const std::string& sql);
-    SqliteStatement prepare(const std::string& sql);
-    void stepToEnd(SqliteStatement& statement);
-    std::int64_t pragmaInteger(const char* pragma);
-
-    void openConnection();
-    void checkSchema();
-    void enableWriteAheadLog();
-    std::int64_t readSchemaVersion();
-    std::int64_t tableCount();
-
-    RideRef materialize(sqlite3_stmt* row, bool withDetails);
-    std::vector<RidePhoto> readPhotos(std::int64_t rideID);
-    void readDetails(std::int64_t rowID, PersistedRide& target);
+    RideRef materialize(std::int64_t rowID, const StoreBackend::RowReader& read, bool withDetails);
     void loadDetails(PersistedRide& ride, Entry& entry);
     std::vector<RideRef> fetchStored(const RideQuery& query, bool applyLimit);
-    std::int64_t countStored(const RideQuery& query);
     bool hasPending() const { return !pendingInserts.empty() || !pendingRemovals.empty(); }
 
     struct SaveEffects {
@@ -204,131 +131,15 @@ struct RideStore::Impl {
     void writeChanges(SaveEffects& effects);
     void writeInsert(const RideRef& ride, SaveEffects& effects);
     std::optional<std::string> tryWriteInsert(const RideRef& ride, SaveEffects& effects);
-    template <typename Write>
-    void inTransaction(Write write);
-    std::int64_t insertRide(const PersistedRide& ride);
     void updateRide(const PersistedRide& ride, const Entry& entry);
     void writePhotos(PersistedRide& ride, std::int64_t rowID, const std::vector<RidePhoto>& stored,
                      SaveEffects& effects);
-    std::int64_t insertPhoto(const RidePhoto& photo, std::int64_t rowID);
-    void updatePhoto(const RidePhoto& photo);
     void applyEffects(SaveEffects& effects);
     std::vector<std::pair<PersistedRide*, Entry*>> heldRecords();
 };
 
-RideStore::Impl::~Impl() {
-    for (auto& [sql, statement] : statements) sqlite3_finalize(statement);
-    if (db) sqlite3_close_v2(db);
-}
-
-void RideStore::Impl::fail(const std::string& what) const {
-    std::string reason = db ? sqlite3_errmsg(db) : "out of memory";
-    throw StoreError("Store " + file.string() + ": " + what + " (" + reason + ")");
-}
-
-void RideStore::Impl::execute(const std::string& sql) {
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail("cannot write");
-}
-
-SqliteStatement RideStore::Impl::prepare(const std::string& sql) {
-    auto found = statements.find(sql);
-    if (found != statements.end()) return SqliteStatement(found->second);
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
-        SQLITE_OK)
-        fail("cannot read");
-    statements.emplace(sql, statement);
-    return SqliteStatement(statement);
-}
-
-void RideStore::Impl::stepToEnd(SqliteStatement& statement) {
-    if (statement.step() != SQLITE_DONE) fail("cannot write");
-}
-
-std::int64_t RideStore::Impl::pragmaInteger(const char* pragma) {
-    auto statement = prepare(std::string("PRAGMA ") + pragma);
-    if (statement.step() != SQLITE_ROW) fail("cannot read");
-    return sqlite3_column_int64(statement.get(), 0);
-}
-
-void RideStore::Impl::openConnection() {
-    std::error_code error;
-    bool exists = std::filesystem::exists(file, error);
-    if (exists && std::filesystem::file_size(file, error) > 0 && !hasSQLiteHeader(file))
-        throw StoreError("Store " + file.string() + ": not a Vantrel store (not an SQLite file)");
-    if (!exists && file.has_parent_path())
-        std::filesystem::create_directories(file.parent_path(), error);
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) fail("cannot open");
-    if (sqlite3_db_readonly(db, "main") == 1) {
-        throw StoreError("Store " + file.string() + ": cannot open (no permission to write)");
-    }
-    sqlite3_busy_timeout(db, kBusyTimeoutMilliseconds);
-    sqlite3_extended_result_codes(db, 1);
-}
-
-// Switching a new file to the write-ahead log needs the file to itself, and SQLite answers
-// "locked" at once instead of waiting through the busy handler: a second process opening the
-// same new store at the same moment waits here instead of failing.
-void RideStore::Impl::enableWriteAheadLog() {
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::milliseconds(kBusyTimeoutMilliseconds);
-    for (;;) {
-        int status = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-        if (status == SQLITE_OK) return;
-        bool busy = (status & 0xFF) == SQLITE_BUSY || (status & 0xFF) == SQLITE_LOCKED;
-        if (!busy || Clock::now() > deadline) fail("cannot write");
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-std::int64_t RideStore::Impl::tableCount() {
-    auto tables = prepare("SELECT count(*) FROM sqlite_master");
-    if (tables.step() != SQLITE_ROW) fail("cannot read");
-    return sqlite3_column_int64(tables.get(), 0);
-}
-
-// The version and the tables are read in one snapshot: another process may be creating the
-// tables of a new store at this very moment.
-std::int64_t RideStore::Impl::readSchemaVersion() {
-    execute("BEGIN");
-    try {
-        auto version = pragmaInteger("user_version");
-        bool foreign = version == 0 && pragmaInteger("page_count") > 0 && tableCount() > 0;
-        execute("COMMIT");
-        if (version > kStoreSchemaVersion)
-            throw StoreError("Store " + file.string() + ": written by a newer version (schema " +
-                             std::to_string(version) + ")");
-        if (foreign)
-            throw StoreError("Store " + file.string() + ": not a Vantrel store (unknown tables)");
-        return version;
-    } catch (const StoreError&) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-}
-
-void RideStore::Impl::checkSchema() {
-    auto version = readSchemaVersion();
-    enableWriteAheadLog();
-    execute("PRAGMA foreign_keys=ON");
-    if (version == kStoreSchemaVersion) return;
-    execute("BEGIN IMMEDIATE");
-    try {
-        // Another process opening a new store at the same moment may have created the tables
-        // while this one waited for the write lock.
-        if (pragmaInteger("user_version") != kStoreSchemaVersion)
-            execute(schemaSQL() + "PRAGMA user_version=" + std::to_string(kStoreSchemaVersion) +
-                    ";");
-        execute("COMMIT");
-    } catch (const StoreError&) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-}
-
-RideRef RideStore::Impl::materialize(sqlite3_stmt* row, bool withDetails) {
-    std::int64_t rowID = sqlite3_column_int64(row, 0);
+RideRef RideStore::Impl::materialize(std::int64_t rowID, const StoreBackend::RowReader& read,
+                                     bool withDetails) {
     auto found = registry->entries.find(rowID);
     if (found != registry->entries.end()) {
         if (auto held = found->second.ride.lock()) {
@@ -338,11 +149,8 @@ RideRef RideStore::Impl::materialize(sqlite3_stmt* row, bool withDetails) {
     }
     auto ride = std::make_unique<PersistedRide>();
     ride->objectID = rowID;
-    int index = 1;
-    for (const auto& column : rideColumns()) {
-        if (withDetails || !column.detail) column.read(row, index++, *ride);
-    }
-    if (withDetails) ride->photos = readPhotos(rowID);
+    read(*ride);
+    if (withDetails) ride->photos = backend->readPhotos(rowID);
     Entry entry{ride.get(), {}, *ride, withDetails};
     RideRef shared(ride.release(), RetainingDeleter{registry});
     entry.ride = shared;
@@ -350,41 +158,10 @@ RideRef RideStore::Impl::materialize(sqlite3_stmt* row, bool withDetails) {
     return shared;
 }
 
-std::vector<RidePhoto> RideStore::Impl::readPhotos(std::int64_t rideID) {
-    auto statement =
-        prepare("SELECT " + photoSelectList() + " FROM RidePhoto WHERE ride = ?1 ORDER BY id");
-    sqlite3_bind_int64(statement.get(), 1, rideID);
-    std::vector<RidePhoto> photos;
-    int status;
-    while ((status = statement.step()) == SQLITE_ROW) {
-        RidePhoto photo;
-        photo.objectID = sqlite3_column_int64(statement.get(), 0);
-        int index = 1;
-        for (const auto& column : photoColumns()) column.read(statement.get(), index++, photo);
-        photos.push_back(std::move(photo));
-    }
-    if (status != SQLITE_DONE) fail("cannot read");
-    return photos;
-}
-
-void RideStore::Impl::readDetails(std::int64_t rowID, PersistedRide& target) {
-    std::string sql = "SELECT id";
-    for (const auto& column : rideColumns()) {
-        if (column.detail) sql += std::string(", ") + column.name;
-    }
-    auto statement = prepare(sql + " FROM PersistedRide WHERE id = ?1");
-    sqlite3_bind_int64(statement.get(), 1, rowID);
-    if (statement.step() != SQLITE_ROW) return;
-    int index = 1;
-    for (const auto& column : rideColumns()) {
-        if (column.detail) column.read(statement.get(), index++, target);
-    }
-}
-
 void RideStore::Impl::loadDetails(PersistedRide& ride, Entry& entry) {
     PersistedRide stored = entry.snapshot;
-    readDetails(ride.objectID, stored);
-    stored.photos = readPhotos(ride.objectID);
+    backend->readDetails(ride.objectID, stored);
+    stored.photos = backend->readPhotos(ride.objectID);
     // Fields the caller already set keep the caller's value; the rest take the stored one.
     if (ride.routeData == entry.snapshot.routeData) ride.routeData = stored.routeData;
     if (ride.heartRateData == entry.snapshot.heartRateData)
@@ -406,26 +183,12 @@ void RideStore::Impl::loadDetails(PersistedRide& ride, Entry& entry) {
 }
 
 std::vector<RideRef> RideStore::Impl::fetchStored(const RideQuery& query, bool applyLimit) {
-    std::string sql = "SELECT " + rideSelectList(query.withDetails) + " FROM PersistedRide" +
-                      whereClause(query) + orderClause(query.order);
-    if (applyLimit && query.limit)
-        sql += " LIMIT " + std::to_string(std::max<std::int64_t>(0, *query.limit));
-    auto statement = prepare(sql);
-    bindQueryDates(statement.get(), query);
     std::vector<RideRef> rides;
-    int status;
-    while ((status = statement.step()) == SQLITE_ROW) {
-        rides.push_back(materialize(statement.get(), query.withDetails));
-    }
-    if (status != SQLITE_DONE) fail("cannot read");
+    backend->fetchRows(query, applyLimit,
+                       [&](std::int64_t rowID, const StoreBackend::RowReader& read) {
+                           rides.push_back(materialize(rowID, read, query.withDetails));
+                       });
     return rides;
-}
-
-std::int64_t RideStore::Impl::countStored(const RideQuery& query) {
-    auto statement = prepare("SELECT count(*) FROM PersistedRide" + whereClause(query));
-    bindQueryDates(statement.get(), query);
-    if (statement.step() != SQLITE_ROW) fail("cannot read");
-    return sqlite3_column_int64(statement.get(), 0);
 }
 
 std::vector<std::pair<PersistedRide*, Entry*>> RideStore::Impl::heldRecords() {
@@ -436,64 +199,13 @@ std::vector<std::pair<PersistedRide*, Entry*>> RideStore::Impl::heldRecords() {
     return held;
 }
 
-std::int64_t RideStore::Impl::insertRide(const PersistedRide& ride) {
-    std::string names, values;
-    int index = 1;
-    for (const auto& column : rideColumns()) {
-        names += std::string(names.empty() ? "" : ", ") + column.name;
-        values += (values.empty() ? "?" : ", ?") + std::to_string(index++);
-    }
-    auto statement = prepare("INSERT INTO PersistedRide (" + names + ") VALUES (" + values + ")");
-    index = 1;
-    for (const auto& column : rideColumns()) column.bind(statement.get(), index++, ride);
-    stepToEnd(statement);
-    return sqlite3_last_insert_rowid(db);
-}
-
 void RideStore::Impl::updateRide(const PersistedRide& ride, const Entry& entry) {
-    std::vector<const StoreColumn<PersistedRide>*> changed;
-    for (const auto& column : rideColumns()) {
-        if (!column.same(ride, entry.snapshot)) changed.push_back(&column);
+    std::vector<std::size_t> changed;
+    auto columns = rideColumns();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (!columns[i].same(ride, entry.snapshot)) changed.push_back(i);
     }
-    if (changed.empty()) return;
-    std::string sql = "UPDATE PersistedRide SET ";
-    for (std::size_t i = 0; i < changed.size(); ++i)
-        sql += std::string(i ? ", " : "") + changed[i]->name + " = ?" + std::to_string(i + 1);
-    auto statement = prepare(sql + " WHERE id = ?" + std::to_string(changed.size() + 1));
-    for (std::size_t i = 0; i < changed.size(); ++i)
-        changed[i]->bind(statement.get(), static_cast<int>(i + 1), ride);
-    sqlite3_bind_int64(statement.get(), static_cast<int>(changed.size() + 1), ride.objectID);
-    stepToEnd(statement);
-}
-
-std::int64_t RideStore::Impl::insertPhoto(const RidePhoto& photo, std::int64_t rowID) {
-    std::string names, values;
-    int index = 1;
-    for (const auto& column : photoColumns()) {
-        names += std::string(column.name) + ", ";
-        values += "?" + std::to_string(index++) + ", ";
-    }
-    auto statement = prepare("INSERT INTO RidePhoto (" + names + "ride) VALUES (" + values + "?" +
-                             std::to_string(index) + ")");
-    index = 1;
-    for (const auto& column : photoColumns()) column.bind(statement.get(), index++, photo);
-    sqlite3_bind_int64(statement.get(), index, rowID);
-    stepToEnd(statement);
-    return sqlite3_last_insert_rowid(db);
-}
-
-void RideStore::Impl::updatePhoto(const RidePhoto& photo) {
-    std::string sql = "UPDATE RidePhoto SET ";
-    int index = 1;
-    for (const auto& column : photoColumns()) {
-        sql += std::string(index > 1 ? ", " : "") + column.name + " = ?" + std::to_string(index);
-        ++index;
-    }
-    auto statement = prepare(sql + " WHERE id = ?" + std::to_string(index));
-    index = 1;
-    for (const auto& column : photoColumns()) column.bind(statement.get(), index++, photo);
-    sqlite3_bind_int64(statement.get(), index, photo.objectID);
-    stepToEnd(statement);
+    if (!changed.empty()) backend->updateRide(ride, changed);
 }
 
 void RideStore::Impl::writePhotos(PersistedRide& ride, std::int64_t rowID,
@@ -502,16 +214,14 @@ void RideStore::Impl::writePhotos(PersistedRide& ride, std::int64_t rowID,
         auto kept = std::find_if(ride.photos.begin(), ride.photos.end(),
                                  [&](const RidePhoto& p) { return p.objectID == old.objectID; });
         if (kept == ride.photos.end()) {
-            auto statement = prepare("DELETE FROM RidePhoto WHERE id = ?1");
-            sqlite3_bind_int64(statement.get(), 1, old.objectID);
-            stepToEnd(statement);
+            backend->deletePhoto(old.objectID);
         } else if (!(*kept == old)) {
-            updatePhoto(*kept);
+            backend->updatePhoto(*kept);
         }
     }
     for (auto& photo : ride.photos) {
         if (photo.objectID == 0)
-            effects.insertedPhotos.emplace_back(&photo, insertPhoto(photo, rowID));
+            effects.insertedPhotos.emplace_back(&photo, backend->insertPhoto(photo, rowID));
     }
 }
 
@@ -521,68 +231,25 @@ void RideStore::Impl::writeAll(SaveEffects& effects) {
 }
 
 void RideStore::Impl::writeInsert(const RideRef& ride, SaveEffects& effects) {
-    std::int64_t rowID = insertRide(*ride);
+    std::int64_t rowID = backend->insertRide(*ride);
     effects.insertedRides.emplace_back(ride, rowID);
     writePhotos(*ride, rowID, {}, effects);
 }
 
-namespace {
-
-// Failures that come from the record's own values (a constraint, a value too large), as
-// opposed to the file (full, locked, damaged), which no other record would escape either.
-bool isRecordFault(int errorCode) {
-    switch (errorCode & 0xFF) {
-        case SQLITE_CONSTRAINT:
-        case SQLITE_MISMATCH:
-        case SQLITE_TOOBIG:
-        case SQLITE_RANGE:
-            return true;
-        default:
-            return false;
-    }
-}
-
-}  // namespace
-
-// A savepoint around the one record undoes its row and photos alone, so the transaction (and
-// every other record in it) goes on.
 std::optional<std::string> RideStore::Impl::tryWriteInsert(const RideRef& ride,
                                                            SaveEffects& effects) {
     std::size_t rides = effects.insertedRides.size();
     std::size_t photos = effects.insertedPhotos.size();
-    execute("SAVEPOINT oneRecord");
-    try {
-        writeInsert(ride, effects);
-    } catch (const StoreError& error) {
-        if (!isRecordFault(sqlite3_extended_errcode(db))) throw;
-        execute("ROLLBACK TO oneRecord");
-        execute("RELEASE oneRecord");
+    auto refused = backend->tryAlone([&] { writeInsert(ride, effects); });
+    if (refused) {
         effects.insertedRides.resize(rides);
         effects.insertedPhotos.resize(photos);
-        return std::string(error.what());
     }
-    execute("RELEASE oneRecord");
-    return std::nullopt;
-}
-
-template <typename Write>
-void RideStore::Impl::inTransaction(Write write) {
-    execute("BEGIN IMMEDIATE");
-    try {
-        write();
-        execute("COMMIT");
-    } catch (const StoreError&) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    return refused;
 }
 
 void RideStore::Impl::writeChanges(SaveEffects& effects) {
-    for (const auto& ride : pendingRemovals) {
-        auto statement = prepare("DELETE FROM PersistedRide WHERE id = ?1");
-        sqlite3_bind_int64(statement.get(), 1, ride->objectID);
-        stepToEnd(statement);
-    }
+    for (const auto& ride : pendingRemovals) backend->deleteRide(ride->objectID);
     for (auto& [ride, entry] : heldRecords()) {
         if (contains(pendingRemovals, entry->ride.lock())) continue;
         updateRide(*ride, *entry);
@@ -619,16 +286,23 @@ RideStore::RideStore(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 
 RideStore::~RideStore() = default;
 
-std::unique_ptr<RideStore> RideStore::open(const std::filesystem::path& file) {
+std::unique_ptr<RideStore> RideStore::open(const std::filesystem::path& location) {
     auto impl = std::make_unique<Impl>();
-    impl->file = file;
-    impl->openConnection();
-    impl->checkSchema();
+    impl->location = location;
+    if (isServerLocation(location.string())) {
+        impl->backend = openServerBackend(location.string());
+    } else {
+        impl->backend = SqliteStoreBackend::open(location);
+    }
     return std::unique_ptr<RideStore>(new RideStore(std::move(impl)));
 }
 
 const std::filesystem::path& RideStore::path() const {
-    return m_impl->file;
+    return m_impl->location;
+}
+
+std::string RideStore::describe() const {
+    return m_impl->backend->describe();
 }
 
 sqlite3* RideStore::connection() const {
@@ -650,7 +324,7 @@ std::vector<RideRef> RideStore::fetch(const RideQuery& query) {
 }
 
 std::int64_t RideStore::count(const RideQuery& query) {
-    std::int64_t total = m_impl->countStored(query);
+    std::int64_t total = m_impl->backend->countRows(query);
     for (const auto& ride : m_impl->pendingInserts) total += matches(query, *ride) ? 1 : 0;
     for (const auto& ride : m_impl->pendingRemovals) total -= matches(query, *ride) ? 1 : 0;
     return std::max<std::int64_t>(0, total);
@@ -667,17 +341,14 @@ RideRef RideStore::fetchByRideID(const Uuid& rideID) {
     for (const auto& ride : m_impl->pendingInserts) {
         if (ride->rideID == rideID && !ride->deletedAt) return ride;
     }
-    auto statement = m_impl->prepare("SELECT " + rideSelectList(true) +
-                                     " FROM PersistedRide WHERE rideID = ?1 AND deletedAt IS NULL"
-                                     " ORDER BY id");
-    bindValue(statement.get(), 1, rideID);
-    int status;
-    while ((status = statement.step()) == SQLITE_ROW) {
-        auto ride = m_impl->materialize(statement.get(), true);
-        if (!contains(m_impl->pendingRemovals, ride)) return ride;
-    }
-    if (status != SQLITE_DONE) m_impl->fail("cannot read");
-    return nullptr;
+    RideRef found;
+    m_impl->backend->fetchLiveByRideID(
+        rideID, [&](std::int64_t rowID, const StoreBackend::RowReader& read) {
+            if (found) return;
+            auto ride = m_impl->materialize(rowID, read, true);
+            if (!contains(m_impl->pendingRemovals, ride)) found = ride;
+        });
+    return found;
 }
 
 void RideStore::insert(const RideRef& ride) {
@@ -703,14 +374,14 @@ void RideStore::remove(const RideRef& ride) {
 
 void RideStore::save() {
     Impl::SaveEffects effects;
-    m_impl->inTransaction([&] { m_impl->writeAll(effects); });
+    m_impl->backend->inTransaction([&] { m_impl->writeAll(effects); });
     m_impl->applyEffects(effects);
 }
 
 std::vector<RideStore::UnwritableRecord> RideStore::saveDroppingUnwritable() {
     Impl::SaveEffects effects;
     std::vector<UnwritableRecord> dropped;
-    m_impl->inTransaction([&] {
+    m_impl->backend->inTransaction([&] {
         dropped.clear();
         m_impl->writeChanges(effects);
         for (const auto& ride : m_impl->pendingInserts) {
@@ -743,16 +414,8 @@ void RideStore::refreshAll() {
     m_impl->pendingInserts.clear();
     m_impl->pendingRemovals.clear();
     for (auto& [ride, entry] : m_impl->heldRecords()) {
-        auto statement = m_impl->prepare("SELECT " + rideSelectList(entry->detailsLoaded) +
-                                         " FROM PersistedRide WHERE id = ?1");
-        sqlite3_bind_int64(statement.get(), 1, ride->objectID);
-        if (statement.step() != SQLITE_ROW) continue;
-        int index = 1;
-        for (const auto& column : rideColumns()) {
-            if (entry->detailsLoaded || !column.detail)
-                column.read(statement.get(), index++, *ride);
-        }
-        if (entry->detailsLoaded) ride->photos = m_impl->readPhotos(ride->objectID);
+        if (!m_impl->backend->readRow(ride->objectID, entry->detailsLoaded, *ride)) continue;
+        if (entry->detailsLoaded) ride->photos = m_impl->backend->readPhotos(ride->objectID);
         entry->snapshot = *ride;
     }
     auto released = std::move(m_impl->registry->retained);
@@ -760,8 +423,34 @@ void RideStore::refreshAll() {
 }
 
 std::int64_t RideStore::dataVersion() {
-    return m_impl->pragmaInteger("data_version");
+    return m_impl->backend->dataVersion();
 }
+
+namespace {
+
+// Pending changes are not in the database, and an absurd span of years is better walked.
+std::optional<std::vector<YearSummary>> summariesInOnePass(RideStore::Impl& store, int firstYear,
+                                                           int lastYear) {
+    if (store.hasPending() || lastYear - firstYear > kMostYearsInOnePass) return std::nullopt;
+    std::vector<Date> boundaries;
+    for (int year = firstYear; year <= lastYear + 1; ++year)
+        boundaries.push_back(startOfLocalYear(year));
+    std::optional<std::vector<std::int64_t>> counts;
+    try {
+        counts = store.backend->countLiveInPeriods(boundaries);
+    } catch (const StoreError&) {
+        return std::nullopt;
+    }
+    if (!counts) return std::nullopt;
+    std::vector<YearSummary> summaries;
+    for (int year = lastYear; year >= firstYear; --year) {
+        auto count = (*counts)[static_cast<std::size_t>(year - firstYear)];
+        if (count > 0) summaries.push_back({year, count});
+    }
+    return summaries;
+}
+
+}  // namespace
 
 std::vector<YearSummary> RideStore::yearSummaries() {
     std::vector<RideRef> oldest, newest;
@@ -775,6 +464,7 @@ std::vector<YearSummary> RideStore::yearSummaries() {
     // A device with a wrong clock dates activities in the future; they must still be listed.
     int year = std::max(localYear(now()), localYear(newest.front()->date));
     int firstYear = localYear(oldest.front()->date);
+    if (auto counted = summariesInOnePass(*m_impl, firstYear, year)) return *counted;
     std::vector<YearSummary> summaries;
     int failedSteps = 0;
     while (year >= firstYear && failedSteps < kMostBlindYearSteps) {

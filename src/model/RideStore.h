@@ -15,7 +15,8 @@ struct sqlite3;
 
 namespace vantrel {
 
-/// A store that cannot be opened or written. `what()` names the file and the reason.
+/// A store that cannot be opened or written. `what()` names the file (or the server, without
+/// its password) and the reason.
 class StoreError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -40,24 +41,29 @@ struct YearSummary {
     friend bool operator==(const YearSummary&, const YearSummary&) = default;
 };
 
-/// The main-thread context over one SQLite store file (WAL mode, busy timeout, so that the app
-/// and the CLI can share one file). Records are handed out as shared objects, one per row while
-/// anyone holds it; changes made to them are written by the next `save()`.
+/// The main-thread context over one store: an SQLite file, or a PostgreSQL database that
+/// several computers share (see `StoreBackend` and its two implementations). Records are
+/// handed out as shared objects, one per row while anyone holds it; changes made to them are
+/// written by the next `save()`.
 ///
-/// Tables: "PersistedRide" (`id` INTEGER PRIMARY KEY + one column per field, in field order)
-/// and "RidePhoto" (`id`, its fields, `ride` REFERENCES PersistedRide(id) ON DELETE CASCADE).
+/// Tables: "PersistedRide" (`id` + one column per field, in field order) and "RidePhoto"
+/// (`id`, its fields, `ride` referencing PersistedRide(id), deleted with it).
 /// Not thread-safe: use it from the thread that owns it.
 class RideStore {
   public:
-    /// Opens or creates the store. Throws `StoreError` naming the file when it is not an SQLite
-    /// file, has a newer schema version or cannot be read or written; the file is left untouched.
-    static std::unique_ptr<RideStore> open(const std::filesystem::path& file);
+    /// Opens or creates the store: a "postgresql://" URL names a server, anything else an
+    /// SQLite file. Throws `StoreError` naming the location when it is not a Vantrel store,
+    /// has a newer schema version or cannot be reached, read or written; it is left untouched.
+    static std::unique_ptr<RideStore> open(const std::filesystem::path& location);
     ~RideStore();
 
     RideStore(const RideStore&) = delete;
     RideStore& operator=(const RideStore&) = delete;
 
+    /// The location as given to `open` (a server URL may hold a password: do not show it).
     const std::filesystem::path& path() const;
+    /// The location as it may be shown and logged.
+    std::string describe() const;
 
     std::vector<RideRef> fetch(const RideQuery& query);
     /// Number of records matching the filter (order, limit and details ignored).
@@ -72,7 +78,8 @@ class RideStore {
     /// Removes a record and its photos at the next save.
     void remove(const RideRef& ride);
     /// Writes every insertion, deletion and change in one transaction. Throws `StoreError`;
-    /// on failure the file is as it was before the call and the changes stay pending.
+    /// on failure the store is as it was before the call and the changes stay pending (a lost
+    /// server connection is made again by the next save).
     void save();
     /// A new record that `saveDroppingUnwritable` could not write, and why.
     struct UnwritableRecord {
@@ -90,7 +97,7 @@ class RideStore {
     bool hasChanges() const;
     /// Forgets unsaved changes of every held record and re-reads them from the file.
     void refreshAll();
-    /// Changes when another connection (another process) has committed to the file.
+    /// Changes when another connection (another process, another computer) has committed.
     std::int64_t dataVersion();
 
     // Shared queries of the application (calendar years in the local time zone).

@@ -8,6 +8,60 @@ namespace vantrel {
 
 namespace {
 
+StoreValue toStoreValue(double value) {
+    return value;
+}
+StoreValue toStoreValue(std::int64_t value) {
+    return value;
+}
+StoreValue toStoreValue(const Uuid& value) {
+    return value.toString();
+}
+StoreValue toStoreValue(const std::string& value) {
+    return value;
+}
+StoreValue toStoreValue(const Bytes& value) {
+    return value;
+}
+template <typename T>
+StoreValue toStoreValue(const std::optional<T>& value) {
+    return value ? toStoreValue(*value) : std::nullopt;
+}
+
+// Absent or mistyped values read as SQLite reads them: 0 for numbers, the nil identifier.
+template <typename T>
+const T* alternative(const StoreValue& value) {
+    return value ? std::get_if<T>(&*value) : nullptr;
+}
+void fromStoreValue(StoreValue&& value, double& target) {
+    auto found = alternative<double>(value);
+    target = found ? *found : 0.0;
+}
+void fromStoreValue(StoreValue&& value, std::int64_t& target) {
+    auto found = alternative<std::int64_t>(value);
+    target = found ? *found : 0;
+}
+void fromStoreValue(StoreValue&& value, std::optional<double>& target) {
+    auto found = alternative<double>(value);
+    target = found ? std::optional<double>(*found) : std::nullopt;
+}
+void fromStoreValue(StoreValue&& value, Uuid& target) {
+    auto found = alternative<std::string>(value);
+    target = found ? Uuid::parse(*found).value_or(Uuid{}) : Uuid{};
+}
+void fromStoreValue(StoreValue&& value, std::optional<Uuid>& target) {
+    auto found = alternative<std::string>(value);
+    target = found ? Uuid::parse(*found) : std::nullopt;
+}
+void fromStoreValue(StoreValue&& value, std::optional<std::string>& target) {
+    auto found = std::get_if<std::string>(value ? &*value : nullptr);
+    target = found ? std::optional<std::string>(std::move(*found)) : std::nullopt;
+}
+void fromStoreValue(StoreValue&& value, std::optional<Bytes>& target) {
+    auto found = std::get_if<Bytes>(value ? &*value : nullptr);
+    target = found ? std::optional<Bytes>(std::move(*found)) : std::nullopt;
+}
+
 template <typename Record, auto Member>
 StoreColumn<Record> column(const char* name, const char* declaration, bool detail = false) {
     return {name,
@@ -19,7 +73,11 @@ StoreColumn<Record> column(const char* name, const char* declaration, bool detai
             [](sqlite3_stmt* statement, int index, Record& record) {
                 readValue(statement, index, record.*Member);
             },
-            [](const Record& a, const Record& b) { return a.*Member == b.*Member; }};
+            [](const Record& a, const Record& b) { return a.*Member == b.*Member; },
+            [](const Record& record) { return toStoreValue(record.*Member); },
+            [](Record& record, StoreValue&& value) {
+                fromStoreValue(std::move(value), record.*Member);
+            }};
 }
 
 using R = PersistedRide;

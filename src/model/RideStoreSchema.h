@@ -2,8 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <variant>
 
 #include "model/PersistedRide.h"
 
@@ -12,16 +15,24 @@ namespace vantrel {
 /// The schema version written to PRAGMA user_version; a file with a higher one is refused.
 inline constexpr int kStoreSchemaVersion = 1;
 
-/// One stored field of a record: its column, and how to bind, read and compare it.
+/// A column value outside any particular database: absent (NULL) or the value in the column's
+/// type. Identifiers are text, as SQLite stores them.
+using StoreValue = std::optional<std::variant<double, std::int64_t, std::string, Bytes>>;
+
+/// One stored field of a record: its column, and how to bind, read and compare it. `bind` and
+/// `read` are SQLite's; `get` and `set` serve the other backends.
 template <typename Record>
 struct StoreColumn {
     const char* name;
+    /// The SQLite declaration ("REAL NOT NULL DEFAULT 0"); other backends map its type word.
     const char* declaration;
     /// One of the large byte fields that fetches without details leave unread.
     bool detail;
     void (*bind)(sqlite3_stmt*, int, const Record&);
     void (*read)(sqlite3_stmt*, int, Record&);
     bool (*same)(const Record&, const Record&);
+    StoreValue (*get)(const Record&);
+    void (*set)(Record&, StoreValue&&);
 };
 
 /// The columns of "PersistedRide" after `id`, in field order.

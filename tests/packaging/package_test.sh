@@ -18,7 +18,8 @@ echo "package: $(basename "$deb")"
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
 for path in /usr/bin/vantrel /usr/bin/vantrel-cli /usr/bin/vantrel-cli-media \
-  /usr/lib/vantrel/libvantrel_webmap.so /usr/share/vantrel/places.tsv \
+  /usr/lib/vantrel/libvantrel_webmap.so /usr/lib/vantrel/libvantrel_pgstore.so \
+  /usr/share/vantrel/places.tsv \
   /usr/share/applications/vantrel.desktop \
   /usr/share/mime/packages/vantrel.xml /usr/share/icons/hicolor/scalable/apps/vantrel.svg \
   /usr/share/icons/hicolor/256x256/apps/vantrel.png \

@@ -1,0 +1,389 @@
+#include "model/SqliteStoreBackend.h"
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "model/RideStore.h"
+#include "model/RideStoreSchema.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kBusyTimeoutMilliseconds = 5000;
+
+std::string whereClause(const RideQuery& query) {
+    std::vector<std::string> terms;
+    if (query.liveOnly) terms.emplace_back("deletedAt IS NULL");
+    if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
+    if (query.dateFrom) terms.emplace_back("date >= :from");
+    if (query.dateBefore) terms.emplace_back("date < :before");
+    std::string sql;
+    for (const auto& term : terms) sql += (sql.empty() ? " WHERE " : " AND ") + term;
+    return sql;
+}
+
+void bindQueryDates(sqlite3_stmt* statement, const RideQuery& query) {
+    if (query.dateFrom)
+        sqlite3_bind_double(statement, sqlite3_bind_parameter_index(statement, ":from"),
+                            *query.dateFrom);
+    if (query.dateBefore)
+        sqlite3_bind_double(statement, sqlite3_bind_parameter_index(statement, ":before"),
+                            *query.dateBefore);
+}
+
+std::string orderClause(RideQuery::Order order) {
+    switch (order) {
+        case RideQuery::Order::dateAscending:
+            return " ORDER BY date ASC, id ASC";
+        case RideQuery::Order::dateDescending:
+            return " ORDER BY date DESC, id DESC";
+        case RideQuery::Order::none:
+            break;
+    }
+    return "";
+}
+
+std::string rideSelectList(bool withDetails) {
+    std::string sql = "id";
+    for (const auto& column : rideColumns()) {
+        if (withDetails || !column.detail) sql += std::string(", ") + column.name;
+    }
+    return sql;
+}
+
+std::string photoSelectList() {
+    std::string sql = "id";
+    for (const auto& column : photoColumns()) sql += std::string(", ") + column.name;
+    return sql;
+}
+
+void readRideColumns(sqlite3_stmt* row, bool withDetails, PersistedRide& ride) {
+    int index = 1;
+    for (const auto& column : rideColumns()) {
+        if (withDetails || !column.detail) column.read(row, index++, ride);
+    }
+}
+
+bool hasSQLiteHeader(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char header[16] = {};
+    in.read(header, sizeof header);
+    return in.gcount() == 16 &&
+           std::string_view(header, 16) == std::string_view("SQLite format 3\0", 16);
+}
+
+// Failures that come from the record's own values (a constraint, a value too large), as
+// opposed to the file (full, locked, damaged), which no other record would escape either.
+bool isRecordFault(int errorCode) {
+    switch (errorCode & 0xFF) {
+        case SQLITE_CONSTRAINT:
+        case SQLITE_MISMATCH:
+        case SQLITE_TOOBIG:
+        case SQLITE_RANGE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<SqliteStoreBackend> SqliteStoreBackend::open(const std::filesystem::path& file) {
+    std::unique_ptr<SqliteStoreBackend> backend(new SqliteStoreBackend(file));
+    backend->openConnection();
+    backend->checkSchema();
+    return backend;
+}
+
+SqliteStoreBackend::~SqliteStoreBackend() {
+    for (auto& [sql, statement] : m_statements) sqlite3_finalize(statement);
+    if (m_db) sqlite3_close_v2(m_db);
+}
+
+void SqliteStoreBackend::fail(const std::string& what) const {
+    std::string reason = m_db ? sqlite3_errmsg(m_db) : "out of memory";
+    throw StoreError("Store " + m_file.string() + ": " + what + " (" + reason + ")");
+}
+
+void SqliteStoreBackend::execute(const std::string& sql) {
+    if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail("cannot write");
+}
+
+SqliteStatement SqliteStoreBackend::prepare(const std::string& sql) {
+    auto found = m_statements.find(sql);
+    if (found != m_statements.end()) return SqliteStatement(found->second);
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+        SQLITE_OK)
+        fail("cannot read");
+    m_statements.emplace(sql, statement);
+    return SqliteStatement(statement);
+}
+
+void SqliteStoreBackend::stepToEnd(SqliteStatement& statement) {
+    if (statement.step() != SQLITE_DONE) fail("cannot write");
+}
+
+std::int64_t SqliteStoreBackend::pragmaInteger(const char* pragma) {
+    auto statement = prepare(std::string("PRAGMA ") + pragma);
+    if (statement.step() != SQLITE_ROW) fail("cannot read");
+    return sqlite3_column_int64(statement.get(), 0);
+}
+
+void SqliteStoreBackend::openConnection() {
+    std::error_code error;
+    bool exists = std::filesystem::exists(m_file, error);
+    if (exists && std::filesystem::file_size(m_file, error) > 0 && !hasSQLiteHeader(m_file))
+        throw StoreError("Store " + m_file.string() + ": not a Vantrel store (not an SQLite file)");
+    if (!exists && m_file.has_parent_path())
+        std::filesystem::create_directories(m_file.parent_path(), error);
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(m_file.c_str(), &m_db, flags, nullptr) != SQLITE_OK) fail("cannot open");
+    if (sqlite3_db_readonly(m_db, "main") == 1) {
+        throw StoreError("Store " + m_file.string() + ": cannot open (no permission to write)");
+    }
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMilliseconds);
+    sqlite3_extended_result_codes(m_db, 1);
+}
+
+// Switching a new file to the write-ahead log needs the file to itself, and SQLite answers
+// "locked" at once instead of waiting through the busy handler: a second process opening the
+// same new store at the same moment waits here instead of failing.
+void SqliteStoreBackend::enableWriteAheadLog() {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(kBusyTimeoutMilliseconds);
+    for (;;) {
+        int status = sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if (status == SQLITE_OK) return;
+        bool busy = (status & 0xFF) == SQLITE_BUSY || (status & 0xFF) == SQLITE_LOCKED;
+        if (!busy || Clock::now() > deadline) fail("cannot write");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+std::int64_t SqliteStoreBackend::tableCount() {
+    auto tables = prepare("SELECT count(*) FROM sqlite_master");
+    if (tables.step() != SQLITE_ROW) fail("cannot read");
+    return sqlite3_column_int64(tables.get(), 0);
+}
+
+// The version and the tables are read in one snapshot: another process may be creating the
+// tables of a new store at this very moment.
+std::int64_t SqliteStoreBackend::readSchemaVersion() {
+    execute("BEGIN");
+    try {
+        auto version = pragmaInteger("user_version");
+        bool foreign = version == 0 && pragmaInteger("page_count") > 0 && tableCount() > 0;
+        execute("COMMIT");
+        if (version > kStoreSchemaVersion)
+            throw StoreError("Store " + m_file.string() + ": written by a newer version (schema " +
+                             std::to_string(version) + ")");
+        if (foreign)
+            throw StoreError("Store " + m_file.string() + ": not a Vantrel store (unknown tables)");
+        return version;
+    } catch (const StoreError&) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void SqliteStoreBackend::checkSchema() {
+    auto version = readSchemaVersion();
+    enableWriteAheadLog();
+    execute("PRAGMA foreign_keys=ON");
+    if (version == kStoreSchemaVersion) return;
+    execute("BEGIN IMMEDIATE");
+    try {
+        // Another process opening a new store at the same moment may have created the tables
+        // while this one waited for the write lock.
+        if (pragmaInteger("user_version") != kStoreSchemaVersion)
+            execute(schemaSQL() + "PRAGMA user_version=" + std::to_string(kStoreSchemaVersion) +
+                    ";");
+        execute("COMMIT");
+    } catch (const StoreError&) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void SqliteStoreBackend::visitRows(SqliteStatement& statement, bool withDetails,
+                                   const RowVisitor& visit) {
+    sqlite3_stmt* row = statement.get();
+    RowReader read = [row, withDetails](PersistedRide& ride) {
+        readRideColumns(row, withDetails, ride);
+    };
+    int status;
+    while ((status = statement.step()) == SQLITE_ROW) visit(sqlite3_column_int64(row, 0), read);
+    if (status != SQLITE_DONE) fail("cannot read");
+}
+
+void SqliteStoreBackend::fetchRows(const RideQuery& query, bool applyLimit,
+                                   const RowVisitor& visit) {
+    std::string sql = "SELECT " + rideSelectList(query.withDetails) + " FROM PersistedRide" +
+                      whereClause(query) + orderClause(query.order);
+    if (applyLimit && query.limit)
+        sql += " LIMIT " + std::to_string(std::max<std::int64_t>(0, *query.limit));
+    auto statement = prepare(sql);
+    bindQueryDates(statement.get(), query);
+    visitRows(statement, query.withDetails, visit);
+}
+
+void SqliteStoreBackend::fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) {
+    auto statement = prepare("SELECT " + rideSelectList(true) +
+                             " FROM PersistedRide WHERE rideID = ?1 AND deletedAt IS NULL"
+                             " ORDER BY id");
+    bindValue(statement.get(), 1, rideID);
+    visitRows(statement, true, visit);
+}
+
+std::int64_t SqliteStoreBackend::countRows(const RideQuery& query) {
+    auto statement = prepare("SELECT count(*) FROM PersistedRide" + whereClause(query));
+    bindQueryDates(statement.get(), query);
+    if (statement.step() != SQLITE_ROW) fail("cannot read");
+    return sqlite3_column_int64(statement.get(), 0);
+}
+
+bool SqliteStoreBackend::readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) {
+    auto statement =
+        prepare("SELECT " + rideSelectList(withDetails) + " FROM PersistedRide WHERE id = ?1");
+    sqlite3_bind_int64(statement.get(), 1, objectID);
+    if (statement.step() != SQLITE_ROW) return false;
+    readRideColumns(statement.get(), withDetails, target);
+    return true;
+}
+
+void SqliteStoreBackend::readDetails(std::int64_t objectID, PersistedRide& target) {
+    std::string sql = "SELECT id";
+    for (const auto& column : rideColumns()) {
+        if (column.detail) sql += std::string(", ") + column.name;
+    }
+    auto statement = prepare(sql + " FROM PersistedRide WHERE id = ?1");
+    sqlite3_bind_int64(statement.get(), 1, objectID);
+    if (statement.step() != SQLITE_ROW) return;
+    int index = 1;
+    for (const auto& column : rideColumns()) {
+        if (column.detail) column.read(statement.get(), index++, target);
+    }
+}
+
+std::vector<RidePhoto> SqliteStoreBackend::readPhotos(std::int64_t rideObjectID) {
+    auto statement =
+        prepare("SELECT " + photoSelectList() + " FROM RidePhoto WHERE ride = ?1 ORDER BY id");
+    sqlite3_bind_int64(statement.get(), 1, rideObjectID);
+    std::vector<RidePhoto> photos;
+    int status;
+    while ((status = statement.step()) == SQLITE_ROW) {
+        RidePhoto photo;
+        photo.objectID = sqlite3_column_int64(statement.get(), 0);
+        int index = 1;
+        for (const auto& column : photoColumns()) column.read(statement.get(), index++, photo);
+        photos.push_back(std::move(photo));
+    }
+    if (status != SQLITE_DONE) fail("cannot read");
+    return photos;
+}
+
+void SqliteStoreBackend::inTransaction(const std::function<void()>& write) {
+    execute("BEGIN IMMEDIATE");
+    try {
+        write();
+        execute("COMMIT");
+    } catch (const StoreError&) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+// A savepoint around the one record undoes its row and photos alone, so the transaction (and
+// every other record in it) goes on.
+std::optional<std::string> SqliteStoreBackend::tryAlone(const std::function<void()>& write) {
+    execute("SAVEPOINT oneRecord");
+    try {
+        write();
+    } catch (const StoreError& error) {
+        if (!isRecordFault(sqlite3_extended_errcode(m_db))) throw;
+        execute("ROLLBACK TO oneRecord");
+        execute("RELEASE oneRecord");
+        return std::string(error.what());
+    }
+    execute("RELEASE oneRecord");
+    return std::nullopt;
+}
+
+std::int64_t SqliteStoreBackend::insertRide(const PersistedRide& ride) {
+    std::string names, values;
+    int index = 1;
+    for (const auto& column : rideColumns()) {
+        names += std::string(names.empty() ? "" : ", ") + column.name;
+        values += (values.empty() ? "?" : ", ?") + std::to_string(index++);
+    }
+    auto statement = prepare("INSERT INTO PersistedRide (" + names + ") VALUES (" + values + ")");
+    index = 1;
+    for (const auto& column : rideColumns()) column.bind(statement.get(), index++, ride);
+    stepToEnd(statement);
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+void SqliteStoreBackend::updateRide(const PersistedRide& ride,
+                                    std::span<const std::size_t> columns) {
+    std::string sql = "UPDATE PersistedRide SET ";
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        sql += std::string(i ? ", " : "") + rideColumns()[columns[i]].name + " = ?" +
+               std::to_string(i + 1);
+    auto statement = prepare(sql + " WHERE id = ?" + std::to_string(columns.size() + 1));
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        rideColumns()[columns[i]].bind(statement.get(), static_cast<int>(i + 1), ride);
+    sqlite3_bind_int64(statement.get(), static_cast<int>(columns.size() + 1), ride.objectID);
+    stepToEnd(statement);
+}
+
+void SqliteStoreBackend::deleteRide(std::int64_t objectID) {
+    auto statement = prepare("DELETE FROM PersistedRide WHERE id = ?1");
+    sqlite3_bind_int64(statement.get(), 1, objectID);
+    stepToEnd(statement);
+}
+
+std::int64_t SqliteStoreBackend::insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) {
+    std::string names, values;
+    int index = 1;
+    for (const auto& column : photoColumns()) {
+        names += std::string(column.name) + ", ";
+        values += "?" + std::to_string(index++) + ", ";
+    }
+    auto statement = prepare("INSERT INTO RidePhoto (" + names + "ride) VALUES (" + values + "?" +
+                             std::to_string(index) + ")");
+    index = 1;
+    for (const auto& column : photoColumns()) column.bind(statement.get(), index++, photo);
+    sqlite3_bind_int64(statement.get(), index, rideObjectID);
+    stepToEnd(statement);
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+void SqliteStoreBackend::updatePhoto(const RidePhoto& photo) {
+    std::string sql = "UPDATE RidePhoto SET ";
+    int index = 1;
+    for (const auto& column : photoColumns()) {
+        sql += std::string(index > 1 ? ", " : "") + column.name + " = ?" + std::to_string(index);
+        ++index;
+    }
+    auto statement = prepare(sql + " WHERE id = ?" + std::to_string(index));
+    index = 1;
+    for (const auto& column : photoColumns()) column.bind(statement.get(), index++, photo);
+    sqlite3_bind_int64(statement.get(), index, photo.objectID);
+    stepToEnd(statement);
+}
+
+void SqliteStoreBackend::deletePhoto(std::int64_t objectID) {
+    auto statement = prepare("DELETE FROM RidePhoto WHERE id = ?1");
+    sqlite3_bind_int64(statement.get(), 1, objectID);
+    stepToEnd(statement);
+}
+
+std::int64_t SqliteStoreBackend::dataVersion() {
+    return pragmaInteger("data_version");
+}
+
+}  // namespace vantrel

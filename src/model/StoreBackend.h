@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "model/PersistedRide.h"
+
+namespace vantrel {
+
+struct RideQuery;
+
+/// The database under a `RideStore`: rows in, rows out, transactions. The store keeps the
+/// identity map, the pending changes and the shared queries above it, so that a database is
+/// added by implementing this class alone. Every failure throws `StoreError` whose text starts
+/// with "Store LOCATION: " (the location as `describe` gives it).
+class StoreBackend {
+  public:
+    virtual ~StoreBackend() = default;
+
+    /// Fills the record with the row's columns (without the detail columns when the fetch was
+    /// made without details). Only valid during the visit.
+    using RowReader = std::function<void(PersistedRide&)>;
+    /// Called once per row with its identifier; calls the reader only when it needs the values.
+    using RowVisitor = std::function<void(std::int64_t objectID, const RowReader& read)>;
+
+    /// The location as it may be shown and logged: a file path, or a URL without its password.
+    virtual std::string describe() const = 0;
+
+    /// Rows matching the filter in the query's order; the limit only when `applyLimit`.
+    virtual void fetchRows(const RideQuery& query, bool applyLimit, const RowVisitor& visit) = 0;
+    /// Live rows with this rideID, oldest row first, with details.
+    virtual void fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) = 0;
+    virtual std::int64_t countRows(const RideQuery& query) = 0;
+    /// Reads one row into `target`; false when the row no longer exists.
+    virtual bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) = 0;
+    /// Reads the detail columns of one row; leaves `target` alone when the row is gone.
+    virtual void readDetails(std::int64_t objectID, PersistedRide& target) = 0;
+    /// The photos of a record in insertion order.
+    virtual std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) = 0;
+
+    /// Runs `write` in one transaction: committed when it returns, rolled back when it throws.
+    virtual void inTransaction(const std::function<void()>& write) = 0;
+    /// Inside a transaction: runs `write` so that a failure caused by the values it writes (a
+    /// constraint, a refusing trigger, a value too large) undoes it alone and comes back as the
+    /// reason; any other failure throws.
+    virtual std::optional<std::string> tryAlone(const std::function<void()>& write) = 0;
+
+    /// Returns the new row's identifier.
+    virtual std::int64_t insertRide(const PersistedRide& ride) = 0;
+    /// Writes the columns with these indexes into `rideColumns()`.
+    virtual void updateRide(const PersistedRide& ride, std::span<const std::size_t> columns) = 0;
+    /// Deletes the row and its photos.
+    virtual void deleteRide(std::int64_t objectID) = 0;
+    virtual std::int64_t insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) = 0;
+    virtual void updatePhoto(const RidePhoto& photo) = 0;
+    virtual void deletePhoto(std::int64_t objectID) = 0;
+
+    /// Changes when another connection (another process or computer) has committed a change.
+    virtual std::int64_t dataVersion() = 0;
+
+    /// The number of live records in each period [boundaries[i], boundaries[i + 1]) in one
+    /// pass, for a database where every query costs a round trip; nothing when the backend
+    /// prefers to be asked period by period (the default).
+    virtual std::optional<std::vector<std::int64_t>> countLiveInPeriods(
+        const std::vector<Date>& /*boundaries*/) {
+        return std::nullopt;
+    }
+};
+
+}  // namespace vantrel

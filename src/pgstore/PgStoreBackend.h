@@ -1,0 +1,73 @@
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "model/RideStoreSchema.h"
+#include "model/StoreBackend.h"
+
+namespace vantrel {
+
+class PgListener;
+
+/// The store in a PostgreSQL database, shared by several computers. The same tables and
+/// columns as the SQLite file, in the same order (bytes as bytea, doubles as double precision,
+/// the identifier a bigint identity); the schema version is the comment of "PersistedRide".
+/// Triggers on both tables notify `PgListener::kChannel` on every committed change.
+///
+/// A save is one transaction; concurrent saves of one record keep the later one's values. A
+/// lost connection fails the call it happens in and is made again by the next one.
+class PgStoreBackend : public StoreBackend {
+  public:
+    /// Connects, checks the schema and creates the tables in an empty database. Throws
+    /// `StoreError` naming the server (never the password).
+    static std::unique_ptr<PgStoreBackend> open(const std::string& url);
+    ~PgStoreBackend() override;
+
+    std::string describe() const override { return m_display; }
+    void fetchRows(const RideQuery& query, bool applyLimit, const RowVisitor& visit) override;
+    void fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) override;
+    std::int64_t countRows(const RideQuery& query) override;
+    bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
+    void readDetails(std::int64_t objectID, PersistedRide& target) override;
+    std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
+    void inTransaction(const std::function<void()>& write) override;
+    std::optional<std::string> tryAlone(const std::function<void()>& write) override;
+    std::int64_t insertRide(const PersistedRide& ride) override;
+    void updateRide(const PersistedRide& ride, std::span<const std::size_t> columns) override;
+    void deleteRide(std::int64_t objectID) override;
+    std::int64_t insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) override;
+    void updatePhoto(const RidePhoto& photo) override;
+    void deletePhoto(std::int64_t objectID) override;
+    std::int64_t dataVersion() override;
+    std::optional<std::vector<std::int64_t>> countLiveInPeriods(
+        const std::vector<Date>& boundaries) override;
+
+  private:
+    struct Result;
+    explicit PgStoreBackend(std::string url);
+    [[noreturn]] void fail(const std::string& what, const std::string& reason) const;
+    void connect();
+    void ensureConnected();
+    /// Runs one statement with binary parameters and results; throws "cannot `what`".
+    Result run(const std::string& sql, const std::vector<StoreValue>& parameters, const char* what);
+    void command(const std::string& sql, const char* what = "cannot write");
+    void checkSchema();
+    void visitRows(Result& result, bool withDetails, const RowVisitor& visit);
+
+    std::string m_url;
+    std::string m_display;
+    PGconn* m_connection = nullptr;
+    bool m_inTransaction = false;
+    std::string m_lastState;
+    std::unordered_map<std::string, std::string> m_prepared;
+    std::atomic<int> m_serverProcess{0};
+    std::unique_ptr<PgListener> m_listener;
+};
+
+}  // namespace vantrel
