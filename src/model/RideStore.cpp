@@ -305,8 +305,8 @@ std::string RideStore::describe() const {
     return m_impl->backend->describe();
 }
 
-sqlite3* RideStore::connection() const {
-    return m_impl->db;
+StoreBackend& RideStore::backend() const {
+    return *m_impl->backend;
 }
 
 std::vector<RideRef> RideStore::fetch(const RideQuery& query) {

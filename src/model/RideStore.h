@@ -11,7 +11,7 @@
 #include "model/ActivityStatistics.h"
 #include "model/PersistedRide.h"
 
-struct sqlite3;
+class StoreBackend;
 
 namespace vantrel {
 
@@ -125,7 +125,7 @@ class RideStore {
   private:
     explicit RideStore(std::unique_ptr<Impl> impl);
     std::optional<int> nextOlderYear(int year);
-    sqlite3* connection() const;
+    StoreBackend& backend() const;
     std::unique_ptr<Impl> m_impl;
 };
 

@@ -386,4 +386,95 @@ std::int64_t SqliteStoreBackend::dataVersion() {
     return pragmaInteger("data_version");
 }
 
+namespace {
+
+std::string kindCondition(const std::vector<std::string>& kinds, int firstIndex) {
+    if (kinds.empty()) return "";
+    std::string sql = " AND activityType IN (";
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        sql += (i ? ", ?" : "?") + std::to_string(firstIndex + static_cast<int>(i));
+    return sql + ")";
+}
+
+void bindKinds(sqlite3_stmt* statement, const std::vector<std::string>& kinds, int firstIndex) {
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        sqlite3_bind_text(statement, firstIndex + static_cast<int>(i), kinds[i].data(),
+                          static_cast<int>(kinds[i].size()), SQLITE_STATIC);
+}
+
+}  // namespace
+
+void SqliteStoreBackend::inReadSnapshot(const std::function<void()>& read) {
+    execute("BEGIN");
+    try {
+        read();
+        execute("COMMIT");
+    } catch (...) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+std::optional<Date> SqliteStoreBackend::edgeLiveDate(Date from, Date before,
+                                                     const std::vector<std::string>& kinds,
+                                                     bool newest) {
+    auto statement = prepare(std::string("SELECT date FROM PersistedRide WHERE deletedAt IS NULL"
+                                         " AND date >= ?1 AND date < ?2") +
+                             kindCondition(kinds, 3) + " ORDER BY date " +
+                             (newest ? "DESC" : "ASC") + " LIMIT 1");
+    sqlite3_bind_double(statement.get(), 1, from);
+    sqlite3_bind_double(statement.get(), 2, before);
+    bindKinds(statement.get(), kinds, 3);
+    int status = statement.step();
+    if (status == SQLITE_ROW) return sqlite3_column_double(statement.get(), 0);
+    if (status != SQLITE_DONE) fail("cannot read");
+    return std::nullopt;
+}
+
+// The periods go into a scratch table and one aggregate joins the records to it by date
+// range, which the index on `date` answers period by period.
+std::vector<PeriodSums> SqliteStoreBackend::sumLiveInPeriods(
+    const std::vector<PeriodRange>& periods, const std::vector<std::string>& kinds) {
+    execute(
+        "CREATE TEMPORARY TABLE IF NOT EXISTS StatisticsPeriod"
+        " (idx INTEGER PRIMARY KEY, periodStart REAL NOT NULL, periodEnd REAL NOT NULL)");
+    execute("DELETE FROM StatisticsPeriod");
+    {
+        auto insert = prepare(
+            "INSERT INTO StatisticsPeriod (idx, periodStart, periodEnd) VALUES (?1, ?2, ?3)");
+        for (std::size_t i = 0; i < periods.size(); ++i) {
+            sqlite3_bind_int64(insert.get(), 1, static_cast<sqlite3_int64>(i));
+            sqlite3_bind_double(insert.get(), 2, periods[i].start);
+            sqlite3_bind_double(insert.get(), 3, periods[i].end);
+            if (insert.step() != SQLITE_DONE) fail("cannot read");
+            sqlite3_reset(insert.get());
+        }
+    }
+    std::vector<PeriodSums> sums(periods.size());
+    {
+        auto sum = prepare(
+            "SELECT p.idx, COUNT(*), SUM(r.distance),"
+            " SUM(CASE WHEN r.activeTime = 0 THEN r.duration ELSE r.activeTime END),"
+            " SUM(r.elevationGain)"
+            " FROM StatisticsPeriod p JOIN PersistedRide r"
+            " ON r.date >= p.periodStart AND r.date < p.periodEnd"
+            " WHERE r.deletedAt IS NULL" +
+            kindCondition(kinds, 1) + " GROUP BY p.idx");
+        bindKinds(sum.get(), kinds, 1);
+        int status;
+        while ((status = sum.step()) == SQLITE_ROW) {
+            auto index = sqlite3_column_int64(sum.get(), 0);
+            if (index < 0 || static_cast<std::size_t>(index) >= sums.size()) continue;
+            auto& target = sums[static_cast<std::size_t>(index)];
+            target.count = sqlite3_column_int64(sum.get(), 1);
+            target.distance = sqlite3_column_double(sum.get(), 2);
+            target.movingTime = sqlite3_column_double(sum.get(), 3);
+            target.elevationGain = sqlite3_column_double(sum.get(), 4);
+        }
+        if (status != SQLITE_DONE) fail("cannot read");
+    }
+    execute("DELETE FROM StatisticsPeriod");
+    return sums;
+}
+
 }  // namespace vantrel

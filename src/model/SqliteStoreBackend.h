@@ -41,6 +41,11 @@ class SqliteStoreBackend : public StoreBackend {
     void updatePhoto(const RidePhoto& photo) override;
     void deletePhoto(std::int64_t objectID) override;
     std::int64_t dataVersion() override;
+    void inReadSnapshot(const std::function<void()>& read) override;
+    std::optional<Date> edgeLiveDate(Date from, Date before, const std::vector<std::string>& kinds,
+                                     bool newest) override;
+    std::vector<PeriodSums> sumLiveInPeriods(const std::vector<PeriodRange>& periods,
+                                             const std::vector<std::string>& kinds) override;
 
   private:
     explicit SqliteStoreBackend(std::filesystem::path file) : m_file(std::move(file)) {}

@@ -14,6 +14,20 @@ namespace vantrel {
 
 struct RideQuery;
 
+/// The sums of the live records in one period, for statistics.
+struct PeriodSums {
+    std::int64_t count = 0;
+    double distance = 0;
+    double movingTime = 0;  ///< `activeTime`, or `duration` where that is 0
+    double elevationGain = 0;
+};
+
+/// A period [start, end) of a statistics request.
+struct PeriodRange {
+    Date start = 0;
+    Date end = 0;
+};
+
 /// The database under a `RideStore`: rows in, rows out, transactions. The store keeps the
 /// identity map, the pending changes and the shared queries above it, so that a database is
 /// added by implementing this class alone. Every failure throws `StoreError` whose text starts
@@ -59,6 +73,17 @@ class StoreBackend {
     virtual std::int64_t insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) = 0;
     virtual void updatePhoto(const RidePhoto& photo) = 0;
     virtual void deletePhoto(std::int64_t objectID) = 0;
+
+    /// Runs `read` on one snapshot of the data where the database offers one cheaply.
+    virtual void inReadSnapshot(const std::function<void()>& read) { read(); }
+    /// The date of the oldest (or with `newest` the newest) live record of these kinds (raw
+    /// values; empty means every record) in [from, before).
+    virtual std::optional<Date> edgeLiveDate(Date from, Date before,
+                                             const std::vector<std::string>& kinds,
+                                             bool newest) = 0;
+    /// The sums of the live records of these kinds in each period, in one aggregate query.
+    virtual std::vector<PeriodSums> sumLiveInPeriods(const std::vector<PeriodRange>& periods,
+                                                     const std::vector<std::string>& kinds) = 0;
 
     /// Changes when another connection (another process or computer) has committed a change.
     virtual std::int64_t dataVersion() = 0;

@@ -525,6 +525,88 @@ std::optional<std::vector<std::int64_t>> PgStoreBackend::countLiveInPeriods(
     return counts;
 }
 
+namespace {
+
+// An array literal the server parses once per statement (`$n::text::float8[]`).
+std::string numberArray(const std::vector<Date>& numbers) {
+    std::string array = "{";
+    char number[32];
+    for (Date value : numbers) {
+        std::snprintf(number, sizeof number, "%.17g", value);
+        array += (array.size() > 1 ? "," : "") + std::string(number);
+    }
+    return array + "}";
+}
+
+// Kinds are raw values (plain identifiers), so they need no quoting inside the array literal.
+std::string textArray(const std::vector<std::string>& texts) {
+    std::string array = "{";
+    for (const auto& text : texts) array += (array.size() > 1 ? "," : "") + ("\"" + text + "\"");
+    return array + "}";
+}
+
+double realOf(const StoreValue& value) {
+    if (!value) return 0;
+    if (auto real = std::get_if<double>(&*value)) return *real;
+    if (auto integer = std::get_if<std::int64_t>(&*value)) return static_cast<double>(*integer);
+    return 0;
+}
+
+}  // namespace
+
+std::optional<Date> PgStoreBackend::edgeLiveDate(Date from, Date before,
+                                                 const std::vector<std::string>& kinds,
+                                                 bool newest) {
+    std::string sql =
+        "SELECT date FROM \"PersistedRide\" WHERE \"deletedAt\" IS NULL AND date >= $1"
+        " AND date < $2";
+    std::vector<StoreValue> parameters{from, before};
+    if (!kinds.empty()) {
+        sql += " AND \"activityType\" = ANY($3::text::text[])";
+        parameters.emplace_back(textArray(kinds));
+    }
+    sql += std::string(" ORDER BY date ") + (newest ? "DESC" : "ASC") + " LIMIT 1";
+    auto result = run(sql, parameters, "cannot read");
+    if (result.rows() == 0) return std::nullopt;
+    return realOf(decode(result.result, 0, 0));
+}
+
+// The periods travel as two arrays and are joined to the records by date range in one query:
+// on a server every query is a round trip.
+std::vector<PeriodSums> PgStoreBackend::sumLiveInPeriods(const std::vector<PeriodRange>& periods,
+                                                         const std::vector<std::string>& kinds) {
+    std::vector<PeriodSums> sums(periods.size());
+    if (periods.empty()) return sums;
+    std::vector<Date> starts, ends;
+    for (const auto& period : periods) {
+        starts.push_back(period.start);
+        ends.push_back(period.end);
+    }
+    std::string sql =
+        "SELECT p.idx - 1, count(*), sum(r.distance),"
+        " sum(CASE WHEN r.\"activeTime\" = 0 THEN r.duration ELSE r.\"activeTime\" END),"
+        " sum(r.\"elevationGain\")"
+        " FROM unnest($1::text::float8[], $2::text::float8[]) WITH ORDINALITY AS p(ps, pe, idx)"
+        " JOIN \"PersistedRide\" r ON r.date >= p.ps AND r.date < p.pe"
+        " WHERE r.\"deletedAt\" IS NULL";
+    std::vector<StoreValue> parameters{numberArray(starts), numberArray(ends)};
+    if (!kinds.empty()) {
+        sql += " AND r.\"activityType\" = ANY($3::text::text[])";
+        parameters.emplace_back(textArray(kinds));
+    }
+    auto result = run(sql + " GROUP BY p.idx", parameters, "cannot read");
+    for (int row = 0; row < result.rows(); ++row) {
+        auto index = result.integer(row, 0);
+        if (index < 0 || index >= static_cast<std::int64_t>(sums.size())) continue;
+        auto& target = sums[static_cast<std::size_t>(index)];
+        target.count = result.integer(row, 1);
+        target.distance = realOf(decode(result.result, row, 2));
+        target.movingTime = realOf(decode(result.result, row, 3));
+        target.elevationGain = realOf(decode(result.result, row, 4));
+    }
+    return sums;
+}
+
 std::int64_t PgStoreBackend::dataVersion() {
     if (!m_listener) m_listener = std::make_unique<PgListener>(m_url, m_serverProcess);
     return m_listener->version();

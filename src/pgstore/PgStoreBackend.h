@@ -45,6 +45,10 @@ class PgStoreBackend : public StoreBackend {
     void updatePhoto(const RidePhoto& photo) override;
     void deletePhoto(std::int64_t objectID) override;
     std::int64_t dataVersion() override;
+    std::optional<Date> edgeLiveDate(Date from, Date before, const std::vector<std::string>& kinds,
+                                     bool newest) override;
+    std::vector<PeriodSums> sumLiveInPeriods(const std::vector<PeriodRange>& periods,
+                                             const std::vector<std::string>& kinds) override;
     std::optional<std::vector<std::int64_t>> countLiveInPeriods(
         const std::vector<Date>& boundaries) override;
 
