@@ -240,6 +240,18 @@ bool appliesTo(RecordKind kind, std::optional<ActivityType> activityType) {
     return false;
 }
 
+std::string formattedValue(const PersonalRecord& record, UnitSystem system) {
+    switch (record.kind) {
+        case RecordKind::longestDistance:
+            return formatDistance(record.value, system);
+        case RecordKind::largestElevationGain:
+            return formatElevationGain(record.value, system);
+        default:
+            // A time measured as 239.9999 s is the 4:00 it stands for, not 3:59.
+            return formatDuration(std::round(record.value));
+    }
+}
+
 const std::vector<RecordKind>& routeRecordKinds() {
     static const auto kinds = [] {
         std::vector<RecordKind> result;

@@ -10,6 +10,7 @@
 #include "model/ActivityType.h"
 #include "model/Date.h"
 #include "model/Samples.h"
+#include "model/UnitSystem.h"
 #include "model/Uuid.h"
 
 namespace vantrel {
@@ -80,6 +81,9 @@ RecordUnit unit(RecordKind kind);
 std::optional<double> windowDistance(RecordKind kind);
 /// Whether an activity of this kind can hold the record.
 bool appliesTo(RecordKind kind, std::optional<ActivityType> activityType);
+
+/// The value as people read it: a time, a distance or an elevation gain in `system`'s units.
+std::string formattedValue(const PersonalRecord& record, UnitSystem system);
 
 /// The record kinds measured on the route (the fastest times), in listing order.
 const std::vector<RecordKind>& routeRecordKinds();

@@ -91,6 +91,7 @@ std::map<std::string, Command> commandTable() {
         {"import-garmin",
          {runImportGarmin, "import-garmin [--replace] [--yes] [--threads N] FOLDER"}},
         {"photos", {runPhotos, "photos ID                      list photos"}},
+        {"records", {runRecords, "records [--kind KIND|cycling|running|swimming]... [--json]"}},
     };
     for (const auto& media : kMediaCommands) {
         std::string name = media.name;
