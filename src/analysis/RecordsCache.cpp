@@ -232,10 +232,15 @@ void RecordsCache::Impl::prune(const Entries& stale) {
 }
 
 std::filesystem::path RecordsCache::fileFor(const std::filesystem::path& storeLocation) {
-    std::error_code error;
-    auto absolute = std::filesystem::weakly_canonical(storeLocation, error);
-    if (error) absolute = std::filesystem::absolute(storeLocation, error);
-    return cacheFolder() / ("records-" + hexHash(absolute.string()) + ".sqlite");
+    std::string location = storeLocation.string();
+    // A server address names the same store from any folder; a file path is made absolute.
+    if (location.find("://") == std::string::npos) {
+        std::error_code error;
+        auto absolute = std::filesystem::weakly_canonical(storeLocation, error);
+        if (error) absolute = std::filesystem::absolute(storeLocation, error);
+        location = absolute.string();
+    }
+    return cacheFolder() / ("records-" + hexHash(location) + ".sqlite");
 }
 
 std::uint64_t RecordsCache::routeHash(const std::optional<Bytes>& routeData) {

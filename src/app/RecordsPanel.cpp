@@ -63,6 +63,7 @@ RecordsPanel::RecordsPanel(std::filesystem::path storePath, UnitSystem units, QW
     m_message = new QLabel;
     m_message->setWordWrap(true);
     m_message->setAccessibleName(QStringLiteral("Records status"));
+    m_message->hide();
     layout->addWidget(m_message);
     m_table = new QTableWidget(0, columnCount);
     m_table->setAccessibleName(QStringLiteral("Personal records"));
@@ -155,7 +156,7 @@ void RecordsPanel::cancel() {
 void RecordsPanel::start() {
     auto fill = std::make_shared<Fill>();
     m_fill = fill;
-    m_message->clear();
+    setMessage({});
     m_progress->setProgress(QStringLiteral("Measuring routes…"), 0);
     m_progress->show();
     m_stop->setText(QStringLiteral("Stop"));
@@ -192,11 +193,10 @@ void RecordsPanel::finish(std::optional<ActivityList> activities,
         return;
     }
     if (error) {
-        m_message->setText(QStringLiteral("The records could not be read: %1")
-                               .arg(QString::fromStdString(*error)));
+        setMessage(QStringLiteral("The records could not be read: %1")
+                       .arg(QString::fromStdString(*error)));
     } else if (!activities) {
-        m_message->setText(
-            QStringLiteral("Stopped before every route was measured. Refresh to go on."));
+        setMessage(QStringLiteral("Stopped before every route was measured. Refresh to go on."));
     } else {
         m_activities = std::move(*activities);
     }
@@ -239,10 +239,16 @@ void RecordsPanel::showRecords() {
         m_table->setItem(row, activityColumn, cell(activity));
         m_table->setItem(row, dateColumn, cell(DisplayFormat::shortDate(record.date)));
     }
+    const QString none = QStringLiteral("No records yet for these kinds.");
     if (m_records.empty() && !isLoading() && m_message->text().isEmpty() && m_started)
-        m_message->setText(QStringLiteral("No records yet for these kinds."));
-    else if (!m_records.empty() && m_message->text().startsWith(QStringLiteral("No records")))
-        m_message->clear();
+        setMessage(none);
+    else if (!m_records.empty() && m_message->text() == none)
+        setMessage({});
+}
+
+void RecordsPanel::setMessage(const QString& text) {
+    m_message->setText(text);
+    m_message->setVisible(!text.isEmpty());
 }
 
 void RecordsPanel::openRow(int row) {

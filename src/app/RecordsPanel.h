@@ -60,6 +60,7 @@ class RecordsPanel : public QWidget {
                 const std::optional<std::string>& error);
     void showProgress();
     void showRecords();
+    void setMessage(const QString& text);
     void openRow(int row);
 
     std::filesystem::path m_storePath;
