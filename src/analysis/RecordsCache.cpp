@@ -3,10 +3,14 @@
 #include <sqlite3.h>
 #include <xxhash.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <map>
+#include <new>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "model/Paths.h"
@@ -19,9 +23,9 @@ namespace {
 
 // Raised when the file's layout changes: an older file is then simply started afresh.
 constexpr int kCacheVersion = 1;
-// Entries are written in batches, so a cancelled or interrupted fill keeps most of its work
-// without paying a commit per activity.
-constexpr std::size_t kEntriesPerCommit = 64;
+// Routes read ahead, measured together and committed together: a cancelled fill keeps all but
+// one batch of its work without paying a commit per activity, and memory holds this many routes.
+constexpr std::size_t kRoutesPerBatch = 32;
 
 using EntryKey = std::pair<std::string, std::int64_t>;
 using Entries = std::map<EntryKey, PersonalRecords::RouteBests>;
@@ -70,9 +74,38 @@ PersonalRecords::ActivityBests summaryOf(const PersistedRide& ride) {
 }
 
 PersonalRecords::RouteBests measure(const std::optional<Bytes>& routeData) {
-    auto route = decodeRoutePoints(routeData);
-    if (!route) return {};
-    return PersonalRecords::routeBests(*route);
+    try {
+        auto route = decodeRoutePoints(routeData);
+        if (!route) return {};
+        return PersonalRecords::routeBests(*route);
+    } catch (const std::bad_alloc&) {
+        // A route too large to hold holds no record; the other activities still count.
+        return {};
+    }
+}
+
+/// A route to measure, and where its bests go.
+struct PendingRoute {
+    std::size_t index;
+    EntryKey key;
+    std::optional<Bytes> routeData;
+};
+
+/// Decoding dominates a first fill, and routes are independent: they are measured on every
+/// core while the store and the cache stay on the calling thread.
+void measureAll(const std::vector<PendingRoute>& batch,
+                std::vector<PersonalRecords::ActivityBests>& activities) {
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t k; (k = next++) < batch.size();)
+            activities[batch[k].index].route = measure(batch[k].routeData);
+    };
+    std::size_t threads =
+        std::min<std::size_t>(batch.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+    work();
+    for (auto& helper : helpers) helper.join();
 }
 
 }  // namespace
@@ -103,7 +136,7 @@ struct RecordsCache::Impl {
     Entries readEntries();
     bool write(const EntryKey& key, const PersonalRecords::RouteBests& bests);
     void prune(const Entries& stale);
-    void commitBatch(bool force);
+    void commit();
 };
 
 void RecordsCache::Impl::open() {
@@ -207,8 +240,8 @@ bool RecordsCache::Impl::write(const EntryKey& key, const PersonalRecords::Route
     return written;
 }
 
-void RecordsCache::Impl::commitBatch(bool force) {
-    if (pendingWrites == 0 || (!force && pendingWrites < kEntriesPerCommit)) return;
+void RecordsCache::Impl::commit() {
+    if (pendingWrites == 0) return;
     pendingWrites = 0;
     if (!execute("COMMIT")) startAfresh();
 }
@@ -270,32 +303,41 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
     Entries cached = impl.readEntries();
     std::set<EntryKey> kept;
     auto rides = liveActivities(store);
-    std::vector<PersonalRecords::ActivityBests> activities;
-    activities.reserve(rides.size());
-    for (std::size_t i = 0; i < rides.size(); ++i) {
-        if (cancellation && cancellation->isCancelled()) {
-            impl.commitBatch(true);
-            return std::nullopt;
+    std::vector<PersonalRecords::ActivityBests> activities(rides.size());
+    std::vector<PendingRoute> batch;
+    std::size_t resolved = 0;
+    auto report = [&] {
+        if (progress) progress(++resolved, rides.size());
+    };
+    auto measureBatch = [&] {
+        measureAll(batch, activities);
+        for (const auto& pending : batch) {
+            if (!impl.write(pending.key, activities[pending.index].route)) impl.startAfresh();
+            report();
         }
+        impl.measured += batch.size();
+        impl.commit();
+        batch.clear();
+    };
+    for (std::size_t i = 0; i < rides.size(); ++i) {
+        if (cancellation && cancellation->isCancelled()) return std::nullopt;
         store.loadDetails(rides[i]);
-        auto activity = summaryOf(*rides[i]);
+        activities[i] = summaryOf(*rides[i]);
         auto hash = static_cast<std::int64_t>(routeHash(rides[i]->routeData));
-        EntryKey key{activity.rideID.toString(), hash};
+        EntryKey key{activities[i].rideID.toString(), hash};
         if (auto found = cached.find(key); found != cached.end()) {
-            activity.route = found->second;
+            activities[i].route = found->second;
             kept.insert(key);
+            report();
         } else {
-            activity.route = measure(rides[i]->routeData);
-            ++impl.measured;
-            if (!impl.write(key, activity.route)) impl.startAfresh();
-            impl.commitBatch(false);
+            // A copy: the record must stay as stored, or the store would see a change to save.
+            batch.push_back({i, std::move(key), rides[i]->routeData});
         }
         // Dropping the record lets the store forget its route before the next one is read.
         rides[i].reset();
-        activities.push_back(std::move(activity));
-        if (progress) progress(i + 1, rides.size());
+        if (batch.size() == kRoutesPerBatch) measureBatch();
     }
-    impl.commitBatch(true);
+    measureBatch();
     std::erase_if(cached, [&kept](const auto& entry) { return kept.count(entry.first) > 0; });
     impl.prune(cached);
     return activities;

@@ -118,7 +118,8 @@ TEST_F(RecordsCacheTest, ACacheThatCannotBeWrittenWorksInMemory) {
 }
 
 TEST_F(RecordsCacheTest, CancelledFillKeepsItsWorkAndReportsProgress) {
-    for (int i = 0; i < 5; ++i) addRun(3, 300, kRideStart + i * 3600);
+    // More activities than one batch of routes measured together.
+    for (int i = 0; i < 40; ++i) addRun(3, 60, kRideStart + i * 3600);
     CancellationToken token;
     std::vector<std::size_t> seen;
     {
@@ -127,14 +128,15 @@ TEST_F(RecordsCacheTest, CancelledFillKeepsItsWorkAndReportsProgress) {
             *store,
             [&](std::size_t done, std::size_t total) {
                 seen.push_back(done);
-                EXPECT_EQ(total, 5u);
-                if (done == 3) token.cancel();
+                EXPECT_EQ(total, 40u);
+                if (done == 32) token.cancel();
             },
             &token);
         EXPECT_FALSE(result);
     }
-    EXPECT_EQ(seen, (std::vector<std::size_t>{1, 2, 3}));
-    update(2);
+    ASSERT_EQ(seen.size(), 32u);
+    EXPECT_EQ(seen.back(), 32u);
+    EXPECT_EQ(update(8).size(), 40u);
 }
 
 TEST_F(RecordsCacheTest, StoresGetCachesOfTheirOwn) {
