@@ -128,11 +128,19 @@ struct RecordsCache::Impl {
         return db && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
 
+    /// Whether the last failure says the file itself is broken, rather than busy or full.
+    bool damaged() const {
+        int code = db ? sqlite3_errcode(db) : SQLITE_OK;
+        return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+    }
+
+    enum class Opening { opened, damaged, unavailable };
     void open();
-    bool openFile();
+    Opening openFile();
     void openInMemory();
     void startAfresh();
-    bool hasCurrentLayout();
+    void recover();
+    Opening checkLayout();
     Entries readEntries();
     bool write(const EntryKey& key, const PersonalRecords::RouteBests& bests);
     void prune(const Entries& stale);
@@ -140,38 +148,49 @@ struct RecordsCache::Impl {
 };
 
 void RecordsCache::Impl::open() {
-    if (openFile()) return;
-    // A damaged or foreign file holds nothing worth keeping.
-    startAfresh();
+    switch (openFile()) {
+        case Opening::opened:
+            return;
+        case Opening::damaged:
+            // A damaged or foreign file holds nothing worth keeping.
+            startAfresh();
+            return;
+        case Opening::unavailable:
+            // Busy past the timeout, or not writable: this run does without the file.
+            openInMemory();
+            return;
+    }
 }
 
-bool RecordsCache::Impl::openFile() {
+RecordsCache::Impl::Opening RecordsCache::Impl::openFile() {
     std::error_code ignored;
     std::filesystem::create_directories(file.parent_path(), ignored);
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
         close();
-        return false;
+        return Opening::unavailable;
     }
-    sqlite3_busy_timeout(db, 5000);
-    if (!execute("PRAGMA journal_mode=WAL") || !hasCurrentLayout()) {
-        close();
-        return false;
-    }
-    return true;
+    // Another process holds the write lock only for one batch; waiting longer gains nothing.
+    sqlite3_busy_timeout(db, 2000);
+    Opening result = execute("PRAGMA journal_mode=WAL")
+                         ? checkLayout()
+                         : (damaged() ? Opening::damaged : Opening::unavailable);
+    if (result != Opening::opened) close();
+    return result;
 }
 
-bool RecordsCache::Impl::hasCurrentLayout() {
+RecordsCache::Impl::Opening RecordsCache::Impl::checkLayout() {
+    auto failure = [this] { return damaged() ? Opening::damaged : Opening::unavailable; };
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &statement, nullptr) != SQLITE_OK)
-        return false;
+        return failure();
     int version = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : -1;
     sqlite3_finalize(statement);
-    if (version == 0) {
-        return execute(createTableSql()) &&
-               execute("PRAGMA user_version=" + std::to_string(kCacheVersion));
-    }
-    return version == kCacheVersion && execute(createTableSql());
+    if (version != 0 && version != kCacheVersion) return Opening::damaged;
+    if (!execute(createTableSql())) return failure();
+    if (version == 0 && !execute("PRAGMA user_version=" + std::to_string(kCacheVersion)))
+        return failure();
+    return Opening::opened;
 }
 
 void RecordsCache::Impl::startAfresh() {
@@ -180,7 +199,17 @@ void RecordsCache::Impl::startAfresh() {
     std::error_code ignored;
     for (const char* suffix : {"", "-wal", "-shm"})
         std::filesystem::remove(file.string() + suffix, ignored);
-    if (!openFile()) openInMemory();
+    if (openFile() != Opening::opened) openInMemory();
+}
+
+void RecordsCache::Impl::recover() {
+    if (damaged()) {
+        startAfresh();
+        return;
+    }
+    // Busy or full: this batch goes unsaved and is measured again next time.
+    execute("ROLLBACK");
+    pendingWrites = 0;
 }
 
 void RecordsCache::Impl::openInMemory() {
@@ -212,12 +241,13 @@ Entries RecordsCache::Impl::readEntries() {
     }
     sqlite3_finalize(statement);
     // Entries read before the damage showed are sound; the file is not.
-    if (status != SQLITE_DONE) startAfresh();
+    if (status != SQLITE_DONE && damaged()) startAfresh();
     return entries;
 }
 
 bool RecordsCache::Impl::write(const EntryKey& key, const PersonalRecords::RouteBests& bests) {
-    if (pendingWrites == 0 && !execute("BEGIN IMMEDIATE")) return false;
+    if (!db || (pendingWrites == 0 && !execute("BEGIN IMMEDIATE"))) return false;
+    ++pendingWrites;
     std::string sql =
         "INSERT OR REPLACE INTO routeBests(rideID, routeHash" + columnList() + ") VALUES (?1, ?2";
     const auto kinds = PersonalRecords::routeRecordKinds().size();
@@ -236,14 +266,15 @@ bool RecordsCache::Impl::write(const EntryKey& key, const PersonalRecords::Route
     }
     bool written = sqlite3_step(statement) == SQLITE_DONE;
     sqlite3_finalize(statement);
-    ++pendingWrites;
     return written;
 }
 
 void RecordsCache::Impl::commit() {
     if (pendingWrites == 0) return;
-    pendingWrites = 0;
-    if (!execute("COMMIT")) startAfresh();
+    if (execute("COMMIT"))
+        pendingWrites = 0;
+    else
+        recover();
 }
 
 void RecordsCache::Impl::prune(const Entries& stale) {
@@ -261,7 +292,7 @@ void RecordsCache::Impl::prune(const Entries& stale) {
         sqlite3_reset(statement);
     }
     sqlite3_finalize(statement);
-    if (!execute("COMMIT")) startAfresh();
+    if (!execute("COMMIT")) recover();
 }
 
 std::filesystem::path RecordsCache::fileFor(const std::filesystem::path& storeLocation) {
@@ -312,7 +343,7 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
     auto measureBatch = [&] {
         measureAll(batch, activities);
         for (const auto& pending : batch) {
-            if (!impl.write(pending.key, activities[pending.index].route)) impl.startAfresh();
+            if (!impl.write(pending.key, activities[pending.index].route)) impl.recover();
             report();
         }
         impl.measured += batch.size();

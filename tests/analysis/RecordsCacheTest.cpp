@@ -106,6 +106,25 @@ TEST_F(RecordsCacheTest, ADeletedOrDamagedFileIsRebuilt) {
     EXPECT_EQ(cachedRows(cacheFile), 2);
 }
 
+TEST_F(RecordsCacheTest, AFileLockedByAnotherProcessIsLeftAlone) {
+    addRun(3, 500);
+    update(1);
+    addRun(3, 500, kRideStart + 3600);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(cacheFile.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        RecordsCache cache(cacheFile);
+        auto activities = cache.update(*store);
+        ASSERT_TRUE(activities);
+        EXPECT_TRUE(activities->back().route[0]) << "measured, though it cannot be kept";
+    }
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(cachedRows(cacheFile), 1) << "the other process's file is not replaced";
+    update(1);
+}
+
 TEST_F(RecordsCacheTest, ACacheThatCannotBeWrittenWorksInMemory) {
     addRun(3, 500);
     // A plain file where the cache folder should be.
