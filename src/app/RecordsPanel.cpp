@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -58,6 +59,8 @@ RecordsPanel::RecordsPanel(std::filesystem::path storePath, UnitSystem units, QW
     m_progress->setAccessibleName(QStringLiteral("Measuring progress"));
     if (auto* bar = m_progress->findChild<QProgressBar*>())
         bar->setAccessibleName(QStringLiteral("Routes measured"));
+    // In line with the choice above and the table below.
+    m_progress->layout()->setContentsMargins(0, 4, 0, 4);
     m_progress->hide();
     layout->addWidget(m_progress);
     m_message = new QLabel;
