@@ -98,6 +98,7 @@ std::map<std::string, Command> commandTable() {
           "[--to DATE] [--json]"}},
         {"copy-store",
          {runCopyStore, "copy-store --from LOC --to LOC [--merge] copy every activity"}},
+        {"records", {runRecords, "records [--kind KIND|cycling|running|swimming]... [--json]"}},
     };
     for (const auto& media : kMediaCommands) {
         std::string name = media.name;

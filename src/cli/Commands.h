@@ -28,6 +28,7 @@ int runPhotoAdd(CliContext& ctx);
 int runPhotos(CliContext& ctx);
 int runStats(CliContext& ctx);
 int runCopyStore(CliContext& ctx);
+int runRecords(CliContext& ctx);
 
 /// The commands that decode images or call web services, with their usage lines.
 struct MediaCommand {

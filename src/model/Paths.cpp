@@ -33,6 +33,10 @@ std::filesystem::path configFolder() {
     return xdgFolder("XDG_CONFIG_HOME", ".config");
 }
 
+std::filesystem::path cacheFolder() {
+    return xdgFolder("XDG_CACHE_HOME", ".cache");
+}
+
 std::filesystem::path defaultStorePath() {
     auto store = environmentPath("VANTREL_STORE");
     return store.empty() ? dataFolder() / "store.sqlite" : store;

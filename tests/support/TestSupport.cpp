@@ -39,6 +39,7 @@ namespace {
 const std::filesystem::path& isolate(const TempDir& dir) {
     setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (dir.path() / "cache").c_str(), 1);
     unsetenv("VANTREL_STORE");
     unsetenv("VANTREL_PREFERENCES");
     return dir.path();
