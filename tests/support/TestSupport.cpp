@@ -36,6 +36,7 @@ TempDir::~TempDir() {
 IsolatedEnvironment::IsolatedEnvironment() {
     setenv("XDG_DATA_HOME", (m_dir.path() / "data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (m_dir.path() / "config").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (m_dir.path() / "cache").c_str(), 1);
     unsetenv("VANTREL_STORE");
     unsetenv("VANTREL_PREFERENCES");
     Preferences::setSharedPath(m_dir.path() / "config" / "vantrel" / "preferences.json");

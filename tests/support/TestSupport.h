@@ -21,8 +21,8 @@ class TempDir {
     std::filesystem::path m_path;
 };
 
-/// Points the shared preferences at a private file and the XDG folders at a temp folder for
-/// the lifetime of the object, so tests never touch the user's real data.
+/// Points the shared preferences at a private file and the XDG data, config and cache folders
+/// at a temp folder for the lifetime of the object, so tests never touch the user's real data.
 class IsolatedEnvironment {
   public:
     IsolatedEnvironment();
