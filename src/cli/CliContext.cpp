@@ -91,6 +91,7 @@ std::map<std::string, Command> commandTable() {
         {"import-garmin",
          {runImportGarmin, "import-garmin [--replace] [--yes] [--threads N] FOLDER"}},
         {"photos", {runPhotos, "photos ID                      list photos"}},
+        {"heatmap", {runHeatmap, "heatmap [--kind KIND]... [--year Y]... --geojson FILE"}},
     };
     for (const auto& media : kMediaCommands) {
         std::string name = media.name;

@@ -26,6 +26,7 @@ int runImportGarmin(CliContext& ctx);
 int runGeocode(CliContext& ctx);
 int runPhotoAdd(CliContext& ctx);
 int runPhotos(CliContext& ctx);
+int runHeatmap(CliContext& ctx);
 
 /// The commands that decode images or call web services, with their usage lines.
 struct MediaCommand {
