@@ -12,6 +12,7 @@ let tiles = null;
 let route = null;
 let pin = null;
 let marker = null;
+let heat = null;
 let programmatic = false;
 // The region the application asked for, refitted after a resize until the user moves the map.
 let requested = null;
@@ -35,7 +36,12 @@ function fitRequested() {
 }
 
 // What the page shows, for tests and timing runs to read back.
-window.vantrelState = { routePoints: 0, routeVersion: 0 };
+window.vantrelState = { routePoints: 0, routeVersion: 0, heatmapLines: 0, heatmapPaints: 0 };
+
+function heatmapPainted(lines) {
+  window.vantrelState.heatmapPaints += 1;
+  if (bridge && bridge.heatmapPainted) bridge.heatmapPainted(lines);
+}
 
 window.vantrel = {
   setTiles(url, attribution) {
@@ -50,6 +56,20 @@ window.vantrel = {
     if (coords.length > 1) {
       route = L.polyline(coords, { color: "#1e6ee6", weight: 4, opacity: 0.9 }).addTo(map);
     }
+  },
+  setHeatmap(coordinatesBase64, startsBase64) {
+    if (heat) { heat.remove(); heat = null; }
+    const lines = prepareHeatLines(coordinatesBase64, startsBase64);
+    const count = lines.starts.length;
+    window.vantrelState.heatmapLines = count;
+    // Coloured lines read best on a quiet, darker ground.
+    map.getPane("tilePane").style.filter = count > 0 ? "grayscale(1) brightness(0.6)" : "";
+    if (count === 0) { heatmapPainted(0); return; }
+    requested = heatBounds(lines);
+    fitRequested();
+    heat = makeHeatLayer(lines);
+    heat.once("load", () => heatmapPainted(count));
+    heat.addTo(map);
   },
   setPin(coord) {
     if (pin) { pin.remove(); pin = null; }
@@ -91,6 +111,7 @@ function start() {
   map = L.map("map", { preferCanvas: true, zoomSnap: 0, zoomDelta: 0.5, trackResize: false, worldCopyJump: true });
   map.attributionControl.setPrefix(false);
   map.setView([20, 0], 2, { animate: false });
+  map.createPane("heatmap").style.zIndex = 350;  // above the tiles, below routes and markers
   map.on("moveend", () => report(!programmatic));
   map.on("dragstart zoomstart", () => { if (!programmatic) requested = null; });
   new ResizeObserver(() => {
