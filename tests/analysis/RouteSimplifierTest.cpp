@@ -116,6 +116,24 @@ TEST(RouteSimplifierTest, AStraightRoadKeepsOnlyItsEndsAndACornerStays) {
     EXPECT_EQ(kept, (std::vector{corner.front(), corner[100], corner.back()}));
 }
 
+TEST(RouteSimplifierTest, ALongNoisyRecordingStaysWithinTheTolerance) {
+    // GPS noise at a standstill for ten hours at 1 Hz: a case that can take Douglas-Peucker
+    // quadratic time. Its promise must hold across the points it keeps to bound that.
+    std::vector<CodableCoordinate> route;
+    for (int i = 0; i < 36000; ++i) route.push_back(moved(kRouteOrigin, i * 137.5, 4 + i % 7));
+    std::vector<CodableCoordinate> kept = simplifyRoute(route, 3);
+    EXPECT_EQ(kept.back(), route.back());
+    double worst = 0;
+    for (std::size_t i = 0, k = 0; i < route.size() && k + 1 < kept.size(); ++i) {
+        if (route[i] == kept[k + 1]) {
+            ++k;
+            continue;
+        }
+        worst = std::max(worst, distanceToSegmentMetres(route[i], kept[k], kept[k + 1]));
+    }
+    EXPECT_LE(worst, 3.0);
+}
+
 TEST(RouteSimplifierTest, PointsOffTheGlobeAreDroppedAndShortRoutesStayAsTheyAre) {
     double nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<CodableCoordinate> route{
