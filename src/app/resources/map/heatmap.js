@@ -67,9 +67,11 @@ function heatBounds(lines) {
     for (let l = 0; l < n; l++) values[l] = lines.boxes[l * 4 + offset];
     return values.sort();
   };
-  const q = (sorted, f) => sorted[Math.min(n - 1, Math.max(0, Math.round(f * (n - 1))))];
-  const west = q(pick(0), 0.05), north = q(pick(1), 0.05);
-  const east = q(pick(2), 0.95), south = q(pick(3), 0.95);
+  // Rounded outwards: with fewer than twenty lines every line is in view.
+  const low = (sorted) => sorted[Math.floor(0.05 * (n - 1))];
+  const high = (sorted) => sorted[Math.ceil(0.95 * (n - 1))];
+  const west = low(pick(0)), north = low(pick(1));
+  const east = high(pick(2)), south = high(pick(3));
   const toLatLng = (x, y) => {
     const lat = Math.atan(Math.sinh(Math.PI * (1 - 2 * y))) * 180 / Math.PI;
     return L.latLng(lat, x * 360 - 180);
