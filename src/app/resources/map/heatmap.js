@@ -1,28 +1,10 @@
-// The heatmap layer: every line drawn into each tile with additive blending, so that a pixel
-// holds how many activities crossed it, then mapped onto a colour ramp.
+// The heatmap layer: every line drawn into each tile with additive blending in one warm
+// colour whose red channel fills first, then green, then blue. The count of lines over a pixel
+// thus walks a ramp by itself: a single line a faint red, a few a full red, a dozen yellow,
+// forty and more white. No pixel is read back, so the tiles stay on the graphics card.
 "use strict";
 
-const HEAT_UNIT = 2;                 // added per line; 127 lines fill a channel
-const HEAT_FULL_COUNT = 60;          // the count that reaches the end of the ramp
-const HEAT_STOPS = [                 // [position, r, g, b]
-  [0.0, 60, 40, 200], [0.3, 190, 30, 150], [0.55, 245, 70, 40],
-  [0.8, 255, 190, 40], [1.0, 255, 255, 215],
-];
-
-const heatRamp = (() => {
-  const ramp = new Uint8ClampedArray(256 * 4);
-  for (let count = 1; count < 256; count++) {
-    const t = Math.min(1, Math.log(count) / Math.log(HEAT_FULL_COUNT));
-    let i = 1;
-    while (i < HEAT_STOPS.length - 1 && HEAT_STOPS[i][0] < t) i++;
-    const [p0, ...c0] = HEAT_STOPS[i - 1];
-    const [p1, ...c1] = HEAT_STOPS[i];
-    const f = Math.min(1, Math.max(0, (t - p0) / (p1 - p0)));
-    for (let k = 0; k < 3; k++) ramp[count * 4 + k] = c0[k] + (c1[k] - c0[k]) * f;
-    ramp[count * 4 + 3] = 255 * (0.65 + 0.35 * t);
-  }
-  return ramp;
-})();
+const HEAT_COLOUR = "rgba(255, 72, 26, 0.28)";
 
 function decodeBase64(text) {
   const raw = atob(text);
@@ -93,12 +75,11 @@ function drawHeatTile(lines, canvas, coords, tileSize) {
   const tx0 = ox / scale - margin, ty0 = oy / scale - margin;
   const tx1 = (ox + tileSize) / scale + margin, ty1 = (oy + tileSize) / scale + margin;
   ctx.globalCompositeOperation = "lighter";
-  ctx.strokeStyle = `rgb(${HEAT_UNIT},${HEAT_UNIT},${HEAT_UNIT})`;
+  ctx.strokeStyle = HEAT_COLOUR;
   ctx.lineWidth = width;
   ctx.lineJoin = "round";
   ctx.lineCap = "round";
   const { xs, ys, starts, boxes, points } = lines;
-  let drawn = 0;
   for (let l = 0; l < starts.length; l++) {
     const b = l * 4;
     if (boxes[b] > tx1 || boxes[b + 2] < tx0 || boxes[b + 1] > ty1 || boxes[b + 3] < ty0) continue;
@@ -116,21 +97,7 @@ function drawHeatTile(lines, canvas, coords, tileSize) {
       px = x; py = y;
     }
     ctx.stroke();
-    drawn++;
   }
-  if (drawn === 0) return;
-  const image = ctx.getImageData(0, 0, canvas.width, canvas.height);
-  const data = image.data;
-  for (let p = 0; p < data.length; p += 4) {
-    const alpha = data[p + 3];
-    if (alpha === 0) continue;
-    const count = Math.max(1, Math.min(255, Math.round(data[p] / HEAT_UNIT)));
-    data[p] = heatRamp[count * 4];
-    data[p + 1] = heatRamp[count * 4 + 1];
-    data[p + 2] = heatRamp[count * 4 + 2];
-    data[p + 3] = (alpha * heatRamp[count * 4 + 3]) / 255;
-  }
-  ctx.putImageData(image, 0, 0);
 }
 
 function makeHeatLayer(lines) {

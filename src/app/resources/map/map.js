@@ -40,6 +40,7 @@ window.vantrelState = { routePoints: 0, routeVersion: 0, heatmapLines: 0, heatma
 
 function heatmapPainted(lines) {
   window.vantrelState.heatmapPaints += 1;
+  window.vantrelState.heatmapPaintMs = performance.now() - window.vantrelState.heatmapStart;
   if (bridge && bridge.heatmapPainted) bridge.heatmapPainted(lines);
 }
 
@@ -58,8 +59,10 @@ window.vantrel = {
     }
   },
   setHeatmap(coordinatesBase64, startsBase64) {
+    window.vantrelState.heatmapStart = performance.now();
     if (heat) { heat.remove(); heat = null; }
     const lines = prepareHeatLines(coordinatesBase64, startsBase64);
+    window.vantrelState.heatmapPrepareMs = performance.now() - window.vantrelState.heatmapStart;
     const count = lines.starts.length;
     window.vantrelState.heatmapLines = count;
     // Coloured lines read best on a quiet, darker ground.
