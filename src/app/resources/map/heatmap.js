@@ -1,10 +1,34 @@
-// The heatmap layer: every line drawn into each tile with additive blending in one warm
-// colour whose red channel fills first, then green, then blue. The count of lines over a pixel
-// thus walks a ramp by itself: a single line a faint red, a few a full red, a dozen yellow,
-// forty and more white. No pixel is read back, so the tiles stay on the graphics card.
+// The heatmap layer. Every line is rasterised into a count per pixel (a line that crosses
+// itself counts once there), and the counts are mapped onto a colour ramp on a logarithmic
+// scale. This runs on the processor in plain arrays: compositing thousands of strokes with
+// additive blending costs far more in a software-drawn canvas, since each stroke blends its
+// whole bounding box.
 "use strict";
 
-const HEAT_COLOUR = "rgba(255, 72, 26, 0.28)";
+const HEAT_FULL_COUNT = 60;          // the count that reaches the end of the ramp
+const HEAT_STOPS = [                 // [position, r, g, b]
+  [0.0, 120, 30, 170], [0.3, 215, 40, 90], [0.55, 250, 95, 30],
+  [0.8, 255, 200, 40], [1.0, 255, 255, 220],
+];
+
+// RGBA per count as one 32-bit word in the byte order of the canvas' pixel data.
+const heatRamp = (() => {
+  const ramp = new Uint32Array(65536);
+  const bytes = new Uint8ClampedArray(4);
+  const word = new Uint32Array(bytes.buffer);
+  for (let count = 1; count < 65536; count++) {
+    const t = Math.min(1, Math.log(count) / Math.log(HEAT_FULL_COUNT));
+    let i = 1;
+    while (i < HEAT_STOPS.length - 1 && HEAT_STOPS[i][0] < t) i++;
+    const [p0, ...c0] = HEAT_STOPS[i - 1];
+    const [p1, ...c1] = HEAT_STOPS[i];
+    const f = Math.min(1, Math.max(0, (t - p0) / (p1 - p0)));
+    for (let k = 0; k < 3; k++) bytes[k] = c0[k] + (c1[k] - c0[k]) * f;
+    bytes[3] = 255 * (0.7 + 0.3 * t);
+    ramp[count] = word[0];
+  }
+  return ramp;
+})();
 
 function decodeBase64(text) {
   const raw = atob(text);
@@ -62,51 +86,102 @@ function heatBounds(lines) {
                         toLatLng(Math.max(west, east), Math.min(south, north)));
 }
 
-function drawHeatTile(lines, canvas, coords, tileSize) {
-  const ratio = window.devicePixelRatio || 1;
-  canvas.width = tileSize * ratio;
-  canvas.height = tileSize * ratio;
-  const ctx = canvas.getContext("2d");
-  ctx.scale(ratio, ratio);
-  const scale = tileSize * Math.pow(2, coords.z);
-  const ox = coords.x * tileSize, oy = coords.y * tileSize;
-  const width = coords.z >= 16 ? 3 : coords.z >= 12 ? 2 : 1.5;
-  const margin = width / scale;
-  const tx0 = ox / scale - margin, ty0 = oy / scale - margin;
-  const tx1 = (ox + tileSize) / scale + margin, ty1 = (oy + tileSize) / scale + margin;
-  ctx.globalCompositeOperation = "lighter";
-  ctx.strokeStyle = HEAT_COLOUR;
-  ctx.lineWidth = width;
-  ctx.lineJoin = "round";
-  ctx.lineCap = "round";
-  const { xs, ys, starts, boxes, points } = lines;
-  for (let l = 0; l < starts.length; l++) {
-    const b = l * 4;
-    if (boxes[b] > tx1 || boxes[b + 2] < tx0 || boxes[b + 1] > ty1 || boxes[b + 3] < ty0) continue;
-    const end = l + 1 < starts.length ? starts[l + 1] : points;
-    // One path per line: where a line crosses itself it still counts once.
-    ctx.beginPath();
-    let px = xs[starts[l]] * scale - ox, py = ys[starts[l]] * scale - oy;
-    ctx.moveTo(px, py);
-    for (let i = starts[l] + 1; i < end; i++) {
-      const x = xs[i] * scale - ox, y = ys[i] * scale - oy;
-      // A step across the 180th meridian is not a line round the world.
-      if (Math.abs(xs[i] - xs[i - 1]) > 0.5) { ctx.moveTo(x, y); px = x; py = y; continue; }
-      if (Math.abs(x - px) + Math.abs(y - py) < 0.7 && i + 1 < end) continue;
-      ctx.lineTo(x, y);
-      px = x; py = y;
-    }
-    ctx.stroke();
+// How far the canvas reaches beyond the view on each side, as a share of the view: a drag
+// shows lines already drawn until the map comes to rest and the canvas is drawn afresh.
+const HEAT_PADDING = 0.25;
+
+// The part of the segment inside [0, w) x [0, h) (Liang-Barsky), or null: a long step seen at
+// a high zoom must not be walked pixel by pixel far outside the canvas.
+function clipSegment(x0, y0, x1, y1, w, h) {
+  let t0 = 0, t1 = 1;
+  const dx = x1 - x0, dy = y1 - y0;
+  const edges = [[-dx, x0], [dx, w - 1 - x0], [-dy, y0], [dy, h - 1 - y0]];
+  for (const [p, q] of edges) {
+    if (p === 0) { if (q < 0) return null; continue; }
+    const r = q / p;
+    if (p < 0) { if (r > t1) return null; if (r > t0) t0 = r; }
+    else { if (r < t0) return null; if (r < t1) t1 = r; }
+  }
+  return [x0 + t0 * dx, y0 + t0 * dy, x0 + t1 * dx, y0 + t1 * dy];
+}
+
+// Adds one to each pixel of the segment not yet counted for line `id`, two pixels wide.
+function countSegment(counts, stamps, id, w, h, segment) {
+  const [x0, y0, x1, y1] = segment;
+  const dx = x1 - x0, dy = y1 - y0;
+  const steps = Math.max(1, Math.ceil(Math.max(Math.abs(dx), Math.abs(dy))));
+  const across = Math.abs(dx) >= Math.abs(dy) ? w : 1;  // the second pixel: below or right
+  for (let s = 0; s <= steps; s++) {
+    const x = (x0 + (dx * s) / steps) | 0, y = (y0 + (dy * s) / steps) | 0;
+    const p = y * w + x;
+    if (stamps[p] !== id) { stamps[p] = id; counts[p]++; }
+    const q = p + across;
+    if ((across === 1 ? x + 1 < w : y + 1 < h) && stamps[q] !== id) { stamps[q] = id; counts[q]++; }
   }
 }
 
-function makeHeatLayer(lines) {
-  const Layer = L.GridLayer.extend({
-    createTile(coords) {
-      const canvas = document.createElement("canvas");
-      drawHeatTile(lines, canvas, coords, this.getTileSize().x);
-      return canvas;
-    },
-  });
-  return new Layer({ pane: "heatmap", updateWhenZooming: false, keepBuffer: 1 });
+function drawHeat(lines, canvas, map) {
+  const size = map.getSize();
+  const padX = Math.round(size.x * HEAT_PADDING), padY = Math.round(size.y * HEAT_PADDING);
+  const width = size.x + 2 * padX, height = size.y + 2 * padY;
+  const ratio = window.devicePixelRatio || 1;
+  const w = Math.round(width * ratio), h = Math.round(height * ratio);
+  canvas.width = w;
+  canvas.height = h;
+  canvas.style.width = width + "px";
+  canvas.style.height = height + "px";
+  const topLeft = map.containerPointToLayerPoint([-padX, -padY]);
+  L.DomUtil.setPosition(canvas, topLeft);
+  // World units to canvas pixels: Leaflet's own projection scaled to the zoom.
+  const scale = 256 * Math.pow(2, map.getZoom()) * ratio;
+  const origin = map.getPixelOrigin().add(topLeft).multiplyBy(ratio);
+  const ox = origin.x, oy = origin.y;
+  const x0 = ox / scale, y0 = oy / scale, x1 = (ox + w) / scale, y1 = (oy + h) / scale;
+  const counts = new Uint16Array(w * h);
+  const stamps = new Uint32Array(w * h);
+  const { xs, ys, starts, boxes, points } = lines;
+  for (let l = 0; l < starts.length; l++) {
+    const b = l * 4;
+    if (boxes[b] > x1 || boxes[b + 2] < x0 || boxes[b + 1] > y1 || boxes[b + 3] < y0) continue;
+    const end = l + 1 < starts.length ? starts[l + 1] : points;
+    let px = xs[starts[l]] * scale - ox, py = ys[starts[l]] * scale - oy;
+    for (let i = starts[l] + 1; i < end; i++) {
+      const x = xs[i] * scale - ox, y = ys[i] * scale - oy;
+      // A step across the 180th meridian is not a line round the world.
+      if (Math.abs(xs[i] - xs[i - 1]) <= 0.5) {
+        const segment = clipSegment(px, py, x, y, w, h);
+        if (segment) countSegment(counts, stamps, l + 1, w, h, segment);
+      }
+      px = x; py = y;
+    }
+  }
+  const ctx = canvas.getContext("2d");
+  const image = ctx.createImageData(w, h);
+  const pixels = new Uint32Array(image.data.buffer);
+  for (let p = 0; p < counts.length; p++) if (counts[p]) pixels[p] = heatRamp[counts[p]];
+  ctx.putImageData(image, 0, 0);
 }
+
+// One canvas over the view, drawn afresh whenever the map comes to rest: each line is walked
+// once per drawing, where tiles would walk it once for every tile it crosses.
+const HeatLayer = L.Layer.extend({
+  initialize(lines) { this._lines = lines; },
+  onAdd(map) {
+    this._canvas = L.DomUtil.create("canvas", "vantrel-heat");
+    this._canvas.style.position = "absolute";
+    map.getPane("heatmap").appendChild(this._canvas);
+    this._redraw();
+  },
+  onRemove() { L.DomUtil.remove(this._canvas); },
+  getEvents() {
+    return {
+      zoomstart: () => { this._canvas.style.visibility = "hidden"; },
+      moveend: () => this._redraw(),
+      resize: () => this._redraw(),
+    };
+  },
+  _redraw() {
+    drawHeat(this._lines, this._canvas, this._map);
+    this._canvas.style.visibility = "visible";
+  },
+});

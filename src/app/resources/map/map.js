@@ -70,9 +70,9 @@ window.vantrel = {
     if (count === 0) { heatmapPainted(0); return; }
     requested = heatBounds(lines);
     fitRequested();
-    heat = makeHeatLayer(lines);
-    heat.once("load", () => heatmapPainted(count));
-    heat.addTo(map);
+    heat = new HeatLayer(lines).addTo(map);
+    // Drawn by now; painted on screen with the next frame.
+    requestAnimationFrame(() => heatmapPainted(count));
   },
   setPin(coord) {
     if (pin) { pin.remove(); pin = null; }
