@@ -7,7 +7,7 @@
 
 const HEAT_FULL_COUNT = 60;          // the count that reaches the end of the ramp
 const HEAT_STOPS = [                 // [position, r, g, b]
-  [0.0, 120, 30, 170], [0.3, 215, 40, 90], [0.55, 250, 95, 30],
+  [0.0, 150, 50, 230], [0.3, 225, 50, 120], [0.55, 250, 95, 30],
   [0.8, 255, 200, 40], [1.0, 255, 255, 220],
 ];
 
@@ -64,18 +64,46 @@ function prepareHeatLines(coordinatesBase64, startsBase64) {
   return { xs, ys, starts, boxes, points };
 }
 
-// Where most lines are: the 5th to 95th percentile of their boxes, so that one trip abroad
-// does not zoom the map out to the whole world.
+// Where most lines are: the area of about 60 km round the busiest cell of a coarse grid, and
+// within it the 5th to 95th percentile of the lines' boxes, so that trips far from home do not
+// zoom the map out to the whole world.
+const HEAT_CELL = 1 / 2048;  // world units: about 20 km at the equator
+
 function heatBounds(lines) {
   const n = lines.starts.length;
+  const cellOf = (l) => {
+    const b = l * 4;
+    const cx = Math.floor((lines.boxes[b] + lines.boxes[b + 2]) / 2 / HEAT_CELL);
+    const cy = Math.floor((lines.boxes[b + 1] + lines.boxes[b + 3]) / 2 / HEAT_CELL);
+    return [cx, cy];
+  };
+  const counts = new Map();
+  for (let l = 0; l < n; l++) {
+    const [cx, cy] = cellOf(l);
+    for (let dx = -1; dx <= 1; dx++) {
+      for (let dy = -1; dy <= 1; dy++) {
+        const key = (cx + dx) * 1048576 + (cy + dy);
+        counts.set(key, (counts.get(key) || 0) + 1);
+      }
+    }
+  }
+  let best = 0, bestCount = -1;
+  for (const [key, count] of counts) if (count > bestCount) { best = key; bestCount = count; }
+  const bestX = Math.round(best / 1048576), bestY = best - bestX * 1048576;
+  const chosen = [];
+  for (let l = 0; l < n; l++) {
+    const [cx, cy] = cellOf(l);
+    if (Math.abs(cx - bestX) <= 1 && Math.abs(cy - bestY) <= 1) chosen.push(l);
+  }
+  const m = chosen.length;
   const pick = (offset) => {
-    const values = new Float64Array(n);
-    for (let l = 0; l < n; l++) values[l] = lines.boxes[l * 4 + offset];
+    const values = new Float64Array(m);
+    for (let k = 0; k < m; k++) values[k] = lines.boxes[chosen[k] * 4 + offset];
     return values.sort();
   };
   // Rounded outwards: with fewer than twenty lines every line is in view.
-  const low = (sorted) => sorted[Math.floor(0.05 * (n - 1))];
-  const high = (sorted) => sorted[Math.ceil(0.95 * (n - 1))];
+  const low = (sorted) => sorted[Math.floor(0.05 * (m - 1))];
+  const high = (sorted) => sorted[Math.ceil(0.95 * (m - 1))];
   const west = low(pick(0)), north = low(pick(1));
   const east = high(pick(2)), south = high(pick(3));
   const toLatLng = (x, y) => {

@@ -66,7 +66,8 @@ window.vantrel = {
     const count = lines.starts.length;
     window.vantrelState.heatmapLines = count;
     // Coloured lines read best on a quiet, darker ground.
-    map.getPane("tilePane").style.filter = count > 0 ? "grayscale(1) brightness(0.6)" : "";
+    map.getPane("tilePane").style.filter = count > 0 ? "grayscale(1) brightness(0.45)" : "";
+    map.getContainer().style.background = count > 0 ? "#303134" : "";
     if (count === 0) { heatmapPainted(0); return; }
     requested = heatBounds(lines);
     fitRequested();
