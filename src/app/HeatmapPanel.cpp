@@ -18,6 +18,14 @@ namespace {
 
 constexpr int kProgressIntervalMs = 100;
 
+// A single kind is named by its raw value after this prefix, so that the kind "cycling" is
+// not taken for the group of the same name.
+const QString kKindPrefix = QStringLiteral("kind:");
+
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 /// The kind choices: every activity, the three groups, then each kind in listing order.
 void fillKinds(QComboBox* box) {
     box->addItem(QStringLiteral("All Activities"), QString());
@@ -25,15 +33,8 @@ void fillKinds(QComboBox* box) {
     box->addItem(QStringLiteral("All Running"), QStringLiteral("running"));
     box->addItem(QStringLiteral("All Swimming"), QStringLiteral("swimming"));
     box->insertSeparator(box->count());
-    for (ActivityType type : allActivityTypes()) {
-        // A single kind is named by its raw value with a prefix, so that the kind "cycling"
-        // is not taken for the group of the same name.
-        box->addItem(QString::fromUtf8(displayName(type).data(),
-                                       static_cast<qsizetype>(displayName(type).size())),
-                     QStringLiteral("kind:") +
-                         QString::fromUtf8(rawValue(type).data(),
-                                           static_cast<qsizetype>(rawValue(type).size())));
-    }
+    for (ActivityType type : allActivityTypes())
+        box->addItem(qText(displayName(type)), kKindPrefix + qText(rawValue(type)));
 }
 
 }  // namespace
@@ -116,14 +117,11 @@ void HeatmapPanel::refresh() {
 HeatmapFilter HeatmapPanel::chosenFilter() const {
     HeatmapFilter filter;
     QString kind = m_kind->currentData().toString();
-    std::string name =
-        (kind.startsWith(QStringLiteral("kind:")) ? kind.mid(5) : kind).toStdString();
-    if (!name.empty()) {
-        if (kind.startsWith(QStringLiteral("kind:"))) {
-            if (auto type = activityTypeFromRawValue(name)) filter.kinds = {*type};
-        } else {
-            filter.kinds = activityKindsNamed(name).value_or(std::vector<ActivityType>{});
-        }
+    if (kind.startsWith(kKindPrefix)) {
+        if (auto type = activityTypeFromRawValue(kind.mid(kKindPrefix.size()).toStdString()))
+            filter.kinds = {*type};
+    } else if (!kind.isEmpty()) {
+        filter.kinds = activityKindsNamed(kind.toStdString()).value_or(std::vector<ActivityType>{});
     }
     if (int year = m_year->currentData().toInt(); year > 0) filter.years = {year};
     return filter;
