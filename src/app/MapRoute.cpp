@@ -13,6 +13,15 @@ constexpr double kSimplifyTolerance = 2e-5;
 
 }  // namespace
 
+void HeatmapLines::add(const std::vector<CodableCoordinate>& line) {
+    if (line.size() < 2) return;
+    starts.push_back(static_cast<std::uint32_t>(coordinates.size() / 2));
+    for (const auto& c : line) {
+        coordinates.push_back(static_cast<float>(c.latitude));
+        coordinates.push_back(static_cast<float>(c.longitude));
+    }
+}
+
 std::vector<CodableCoordinate> simplifiedRoute(const std::vector<CodableCoordinate>& coordinates,
                                                std::size_t maxPoints) {
     std::size_t n = coordinates.size();

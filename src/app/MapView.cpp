@@ -31,6 +31,7 @@ class UnavailableMapView : public MapView {
     void showRoute(const std::vector<CodableCoordinate>&) override {}
     void showPin(std::optional<CodableCoordinate>) override {}
     void showMarker(std::optional<CodableCoordinate>, const QString&) override {}
+    void showHeatmap(const HeatmapLines&) override {}
     void showCenterPin(bool) override {}
     void setCamera(const MapCamera& camera) override { m_camera = camera; }
     void setAutomaticCamera() override {}

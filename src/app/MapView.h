@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +28,18 @@ struct WebMapSettings {
     QString userAgent;
 };
 
+/// Every line of a heatmap, packed for a quick hand-over to the map: the points of all lines
+/// one after another as latitude, longitude pairs, and the index of each line's first point.
+/// Single precision is finer than a metre, well below what a heatmap shows.
+struct HeatmapLines {
+    std::vector<float> coordinates;
+    std::vector<std::uint32_t> starts;
+
+    /// Appends one line; lines of fewer than two points are left out.
+    void add(const std::vector<CodableCoordinate>& line);
+    std::size_t lineCount() const { return starts.size(); }
+};
+
 /// The route as drawn: at most about `maxPoints` points, dropping those that lie within a tiny
 /// fraction of the route's extent of the line through their neighbours, so a long recording
 /// draws fast and looks the same. What is computed from the route never uses this.
@@ -50,6 +63,9 @@ class MapView {
     virtual void showPin(std::optional<CodableCoordinate> coordinate) = 0;
     /// The retrace marker with its label; absent removes it.
     virtual void showMarker(std::optional<CodableCoordinate> coordinate, const QString& label) = 0;
+    /// Every line at once as a density layer whose colour shows how often a street was used,
+    /// the camera set on where most of them are; an empty set removes the layer.
+    virtual void showHeatmap(const HeatmapLines& lines) = 0;
     /// A fixed symbol at the map's centre (the picker's crosshair pin).
     virtual void showCenterPin(bool visible) = 0;
     virtual void setCamera(const MapCamera& camera) = 0;

@@ -99,6 +99,7 @@ std::map<std::string, Command> commandTable() {
         {"copy-store",
          {runCopyStore, "copy-store --from LOC --to LOC [--merge] copy every activity"}},
         {"records", {runRecords, "records [--kind KIND|cycling|running|swimming]... [--json]"}},
+        {"heatmap", {runHeatmap, "heatmap [--kind KIND]... [--year Y]... --geojson FILE"}},
     };
     for (const auto& media : kMediaCommands) {
         std::string name = media.name;

@@ -29,6 +29,7 @@ int runPhotos(CliContext& ctx);
 int runStats(CliContext& ctx);
 int runCopyStore(CliContext& ctx);
 int runRecords(CliContext& ctx);
+int runHeatmap(CliContext& ctx);
 
 /// The commands that decode images or call web services, with their usage lines.
 struct MediaCommand {

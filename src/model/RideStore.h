@@ -72,6 +72,10 @@ class RideStore {
     void loadDetails(const RideRef& ride);
     /// The live record with this rideID, if any.
     RideRef fetchByRideID(const Uuid& rideID);
+    /// The route bytes as last saved for the record with this objectID, read on their own
+    /// (none of the other series or photos) and not kept: for caches that look at many routes
+    /// one at a time. Absent when the field is absent or there is no such row.
+    std::optional<Bytes> storedRouteData(std::int64_t objectID);
 
     /// Adds a new record; it is written (and gets its objectID) at the next save.
     void insert(const RideRef& ride);

@@ -24,6 +24,10 @@ class FakeMapView : public MapView {
         marker = coordinate;
         markerLabel = coordinate ? label : QString();
     }
+    void showHeatmap(const HeatmapLines& lines) override {
+        heatmap = lines;
+        ++heatmapShown;
+    }
     void showCenterPin(bool visible) override { centerPin = visible; }
     void setCamera(const MapCamera& camera) override {
         requested = camera;
@@ -48,6 +52,8 @@ class FakeMapView : public MapView {
     std::optional<CodableCoordinate> marker;
     QString markerLabel;
     bool centerPin = false;
+    HeatmapLines heatmap;
+    int heatmapShown = 0;
     std::optional<MapCamera> requested;
     bool automatic = false;
 

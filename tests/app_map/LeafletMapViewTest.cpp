@@ -75,6 +75,45 @@ TEST_F(LeafletMapViewTest, DrawsARouteAndReportsTheCameraOverTheChannel) {
         "150 bpm · 100 m");
 }
 
+TEST_F(LeafletMapViewTest, PaintsAHeatmapWhereTheLinesOverlapMost) {
+    LeafletMapView map(MapView::webMapSettings());
+    int painted = -1;
+    map.setHeatmapPaintedListener([&](int lines) { painted = lines; });
+    map.widget()->resize(640, 480);
+    map.widget()->show();
+    // Ten lines along one street, one of them also up a side street.
+    HeatmapLines lines;
+    for (int i = 0; i < 10; ++i) lines.add({{46.90, 7.40}, {46.90, 7.42}});
+    lines.add({{46.90, 7.41}, {46.92, 7.41}});
+    map.showHeatmap(lines);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return painted >= 0; }, 60000)) << "no heatmap painted";
+    EXPECT_EQ(painted, 11);
+    EXPECT_EQ(evaluate(map, "vantrelState.heatmapLines").toInt(), 11);
+    ASSERT_TRUE(map.camera());
+    EXPECT_NEAR(map.camera()->center.latitude, 46.91, 0.005);
+
+    // The colour of the busy street is further along the ramp (more green) than the side street.
+    QString greenAt = QStringLiteral(
+        "(() => { const p = map.latLngToContainerPoint([%1, %2]);"
+        " for (const c of document.querySelectorAll('.leaflet-heatmap-pane canvas')) {"
+        "   const r = c.getBoundingClientRect();"
+        "   if (p.x < r.left || p.x >= r.right || p.y < r.top || p.y >= r.bottom) continue;"
+        "   const x = (p.x - r.left) * c.width / r.width, y = (p.y - r.top) * c.height / r.height;"
+        "   const d = c.getContext('2d').getImageData(Math.floor(x), Math.floor(y), 1, 1).data;"
+        "   return d[3] > 0 ? d[1] : -1; } return -2; })()");
+    int busy = evaluate(map, greenAt.arg(46.90).arg(7.405)).toInt();
+    int quiet = evaluate(map, greenAt.arg(46.915).arg(7.41)).toInt();
+    EXPECT_GT(busy, quiet);
+    EXPECT_GE(quiet, 0);
+
+    painted = -1;
+    map.showHeatmap({});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return painted == 0; }, 20000));
+    EXPECT_EQ(
+        evaluate(map, "document.querySelectorAll('.leaflet-heatmap-pane canvas').length").toInt(),
+        0);
+}
+
 }  // namespace
 }  // namespace vantrel::test
 

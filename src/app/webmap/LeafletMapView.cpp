@@ -86,6 +86,10 @@ LeafletMapView::LeafletMapView(const WebMapSettings& settings)
                          reportCamera(camera, byUser);
                      });
 
+    QObject::connect(&m_bridge, &MapBridge::painted, &m_bridge, [this](int lines) {
+        if (m_heatmapPainted) m_heatmapPainted(lines);
+    });
+
     run(QStringLiteral("vantrel.setTiles(%1,%2)")
             .arg(quoted(settings.tileURL), quoted(settings.attribution)));
     m_view->load(QUrl(QStringLiteral("qrc:/map/map.html")));
@@ -118,6 +122,26 @@ void LeafletMapView::showRoute(const std::vector<CodableCoordinate>& all) {
     }
     list += QLatin1Char(']');
     run(QStringLiteral("vantrel.setRoute(%1)").arg(list));
+}
+
+void LeafletMapView::showHeatmap(const HeatmapLines& lines) {
+    // Base64 of the raw arrays: a few bytes per point, decoded by the page in one pass, where
+    // JSON of a whole history would run to tens of megabytes to parse.
+    auto base64 = [](const auto& values) {
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(values.data()),
+                                       static_cast<qsizetype>(values.size() * sizeof(values[0])))
+            .toBase64();
+    };
+    QByteArray coordinates = base64(lines.coordinates);
+    QByteArray starts = base64(lines.starts);
+    QString script;
+    script.reserve(coordinates.size() + starts.size() + 40);
+    script += QStringLiteral("vantrel.setHeatmap(\"");
+    script += QLatin1String(coordinates);
+    script += QStringLiteral("\",\"");
+    script += QLatin1String(starts);
+    script += QStringLiteral("\")");
+    run(script);
 }
 
 void LeafletMapView::showPin(std::optional<CodableCoordinate> coordinate) {

@@ -24,10 +24,12 @@ class MapBridge : public QObject {
     void cameraChanged(double lat, double lon, double spanLat, double spanLon, bool byUser) {
         emit camera(MapCamera{{lat, lon}, spanLat, spanLon}, byUser);
     }
+    void heatmapPainted(int lines) { emit painted(lines); }
 
   signals:
     void ready();
     void camera(const vantrel::MapCamera& camera, bool byUser);
+    void painted(int lines);
 };
 
 /// The map drawn by the bundled Leaflet page in a web view. Tiles come from the given server
@@ -48,12 +50,17 @@ class LeafletMapView : public MapView {
     void showRoute(const std::vector<CodableCoordinate>& coordinates) override;
     void showPin(std::optional<CodableCoordinate> coordinate) override;
     void showMarker(std::optional<CodableCoordinate> coordinate, const QString& label) override;
+    void showHeatmap(const HeatmapLines& lines) override;
     void showCenterPin(bool visible) override;
     void setCamera(const MapCamera& camera) override;
     void setAutomaticCamera() override;
     std::optional<MapCamera> camera() const override { return m_camera; }
 
     bool isReady() const { return m_ready; }
+    /// Called with the number of lines once the page has painted a heatmap it was given.
+    void setHeatmapPaintedListener(std::function<void(int lines)> listener) {
+        m_heatmapPainted = std::move(listener);
+    }
     QWebEngineView* webView() const { return m_view; }
 
   private:
@@ -70,6 +77,7 @@ class LeafletMapView : public MapView {
     /// Scrubber moves arrive faster than the page can draw; only the latest is sent per frame.
     QTimer m_markerPacer;
     std::optional<QString> m_pendingMarker;
+    std::function<void(int)> m_heatmapPainted;
 };
 
 }  // namespace vantrel

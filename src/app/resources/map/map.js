@@ -12,6 +12,7 @@ let tiles = null;
 let route = null;
 let pin = null;
 let marker = null;
+let heat = null;
 let programmatic = false;
 // The region the application asked for, refitted after a resize until the user moves the map.
 let requested = null;
@@ -35,7 +36,13 @@ function fitRequested() {
 }
 
 // What the page shows, for tests and timing runs to read back.
-window.vantrelState = { routePoints: 0, routeVersion: 0 };
+window.vantrelState = { routePoints: 0, routeVersion: 0, heatmapLines: 0, heatmapPaints: 0 };
+
+function heatmapPainted(lines) {
+  window.vantrelState.heatmapPaints += 1;
+  window.vantrelState.heatmapPaintMs = performance.now() - window.vantrelState.heatmapStart;
+  if (bridge && bridge.heatmapPainted) bridge.heatmapPainted(lines);
+}
 
 window.vantrel = {
   setTiles(url, attribution) {
@@ -50,6 +57,23 @@ window.vantrel = {
     if (coords.length > 1) {
       route = L.polyline(coords, { color: "#1e6ee6", weight: 4, opacity: 0.9 }).addTo(map);
     }
+  },
+  setHeatmap(coordinatesBase64, startsBase64) {
+    window.vantrelState.heatmapStart = performance.now();
+    if (heat) { heat.remove(); heat = null; }
+    const lines = prepareHeatLines(coordinatesBase64, startsBase64);
+    window.vantrelState.heatmapPrepareMs = performance.now() - window.vantrelState.heatmapStart;
+    const count = lines.starts.length;
+    window.vantrelState.heatmapLines = count;
+    // Coloured lines read best on a quiet, darker ground.
+    map.getPane("tilePane").style.filter = count > 0 ? "grayscale(1) brightness(0.45)" : "";
+    map.getContainer().style.background = count > 0 ? "#303134" : "";
+    if (count === 0) { heatmapPainted(0); return; }
+    requested = heatBounds(lines);
+    fitRequested();
+    heat = new HeatLayer(lines).addTo(map);
+    // Drawn by now; painted on screen with the next frame.
+    requestAnimationFrame(() => heatmapPainted(count));
   },
   setPin(coord) {
     if (pin) { pin.remove(); pin = null; }
@@ -91,6 +115,7 @@ function start() {
   map = L.map("map", { preferCanvas: true, zoomSnap: 0, zoomDelta: 0.5, trackResize: false, worldCopyJump: true });
   map.attributionControl.setPrefix(false);
   map.setView([20, 0], 2, { animate: false });
+  map.createPane("heatmap").style.zIndex = 350;  // above the tiles, below routes and markers
   map.on("moveend", () => report(!programmatic));
   map.on("dragstart zoomstart", () => { if (!programmatic) requested = null; });
   new ResizeObserver(() => {
