@@ -13,6 +13,7 @@
 #include "app/ActivityDetailView.h"
 #include "app/Dialogs.h"
 #include "app/ExportFlows.h"
+#include "app/HeatmapPanel.h"
 #include "app/HelpTexts.h"
 #include "app/HistorySidebar.h"
 #include "app/Icons.h"
@@ -22,7 +23,9 @@
 #include "app/MapView.h"
 #include "app/PlaceholderView.h"
 #include "app/ProgressRow.h"
+#include "app/RecordsPanel.h"
 #include "app/StatisticsView.h"
+#include "model/Date.h"
 #include "model/Preferences.h"
 
 namespace vantrel {
@@ -289,7 +292,12 @@ void MainWindow::reloadYearSummaries() {
         m_allYearSummaries.clear();
     }
     m_sidebar->setSummaries(m_allYearSummaries);
-    if (m_statistics && m_detailStack->currentWidget() == m_statistics) m_statistics->reload();
+    if (m_statistics && m_detailStack->currentWidget() == m_statistics) {
+        // Records and the heatmap check their caches against the store's routes when asked.
+        m_statistics->reload();
+        m_records->reload();
+        m_heatmap->refresh();
+    }
 }
 
 void MainWindow::runAfterImport() {
@@ -324,6 +332,7 @@ void MainWindow::setUnitSystem(UnitSystem system) {
     m_sidebar->setUnitSystem(system);
     if (m_detail) m_detail->setUnitSystem(system);
     if (m_statistics) m_statistics->setUnitSystem(system);
+    if (m_records) m_records->setUnitSystem(system);
 }
 
 std::vector<RideRef> MainWindow::selectedRides() const {
@@ -336,11 +345,27 @@ void MainWindow::showStatistics() {
     m_store.autosave();
     if (!m_statistics) {
         m_statistics = new StatisticsView(m_store, m_unitSystem);
+        m_records = new RecordsPanel(m_store.path(), m_unitSystem);
+        connect(m_records, &RecordsPanel::activityRequested, this, &MainWindow::revealActivity);
+        m_statistics->setTab(QStringLiteral("Records"), m_records);
+        m_heatmap = new HeatmapPanel(m_store.path());
+        m_statistics->setTab(QStringLiteral("Heatmap"), m_heatmap);
         m_detailStack->addWidget(m_statistics);
     } else {
         m_statistics->reload();
     }
     m_detailStack->setCurrentWidget(m_statistics);
+}
+
+void MainWindow::revealActivity(const Uuid& rideID) {
+    RideRef ride;
+    try {
+        ride = m_store.fetchByRideID(rideID);
+    } catch (const StoreError&) {
+        return;
+    }
+    if (!ride) return;
+    m_sidebar->revealRides({static_cast<qint64>(ride->objectID)}, {localYear(ride->date)});
 }
 
 void MainWindow::showSelection() {

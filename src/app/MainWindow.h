@@ -25,6 +25,9 @@ class MapView;
 class PlaceholderView;
 class ProgressRow;
 class StatisticsView;
+class RecordsPanel;
+class HeatmapPanel;
+struct Uuid;
 
 /// The application's main window: the "History" sidebar, the detail column and the toolbar
 /// menus Import, Geocode and Export with the long flows they start.
@@ -43,6 +46,8 @@ class MainWindow : public QMainWindow {
     void refreshFromStore();
     /// Shows the statistics in the detail column (the selection is cleared).
     void showStatistics();
+    /// Selects the activity with this rideID in the sidebar (a record's activity, say).
+    void revealActivity(const Uuid& rideID);
     /// The statistics page, once it has been shown.
     StatisticsView* statisticsView() const { return m_statistics; }
 
@@ -96,6 +101,8 @@ class MainWindow : public QMainWindow {
     PlaceholderView* m_multiple;
     ActivityDetailView* m_detail = nullptr;
     StatisticsView* m_statistics = nullptr;
+    RecordsPanel* m_records = nullptr;
+    HeatmapPanel* m_heatmap = nullptr;
     /// One map for every selection, made when the first activity is shown: the web engine
     /// behind it is slow to start and is not needed before.
     std::unique_ptr<MapView> m_map;

@@ -352,15 +352,7 @@ RideRef RideStore::fetchByRideID(const Uuid& rideID) {
 }
 
 std::optional<Bytes> RideStore::storedRouteData(std::int64_t objectID) {
-    auto statement = m_impl->prepare("SELECT routeData FROM PersistedRide WHERE id = ?1");
-    bindValue(statement.get(), 1, objectID);
-    std::optional<Bytes> bytes;
-    int status = statement.step();
-    if (status == SQLITE_ROW)
-        readValue(statement.get(), 0, bytes);
-    else if (status != SQLITE_DONE)
-        m_impl->fail("cannot read");
-    return bytes;
+    return m_impl->backend->readRouteData(objectID);
 }
 
 void RideStore::insert(const RideRef& ride) {

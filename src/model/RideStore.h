@@ -11,9 +11,9 @@
 #include "model/ActivityStatistics.h"
 #include "model/PersistedRide.h"
 
-class StoreBackend;
-
 namespace vantrel {
+
+class StoreBackend;
 
 /// A store that cannot be opened or written. `what()` names the file (or the server, without
 /// its password) and the reason.

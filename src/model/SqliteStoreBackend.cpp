@@ -269,6 +269,18 @@ void SqliteStoreBackend::readDetails(std::int64_t objectID, PersistedRide& targe
     }
 }
 
+std::optional<Bytes> SqliteStoreBackend::readRouteData(std::int64_t objectID) {
+    auto statement = prepare("SELECT routeData FROM PersistedRide WHERE id = ?1");
+    sqlite3_bind_int64(statement.get(), 1, objectID);
+    std::optional<Bytes> bytes;
+    int status = statement.step();
+    if (status == SQLITE_ROW)
+        readValue(statement.get(), 0, bytes);
+    else if (status != SQLITE_DONE)
+        fail("cannot read");
+    return bytes;
+}
+
 std::vector<RidePhoto> SqliteStoreBackend::readPhotos(std::int64_t rideObjectID) {
     auto statement =
         prepare("SELECT " + photoSelectList() + " FROM RidePhoto WHERE ride = ?1 ORDER BY id");

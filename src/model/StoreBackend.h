@@ -54,6 +54,9 @@ class StoreBackend {
     virtual bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) = 0;
     /// Reads the detail columns of one row; leaves `target` alone when the row is gone.
     virtual void readDetails(std::int64_t objectID, PersistedRide& target) = 0;
+    /// The stored route bytes of one row alone (no other blob is read); absent when the row has
+    /// none or is gone.
+    virtual std::optional<Bytes> readRouteData(std::int64_t objectID) = 0;
     /// The photos of a record in insertion order.
     virtual std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) = 0;
 

@@ -396,6 +396,16 @@ void PgStoreBackend::readDetails(std::int64_t objectID, PersistedRide& target) {
     }
 }
 
+std::optional<Bytes> PgStoreBackend::readRouteData(std::int64_t objectID) {
+    auto result =
+        run("SELECT \"routeData\" FROM \"PersistedRide\" WHERE id = $1", {objectID}, "cannot read");
+    if (result.rows() == 0) return std::nullopt;
+    auto value = decode(result.result, 0, 0);
+    if (!value) return std::nullopt;
+    if (auto bytes = std::get_if<Bytes>(&*value)) return std::move(*bytes);
+    return std::nullopt;
+}
+
 std::vector<RidePhoto> PgStoreBackend::readPhotos(std::int64_t rideObjectID) {
     auto result =
         run("SELECT " + photoSelectList() + " FROM \"RidePhoto\" WHERE ride = $1 ORDER BY id",
