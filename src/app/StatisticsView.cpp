@@ -318,7 +318,8 @@ void StatisticsView::showTotals() {
     }
     chart->setTitle(title);
     auto* values = new QValueAxis;
-    values->setRange(0, highest > 0 ? highest : 1);
+    // Whole-number labels need a range of at least four, or they repeat ("0 0 1 1").
+    values->setRange(0, std::max(highest, 4.0));
     values->setTickCount(5);
     values->applyNiceNumbers();
     values->setLabelFormat(QStringLiteral("%.0f"));
@@ -357,7 +358,7 @@ void StatisticsView::showYearsToDate() {
                               kYearColors[(m_yearsToDate.size() - 1 - y) % kMostYearLines])),
                           newest ? 3.0 : 1.5));
     }
-    distance->setRange(0, highest > 0 ? highest : 1);
+    distance->setRange(0, std::max(highest, 4.0));
     distance->setTickCount(5);
     distance->applyNiceNumbers();
     distance->setLabelFormat(QStringLiteral("%.0f"));
