@@ -2,31 +2,11 @@
 
 #include <algorithm>
 
+#include "model/ActivityKindGroup.h"
 #include "model/AsciiText.h"
 #include "model/PersistedRide.h"
 
 namespace vantrel {
-
-namespace {
-
-using enum ActivityType;
-
-struct KindGroup {
-    std::string_view name;
-    std::vector<ActivityType> kinds;
-};
-
-// Treadmill running and aqua jogging are where a runner's and a swimmer's training lives too.
-const std::vector<KindGroup>& kindGroups() {
-    static const std::vector<KindGroup> groups = {
-        {"cycling", {cycling, mountainBiking, roadCycling, gravelCycling, indoorCycling, eBiking}},
-        {"running", {running, trailRunning, treadmill}},
-        {"swimming", {swimming, aquaJogging}},
-    };
-    return groups;
-}
-
-}  // namespace
 
 bool HeatmapFilter::matches(const PersistedRide& ride) const {
     if (!years.empty() &&
@@ -39,8 +19,11 @@ bool HeatmapFilter::matches(const PersistedRide& ride) const {
 
 std::optional<std::vector<ActivityType>> activityKindsNamed(std::string_view name) {
     std::string lower = asciiLowercased(name);
-    for (const auto& group : kindGroups()) {
-        if (lower == group.name) return group.kinds;
+    for (auto group : kAllKindGroups) {
+        if (lower == groupName(group)) {
+            auto kinds = kindsOf(group);
+            return std::vector<ActivityType>(kinds.begin(), kinds.end());
+        }
     }
     for (ActivityType type : allActivityTypes()) {
         if (asciiLowercased(rawValue(type)) == lower) return std::vector<ActivityType>{type};

@@ -6,6 +6,7 @@
 
 #include "analysis/GeodesicDistance.h"
 #include "analysis/RideAnalysis.h"
+#include "model/ActivityKindGroup.h"
 
 namespace vantrel::PersonalRecords {
 
@@ -13,11 +14,6 @@ namespace {
 
 using T = ActivityType;
 
-constexpr std::array kCyclingKinds = {T::cycling,       T::mountainBiking, T::roadCycling,
-                                      T::gravelCycling, T::indoorCycling,  T::eBiking};
-constexpr std::array kRunningKinds = {T::running, T::trailRunning, T::treadmill};
-// Aqua jogging is a pool session too; people count it with their swims.
-constexpr std::array kSwimmingKinds = {T::swimming, T::aquaJogging};
 // Walks and hikes are timed over the same distances as runs.
 constexpr std::array kFootKinds = {T::running, T::trailRunning, T::treadmill, T::walking,
                                    T::hiking};
@@ -174,16 +170,11 @@ KindFilter KindFilter::of(std::initializer_list<ActivityType> kinds) {
 }
 
 std::optional<KindFilter> KindFilter::fromText(std::string_view text) {
+    auto kinds = kindsNamed(text);
+    if (!kinds) return std::nullopt;
     KindFilter filter;
-    auto addAll = [&filter](const auto& kinds) {
-        for (auto kind : kinds) filter.m_kinds.set(static_cast<std::size_t>(kind));
-        return filter;
-    };
-    if (text == "cycling") return addAll(kCyclingKinds);
-    if (text == "running") return addAll(kRunningKinds);
-    if (text == "swimming") return addAll(kSwimmingKinds);
-    if (auto kind = activityTypeFromRawValue(text)) return of({*kind});
-    return std::nullopt;
+    for (auto kind : *kinds) filter.m_kinds.set(static_cast<std::size_t>(kind));
+    return filter;
 }
 
 void KindFilter::add(const KindFilter& other) {
@@ -235,7 +226,7 @@ bool appliesTo(RecordKind kind, std::optional<ActivityType> activityType) {
         case Scope::foot:
             return activityType && isIn(kFootKinds, *activityType);
         case Scope::cycling:
-            return activityType && isIn(kCyclingKinds, *activityType);
+            return activityType && isIn(kindsOf(ActivityKindGroup::cycling), *activityType);
     }
     return false;
 }
