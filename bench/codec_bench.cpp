@@ -4,11 +4,13 @@
 //
 //   BM_PackZlib6           zlib raw DEFLATE at Z_DEFAULT_COMPRESSION, a stream per series
 //   BM_PackLibdeflate/L    libdeflate one-shot raw DEFLATE at level L
+//   BM_PackIsal/L          ISA-L one-shot (stateless) raw DEFLATE at level L
 //   BM_PackSeries          compressSeriesData as the store calls it
 //   BM_Inflate*            unpacking: zlib streaming and decompressSeriesData over what zlib
 //                          packed, libdeflate over what each of its levels packed
 //   BM_Gunzip*             the corpus .gz files: the importer's zlib gunzip against libdeflate
 #include <benchmark/benchmark.h>
+#include <isa-l/igzip_lib.h>
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -125,6 +127,48 @@ void BM_PackLibdeflate(benchmark::State& state) {
     reportSizes(state, packed);
 }
 BENCHMARK(BM_PackLibdeflate)->DenseRange(1, 12)->Unit(benchmark::kMillisecond);
+
+std::size_t isalLevelBufferSize(int level) {
+    switch (level) {
+        case 0:
+            return ISAL_DEF_LVL0_DEFAULT;
+        case 1:
+            return ISAL_DEF_LVL1_DEFAULT;
+        case 2:
+            return ISAL_DEF_LVL2_DEFAULT;
+        default:
+            return ISAL_DEF_LVL3_DEFAULT;
+    }
+}
+
+void BM_PackIsal(benchmark::State& state) {
+    int level = static_cast<int>(state.range(0));
+    std::vector<std::uint8_t> levelBuffer(isalLevelBufferSize(level));
+    Bytes out;
+    std::size_t packed = 0;
+    for (auto _ : state) {
+        packed = 0;
+        for (const Bytes& json : corpusSeries()) {
+            out.resize(json.size() + json.size() / 16 + 1024);
+            isal_zstream stream;
+            isal_deflate_stateless_init(&stream);
+            stream.level = static_cast<std::uint32_t>(level);
+            stream.level_buf = levelBuffer.data();
+            stream.level_buf_size = static_cast<std::uint32_t>(levelBuffer.size());
+            stream.gzip_flag = IGZIP_DEFLATE;
+            stream.end_of_stream = 1;
+            stream.flush = NO_FLUSH;
+            stream.next_in = const_cast<std::uint8_t*>(json.data());
+            stream.avail_in = static_cast<std::uint32_t>(json.size());
+            stream.next_out = out.data();
+            stream.avail_out = static_cast<std::uint32_t>(out.size());
+            if (isal_deflate_stateless(&stream) != COMP_OK) state.SkipWithError("isal failed");
+            packed += stream.total_out;
+        }
+    }
+    reportSizes(state, packed);
+}
+BENCHMARK(BM_PackIsal)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 void BM_PackSeries(benchmark::State& state) {
     std::size_t packed = 0;

@@ -190,6 +190,22 @@ TEST(SeriesCodec, PackedSeriesIsRawDeflateForAnyInflater) {
     EXPECT_EQ(inflated, json);
 }
 
+// Text that does not compress leaves the packer nothing to gain: it must still write a stream
+// that gives back every byte, across many 64 KiB blocks.
+TEST(SeriesCodec, IncompressibleTextPacksAndReadsBack) {
+    Bytes noise(700'000);
+    std::uint32_t state = 12345;
+    for (std::uint8_t& byte : noise) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(0x20 + (state >> 24) % 0x5F);
+    }
+    noise.front() = '[';
+    Bytes packed = compressSeriesData(noise);
+    ASSERT_EQ(packed[0], 0x00);
+    EXPECT_LT(packed.size(), noise.size() + noise.size() / 100);
+    EXPECT_EQ(decompressSeriesData(packed), noise);
+}
+
 // Repetitive JSON inflates to hundreds of times its packed size: the buffer must grow past its
 // first guess, and stop at the limit.
 TEST(SeriesCodec, InflationGrowsToTheOutputAndStopsAtTheLimit) {
