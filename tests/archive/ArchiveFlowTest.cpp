@@ -20,16 +20,13 @@ using test::kMayFirst;
 class ArchiveFlowTest : public ::testing::Test {
   protected:
     test::IsolatedEnvironment environment;
+    // A logger of this test's own: its session file lies in this test's folder.
+    ScopedSharedLogger logSession;
     std::filesystem::path folder = environment.root() / "out";
     std::unique_ptr<RideStore> source = RideStore::open(environment.root() / "source.sqlite");
     std::unique_ptr<RideStore> target = RideStore::open(environment.root() / "target.sqlite");
 
-    void SetUp() override {
-        std::filesystem::create_directories(folder);
-        // A new session file inside this test's folder: the logger outlives every test.
-        PersistentLogger::shared().deleteAllLogs();
-        PersistentLogger::shared().flush();
-    }
+    void SetUp() override { std::filesystem::create_directories(folder); }
 
     RideRef add(RideStore& store, PersistedRide ride) {
         auto ref = std::make_shared<PersistedRide>(std::move(ride));
