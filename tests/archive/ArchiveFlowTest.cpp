@@ -270,6 +270,22 @@ TEST_F(ArchiveFlowTest, ExportLogsCountAndMegabytes) {
         std::string::npos);
 }
 
+TEST_F(ArchiveFlowTest, FlowsLogToTheLoggerTheyAreGiven) {
+    RideRef ride = add(*source, test::fullRide(kMayFirst, 3600));
+    source->save();
+    auto own = PersistentLogger::createForTesting();
+    exportArchiveToFile(*source, {ride}, folder / "one.json", {}, nullptr, *own);
+    importArchiveFiles(*target, {folder / "one.json", folder / "missing.json"}, {}, *own);
+    own->flush();
+    std::string text = test::readFileText(*own->currentLogFile());
+    EXPECT_NE(text.find("[Export] Exported Vantrel Format: 1 rides"), std::string::npos);
+    EXPECT_NE(text.find("[ERROR] [Import] Archive import failed for missing.json"),
+              std::string::npos);
+    EXPECT_NE(text.find("[INFO] [Import] Archive import: 1 imported, 0 skipped"),
+              std::string::npos);
+    EXPECT_EQ(logText().find("Archive import"), std::string::npos);
+}
+
 TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
     addPlain(*source, 0);
     addPlain(*source, 1);

@@ -305,6 +305,25 @@ TEST_F(ZipImportTest, UnreadableArchivesYieldNothingAndTheRunGoesOn) {
               std::string::npos);
 }
 
+TEST_F(ZipImportTest, RunLogsToTheLoggerOfItsOptions) {
+    {
+        ZipTestArchive zip(archivePath("good.zip"));
+        zip.add("a.gpx", makeGpx(kBase));
+    }
+    auto own = PersistentLogger::createForTesting();
+    BulkImportOptions options;
+    options.threads = 1;
+    options.logger = own.get();
+    importZipArchives(*store, {archivePath("missing.zip"), archivePath("good.zip")}, "ZIP Import",
+                      options);
+    own->flush();
+    std::string text = test::readFileText(*own->currentLogFile());
+    EXPECT_NE(text.find("[ERROR] [Import] Failed to unzip missing.zip"), std::string::npos);
+    EXPECT_NE(text.find("[INFO] [Import] ZIP Import import: 1 imported, 0 skipped, 1 errors"),
+              std::string::npos);
+    EXPECT_EQ(lastLogText().find("ZIP Import"), std::string::npos);
+}
+
 TEST_F(ZipImportTest, HostileArchiveIsCountedAndNothingLeavesTheRun) {
     {
         ZipTestArchive zip(archivePath("hostile.zip"));
