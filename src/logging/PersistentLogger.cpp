@@ -347,10 +347,11 @@ PersistentLogger& PersistentLogger::shared() {
     auto& slot = sharedLoggerSlot();
     std::lock_guard lock(slot.mutex);
     if (slot.current == nullptr) {
-        static bool flushAtExit = false;
-        // Queued lines are flushed at exit so that a short-lived process keeps its last lines.
-        if (!std::exchange(flushAtExit, true)) std::atexit(flushSharedLogger);
-        slot.processWide.reset(new PersistentLogger());
+        if (!slot.processWide) {
+            // Queued lines are flushed at exit so that a short-lived process keeps its last lines.
+            std::atexit(flushSharedLogger);
+            slot.processWide.reset(new PersistentLogger());
+        }
         slot.current = slot.processWide.get();
     }
     return *slot.current;
