@@ -63,8 +63,9 @@ std::uint64_t fileSize(const std::filesystem::path& file) {
 
 }  // namespace
 
-DiagnosticsWindow::DiagnosticsWindow(QWidget* parent)
+DiagnosticsWindow::DiagnosticsWindow(PersistentLogger& logger, QWidget* parent)
     : QWidget(parent),
+      m_logger(logger),
       m_platforms(new QButtonGroup(this)),
       m_caption(new QLabel),
       m_storage(new QLabel),
@@ -190,11 +191,10 @@ void DiagnosticsWindow::selectPlatform(LogPlatform platform) {
 }
 
 void DiagnosticsWindow::reload() {
-    PersistentLogger& logger = PersistentLogger::shared();
-    m_logFiles = logger.logFiles(m_selectedPlatform);
+    m_logFiles = m_logger.logFiles(m_selectedPlatform);
     refreshPlatformLabels();
     m_caption->setText(platformCaption(m_selectedPlatform));
-    m_storage->setText(QStringLiteral("Storage: ") + formatSize(logger.totalLogSize()));
+    m_storage->setText(QStringLiteral("Storage: ") + formatSize(m_logger.totalLogSize()));
     {
         QSignalBlocker blocker(m_fileList);
         m_fileList->clear();
@@ -213,12 +213,11 @@ void DiagnosticsWindow::reload() {
 }
 
 void DiagnosticsWindow::refreshPlatformLabels() {
-    PersistentLogger& logger = PersistentLogger::shared();
     for (LogPlatform platform : kPlatformOrder) {
         QAbstractButton* button = m_platforms->button(static_cast<int>(platform));
         button->setText(QStringLiteral("%1 (%2)")
                             .arg(platformName(platform))
-                            .arg(logger.logFiles(platform).size()));
+                            .arg(m_logger.logFiles(platform).size()));
     }
 }
 
@@ -254,7 +253,7 @@ void DiagnosticsWindow::deleteAll() {
     if (!Dialogs::confirm(this, QStringLiteral("Delete all log files?"), {},
                           QStringLiteral("Delete All"), true))
         return;
-    PersistentLogger::shared().deleteAllLogs();
+    m_logger.deleteAllLogs();
     reload();
 }
 

@@ -20,11 +20,13 @@ namespace vantrel {
 class PlaceholderView;
 
 /// The "Diagnostics" window: the session log files of every device family, one file's
-/// text with a line filter, the storage they take, and deleting them all.
+/// text with a line filter, the storage they take, and deleting them all, through `logger`
+/// (which must outlive the window).
 class DiagnosticsWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit DiagnosticsWindow(QWidget* parent = nullptr);
+    explicit DiagnosticsWindow(PersistentLogger& logger = PersistentLogger::shared(),
+                               QWidget* parent = nullptr);
 
     /// "1023 Bytes", "1 KB", "1.0 MB" (1 KB = 1024 bytes).
     static QString formatSize(std::uint64_t bytes);
@@ -54,6 +56,7 @@ class DiagnosticsWindow : public QWidget {
     void selectFile(const std::optional<std::filesystem::path>& file);
     void showText();
 
+    PersistentLogger& m_logger;
     LogPlatform m_selectedPlatform = LogPlatform::Linux;
     std::vector<std::filesystem::path> m_logFiles;
     std::optional<std::filesystem::path> m_selectedFile;

@@ -275,7 +275,7 @@ void MainWindow::paintEvent(QPaintEvent* event) {
 
 void MainWindow::runFirstAppearance() {
     m_hasLoaded = true;
-    runCompressionMigrationIfNeeded(m_store);
+    runCompressionMigrationIfNeeded(m_store, Preferences::shared());
     m_dataVersion = m_store.dataVersion();
     reloadYearSummaries();
     int currentYear = localYear(now());

@@ -34,7 +34,7 @@ bool isCancelled(const CancellationToken* cancellation) {
 /// Throws `ArchiveError` or `FileAccessError`.
 bool writeArchive(RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& file,
                   Progress& progress, const CancellationToken* cancellation,
-                  ArchiveExportResult& result) {
+                  PersistentLogger& logger, ArchiveExportResult& result) {
     AtomicFileWriter writer(file);
     ArchiveEncoder encoder([&](std::string_view piece) { writer.write(piece); }, now());
     int added = 0;
@@ -47,7 +47,7 @@ bool writeArchive(RideStore& store, std::vector<RideRef> rides, const std::files
     }
     std::size_t bytes = encoder.finish();
     for (const auto& reason : encoder.skipped()) {
-        PersistentLogger::shared().log(LogLevel::error, "Export", reason);
+        logger.log(LogLevel::error, "Export", reason);
         result.skipped.push_back(reason);
     }
     // An archive of nothing but skipped activities would only replace an older file of the
@@ -69,7 +69,7 @@ std::string megabytes(std::uint64_t bytes) {
 /// Activities dated before year 1 or after 9999 belong to no year file; rather than leave them
 /// out silently, each one not already offered to a file is counted and named as skipped.
 void skipActivitiesOutsideTheYears(RideStore& store, const std::unordered_set<std::string>& offered,
-                                   ArchiveExportResult& result) {
+                                   PersistentLogger& logger, ArchiveExportResult& result) {
     std::vector<RideRef> outside;
     for (bool before : {true, false}) {
         RideQuery query;
@@ -90,14 +90,13 @@ void skipActivitiesOutsideTheYears(RideStore& store, const std::unordered_set<st
         if (offered.count(ride->rideID.toString())) continue;
         auto reason = ArchiveEncoder::unwritableDate(RideArchiveExporter::archivedRide(*ride));
         if (!reason) continue;
-        PersistentLogger::shared().log(LogLevel::error, "Export", *reason);
+        logger.log(LogLevel::error, "Export", *reason);
         result.skipped.push_back(std::move(*reason));
     }
 }
 
-void logFailure(const std::string& description) {
-    PersistentLogger::shared().log(LogLevel::error, "Export",
-                                   "Vantrel Format export failed: " + description);
+void logFailure(PersistentLogger& logger, const std::string& description) {
+    logger.log(LogLevel::error, "Export", "Vantrel Format export failed: " + description);
 }
 
 }  // namespace
@@ -105,27 +104,29 @@ void logFailure(const std::string& description) {
 ArchiveExportResult exportArchiveToFile(RideStore& store, std::vector<RideRef> rides,
                                         const std::filesystem::path& file,
                                         const std::function<void(int done, int total)>& progress,
-                                        const CancellationToken* cancellation) {
+                                        const CancellationToken* cancellation,
+                                        PersistentLogger& logger) {
     ArchiveExportResult result;
     Progress counter{progress, 0, static_cast<int>(rides.size())};
     try {
         result.cancelled =
-            !writeArchive(store, std::move(rides), file, counter, cancellation, result);
+            !writeArchive(store, std::move(rides), file, counter, cancellation, logger, result);
     } catch (const std::exception& error) {
         result.failure = error.what();
-        logFailure(error.what());
+        logFailure(logger, error.what());
         return result;
     }
     if (result.cancelled) return result;
-    PersistentLogger::shared().log(LogLevel::info, "Export",
-                                   "Exported Vantrel Format: " + std::to_string(result.exported) +
-                                       " rides, " + megabytes(result.bytes) + " MB");
+    logger.log(LogLevel::info, "Export",
+               "Exported Vantrel Format: " + std::to_string(result.exported) + " rides, " +
+                   megabytes(result.bytes) + " MB");
     return result;
 }
 
 ArchiveExportResult exportArchiveYearFiles(RideStore& store, const std::filesystem::path& folder,
                                            const std::function<void(int done, int total)>& progress,
-                                           const CancellationToken* cancellation) {
+                                           const CancellationToken* cancellation,
+                                           PersistentLogger& logger) {
     ArchiveExportResult result;
     std::vector<YearSummary> years = store.yearSummaries();
     std::int64_t total = 0;
@@ -139,19 +140,18 @@ ArchiveExportResult exportArchiveYearFiles(RideStore& store, const std::filesyst
         try {
             auto file = folder / archiveYearFileName(summary.year);
             result.cancelled =
-                !writeArchive(store, std::move(rides), file, counter, cancellation, result);
+                !writeArchive(store, std::move(rides), file, counter, cancellation, logger, result);
         } catch (const std::exception& error) {
             result.failure = error.what();
-            logFailure(error.what());
+            logFailure(logger, error.what());
             return result;
         }
         if (result.cancelled) return result;
     }
-    skipActivitiesOutsideTheYears(store, offered, result);
-    PersistentLogger::shared().log(LogLevel::info, "Export",
-                                   "Exported Vantrel Format: " + std::to_string(result.exported) +
-                                       " rides across " + std::to_string(years.size()) +
-                                       " year files");
+    skipActivitiesOutsideTheYears(store, offered, logger, result);
+    logger.log(LogLevel::info, "Export",
+               "Exported Vantrel Format: " + std::to_string(result.exported) + " rides across " +
+                   std::to_string(years.size()) + " year files");
     return result;
 }
 

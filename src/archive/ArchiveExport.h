@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "logging/PersistentLogger.h"
 #include "model/Cancellation.h"
 #include "model/RideStore.h"
 
@@ -35,7 +36,8 @@ struct ArchiveExportResult {
 ArchiveExportResult exportArchiveToFile(
     RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& file,
     const std::function<void(int done, int total)>& progress = {},
-    const CancellationToken* cancellation = nullptr);
+    const CancellationToken* cancellation = nullptr,
+    PersistentLogger& logger = PersistentLogger::shared());
 
 /// One "Vantrel_YYYY.json" per year of the year summaries (newest first) into `folder`, with
 /// the year's live activities newest first; a year without activities gets no file. An error
@@ -44,6 +46,7 @@ ArchiveExportResult exportArchiveToFile(
 ArchiveExportResult exportArchiveYearFiles(
     RideStore& store, const std::filesystem::path& folder,
     const std::function<void(int done, int total)>& progress = {},
-    const CancellationToken* cancellation = nullptr);
+    const CancellationToken* cancellation = nullptr,
+    PersistentLogger& logger = PersistentLogger::shared());
 
 }  // namespace vantrel

@@ -7,16 +7,16 @@ namespace vantrel {
 
 namespace {
 
-void recordFailure(const std::filesystem::path& file, const std::string& description,
-                   ArchiveImportResult& result) {
+void recordFailure(PersistentLogger& logger, const std::filesystem::path& file,
+                   const std::string& description, ArchiveImportResult& result) {
     std::string name = file.filename().string();
     result.failures.push_back({name, description});
-    PersistentLogger::shared().log(LogLevel::error, "Import",
-                                   "Archive import failed for " + name + ": " + description);
+    logger.log(LogLevel::error, "Import", "Archive import failed for " + name + ": " + description);
 }
 
 void importFile(RideStore& store, const std::filesystem::path& file,
-                const std::function<void(int, int)>& progress, ArchiveImportResult& result) {
+                const std::function<void(int, int)>& progress, PersistentLogger& logger,
+                ArchiveImportResult& result) {
     auto archive = RideArchiveImporter::decodeArchive(RideArchiveImporter::readArchiveFile(file));
     result.total += static_cast<int>(archive.rides.size());
     const int before = result.imported + result.skipped;
@@ -28,7 +28,7 @@ void importFile(RideStore& store, const std::filesystem::path& file,
     result.skipped += counts.skipped;
     for (const auto& unsaved : counts.unsaved) {
         recordFailure(
-            file,
+            logger, file,
             "activity " + unsaved.rideID.toString() + " could not be saved: " + unsaved.reason,
             result);
     }
@@ -44,8 +44,7 @@ void saveRemaining(RideStore& store, ArchiveImportResult& result) {
     }
 }
 
-void logOutcome(const ArchiveImportResult& result) {
-    auto& logger = PersistentLogger::shared();
+void logOutcome(PersistentLogger& logger, const ArchiveImportResult& result) {
     if (result.saveError) {
         logger.log(LogLevel::error, "Import",
                    "Archive import could not save the imported activities: " + *result.saveError);
@@ -60,17 +59,18 @@ void logOutcome(const ArchiveImportResult& result) {
 
 ArchiveImportResult importArchiveFiles(RideStore& store,
                                        const std::vector<std::filesystem::path>& files,
-                                       const std::function<void(int done, int total)>& progress) {
+                                       const std::function<void(int done, int total)>& progress,
+                                       PersistentLogger& logger) {
     ArchiveImportResult result;
     for (const auto& file : files) {
         try {
-            importFile(store, file, progress, result);
+            importFile(store, file, progress, logger, result);
         } catch (const std::exception& error) {
-            recordFailure(file, error.what(), result);
+            recordFailure(logger, file, error.what(), result);
         }
     }
     saveRemaining(store, result);
-    logOutcome(result);
+    logOutcome(logger, result);
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "logging/PersistentLogger.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
@@ -35,6 +36,7 @@ struct ArchiveImportResult {
 /// all files so far. Runs on the thread that owns `store`.
 ArchiveImportResult importArchiveFiles(
     RideStore& store, const std::vector<std::filesystem::path>& files,
-    const std::function<void(int done, int total)>& progress = {});
+    const std::function<void(int done, int total)>& progress = {},
+    PersistentLogger& logger = PersistentLogger::shared());
 
 }  // namespace vantrel

@@ -27,7 +27,8 @@ std::filesystem::path freeFileName(const std::filesystem::path& folder, const st
 GpxFolderExportResult exportGpxToFolder(RideStore& store, std::vector<RideRef> rides,
                                         const std::filesystem::path& chosenFolder,
                                         const std::function<void(int done, int total)>& progress,
-                                        const CancellationToken* cancellation) {
+                                        const CancellationToken* cancellation,
+                                        PersistentLogger& logger) {
     GpxFolderExportResult result;
     result.folder = chosenFolder / "VantrelExport" / "activities";
     std::error_code ignored;
@@ -51,9 +52,9 @@ GpxFolderExportResult exportGpxToFolder(RideStore& store, std::vector<RideRef> r
         }
         if (progress) progress(i + 1, total);
     }
-    PersistentLogger::shared().log(LogLevel::info, "Export",
-                                   "Exported " + std::to_string(result.written) +
-                                       " ride(s) as GPX to VantrelExport/activities");
+    logger.log(LogLevel::info, "Export",
+               "Exported " + std::to_string(result.written) +
+                   " ride(s) as GPX to VantrelExport/activities");
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "logging/PersistentLogger.h"
 #include "model/Cancellation.h"
 #include "model/RideStore.h"
 
@@ -30,7 +31,8 @@ struct GpxFolderExportResult {
 GpxFolderExportResult exportGpxToFolder(
     RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& chosenFolder,
     const std::function<void(int done, int total)>& progress = {},
-    const CancellationToken* cancellation = nullptr);
+    const CancellationToken* cancellation = nullptr,
+    PersistentLogger& logger = PersistentLogger::shared());
 
 /// Writes the GPX document of one activity to `file`, replacing it. Throws `FileAccessError`.
 void exportGpxFile(RideStore& store, const RideRef& ride, const std::filesystem::path& file);

@@ -272,20 +272,18 @@ std::optional<std::string> importOneFile(
     }
 }
 
-void recordFailure(FileListImportResult& result, const std::string& name,
+void recordFailure(PersistentLogger& logger, FileListImportResult& result, const std::string& name,
                    const std::string& description) {
-    PersistentLogger::shared().log(LogLevel::error, "Import",
-                                   "Import failed for " + name + ": " + description);
+    logger.log(LogLevel::error, "Import", "Import failed for " + name + ": " + description);
     result.failures.emplace_back(name, description);
 }
 
 // A record the store refuses is dropped and reported under its file; the others are saved.
-void saveImported(RideStore& store, FileListImportResult& result,
+void saveImported(RideStore& store, PersistentLogger& logger, FileListImportResult& result,
                   const std::unordered_map<const PersistedRide*, std::string>& names) {
-    auto& logger = PersistentLogger::shared();
     try {
         for (const auto& [ride, reason] : store.saveDroppingUnwritable()) {
-            recordFailure(result, names.at(ride.get()), "could not be saved: " + reason);
+            recordFailure(logger, result, names.at(ride.get()), "could not be saved: " + reason);
             --result.imported;
         }
         logger.log(LogLevel::info, "Import", "Imported " + activityCountText(result.imported));
@@ -301,20 +299,21 @@ void saveImported(RideStore& store, FileListImportResult& result,
 FileListImportResult importFileList(RideStore& store,
                                     const std::vector<std::filesystem::path>& files,
                                     const std::optional<std::string>& sourceLabel,
-                                    const std::function<void(int done, int total)>& progress) {
+                                    const std::function<void(int done, int total)>& progress,
+                                    PersistentLogger& logger) {
     FileListImportResult result;
     std::unordered_map<const PersistedRide*, std::string> names;
     int total = static_cast<int>(files.size());
     for (int i = 0; i < total; ++i) {
         const auto& file = files[static_cast<std::size_t>(i)];
         if (auto failure = importOneFile(store, file, sourceLabel, names)) {
-            recordFailure(result, file.filename().string(), *failure);
+            recordFailure(logger, result, file.filename().string(), *failure);
         } else {
             ++result.imported;
         }
         if (progress) progress(i + 1, total);
     }
-    if (result.imported > 0) saveImported(store, result, names);
+    if (result.imported > 0) saveImported(store, logger, result, names);
     return result;
 }
 

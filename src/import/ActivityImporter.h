@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/ImportedActivity.h"
+#include "logging/PersistentLogger.h"
 #include "model/Bytes.h"
 #include "model/PersistedRide.h"
 
@@ -54,10 +55,12 @@ struct FileListImportResult {
 };
 
 /// The loose-file import: reads and imports every file, inserts the records, saves once and
-/// logs its "Import" line. `progress(done, total)` is called after each file.
+/// logs its "Import" line and each failure to `logger`. `progress(done, total)` is called after
+/// each file.
 FileListImportResult importFileList(RideStore& store,
                                     const std::vector<std::filesystem::path>& files,
                                     const std::optional<std::string>& sourceLabel,
-                                    const std::function<void(int done, int total)>& progress = {});
+                                    const std::function<void(int done, int total)>& progress = {},
+                                    PersistentLogger& logger = PersistentLogger::shared());
 
 }  // namespace vantrel

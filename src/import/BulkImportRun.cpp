@@ -47,9 +47,10 @@ bool isActivityFileName(const std::string& fileName) {
     return extension == "gz" || activityFormatFor(extension) != nullptr;
 }
 
-bool logFailedSave(const std::string& runName, const BulkImportResult& result) {
+bool logFailedSave(PersistentLogger& logger, const std::string& runName,
+                   const BulkImportResult& result) {
     if (!result.saveError) return false;
-    PersistentLogger::shared().log(
+    logger.log(
         LogLevel::error, "Import",
         runName + " failed: the imported activities could not be saved: " + *result.saveError);
     return true;
@@ -119,8 +120,7 @@ void BulkImportRun::save() {
         auto found = m_pendingNames.find(ride.get());
         std::string name = found == m_pendingNames.end() ? ride->rideID.toString() : found->second;
         std::string description = "could not be saved: " + reason;
-        PersistentLogger::shared().log(LogLevel::error, "Import",
-                                       "Import failed for " + name + ": " + description);
+        logger().log(LogLevel::error, "Import", "Import failed for " + name + ": " + description);
         --m_result.imported;
         ++m_result.errors;
         m_result.fileFailures.emplace_back(name, std::move(description));
@@ -138,9 +138,8 @@ void BulkImportRun::saveQuietly() {
 bool BulkImportRun::canOpen(const std::filesystem::path& archive) {
     auto failure = openFailure(archive);
     if (!failure) return true;
-    PersistentLogger::shared().log(
-        LogLevel::error, "Import",
-        "Failed to unzip " + archive.filename().string() + ": " + *failure);
+    logger().log(LogLevel::error, "Import",
+                 "Failed to unzip " + archive.filename().string() + ": " + *failure);
     ++m_result.errors;
     m_result.archiveFailures.emplace_back(archive, *failure);
     return false;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "import/ZipArchiveReader.h"
+#include "logging/PersistentLogger.h"
 #include "model/PersistedRide.h"
 
 namespace vantrel {
@@ -31,6 +32,8 @@ struct BulkImportOptions {
     std::uint64_t memberSizeLimit = kDefaultZipMemberSizeLimit;
     /// Called on the calling thread whenever a progress value changes.
     std::function<void(const ImportProgress&)> progress;
+    /// Where the run logs its failures and its summary line; never null.
+    PersistentLogger* logger = &PersistentLogger::shared();
 };
 
 /// The counters of one run over all its archives (or loose files).
@@ -70,6 +73,7 @@ class BulkImportRun {
     /// The final save (when anything was inserted) and the counters.
     BulkImportResult finish();
     BulkImportResult& result() { return m_result; }
+    PersistentLogger& logger() const { return *m_options.logger; }
 
     /// The ZIP and Strava rule: skip what overlaps a stored record.
     static Decision skipDuplicates(PersistedRide& ride, const std::vector<RideRef>& reference);
@@ -99,7 +103,8 @@ class BulkImportRun {
 /// Logs the ERROR line of a run whose final save failed ("<runName> failed: …") and returns
 /// true; returns false, logging nothing, when the run was saved. Such a run must not log its
 /// counts as a success.
-bool logFailedSave(const std::string& runName, const BulkImportResult& result);
+bool logFailedSave(PersistentLogger& logger, const std::string& runName,
+                   const BulkImportResult& result);
 
 /// True for the extensions the bulk imports collect: those of the activity formats and gz, in
 /// any case.

@@ -141,14 +141,13 @@ void removeOverlapping(RideStore& store, const PersistedRide& ride,
     }
 }
 
-void logGarminSummary(const BulkImportResult& result) {
-    if (logFailedSave("Garmin import", result)) return;
-    PersistentLogger::shared().log(LogLevel::info, "Import",
-                                   "Garmin import: " + std::to_string(result.imported) +
-                                       " imported (" + std::to_string(result.supplemented) +
-                                       " supplemented from JSON), " +
-                                       std::to_string(result.skipped) + " skipped, " +
-                                       std::to_string(result.errors) + " errors");
+void logGarminSummary(PersistentLogger& logger, const BulkImportResult& result) {
+    if (logFailedSave(logger, "Garmin import", result)) return;
+    logger.log(LogLevel::info, "Import",
+               "Garmin import: " + std::to_string(result.imported) + " imported (" +
+                   std::to_string(result.supplemented) + " supplemented from JSON), " +
+                   std::to_string(result.skipped) + " skipped, " + std::to_string(result.errors) +
+                   " errors");
 }
 
 }  // namespace
@@ -250,7 +249,7 @@ BulkImportResult importGarminExport(RideStore& store, const std::vector<fs::path
     };
     for (const auto& archive : archives) run.importArchive(archive, handler);
     BulkImportResult result = run.finish();
-    logGarminSummary(result);
+    logGarminSummary(run.logger(), result);
     return result;
 }
 

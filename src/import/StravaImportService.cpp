@@ -23,7 +23,8 @@ BulkImportResult importLooseFiles(RideStore& store, const std::vector<std::files
         if (!options.progress) return;
         options.progress({total, done, total < 1 ? 0.0 : static_cast<double>(done) / total});
     };
-    FileListImportResult loose = importFileList(store, files, kStravaLabel, progress);
+    FileListImportResult loose =
+        importFileList(store, files, kStravaLabel, progress, *options.logger);
     BulkImportResult result;
     result.imported = loose.imported;
     result.errors = static_cast<int>(loose.failures.size());

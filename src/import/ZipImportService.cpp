@@ -13,11 +13,11 @@ BulkImportResult importZipArchives(RideStore& store,
         run.importArchive(archive, BulkImportRun::skipDuplicates);
     }
     BulkImportResult result = run.finish();
-    if (logFailedSave(sourceLabel + " import", result)) return result;
-    PersistentLogger::shared().log(LogLevel::info, "Import",
-                                   sourceLabel + " import: " + std::to_string(result.imported) +
-                                       " imported, " + std::to_string(result.skipped) +
-                                       " skipped, " + std::to_string(result.errors) + " errors");
+    if (logFailedSave(run.logger(), sourceLabel + " import", result)) return result;
+    run.logger().log(LogLevel::info, "Import",
+                     sourceLabel + " import: " + std::to_string(result.imported) + " imported, " +
+                         std::to_string(result.skipped) + " skipped, " +
+                         std::to_string(result.errors) + " errors");
     return result;
 }
 

@@ -315,15 +315,60 @@ PersistentLogger::PersistentLogger() : m_impl(std::make_unique<Impl>()) {
 
 PersistentLogger::~PersistentLogger() = default;
 
+namespace {
+
+struct SharedLoggerSlot {
+    std::mutex mutex;
+    PersistentLogger* current = nullptr;
+    std::unique_ptr<PersistentLogger> processWide;
+    // Loggers a guard installed stay alive: callers may still hold references to them.
+    std::vector<std::unique_ptr<PersistentLogger>> retired;
+};
+
+// Never destroyed, so that lines logged from other threads during exit still have a logger.
+SharedLoggerSlot& sharedLoggerSlot() {
+    static auto* slot = new SharedLoggerSlot();
+    return *slot;
+}
+
+void flushSharedLogger() {
+    auto& slot = sharedLoggerSlot();
+    PersistentLogger* logger = nullptr;
+    {
+        std::lock_guard lock(slot.mutex);
+        logger = slot.current;
+    }
+    if (logger != nullptr) logger->flush();
+}
+
+}  // namespace
+
 PersistentLogger& PersistentLogger::shared() {
-    // Never destroyed, so that lines logged from other threads during exit still have a logger;
-    // queued lines are flushed at exit so that a short-lived process keeps its last lines.
-    static PersistentLogger* instance = [] {
-        auto* logger = new PersistentLogger();
-        std::atexit([] { PersistentLogger::shared().flush(); });
-        return logger;
-    }();
-    return *instance;
+    auto& slot = sharedLoggerSlot();
+    std::lock_guard lock(slot.mutex);
+    if (slot.current == nullptr) {
+        if (!slot.processWide) {
+            // Queued lines are flushed at exit so that a short-lived process keeps its last lines.
+            std::atexit(flushSharedLogger);
+            slot.processWide.reset(new PersistentLogger());
+        }
+        slot.current = slot.processWide.get();
+    }
+    return *slot.current;
+}
+
+ScopedSharedLogger::ScopedSharedLogger() : m_installed(PersistentLogger::createForTesting()) {
+    auto& slot = sharedLoggerSlot();
+    std::lock_guard lock(slot.mutex);
+    m_previous = std::exchange(slot.current, m_installed.get());
+}
+
+ScopedSharedLogger::~ScopedSharedLogger() {
+    m_installed->flush();
+    auto& slot = sharedLoggerSlot();
+    std::lock_guard lock(slot.mutex);
+    slot.current = m_previous;
+    slot.retired.push_back(std::move(m_installed));
 }
 
 std::unique_ptr<PersistentLogger> PersistentLogger::createForTesting() {

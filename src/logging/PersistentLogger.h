@@ -24,11 +24,14 @@ std::string_view rawValue(LogPlatform platform);
 /// so that a logged value such as a file name can never start a line of its own.
 std::string escapedLogValue(std::string_view text);
 
-/// The process-wide session logger. `log` formats on the caller's thread and queues the append
-/// on one background thread. File-system failures never reach the callers: the first one that
-/// stops the log from being written is reported once on stderr, and logging goes on.
+/// The session logger. `log` formats on the caller's thread and queues the append on one
+/// background thread. File-system failures never reach the callers: the first one that stops
+/// the log from being written is reported once on stderr, and logging goes on. The flows that
+/// log take one as a parameter; the app and the CLI hand them `shared()`.
 class PersistentLogger {
   public:
+    /// The process-wide logger (or the one a `ScopedSharedLogger` installed). It is made on
+    /// first use and never destroyed, so references to it stay valid.
     static PersistentLogger& shared();
 
     void log(LogLevel level, std::string_view category, std::string_view message);
@@ -59,6 +62,25 @@ class PersistentLogger {
     PersistentLogger();
     void pruneOldFiles();
     std::unique_ptr<Impl> m_impl;
+};
+
+/// Makes `PersistentLogger::shared()` a fresh logger, with a session of its own in the log
+/// folder of the moment, for its lifetime, and the one it replaced when it ends, so that a test
+/// leaves the process as it found it. Guards nest; end them in reverse order. The installed
+/// logger is flushed at the end and kept alive, so references taken meanwhile stay valid.
+class ScopedSharedLogger {
+  public:
+    ScopedSharedLogger();
+    ~ScopedSharedLogger();
+    ScopedSharedLogger(const ScopedSharedLogger&) = delete;
+    ScopedSharedLogger& operator=(const ScopedSharedLogger&) = delete;
+
+    PersistentLogger& logger() const { return *m_installed; }
+
+  private:
+    std::unique_ptr<PersistentLogger> m_installed;
+    /// The logger replaced; null when none had been made yet.
+    PersistentLogger* m_previous = nullptr;
 };
 
 }  // namespace vantrel

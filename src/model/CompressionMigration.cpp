@@ -52,8 +52,7 @@ int compressStoredSeries(RideStore& store) {
     return migrated;
 }
 
-void runCompressionMigrationIfNeeded(RideStore& store) {
-    auto& preferences = Preferences::shared();
+void runCompressionMigrationIfNeeded(RideStore& store, Preferences& preferences) {
     if (preferences.boolean(kMigrationDoneKey)) return;
     compressStoredSeries(store);
     preferences.setBoolean(kMigrationDoneKey, true);

@@ -10,6 +10,7 @@
 
 #include "model/ActivityStatistics.h"
 #include "model/PersistedRide.h"
+#include "model/Preferences.h"
 
 namespace vantrel {
 
@@ -136,7 +137,9 @@ class RideStore {
 /// Packs plain series of at least 128 bytes in every record, saving after every 50th migrated
 /// record and at the end (save errors ignored). Returns the number of migrated records.
 int compressStoredSeries(RideStore& store);
-/// Runs `compressStoredSeries` once per installation (preference "rideCompressionMigrationV1Done").
-void runCompressionMigrationIfNeeded(RideStore& store);
+/// Runs `compressStoredSeries` once per installation: unless `preferences` already holds the
+/// flag "rideCompressionMigrationV1Done", which it then sets.
+void runCompressionMigrationIfNeeded(RideStore& store,
+                                     Preferences& preferences = Preferences::shared());
 
 }  // namespace vantrel

@@ -34,8 +34,8 @@ std::string doneText(int processed) {
 }
 
 void finishBatch(const Context& context, int processed, int total) {
-    PersistentLogger::shared().log(LogLevel::info, "Geocode",
-                                   "Geocoded " + std::to_string(processed) + " ride(s)");
+    context.logger.log(LogLevel::info, "Geocode",
+                       "Geocoded " + std::to_string(processed) + " ride(s)");
     report(context, {false, doneText(processed), processed, total, kShowDone, true});
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "logging/PersistentLogger.h"
 #include "model/Cancellation.h"
 #include "model/PersistedRide.h"
 #include "model/RideStore.h"
@@ -27,6 +28,8 @@ struct Context {
     std::function<void(const GeocodeStatus&)> onStatus;
     /// Every wait of the run: the pauses between activities and between probes.
     WaitFunction wait = waitUnlessCancelled;
+    /// Where a run over many activities logs how many it named.
+    PersistentLogger& logger = PersistentLogger::shared();
 };
 
 /// Names the live activities with route data, newest first: every one when `replaceExisting`,

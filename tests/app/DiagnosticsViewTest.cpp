@@ -40,6 +40,8 @@ class DiagnosticsViewTest : public ::testing::Test {
         std::ofstream(folder / name) << text;
     }
     IsolatedEnvironment env;
+    // A logger of this test's own: its session file lies in this test's folder.
+    ScopedSharedLogger logSession;
 };
 
 TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {

@@ -20,16 +20,13 @@ using test::kMayFirst;
 class ArchiveFlowTest : public ::testing::Test {
   protected:
     test::IsolatedEnvironment environment;
+    // A logger of this test's own: its session file lies in this test's folder.
+    ScopedSharedLogger logSession;
     std::filesystem::path folder = environment.root() / "out";
     std::unique_ptr<RideStore> source = RideStore::open(environment.root() / "source.sqlite");
     std::unique_ptr<RideStore> target = RideStore::open(environment.root() / "target.sqlite");
 
-    void SetUp() override {
-        std::filesystem::create_directories(folder);
-        // A new session file inside this test's folder: the logger outlives every test.
-        PersistentLogger::shared().deleteAllLogs();
-        PersistentLogger::shared().flush();
-    }
+    void SetUp() override { std::filesystem::create_directories(folder); }
 
     RideRef add(RideStore& store, PersistedRide ride) {
         auto ref = std::make_shared<PersistedRide>(std::move(ride));
@@ -271,6 +268,22 @@ TEST_F(ArchiveFlowTest, ExportLogsCountAndMegabytes) {
     EXPECT_NE(
         logText().find("[Export] Exported Vantrel Format: 1 rides, " + std::string(size) + " MB"),
         std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, FlowsLogToTheLoggerTheyAreGiven) {
+    RideRef ride = add(*source, test::fullRide(kMayFirst, 3600));
+    source->save();
+    auto own = PersistentLogger::createForTesting();
+    exportArchiveToFile(*source, {ride}, folder / "one.json", {}, nullptr, *own);
+    importArchiveFiles(*target, {folder / "one.json", folder / "missing.json"}, {}, *own);
+    own->flush();
+    std::string text = test::readFileText(*own->currentLogFile());
+    EXPECT_NE(text.find("[Export] Exported Vantrel Format: 1 rides"), std::string::npos);
+    EXPECT_NE(text.find("[ERROR] [Import] Archive import failed for missing.json"),
+              std::string::npos);
+    EXPECT_NE(text.find("[INFO] [Import] Archive import: 1 imported, 0 skipped"),
+              std::string::npos);
+    EXPECT_EQ(logText().find("Archive import"), std::string::npos);
 }
 
 TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {

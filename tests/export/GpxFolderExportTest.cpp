@@ -14,14 +14,11 @@ using test::kMayFirst;
 class GpxFolderExportTest : public ::testing::Test {
   protected:
     test::IsolatedEnvironment environment;
+    // A logger of this test's own: its session file lies in this test's folder.
+    ScopedSharedLogger logSession;
     std::unique_ptr<RideStore> store = RideStore::open(environment.root() / "store.sqlite");
     std::filesystem::path chosen = environment.root() / "chosen";
     std::filesystem::path activities = chosen / "VantrelExport" / "activities";
-
-    void SetUp() override {
-        PersistentLogger::shared().deleteAllLogs();
-        PersistentLogger::shared().flush();
-    }
 
     std::vector<RideRef> sameMinute(int count) {
         std::vector<RideRef> rides;

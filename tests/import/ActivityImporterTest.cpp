@@ -224,14 +224,10 @@ TEST(IsDuplicateActivity, NeedsMoreThanHalfTheShorterActivity) {
 class ImportFileListTest : public ::testing::Test {
   protected:
     test::IsolatedEnvironment environment;
+    // A logger of this test's own: its session file lies in this test's folder.
+    ScopedSharedLogger logSession;
     test::TempDir folder;
     std::unique_ptr<RideStore> store = RideStore::open(folder / "store.sqlite");
-
-    // The logger outlives each test's folders; a fresh session puts its file in this one.
-    void SetUp() override {
-        PersistentLogger::shared().deleteAllLogs();
-        PersistentLogger::shared().flush();
-    }
 
     std::filesystem::path write(const std::string& name, const Bytes& bytes) {
         test::writeFileBytes(folder / name, bytes);

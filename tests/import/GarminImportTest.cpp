@@ -34,8 +34,6 @@ class GarminImportTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store = RideStore::open(env.root() / "store.sqlite");
-        PersistentLogger::shared().deleteAllLogs();
-        PersistentLogger::shared().flush();
         fs::create_directories(uploads());
         fs::create_directories(fitness());
     }
@@ -69,6 +67,8 @@ class GarminImportTest : public ::testing::Test {
     }
 
     test::IsolatedEnvironment env;
+    // A logger of this test's own: its session file lies in this test's folder.
+    ScopedSharedLogger logSession;
     std::unique_ptr<RideStore> store;
 };
 

@@ -35,12 +35,6 @@ void truncateFile(const fs::path& file, double fraction) {
     fs::resize_file(file, static_cast<std::uintmax_t>(size * fraction));
 }
 
-// The shared logger outlives each test's folders; a new session puts its file in this test's.
-void startLogSession() {
-    PersistentLogger::shared().deleteAllLogs();
-    PersistentLogger::shared().flush();
-}
-
 std::string lastLogText() {
     PersistentLogger::shared().flush();
     auto file = PersistentLogger::shared().currentLogFile();
@@ -49,10 +43,7 @@ std::string lastLogText() {
 
 class ZipImportTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        store = RideStore::open(env.root() / "store.sqlite");
-        startLogSession();
-    }
+    void SetUp() override { store = RideStore::open(env.root() / "store.sqlite"); }
 
     fs::path archivePath(const std::string& name) const { return dir / name; }
 
@@ -71,6 +62,8 @@ class ZipImportTest : public ::testing::Test {
     }
 
     test::IsolatedEnvironment env;
+    // A logger of this test's own: its session file lies in this test's folder.
+    ScopedSharedLogger logSession;
     test::TempDir dir;
     std::unique_ptr<RideStore> store;
 };
@@ -310,6 +303,25 @@ TEST_F(ZipImportTest, UnreadableArchivesYieldNothingAndTheRunGoesOn) {
     EXPECT_NE(lastLogText().find("[ERROR] [Import] Failed to unzip missing.zip: No such file or "
                                  "directory"),
               std::string::npos);
+}
+
+TEST_F(ZipImportTest, RunLogsToTheLoggerOfItsOptions) {
+    {
+        ZipTestArchive zip(archivePath("good.zip"));
+        zip.add("a.gpx", makeGpx(kBase));
+    }
+    auto own = PersistentLogger::createForTesting();
+    BulkImportOptions options;
+    options.threads = 1;
+    options.logger = own.get();
+    importZipArchives(*store, {archivePath("missing.zip"), archivePath("good.zip")}, "ZIP Import",
+                      options);
+    own->flush();
+    std::string text = test::readFileText(*own->currentLogFile());
+    EXPECT_NE(text.find("[ERROR] [Import] Failed to unzip missing.zip"), std::string::npos);
+    EXPECT_NE(text.find("[INFO] [Import] ZIP Import import: 1 imported, 0 skipped, 1 errors"),
+              std::string::npos);
+    EXPECT_EQ(lastLogText().find("ZIP Import"), std::string::npos);
 }
 
 TEST_F(ZipImportTest, HostileArchiveIsCountedAndNothingLeavesTheRun) {

@@ -238,4 +238,31 @@ TEST_F(PersistentLoggerTest, ClockOutsideAnyCalendarStillGivesAStamp) {
     }
 }
 
+TEST_F(PersistentLoggerTest, ScopedSharedLoggersNestAndPutBackWhatTheyReplaced) {
+    PersistentLogger& outer = PersistentLogger::shared();
+    std::optional<fs::path> innerFile;
+    {
+        ScopedSharedLogger first;
+        EXPECT_EQ(&PersistentLogger::shared(), &first.logger());
+        EXPECT_NE(&first.logger(), &outer);
+        {
+            ScopedSharedLogger second;
+            EXPECT_EQ(&PersistentLogger::shared(), &second.logger());
+            EXPECT_NE(second.logger().currentLogFile(), first.logger().currentLogFile());
+            PersistentLogger::shared().log(LogLevel::info, "Import", "inner line");
+            innerFile = second.logger().currentLogFile();
+        }
+        EXPECT_EQ(&PersistentLogger::shared(), &first.logger());
+    }
+    EXPECT_EQ(&PersistentLogger::shared(), &outer);
+    // The guard's lines are written by the time it has ended, and only to its own session.
+    ASSERT_TRUE(innerFile);
+    EXPECT_NE(test::readFileText(*innerFile).find("[INFO] [Import] inner line\n"),
+              std::string::npos);
+    outer.flush();
+    if (auto outerFile = outer.currentLogFile(); outerFile && fs::exists(*outerFile)) {
+        EXPECT_EQ(test::readFileText(*outerFile).find("inner line"), std::string::npos);
+    }
+}
+
 }  // namespace

@@ -25,6 +25,8 @@ std::vector<RoutePoint> routeNear(double lat, double lon, int count) {
 class GeocodingRunTest : public ::testing::Test {
   protected:
     test::IsolatedEnvironment environment;
+    // A logger of this test's own: its session file lies in this test's folder.
+    ScopedSharedLogger logSession;
     test::TempDir dir;
     test::GeocodingTestWorld world;
     std::unique_ptr<RideStore> store = RideStore::open(dir / "store.sqlite");
@@ -32,12 +34,6 @@ class GeocodingRunTest : public ::testing::Test {
     std::vector<GeocodeStatus> statuses;
     std::vector<milliseconds> waits;
     std::function<bool(milliseconds)> onWait = [](milliseconds) { return true; };
-
-    // The logger is process-wide: start a session inside this test's own folder.
-    void SetUp() override {
-        PersistentLogger::shared().deleteAllLogs();
-        PersistentLogger::shared().flush();
-    }
 
     GeocodingService::Context context() {
         return {world.geocoder(), [this](const GeocodeStatus& s) { statuses.push_back(s); },
