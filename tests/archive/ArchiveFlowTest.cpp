@@ -10,6 +10,7 @@
 #include "export/ExportFileNames.h"
 #include "export/ExportTestRides.h"
 #include "logging/PersistentLogger.h"
+#include "support/SessionLogText.h"
 #include "support/TestSupport.h"
 
 namespace vantrel {
@@ -46,12 +47,6 @@ class ArchiveFlowTest : public ::testing::Test {
         auto file = folder / name;
         EXPECT_TRUE(exportArchiveToFile(*source, std::move(rides), file).succeeded());
         return file;
-    }
-
-    std::string logText() {
-        PersistentLogger::shared().flush();
-        auto file = PersistentLogger::shared().currentLogFile();
-        return file ? test::readFileText(*file) : "";
     }
 };
 
@@ -104,7 +99,7 @@ TEST_F(ArchiveFlowTest, SecondImportSkipsEverythingAndSoftDeletedRecordsBlock) {
     auto again = importArchiveFiles(*target, {file});
     EXPECT_EQ(again.imported, 0);
     EXPECT_EQ(again.skipped, 2);
-    EXPECT_NE(logText().find("[INFO] [Import] Archive import: 0 imported, 2 skipped"),
+    EXPECT_NE(test::sessionLogText().find("[INFO] [Import] Archive import: 0 imported, 2 skipped"),
               std::string::npos);
 }
 
@@ -135,7 +130,7 @@ TEST_F(ArchiveFlowTest, BadFileAddsNothingAndTheOthersStillImport) {
     EXPECT_EQ(result.failures[2].fileName, "missing.json");
     EXPECT_NE(result.failures[2].description.find("No such file"), std::string::npos);
     EXPECT_EQ(target->count({}), 2);
-    std::string log = logText();
+    std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Archive import failed for half.json: The required key"),
               std::string::npos);
     EXPECT_NE(log.find("[INFO] [Import] Archive import: 2 imported, 0 skipped"), std::string::npos);
@@ -170,7 +165,7 @@ TEST_F(ArchiveFlowTest, AnActivityTheStoreRefusesIsDroppedNamingItsFile) {
               std::string::npos);
     EXPECT_FALSE(target->hasChanges());
     EXPECT_EQ(RideStore::open(environment.root() / "target.sqlite")->count({}), 1);
-    EXPECT_NE(logText().find("[INFO] [Import] Archive import: 1 imported, 0 skipped"),
+    EXPECT_NE(test::sessionLogText().find("[INFO] [Import] Archive import: 1 imported, 0 skipped"),
               std::string::npos);
 }
 
@@ -181,7 +176,7 @@ TEST_F(ArchiveFlowTest, ARunLeftUnsavedIsAnErrorNotASuccess) {
     test::makeCommitsFail(environment.root() / "target.sqlite");
     auto result = importArchiveFiles(*target, {file});
     ASSERT_TRUE(result.saveError);
-    std::string log = logText();
+    std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Archive import could not save the imported activities: "),
               std::string::npos);
     EXPECT_EQ(log.find("Archive import: "), std::string::npos);
@@ -215,7 +210,8 @@ TEST_F(ArchiveFlowTest, FailedExportKeepsTheOlderFile) {
     EXPECT_EQ(result.failure, "Unable to encode the value nan of \"rides[0].distance\" in JSON.");
     EXPECT_EQ(test::readFileBytes(file), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
-    EXPECT_NE(logText().find("[ERROR] [Export] Vantrel Format export failed: Unable to encode"),
+    EXPECT_NE(test::sessionLogText().find(
+                  "[ERROR] [Export] Vantrel Format export failed: Unable to encode"),
               std::string::npos);
 }
 
@@ -243,7 +239,7 @@ TEST_F(ArchiveFlowTest, ActivitiesWithUnwritableDatesAreSkippedAndCounted) {
     auto written = RideArchiveImporter::decodeArchive(test::readFileBytes(folder / "some.json"));
     ASSERT_EQ(written.rides.size(), 2u);
     EXPECT_EQ(written.rides[1].rideID, after->rideID);
-    std::string log = logText();
+    std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Export] Skipped activity " + ancient->rideID.toString()),
               std::string::npos);
     EXPECT_NE(log.find("[INFO] [Export] Exported Vantrel Format: 2 rides"), std::string::npos);
@@ -265,9 +261,9 @@ TEST_F(ArchiveFlowTest, ExportLogsCountAndMegabytes) {
     EXPECT_EQ(result.bytes, std::filesystem::file_size(folder / "one.json"));
     char size[32];
     std::snprintf(size, sizeof size, "%.1f", result.bytes / 1e6);
-    EXPECT_NE(
-        logText().find("[Export] Exported Vantrel Format: 1 rides, " + std::string(size) + " MB"),
-        std::string::npos);
+    EXPECT_NE(test::sessionLogText().find("[Export] Exported Vantrel Format: 1 rides, " +
+                                          std::string(size) + " MB"),
+              std::string::npos);
 }
 
 TEST_F(ArchiveFlowTest, FlowsLogToTheLoggerTheyAreGiven) {
@@ -283,7 +279,7 @@ TEST_F(ArchiveFlowTest, FlowsLogToTheLoggerTheyAreGiven) {
               std::string::npos);
     EXPECT_NE(text.find("[INFO] [Import] Archive import: 1 imported, 0 skipped"),
               std::string::npos);
-    EXPECT_EQ(logText().find("Archive import"), std::string::npos);
+    EXPECT_EQ(test::sessionLogText().find("Archive import"), std::string::npos);
 }
 
 TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
@@ -309,7 +305,8 @@ TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
     EXPECT_GT(y2024.rides[0].date, y2024.rides[1].date);
     EXPECT_TRUE(std::filesystem::exists(folder / "Vantrel_2023.json"));
     EXPECT_FALSE(std::filesystem::exists(folder / "Vantrel_2022.json"));
-    EXPECT_NE(logText().find("[Export] Exported Vantrel Format: 3 rides across 2 year files"),
+    EXPECT_NE(test::sessionLogText().find(
+                  "[Export] Exported Vantrel Format: 3 rides across 2 year files"),
               std::string::npos);
 }
 
@@ -327,7 +324,8 @@ TEST_F(ArchiveFlowTest, AllYearsCountsActivitiesOutsideEveryYearOnce) {
     ASSERT_EQ(result.skipped.size(), 2u);
     EXPECT_NE(result.skipped[0].find(past->rideID.toString()), std::string::npos);
     EXPECT_NE(result.skipped[1].find(future->rideID.toString()), std::string::npos);
-    EXPECT_NE(logText().find("[ERROR] [Export] Skipped activity " + future->rideID.toString()),
+    EXPECT_NE(test::sessionLogText().find("[ERROR] [Export] Skipped activity " +
+                                          future->rideID.toString()),
               std::string::npos);
 }
 

@@ -9,6 +9,7 @@
 #include "logging/PersistentLogger.h"
 #include "model/RideStore.h"
 #include "model/SeriesCodec.h"
+#include "support/SessionLogText.h"
 #include "support/TestSupport.h"
 
 namespace vantrel {
@@ -233,12 +234,6 @@ class ImportFileListTest : public ::testing::Test {
         test::writeFileBytes(folder / name, bytes);
         return folder / name;
     }
-
-    std::string logText() {
-        PersistentLogger::shared().flush();
-        auto file = PersistentLogger::shared().currentLogFile();
-        return file ? test::readFileText(*file) : std::string();
-    }
 };
 
 TEST_F(ImportFileListTest, InsertsGoodFilesAndReportsFailures) {
@@ -263,7 +258,7 @@ TEST_F(ImportFileListTest, InsertsGoodFilesAndReportsFailures) {
     ASSERT_EQ(rides.size(), 2u);
     EXPECT_EQ(rides[0]->importSource, "Strava (GPX)");
 
-    std::string log = logText();
+    std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: Failed to parse file: "),
               std::string::npos);
     EXPECT_NE(log.find("[INFO] [Import] Imported 2 activities"), std::string::npos);
@@ -320,7 +315,7 @@ TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
     importFileList(*store, {write("d.gpx", bytesOf(gpxBetween(other, other, "2024-05-04")))},
                    std::nullopt);
     EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 3);
-    std::string log = logText();
+    std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: could not be saved: "),
               std::string::npos);
     EXPECT_NE(log.find("[INFO] [Import] Imported 2 activities"), std::string::npos);
@@ -332,7 +327,7 @@ TEST_F(ImportFileListTest, AFailedSaveIsNeverLoggedAsASuccess) {
         importFileList(*store, {write("a.gpx", bytesOf(kGpx))}, std::nullopt);
     ASSERT_TRUE(result.saveError);
     EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 0);
-    std::string log = logText();
+    std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Failed to save imported activities: "), std::string::npos);
     EXPECT_EQ(log.find("Imported 1 activity"), std::string::npos);
 }
@@ -344,7 +339,7 @@ TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {
     ASSERT_EQ(result.failures.size(), 1u);
     EXPECT_EQ(result.failures[0].second,
               "Unsupported file type: .txt. Use GPX, TCX, or FIT files.");
-    EXPECT_EQ(logText().find("Imported "), std::string::npos);
+    EXPECT_EQ(test::sessionLogText().find("Imported "), std::string::npos);
     EXPECT_EQ(store->count({}), 0);
 }
 
@@ -359,7 +354,8 @@ TEST_F(ImportFileListTest, UnreadableFilesGetTheSystemReason) {
 
 TEST_F(ImportFileListTest, OneActivityIsSingular) {
     importFileList(*store, {write("one.gpx", bytesOf(kGpx))}, std::nullopt);
-    EXPECT_NE(logText().find("[INFO] [Import] Imported 1 activity\n"), std::string::npos);
+    EXPECT_NE(test::sessionLogText().find("[INFO] [Import] Imported 1 activity\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "import/ZipTestArchive.h"
 #include "logging/PersistentLogger.h"
 #include "model/RideStore.h"
+#include "support/SessionLogText.h"
 #include "support/TestSupport.h"
 
 namespace vantrel {
@@ -58,12 +59,6 @@ class GarminImportTest : public ::testing::Test {
         query.order = RideQuery::Order::dateAscending;
         query.withDetails = false;
         return store->fetch(query);
-    }
-
-    static std::string logText() {
-        PersistentLogger::shared().flush();
-        auto file = PersistentLogger::shared().currentLogFile();
-        return file ? test::readFileText(*file) : std::string();
     }
 
     test::IsolatedEnvironment env;
@@ -200,8 +195,9 @@ TEST_F(GarminImportTest, ActivitiesTakeWhatTheyLackFromTheFirstSummaryWithinFive
     EXPECT_DOUBLE_EQ(rides[4]->elevationGain, 145);
     EXPECT_EQ(rides[5]->activityType, "cycling");
     EXPECT_DOUBLE_EQ(rides[5]->calories, 500);
-    EXPECT_NE(logText().find("[INFO] [Import] Garmin import: 6 imported (3 supplemented from "
-                             "JSON), 0 skipped, 0 errors"),
+    EXPECT_NE(test::sessionLogText().find(
+                  "[INFO] [Import] Garmin import: 6 imported (3 supplemented from "
+                  "JSON), 0 skipped, 0 errors"),
               std::string::npos);
 }
 
@@ -231,8 +227,9 @@ TEST_F(GarminImportTest, SecondImportSkipsOrReplaces) {
         EXPECT_NE(rides[i]->rideID, firstIDs[i]->rideID);
         EXPECT_EQ(rides[i]->date, firstIDs[i]->date);
     }
-    EXPECT_NE(logText().find("Garmin import: 3 imported (0 supplemented from JSON), 0 skipped, "
-                             "1 errors"),
+    EXPECT_NE(test::sessionLogText().find(
+                  "Garmin import: 3 imported (0 supplemented from JSON), 0 skipped, "
+                  "1 errors"),
               std::string::npos);
 }
 

@@ -12,6 +12,7 @@
 #include "import/ZipTestArchive.h"
 #include "logging/PersistentLogger.h"
 #include "model/RideStore.h"
+#include "support/SessionLogText.h"
 #include "support/TestSupport.h"
 
 namespace vantrel {
@@ -33,12 +34,6 @@ std::vector<std::string> listedPaths(const ZipListing& listing) {
 void truncateFile(const fs::path& file, double fraction) {
     auto size = fs::file_size(file);
     fs::resize_file(file, static_cast<std::uintmax_t>(size * fraction));
-}
-
-std::string lastLogText() {
-    PersistentLogger::shared().flush();
-    auto file = PersistentLogger::shared().currentLogFile();
-    return file ? test::readFileText(*file) : std::string();
 }
 
 class ZipImportTest : public ::testing::Test {
@@ -219,14 +214,14 @@ TEST_F(ZipImportTest, SameActivityTwiceIsInsertedTwiceAndASecondRunSkipsEverythi
     }
     BulkImportResult first = importZips({archivePath("twice.zip")});
     EXPECT_EQ(first.imported, 2);
-    EXPECT_NE(
-        lastLogText().find("[INFO] [Import] ZIP Import import: 2 imported, 0 skipped, 0 errors"),
-        std::string::npos);
+    EXPECT_NE(test::sessionLogText().find(
+                  "[INFO] [Import] ZIP Import import: 2 imported, 0 skipped, 0 errors"),
+              std::string::npos);
     BulkImportResult second = importZips({archivePath("twice.zip")}, 2);
     EXPECT_EQ(second.imported, 0);
     EXPECT_EQ(second.skipped, 2);
     EXPECT_EQ(storedRides().size(), 2u);
-    EXPECT_NE(lastLogText().find("ZIP Import import: 0 imported, 2 skipped, 0 errors"),
+    EXPECT_NE(test::sessionLogText().find("ZIP Import import: 0 imported, 2 skipped, 0 errors"),
               std::string::npos);
 }
 
@@ -266,7 +261,7 @@ TEST_F(ZipImportTest, ARefusedRecordIsDroppedNamingItsMember) {
     ASSERT_EQ(result.fileFailures.size(), 1u);
     EXPECT_EQ(result.fileFailures[0].first, "ride7.gpx");
     EXPECT_EQ(RideStore::open(env.root() / "store.sqlite")->count({}), 119);
-    std::string log = lastLogText();
+    std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Import failed for ride7.gpx: could not be saved: "),
               std::string::npos);
     EXPECT_NE(log.find("ZIP Import import: 119 imported, 0 skipped, 1 errors"), std::string::npos);
@@ -280,7 +275,7 @@ TEST_F(ZipImportTest, AFailedFinalSaveIsLoggedAsAnError) {
     }
     BulkImportResult result = importZips({archivePath("good.zip")});
     ASSERT_TRUE(result.saveError);
-    std::string log = lastLogText();
+    std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] ZIP Import import failed: the imported activities could "
                        "not be saved: "),
               std::string::npos);
@@ -300,9 +295,10 @@ TEST_F(ZipImportTest, UnreadableArchivesYieldNothingAndTheRunGoesOn) {
     // Only the missing file counts, as the unpacking step that could not start.
     EXPECT_EQ(result.errors, 1);
     EXPECT_EQ(result.archiveFailures.size(), 3u);
-    EXPECT_NE(lastLogText().find("[ERROR] [Import] Failed to unzip missing.zip: No such file or "
-                                 "directory"),
-              std::string::npos);
+    EXPECT_NE(
+        test::sessionLogText().find("[ERROR] [Import] Failed to unzip missing.zip: No such file or "
+                                    "directory"),
+        std::string::npos);
 }
 
 TEST_F(ZipImportTest, RunLogsToTheLoggerOfItsOptions) {
@@ -321,7 +317,7 @@ TEST_F(ZipImportTest, RunLogsToTheLoggerOfItsOptions) {
     EXPECT_NE(text.find("[ERROR] [Import] Failed to unzip missing.zip"), std::string::npos);
     EXPECT_NE(text.find("[INFO] [Import] ZIP Import import: 1 imported, 0 skipped, 1 errors"),
               std::string::npos);
-    EXPECT_EQ(lastLogText().find("ZIP Import"), std::string::npos);
+    EXPECT_EQ(test::sessionLogText().find("ZIP Import"), std::string::npos);
 }
 
 TEST_F(ZipImportTest, HostileArchiveIsCountedAndNothingLeavesTheRun) {
@@ -475,7 +471,7 @@ TEST_F(ZipImportTest, StravaWithAZipImportsOnlyTheArchive) {
     auto rides = storedRides();
     ASSERT_EQ(rides.size(), 1u);
     EXPECT_EQ(rides[0]->importSource, "Strava (GPX)");
-    EXPECT_NE(lastLogText().find("Strava import: 1 imported, 0 skipped, 0 errors"),
+    EXPECT_NE(test::sessionLogText().find("Strava import: 1 imported, 0 skipped, 0 errors"),
               std::string::npos);
 }
 

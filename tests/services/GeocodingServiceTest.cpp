@@ -4,6 +4,7 @@
 #include "logging/PersistentLogger.h"
 #include "model/RideStore.h"
 #include "services/GeocodingService.h"
+#include "support/SessionLogText.h"
 #include "support/TestSupport.h"
 
 namespace vantrel {
@@ -62,12 +63,6 @@ class GeocodingRunTest : public ::testing::Test {
     std::optional<std::string> storedCity(const RideRef& ride) {
         return RideStore::open(store->path())->fetchByRideID(ride->rideID)->city;
     }
-
-    static std::string logText() {
-        PersistentLogger::shared().flush();
-        auto file = PersistentLogger::shared().currentLogFile();
-        return file ? test::readFileText(*file) : "";
-    }
 };
 
 TEST_F(GeocodingRunTest, NothingToDoWhenEveryActivityHasALocation) {
@@ -103,7 +98,8 @@ TEST_F(GeocodingRunTest, NamesMissingNewestFirstAndSkipsEmptyRoutes) {
     EXPECT_EQ(storedCity(newer), "Springfield");
     EXPECT_EQ(storedCity(located), "Keep Me");
     EXPECT_FALSE(storedCity(broken));
-    EXPECT_NE(logText().find("[INFO] [Geocode] Geocoded 2 ride(s)"), std::string::npos);
+    EXPECT_NE(test::sessionLogText().find("[INFO] [Geocode] Geocoded 2 ride(s)"),
+              std::string::npos);
 }
 
 TEST_F(GeocodingRunTest, AbortingKeepsWhatWasDoneAndReportsIt) {
@@ -122,7 +118,7 @@ TEST_F(GeocodingRunTest, AbortingKeepsWhatWasDoneAndReportsIt) {
         named += ride->city.has_value();
     }
     EXPECT_EQ(named, 3);
-    EXPECT_NE(logText().find("Geocoded 3 ride(s)"), std::string::npos);
+    EXPECT_NE(test::sessionLogText().find("Geocoded 3 ride(s)"), std::string::npos);
 }
 
 TEST_F(GeocodingRunTest, OneActivityCountsSingular) {
