@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -570,6 +571,64 @@ class TreeWalker {
     std::string m_space;
 };
 
+// The tree takes about twice the document on activity files; beyond this, pages come from malloc.
+constexpr std::size_t kTreeSizePerByte = 3;
+constexpr std::size_t kTreeAlignment = 64;
+
+std::size_t roundUp(std::size_t size, std::size_t unit) {
+    return (size + unit - 1) / unit * unit;
+}
+
+/// Where the tree of the document being read on this thread takes its pages.
+struct TreeArena {
+    char* next = nullptr;
+    char* end = nullptr;
+    char* begin = nullptr;
+};
+thread_local TreeArena* t_treeArena = nullptr;
+
+// The parser allocates its tree in pages of some kilobytes through one global pair of
+// functions. Taken from the buffer that also holds the copy, they cost no page fault each
+// (the buffer has huge pages) and no freeing one by one.
+void* allocateTreePage(std::size_t size) {
+    if (TreeArena* arena = t_treeArena) {
+        std::size_t rounded = roundUp(size, kTreeAlignment);
+        if (static_cast<std::size_t>(arena->end - arena->next) >= rounded) {
+            void* page = arena->next;
+            arena->next += rounded;
+            return page;
+        }
+    }
+    return std::malloc(size);
+}
+
+void releaseTreePage(void* page) {
+    TreeArena* arena = t_treeArena;
+    if (arena && page >= arena->begin && page < arena->end) return;
+    std::free(page);
+}
+
+/// Makes the tree of this thread's document take its pages from [begin, end) while it lives;
+/// the tree must be gone before the scope ends.
+class TreeArenaScope {
+  public:
+    TreeArenaScope(char* begin, char* end) : m_arena{begin, end, begin}, m_outer(t_treeArena) {
+        static const bool installed = [] {
+            pugi::set_memory_management_functions(allocateTreePage, releaseTreePage);
+            return true;
+        }();
+        (void)installed;
+        t_treeArena = &m_arena;
+    }
+    ~TreeArenaScope() { t_treeArena = m_outer; }
+    TreeArenaScope(const TreeArenaScope&) = delete;
+    TreeArenaScope& operator=(const TreeArenaScope&) = delete;
+
+  private:
+    TreeArena m_arena;
+    TreeArena* m_outer;
+};
+
 }  // namespace
 
 bool readXmlFast(const std::uint8_t* data, std::size_t size, bool namespaceProcessing,
@@ -590,17 +649,21 @@ bool readXmlFast(const std::uint8_t* data, std::size_t size, bool namespaceProce
     if (last == begin || last[-1] != '>') return false;
 
     std::size_t length = static_cast<std::size_t>(end - begin);
-    PageBuffer copy(length, length);
-    std::memcpy(copy.data(), begin, length);
+    // The copy the parser writes into and, after it, the tree's pages.
+    std::size_t copySize = roundUp(length, kTreeAlignment);
+    PageBuffer memory(copySize + kTreeSizePerByte * length, (1 + kTreeSizePerByte) * length);
+    char* copy = memory.data();
+    std::memcpy(copy, begin, length);
+    TreeArenaScope arena(copy + copySize, memory.data() + memory.capacity());
     pugi::xml_document tree;
-    if (!tree.load_buffer_inplace(copy.data(), length, kParseOptions, pugi::encoding_utf8)) {
+    if (!tree.load_buffer_inplace(copy, length, kParseOptions, pugi::encoding_utf8)) {
         return false;
     }
     // Everything is checked before the first event, so that declining leaves nothing behind.
-    if (!TreeWalker(begin, end, copy.data(), scan, namespaceProcessing, nullptr).walk(tree)) {
+    if (!TreeWalker(begin, end, copy, scan, namespaceProcessing, nullptr).walk(tree)) {
         return false;
     }
-    TreeWalker(begin, end, copy.data(), scan, namespaceProcessing, &handler).walk(tree);
+    TreeWalker(begin, end, copy, scan, namespaceProcessing, &handler).walk(tree);
     return true;
 }
 
