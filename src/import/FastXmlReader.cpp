@@ -528,8 +528,9 @@ class TreeWalker {
             if (current == m_root) break;
         }
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            const char* tag = skipSpaceBackward(cursor) - 1;
-            while (tag != m_document && *tag != '<') --tag;
+            const char* tag = skipSpaceBackward(cursor);
+            while (tag != m_document && *--tag != '<') {
+            }
             m_endTags.emplace_back(*it, tag);
             cursor = tag;
         }
