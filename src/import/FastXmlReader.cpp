@@ -541,6 +541,11 @@ class TreeWalker {
     void deliverSpaceBefore(const char* markup) {
         const char* start = skipSpaceBackward(markup);
         if (start == markup) return;
+        std::size_t length = static_cast<std::size_t>(markup - start);
+        if (!std::memchr(start, '\r', length)) {
+            m_handler->characters(std::string_view(start, length));
+            return;
+        }
         std::string& text = m_space;
         text.clear();
         for (const char* p = start; p != markup; ++p) {
