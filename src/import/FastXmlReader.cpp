@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
