@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "import/ExpatXmlReader.h"
@@ -163,6 +165,47 @@ TEST(XmlReader, ReadsDeepNestingWithoutRecursion) {
     EXPECT_EQ(fast.log(), expat.log());
 }
 
+std::string trackOfSize(std::size_t size) {
+    std::string document = "<gpx><trk><trkseg>\n";
+    while (document.size() < size) {
+        document += "  <trkpt lat=\"47.1\" lon=\"8.5\"><ele>412.3</ele></trkpt>\n";
+    }
+    return document + "</trkseg></trk></gpx>\n";
+}
+
+// Each thread's tree takes its pages from that thread's own buffer.
+TEST(XmlReader, ReadsOnSeveralThreadsAtOnce) {
+    std::string document = trackOfSize(200000);
+    XmlEventLog expected;
+    ASSERT_FALSE(readXmlWithExpat(bytes(document), document.size(), true, expected));
+    std::vector<std::string> logs(4);
+    std::vector<std::thread> threads;
+    for (auto& log : logs) {
+        threads.emplace_back([&document, &log] {
+            for (int round = 0; round < 5; ++round) {
+                XmlEventLog events;
+                if (!readXmlFast(bytes(document), document.size(), true, events)) return;
+                log = events.log();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (const auto& log : logs) EXPECT_TRUE(log == expected.log());
+}
+
+TEST(XmlReader, ReadsAgainAfterAHandlerGaveUp) {
+    struct GivingUp : XmlEventLog {
+        void startElement(std::string_view name, const char** attributes) override {
+            if (name == "ele") throw std::runtime_error("enough");
+            XmlEventLog::startElement(name, attributes);
+        }
+    };
+    std::string document = trackOfSize(10000);
+    GivingUp givingUp;
+    EXPECT_THROW(readXml(bytes(document), document.size(), true, givingUp), std::runtime_error);
+    expectSameAsExpat(document, true);
+}
+
 /// Serves a document in pieces of at most `piece` bytes and counts what it served.
 struct PieceSource {
     const std::string& document;
@@ -178,14 +221,6 @@ struct PieceSource {
         return length;
     }
 };
-
-std::string trackOfSize(std::size_t size) {
-    std::string document = "<gpx><trk><trkseg>\n";
-    while (document.size() < size) {
-        document += "  <trkpt lat=\"47.1\" lon=\"8.5\"><ele>412.3</ele></trkpt>\n";
-    }
-    return document + "</trkseg></trk></gpx>\n";
-}
 
 TEST(XmlReader, StreamsEveryDocumentSizeWithTheSameEvents) {
     for (std::size_t size :
