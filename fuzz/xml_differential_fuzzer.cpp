@@ -40,7 +40,9 @@ void compare(const std::uint8_t* data, std::size_t size, bool namespaces, bool s
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// The name is libFuzzer's.
+extern "C" int LLVMFuzzerTestOneInput(  // NOLINT(readability-identifier-naming)
+    const std::uint8_t* data, std::size_t size) {
     for (bool namespaces : {false, true}) {
         for (bool someText : {false, true}) compare(data, size, namespaces, someText);
     }

@@ -180,6 +180,7 @@ TEST(XmlReader, ReadsOnSeveralThreadsAtOnce) {
     ASSERT_FALSE(readXmlWithExpat(bytes(document), document.size(), true, expected));
     std::vector<std::string> logs(4);
     std::vector<std::thread> threads;
+    threads.reserve(logs.size());
     for (auto& log : logs) {
         threads.emplace_back([&document, &log] {
             for (int round = 0; round < 5; ++round) {
