@@ -10,6 +10,10 @@
 #include <memory>
 #include <type_traits>
 
+#include "import/ExpatXmlReader.h"
+#include "import/FastXmlReader.h"
+#include "import/PageBuffer.h"
+
 namespace vantrel {
 
 namespace {
@@ -168,10 +172,8 @@ std::string describeError(XML_Parser parser, const ReaderState& state) {
            std::to_string(XML_GetCurrentColumnNumber(parser) + 1);
 }
 
-}  // namespace
-
-std::optional<std::string> readXml(const XmlSource& source, std::size_t expectedSize,
-                                   bool namespaceProcessing, XmlEventHandler& handler) {
+std::optional<std::string> streamThroughExpat(const XmlSource& source, std::size_t expectedSize,
+                                              bool namespaceProcessing, XmlEventHandler& handler) {
     ReaderState state;
     state.handler = &handler;
     state.namespaces = namespaceProcessing;
@@ -199,8 +201,60 @@ std::optional<std::string> readXml(const XmlSource& source, std::size_t expected
     }
 }
 
+/// A document read ahead from its source, as far as the in-place reader's limit.
+struct ReadAhead {
+    explicit ReadAhead(std::size_t expectedSize) : buffer(kFastXmlSizeLimit + 1, expectedSize) {}
+
+    PageBuffer buffer;
+    std::size_t size = 0;
+    /// The source has nothing more: the buffer holds the whole document.
+    bool ended = false;
+};
+
+void readAhead(const XmlSource& source, ReadAhead& ahead) {
+    for (std::size_t room; (room = ahead.buffer.capacity() - ahead.size) > 0;) {
+        std::size_t length = std::min(source(ahead.buffer.data() + ahead.size, room), room);
+        if (length == 0) {
+            ahead.ended = true;
+            return;
+        }
+        ahead.size += length;
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> readXml(const XmlSource& source, std::size_t expectedSize,
+                                   bool namespaceProcessing, XmlEventHandler& handler) {
+    if (expectedSize == 0 || expectedSize > kFastXmlSizeLimit) {
+        return streamThroughExpat(source, expectedSize, namespaceProcessing, handler);
+    }
+    ReadAhead ahead(expectedSize);
+    readAhead(source, ahead);
+    if (ahead.ended && readXmlFast(reinterpret_cast<const std::uint8_t*>(ahead.buffer.data()),
+                                   ahead.size, namespaceProcessing, handler)) {
+        return std::nullopt;
+    }
+    // expat from the start: first what was read ahead, then whatever the source still holds.
+    std::size_t served = 0;
+    XmlSource resumed = [&](char* buffer, std::size_t capacity) -> std::size_t {
+        if (served == ahead.size) return ahead.ended ? 0 : source(buffer, capacity);
+        std::size_t length = std::min(capacity, ahead.size - served);
+        std::memcpy(buffer, ahead.buffer.data() + served, length);
+        served += length;
+        return length;
+    };
+    return streamThroughExpat(resumed, expectedSize, namespaceProcessing, handler);
+}
+
 std::optional<std::string> readXml(const std::uint8_t* data, std::size_t size,
                                    bool namespaceProcessing, XmlEventHandler& handler) {
+    if (readXmlFast(data, size, namespaceProcessing, handler)) return std::nullopt;
+    return readXmlWithExpat(data, size, namespaceProcessing, handler);
+}
+
+std::optional<std::string> readXmlWithExpat(const std::uint8_t* data, std::size_t size,
+                                            bool namespaceProcessing, XmlEventHandler& handler) {
     ReaderState state;
     state.handler = &handler;
     state.namespaces = namespaceProcessing;

@@ -38,12 +38,14 @@ using XmlSource = std::function<std::size_t(char* buffer, std::size_t capacity)>
 /// How much more a source is asked for once a document has outgrown its expected size.
 inline constexpr std::size_t kXmlSliceSize = std::size_t{64} * 1024;
 
-/// Runs expat over a document read from `source`, with the same refusals and result as the
-/// in-memory form below. `expectedSize` (0 if unknown) sizes the first request.
+/// Reads a document from `source`, with the same refusals and result as the in-memory form
+/// below. `expectedSize` (0 if unknown) sizes the first request; a document expected small
+/// enough for the in-place reader is read whole first.
 std::optional<std::string> readXml(const XmlSource& source, std::size_t expectedSize,
                                    bool namespaceProcessing, XmlEventHandler& handler);
 
-/// Runs expat over a document held in memory. Entity declarations are
+/// Reads a document held in memory: in place where that reads the same, with expat otherwise,
+/// the events and error texts being expat's either way. Entity declarations are
 /// refused (so no entity can expand, internally or from outside) and no external entity or DTD
 /// is ever loaded. Returns the description of the first error, or nothing for a well-formed
 /// document.
