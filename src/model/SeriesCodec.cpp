@@ -1,5 +1,6 @@
 #include "model/SeriesCodec.h"
 
+#include <dlfcn.h>
 #include <isa-l/igzip_lib.h>
 #include <libdeflate.h>
 #include <simdjson.h>
@@ -101,13 +102,38 @@ std::size_t deflateBound(std::size_t size) {
     return size + size / 8192 * 5 + 1024;
 }
 
+/// The two ISA-L functions the packer calls, resolved from the shared library on the first
+/// pack: only imports pack series, and linking it would load it at the start of every command.
+struct IsalFunctions {
+    decltype(&::isal_deflate_stateless_init) init = nullptr;
+    decltype(&::isal_deflate_stateless) deflate = nullptr;
+};
+
+/// Null when the library or one of its functions cannot be found: libdeflate packs instead.
+const IsalFunctions* isal() {
+    static const IsalFunctions functions = [] {
+        IsalFunctions loaded;
+        // Never closed: the functions stay in use until the process ends.
+        if (void* library = dlopen("libisal.so.2", RTLD_NOW | RTLD_LOCAL)) {
+            loaded.init = reinterpret_cast<decltype(loaded.init)>(
+                dlsym(library, "isal_deflate_stateless_init"));
+            loaded.deflate = reinterpret_cast<decltype(loaded.deflate)>(
+                dlsym(library, "isal_deflate_stateless"));
+        }
+        return loaded;
+    }();
+    return functions.init && functions.deflate ? &functions : nullptr;
+}
+
 /// Packs `size` bytes at `data` into `out` with ISA-L in one call; the bytes written, or 0 when
-/// they did not fit or the library failed.
+/// they did not fit or the library is missing or failed.
 std::size_t isalDeflate(const std::uint8_t* data, std::size_t size, ScratchBuffer& out) {
+    const IsalFunctions* library = isal();
+    if (!library) return 0;
     thread_local std::unique_ptr<std::uint8_t[]> levelBuffer =
         std::make_unique_for_overwrite<std::uint8_t[]>(kIsalLevelBufferSize);
     isal_zstream stream;
-    isal_deflate_stateless_init(&stream);
+    library->init(&stream);
     stream.level = kIsalLevel;
     stream.level_buf = levelBuffer.get();
     stream.level_buf_size = static_cast<std::uint32_t>(kIsalLevelBufferSize);
@@ -118,7 +144,7 @@ std::size_t isalDeflate(const std::uint8_t* data, std::size_t size, ScratchBuffe
     stream.avail_in = static_cast<std::uint32_t>(size);
     stream.next_out = out.bytes();
     stream.avail_out = static_cast<std::uint32_t>(out.size());
-    if (isal_deflate_stateless(&stream) != COMP_OK || stream.avail_in != 0) return 0;
+    if (library->deflate(&stream) != COMP_OK || stream.avail_in != 0) return 0;
     return stream.total_out;
 }
 

@@ -14,10 +14,10 @@ needed=$(readelf -d "$cli" | grep NEEDED)
 # The PostgreSQL client (and the TLS, Kerberos and LDAP libraries it brings) is a module loaded
 # only for a server location.
 if grep -Eqi 'vips|curl|glib|gobject|libpq|ssl|krb5|ldap' <<<"$needed"; then fail "vantrel-cli needs $needed"; fi
-# Nor libarchive (which brings libxml2 and ICU) or the journal's library (libgcrypt): they are
-# loaded by the commands that use them.
+# Nor libarchive (which brings libxml2 and ICU), the journal's library (libgcrypt) or the series
+# packer ISA-L: they are loaded by the commands that use them.
 loaded=$(ldd "$cli")
-if grep -Eqi 'libarchive|libsystemd|libxml2|libicu|libgcrypt' <<<"$loaded"; then
+if grep -Eqi 'libarchive|libsystemd|libxml2|libicu|libgcrypt|libisal' <<<"$loaded"; then
   fail "vantrel-cli loads at start: $loaded"
 fi
 
