@@ -51,24 +51,27 @@ struct SlotValues {
     std::uint32_t operator[](std::uint8_t slot) const { return values[slot]; }
 };
 
+/// A whole two- or four-byte field in the file's byte order.
+template <typename Word>
+std::uint32_t loadWord(const std::uint8_t* bytes, bool bigEndian) {
+    Word word;
+    std::memcpy(&word, bytes, sizeof word);
+    if (bigEndian == (std::endian::native == std::endian::little)) {
+        if constexpr (sizeof(Word) == 2) {
+            word = __builtin_bswap16(word);
+        } else {
+            word = __builtin_bswap32(word);
+        }
+    }
+    return word;
+}
+
 /// Up to four bytes: the widest field the decoder takes. The common widths are loaded whole,
 /// since this runs for every field of every record of a file.
 std::uint32_t readUnsigned(const std::uint8_t* bytes, std::uint8_t size, bool bigEndian) {
     if (size == 1) return bytes[0];
-    if (size == 2) {
-        std::uint16_t half;
-        std::memcpy(&half, bytes, 2);
-        if (bigEndian == (std::endian::native == std::endian::little))
-            half = __builtin_bswap16(half);
-        return half;
-    }
-    if (size == 4) {
-        std::uint32_t word;
-        std::memcpy(&word, bytes, 4);
-        if (bigEndian == (std::endian::native == std::endian::little))
-            word = __builtin_bswap32(word);
-        return word;
-    }
+    if (size == 2) return loadWord<std::uint16_t>(bytes, bigEndian);
+    if (size == 4) return loadWord<std::uint32_t>(bytes, bigEndian);
     std::uint32_t value = 0;
     if (bigEndian) {
         for (std::uint8_t i = 0; i < size; ++i) value = (value << 8) | bytes[i];
