@@ -1,7 +1,6 @@
 #include "model/SqliteStoreBackend.h"
 
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 #include "model/RideStore.h"
@@ -66,14 +65,6 @@ void readRideColumns(sqlite3_stmt* row, bool withDetails, PersistedRide& ride) {
     }
 }
 
-bool hasSQLiteHeader(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    char header[16] = {};
-    in.read(header, sizeof header);
-    return in.gcount() == 16 &&
-           std::string_view(header, 16) == std::string_view("SQLite format 3\0", 16);
-}
-
 // Failures that come from the record's own values (a constraint, a value too large), as
 // opposed to the file (full, locked, damaged), which no other record would escape either.
 bool isRecordFault(int errorCode) {
@@ -103,6 +94,10 @@ SqliteStoreBackend::~SqliteStoreBackend() {
 }
 
 void SqliteStoreBackend::fail(const std::string& what) const {
+    // SQLite reads the header lazily, on the first statement: this is where a file that is not
+    // a database shows itself.
+    if (m_db && (sqlite3_extended_errcode(m_db) & 0xFF) == SQLITE_NOTADB)
+        throw StoreError("Store " + m_file.string() + ": not a Vantrel store (not an SQLite file)");
     std::string reason = m_db ? sqlite3_errmsg(m_db) : "out of memory";
     throw StoreError("Store " + m_file.string() + ": " + what + " (" + reason + ")");
 }
@@ -133,11 +128,13 @@ std::int64_t SqliteStoreBackend::pragmaInteger(const char* pragma) {
     return sqlite3_column_int64(statement.get(), 0);
 }
 
+// The file is never opened here outside SQLite, not even to peek at its header: POSIX locks
+// belong to the process, so closing any other descriptor of a file that a connection of this
+// process has open drops that connection's locks, and the next reader in another process then
+// takes itself for the last one and deletes the write-ahead log under our feet.
 void SqliteStoreBackend::openConnection() {
     std::error_code error;
     bool exists = std::filesystem::exists(m_file, error);
-    if (exists && std::filesystem::file_size(m_file, error) > 0 && !hasSQLiteHeader(m_file))
-        throw StoreError("Store " + m_file.string() + ": not a Vantrel store (not an SQLite file)");
     if (!exists && m_file.has_parent_path())
         std::filesystem::create_directories(m_file.parent_path(), error);
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
