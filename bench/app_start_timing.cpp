@@ -14,13 +14,13 @@
 #include <ctime>
 #include <memory>
 
-#include "app/Dialogs.h"
 #include "app/FakeMapView.h"
-#include "app/HistoryModel.h"
-#include "app/HistorySidebar.h"
-#include "app/MainWindow.h"
-#include "app/VantrelApp.h"
-#include "app/YearSection.h"
+#include "app/shell/MainWindow.h"
+#include "app/shell/VantrelApp.h"
+#include "app/sidebar/HistoryModel.h"
+#include "app/sidebar/HistorySidebar.h"
+#include "app/sidebar/YearSection.h"
+#include "app/widgets/Dialogs.h"
 #include "model/Preferences.h"
 
 using namespace vantrel;

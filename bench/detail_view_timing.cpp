@@ -19,12 +19,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/ActivityDetailView.h"
-#include "app/HistorySidebar.h"
-#include "app/MainWindow.h"
-#include "app/MapView.h"
-#include "app/RideChartView.h"
-#include "app/VantrelApp.h"
+#include "app/detail/ActivityDetailView.h"
+#include "app/detail/RideChartView.h"
+#include "app/map/MapView.h"
+#include "app/shell/MainWindow.h"
+#include "app/shell/VantrelApp.h"
+#include "app/sidebar/HistorySidebar.h"
 #include "model/Preferences.h"
 
 using namespace vantrel;

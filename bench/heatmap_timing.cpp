@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "analysis/HeatmapCache.h"
-#include "app/HeatmapPanel.h"
-#include "app/webmap/LeafletMapView.h"
+#include "app/map/webmap/LeafletMapView.h"
+#include "app/statistics/HeatmapPanel.h"
 #include "import/ActivityImporter.h"
 #include "model/Preferences.h"
 #include "model/RideStore.h"

@@ -13,14 +13,14 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/Dialogs.h"
 #include "app/FakeMapView.h"
-#include "app/HistoryModel.h"
-#include "app/HistorySidebar.h"
-#include "app/MainWindow.h"
-#include "app/SettingsWindow.h"
-#include "app/StatisticsView.h"
-#include "app/VantrelApp.h"
+#include "app/shell/MainWindow.h"
+#include "app/shell/SettingsWindow.h"
+#include "app/shell/VantrelApp.h"
+#include "app/sidebar/HistoryModel.h"
+#include "app/sidebar/HistorySidebar.h"
+#include "app/statistics/StatisticsView.h"
+#include "app/widgets/Dialogs.h"
 #include "import/ActivityImporter.h"
 #include "logging/PersistentLogger.h"
 #include "model/Preferences.h"

@@ -8,9 +8,9 @@
 #include <memory>
 #include <optional>
 
-#include "app/Dialogs.h"
-#include "app/MainWindow.h"
-#include "app/VantrelApp.h"
+#include "app/shell/MainWindow.h"
+#include "app/shell/VantrelApp.h"
+#include "app/widgets/Dialogs.h"
 #include "model/RideStore.h"
 #include "support/TestSupport.h"
 

@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "FakeMapView.h"
-#include "app/Dialogs.h"
+#include "app/widgets/Dialogs.h"
 #include "support/TestSupport.h"
 
 // The widgets need one QApplication for the whole run; dialogs answer from the test hooks.

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPointer>
 
-#include "app/MapView.h"
+#include "app/map/MapView.h"
 
 namespace vantrel::test {
 

@@ -5,7 +5,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "app/webmap/LeafletMapView.h"
+#include "app/map/webmap/LeafletMapView.h"
 #include "model/Preferences.h"
 #include "support/TestSupport.h"
 

@@ -1,0 +1,595 @@
+#include "app/detail/ActivityDetailView.h"
+
+#include <QFormLayout>
+#include <QFutureWatcher>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QtConcurrent>
+#include <algorithm>
+#include <fstream>
+
+#include "app/detail/ConditionsSection.h"
+#include "app/detail/LocationPickerSheet.h"
+#include "app/detail/NotesSection.h"
+#include "app/detail/PhotosSection.h"
+#include "app/detail/RideChartView.h"
+#include "app/detail/SplitsSection.h"
+#include "app/widgets/Dialogs.h"
+#include "app/widgets/DisplayFormat.h"
+#include "app/widgets/Icons.h"
+#include "app/widgets/StatRow.h"
+#include "archive/RideArchiveExporter.h"
+#include "export/GpxFolderExport.h"
+#include "model/Preferences.h"
+#include "services/GeocodingService.h"
+#include "services/LocationChooser.h"
+#include "services/RideTrimService.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kColumnMaximumWidth = 640;
+constexpr const char* kDetailWidthKey = "detailColumnWidth";
+constexpr int kSaveDividerDelayMs = 400;
+constexpr double kCameraPadding = 1.3;
+constexpr double kCameraMargin = 0.002;
+
+QString watts(double value) {
+    return QString::asprintf("%.0f W", value);
+}
+
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void writeText(const QString& file, const char* data, std::size_t size) {
+    std::ofstream out(file.toStdString(), std::ios::binary | std::ios::trunc);
+    out.write(data, static_cast<std::streamsize>(size));
+}
+
+int storedDetailWidth() {
+    std::optional<std::string> text = Preferences::shared().string(kDetailWidthKey);
+    if (!text) return ActivityDetailView::kDetailWidth;
+    bool ok = false;
+    int width = QString::fromStdString(*text).toInt(&ok);
+    return ok && width >= ActivityDetailView::kDetailMinWidth ? width
+                                                              : ActivityDetailView::kDetailWidth;
+}
+
+/// The power reading nearest to a scrubber progress on the chart's time axis, whose origin is
+/// the first power sample.
+std::optional<double> powerAt(const std::vector<PowerSample>& samples, double progress,
+                              double xMaxMinutes) {
+    if (samples.empty()) return std::nullopt;
+    Date target = samples.front().timestamp + std::clamp(progress, 0.0, 1.0) * xMaxMinutes * 60;
+    auto after = std::lower_bound(
+        samples.begin(), samples.end(), target,
+        [](const PowerSample& sample, Date value) { return sample.timestamp < value; });
+    if (after == samples.end()) return samples.back().watts;
+    if (after == samples.begin()) return after->watts;
+    auto before = std::prev(after);
+    return target - before->timestamp <= after->timestamp - target ? before->watts : after->watts;
+}
+
+}  // namespace
+
+ActivityDetailView::ActivityDetailView(RideStore& store, RideRef ride, UnitSystem system,
+                                       MapView* map, QWidget* parent)
+    : QWidget(parent),
+      m_store(store),
+      m_ride(std::move(ride)),
+      m_unitSystem(system),
+      m_map(map),
+      m_saveDivider(new QTimer(this)) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    m_splitter = new QSplitter(Qt::Horizontal);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->setHandleWidth(6);
+    m_splitter->addWidget(buildMapPane());
+    m_splitter->addWidget(buildColumn());
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setSizes({1000, storedDetailWidth()});
+    outer->addWidget(m_splitter);
+
+    // The divider is remembered, but not written to disk on every pixel of a drag.
+    m_saveDivider->setSingleShot(true);
+    m_saveDivider->setInterval(kSaveDividerDelayMs);
+    connect(m_splitter, &QSplitter::splitterMoved, m_saveDivider, qOverload<>(&QTimer::start));
+    connect(m_saveDivider, &QTimer::timeout, this, [this] {
+        QList<int> sizes = m_splitter->sizes();
+        if (sizes.size() == 2 && sizes[1] > 0) {
+            Preferences::shared().setString(kDetailWidthKey, std::to_string(sizes[1]));
+        }
+    });
+    m_store.loadDetails(m_ride);
+    reload();
+}
+
+ActivityDetailView::~ActivityDetailView() {
+    releaseMap();
+}
+
+void ActivityDetailView::releaseMap() {
+    if (!m_map) return;
+    m_map->setCameraListener({});
+    m_map->showMarker(std::nullopt, {});
+    if (QWidget* widget = m_map->widget(); widget && isAncestorOf(widget)) {
+        widget->hide();
+        widget->setParent(nullptr);
+    }
+    m_map = nullptr;
+}
+
+QWidget* ActivityDetailView::buildMapPane() {
+    m_mapPane = new QWidget;
+    m_mapPane->setMinimumWidth(kMapMinWidth);
+    auto* layout = new QVBoxLayout(m_mapPane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    if (m_map) {
+        m_map->widget()->setAccessibleName(QStringLiteral("Map"));
+        layout->addWidget(m_map->widget(), 1);
+        m_map->widget()->show();
+        m_map->setCameraListener(
+            [this](const MapCamera& camera, bool byUser) { cameraSettled(camera, byUser); });
+    } else {
+        layout->addStretch();
+    }
+    return m_mapPane;
+}
+
+QWidget* ActivityDetailView::buildColumn() {
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setMinimumWidth(kDetailMinWidth);
+    m_content = new QWidget;
+    // On a wide window, values stay next to their labels instead of drifting to the far edge.
+    m_content->setMaximumWidth(kColumnMaximumWidth);
+    auto* column = new QVBoxLayout(m_content);
+    column->setContentsMargins(16, 12, 16, 16);
+    column->setSpacing(12);
+
+    auto* header = new QHBoxLayout;
+    m_locationButton = new QPushButton;
+    m_locationButton->setIcon(Icons::icon("mappin", palette().color(QPalette::ButtonText), 16));
+    connect(m_locationButton, &QPushButton::clicked, this, &ActivityDetailView::openLocationPicker);
+    header->addWidget(m_locationButton);
+    header->addStretch();
+    m_moreActions = new QToolButton;
+    m_moreActions->setIcon(
+        Icons::icon("ellipsis.circle", palette().color(QPalette::ButtonText), 16));
+    m_moreActions->setAccessibleName(QStringLiteral("More Actions"));
+    m_moreActions->setToolTip(QStringLiteral("More Actions"));
+    m_moreActions->setPopupMode(QToolButton::InstantPopup);
+    m_actionsMenu = new QMenu(m_moreActions);
+    m_moreActions->setMenu(m_actionsMenu);
+    // "Undo Trim" depends on the clock, so the menu is built when it opens.
+    connect(m_actionsMenu, &QMenu::aboutToShow, this, &ActivityDetailView::fillActionsMenu);
+    header->addWidget(m_moreActions);
+    column->addLayout(header);
+
+    m_chart = new RideChartView;
+    connect(m_chart, &RideChartView::scrubberChanged, this, &ActivityDetailView::updateMarker);
+    column->addWidget(m_chart);
+
+    m_sections = new QVBoxLayout;
+    m_sections->setSpacing(12);
+    column->addLayout(m_sections);
+    column->addStretch();
+    scroll->setWidget(m_content);
+    return scroll;
+}
+
+void ActivityDetailView::setUnitSystem(UnitSystem system) {
+    if (system == m_unitSystem) return;
+    m_unitSystem = system;
+    reload();
+}
+
+void ActivityDetailView::reload() {
+    // An expired undo is dropped before anything is shown, so the menu never offers it.
+    RideTrimService::purgeExpiredBackup(*m_ride, now());
+    m_detail = loadRideDetail(*m_ride, m_unitSystem);
+    const RideChartData& chart = m_detail.chart;
+    // A single reading makes no line; the chart would only show empty axes.
+    m_chart->setVisible(chart.hrPlot.size() > 1 || chart.leftPlot.size() > 1);
+    m_chart->setData(chart, QString::fromStdString(m_detail.chartTitle));
+
+    bool picksLocation = isLocationOnly(*m_ride) && m_detail.coordinates.size() < 2;
+    m_locationButton->setVisible(picksLocation);
+    m_locationButton->setText(m_detail.coordinates.empty() ? QStringLiteral("Set Location")
+                                                           : QStringLiteral("Move Pin"));
+    m_locationButton->setToolTip(QStringLiteral("Choose where this activity took place"));
+    rebuild();
+    showOnMap();
+}
+
+void ActivityDetailView::rebuild() {
+    while (QLayoutItem* item = m_sections->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    buildSummary();
+    buildHealth();
+    addIfAny(new ConditionsSection(*m_ride, m_detail.routePoints, m_unitSystem));
+    addPhotos(new PhotosSection(m_store, m_ride));
+    m_sections->addWidget(new NotesSection(m_store, m_ride));
+    if (!m_detail.splits.empty())
+        m_sections->addWidget(new SplitsSection(m_detail, *m_ride, m_unitSystem));
+    buildSource();
+    buildExport();
+}
+
+bool ActivityDetailView::isLocationOnly(const PersistedRide& ride) {
+    std::optional<ActivityType> type = ride.resolvedActivityType();
+    if (!type) return false;
+    switch (*type) {
+        case ActivityType::indoorCycling:
+        case ActivityType::aquaJogging:
+        case ActivityType::treadmill:
+        case ActivityType::airplane:
+        case ActivityType::cruiseShip:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::optional<MapCamera> ActivityDetailView::initialCamera(
+    const PersistedRide& ride, const std::vector<CodableCoordinate>& route) {
+    if (isLocationOnly(ride) && ride.mapCenterLat && ride.mapCenterLon && ride.mapSpanLat &&
+        ride.mapSpanLon) {
+        return MapCamera{
+            {*ride.mapCenterLat, *ride.mapCenterLon}, *ride.mapSpanLat, *ride.mapSpanLon};
+    }
+    if (route.empty()) return std::nullopt;
+    auto [south, north] =
+        std::minmax_element(route.begin(), route.end(),
+                            [](const auto& a, const auto& b) { return a.latitude < b.latitude; });
+    auto [west, east] =
+        std::minmax_element(route.begin(), route.end(),
+                            [](const auto& a, const auto& b) { return a.longitude < b.longitude; });
+    double height = north->latitude - south->latitude;
+    double width = east->longitude - west->longitude;
+    return MapCamera{
+        {(south->latitude + north->latitude) / 2, (west->longitude + east->longitude) / 2},
+        height * kCameraPadding + kCameraMargin,
+        width * kCameraPadding + kCameraMargin};
+}
+
+void ActivityDetailView::showOnMap() {
+    if (!m_map) return;
+    m_mapReadyForSave = false;
+    m_map->showRoute(m_detail.coordinates);
+    std::optional<CodableCoordinate> pin;
+    if (m_detail.coordinates.size() == 1) pin = m_detail.coordinates.front();
+    m_map->showPin(pin);
+    updateMarker();
+    if (std::optional<MapCamera> camera = initialCamera(*m_ride, m_detail.coordinates)) {
+        m_map->setCamera(*camera);
+    } else {
+        m_map->setAutomaticCamera();
+    }
+    m_mapReadyForSave = true;
+}
+
+void ActivityDetailView::cameraSettled(const MapCamera& camera, bool byUser) {
+    // Only the user's own moves of a location-only activity are kept: the initial fit must never
+    // overwrite a stored region, and routes are always fitted afresh.
+    if (!byUser || !m_mapReadyForSave || !isLocationOnly(*m_ride)) return;
+    PersistedRide& ride = *m_ride;
+    ride.mapCenterLat = camera.center.latitude;
+    ride.mapCenterLon = camera.center.longitude;
+    ride.mapSpanLat = camera.spanLat;
+    ride.mapSpanLon = camera.spanLon;
+    saveStore();
+}
+
+std::optional<double> ActivityDetailView::scrubberProgress() const {
+    return m_chart->scrubber().progress;
+}
+
+QString ActivityDetailView::markerLabel(const RideRetraceData::Waypoint& waypoint,
+                                        double progress) const {
+    QStringList parts;
+    parts << (waypoint.heartRate ? QString::asprintf("%.0f bpm", *waypoint.heartRate)
+                                 : QStringLiteral("-- bpm"));
+    if (!m_detail.powerSamples.empty()) {
+        if (auto power = powerAt(m_detail.powerSamples, progress, m_detail.chart.xMax)) {
+            parts << watts(*power);
+        }
+    } else if (m_unitSystem == UnitSystem::metric) {
+        parts << QString::asprintf("%.0f m", waypoint.altitude);
+    } else {
+        parts << QString::asprintf("%.0f ft", waypoint.altitude * kFeetPerMetre);
+    }
+    return parts.join(QStringLiteral(" · "));
+}
+
+void ActivityDetailView::updateMarker() {
+    if (!m_map) return;
+    std::optional<double> progress = scrubberProgress();
+    if (!progress || !m_detail.retraceData) {
+        m_map->showMarker(std::nullopt, {});
+        return;
+    }
+    const RideRetraceData& retrace = *m_detail.retraceData;
+    auto waypoint = retrace.waypointAt(*progress, retrace.totalMinutes);
+    if (!waypoint) {
+        m_map->showMarker(std::nullopt, {});
+        return;
+    }
+    m_map->showMarker(waypoint->coordinate, markerLabel(*waypoint, *progress));
+}
+
+void ActivityDetailView::fillActionsMenu() {
+    m_actionsMenu->clear();
+    QColor color = palette().color(QPalette::WindowText);
+    m_actionsMenu->addAction(Icons::icon("scissors", color), QStringLiteral("Trim Activity"), this,
+                             &ActivityDetailView::trimActivity);
+    m_actionsMenu->addAction(Icons::icon("info.circle", color), QStringLiteral("Hint"), this,
+                             &ActivityDetailView::showTrimHint);
+    if (RideTrimService::canUndoTrim(*m_ride, now())) {
+        m_actionsMenu->addAction(Icons::icon("arrow.uturn.backward", color),
+                                 QStringLiteral("Undo Trim"), this, &ActivityDetailView::undoTrim);
+    }
+}
+
+QStringList ActivityDetailView::moreActionTitles() {
+    fillActionsMenu();
+    QStringList titles;
+    for (QAction* action : m_actionsMenu->actions()) titles << action->text();
+    return titles;
+}
+
+void ActivityDetailView::trimActivity() {
+    std::optional<double> progress = scrubberProgress();
+    if (!progress) {
+        Dialogs::alert(this, qText(RideTrimService::trimNeedsScrubberTitle()),
+                       qText(RideTrimService::trimNeedsScrubberMessage()));
+        return;
+    }
+    QString message =
+        QString::fromStdString(RideTrimService::trimConfirmationMessage(*m_ride, progress));
+    if (!Dialogs::confirm(this, qText(RideTrimService::trimConfirmationTitle()), message,
+                          qText(RideTrimService::trimButtonTitle()), true)) {
+        return;
+    }
+    // The cut is computed again from the record as it is now, not as it was when asked.
+    Date cut = RideTrimService::cutTime(*m_ride, *progress);
+    if (!RideTrimService::trim(*m_ride, cut, now())) return;
+    afterEdit();
+}
+
+void ActivityDetailView::undoTrim() {
+    if (!Dialogs::confirm(this, qText(RideTrimService::undoTrimTitle()),
+                          qText(RideTrimService::undoTrimMessage()),
+                          qText(RideTrimService::undoButtonTitle()), true)) {
+        return;
+    }
+    if (!RideTrimService::undoTrim(*m_ride, now())) return;
+    afterEdit();
+}
+
+void ActivityDetailView::afterEdit() {
+    saveStore();
+    m_chart->clearScrubber();
+    reload();
+    emit rideEdited();
+}
+
+void ActivityDetailView::showTrimHint() {
+    Dialogs::alert(this, QStringLiteral("Hint"), qText(RideTrimService::trimHint()));
+}
+
+void ActivityDetailView::saveStore() {
+    try {
+        m_store.save();
+    } catch (const std::exception&) {
+        // The store keeps the change and writes it with its next save.
+    }
+}
+
+void ActivityDetailView::openLocationPicker() {
+    CodableCoordinate start;
+    if (!m_detail.coordinates.empty()) {
+        start = m_detail.coordinates.front();
+    } else if (m_ride->mapCenterLat && m_ride->mapCenterLon) {
+        start = {*m_ride->mapCenterLat, *m_ride->mapCenterLon};
+    } else if (m_map && m_map->camera()) {
+        start = m_map->camera()->center;
+    }
+    QPointer<ActivityDetailView> self(this);
+    auto* sheet = new LocationPickerSheet(start, [self](CodableCoordinate chosen) {
+        if (self) self->setPickedLocation(chosen);
+    });
+    sheet->setParent(this, Qt::Dialog);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+}
+
+void ActivityDetailView::setPickedLocation(CodableCoordinate coordinate) {
+    auto route = GeocodingService::placeAt(*m_ride, coordinate, true, m_detail.coordinates.size());
+    if (!route) return;
+    afterEdit();
+    // The town needs a network look-up; the pin is already shown while it runs.
+    QPointer<ActivityDetailView> self(this);
+    auto* watcher = new QFutureWatcher<std::optional<std::string>>(this);
+    connect(watcher, &QFutureWatcher<std::optional<std::string>>::finished, this, [self, watcher] {
+        watcher->deleteLater();
+        std::optional<std::string> name = watcher->result();
+        if (!self || !name) return;
+        self->m_ride->city = *name;
+        self->afterEdit();
+    });
+    watcher->setFuture(QtConcurrent::run([route = *route] {
+        std::unique_ptr<Geocoder> geocoder = LocationPickerSheet::makeGeocoder();
+        CancellationToken never;
+        return LocationChooser(*geocoder, never).cityName(route);
+    }));
+}
+
+void ActivityDetailView::addIfAny(ConditionsSection* section) {
+    if (section->rowCount() > 0) {
+        m_sections->addWidget(section);
+    } else {
+        delete section;
+    }
+}
+
+void ActivityDetailView::addPhotos(PhotosSection* section) {
+    // Queued: placing the activity rebuilds the sections, the emitting one included.
+    connect(section, &PhotosSection::locationSuggested, this, &ActivityDetailView::placeAtPhoto,
+            Qt::QueuedConnection);
+    m_sections->addWidget(section);
+}
+
+void ActivityDetailView::placeAtPhoto(double latitude, double longitude) {
+    if (!GeocodingService::placeAt(*m_ride, {latitude, longitude}, false,
+                                   m_detail.routePoints.size())) {
+        return;
+    }
+    afterEdit();
+}
+
+QGroupBox* ActivityDetailView::addSection(const QString& title) {
+    auto* section = new QGroupBox(title);
+    StatRow::makeForm(section);
+    m_sections->addWidget(section);
+    return section;
+}
+
+void ActivityDetailView::addRow(QGroupBox* section, const char* symbol, const QString& label,
+                                const QString& value) {
+    StatRow::add(static_cast<QFormLayout*>(section->layout()), symbol, label, value);
+}
+
+void ActivityDetailView::buildSummary() {
+    const PersistedRide& ride = *m_ride;
+    QGroupBox* section = addSection(QStringLiteral("Summary"));
+    std::optional<ActivityType> type = ride.resolvedActivityType();
+    if (type) {
+        std::string symbol(iconName(*type));
+        addRow(section, symbol.c_str(), QStringLiteral("Activity"),
+               DisplayFormat::text(std::string(displayName(*type))));
+    }
+    addRow(section, "calendar", QStringLiteral("Date"), DisplayFormat::longDate(ride.date));
+    addRow(section, "clock", QStringLiteral("Start Time"), DisplayFormat::shortTime(ride.date));
+    addRow(section, "clock.badge.checkmark", QStringLiteral("End Time"),
+           DisplayFormat::shortTime(ride.date + ride.duration));
+    QString timeText =
+        type ? DisplayFormat::text(std::string(timeLabel(*type))) : QStringLiteral("Riding Time");
+    addRow(section, "timer", timeText, DisplayFormat::text(formatDuration(ride.duration)));
+    addRow(section, "point.topleft.down.to.point.bottomright.curvepath", QStringLiteral("Distance"),
+           DisplayFormat::text(formatDistance(ride.distance, m_unitSystem)));
+    addRow(section, "arrow.up.right", QStringLiteral("Elevation Gain"),
+           DisplayFormat::text(formatElevationGain(ride.elevationGain, m_unitSystem)));
+    addRow(section, "speedometer", QStringLiteral("Avg Speed"),
+           DisplayFormat::text(formatSpeed(m_detail.averageSpeed, m_unitSystem)));
+    if (m_detail.maxSpeed > 0) {
+        addRow(section, "gauge", QStringLiteral("Max Speed"),
+               DisplayFormat::text(formatSpeed(m_detail.maxSpeed, m_unitSystem)));
+    }
+    if (ride.averagePower > 0)
+        addRow(section, "bolt", QStringLiteral("Avg Power"), watts(ride.averagePower));
+    if (ride.maxPower > 0)
+        addRow(section, "bolt.fill", QStringLiteral("Max Power"), watts(ride.maxPower));
+    if (ride.averageCadence > 0) {
+        addRow(section, "arrow.triangle.2.circlepath", QStringLiteral("Avg Cadence"),
+               QString::asprintf("%.0f rpm", ride.averageCadence));
+    }
+    if (ride.city)
+        addRow(section, "mappin.and.ellipse", QStringLiteral("Location"),
+               DisplayFormat::text(*ride.city));
+}
+
+void ActivityDetailView::buildHealth() {
+    const PersistedRide& ride = *m_ride;
+    if (!(ride.averageHeartRate > 0 || ride.calories > 0)) return;
+    QGroupBox* section = addSection(QStringLiteral("Health"));
+    addRow(section, "heart", QStringLiteral("Avg Heart Rate"),
+           DisplayFormat::heartRate(ride.averageHeartRate));
+    addRow(section, "heart.fill", QStringLiteral("Max Heart Rate"),
+           DisplayFormat::heartRate(ride.maxHeartRate));
+    addRow(section, "flame", QStringLiteral("Calories"),
+           QString::asprintf("%.0f cal", ride.calories));
+}
+
+void ActivityDetailView::buildSource() {
+    QGroupBox* section = addSection(QStringLiteral("Source"));
+    if (m_ride->importSource) {
+        addRow(section, "square.and.arrow.down", QStringLiteral("Imported from"),
+               DisplayFormat::text(*m_ride->importSource));
+    } else {
+        addRow(section, "bicycle", QStringLiteral("Recorded by"), QStringLiteral("Vantrel"));
+    }
+}
+
+void ActivityDetailView::buildExport() {
+    auto* section = new QGroupBox(QStringLiteral("Export"));
+    auto* row = new QHBoxLayout(section);
+    auto* gpx = new QPushButton(QStringLiteral("GPX"));
+    auto* archive = new QPushButton(QStringLiteral("Vantrel Format"));
+    connect(gpx, &QPushButton::clicked, this, &ActivityDetailView::exportGPX);
+    connect(archive, &QPushButton::clicked, this, &ActivityDetailView::exportArchive);
+    row->addWidget(gpx);
+    row->addWidget(archive);
+    row->addStretch();
+    m_sections->addWidget(section);
+}
+
+void ActivityDetailView::exportGPX() {
+    QString base = QString::fromStdString(formatLocal(m_ride->date, "%Y%m%d%H%M"));
+    auto file = Dialogs::saveFile(
+        this, {{}, {}, QStringLiteral("GPX files (*.gpx)"), base + QStringLiteral(".gpx"), false});
+    if (!file) return;
+    try {
+        exportGpxFile(m_store, m_ride, file->toStdString());
+    } catch (const std::exception&) {
+        // A failed write is not reported, as for every single-activity export.
+    }
+}
+
+void ActivityDetailView::exportArchive() {
+    QString base = QString::fromStdString(formatLocal(m_ride->date, "%Y%m%d%H%M"));
+    auto file =
+        Dialogs::saveFile(this, {{},
+                                 {},
+                                 QStringLiteral("JSON files (*.json)"),
+                                 QStringLiteral("Vantrel_") + base + QStringLiteral(".json"),
+                                 false});
+    if (!file) return;
+    try {
+        Bytes bytes =
+            RideArchiveExporter::encodeArchive(RideArchiveExporter::buildArchive({m_ride}));
+        writeText(*file, reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    } catch (const std::exception&) {
+        // An activity whose numbers cannot be encoded writes nothing; failures are not reported.
+    }
+}
+
+QString ActivityDetailView::valueOf(const QString& label) const {
+    auto* value = m_content->findChild<QLabel*>(label);
+    return value ? value->text() : QString();
+}
+
+QStringList ActivityDetailView::sectionTitles() const {
+    QStringList titles;
+    for (auto* section : m_content->findChildren<QGroupBox*>()) titles << section->title();
+    return titles;
+}
+
+}  // namespace vantrel

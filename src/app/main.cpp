@@ -1,5 +1,0 @@
-#include "app/VantrelApp.h"
-
-int main(int argc, char** argv) {
-    return vantrel::VantrelApp::run(argc, argv);
-}

@@ -1,0 +1,179 @@
+#include "app/map/webmap/LeafletMapView.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStandardPaths>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <algorithm>
+#include <cmath>
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kMarkerFrameMs = 33;
+
+QString number(double value) {
+    return QString::number(value, 'g', 17);
+}
+
+QString coordinateJs(std::optional<CodableCoordinate> coordinate) {
+    if (!coordinate) return QStringLiteral("null");
+    return QStringLiteral("[%1,%2]").arg(number(coordinate->latitude),
+                                         number(coordinate->longitude));
+}
+
+QString quoted(const QString& text) {
+    // A one-element JSON array is the simplest exact way to quote a string for the page.
+    QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+}  // namespace
+
+QString LeafletMapView::tileCacheFolder() {
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.cache");
+    return base + QStringLiteral("/vantrel/tiles");
+}
+
+QWebEngineProfile* LeafletMapView::profile(const QString& userAgent) {
+    // One profile for every map, kept for the life of the process: pages must not outlive it.
+    static QWebEngineProfile* shared = [&userAgent] {
+        auto* result = new QWebEngineProfile(QStringLiteral("vantrel-map"));
+        QDir().mkpath(tileCacheFolder());
+        result->setCachePath(tileCacheFolder());
+        result->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+        result->setHttpCacheMaximumSize(200 * 1024 * 1024);
+        result->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        result->setHttpUserAgent(userAgent);
+        return result;
+    }();
+    return shared;
+}
+
+LeafletMapView::LeafletMapView(const WebMapSettings& settings)
+    : m_view(new QWebEngineView), m_channel(nullptr) {
+    auto* page = new QWebEnginePage(profile(settings.userAgent), m_view);
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    m_channel = new QWebChannel(page);
+    m_bridge.setObjectName(QStringLiteral("bridge"));
+    m_channel->registerObject(QStringLiteral("bridge"), &m_bridge);
+    page->setWebChannel(m_channel);
+    m_view->setPage(page);
+    m_view->setAccessibleName(QStringLiteral("Map"));
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    m_view->setMinimumSize(200, 200);
+
+    m_markerPacer.setSingleShot(true);
+    m_markerPacer.setInterval(kMarkerFrameMs);
+    QObject::connect(&m_markerPacer, &QTimer::timeout, &m_bridge, [this] { sendMarker(); });
+    QObject::connect(&m_bridge, &MapBridge::ready, &m_bridge, [this] {
+        m_ready = true;
+        QStringList pending = std::move(m_pending);
+        m_pending.clear();
+        for (const QString& script : pending) run(script);
+    });
+    QObject::connect(&m_bridge, &MapBridge::camera, &m_bridge,
+                     [this](const MapCamera& camera, bool byUser) {
+                         m_camera = camera;
+                         reportCamera(camera, byUser);
+                     });
+
+    QObject::connect(&m_bridge, &MapBridge::painted, &m_bridge, [this](int lines) {
+        if (m_heatmapPainted) m_heatmapPainted(lines);
+    });
+
+    run(QStringLiteral("vantrel.setTiles(%1,%2)")
+            .arg(quoted(settings.tileURL), quoted(settings.attribution)));
+    m_view->load(QUrl(QStringLiteral("qrc:/map/map.html")));
+}
+
+LeafletMapView::~LeafletMapView() {
+    delete m_view.data();
+}
+
+QWidget* LeafletMapView::widget() {
+    return m_view;
+}
+
+void LeafletMapView::run(const QString& script) {
+    if (!m_ready) {
+        m_pending << script;
+        return;
+    }
+    if (m_view) m_view->page()->runJavaScript(script);
+}
+
+void LeafletMapView::showRoute(const std::vector<CodableCoordinate>& all) {
+    std::vector<CodableCoordinate> coordinates = simplifiedRoute(all);
+    QString list;
+    list.reserve(static_cast<qsizetype>(coordinates.size() * 40 + 2));
+    list += QLatin1Char('[');
+    for (std::size_t i = 0; i < coordinates.size(); ++i) {
+        if (i > 0) list += QLatin1Char(',');
+        list += coordinateJs(coordinates[i]);
+    }
+    list += QLatin1Char(']');
+    run(QStringLiteral("vantrel.setRoute(%1)").arg(list));
+}
+
+void LeafletMapView::showHeatmap(const HeatmapLines& lines) {
+    // Base64 of the raw arrays: a few bytes per point, decoded by the page in one pass, where
+    // JSON of a whole history would run to tens of megabytes to parse.
+    auto base64 = [](const auto& values) {
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(values.data()),
+                                       static_cast<qsizetype>(values.size() * sizeof(values[0])))
+            .toBase64();
+    };
+    QByteArray coordinates = base64(lines.coordinates);
+    QByteArray starts = base64(lines.starts);
+    QString script;
+    script.reserve(coordinates.size() + starts.size() + 40);
+    script += QStringLiteral("vantrel.setHeatmap(\"");
+    script += QLatin1String(coordinates);
+    script += QStringLiteral("\",\"");
+    script += QLatin1String(starts);
+    script += QStringLiteral("\")");
+    run(script);
+}
+
+void LeafletMapView::showPin(std::optional<CodableCoordinate> coordinate) {
+    run(QStringLiteral("vantrel.setPin(%1)").arg(coordinateJs(coordinate)));
+}
+
+void LeafletMapView::showMarker(std::optional<CodableCoordinate> coordinate, const QString& label) {
+    m_pendingMarker =
+        QStringLiteral("vantrel.setMarker(%1,%2)").arg(coordinateJs(coordinate), quoted(label));
+    if (!m_markerPacer.isActive()) sendMarker();
+}
+
+void LeafletMapView::sendMarker() {
+    if (!m_pendingMarker) return;
+    run(*m_pendingMarker);
+    m_pendingMarker.reset();
+    m_markerPacer.start();
+}
+
+void LeafletMapView::showCenterPin(bool visible) {
+    run(QStringLiteral("vantrel.setCenterPin(%1)")
+            .arg(visible ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+void LeafletMapView::setCamera(const MapCamera& camera) {
+    run(QStringLiteral("vantrel.setCamera(%1,%2,%3,%4)")
+            .arg(number(camera.center.latitude), number(camera.center.longitude),
+                 number(camera.spanLat), number(camera.spanLon)));
+}
+
+void LeafletMapView::setAutomaticCamera() {
+    run(QStringLiteral("vantrel.setAutomatic()"));
+}
+
+}  // namespace vantrel

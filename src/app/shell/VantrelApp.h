@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+
+#include "app/shell/DiagnosticsWindow.h"
+#include "model/RideStore.h"
+
+namespace vantrel {
+
+class MainWindow;
+class SettingsWindow;
+
+/// The running application: the store and its three windows (main, settings, and the single
+/// diagnostics window with the identifier "diagnostics").
+class VantrelApp : public QObject {
+    Q_OBJECT
+  public:
+    explicit VantrelApp(std::unique_ptr<RideStore> store);
+    ~VantrelApp() override;
+
+    /// Opens the store and runs the event loop; a store that cannot be opened is reported in a
+    /// dialog naming the file or server, and the application ends with status 1.
+    static int run(int argc, char** argv);
+    /// VANTREL_STORE when set, else the "storeURL" preference when set, else the store file.
+    static std::filesystem::path storeLocation();
+
+    RideStore& store() { return *m_store; }
+    MainWindow* mainWindow() const { return m_main.get(); }
+    SettingsWindow* settingsWindow() const { return m_settings.get(); }
+    /// Opens (or raises) the one diagnostics window; opened at most once at a time.
+    DiagnosticsWindow* openDiagnostics();
+    DiagnosticsWindow* diagnosticsWindow() const { return m_diagnostics; }
+    void showSettings();
+    /// Raises the main window and imports `files` (absolute paths) by kind once the window has
+    /// loaded; with no files it only raises the window.
+    void openFiles(const QStringList& files);
+    /// The command line's file arguments as absolute paths ("--" ends the options Qt left).
+    static QStringList filesFromArguments(const QStringList& arguments);
+
+  private:
+    std::unique_ptr<RideStore> m_store;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<SettingsWindow> m_settings;
+    QPointer<DiagnosticsWindow> m_diagnostics;
+};
+
+}  // namespace vantrel

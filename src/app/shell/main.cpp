@@ -1,0 +1,5 @@
+#include "app/shell/VantrelApp.h"
+
+int main(int argc, char** argv) {
+    return vantrel::VantrelApp::run(argc, argv);
+}

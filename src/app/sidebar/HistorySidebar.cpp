@@ -1,0 +1,380 @@
+#include "app/sidebar/HistorySidebar.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/flows/ActivityDeletion.h"
+#include "app/sidebar/HistoryDelegate.h"
+#include "app/sidebar/HistoryModel.h"
+#include "app/sidebar/HistoryTreeView.h"
+#include "app/sidebar/LocatingStatusView.h"
+#include "app/widgets/DisplayFormat.h"
+#include "app/widgets/Icons.h"
+#include "app/widgets/PlaceholderView.h"
+
+namespace vantrel {
+
+HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWidget* parent)
+    : QWidget(parent),
+      m_store(store),
+      m_model(new HistoryModel(store, this)),
+      m_tree(new HistoryTreeView),
+      m_stack(new QStackedWidget),
+      m_empty(new PlaceholderView(
+          "bicycle", QStringLiteral("No Activities Yet"),
+          QStringLiteral("Import GPX, TCX or FIT files, ZIP archives or an account export to get "
+                         "started."))),
+      m_locating(new LocatingStatusView),
+      m_footerCount(new QLabel),
+      m_filter(new QLineEdit),
+      m_noMatches(new PlaceholderView("magnifyingglass", QStringLiteral("No Matches"),
+                                      QStringLiteral("No activity matches the filter."))) {
+    setMinimumWidth(280);
+    setMaximumWidth(340);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildStatisticsEntry());
+    layout->addWidget(buildHeader());
+    layout->addWidget(buildFilter());
+    m_stack->addWidget(m_empty);
+    m_stack->addWidget(buildList());
+    m_stack->addWidget(m_noMatches);
+    layout->addWidget(m_stack, 1);
+    layout->addWidget(m_locating);
+    layout->addWidget(buildFooter(appVersion));
+    QPushButton* import = m_empty->addButton(QStringLiteral("Import Files…"));
+    connect(import, &QPushButton::clicked, this, &HistorySidebar::importRequested);
+    setSummaries({});
+}
+
+QWidget* HistorySidebar::buildStatisticsEntry() {
+    auto* entry = new QToolButton;
+    entry->setText(QStringLiteral("Statistics"));
+    entry->setAccessibleName(QStringLiteral("Statistics"));
+    entry->setToolTip(QStringLiteral("Totals per week, month and year, records and heatmap"));
+    entry->setIcon(Icons::icon("chart.bar.fill", palette().color(QPalette::ButtonText)));
+    entry->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    entry->setAutoRaise(true);
+    entry->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(entry, &QToolButton::clicked, this, &HistorySidebar::statisticsRequested);
+    m_statisticsEntry = entry;
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(6, 6, 6, 0);
+    layout->addWidget(entry);
+    return box;
+}
+
+QWidget* HistorySidebar::buildHeader() {
+    auto* title = new QLabel(QStringLiteral("History"));
+    QFont font = title->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.2);
+    title->setFont(font);
+    title->setContentsMargins(10, 8, 10, 6);
+    return title;
+}
+
+QWidget* HistorySidebar::buildFilter() {
+    m_filter->setPlaceholderText(QStringLiteral("Filter by kind, place or date"));
+    m_filter->setAccessibleName(QStringLiteral("Filter activities"));
+    m_filter->setClearButtonEnabled(true);
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(8, 0, 8, 6);
+    layout->addWidget(m_filter);
+    connect(m_filter, &QLineEdit::textChanged, this, &HistorySidebar::setFilterText);
+    // Down from the field goes on into the list, as in a search field.
+    connect(m_filter, &QLineEdit::returnPressed, this, [this] { m_tree->setFocus(); });
+    return box;
+}
+
+QWidget* HistorySidebar::buildList() {
+    m_tree->setModel(m_model);
+    m_tree->setItemDelegate(new HistoryDelegate(m_tree));
+    m_tree->setHeaderHidden(true);
+    m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tree->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_tree->setAnimated(false);
+    m_tree->setIndentation(12);
+    m_tree->setAccessibleName(QStringLiteral("History"));
+    connect(m_tree, &QTreeView::expanded, this, &HistorySidebar::onExpanded);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QTreeView::customContextMenuRequested, this, &HistorySidebar::showContextMenu);
+    connect(static_cast<HistoryTreeView*>(m_tree), &HistoryTreeView::deletePressed, this,
+            &HistorySidebar::deleteSelected);
+    connect(m_tree, &QTreeView::collapsed, this,
+            [this](const QModelIndex& index) { m_expandedYears.erase(m_model->yearOf(index)); });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        m_selection.clear();
+        for (const auto& ride : selectedRides()) m_selection.insert(ride->objectID);
+        emit selectionChanged();
+    });
+    return m_tree;
+}
+
+QWidget* HistorySidebar::buildFooter(const QString& appVersion) {
+    auto* footer = new QWidget;
+    auto* layout = new QVBoxLayout(footer);
+    layout->setContentsMargins(10, 6, 10, 8);
+    layout->setSpacing(2);
+    for (QLabel* label : {new QLabel(QStringLiteral("Version: ") + appVersion), m_footerCount}) {
+        QFont font = label->font();
+        font.setPointSizeF(font.pointSizeF() * 0.85);
+        label->setFont(font);
+        label->setForegroundRole(QPalette::PlaceholderText);
+        layout->addWidget(label);
+    }
+    return footer;
+}
+
+void HistorySidebar::setSummaries(const std::vector<YearSummary>& summaries) {
+    std::int64_t total = 0;
+    for (const auto& summary : summaries) total += summary.count;
+    m_footerCount->setText(DisplayFormat::activityCount(total));
+    m_stack->setCurrentIndex(summaries.empty() ? 0 : 1);
+
+    std::set<std::int64_t> keptSelection = m_selection;
+    std::set<int> openYears = m_expandedYears;
+    {
+        QSignalBlocker blocker(m_tree->selectionModel());
+        m_model->setSummaries(summaries);
+    }
+    m_expandedYears.clear();
+    for (int year : openYears) {
+        QModelIndex index = m_model->yearIndex(year);
+        if (!index.isValid()) continue;
+        m_model->loadYear(index.row());
+        m_expandedYears.insert(year);
+        m_tree->expand(index);
+    }
+    applyFilter();
+    selectRides(keptSelection);
+    // Records removed elsewhere leave the selection without any notice from the view.
+    std::set<std::int64_t> current;
+    for (const auto& ride : selectedRides()) current.insert(ride->objectID);
+    if (current != keptSelection) {
+        m_selection = current;
+        emit selectionChanged();
+    }
+}
+
+void HistorySidebar::setUnitSystem(UnitSystem system) {
+    m_model->setUnitSystem(system);
+    m_tree->viewport()->update();
+}
+
+void HistorySidebar::expandYear(int year) {
+    QModelIndex index = m_model->yearIndex(year);
+    if (index.isValid()) m_tree->expand(index);
+}
+
+void HistorySidebar::collapseAll() {
+    m_tree->collapseAll();
+    m_expandedYears.clear();
+}
+
+void HistorySidebar::showContextMenu(const QPoint& position) {
+    QModelIndex index = m_tree->indexAt(position);
+    if (!m_model->rideAt(index)) return;
+    // A right click outside the selection acts on that row alone, as in file managers.
+    if (!m_tree->selectionModel()->isSelected(index)) {
+        m_tree->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+        m_tree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+    QMenu menu(this);
+    size_t count = selectedRides().size();
+    menu.addAction(count == 1 ? QStringLiteral("Delete Activity…")
+                              : QStringLiteral("Delete %1 Activities…").arg(count),
+                   this, &HistorySidebar::deleteSelected);
+    menu.exec(m_tree->viewport()->mapToGlobal(position));
+}
+
+void HistorySidebar::deleteSelected() {
+    if (ActivityDeletion::confirmAndDelete(this, m_store, selectedRides()))
+        emit activitiesDeleted();
+}
+
+void HistorySidebar::expandAll() {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        m_model->loadYear(row);
+        m_tree->expand(m_model->index(row, 0));
+    }
+}
+
+void HistorySidebar::selectAllShown() {
+    QItemSelection selection;
+    for (int yearRow = 0; yearRow < m_model->rowCount(); ++yearRow) {
+        QModelIndex year = m_model->index(yearRow, 0);
+        if (m_tree->isRowHidden(yearRow, {}) || !m_tree->isExpanded(year)) continue;
+        for (int row = 0; row < m_model->rowCount(year); ++row) {
+            QModelIndex ride = m_model->index(row, 0, year);
+            if (m_model->rideAt(ride) && !m_tree->isRowHidden(row, year))
+                selection.select(ride, ride);
+        }
+    }
+    m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void HistorySidebar::focusFilter() {
+    m_filter->setFocus(Qt::ShortcutFocusReason);
+    m_filter->selectAll();
+}
+
+void HistorySidebar::setFilterText(const QString& text) {
+    if (m_filter->text() != text) m_filter->setText(text);  // comes back here through the signal
+    QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words == m_filterWords) return;
+    // The filter opens every year with a match; clearing it gives back the sections the user
+    // had open.
+    if (m_filterWords.isEmpty()) m_expandedBeforeFilter = m_expandedYears;
+    m_filterWords = words;
+    applyFilter();
+    if (!m_filterWords.isEmpty()) return;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        QModelIndex year = m_model->index(row, 0);
+        if (!m_expandedBeforeFilter.count(m_model->yearOf(year))) m_tree->collapse(year);
+    }
+}
+
+void HistorySidebar::applyFilter() {
+    bool anyShown = false;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        // Finding matches needs the year's list; a filter over the whole history loads it.
+        if (!m_filterWords.isEmpty()) m_model->loadYear(row);
+        applyFilterToYear(row);
+        anyShown = anyShown || !m_tree->isRowHidden(row, {});
+    }
+    // An empty history keeps its own empty state; a filter that hides everything says so.
+    if (m_stack->currentWidget() != m_empty)
+        m_stack->setCurrentWidget(anyShown ? static_cast<QWidget*>(m_tree) : m_noMatches);
+}
+
+void HistorySidebar::applyFilterToYear(int yearRow) {
+    if (yearRow < 0) return;
+    QModelIndex year = m_model->index(yearRow, 0);
+    int matches = 0;
+    QItemSelection hiddenSelected;
+    for (int row = 0; row < m_model->rowCount(year); ++row) {
+        QModelIndex ride = m_model->index(row, 0, year);
+        bool shown = m_filterWords.isEmpty() || m_model->rideMatches(ride, m_filterWords);
+        m_tree->setRowHidden(row, year, !shown);
+        matches += shown;
+        if (!shown && m_tree->selectionModel()->isSelected(ride)) hiddenSelected.select(ride, ride);
+    }
+    // What the filter hides cannot stay selected: commands would act on rows nobody sees.
+    m_tree->selectionModel()->select(hiddenSelected, QItemSelectionModel::Deselect);
+    bool filtering = !m_filterWords.isEmpty();
+    m_tree->setRowHidden(yearRow, {}, filtering && matches == 0);
+    if (filtering && matches > 0) m_tree->expand(year);
+}
+
+void HistorySidebar::onExpanded(const QModelIndex& index) {
+    int year = m_model->yearOf(index);
+    m_expandedYears.insert(year);
+    if (m_model->isYearLoaded(index.row())) {
+        afterYearLoaded(year);
+        return;
+    }
+    showLoadingIndicators();
+    // Let the section draw with its progress indicator before the fetch takes the thread.
+    QTimer::singleShot(15, this, [this, year] { loadYear(year); });
+}
+
+void HistorySidebar::showLoadingIndicators() {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        QModelIndex child = m_model->index(0, 0, m_model->index(row, 0));
+        if (!child.isValid() || m_model->kindOf(child) != HistoryModel::ItemKind::loading) continue;
+        if (m_tree->indexWidget(child)) continue;
+        auto* busy = new QProgressBar;
+        busy->setRange(0, 0);
+        busy->setMaximumHeight(12);
+        busy->setAccessibleName(QStringLiteral("Loading…"));
+        m_tree->setIndexWidget(child, busy);
+    }
+}
+
+void HistorySidebar::loadYear(int year) {
+    QModelIndex index = m_model->yearIndex(year);
+    if (!index.isValid()) return;
+    m_model->loadYear(index.row());
+    afterYearLoaded(year);
+}
+
+void HistorySidebar::afterYearLoaded(int year) {
+    if (!m_filterWords.isEmpty()) applyFilterToYear(m_model->yearIndex(year).row());
+    if (m_pendingNewestYear == year) {
+        m_pendingNewestYear = 0;
+        QModelIndex first = m_model->index(0, 0, m_model->yearIndex(year));
+        if (m_selection.empty() && m_model->rideAt(first)) {
+            m_tree->selectionModel()->select(first, QItemSelectionModel::ClearAndSelect);
+            m_tree->setCurrentIndex(first);
+        }
+    }
+    emit yearLoaded(year);
+}
+
+void HistorySidebar::selectNewestOfYear(int year) {
+    QModelIndex index = m_model->yearIndex(year);
+    if (!index.isValid()) return;
+    m_pendingNewestYear = year;
+    if (m_model->isYearLoaded(index.row())) afterYearLoaded(year);
+}
+
+void HistorySidebar::clearSelection() {
+    m_tree->selectionModel()->clearSelection();
+}
+
+void HistorySidebar::selectRides(const std::set<std::int64_t>& objectIDs) {
+    QItemSelection selection;
+    for (std::int64_t id : objectIDs) {
+        QModelIndex index = m_model->indexOfRide(id);
+        if (index.isValid()) selection.select(index, index);
+    }
+    m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void HistorySidebar::revealRides(const QList<qint64>& objectIDs, const QList<int>& years) {
+    for (int year : years) {
+        QModelIndex index = m_model->yearIndex(year);
+        if (!index.isValid()) continue;
+        m_model->loadYear(index.row());
+        m_tree->expand(index);
+    }
+    std::set<std::int64_t> wanted(objectIDs.begin(), objectIDs.end());
+    if (wanted.empty()) return;
+    selectRides(wanted);
+    QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return;
+    auto topmost = std::min_element(
+        selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) {
+            return std::pair(a.parent().row(), a.row()) < std::pair(b.parent().row(), b.row());
+        });
+    m_tree->selectionModel()->setCurrentIndex(*topmost, QItemSelectionModel::NoUpdate);
+    m_tree->scrollTo(*topmost);
+}
+
+std::vector<RideRef> HistorySidebar::selectedRides() const {
+    std::vector<RideRef> rides;
+    for (const QModelIndex& index : m_tree->selectionModel()->selectedIndexes()) {
+        if (RideRef ride = m_model->rideAt(index)) rides.push_back(ride);
+    }
+    return rides;
+}
+
+QString HistorySidebar::footerCountText() const {
+    return m_footerCount->text();
+}
+
+}  // namespace vantrel

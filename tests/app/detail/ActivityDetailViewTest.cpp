@@ -1,0 +1,399 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QToolButton>
+
+#include "app/AppFixture.h"
+#include "app/FakeMapView.h"
+#include "app/detail/ActivityDetailView.h"
+#include "app/detail/LocationPickerSheet.h"
+#include "app/detail/RideChartView.h"
+#include "model/Preferences.h"
+#include "services/RideTrimService.h"
+
+namespace vantrel::test {
+namespace {
+
+constexpr Date kStart = 800'000'000;
+
+/// Answers every forward look-up with a fixed result; everything else is empty.
+class ScriptedGeocoder : public Geocoder {
+  public:
+    explicit ScriptedGeocoder(std::optional<std::vector<Placemark>> answer)
+        : m_answer(std::move(answer)) {}
+    std::optional<std::vector<Placemark>> reverseGeocode(CodableCoordinate) override {
+        Placemark town;
+        town.locality = "Pinetown";
+        return std::vector<Placemark>{town};
+    }
+    std::optional<std::vector<std::string>> areasOfInterest(CodableCoordinate) override {
+        return std::vector<std::string>{};
+    }
+    std::optional<std::vector<Placemark>> geocodeAddress(std::string_view) override {
+        return m_answer;
+    }
+    std::optional<std::vector<MapItem>> searchPlaces(std::string_view,
+                                                     const SearchRegion&) override {
+        return std::vector<MapItem>{};
+    }
+
+  private:
+    std::optional<std::vector<Placemark>> m_answer;
+};
+
+class ActivityDetailViewTest : public AppFixture {
+  protected:
+    void TearDown() override {
+        view.reset();
+        LocationPickerSheet::setGeocoderFactory({});
+    }
+
+    /// A ride at kStart: `minutes` route points one minute apart going north from
+    /// (46.9, 7.4) over `latitudeSpan` degrees, at 100 m, with heart rate 150 at each point.
+    RideRef rideWithRoute(int minutes, double latitudeSpan = 0.01, const char* type = "cycling") {
+        auto ride = std::make_shared<PersistedRide>();
+        ride->date = kStart;
+        ride->duration = minutes * 60.0;
+        ride->activityType = type;
+        ride->averageHeartRate = 150;
+        ride->maxHeartRate = 150;
+        std::vector<RoutePoint> route;
+        std::vector<HeartRateSample> heartRate;
+        for (int i = 0; i <= minutes; ++i) {
+            double t = kStart + i * 60.0;
+            double latitude = 46.9 + latitudeSpan * i / std::max(minutes, 1);
+            route.push_back({Uuid::random(), {latitude, 7.4}, 100, t});
+            heartRate.push_back({Uuid::random(), t, 150});
+        }
+        ride->setRoutePoints(route);
+        ride->setHeartRateSamples(heartRate);
+        ride->distance = 1000;
+        return ride;
+    }
+
+    /// An indoor ride without a route: heart rate every minute from `firstSample` seconds
+    /// after the start for an hour.
+    RideRef indoorRide(double firstSample = 0, const char* type = "indoorCycling") {
+        auto ride = std::make_shared<PersistedRide>();
+        ride->date = kStart;
+        ride->duration = 3600;
+        ride->activityType = type;
+        std::vector<HeartRateSample> heartRate;
+        for (int i = 0; i <= 60; ++i) heartRate.push_back({Uuid::random(), kStart + i * 60.0, 140});
+        heartRate.front().timestamp = kStart + firstSample;
+        ride->setHeartRateSamples(heartRate);
+        return ride;
+    }
+
+    void show(RideRef ride, UnitSystem system = UnitSystem::metric) {
+        store->insert(ride);
+        store->save();
+        view = std::make_unique<ActivityDetailView>(*store, ride, system, &map);
+        view->resize(1100, 800);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    }
+
+    /// The record as another connection reads it from the file.
+    RideRef reread(const RideRef& ride) {
+        readers.push_back(RideStore::open(storePath));
+        RideRef copy = readers.back()->fetchByRideID(ride->rideID);
+        readers.back()->loadDetails(copy);
+        return copy;
+    }
+
+    FakeMapView map;
+    std::unique_ptr<ActivityDetailView> view;
+    std::vector<std::unique_ptr<RideStore>> readers;
+};
+
+TEST_F(ActivityDetailViewTest, ChartTitleFollowsTheSeriesAndNamesTheChart) {
+    RideRef ride = rideWithRoute(30);
+    ride->setPowerSamples({{Uuid::random(), kStart, 200}, {Uuid::random(), kStart + 600, 210}});
+    show(ride);
+    EXPECT_EQ(view->chart()->title(), "Power & Heart Rate");
+    EXPECT_EQ(view->chart()->accessibleName(), "Power & Heart Rate");
+
+    view.reset();
+    show(rideWithRoute(30));
+    EXPECT_EQ(view->chart()->title(), "Heart Rate & Elevation");
+    EXPECT_EQ(view->chart()->accessibleName(), "Heart Rate & Elevation");
+    EXPECT_EQ(map.widget()->accessibleName(), "Map");
+}
+
+TEST_F(ActivityDetailViewTest, DraggingTheScrubberMovesTheMarkerWithItsLabel) {
+    show(rideWithRoute(60));
+    RideChartView* chart = view->chart();
+    QRectF frame = chart->plotFrame();
+    ASSERT_GT(frame.width(), 100);
+    int y = static_cast<int>(frame.center().y());
+    QTest::mousePress(chart->viewport(), Qt::LeftButton, {},
+                      QPoint(static_cast<int>(frame.left()) - 40, y));
+    EXPECT_EQ(view->scrubberProgress(), 0.0);  // left of the plot clamps to the start
+    QTest::mouseMove(chart->viewport(), QPoint(static_cast<int>(frame.center().x()), y));
+    ASSERT_TRUE(view->scrubberProgress());
+    EXPECT_NEAR(*view->scrubberProgress(), 0.5, 0.01);
+    EXPECT_FALSE(chart->scrubber().settled);
+    ASSERT_TRUE(map.marker);
+    EXPECT_NEAR(map.marker->latitude, 46.905, 0.0002);
+    EXPECT_EQ(map.markerLabel, "150 bpm · 100 m");
+    QTest::mouseRelease(chart->viewport(), Qt::LeftButton, {},
+                        QPoint(static_cast<int>(frame.right()) + 40, y));
+    EXPECT_TRUE(chart->scrubber().settled);
+
+    // The keys move the same scrubber once the chart has focus.
+    chart->setFocus();
+    QTest::keyClick(chart, Qt::Key_Home);
+    EXPECT_EQ(view->scrubberProgress(), 0.0);
+    QTest::keyClick(chart, Qt::Key_Right);
+    EXPECT_NEAR(*view->scrubberProgress(), 0.01, 1e-9);
+    EXPECT_TRUE(chart->scrubber().settled);
+    EXPECT_FALSE(chart->scrubberLabel().isEmpty());
+
+    view->setUnitSystem(UnitSystem::imperial);
+    chart->setProgress(0.5);
+    EXPECT_EQ(map.markerLabel, "150 bpm · 328 ft");
+}
+
+TEST_F(ActivityDetailViewTest, MarkerShowsPowerWhenTheActivityHasPower) {
+    RideRef ride = rideWithRoute(10);
+    std::vector<PowerSample> power;
+    for (int i = 0; i <= 10; ++i) power.push_back({Uuid::random(), kStart + i * 60.0, 200.0 + i});
+    ride->setPowerSamples(power);
+    show(ride);
+    view->chart()->setProgress(0.5);
+    EXPECT_EQ(map.markerLabel, "150 bpm · 205 W");
+    view->chart()->clearScrubber();
+    EXPECT_FALSE(map.marker);
+}
+
+TEST_F(ActivityDetailViewTest, TrimAlertsSayWhatIsKept) {
+    show(indoorRide());
+    EXPECT_EQ(view->moreActionsButton()->accessibleName(), "More Actions");
+    EXPECT_EQ(view->moreActionTitles(), (QStringList{"Trim Activity", "Hint"}));
+
+    view->trimActivity();
+    auto alert = Dialogs::lastOf(DialogRecord::Kind::alert);
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title, "Drag the Scrubber First");
+    EXPECT_EQ(alert->text,
+              "Drag across the chart to choose the point where you want the "
+              "activity to end, then try again.");
+
+    view->chart()->setProgress(0.5);  // halfway through the hour of samples
+    view->trimActivity();             // the queue is empty: the user cancels
+    auto confirm = Dialogs::lastOf(DialogRecord::Kind::confirm);
+    ASSERT_TRUE(confirm);
+    EXPECT_EQ(confirm->title, "Trim This Activity?");
+    EXPECT_EQ(confirm->text,
+              "Keep only the first 30:00 of this activity. Route, heart rate, and "
+              "power data after that point will be removed.\n\nYou can Undo Trim "
+              "for 30 days.");
+    EXPECT_EQ(confirm->detail, "Trim");
+    EXPECT_FALSE(view->ride()->trimmedAt);
+
+    view->showTrimHint();
+    EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::alert)->text,
+              "Use the heart rate / elevation scrubber to set the point where the activity will "
+              "be trimmed. Everything after that point is removed; you can undo for 30 days.");
+}
+
+TEST_F(ActivityDetailViewTest, ACutBeforeTheStartKeepsNothing) {
+    show(indoorRide(-600));
+    view->chart()->setProgress(0);
+    view->trimActivity();
+    EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->text,
+              "Keep only the first 00:00 of this activity. Route, heart rate, and power data "
+              "after that point will be removed.\n\nYou can Undo Trim for 30 days.");
+}
+
+TEST_F(ActivityDetailViewTest, TrimAndUndoGoThroughTheStore) {
+    RideRef ride = rideWithRoute(60);
+    show(ride);
+    view->chart()->setProgress(0.5);
+    Dialogs::pushAnswer(true);
+    view->trimActivity();
+
+    EXPECT_FALSE(view->scrubberProgress());
+    RideRef trimmed = reread(ride);
+    ASSERT_TRUE(trimmed);
+    EXPECT_TRUE(trimmed->trimmedAt);
+    EXPECT_EQ(trimmed->routePoints().size(), 31u);
+    EXPECT_NEAR(trimmed->duration, 1800, 1);
+    EXPECT_EQ(view->detail().coordinates.size(), 31u);
+    EXPECT_TRUE(view->moreActionTitles().contains("Undo Trim"));
+
+    Dialogs::pushAnswer(false);
+    view->undoTrim();  // cancelled: nothing changes
+    EXPECT_EQ(view->detail().coordinates.size(), 31u);
+    EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->title, "Undo Trim?");
+    EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->text,
+              "Restore the full activity as it was before the last trim.");
+
+    Dialogs::pushAnswer(true);
+    view->undoTrim();
+    RideRef restored = reread(ride);
+    EXPECT_EQ(restored->routePoints().size(), 61u);
+    EXPECT_FALSE(restored->trimmedAt);
+    EXPECT_EQ(view->detail().coordinates.size(), 61u);
+    EXPECT_FALSE(view->moreActionTitles().contains("Undo Trim"));
+}
+
+TEST_F(ActivityDetailViewTest, AnExpiredBackupIsPurgedBeforeShowing) {
+    RideRef ride = rideWithRoute(10);
+    RideTrimService::trim(*ride, kStart + 300, now() - RideTrimService::kUndoWindow - 1);
+    ASSERT_TRUE(ride->preTrimBackup);
+    show(ride);
+    EXPECT_FALSE(ride->preTrimBackup);
+    EXPECT_TRUE(ride->trimmedAt);
+    EXPECT_FALSE(view->moreActionTitles().contains("Undo Trim"));
+}
+
+TEST_F(ActivityDetailViewTest, RoutesOpenOnTheirPaddedBoundingBox) {
+    show(rideWithRoute(10, 0.01));
+    ASSERT_TRUE(map.requested);
+    EXPECT_NEAR(map.requested->spanLat, 0.015, 1e-9);
+    EXPECT_NEAR(map.requested->spanLon, 0.002, 1e-9);
+    EXPECT_NEAR(map.requested->center.latitude, 46.905, 1e-9);
+    EXPECT_EQ(map.route.size(), 11u);
+    EXPECT_FALSE(map.pin);
+    EXPECT_FALSE(view->locationButton()->isVisibleTo(view.get()));
+
+    // A cycling activity never stores its camera, however the user moves it.
+    map.userMovesTo({{47, 8}, 0.1, 0.1});
+    EXPECT_FALSE(view->ride()->mapCenterLat);
+    EXPECT_FALSE(reread(view->ride())->mapSpanLat);
+}
+
+TEST_F(ActivityDetailViewTest, OnePointShowsAPinWithTheSmallestSpan) {
+    RideRef ride = indoorRide(0, "treadmill");
+    ride->setRoutePoints({{Uuid::random(), {46.95, 7.45}, 0, kStart}});
+    show(ride);
+    ASSERT_TRUE(map.requested);
+    EXPECT_NEAR(map.requested->spanLat, 0.002, 1e-12);
+    EXPECT_NEAR(map.requested->spanLon, 0.002, 1e-12);
+    ASSERT_TRUE(map.pin);
+    EXPECT_EQ(map.pin->latitude, 46.95);
+    EXPECT_EQ(view->locationButton()->text(), "Move Pin");
+}
+
+TEST_F(ActivityDetailViewTest, ALocationOnlyActivityOpensOnItsRegionAndStoresPanning) {
+    RideRef ride = indoorRide(0, "treadmill");
+    ride->mapCenterLat = 40.5;
+    ride->mapCenterLon = -3.7;
+    ride->mapSpanLat = 0.2;
+    ride->mapSpanLon = 0.3;
+    show(ride);
+    EXPECT_EQ(map.requested, (MapCamera{{40.5, -3.7}, 0.2, 0.3}));
+    EXPECT_EQ(view->ride()->mapSpanLat, 0.2);  // the initial fit stored nothing
+    EXPECT_EQ(view->locationButton()->text(), "Set Location");
+
+    map.userMovesTo({{41.0, -3.5}, 0.05, 0.06});
+    RideRef stored = reread(ride);
+    EXPECT_EQ(stored->mapCenterLat, 41.0);
+    EXPECT_EQ(stored->mapCenterLon, -3.5);
+    EXPECT_EQ(stored->mapSpanLat, 0.05);
+    EXPECT_EQ(stored->mapSpanLon, 0.06);
+}
+
+TEST_F(ActivityDetailViewTest, NothingToShowLeavesTheCameraToTheMap) {
+    show(indoorRide(0, "treadmill"));
+    EXPECT_TRUE(map.automatic);
+    EXPECT_FALSE(map.requested);
+}
+
+TEST_F(ActivityDetailViewTest, TheDividerIsRememberedForTheNextActivity) {
+    Preferences::shared().setString("detailColumnWidth", "500");
+    show(rideWithRoute(10));
+    ASSERT_EQ(view->splitter()->count(), 2);
+    EXPECT_EQ(view->splitter()->sizes()[1], 500);
+
+    view->splitter()->setSizes({500, 600});
+    emit view->splitter()->splitterMoved(500, 1);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return Preferences::shared().string("detailColumnWidth") == "600"; }, 3000));
+    view.reset();
+    show(rideWithRoute(5));
+    EXPECT_EQ(view->splitter()->sizes()[1], 600);
+}
+
+class LocationPickerTest : public ActivityDetailViewTest {
+  protected:
+    LocationPickerSheet* openPicker(std::optional<std::vector<Placemark>> answer) {
+        LocationPickerSheet::setGeocoderFactory(
+            [answer] { return std::make_unique<ScriptedGeocoder>(answer); });
+        view->openLocationPicker();
+        auto* sheet = view->findChild<LocationPickerSheet*>();
+        EXPECT_TRUE(sheet);
+        return sheet;
+    }
+    QString search(LocationPickerSheet* sheet, const QString& text) {
+        sheet->searchField()->setText(text);
+        QSignalSpy finished(sheet, &LocationPickerSheet::searchFinished);
+        sheet->submitSearch();
+        if (!sheet->isSearching()) return sheet->searchError().value_or(QString());
+        EXPECT_TRUE(finished.wait(5000));
+        return sheet->searchError().value_or(QString());
+    }
+};
+
+TEST_F(LocationPickerTest, AFailedSearchIsNotReportedAsNoMatches) {
+    show(indoorRide(0, "treadmill"));
+    LocationPickerSheet* sheet = openPicker(std::nullopt);
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->windowTitle(), "Pick Location");
+    EXPECT_EQ(sheet->searchField()->placeholderText(), "Search city or place");
+    QString error = search(sheet, "Atlantis");
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(error.startsWith("No matches"));
+
+    LocationPickerSheet::setGeocoderFactory(
+        [] { return std::make_unique<ScriptedGeocoder>(std::vector<Placemark>{}); });
+    EXPECT_EQ(search(sheet, "  Atlantis \n"), "No matches for \"Atlantis\".");
+    EXPECT_EQ(search(sheet, "   "), "No matches for \"Atlantis\".");  // blank text does nothing
+}
+
+TEST_F(LocationPickerTest, WithoutNetworkTheSearchReportsTheFailure) {
+    Preferences::shared().setString("nominatimURL", "http://127.0.0.1:1");
+    show(indoorRide(0, "treadmill"));
+    view->openLocationPicker();
+    auto* sheet = view->findChild<LocationPickerSheet*>();
+    ASSERT_TRUE(sheet);
+    QString error = search(sheet, "Atlantis");
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(error.startsWith("No matches"));
+}
+
+TEST_F(LocationPickerTest, AFoundPlaceMovesTheMapAndCommittingSetsThePin) {
+    show(indoorRide(0, "treadmill"));
+    Placemark place;
+    place.location = CodableCoordinate{47.0, 8.0};
+    LocationPickerSheet* sheet = openPicker(std::vector<Placemark>{place});
+    ASSERT_TRUE(sheet);
+    auto* pickerMap = static_cast<FakeMapView*>(sheet->map());
+    EXPECT_TRUE(pickerMap->centerPin);
+    // Return in the field searches; it does not take the location yet.
+    sheet->searchField()->setFocus();
+    QTest::keyClicks(sheet->searchField(), "Lucerne");
+    QSignalSpy finished(sheet, &LocationPickerSheet::searchFinished);
+    QTest::keyClick(sheet->searchField(), Qt::Key_Return);
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_FALSE(sheet->searchError());
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(view->detail().coordinates.empty());
+    EXPECT_EQ(pickerMap->requested, (MapCamera{{47.0, 8.0}, 0.05, 0.05}));
+    pickerMap->userMovesTo({{47.01, 8.02}, 0.05, 0.05});
+    sheet->commit();
+
+    ASSERT_EQ(view->detail().coordinates.size(), 1u);
+    EXPECT_EQ(view->detail().coordinates.front(), (CodableCoordinate{47.01, 8.02}));
+    EXPECT_EQ(map.pin, (CodableCoordinate{47.01, 8.02}));
+    EXPECT_EQ(view->locationButton()->text(), "Move Pin");
+    // The town is looked up in the background and then shown and stored.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->valueOf("Location") == "Pinetown"; }, 5000));
+    EXPECT_EQ(reread(view->ride())->city, "Pinetown");
+}
+
+}  // namespace
+}  // namespace vantrel::test

@@ -1,0 +1,106 @@
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QTreeView>
+
+#include "app/AppFixture.h"
+#include "app/flows/ImportFlows.h"
+#include "app/shell/SingleInstance.h"
+#include "app/sidebar/HistoryModel.h"
+#include "app/sidebar/HistorySidebar.h"
+
+namespace vantrel::test {
+namespace {
+
+QString pathText(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+class OpenFilesTest : public AppFixture {
+  protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        std::filesystem::create_directories(env.root() / "runtime");
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString((env.root() / "runtime").string()));
+    }
+    void TearDown() override { qunsetenv("XDG_RUNTIME_DIR"); }
+
+    std::vector<RideRef> selected() { return app->mainWindow()->sidebar()->selectedRides(); }
+};
+
+TEST_F(OpenFilesTest, OpenedFilesImportByKindAndTheNewRecordsAreSelected) {
+    addRide(2019, 3, 1);
+    startApp();
+    TempDir folder;
+    std::filesystem::create_directories(folder / "nested");
+    std::filesystem::copy(corpusFile("gpsbabel__fr110-14-laps.tcx"), folder / "nested");
+    writeFileBytes(folder / "nested" / "notes.txt", bytesOf("ignored inside a folder"));
+    app->openFiles({pathText(corpusFile("fitparse__garmin-edge-500-activity.fit.gz")),
+                    pathText(folder.path()),
+                    pathText(testDataFile("export/two_rides_full_and_minimal.json"))});
+    EXPECT_EQ(waitForAlert("Import Complete"), "Imported 4 activities. Skipped 0 duplicates.");
+    EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::alert)->title, "Import Complete");
+    EXPECT_EQ(storedRides().size(), 5u);
+    // The archive's first record was deleted on the device; it is stored but never listed.
+    std::vector<RideRef> chosen = selected();
+    ASSERT_EQ(chosen.size(), 3u);
+    for (const RideRef& ride : chosen) EXPECT_NE(localYear(ride->date), 2019);
+    EXPECT_FALSE(app->mainWindow()->importFlows()->isImporting());
+}
+
+TEST_F(OpenFilesTest, FilesNoImportReadsAreRefusedWithTheImportersText) {
+    startApp();
+    auto text = env.root() / "notes.txt";
+    writeFileBytes(text, bytesOf("hello"));
+    app->openFiles({pathText(text)});
+    EXPECT_EQ(waitForAlert("Import Error"),
+              "notes.txt: Unsupported file type: .txt. Use GPX, TCX, or FIT files.");
+    EXPECT_TRUE(storedRides().empty());
+}
+
+TEST_F(OpenFilesTest, SecondStartHandsItsFileToTheRunningWindowAndExits) {
+    startApp();
+    SingleInstance instance(SingleInstance::serverName(storePath));
+    ASSERT_TRUE(instance.listen());
+    QObject::connect(&instance, &SingleInstance::filesReceived, app.get(), &VantrelApp::openFiles);
+
+    QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VANTREL_STORE", pathText(storePath));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    second.setProcessEnvironment(environment);
+    // A relative argument, as a shell gives it: the running window must get the full path.
+    second.setWorkingDirectory(pathText(corpusDir()));
+    second.start(VANTREL_APP_BINARY, {"fitparse__garmin-edge-500-activity.fit"});
+    // The running window answers on this thread's event loop, so wait without blocking it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_EQ(waitForAlert("Import Complete"), "Imported 1 activity. Skipped 0 duplicates.");
+    ASSERT_EQ(storedRides().size(), 1u);
+    ASSERT_EQ(selected().size(), 1u);
+    EXPECT_EQ(selected().front()->importSource, "FIT");
+}
+
+TEST_F(OpenFilesTest, ASocketLeftByACrashIsTakenOverAndNobodyTakesFilesFromIt) {
+    QString name = SingleInstance::serverName(storePath);
+    ASSERT_TRUE(name.startsWith(QString::fromStdString((env.root() / "runtime").string())));
+    // A bound socket whose process is gone: the file stays, nobody answers.
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", name.toUtf8().constData());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    EXPECT_FALSE(SingleInstance::handOver(name, {"/tmp/a.fit"}, 1000));
+
+    SingleInstance first(name);
+    ASSERT_TRUE(first.listen());
+    SingleInstance second(name);
+    EXPECT_FALSE(second.listen()) << "a live instance must not be replaced";
+}
+
+}  // namespace
+}  // namespace vantrel::test

@@ -1,0 +1,66 @@
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QTimer>
+#include <QTreeView>
+
+#include "app/AppFixture.h"
+#include "app/sidebar/HistoryDelegate.h"
+#include "app/sidebar/HistoryModel.h"
+#include "app/sidebar/HistorySidebar.h"
+
+namespace vantrel::test {
+namespace {
+
+using LayoutPolishTest = AppFixture;
+
+/// Runs `inspect` on the message box the next call shows, then cancels it.
+void inspectNextBox(const std::function<void(QMessageBox&)>& inspect) {
+    QTimer::singleShot(0, [inspect] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        inspect(*box);
+        box->reject();
+    });
+}
+
+TEST_F(LayoutPolishTest, YearPickerSitsAboveTheButtonsOfAWideEnoughAlert) {
+    Dialogs::setTestMode(false);
+    bool inspected = false;
+    inspectNextBox([&](QMessageBox& box) {
+        auto* picker = box.findChild<QComboBox*>();
+        auto* buttons = box.findChild<QDialogButtonBox*>();
+        ASSERT_TRUE(picker && buttons);
+        EXPECT_LT(picker->geometry().bottom(), buttons->geometry().top());
+        EXPECT_GE(box.width(), 420);
+        inspected = true;
+    });
+    auto year = Dialogs::pickYear(nullptr, {{2024, 1}, {2023, 2}});
+    Dialogs::setTestMode(true);
+    EXPECT_TRUE(inspected);
+    EXPECT_FALSE(year);
+}
+
+TEST_F(LayoutPolishTest, RowWithoutActivityKindLeavesNoBlankLine) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    int year = local.tm_year + 1900;
+    addRide(year, 1, 2);
+    addRide(year, 1, 1)->activityType.reset();
+    startApp();
+    HistorySidebar* sidebar = app->mainWindow()->sidebar();
+    HistoryModel* model = sidebar->model();
+    sidebar->expandYear(year);
+    QModelIndex yearIndex = model->yearIndex(year);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(yearIndex) == 2; }));
+    QStyleOptionViewItem option;
+    option.font = sidebar->font();
+    auto* delegate = sidebar->tree()->itemDelegate();
+    int withKind = delegate->sizeHint(option, model->index(0, 0, yearIndex)).height();
+    int withoutKind = delegate->sizeHint(option, model->index(1, 0, yearIndex)).height();
+    EXPECT_LT(withoutKind, withKind);
+}
+
+}  // namespace
+}  // namespace vantrel::test

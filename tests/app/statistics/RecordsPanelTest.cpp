@@ -1,0 +1,122 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+
+#include "analysis/TestRoutes.h"
+#include "app/AppFixture.h"
+#include "app/statistics/RecordsPanel.h"
+#include "app/widgets/DisplayFormat.h"
+#include "services/RideTrimService.h"
+
+namespace vantrel::test {
+namespace {
+
+class RecordsPanelTest : public AppFixture {
+  protected:
+    RideRef addRoute(const char* kind, double metresPerSecond, int seconds, Date start) {
+        auto added = std::make_shared<PersistedRide>();
+        added->date = start;
+        added->activityType = kind;
+        added->setRoutePoints(steadyRoute(seconds / 5 + 1, 5, metresPerSecond * 5, start));
+        added->duration = seconds;
+        added->distance = metresPerSecond * seconds;
+        added->elevationGain = 10;
+        store->insert(added);
+        return added;
+    }
+
+    void SetUp() override {
+        AppFixture::SetUp();
+        run = addRoute("running", 3.5, 2400, kRideStart);
+        ride = addRoute("gravelCycling", 7, 7200, kRideStart + 86400);
+        store->save();
+    }
+
+    std::unique_ptr<RecordsPanel> shownPanel() {
+        auto panel = std::make_unique<RecordsPanel>(storePath, UnitSystem::metric);
+        QSignalSpy loaded(panel.get(), &RecordsPanel::loaded);
+        panel->resize(640, 480);
+        panel->show();
+        EXPECT_TRUE(loaded.wait(20000));
+        return panel;
+    }
+
+    static QStringList column(QTableWidget* table, int column) {
+        QStringList texts;
+        for (int row = 0; row < table->rowCount(); ++row) texts << table->item(row, column)->text();
+        return texts;
+    }
+
+    RideRef run, ride;
+};
+
+TEST_F(RecordsPanelTest, FillsInTheBackgroundAndFollowsTheKindChoice) {
+    auto panel = shownPanel();
+    auto* table = panel->table();
+    EXPECT_EQ(column(table, 0),
+              QStringList({"Fastest 400 m", "Fastest 1 km", "Fastest mile", "Fastest 5 km",
+                           "Fastest 20 km", "Fastest 40 km", "Longest distance",
+                           "Largest elevation gain", "Longest duration"}));
+    EXPECT_EQ(table->item(1, 1)->text(), "04:46");
+    EXPECT_EQ(table->item(1, 2)->text(), "Running, 8.4 km");
+    EXPECT_EQ(table->item(6, 1)->text(), "50.4 km");
+    EXPECT_EQ(table->item(6, 3)->text(), DisplayFormat::shortDate(ride->date));
+
+    panel->kindChoice()->setCurrentText("All Running");
+    EXPECT_EQ(column(table, 0), QStringList({"Fastest 400 m", "Fastest 1 km", "Fastest mile",
+                                             "Fastest 5 km", "Longest duration"}));
+    panel->kindChoice()->setCurrentText("Swimming");
+    EXPECT_EQ(table->rowCount(), 0);
+    for (auto* label : panel->findChildren<QLabel*>()) {
+        if (label->accessibleName() == "Records status") {
+            EXPECT_EQ(label->text(), "No records yet for these kinds.");
+        }
+    }
+
+    panel->setUnitSystem(UnitSystem::imperial);
+    panel->kindChoice()->setCurrentText("All Cycling");
+    EXPECT_EQ(table->item(2, 1)->text(), "31.3 mi");
+}
+
+TEST_F(RecordsPanelTest, ActivatingARecordAsksForItsActivity) {
+    auto panel = shownPanel();
+    QSignalSpy requested(panel.get(), &RecordsPanel::activityRequested);
+    auto* table = panel->table();
+    table->setFocus();
+    table->setCurrentCell(6, 0);
+    QTest::keyClick(table, Qt::Key_Return);
+    ASSERT_EQ(requested.count(), 1);
+    EXPECT_EQ(requested.front().front().value<Uuid>(), ride->rideID);
+}
+
+TEST_F(RecordsPanelTest, ReloadSeesATrimAndEveryControlIsNamed) {
+    auto panel = shownPanel();
+    for (auto* widget : panel->findChildren<QWidget*>()) {
+        bool control = qobject_cast<QComboBox*>(widget) || qobject_cast<QPushButton*>(widget) ||
+                       qobject_cast<QTableWidget*>(widget) || qobject_cast<QProgressBar*>(widget);
+        if (control) {
+            EXPECT_FALSE(widget->accessibleName().isEmpty()) << widget->metaObject()->className();
+        }
+    }
+
+    ASSERT_TRUE(RideTrimService::trim(*run, RideTrimService::cutTime(*run, 0.5), now()));
+    store->save();
+    QSignalSpy loaded(panel.get(), &RecordsPanel::loaded);
+    panel->reload();
+    ASSERT_TRUE(loaded.wait(20000));
+    EXPECT_TRUE(panel->table()->findItems("Fastest 5 km", Qt::MatchExactly).isEmpty());
+}
+
+TEST_F(RecordsPanelTest, ClosingWhileMeasuringIsSafe) {
+    auto panel = std::make_unique<RecordsPanel>(storePath, UnitSystem::metric);
+    panel->reload();
+    EXPECT_TRUE(panel->isLoading());
+    panel.reset();
+    QTest::qWait(300);
+}
+
+}  // namespace
+}  // namespace vantrel::test
