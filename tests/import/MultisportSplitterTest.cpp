@@ -52,10 +52,10 @@ TEST(MultisportSplitter, LegsTakeTheirOwnPointsLapsAndKindAndTransitionsAreLeftO
 }
 
 TEST(MultisportSplitter, OneSessionOrOneSportStaysOneActivityWithoutWarning) {
-    for (auto sessions : {std::vector{session(ActivityType::running, 0, 600)},
-                          std::vector{session(ActivityType::swimming, 0, 300),
-                                      session(ActivityType::other, 300, 10, true),
-                                      session(ActivityType::swimming, 310, 290)}}) {
+    for (const auto& sessions : {std::vector{session(ActivityType::running, 0, 600)},
+                                 std::vector{session(ActivityType::swimming, 0, 300),
+                                             session(ActivityType::other, 300, 10, true),
+                                             session(ActivityType::swimming, 310, 290)}}) {
         auto whole = recording(600, sessions);
         auto split = MultisportSplitter::split(whole);
         EXPECT_FALSE(split.warning);
@@ -86,6 +86,7 @@ TEST_P(SenselessLegs, AreMergedBackWithAWarningAndNothingDropped) {
 
 std::vector<ImportedSession> fiftySessions() {
     std::vector<ImportedSession> sessions;
+    sessions.reserve(50);
     for (int i = 0; i < 50; ++i) {
         sessions.push_back(
             session(i % 2 ? ActivityType::running : ActivityType::swimming, i * 60.0, 60));
