@@ -12,6 +12,7 @@
 #include "import/FileBytes.h"
 #include "import/Gunzip.h"
 #include "import/RideImportError.h"
+#include "import/SensorSeries.h"
 #include "logging/PersistentLogger.h"
 #include "model/AsciiText.h"
 #include "model/RideStore.h"
@@ -206,6 +207,7 @@ PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
         laps.empty() ? ride.duration : sumOf(laps, &ImportedLapSummary::totalTimeSeconds);
     ride.setRoutePoints(routeOf(trackpoints));
     ride.setHeartRateSamples(heartRateSeriesOf(trackpoints));
+    applyPowerAndCadence(ride, trackpoints);
     if (type) ride.activityType = std::string(rawValue(*type));
     ride.importSource = importSource;
     clearNonFiniteStatistics(ride);
