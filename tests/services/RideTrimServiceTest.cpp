@@ -317,9 +317,11 @@ TEST(RideTrimPower, TrimOfAnImportedRideWithPowerAndItsUndo) {
     }
     EXPECT_DOUBLE_EQ(ride.averagePower, sum / double(kept.size()));
     EXPECT_EQ(ride.maxPower, maximum);
-    EXPECT_EQ(ride.averageCadence, original.averageCadence);
+    // Cadence has no series to recompute it from.
+    EXPECT_EQ(ride.averageCadence, 0);
 
     ASSERT_TRUE(RideTrimService::undoTrim(ride, kRideStart + 60));
+    EXPECT_EQ(ride.averageCadence, original.averageCadence);
     EXPECT_EQ(ride.powerData, original.powerData);
     EXPECT_EQ(ride.averagePower, original.averagePower);
     EXPECT_EQ(ride.maxPower, original.maxPower);

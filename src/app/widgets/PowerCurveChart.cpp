@@ -71,9 +71,10 @@ void PowerCurveChart::buildAxes() {
     double highest = 0;
     for (const auto& point : m_curve) highest = std::max(highest, point.watts);
     auto* watts = new QValueAxis;
-    watts->setRange(0, highest > 0 ? std::ceil(highest * 1.1 / 50) * 50 : 100);
+    watts->setRange(0, highest > 0 ? highest * 1.05 : 100);
+    // Round steps (100 W, 200 W …) rather than fifths of the largest value.
+    watts->applyNiceNumbers();
     watts->setLabelFormat(QStringLiteral("%d W"));
-    watts->setTickCount(5);
     chart()->addAxis(watts, Qt::AlignLeft);
     m_line->attachAxis(time);
     m_line->attachAxis(watts);
