@@ -191,8 +191,12 @@ PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
                             std::optional<ActivityType> type, const std::string& importSource) {
     dropPointsWithoutPosition(trackpoints);
     if (trackpoints.empty()) throw RideImportError::noTrackpoints();
-    std::stable_sort(trackpoints.begin(), trackpoints.end(),
-                     [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
+    auto earlier = [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; };
+    // Recordings come in time order: a stable sort would only copy every point through a
+    // buffer to leave them where they are.
+    if (!std::is_sorted(trackpoints.begin(), trackpoints.end(), earlier)) {
+        std::stable_sort(trackpoints.begin(), trackpoints.end(), earlier);
+    }
     PersistedRide ride;
     ride.date = trackpoints.front().timestamp;
     ride.duration = trackpoints.back().timestamp - ride.date;
