@@ -21,7 +21,8 @@ std::vector<PowerSample> powerOfLength(int seconds) {
     std::vector<PowerSample> power;
     power.reserve(static_cast<std::size_t>(seconds));
     for (int i = 0; i < seconds; ++i) {
-        Date time = kStart + i + 600.0 * static_cast<double>(i / 7200);
+        int stops = i / 7200;
+        Date time = kStart + i + 600.0 * stops;
         power.push_back({Uuid::random(), time, 200 + 80 * std::cos(i / 45.0)});
     }
     return power;
