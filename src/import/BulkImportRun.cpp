@@ -120,7 +120,9 @@ void BulkImportRun::save() {
         auto found = m_pendingNames.find(ride.get());
         std::string name = found == m_pendingNames.end() ? ride->rideID.toString() : found->second;
         std::string description = "could not be saved: " + reason;
-        logger().log(LogLevel::error, "Import", "Import failed for " + name + ": " + description);
+        std::string message = "Import failed for ";
+        message.append(name).append(": ").append(description);
+        logger().log(LogLevel::error, "Import", message);
         --m_result.imported;
         ++m_result.errors;
         m_result.fileFailures.emplace_back(name, std::move(description));

@@ -8,11 +8,11 @@ namespace vantrel::cli {
 namespace {
 
 class CopyStoreCommandTest : public ::testing::Test {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::string fileStore = (environment.root() / "store.sqlite").string();
 
-    Result run(std::vector<std::string> args) {
+    Result run(const std::vector<std::string>& args) {
         std::ostringstream out, err;
         std::istringstream in;
         int status = runCli(args, out, err, in);

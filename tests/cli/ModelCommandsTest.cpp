@@ -10,7 +10,7 @@ namespace vantrel::cli {
 namespace {
 
 class ModelCommandsTest : public ::testing::Test {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::filesystem::path storeFile = environment.root() / "store.sqlite";
 

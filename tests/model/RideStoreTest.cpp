@@ -47,7 +47,7 @@ class RawConnection {
 };
 
 class RideStoreTest : public ::testing::Test {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::filesystem::path file = environment.root() / "store.sqlite";
     std::unique_ptr<RideStore> store = RideStore::open(file);

@@ -77,7 +77,7 @@ void expectConsistent(const std::filesystem::path& store, int atMost) {
 }
 
 class ImportProcessesTest : public ::testing::Test {
-  protected:
+  public:
     IsolatedEnvironment environment;  // children inherit its preference and log folders
     std::filesystem::path folder = environment.root();
     std::filesystem::path store = folder / "store.sqlite";
