@@ -297,6 +297,10 @@ std::unique_ptr<RideStore> RideStore::open(const std::filesystem::path& location
     return std::unique_ptr<RideStore>(new RideStore(std::move(impl)));
 }
 
+const std::vector<RenamedTwin>& RideStore::renamedTwins() const {
+    return m_impl->backend->renamedTwins();
+}
+
 const std::filesystem::path& RideStore::path() const {
     return m_impl->location;
 }

@@ -23,6 +23,15 @@ class StoreError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// A record that shared its rideID with an older row of a store made before rideIDs were
+/// unique, and the fresh rideID it was given when the store was opened.
+struct RenamedTwin {
+    std::int64_t objectID = 0;
+    Date date = 0;
+    std::string oldRideID;
+    Uuid newRideID;
+};
+
 /// A filter, order and limit evaluated by the store.
 struct RideQuery {
     bool liveOnly = false;           ///< `deletedAt` absent
@@ -65,6 +74,9 @@ class RideStore {
     const std::filesystem::path& path() const;
     /// The location as it may be shown and logged.
     std::string describe() const;
+    /// The records this opening gave a fresh rideID because an older row held theirs (only the
+    /// process that upgraded an older store sees them); nothing was lost.
+    const std::vector<RenamedTwin>& renamedTwins() const;
 
     std::vector<RideRef> fetch(const RideQuery& query);
     /// Number of records matching the filter (order, limit and details ignored).

@@ -194,16 +194,49 @@ void SqliteStoreBackend::checkSchema() {
     if (version == kStoreSchemaVersion) return;
     execute("BEGIN IMMEDIATE");
     try {
-        // Another process opening a new store at the same moment may have created the tables
-        // while this one waited for the write lock.
-        if (pragmaInteger("user_version") != kStoreSchemaVersion)
-            execute(schemaSQL() + "PRAGMA user_version=" + std::to_string(kStoreSchemaVersion) +
-                    ";");
+        // Another process opening the same store at the same moment may have created or
+        // upgraded the tables while this one waited for the write lock.
+        upgradeSchema(pragmaInteger("user_version"));
         execute("COMMIT");
     } catch (const StoreError&) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_renamedTwins.clear();
         throw;
     }
+}
+
+void SqliteStoreBackend::upgradeSchema(std::int64_t version) {
+    if (version == kStoreSchemaVersion) return;
+    if (version == 0) {
+        execute(schemaSQL());
+    } else {
+        makeRideIDsUnique();
+    }
+    execute("PRAGMA user_version=" + std::to_string(kStoreSchemaVersion));
+}
+
+// Twins are kept, not merged: the later one may hold edits of its own.
+void SqliteStoreBackend::makeRideIDsUnique() {
+    std::vector<TwinRow> rows;
+    {
+        auto twins = prepare(twinRowsSQL());
+        int status;
+        while ((status = twins.step()) == SQLITE_ROW) {
+            auto text = sqlite3_column_text(twins.get(), 1);
+            rows.push_back({sqlite3_column_int64(twins.get(), 0),
+                            text ? reinterpret_cast<const char*>(text) : "",
+                            sqlite3_column_double(twins.get(), 2)});
+        }
+        if (status != SQLITE_DONE) fail("cannot read");
+    }
+    m_renamedTwins = renameLaterTwins(rows);
+    for (const auto& twin : m_renamedTwins) {
+        auto update = prepare("UPDATE PersistedRide SET rideID = ?1 WHERE id = ?2");
+        bindValue(update.get(), 1, twin.newRideID);
+        sqlite3_bind_int64(update.get(), 2, twin.objectID);
+        stepToEnd(update);
+    }
+    execute(uniqueRideIDSQL());
 }
 
 void SqliteStoreBackend::visitRows(SqliteStatement& statement, bool withDetails,

@@ -59,6 +59,9 @@ class SqliteStoreBackend : public StoreBackend {
 
     void openConnection();
     void checkSchema();
+    /// Inside the write lock: brings a store of `version` (0: empty) to the current schema.
+    void upgradeSchema(std::int64_t version);
+    void makeRideIDsUnique();
     void enableWriteAheadLog();
     std::int64_t readSchemaVersion();
     std::int64_t tableCount();

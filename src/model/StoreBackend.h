@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "model/PersistedRide.h"
+#include "model/RideStore.h"
 
 namespace vantrel {
-
-struct RideQuery;
 
 /// The sums of the live records in one period, for statistics.
 struct PeriodSums {
@@ -98,6 +97,13 @@ class StoreBackend {
         const std::vector<Date>& /*boundaries*/) {
         return std::nullopt;
     }
+
+    /// The records that opening an older store gave a fresh rideID (see
+    /// `RideStore::renamedTwins`).
+    const std::vector<RenamedTwin>& renamedTwins() const { return m_renamedTwins; }
+
+  protected:
+    std::vector<RenamedTwin> m_renamedTwins;
 };
 
 }  // namespace vantrel

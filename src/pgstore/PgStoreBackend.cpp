@@ -103,7 +103,7 @@ std::string serverSchemaSQL() {
         "CREATE INDEX \"PersistedRide_liveDate\" ON \"PersistedRide\"(date)"
         " WHERE \"deletedAt\" IS NULL;\n"
         "CREATE INDEX \"PersistedRide_date\" ON \"PersistedRide\"(date);\n"
-        "CREATE INDEX \"PersistedRide_rideID\" ON \"PersistedRide\"(\"rideID\");\n"
+        "CREATE UNIQUE INDEX \"PersistedRide_rideID\" ON \"PersistedRide\"(\"rideID\");\n"
         "CREATE INDEX \"RidePhoto_ride\" ON \"RidePhoto\"(ride);\n"
         "CREATE OR REPLACE FUNCTION vantrel_store_changed() RETURNS trigger LANGUAGE plpgsql AS "
         "$$ BEGIN " +
@@ -336,8 +336,42 @@ void PgStoreBackend::checkSchema() {
     });
     inTransaction([&] {
         command(kSchemaLock);
-        if (version(foreign) == 0 && !foreign) command(serverSchemaSQL());
+        std::int64_t found = version(foreign);
+        if (found == 0 && !foreign) command(serverSchemaSQL());
+        if (found > 0 && found < kStoreSchemaVersion) upgradeSchema();
     });
+}
+
+// Runs under the schema lock, after the version was read again: another computer may have
+// upgraded the store while this one waited.
+void PgStoreBackend::upgradeSchema() {
+    m_renamedTwins.clear();
+    // Programs of the older version may still be adding records; a twin arriving between the
+    // renaming and the unique index would fail the upgrade.
+    command("LOCK TABLE \"PersistedRide\" IN SHARE ROW EXCLUSIVE MODE");
+    makeRideIDsUnique();
+    command("COMMENT ON TABLE \"PersistedRide\" IS '" + std::string(kVersionComment) +
+            std::to_string(kStoreSchemaVersion) + "'");
+}
+
+// Twins are kept, not merged: the later one may hold edits of its own.
+void PgStoreBackend::makeRideIDsUnique() {
+    auto twins = run(twinRowsSQL(), {}, "cannot read");
+    std::vector<TwinRow> rows;
+    for (int row = 0; row < twins.rows(); ++row) {
+        auto rideID = decode(twins.result, row, 1);
+        auto* text = rideID ? std::get_if<std::string>(&*rideID) : nullptr;
+        auto date = decode(twins.result, row, 2);
+        auto* real = date ? std::get_if<double>(&*date) : nullptr;
+        rows.push_back({twins.integer(row, 0), text ? *text : "", real ? *real : 0.0});
+    }
+    auto renamed = renameLaterTwins(rows);
+    for (const auto& twin : renamed) {
+        run("UPDATE \"PersistedRide\" SET \"rideID\" = $1 WHERE id = $2",
+            {twin.newRideID.toString(), twin.objectID}, "cannot write");
+    }
+    command(uniqueRideIDSQL());
+    m_renamedTwins = std::move(renamed);
 }
 
 void PgStoreBackend::visitRows(Result& result, bool withDetails, const RowVisitor& visit) {

@@ -63,6 +63,8 @@ class PgStoreBackend : public StoreBackend {
     Result run(const std::string& sql, const std::vector<StoreValue>& parameters, const char* what);
     void command(const std::string& sql, const char* what = "cannot write");
     void checkSchema();
+    void upgradeSchema();
+    void makeRideIDsUnique();
     void visitRows(Result& result, bool withDetails, const RowVisitor& visit);
 
     std::string m_url;
