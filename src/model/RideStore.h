@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -96,7 +97,9 @@ class RideStore {
     void remove(const RideRef& ride);
     /// Writes every insertion, deletion and change in one transaction. Throws `StoreError`;
     /// on failure the store is as it was before the call and the changes stay pending (a lost
-    /// server connection is made again by the next save).
+    /// server connection is made again by the next save). When the connection was lost after
+    /// the commit was sent, the server may have stored the records anyway: the next save then
+    /// takes each new record whose rideID the store holds as saved instead of writing it again.
     void save();
     /// A new record that `saveDroppingUnwritable` could not write, and why.
     struct UnwritableRecord {

@@ -269,6 +269,15 @@ void SqliteStoreBackend::fetchLiveByRideID(const Uuid& rideID, const RowVisitor&
     visitRows(statement, true, visit);
 }
 
+std::optional<std::int64_t> SqliteStoreBackend::rowIDOfRideID(const Uuid& rideID) {
+    auto statement = prepare("SELECT id FROM PersistedRide WHERE rideID = ?1");
+    bindValue(statement.get(), 1, rideID);
+    int status = statement.step();
+    if (status == SQLITE_ROW) return sqlite3_column_int64(statement.get(), 0);
+    if (status != SQLITE_DONE) fail("cannot read");
+    return std::nullopt;
+}
+
 std::int64_t SqliteStoreBackend::countRows(const RideQuery& query) {
     auto statement = prepare("SELECT count(*) FROM PersistedRide" + whereClause(query));
     bindQueryDates(statement.get(), query);

@@ -28,6 +28,7 @@ class SqliteStoreBackend : public StoreBackend {
     std::string describe() const override { return m_file.string(); }
     void fetchRows(const RideQuery& query, bool applyLimit, const RowVisitor& visit) override;
     void fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) override;
+    std::optional<std::int64_t> rowIDOfRideID(const Uuid& rideID) override;
     std::int64_t countRows(const RideQuery& query) override;
     bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
     void readDetails(std::int64_t objectID, PersistedRide& target) override;

@@ -401,6 +401,13 @@ void PgStoreBackend::fetchLiveByRideID(const Uuid& rideID, const RowVisitor& vis
     visitRows(result, true, visit);
 }
 
+std::optional<std::int64_t> PgStoreBackend::rowIDOfRideID(const Uuid& rideID) {
+    auto result = run("SELECT id FROM \"PersistedRide\" WHERE \"rideID\" = $1", {rideID.toString()},
+                      "cannot read");
+    if (result.rows() == 0) return std::nullopt;
+    return result.integer(0, 0);
+}
+
 std::int64_t PgStoreBackend::countRows(const RideQuery& query) {
     std::vector<StoreValue> parameters;
     auto result = run("SELECT count(*) FROM \"PersistedRide\"" + whereClause(query, parameters),
@@ -454,15 +461,22 @@ std::vector<RidePhoto> PgStoreBackend::readPhotos(std::int64_t rideObjectID) {
 }
 
 void PgStoreBackend::inTransaction(const std::function<void()>& write) {
+    m_commitUnknown = false;
     command("BEGIN");
     m_inTransaction = true;
+    bool committing = false;
     try {
         write();
+        committing = true;
         command("COMMIT");
         m_inTransaction = false;
     } catch (const StoreError&) {
         m_inTransaction = false;
-        if (PQstatus(m_connection) == CONNECTION_OK) PQclear(PQexec(m_connection, "ROLLBACK"));
+        // A connection that broke while the commit was on its way may have broken after the
+        // server committed: only the lost answer would have told.
+        bool connected = PQstatus(m_connection) == CONNECTION_OK;
+        m_commitUnknown = committing && !connected;
+        if (connected) PQclear(PQexec(m_connection, "ROLLBACK"));
         throw;
     }
 }

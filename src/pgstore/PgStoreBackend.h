@@ -32,12 +32,14 @@ class PgStoreBackend : public StoreBackend {
     std::string describe() const override { return m_display; }
     void fetchRows(const RideQuery& query, bool applyLimit, const RowVisitor& visit) override;
     void fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) override;
+    std::optional<std::int64_t> rowIDOfRideID(const Uuid& rideID) override;
     std::int64_t countRows(const RideQuery& query) override;
     bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
+    bool commitOutcomeUnknown() const override { return m_commitUnknown; }
     std::optional<std::string> tryAlone(const std::function<void()>& write) override;
     std::int64_t insertRide(const PersistedRide& ride) override;
     void updateRide(const PersistedRide& ride, std::span<const std::size_t> columns) override;
@@ -71,6 +73,7 @@ class PgStoreBackend : public StoreBackend {
     std::string m_display;
     PGconn* m_connection = nullptr;
     bool m_inTransaction = false;
+    bool m_commitUnknown = false;
     std::string m_lastState;
     std::unordered_map<std::string, std::string> m_prepared;
     std::atomic<int> m_serverProcess{0};

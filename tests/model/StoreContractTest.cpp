@@ -7,6 +7,7 @@
 
 #include "model/RideStore.h"
 #include "model/StoreLocation.h"
+#include "support/CommitCuttingProxy.h"
 #include "support/PgTestDatabase.h"
 #include "support/TestSupport.h"
 
@@ -435,6 +436,44 @@ TEST(ServerStoreTest, ALostConnectionFailsOneSaveAndTheNextSaveConnectsAgain) {
     store->save();
     EXPECT_NE(ride->objectID, 0);
     EXPECT_EQ(database.column("SELECT count(*) FROM \"PersistedRide\"")[0], "2");
+}
+
+TEST(ServerStoreTest, ASaveWhoseCommitWentUnansweredIsNotStoredTwice) {
+    if (!test::PgTestDatabase::available()) GTEST_SKIP() << test::PgTestDatabase::skipReason();
+    test::PgTestDatabase database;
+    test::CommitCuttingProxy proxy(database.url());
+    auto store = RideStore::open(proxy.url());
+    auto held = rideAt(1.5e9);
+    store->insert(held);
+    store->save();
+    held->photos.push_back(RidePhoto{});
+    std::vector<RideRef> batch;
+    for (int i = 0; i < 5; ++i) {
+        batch.push_back(rideAt(1.6e9 + i));
+        store->insert(batch.back());
+    }
+    batch[0]->photos.resize(2);
+
+    proxy.cutAfterCommit();
+    EXPECT_THROW(store->save(), StoreError);
+    ASSERT_EQ(proxy.cuts(), 1);
+    // The server did commit: only the answer was lost.
+    EXPECT_EQ(database.column("SELECT count(*) FROM \"PersistedRide\"")[0], "6");
+    auto late = rideAt(1.7e9);
+    store->insert(late);
+    store->save();
+    EXPECT_FALSE(store->hasChanges());
+
+    EXPECT_EQ(database.column("SELECT count(*) FROM \"PersistedRide\"")[0], "7");
+    EXPECT_EQ(database.column("SELECT count(*) FROM \"RidePhoto\"")[0], "3");
+    batch.push_back(late);
+    for (const auto& ride : batch) {
+        EXPECT_EQ(database.column("SELECT id FROM \"PersistedRide\" WHERE \"rideID\" = '" +
+                                  ride->rideID.toString() + "'"),
+                  std::vector<std::string>{std::to_string(ride->objectID)});
+    }
+    EXPECT_NE(held->photos[0].objectID, 0);
+    EXPECT_NE(batch[0]->photos[1].objectID, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StoreContractTest,
