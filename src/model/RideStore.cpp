@@ -73,6 +73,8 @@ void RetainingDeleter::operator()(PersistedRide* ride) const {
 bool matches(const RideQuery& query, const PersistedRide& ride) {
     if (query.liveOnly && ride.deletedAt) return false;
     if (query.cityMissingOnly && ride.city) return false;
+    if (query.objectIDAfter && (ride.objectID == 0 || ride.objectID <= *query.objectIDAfter))
+        return false;
     if (query.dateFrom && !(ride.date >= *query.dateFrom)) return false;
     if (query.dateBefore && !(ride.date < *query.dateBefore)) return false;
     return true;
@@ -243,6 +245,7 @@ void RideStore::Impl::transact(
     try {
         backend->inTransaction([&] {
             effects = {};
+            if (!pendingInserts.empty()) backend->lockForInserts();
             std::vector<RideRef> inserts = outcomeUnknown ? adoptStored(effects) : pendingInserts;
             write(inserts, effects);
         });
@@ -429,10 +432,17 @@ void RideStore::save() {
     });
 }
 
-std::vector<RideStore::UnwritableRecord> RideStore::saveDroppingUnwritable() {
+std::vector<RideStore::UnwritableRecord> RideStore::saveDroppingUnwritable(
+    const NewRecordFilter& filter) {
     std::vector<UnwritableRecord> dropped;
     m_impl->transact([&](std::vector<RideRef>& inserts, Impl::SaveEffects& effects) {
         dropped.clear();
+        if (filter) {
+            for (const auto& ride : filter(inserts)) {
+                std::erase(inserts, ride);
+                std::erase(m_impl->pendingInserts, ride);
+            }
+        }
         m_impl->writeChanges(effects);
         for (const auto& ride : inserts) {
             if (auto reason = m_impl->tryWriteInsert(ride, effects))

@@ -39,6 +39,8 @@ struct RideQuery {
     bool cityMissingOnly = false;    ///< `city` absent
     std::optional<Date> dateFrom;    ///< `date` >= dateFrom
     std::optional<Date> dateBefore;  ///< `date` < dateBefore
+    /// Saved rows whose objectID is above this one: those saved later (pending records never).
+    std::optional<std::int64_t> objectIDAfter;
     enum class Order { none, dateAscending, dateDescending } order = Order::none;
     std::optional<std::int64_t> limit;
     /// When false, the four large byte fields (`routeData`, `heartRateData`, `powerData`,
@@ -106,12 +108,16 @@ class RideStore {
         RideRef ride;
         std::string reason;
     };
+    /// Called inside the save's transaction, while the store's write lock is held, with the new
+    /// records about to be written; returns those to leave out. They are dropped from the
+    /// pending changes at once, for good, even when the save then fails.
+    using NewRecordFilter = std::function<std::vector<RideRef>(const std::vector<RideRef>&)>;
     /// Like `save`, except that a new record the file refuses does not hold back the others: it
     /// is left out of the transaction and dropped from the pending changes (it stays unsaved,
     /// with no objectID), and the rest is written. Returns the records dropped that way. Any
     /// other failure (a change or deletion, a full, locked or damaged file) throws as `save`
-    /// does.
-    std::vector<UnwritableRecord> saveDroppingUnwritable();
+    /// does. `filter`, when given, decides first which new records not to write at all.
+    std::vector<UnwritableRecord> saveDroppingUnwritable(const NewRecordFilter& filter = {});
     /// Saves if there are pending changes, swallowing errors (returns false on failure).
     bool autosave();
     bool hasChanges() const;

@@ -16,6 +16,7 @@ std::string whereClause(const RideQuery& query) {
     std::vector<std::string> terms;
     if (query.liveOnly) terms.emplace_back("deletedAt IS NULL");
     if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
+    if (query.objectIDAfter) terms.emplace_back("id > :after");
     if (query.dateFrom) terms.emplace_back("date >= :from");
     if (query.dateBefore) terms.emplace_back("date < :before");
     std::string sql;
@@ -23,7 +24,10 @@ std::string whereClause(const RideQuery& query) {
     return sql;
 }
 
-void bindQueryDates(sqlite3_stmt* statement, const RideQuery& query) {
+void bindQueryValues(sqlite3_stmt* statement, const RideQuery& query) {
+    if (query.objectIDAfter)
+        sqlite3_bind_int64(statement, sqlite3_bind_parameter_index(statement, ":after"),
+                           *query.objectIDAfter);
     if (query.dateFrom)
         sqlite3_bind_double(statement, sqlite3_bind_parameter_index(statement, ":from"),
                             *query.dateFrom);
@@ -257,7 +261,7 @@ void SqliteStoreBackend::fetchRows(const RideQuery& query, bool applyLimit,
     if (applyLimit && query.limit)
         sql += " LIMIT " + std::to_string(std::max<std::int64_t>(0, *query.limit));
     auto statement = prepare(sql);
-    bindQueryDates(statement.get(), query);
+    bindQueryValues(statement.get(), query);
     visitRows(statement, query.withDetails, visit);
 }
 
@@ -280,7 +284,7 @@ std::optional<std::int64_t> SqliteStoreBackend::rowIDOfRideID(const Uuid& rideID
 
 std::int64_t SqliteStoreBackend::countRows(const RideQuery& query) {
     auto statement = prepare("SELECT count(*) FROM PersistedRide" + whereClause(query));
-    bindQueryDates(statement.get(), query);
+    bindQueryValues(statement.get(), query);
     if (statement.step() != SQLITE_ROW) fail("cannot read");
     return sqlite3_column_int64(statement.get(), 0);
 }

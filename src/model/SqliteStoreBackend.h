@@ -17,7 +17,8 @@ namespace vantrel {
 ///
 /// Tables: "PersistedRide" (`id` INTEGER PRIMARY KEY + one column per field, in field order)
 /// and "RidePhoto" (`id`, its fields, `ride` REFERENCES PersistedRide(id) ON DELETE CASCADE);
-/// the schema version is the file's user_version.
+/// the schema version is the file's user_version. Every write transaction takes the file's
+/// write lock at its start (BEGIN IMMEDIATE).
 class SqliteStoreBackend : public StoreBackend {
   public:
     /// Opens or creates the file. Throws `StoreError` naming the file when it is not an SQLite

@@ -66,6 +66,11 @@ class StoreBackend {
     /// After `inTransaction` threw: whether the transaction may have been committed all the
     /// same (the connection broke after the commit was sent, before its answer came).
     virtual bool commitOutcomeUnknown() const { return false; }
+    /// Inside a transaction, before it writes: waits until no other connection is inside a
+    /// transaction that adds records, and keeps them out until this one ends, so that what a
+    /// transaction reads of other connections' new rows stays true until it commits. (A
+    /// database whose transactions all write under one lock has nothing more to do.)
+    virtual void lockForInserts() {}
     /// Inside a transaction: runs `write` so that a failure caused by the values it writes (a
     /// constraint, a refusing trigger, a value too large) undoes it alone and comes back as the
     /// reason; any other failure throws.

@@ -23,6 +23,8 @@ constexpr Oid kFloat8 = 701;
 constexpr const char* kVersionComment = "Vantrel store, schema ";
 // Serialises the creation of the tables by two computers opening an empty database at once.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(7250117)";
+// Serialises the transactions that add records, as SQLite's write lock does on a file.
+constexpr const char* kInsertLock = "SELECT pg_advisory_xact_lock(7250118)";
 
 std::string quoted(const char* name) {
     return std::string("\"") + name + "\"";
@@ -47,6 +49,10 @@ std::string whereClause(const RideQuery& query, std::vector<StoreValue>& paramet
     std::vector<std::string> terms;
     if (query.liveOnly) terms.emplace_back("\"deletedAt\" IS NULL");
     if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
+    if (query.objectIDAfter) {
+        parameters.emplace_back(*query.objectIDAfter);
+        terms.push_back("id > $" + std::to_string(parameters.size()));
+    }
     if (query.dateFrom) {
         parameters.emplace_back(*query.dateFrom);
         terms.push_back("date >= $" + std::to_string(parameters.size()));
@@ -479,6 +485,10 @@ void PgStoreBackend::inTransaction(const std::function<void()>& write) {
         if (connected) PQclear(PQexec(m_connection, "ROLLBACK"));
         throw;
     }
+}
+
+void PgStoreBackend::lockForInserts() {
+    command(kInsertLock);
 }
 
 std::optional<std::string> PgStoreBackend::tryAlone(const std::function<void()>& write) {

@@ -21,7 +21,8 @@ class PgListener;
 /// Triggers on both tables notify `PgListener::kChannel` on every committed change.
 ///
 /// A save is one transaction; concurrent saves of one record keep the later one's values. A
-/// lost connection fails the call it happens in and is made again by the next one.
+/// lost connection fails the call it happens in and is made again by the next one. The
+/// transactions that add records run one at a time (an advisory lock), as on an SQLite file.
 class PgStoreBackend : public StoreBackend {
   public:
     /// Connects, checks the schema and creates the tables in an empty database. Throws
@@ -40,6 +41,7 @@ class PgStoreBackend : public StoreBackend {
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
     bool commitOutcomeUnknown() const override { return m_commitUnknown; }
+    void lockForInserts() override;
     std::optional<std::string> tryAlone(const std::function<void()>& write) override;
     std::int64_t insertRide(const PersistedRide& ride) override;
     void updateRide(const PersistedRide& ride, std::span<const std::size_t> columns) override;
