@@ -27,6 +27,9 @@ using Clock = PendingFiles::Clock;
 
 /// The label a watched folder's activities carry as their source.
 constexpr const char* kFolderLabel = "Folder";
+/// Files that become complete this close together are read as one batch (and announced in one
+/// notification): a copy of several files takes a few milliseconds between them.
+constexpr auto kBatchSlack = std::chrono::milliseconds(150);
 
 // A read lease cannot be had while anyone has the file open for writing: the kernel's own
 // answer to "has its writer closed it?", for files that were being written before we watched.
@@ -249,7 +252,8 @@ void ActivityWatcher::consider(std::size_t index, const std::filesystem::path& f
 void ActivityWatcher::waitForWork() {
     int timeout = -1;
     if (auto deadline = m_pending.nextDeadline()) {
-        auto wait = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+        auto wait =
+            std::chrono::ceil<std::chrono::milliseconds>(*deadline + kBatchSlack - Clock::now());
         timeout = static_cast<int>(std::clamp<std::int64_t>(wait.count(), 0, INT_MAX));
     }
     pollfd fds[3] = {{m_stopFd, POLLIN, 0},
