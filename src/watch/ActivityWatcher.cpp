@@ -180,7 +180,10 @@ void ActivityWatcher::watchFolder(std::size_t index) {
     m_folders->watch(
         place.root, [&](const std::filesystem::path& file) { consider(index, file); },
         [&](const std::string& message) { report(message); });
+    // Should it go again, that is worth saying again.
     m_reported.erase("Cannot watch " + place.root.string() + ": the folder does not exist");
+    m_reported.erase("Cannot watch " + place.root.string() +
+                     ": the folder was removed or moved away");
 }
 
 void ActivityWatcher::considerMountedVolumes(const std::vector<MountedVolume>& table) {
