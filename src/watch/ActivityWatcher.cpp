@@ -383,6 +383,15 @@ std::optional<WatchedFile::Kind> ActivityWatcher::importFile(const PendingFiles:
         volumeRemoved(settled.place);
         return std::nullopt;
     }
+    bool failed = outcome.kind == Kind::failed || outcome.kind == Kind::unreadable;
+    if (failed && fileStateOf(settled.file) != std::optional(settled.state)) {
+        // Written again while it was read: what failed was not the finished file, whose close
+        // brings it back.
+        m_options.logger->log(LogLevel::info, "Import",
+                              "Not imported yet: " + settled.file.string() +
+                                  " changed or disappeared while it was read");
+        return std::nullopt;
+    }
     WatchedFile report{WatchedFile::Kind::imported, place.name, settled.file,
                        static_cast<int>(outcome.objectIDs.size()), outcome.description};
     switch (outcome.kind) {
