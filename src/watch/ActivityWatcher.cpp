@@ -225,7 +225,8 @@ void ActivityWatcher::addVolumePlace(const MountedVolume& volume,
 
 void ActivityWatcher::scanVolume(std::size_t index) {
     Place& place = *m_places[index];
-    // Symbolic links are not followed: a device's folder of activities holds plain files.
+    // Symbolic links are not followed: a device's folder of activities holds plain files, and a
+    // link on a volume someone plugged in must not lead the import elsewhere.
     for (const auto& folder : place.folders) {
         std::error_code error;
         for (std::filesystem::recursive_directory_iterator
@@ -233,7 +234,8 @@ void ActivityWatcher::scanVolume(std::size_t index) {
              end;
              !error && it != end; it.increment(error)) {
             std::error_code typeError;
-            if (it->is_regular_file(typeError)) consider(index, it->path());
+            if (it->is_regular_file(typeError) && !it->is_symlink(typeError))
+                consider(index, it->path());
         }
     }
 }

@@ -80,6 +80,16 @@ class WatchImage {
         ASSERT_EQ(runTool({"umount", m_staging.string()}), 0);
     }
 
+    /// A link in GARMIN/Activity to a file outside the volume; false where the file system
+    /// has no links (FAT).
+    bool addLinkOut(const std::string& name, const std::filesystem::path& target) {
+        EXPECT_EQ(runTool({"mount", "-o", "loop", m_image.string(), m_staging.string()}), 0);
+        std::error_code error;
+        std::filesystem::create_symlink(target, m_staging / "GARMIN" / "Activity" / name, error);
+        EXPECT_EQ(runTool({"umount", m_staging.string()}), 0);
+        return !error;
+    }
+
     void mount(const std::filesystem::path& at, bool readOnly = false) {
         std::filesystem::create_directories(at);
         ASSERT_EQ(
@@ -143,8 +153,10 @@ class DeviceWatchTest : public ::testing::Test {
     std::filesystem::path mountPoint = env.root() / "media" / "GARMIN";
 };
 
+// Also: a link on the volume to a file elsewhere is not followed.
 TEST_F(DeviceWatchTest, AWatchPluggedInIsReadAndPluggedInAgainOnlyForWhatIsNew) {
     image.addActivities({kActivities[0], kActivities[1]});
+    image.addLinkOut("elsewhere.fit", corpusFile(kActivities[2]));
     WatcherRun watcher(store, options());
     ASSERT_TRUE(watcher.waitFor([](const auto& run) { return run.hasStarted(); }));
     image.mount(mountPoint);
