@@ -48,8 +48,8 @@ echo
 unit="$root/usr/lib/systemd/user/vantrel-watch.service"
 grep -qx "ExecStart=/usr/bin/vantrel-cli watch --devices" "$unit" || fail "the watcher unit runs: $(grep ExecStart "$unit")"
 grep -qx "WantedBy=default.target" "$unit" || fail "the watcher unit cannot be enabled"
-[[ -z "$(dpkg-deb -e "$deb" "$work/control" && ls "$work/control" | grep -E '^(postinst|preinst)$')" ]] ||
-  fail "the package runs maintainer scripts"
+dpkg-deb -e "$deb" "$work/control"
+! grep -qs -e systemctl -e vantrel-watch "$work/control"/p* || fail "the package enables the watcher unit"
 "$root/usr/bin/vantrel-cli" watch --help | grep -q "watch \[--devices\]" || fail "vantrel-cli has no watch command"
 
 # The file types, as a file manager would see them with the package's MIME XML installed.
