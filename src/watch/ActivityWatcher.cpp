@@ -414,6 +414,9 @@ std::optional<WatchedFile::Kind> ActivityWatcher::importFile(const PendingFiles:
                 LogLevel::error, "Import",
                 "Import failed for " + settled.file.string() + ": " + outcome.description);
             batch.failures.emplace_back(settled.file.filename().string(), outcome.description);
+            // Legs of a multisport file that were stored before one was refused stay stored.
+            batch.objectIDs.insert(batch.objectIDs.end(), outcome.objectIDs.begin(),
+                                   outcome.objectIDs.end());
             report.kind = WatchedFile::Kind::failed;
             break;
         case Kind::unsaved:

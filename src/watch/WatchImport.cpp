@@ -1,5 +1,6 @@
 #include "watch/WatchImport.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -51,10 +52,11 @@ WatchImportOutcome importZip(RideStore& store, const std::filesystem::path& file
     return outcome;
 }
 
-// Until the import of our own paths tests for duplicates itself, the watcher does it here.
+// Until the import of our own paths tests for duplicates itself, the watcher does it here. Each
+// leg of a multisport file is checked and stored on its own, as in every other import.
 WatchImportOutcome importActivity(RideStore& store, const std::filesystem::path& file,
-                                  const std::string& label) {
-    std::shared_ptr<PersistedRide> ride;
+                                  const std::string& label, PersistentLogger& logger) {
+    ImportedLegs legs;
     try {
         std::error_code error;
         auto size = std::filesystem::file_size(file, error);
@@ -64,25 +66,40 @@ WatchImportOutcome importActivity(RideStore& store, const std::filesystem::path&
                     "The file is too large for an activity file (" + megabytes(size) +
                         "; the limit is " + megabytes(kDefaultZipMemberSizeLimit) + ")."};
         Bytes bytes = readWholeFile(file);
-        ride = std::make_shared<PersistedRide>(
-            importActivityFile(bytes, file.filename().string(), label));
+        legs = importActivityLegs(bytes, file.filename().string(), label);
     } catch (const FileReadError& failure) {
         return {Kind::unreadable, {}, failure.what()};
     } catch (const std::exception& failure) {
         return {Kind::failed, {}, failure.what()};
     }
+    logKeptTogether(logger, file.filename().string(), legs.warning);
+    std::vector<std::shared_ptr<PersistedRide>> inserted;
     try {
-        if (isDuplicateActivity(ride->date, ride->duration, store.allRecords(false)))
-            return {Kind::skipped, {}, {}};
-        store.insert(ride);
+        std::vector<RideRef> reference = store.allRecords(false);
+        for (PersistedRide& leg : legs.rides) {
+            if (isDuplicateActivity(leg.date, leg.duration, reference)) continue;
+            auto ride = std::make_shared<PersistedRide>(std::move(leg));
+            store.insert(ride);
+            inserted.push_back(ride);
+            reference.push_back(ride);
+        }
+        if (inserted.empty()) return {Kind::skipped, {}, {}};
         // A record the store cannot hold is the file's fault; anything else is the store's.
         auto refused = store.saveDroppingUnwritable();
-        if (!refused.empty()) return {Kind::failed, {}, "could not be saved: " + refused[0].reason};
+        WatchImportOutcome outcome{Kind::imported, {}, {}};
+        if (!refused.empty())
+            outcome = {Kind::failed, {}, "could not be saved: " + refused[0].reason};
+        for (const auto& ride : inserted) {
+            bool dropped = std::any_of(refused.begin(), refused.end(), [&](const auto& unwritable) {
+                return unwritable.ride == ride;
+            });
+            if (!dropped) outcome.objectIDs.push_back(ride->objectID);
+        }
+        return outcome;
     } catch (const std::exception& failure) {
-        store.remove(ride);
+        for (const auto& ride : inserted) store.remove(ride);
         return {Kind::unsaved, {}, failure.what()};
     }
-    return {Kind::imported, {ride->objectID}, {}};
 }
 
 }  // namespace
@@ -100,7 +117,7 @@ WatchImportOutcome importWatchedFile(RideStore& store, const std::filesystem::pa
             return {Kind::unsaved, {}, failure.what()};
         }
     }
-    return importActivity(store, file, label);
+    return importActivity(store, file, label, logger);
 }
 
 }  // namespace vantrel

@@ -160,12 +160,20 @@ TEST_F(FolderWatchTest, NewFoldersCopiesAndArchivesAreFollowed) {
         .close();
     std::filesystem::rename(env.root() / "export.zip", folder / "export.zip");
     ASSERT_TRUE(watcher.waitFor([](const auto& run) { return run.files.size() == 3; }));
+    // A triathlon arrives as its three legs, like any imported one.
+    std::filesystem::copy_file(corpusFile("sportslib__fr935-triathlon-4623204522.fit"),
+                               env.root() / "tri.fit");
+    std::filesystem::rename(env.root() / "tri.fit", folder / "tri.fit");
+    ASSERT_TRUE(watcher.waitFor([](const auto& run) {
+        return !run.batches.empty() && run.batches.back().objectIDs.size() == 3;
+    }));
     watcher.stop();
 
-    EXPECT_EQ(watcher.count(Kind::imported), 2);
+    EXPECT_EQ(watcher.count(Kind::imported), 3);
     EXPECT_EQ(watcher.count(Kind::skipped), 1);
-    EXPECT_EQ(storedActivities(store).size(), 2u);
+    EXPECT_EQ(storedActivities(store).size(), 5u);
     EXPECT_EQ(watcher.files[2].activities, 1);
+    EXPECT_EQ(watcher.files[3].activities, 3);
 }
 
 // Hundreds of files at once, a two-gigabyte file named .fit and links that lead in circles:
