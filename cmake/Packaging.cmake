@@ -30,6 +30,10 @@ else()
   message(STATUS "help2man not found: the package has no vantrel-cli manual page")
 endif()
 
+# The headless watcher as a systemd user service, off until the user enables it.
+install(FILES ${CMAKE_SOURCE_DIR}/src/cli/resources/vantrel-watch.service
+  DESTINATION lib/systemd/user)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantrel)
 set(CPACK_PACKAGE_VENDOR "Vantrel")

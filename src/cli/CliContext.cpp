@@ -105,6 +105,8 @@ std::map<std::string, Command> commandTable() {
          {runCopyStore, "copy-store --from LOC --to LOC [--merge] copy every activity"}},
         {"records", {runRecords, "records [--kind KIND|cycling|running|swimming]... [--json]"}},
         {"heatmap", {runHeatmap, "heatmap [--kind KIND]... [--year Y]... --geojson FILE"}},
+        {"watch",
+         {runWatch, "watch [--devices] [FOLDER...]  import new activities as they arrive"}},
     };
     for (const auto& media : kMediaCommands) {
         std::string name = media.name;

@@ -30,6 +30,7 @@ int runStats(CliContext& ctx);
 int runCopyStore(CliContext& ctx);
 int runRecords(CliContext& ctx);
 int runHeatmap(CliContext& ctx);
+int runWatch(CliContext& ctx);
 
 /// The commands that decode images or call web services, with their usage lines.
 struct MediaCommand {

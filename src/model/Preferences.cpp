@@ -112,6 +112,14 @@ bool Preferences::boolean(std::string_view key) {
     return found != m_values.end() && found->second.isBool && found->second.boolValue;
 }
 
+bool Preferences::boolean(std::string_view key, bool whenAbsent) {
+    std::lock_guard lock(m_mutex);
+    reloadIfChanged();
+    auto found = m_values.find(key);
+    if (found == m_values.end() || !found->second.isBool) return whenAbsent;
+    return found->second.boolValue;
+}
+
 void Preferences::setBoolean(std::string_view key, bool value) {
     std::lock_guard lock(m_mutex);
     reloadIfChanged();
@@ -125,6 +133,38 @@ void Preferences::remove(std::string_view key) {
     auto found = m_values.find(key);
     if (found == m_values.end()) return;
     m_values.erase(found);
+    write();
+}
+
+std::vector<std::string> Preferences::stringList(std::string_view key) {
+    std::lock_guard lock(m_mutex);
+    reloadIfChanged();
+    auto found = m_values.find(key);
+    if (found == m_values.end() || found->second.isBool) return {};
+    if (!found->second.isRaw) return {found->second.text};
+    std::vector<std::string> list;
+    try {
+        simdjson::ondemand::parser parser;
+        simdjson::padded_string json(found->second.text);
+        simdjson::ondemand::document document = parser.iterate(json);
+        for (auto element : document.get_array()) {
+            std::string_view text;
+            if (element.get_string().get(text) == simdjson::SUCCESS) list.emplace_back(text);
+        }
+    } catch (const simdjson::simdjson_error&) {
+        // Not an array: no list.
+    }
+    return list;
+}
+
+void Preferences::setStringList(std::string_view key, const std::vector<std::string>& values) {
+    JsonWriter json;
+    json.beginArray();
+    for (const auto& value : values) json.value(std::string_view(value));
+    json.endArray();
+    std::lock_guard lock(m_mutex);
+    reloadIfChanged();
+    m_values[std::string(key)] = Value{false, false, true, json.take()};
     write();
 }
 

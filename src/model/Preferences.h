@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrel {
 
@@ -28,8 +29,14 @@ class Preferences {
     void setString(std::string_view key, std::string_view value);
     /// Absent or non-boolean reads as false.
     bool boolean(std::string_view key);
+    /// Absent or non-boolean reads as `whenAbsent`: for switches that are on until turned off.
+    bool boolean(std::string_view key, bool whenAbsent);
     void setBoolean(std::string_view key, bool value);
     void remove(std::string_view key);
+    /// A JSON array's strings (other elements left out); a single string reads as a list of one,
+    /// anything else as an empty list.
+    std::vector<std::string> stringList(std::string_view key);
+    void setStringList(std::string_view key, const std::vector<std::string>& values);
 
     const std::filesystem::path& path() const { return m_file; }
 

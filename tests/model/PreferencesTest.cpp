@@ -41,6 +41,27 @@ TEST(Preferences, UnknownValuesSurviveARewrite) {
     EXPECT_NE(text.find("[1, {\"a\": \"\\u00e9\"}]"), std::string::npos);
 }
 
+// Lists of folders, as a person would write them into the file by hand too.
+TEST(Preferences, StringListsAndSwitchesThatStartOn) {
+    test::IsolatedEnvironment environment;
+    auto file = environment.root() / "prefs.json";
+    test::writeFileBytes(file, bytesOf("{\"one\": \"/home/a b\", \"mixed\": [\"x\", 3, \"y\"], "
+                                       "\"number\": 4, \"off\": false}"));
+    Preferences preferences(file);
+    EXPECT_EQ(preferences.stringList("one"), std::vector<std::string>{"/home/a b"});
+    EXPECT_EQ(preferences.stringList("mixed"), (std::vector<std::string>{"x", "y"}));
+    EXPECT_TRUE(preferences.stringList("number").empty());
+    EXPECT_TRUE(preferences.stringList("absent").empty());
+    EXPECT_TRUE(preferences.boolean("absent", true));
+    EXPECT_TRUE(preferences.boolean("number", true));
+    EXPECT_FALSE(preferences.boolean("off", true));
+
+    preferences.setStringList("folders", {"/a \"quoted\"", "/b\\c"});
+    Preferences again(file);
+    EXPECT_EQ(again.stringList("folders"), (std::vector<std::string>{"/a \"quoted\"", "/b\\c"}));
+    EXPECT_NE(test::readFileText(file).find("\"number\":4"), std::string::npos);
+}
+
 TEST(Preferences, AnUnreadableFileIsSetAsideNotLost) {
     test::IsolatedEnvironment environment;
     auto file = environment.root() / "prefs.json";

@@ -23,7 +23,8 @@ for path in /usr/bin/vantrel /usr/bin/vantrel-cli /usr/bin/vantrel-cli-media \
   /usr/share/applications/vantrel.desktop \
   /usr/share/mime/packages/vantrel.xml /usr/share/icons/hicolor/scalable/apps/vantrel.svg \
   /usr/share/icons/hicolor/256x256/apps/vantrel.png \
-  /usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml /usr/share/man/man1/vantrel-cli.1.gz; do
+  /usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml /usr/share/man/man1/vantrel-cli.1.gz \
+  /usr/lib/systemd/user/vantrel-watch.service; do
   grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 depends="$(dpkg-deb -f "$deb" Depends)"
@@ -42,6 +43,14 @@ echo
 [[ "$(zcat "$root/usr/share/man/man1/vantrel-cli.1.gz")" == *"import\\-strava"* ]] ||
   fail "the manual page does not list the commands"
 "$root/usr/bin/vantrel-cli" --help >/dev/null || fail "the installed vantrel-cli does not start"
+# The headless watcher's user unit starts the installed tool's watcher, and nothing enables it
+# behind the user's back.
+unit="$root/usr/lib/systemd/user/vantrel-watch.service"
+grep -qx "ExecStart=/usr/bin/vantrel-cli watch --devices" "$unit" || fail "the watcher unit runs: $(grep ExecStart "$unit")"
+grep -qx "WantedBy=default.target" "$unit" || fail "the watcher unit cannot be enabled"
+dpkg-deb -e "$deb" "$work/control"
+! grep -qs -e systemctl -e vantrel-watch "$work/control"/p* || fail "the package enables the watcher unit"
+"$root/usr/bin/vantrel-cli" watch --help | grep -q "watch \[--devices\]" || fail "vantrel-cli has no watch command"
 
 # The file types, as a file manager would see them with the package's MIME XML installed.
 export XDG_DATA_HOME="$work/data"

@@ -51,6 +51,7 @@ class CliProcess {
     CliProcess& operator=(const CliProcess&) = delete;
 
     void kill() { ::kill(m_pid, SIGKILL); }
+    void signal(int number) { ::kill(m_pid, number); }
     /// The exit status, or 128 + the signal that ended the process.
     int wait() {
         int status = 0;

@@ -11,6 +11,7 @@
 #include <QtConcurrent>
 #include <iostream>
 
+#include "app/shell/AutoImportSection.h"
 #include "app/widgets/Dialogs.h"
 #include "app/widgets/DisplayFormat.h"
 #include "app/widgets/Icons.h"
@@ -41,6 +42,7 @@ SettingsWindow::SettingsWindow(RideStore& store, QWidget* parent)
     layout->addWidget(section(QStringLiteral("Unit System"), buildUnitSystem()));
     layout->addWidget(section(QStringLiteral("Log Level"), buildLogLevel()));
     layout->addWidget(section(QStringLiteral("Store"), buildStoreLocation()));
+    layout->addWidget(m_autoImport = new AutoImportSection);
     layout->addWidget(buildDiagnostics());
     layout->addWidget(section(QStringLiteral("Data Management"), buildDataManagement()));
     layout->addStretch();

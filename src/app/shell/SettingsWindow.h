@@ -10,6 +10,7 @@ class QLineEdit;
 
 namespace vantrel {
 
+class AutoImportSection;
 class RideStore;
 
 /// The settings window: unit system, log level, the store's location (a PostgreSQL server, used
@@ -23,6 +24,7 @@ class SettingsWindow : public QWidget {
     QComboBox* logLevelChoice() const { return m_logLevel; }
     QLineEdit* storeURLField() const { return m_storeURL; }
     QLabel* connectionStatus() const { return m_connectionStatus; }
+    AutoImportSection* autoImportSection() const { return m_autoImport; }
     void deleteAllActivities();
     /// Opens the store at the URL in the field on a worker thread and shows the outcome.
     void testConnection();
@@ -45,6 +47,7 @@ class SettingsWindow : public QWidget {
     QComboBox* m_logLevel;
     QLineEdit* m_storeURL = nullptr;
     QLabel* m_connectionStatus = nullptr;
+    AutoImportSection* m_autoImport = nullptr;
 };
 
 }  // namespace vantrel

@@ -9,9 +9,11 @@
 #include <iostream>
 
 #include "Version.h"
+#include "app/flows/AutoImport.h"
 #include "app/flows/DropTarget.h"
 #include "app/flows/ImportFlows.h"
 #include "app/map/MapView.h"
+#include "app/shell/AutoImportSection.h"
 #include "app/shell/DiagnosticsWindow.h"
 #include "app/shell/MainMenuBar.h"
 #include "app/shell/MainWindow.h"
@@ -30,7 +32,8 @@ namespace vantrel {
 VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
     : m_store(std::move(store)),
       m_main(std::make_unique<MainWindow>(*m_store)),
-      m_settings(std::make_unique<SettingsWindow>(*m_store)) {
+      m_settings(std::make_unique<SettingsWindow>(*m_store)),
+      m_autoImport(new AutoImport(*m_store, this)) {
     // The application object adopts the user's locale for the whole process; printf-style
     // formatting would then write "1,2 km" under a German locale. Figures always use a point.
     std::setlocale(LC_NUMERIC, "C");
@@ -48,13 +51,33 @@ VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
             });
     connect(m_main->sidebar(), &HistorySidebar::activitiesDeleted, m_main.get(),
             &MainWindow::reloadYearSummaries);
+    connectAutoImport();
     MainMenuBar::install(*this);
     auto* drop = new DropTarget(m_main.get());
     connect(drop, &DropTarget::pathsDropped, m_main->importFlows(), &ImportFlows::importPaths);
 }
 
 VantrelApp::~VantrelApp() {
+    m_autoImport->stop();
     delete m_diagnostics.data();
+}
+
+void VantrelApp::connectAutoImport() {
+    AutoImportSection* section = m_settings->autoImportSection();
+    connect(section, &AutoImportSection::settingsChanged, m_autoImport, &AutoImport::restart);
+    connect(m_autoImport, &AutoImport::statusChanged, section, &AutoImportSection::setStatus);
+    // What arrived shows at once; the selection stays with what the user is looking at.
+    connect(m_autoImport, &AutoImport::activitiesArrived, m_main.get(),
+            &MainWindow::refreshFromStore);
+    connect(m_autoImport, &AutoImport::revealRequested, this,
+            [this](const QList<qint64>& objectIDs, const QList<int>& years) {
+                openFiles({});
+                m_main->sidebar()->revealRides(objectIDs, years);
+            });
+}
+
+void VantrelApp::startAutoImport() {
+    m_autoImport->restart();
 }
 
 DiagnosticsWindow* VantrelApp::openDiagnostics() {
@@ -137,6 +160,8 @@ int VantrelApp::run(int argc, char** argv) {
     connect(&instance, &SingleInstance::filesReceived, &app, &VantrelApp::openFiles);
     app.mainWindow()->show();
     app.openFiles(files);
+    QObject::connect(app.mainWindow(), &MainWindow::firstAppearanceDone, &app,
+                     &VantrelApp::startAutoImport, Qt::SingleShotConnection);
     return application.exec();
 }
 

@@ -10,6 +10,7 @@
 
 namespace vantrel {
 
+class AutoImport;
 class MainWindow;
 class SettingsWindow;
 
@@ -39,12 +40,18 @@ class VantrelApp : public QObject {
     void openFiles(const QStringList& files);
     /// The command line's file arguments as absolute paths ("--" ends the options Qt left).
     static QStringList filesFromArguments(const QStringList& arguments);
+    /// Starts the watcher of the folders and devices named in the settings.
+    void startAutoImport();
+    AutoImport* autoImport() const { return m_autoImport; }
 
   private:
+    void connectAutoImport();
+
     std::unique_ptr<RideStore> m_store;
     std::unique_ptr<MainWindow> m_main;
     std::unique_ptr<SettingsWindow> m_settings;
     QPointer<DiagnosticsWindow> m_diagnostics;
+    AutoImport* m_autoImport;
 };
 
 }  // namespace vantrel
