@@ -31,7 +31,7 @@ Bytes locatedJPEG() {
 }
 
 class ServicesCommandsTest : public ::testing::Test {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::filesystem::path storeFile = environment.root() / "store.sqlite";
 
