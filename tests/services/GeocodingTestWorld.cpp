@@ -86,6 +86,8 @@ OnlineGeocoder::Settings GeocodingTestWorld::settings() const {
     settings.nominatimInterval = {};
     settings.overpassInterval = {};
     settings.http.timeout = std::chrono::milliseconds(1500);
+    // Every failure is answered anew, so tests see each look-up a run makes.
+    settings.restAfterServerError = {};
     return settings;
 }
 
