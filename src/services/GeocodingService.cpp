@@ -41,10 +41,18 @@ void finishBatch(const Context& context, int processed, int total) {
 
 void nameActivity(RideStore& store, PersistedRide& ride, const std::vector<RoutePoint>& route,
                   LocationChooser& chooser) {
-    if (auto name = chooser.locationName(route)) {
+    auto name = chooser.locationName(route);
+    // Naming a history again mostly finds the names it has; rewriting them would cost a
+    // transaction each.
+    if (name && ride.city != name) {
         ride.city = *name;
         store.autosave();
     }
+}
+
+std::string progressText(const Geocoder& geocoder, int number, int total) {
+    if (geocoder.isOffline()) return std::string(kOfflineProgress);
+    return "Geocoding " + std::to_string(number) + " of " + std::to_string(total) + "…";
 }
 
 }  // namespace
@@ -67,12 +75,16 @@ int startGeocoding(RideStore& store, bool replaceExisting, const Context& contex
         auto ride = store.fetchByRideID(rides[i]);
         auto route = ride ? ride->routePoints() : std::vector<RoutePoint>{};
         if (route.empty()) continue;
-        report(context, running("Geocoding " + std::to_string(processed + 1) + " of " +
-                                    std::to_string(total) + "…",
-                                processed + 1, total));
+        report(context,
+               running(progressText(context.geocoder, processed + 1, total), processed + 1, total));
+        std::size_t sentBefore = context.geocoder.requestsSent();
         nameActivity(store, *ride, route, chooser);
         ++processed;
-        if (i + 1 < rides.size() && !context.wait(kPauseBetweenActivities, token)) break;
+        bool more = i + 1 < rides.size();
+        if (more && chooser.needsPause(sentBefore) &&
+            !context.wait(kPauseBetweenActivities, token)) {
+            break;
+        }
     }
     finishBatch(context, processed, total);
     return processed;

@@ -116,10 +116,17 @@ std::optional<std::string> LocationChooser::parkFromAreasOfInterest(
     if (route.empty()) return std::nullopt;
     auto probes = probePoints(route);
     for (const auto& probe : probes) {
+        std::size_t sentBefore = m_geocoder.requestsSent();
         if (auto park = parkAt(probe)) return park;
-        if (!m_wait(kProbeWait, m_token)) return std::nullopt;
+        if (needsPause(sentBefore) && !m_wait(kProbeWait, m_token)) return std::nullopt;
     }
     return std::nullopt;
+}
+
+bool LocationChooser::needsPause(std::size_t requestsSentBefore) const {
+    // The pauses spare the services; answers from a cache or the place table spare them anyway,
+    // and once offline no more requests follow.
+    return m_geocoder.requestsSent() != requestsSentBefore && !m_geocoder.isOffline();
 }
 
 std::vector<MapItem> LocationChooser::candidateParks(CodableCoordinate center) {
