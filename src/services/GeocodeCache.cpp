@@ -92,7 +92,7 @@ struct GeocodeCache::Impl {
     void open();
     Opening openFile();
     Opening checkLayout();
-    void dropExpired();
+    bool dropExpired();
     void startAfresh();
     void openInMemory();
     void recover();
@@ -123,10 +123,10 @@ GeocodeCache::Impl::Opening GeocodeCache::Impl::openFile() {
     if (result == Opening::opened) {
         // Losing the last answers in a power cut costs a question each; a sync costs every one.
         execute("PRAGMA synchronous=NORMAL");
-        dropExpired();
-    } else {
-        close();
+        // Reading every answer's date also finds broken pages before any look-up meets them.
+        if (!dropExpired() && damaged()) result = Opening::damaged;
     }
+    if (result != Opening::opened) close();
     return result;
 }
 
@@ -145,15 +145,15 @@ GeocodeCache::Impl::Opening GeocodeCache::Impl::checkLayout() {
     return execute(kCreateTable) ? Opening::opened : failure();
 }
 
-void GeocodeCache::Impl::dropExpired() {
+bool GeocodeCache::Impl::dropExpired() {
     // Answers dated in the future come from a clock that was wrong; they would never expire.
     auto statement =
         prepare(db, "DELETE FROM answers WHERE answeredAt < ?1 OR answeredAt > ?2 + 86400");
-    if (!statement) return;
+    if (!statement) return false;
     std::int64_t current = seconds();
     sqlite3_bind_int64(statement.get(), 1, current - kLifetime / std::chrono::seconds(1));
     sqlite3_bind_int64(statement.get(), 2, current);
-    sqlite3_step(statement.get());
+    return sqlite3_step(statement.get()) == SQLITE_DONE;
 }
 
 void GeocodeCache::Impl::startAfresh() {
