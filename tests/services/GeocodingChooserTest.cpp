@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <GeographicLib/Geodesic.hpp>
+#include <random>
+
 #include "GeocodingTestWorld.h"
 #include "services/LocationChooser.h"
 
@@ -66,6 +69,40 @@ TEST(ProbeGeometryTest, ProbesCentroidFarthestThenHighest) {
     auto few = LocationChooser::probePoints(still);
     ASSERT_EQ(few.size(), 5u);
     EXPECT_EQ(few[1], (CodableCoordinate{1, 1}));
+}
+
+TEST(ProbeGeometryTest, TheFarthestPointIsTheGeodesicOne) {
+    auto bruteForce = [](const std::vector<RoutePoint>& route) {
+        CodableCoordinate farthest = route.front().coordinate;
+        double best = 0;
+        for (const auto& p : route) {
+            double d = LocationChooser::distanceMeters(route.front().coordinate, p.coordinate);
+            if (d > best) {
+                best = d;
+                farthest = p.coordinate;
+            }
+        }
+        return farthest;
+    };
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> azimuth(-180, 180), spread(-0.005, 0.005);
+    for (double latitude : {0.0, 46.9, -33.9, 78.2}) {
+        // Points within half a percent of 20 km from the start in every direction, where
+        // ellipsoid and sphere disagree on the order: only the geodesic distance may decide.
+        std::vector<RoutePoint> ring{point(latitude, 10)};
+        for (int i = 0; i < 400; ++i) {
+            double lat = 0, lon = 0;
+            GeographicLib::Geodesic::WGS84().Direct(latitude, 10, azimuth(random),
+                                                    20'000 * (1 + spread(random)), lat, lon);
+            ring.push_back(point(lat, lon));
+        }
+        EXPECT_EQ(LocationChooser::probePoints(ring)[1], bruteForce(ring)) << latitude;
+    }
+    // Ties keep the earlier point; a route that never leaves its start probes the start.
+    std::vector<RoutePoint> tie{point(0, 0), point(0, 1), point(0, -1), point(0, 1)};
+    EXPECT_EQ(LocationChooser::probePoints(tie)[1], (CodableCoordinate{0, 1}));
+    std::vector<RoutePoint> still(7, point(5, 5));
+    EXPECT_EQ(LocationChooser::probePoints(still)[1], (CodableCoordinate{5, 5}));
 }
 
 TEST(ProbeGeometryTest, SamplesFiftyEvenlySpacedPoints) {
