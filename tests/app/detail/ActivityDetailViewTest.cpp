@@ -1,3 +1,5 @@
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -10,6 +12,7 @@
 #include "app/detail/LocationPickerSheet.h"
 #include "app/detail/RideChartView.h"
 #include "model/Preferences.h"
+#include "services/PlaceTable.h"
 #include "services/RideTrimService.h"
 
 namespace vantrel::test {
@@ -348,8 +351,10 @@ TEST_F(LocationPickerTest, AFailedSearchIsNotReportedAsNoMatches) {
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(error.startsWith("No matches"));
 
-    LocationPickerSheet::setGeocoderFactory(
-        [] { return std::make_unique<ScriptedGeocoder>(std::vector<Placemark>{}); });
+    // A sheet keeps its geocoder; the next one asks the new.
+    delete sheet;
+    sheet = openPicker(std::vector<Placemark>{});
+    ASSERT_TRUE(sheet);
     EXPECT_EQ(search(sheet, "  Atlantis \n"), "No matches for \"Atlantis\".");
     EXPECT_EQ(search(sheet, "   "), "No matches for \"Atlantis\".");  // blank text does nothing
 }
@@ -360,7 +365,8 @@ TEST_F(LocationPickerTest, WithoutNetworkTheSearchReportsTheFailure) {
     view->openLocationPicker();
     auto* sheet = view->findChild<LocationPickerSheet*>();
     ASSERT_TRUE(sheet);
-    QString error = search(sheet, "Atlantis");
+    // A name no town of the offline table bears either.
+    QString error = search(sheet, "Qxzyw Vale");
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(error.startsWith("No matches"));
 }
@@ -393,6 +399,81 @@ TEST_F(LocationPickerTest, AFoundPlaceMovesTheMapAndCommittingSetsThePin) {
     // The town is looked up in the background and then shown and stored.
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->valueOf("Location") == "Pinetown"; }, 5000));
     EXPECT_EQ(reread(view->ride())->city, "Pinetown");
+}
+
+TEST_F(LocationPickerTest, OpensNearTheActivityNeverOnAnEmptyWorld) {
+    // Nothing known: the whole world, and taking its middle asks first.
+    show(indoorRide(0, "treadmill"));
+    LocationPickerSheet* sheet = openPicker(std::nullopt);
+    ASSERT_TRUE(sheet);
+    auto* pickerMap = static_cast<FakeMapView*>(sheet->map());
+    EXPECT_TRUE(pickerMap->automatic);
+    EXPECT_FALSE(pickerMap->requested);
+    EXPECT_TRUE(sheet->isBlank());
+    sheet->commit();  // the question is answered "Cancel"
+    ASSERT_TRUE(Dialogs::lastOf(DialogRecord::Kind::confirm));
+    EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->title, "Use This Location?");
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(view->detail().coordinates.empty());
+    // Once the user moved the map there is a place, and no question.
+    Dialogs::clearRecords();
+    pickerMap->userMovesTo({{46.95, 7.45}, 0.05, 0.05});
+    EXPECT_FALSE(sheet->isBlank());
+    sheet->commit();
+    EXPECT_FALSE(Dialogs::lastOf(DialogRecord::Kind::confirm));
+    ASSERT_EQ(view->detail().coordinates.size(), 1u);
+
+    // The next activity without a place opens where the user picked last...
+    view.reset();
+    auto second = indoorRide(0, "treadmill");
+    second->date = kStart + 86400 * 30;
+    show(second);
+    sheet = openPicker(std::nullopt);
+    pickerMap = static_cast<FakeMapView*>(sheet->map());
+    EXPECT_EQ(pickerMap->requested, (MapCamera{{46.95, 7.45}, 0.05, 0.05}));
+    EXPECT_FALSE(sheet->isBlank());
+
+    // ...unless the user never picked one: then where the activity nearest in time starts.
+    delete sheet;
+    view.reset();
+    Preferences::shared().remove("lastPickedLocation");
+    auto outdoor = rideWithRoute(10);
+    outdoor->date = kStart + 86400 * 29;
+    store->insert(outdoor);
+    auto third = indoorRide(0, "treadmill");
+    third->date = kStart + 86400 * 31;
+    show(third);
+    sheet = openPicker(std::nullopt);
+    pickerMap = static_cast<FakeMapView*>(sheet->map());
+    ASSERT_TRUE(pickerMap->requested);
+    EXPECT_EQ(pickerMap->requested->center, (CodableCoordinate{46.9, 7.4}));
+}
+
+TEST_F(LocationPickerTest, OfflineTheTableSuggestsAndFindsTowns) {
+    if (PlaceTable::shared().size() == 0) GTEST_SKIP() << "no place table was built";
+    Preferences::shared().setString("nominatimURL", "http://127.0.0.1:1");
+    show(indoorRide(0, "treadmill"));
+    view->openLocationPicker();
+    auto* sheet = view->findChild<LocationPickerSheet*>();
+    ASSERT_TRUE(sheet);
+    auto* pickerMap = static_cast<FakeMapView*>(sheet->map());
+
+    sheet->searchField()->setFocus();
+    QTest::keyClicks(sheet->searchField(), "Luzer");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet->suggestedPlaces().isEmpty(); }, 10000));
+    const QString luzern = "Luzern, Lucerne-Stadt District, Switzerland";
+    ASSERT_TRUE(sheet->suggestedPlaces().contains(luzern))
+        << sheet->suggestedPlaces().join("; ").toStdString();
+    emit sheet->searchField()->completer()->activated(luzern);
+    ASSERT_TRUE(pickerMap->requested);
+    EXPECT_NEAR(pickerMap->requested->center.latitude, 47.05, 0.02);
+
+    // Without the network a town is still found by name, its country choosing among several.
+    EXPECT_EQ(search(sheet, "Paris, United States"), QString());
+    EXPECT_LT(pickerMap->requested->center.longitude, -60);
+    EXPECT_EQ(search(sheet, "paris"), QString());
+    EXPECT_NEAR(pickerMap->requested->center.longitude, 2.35, 0.1);
+    EXPECT_FALSE(search(sheet, "Qxzyw Vale").startsWith("No matches"));
 }
 
 }  // namespace
