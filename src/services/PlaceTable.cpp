@@ -13,6 +13,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 namespace vantrel {
 
@@ -297,11 +298,18 @@ std::vector<PlaceTable::Place> PlaceTable::search(std::string_view query, std::s
     }
     std::vector<Place> found;
     for (auto* group : {&exact, &partial}) {
-        std::vector<std::pair<std::size_t, const Entry*>> ranked;
-        for (const Entry* entry : *group) ranked.emplace_back(placesAround(*entry), entry);
-        std::stable_sort(ranked.begin(), ranked.end(),
-                         [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (const auto& [around, entry] : ranked) {
+        // Fewer words first: "Zürich" before its quarters "Zürich (Kreis 1) / City" and so on.
+        std::vector<std::tuple<std::size_t, std::size_t, const Entry*>> ranked;
+        for (const Entry* entry : *group) {
+            auto key = keys.name(static_cast<std::size_t>(entry - m_entries.data()));
+            auto words = static_cast<std::size_t>(std::count(key.begin(), key.end(), ' '));
+            ranked.emplace_back(words, placesAround(*entry), entry);
+        }
+        std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+            if (std::get<0>(a) != std::get<0>(b)) return std::get<0>(a) < std::get<0>(b);
+            return std::get<1>(a) > std::get<1>(b);
+        });
+        for (const auto& [words, around, entry] : ranked) {
             if (found.size() == limit) return found;
             found.push_back(place(*entry));
         }

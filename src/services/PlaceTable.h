@@ -50,8 +50,9 @@ class PlaceTable {
 
     /// Places found by name: `query` is "NAME" or "NAME, QUALIFIER, …", each qualifier the start
     /// of the place's county or country. Letters match regardless of case and accents ("zurich"
-    /// finds Zürich). Places named exactly so come before those whose name only begins so; among
-    /// equals, those with more places around them (larger towns) first. At most `limit`.
+    /// finds Zürich). Places named exactly so come before those whose name only begins so; then
+    /// names of fewer words (a town before its quarters), then those with more places around
+    /// them (larger towns). At most `limit`.
     std::vector<Place> search(std::string_view query, std::size_t limit) const;
     /// The text as `search` compares it: accents dropped, lower case, single spaces.
     static std::string searchKey(std::string_view text);

@@ -155,7 +155,7 @@ TEST_F(OfflineGeocoderTest, FindsTownsByNameWithTheirCountry) {
     auto places = PlaceTable::parse(
         "33.66094\t-95.55551\tParis\tLamar County\tUnited States\n"
         "48.85341\t2.3488\tParis\tParis\tFrance\n"
-        "48.8592\t2.3417\tParis 01 Louvre\tParis\tFrance\n"
+        "48.8500\t2.3417\tParis 01 Louvre\tParis\tFrance\n"
         "48.8655\t2.3212\tParis 08 Élysée\tParis\tFrance\n"
         "47.36667\t8.55\tZürich\tBezirk Zürich\tSwitzerland\n"
         "46.2\t6.15\tGenève\t\n"
@@ -176,6 +176,12 @@ TEST_F(OfflineGeocoderTest, FindsTownsByNameWithTheirCountry) {
     // Accents and case do not matter; the start of a name finds it.
     EXPECT_EQ(geocoder.geocodeAddress("ZURICH")->front().locality, "Zürich");
     EXPECT_EQ(geocoder.geocodeAddress("zür")->front().country, "Switzerland");
+    // A town comes before its quarters, though they have as many places around.
+    auto partial = geocoder.geocodeAddress("pari");
+    ASSERT_EQ(partial->size(), 4u);
+    EXPECT_EQ(partial->at(0).locality, "Paris");
+    EXPECT_EQ(partial->at(0).country, "France");
+    EXPECT_EQ(partial->at(1).locality, "Paris");
     EXPECT_EQ(geocoder.geocodeAddress("Geneve")->front().locality, "Genève");
     EXPECT_FALSE(geocoder.geocodeAddress("Geneve")->front().country);
     for (const char* nothing : {"Atlantis", "Paris, Germany", " , France", "\xff\xfe"}) {
