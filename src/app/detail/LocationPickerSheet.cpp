@@ -91,7 +91,11 @@ void LocationPickerSheet::buildSearchField(QVBoxLayout* layout) {
     QColor iconColor = palette().color(QPalette::PlaceholderText);
     m_search->setPlaceholderText(QStringLiteral("Search city or place"));
     m_search->setAccessibleName(QStringLiteral("Search city or place"));
-    m_search->addAction(Icons::icon("magnifyingglass", iconColor), QLineEdit::LeadingPosition);
+    QAction* find =
+        m_search->addAction(Icons::icon("magnifyingglass", iconColor), QLineEdit::LeadingPosition);
+    find->setText(QStringLiteral("Search"));
+    find->setToolTip(QStringLiteral("Search"));
+    connect(find, &QAction::triggered, this, &LocationPickerSheet::submitSearch);
     QAction* clear = m_search->addAction(Icons::icon("xmark.circle.fill", iconColor),
                                          QLineEdit::TrailingPosition);
     clear->setText(QStringLiteral("Clear Search"));
@@ -141,6 +145,10 @@ void LocationPickerSheet::showSuggestions(std::vector<LocationPickerSearch::Sugg
         m_search->completer()->popup()->hide();
     } else {
         m_search->completer()->complete();
+        // Nothing chosen until the user goes down the list: the completer would highlight the
+        // first label that begins with the text as typed ("Zurita" for "Zuri", not "Zürich"),
+        // and Return would take it.
+        m_search->completer()->popup()->setCurrentIndex(QModelIndex());
     }
     emit suggestionsShown();
 }
