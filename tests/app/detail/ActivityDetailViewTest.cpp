@@ -468,6 +468,26 @@ TEST_F(LocationPickerTest, OfflineTheTableSuggestsAndFindsTowns) {
     ASSERT_TRUE(pickerMap->requested);
     EXPECT_NEAR(pickerMap->requested->center.latitude, 47.05, 0.02);
 
+    // Return right after typing searches the text, rather than taking whichever suggestion
+    // happens to begin with the letters typed ("Zurita" for "Zuri").
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    sheet->searchField()->setFocus();
+    sheet->searchField()->clear();
+    QTest::keyClicks(sheet->searchField(), "Zuri");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return sheet->suggestedPlaces().contains("Zürich, Bezirk Zürich, Switzerland"); },
+        10000));
+    QAbstractItemView* popup = sheet->searchField()->completer()->popup();
+    ASSERT_TRUE(popup->isVisible());
+    // No suggestion is taken unless the user goes down the list.
+    EXPECT_FALSE(popup->currentIndex().isValid());
+    QSignalSpy finished(sheet, &LocationPickerSheet::searchFinished);
+    QTest::keyClick(popup, Qt::Key_Return);  // the open list has the keyboard
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_NEAR(pickerMap->requested->center.latitude, 47.37, 0.05);
+    EXPECT_NEAR(pickerMap->requested->center.longitude, 8.55, 0.05);
+
     // Without the network a town is still found by name, its country choosing among several.
     EXPECT_EQ(search(sheet, "Paris, United States"), QString());
     EXPECT_LT(pickerMap->requested->center.longitude, -60);
