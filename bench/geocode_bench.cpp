@@ -1,11 +1,12 @@
 // "Geocode Missing" over a history of 2,000 activities that ride four corpus routes again and
 // again (a 2-hour ride, a 1.5-hour ride, a run and a short run: 3,500 points on average), with
 // the real pauses, the shipped place table and a cache file:
-//   NoNetwork    every server refuses the connection (the network is gone)
-//   LocalServer  a local server answers in the Nominatim and Overpass formats; a fresh cache
-//   SecondRun    the same history unnamed again, the cache file of the previous run kept
+//   withoutNetwork      every server refuses the connection (the network is gone)
+//   againstLocalServer  a local server answers in the Nominatim and Overpass formats; a fresh
+//                       cache
+//   secondRun           the same history unnamed again, the cache file of the previous run kept
 // Each runs once; the counters give the requests that reached a server and the names stored.
-//   build/bench/geocode_bench --benchmark_filter=NoNetwork   (and so on)
+//   build/bench/geocode_bench --benchmark_filter=withoutNetwork   (and so on)
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -118,35 +119,35 @@ OnlineGeocoder::Settings refusedEverywhere() {
     return settings;
 }
 
-void NoNetwork(benchmark::State& state) {
+void withoutNetwork(benchmark::State& state) {
     std::filesystem::remove(history().cacheFile());
     measure(state, refusedEverywhere());
 }
 
 /// The local server as one's own server is set up: not paced (only the public servers are),
 /// a failing server rested as always.
-OnlineGeocoder::Settings localServer() {
+OnlineGeocoder::Settings localServerSettings() {
     static test::GeocodingTestWorld world;
     auto settings = world.settings();
     settings.restAfterServerError = OnlineGeocoder::Settings().restAfterServerError;
     return settings;
 }
 
-void LocalServer(benchmark::State& state) {
+void againstLocalServer(benchmark::State& state) {
     std::filesystem::remove(history().cacheFile());
-    measure(state, localServer());
+    measure(state, localServerSettings());
 }
 
-void SecondRun(benchmark::State& state) {
+void secondRun(benchmark::State& state) {
     if (!std::filesystem::exists(history().cacheFile())) {
-        Run warmUp{localServer()};
+        Run warmUp{localServerSettings()};
         warmUp();
     }
-    measure(state, localServer());
+    measure(state, localServerSettings());
 }
 
 }  // namespace
 
-BENCHMARK(NoNetwork)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(LocalServer)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(SecondRun)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(withoutNetwork)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(againstLocalServer)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(secondRun)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

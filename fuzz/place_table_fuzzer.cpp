@@ -7,7 +7,8 @@
 
 #include "services/PlaceTable.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(  // NOLINT(readability-identifier-naming)
+    const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     auto lineEnd = text.find('\n');
     auto query = text.substr(0, lineEnd);

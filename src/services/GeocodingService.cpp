@@ -7,7 +7,7 @@ namespace vantrel::GeocodingService {
 
 namespace {
 
-void report(const Context& context, GeocodeStatus status) {
+void report(const Context& context, const GeocodeStatus& status) {
     if (context.onStatus) context.onStatus(status);
 }
 

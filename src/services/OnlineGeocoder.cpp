@@ -96,7 +96,7 @@ OnlineGeocoder::Settings OnlineGeocoder::Settings::fromPreferences(Preferences& 
     return settings;
 }
 
-OnlineGeocoder::OnlineGeocoder(Settings settings, RequestPacer::Sleep sleep)
+OnlineGeocoder::OnlineGeocoder(Settings settings, const RequestPacer::Sleep& sleep)
     : m_settings(std::move(settings)),
       m_http(m_settings.http),
       m_nominatimPacer(m_settings.nominatimInterval, sleep),
@@ -120,8 +120,9 @@ std::string OnlineGeocoder::overpassURL(const std::string& query) const {
 }
 
 template <typename Parse>
-auto OnlineGeocoder::answer(Server server, GeocodeCache::Question question, const std::string& url,
-                            Parse parse) -> decltype(parse(std::string_view())) {
+auto OnlineGeocoder::answer(Server server, const GeocodeCache::Question& question,
+                            const std::string& url, Parse parse)
+    -> decltype(parse(std::string_view())) {
     auto* cache = m_settings.cache.get();
     if (cache) {
         // A remembered answer that no longer reads is asked again, and replaced.
@@ -186,11 +187,13 @@ std::string OnlineGeocoder::placesQuery(std::string_view query, const SearchRegi
     std::string nameMatch = "[name~\"" + regexLiteral(query) + "\",i]";
     std::string statements;
     if (auto found = kindFilters().find(query); found != kindFilters().end()) {
-        for (const auto& filter : found->second)
-            statements += "nwr" + filter + "[name]" + bbox + ";";
+        for (const auto& filter : found->second) {
+            statements.append("nwr").append(filter).append("[name]").append(bbox).append(";");
+        }
     }
     for (const char* key : {"leisure", "boundary", "landuse"}) {
-        statements += std::string("nwr[") + key + "]" + nameMatch + bbox + ";";
+        statements.append("nwr[").append(key).append("]").append(nameMatch).append(bbox).append(
+            ";");
     }
     return "[out:json][timeout:5];(" + statements + ");out tags center 100;";
 }

@@ -45,7 +45,7 @@ class OnlineGeocoder : public Geocoder {
         static HttpClient::Options defaultHttpOptions();
     };
 
-    explicit OnlineGeocoder(Settings settings, RequestPacer::Sleep sleep = {});
+    explicit OnlineGeocoder(Settings settings, const RequestPacer::Sleep& sleep = {});
 
     std::optional<std::vector<Placemark>> reverseGeocode(CodableCoordinate coordinate) override;
     std::optional<std::vector<std::string>> areasOfInterest(CodableCoordinate coordinate) override;
@@ -65,8 +65,8 @@ class OnlineGeocoder : public Geocoder {
   private:
     enum Server : std::size_t { nominatim, overpass };
     template <typename Parse>
-    auto answer(Server server, GeocodeCache::Question question, const std::string& url, Parse parse)
-        -> decltype(parse(std::string_view()));
+    auto answer(Server server, const GeocodeCache::Question& question, const std::string& url,
+                Parse parse) -> decltype(parse(std::string_view()));
     std::string nominatimURL(const std::string& pathAndQuery) const;
     std::string overpassURL(const std::string& query) const;
 

@@ -20,7 +20,7 @@ OnlineGeocoder::Settings settingsFor(const test::LocalHttpServer& server) {
     settings.nominatimInterval = {};
     settings.overpassInterval = {};
     settings.http.timeout = milliseconds(400);
-    settings.http.maxAnswerBytes = 64 * 1024;
+    settings.http.maxAnswerBytes = std::size_t{64} * 1024;
     return settings;
 }
 
@@ -118,9 +118,9 @@ TEST(OnlineGeocoderTest, EndpointsComeFromThePreferences) {
 
 class OfflineGeocoderTest : public ::testing::Test {
   protected:
-    test::TempDir dir;
+    test::TempDir m_dir;
     PlaceTable table() {
-        test::writeFileBytes(dir / "places.tsv",
+        test::writeFileBytes(m_dir / "places.tsv",
                              bytesOf("46.94809\t7.44744\tBern\tBern-Mittelland\n"
                                      "broken line\n"
                                      "47.36667\t8.55\tZürich\tBezirk Zürich\n"
@@ -128,7 +128,7 @@ class OfflineGeocoderTest : public ::testing::Test {
                                      "47.05\t8.3\tLuzern\t\n"
                                      "47.3717\t8.5423\tZürich (Kreis 1) / Lindenhof\t\n"
                                      "47.4\t8.6\tZürichberg\t\n"));
-        return PlaceTable::load(dir / "places.tsv");
+        return PlaceTable::load(m_dir / "places.tsv");
     }
 };
 
@@ -146,7 +146,7 @@ TEST_F(OfflineGeocoderTest, NamesTheNearestTownWithinReach) {
     EXPECT_EQ(geocoder.reverseGeocode({47.4, 8.6})->front().locality, "Zürichberg");
     EXPECT_TRUE(geocoder.reverseGeocode({0, 0})->empty());
     EXPECT_TRUE(geocoder.areasOfInterest({47.3769, 8.5417})->empty());
-    EXPECT_TRUE(PlaceTable::load(dir / "missing.tsv").size() == 0);
+    EXPECT_TRUE(PlaceTable::load(m_dir / "missing.tsv").size() == 0);
 }
 
 TEST_F(OfflineGeocoderTest, FindsTownsByNameWithTheirCountry) {

@@ -48,22 +48,22 @@ bool near(CodableCoordinate a, CodableCoordinate b) {
 
 class GeocodingHistoryTest : public ::testing::Test {
   protected:
-    test::IsolatedEnvironment environment;
-    ScopedSharedLogger logSession;
-    test::TempDir dir;
-    test::GeocodingTestWorld world;
-    PlaceTable places = [this] {
-        test::writeFileBytes(dir / "places.tsv", bytesOf(kPlaces));
-        return PlaceTable::load(dir / "places.tsv");
+    test::IsolatedEnvironment m_environment;
+    ScopedSharedLogger m_logSession;
+    test::TempDir m_dir;
+    test::GeocodingTestWorld m_world;
+    PlaceTable m_places = [this] {
+        test::writeFileBytes(m_dir / "places.tsv", bytesOf(kPlaces));
+        return PlaceTable::load(m_dir / "places.tsv");
     }();
-    std::unique_ptr<RideStore> store = RideStore::open(dir / "store.sqlite");
-    CancellationToken token;
-    std::vector<GeocodeStatus> statuses;
-    std::vector<milliseconds> waits;
+    std::unique_ptr<RideStore> m_store = RideStore::open(m_dir / "store.sqlite");
+    CancellationToken m_token;
+    std::vector<GeocodeStatus> m_statuses;
+    std::vector<milliseconds> m_waits;
 
     GeocodingHistoryTest() {
         // The first route lies in a park; the others only in their towns.
-        world.areasAt = [](CodableCoordinate c) {
+        m_world.areasAt = [](CodableCoordinate c) {
             if (near(c, kRouteStarts[0])) return std::vector<std::string>{"Gurten Regional Park"};
             return std::vector<std::string>{};
         };
@@ -74,19 +74,19 @@ class GeocodingHistoryTest : public ::testing::Test {
                                        const std::filesystem::path& file) {
         if (!file.empty()) settings.cache = std::make_shared<GeocodeCache>(file);
         return std::make_unique<FallbackGeocoder>(std::make_unique<OnlineGeocoder>(settings),
-                                                  std::make_unique<OfflineGeocoder>(places));
+                                                  std::make_unique<OfflineGeocoder>(m_places));
     }
 
     int run(Geocoder& geocoder, bool replaceExisting = false) {
-        statuses.clear();
-        waits.clear();
-        GeocodingService::Context context{geocoder,
-                                          [this](const GeocodeStatus& s) { statuses.push_back(s); },
-                                          [this](milliseconds d, const CancellationToken&) {
-                                              waits.push_back(d);
-                                              return true;
-                                          }};
-        return GeocodingService::startGeocoding(*store, replaceExisting, context, token);
+        m_statuses.clear();
+        m_waits.clear();
+        GeocodingService::Context context{
+            geocoder, [this](const GeocodeStatus& s) { m_statuses.push_back(s); },
+            [this](milliseconds d, const CancellationToken&) {
+                m_waits.push_back(d);
+                return true;
+            }};
+        return GeocodingService::startGeocoding(*m_store, replaceExisting, context, m_token);
     }
 
     /// `count` activities riding the four routes in turn, oldest first.
@@ -95,30 +95,32 @@ class GeocodingHistoryTest : public ::testing::Test {
             auto ride = std::make_shared<PersistedRide>();
             ride->date = 1000.0 * i;
             ride->setRoutePoints(homeRoute(static_cast<std::size_t>(i) % 4));
-            store->insert(ride);
+            m_store->insert(ride);
         }
-        store->save();
+        m_store->save();
     }
 
     /// Stored names by route, read through a connection of their own.
     std::map<std::size_t, std::set<std::string>> namesByRoute() {
         std::map<std::size_t, std::set<std::string>> names;
-        for (const auto& ride : RideStore::open(store->path())->allLiveActivities()) {
+        for (const auto& ride : RideStore::open(m_store->path())->allLiveActivities()) {
             auto index = static_cast<std::size_t>(ride->date / 1000) % 4;
             names[index].insert(ride->city.value_or("(none)"));
         }
         return names;
     }
 
-    long waitsOf(milliseconds wait) const { return std::count(waits.begin(), waits.end(), wait); }
+    long waitsOf(milliseconds wait) const {
+        return std::count(m_waits.begin(), m_waits.end(), wait);
+    }
 };
 
 TEST_F(GeocodingHistoryTest, FourRoutesAreAskedAboutOnceAndNeverAgain) {
     addHistory(200);
-    auto first = geocoder(world.settings(), dir / "cache.sqlite");
+    auto first = geocoder(m_world.settings(), m_dir / "cache.sqlite");
     EXPECT_EQ(run(*first), 200);
 
-    auto lookups = world.lookups();
+    auto lookups = m_world.lookups();
     std::set<std::string> questions;
     for (const auto& lookup : lookups) questions.insert(lookup.target);
     EXPECT_EQ(questions.size(), lookups.size()) << "a question was asked twice";
@@ -134,17 +136,17 @@ TEST_F(GeocodingHistoryTest, FourRoutesAreAskedAboutOnceAndNeverAgain) {
     for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(names[i], std::set<std::string>{"Springfield"});
 
     // The next run names everything again from the cache file: no request, no pause.
-    auto second = geocoder(world.settings(), dir / "cache.sqlite");
+    auto second = geocoder(m_world.settings(), m_dir / "cache.sqlite");
     EXPECT_EQ(run(*second, true), 200);
-    EXPECT_EQ(world.lookups().size(), lookups.size());
+    EXPECT_EQ(m_world.lookups().size(), lookups.size());
     EXPECT_EQ(second->requestsSent(), 0u);
-    EXPECT_TRUE(waits.empty());
+    EXPECT_TRUE(m_waits.empty());
     EXPECT_EQ(namesByRoute(), names);
 }
 
 TEST_F(GeocodingHistoryTest, WithoutANetworkTheTableNamesEverythingAtOnce) {
     addHistory(12);
-    auto settings = world.settings();
+    auto settings = m_world.settings();
     settings.nominatimURL = "http://127.0.0.1:1";
     settings.overpassURL = "http://127.0.0.1:1/api/interpreter";
     auto refused = geocoder(settings, {});
@@ -153,16 +155,16 @@ TEST_F(GeocodingHistoryTest, WithoutANetworkTheTableNamesEverythingAtOnce) {
     EXPECT_EQ(refused->requestsSent(), 3u);
     EXPECT_TRUE(refused->isOffline());
     // The two probes before the third failure paused; nothing after it did.
-    EXPECT_EQ(waits, (std::vector<milliseconds>{LocationChooser::kProbeWait,
-                                                LocationChooser::kProbeWait}));
-    ASSERT_EQ(statuses.size(), 14u);
-    EXPECT_EQ(statuses[1].progress, "Geocoding 1 of 12…");
+    EXPECT_EQ(m_waits, (std::vector<milliseconds>{LocationChooser::kProbeWait,
+                                                  LocationChooser::kProbeWait}));
+    ASSERT_EQ(m_statuses.size(), 14u);
+    EXPECT_EQ(m_statuses[1].progress, "Geocoding 1 of 12…");
     for (std::size_t i = 2; i < 13; ++i) {
-        EXPECT_EQ(statuses[i].progress, GeocodingService::kOfflineProgress);
-        EXPECT_EQ(statuses[i].current, static_cast<int>(i));
-        EXPECT_EQ(statuses[i].total, 12);
+        EXPECT_EQ(m_statuses[i].progress, GeocodingService::kOfflineProgress);
+        EXPECT_EQ(m_statuses[i].current, static_cast<int>(i));
+        EXPECT_EQ(m_statuses[i].total, 12);
     }
-    EXPECT_EQ(statuses.back().progress, "Done — geocoded 12 rides.");
+    EXPECT_EQ(m_statuses.back().progress, "Done — geocoded 12 rides.");
     auto names = namesByRoute();
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(names[i], std::set<std::string>{kTowns[i]});
 
@@ -174,11 +176,11 @@ TEST_F(GeocodingHistoryTest, WithoutANetworkTheTableNamesEverythingAtOnce) {
 
 TEST_F(GeocodingHistoryTest, OnlyConnectionFailuresMeanOffline) {
     addHistory(4);
-    world.failWith = 503;
-    auto failing = geocoder(world.settings(), {});
+    m_world.failWith = 503;
+    auto failing = geocoder(m_world.settings(), {});
     run(*failing, true);
     EXPECT_FALSE(failing->isOffline());
-    EXPECT_EQ(world.lookups().size(), 4u * 9);
+    EXPECT_EQ(m_world.lookups().size(), 4u * 9);
     for (auto& [route, names] : namesByRoute()) {
         EXPECT_EQ(names, std::set<std::string>{kTowns[route]});
     }
@@ -187,7 +189,7 @@ TEST_F(GeocodingHistoryTest, OnlyConnectionFailuresMeanOffline) {
     test::LocalHttpServer slow([](const auto&) {
         return test::LocalHttpServer::Response{200, "[]", milliseconds(2000)};
     });
-    auto settings = world.settings();
+    auto settings = m_world.settings();
     settings.nominatimURL = slow.url();
     settings.overpassURL = slow.url() + "/api/interpreter";
     settings.http.timeout = milliseconds(200);
@@ -205,28 +207,28 @@ TEST_F(GeocodingHistoryTest, TheCacheChoosesTheSameNamesOnARealRoute) {
     ASSERT_GE(route.size(), 100u);
     // A preserve encloses only the point farthest from the start; a park lies along the route.
     auto farthest = LocationChooser::probePoints(route)[1];
-    world.areasAt = [farthest](CodableCoordinate c) {
+    m_world.areasAt = [farthest](CodableCoordinate c) {
         if (LocationChooser::distanceMeters(c, farthest) < 50) {
             return std::vector<std::string>{"District of Columbia", "Rock Creek Preserve"};
         }
         return std::vector<std::string>{"District of Columbia"};
     };
-    world.places["park"] = {{"Meridian Hill State Park", route[route.size() / 2].coordinate}};
+    m_world.places["park"] = {{"Meridian Hill State Park", route[route.size() / 2].coordinate}};
 
     auto namesOf = [&](Geocoder& geocoder) {
-        LocationChooser chooser(geocoder, token,
+        LocationChooser chooser(geocoder, m_token,
                                 [](milliseconds, const CancellationToken&) { return true; });
         auto shortRoute = std::vector<RoutePoint>(route.begin(), route.begin() + 4);
         return std::vector<std::optional<std::string>>{chooser.locationName(route),
                                                        chooser.parkFromPointsOfInterest(route),
                                                        chooser.locationName(shortRoute)};
     };
-    auto uncached = namesOf(*geocoder(world.settings(), {}));
+    auto uncached = namesOf(*geocoder(m_world.settings(), {}));
     EXPECT_EQ(uncached, (std::vector<std::optional<std::string>>{
                             "Rock Creek Preserve", "Meridian Hill State Park", "Springfield"}));
-    auto cold = geocoder(world.settings(), dir / "cache.sqlite");
+    auto cold = geocoder(m_world.settings(), m_dir / "cache.sqlite");
     EXPECT_EQ(namesOf(*cold), uncached);
-    auto warm = geocoder(world.settings(), dir / "cache.sqlite");
+    auto warm = geocoder(m_world.settings(), m_dir / "cache.sqlite");
     EXPECT_EQ(namesOf(*warm), uncached);
     EXPECT_EQ(warm->requestsSent(), 0u);
 }

@@ -82,9 +82,9 @@ TEST(LocationPickerSearchTest, SuggestsTownsWithTheirCountry) {
 
 class LocationPickerStartTest : public ::testing::Test {
   protected:
-    test::IsolatedEnvironment environment;
-    test::TempDir dir;
-    std::unique_ptr<RideStore> store = RideStore::open(dir / "store.sqlite");
+    test::IsolatedEnvironment m_environment;
+    test::TempDir m_dir;
+    std::unique_ptr<RideStore> m_store = RideStore::open(m_dir / "store.sqlite");
 
     RideRef add(Date date, std::optional<CodableCoordinate> at) {
         auto ride = std::make_shared<PersistedRide>();
@@ -96,32 +96,32 @@ class LocationPickerStartTest : public ::testing::Test {
             next.coordinate.latitude += 0.01;
             ride->setRoutePoints({start, next});
         }
-        store->insert(ride);
-        store->save();
+        m_store->insert(ride);
+        m_store->save();
         return ride;
     }
 };
 
 TEST_F(LocationPickerStartTest, OpensWhereTheActivityOrItsNeighboursAre) {
     auto indoor = add(10 * 86400, std::nullopt);
-    EXPECT_FALSE(locationPickerStart(*store, *indoor, std::nullopt));
+    EXPECT_FALSE(locationPickerStart(*m_store, *indoor, std::nullopt));
 
     add(1 * 86400, CodableCoordinate{46.9, 7.4});   // nine days before
     add(20 * 86400, CodableCoordinate{47.4, 8.5});  // ten days after
     add(9 * 86400, std::nullopt);                   // the day before, indoors too
-    EXPECT_EQ(locationPickerStart(*store, *indoor, std::nullopt), (CodableCoordinate{46.9, 7.4}));
+    EXPECT_EQ(locationPickerStart(*m_store, *indoor, std::nullopt), (CodableCoordinate{46.9, 7.4}));
     add(12 * 86400, CodableCoordinate{45.5, 9.2});  // two days after
-    EXPECT_EQ(locationPickerStart(*store, *indoor, std::nullopt), (CodableCoordinate{45.5, 9.2}));
+    EXPECT_EQ(locationPickerStart(*m_store, *indoor, std::nullopt), (CodableCoordinate{45.5, 9.2}));
 
     // The user's last pick wins over the neighbours; the activity's own place over both.
-    EXPECT_EQ(locationPickerStart(*store, *indoor, CodableCoordinate{40, -105}),
+    EXPECT_EQ(locationPickerStart(*m_store, *indoor, CodableCoordinate{40, -105}),
               (CodableCoordinate{40, -105}));
     indoor->mapCenterLat = 47.05;
     indoor->mapCenterLon = 8.3;
-    EXPECT_EQ(locationPickerStart(*store, *indoor, CodableCoordinate{40, -105}),
+    EXPECT_EQ(locationPickerStart(*m_store, *indoor, CodableCoordinate{40, -105}),
               (CodableCoordinate{47.05, 8.3}));
     auto outdoor = add(30 * 86400, CodableCoordinate{46.2, 6.1});
-    EXPECT_EQ(locationPickerStart(*store, *outdoor, CodableCoordinate{40, -105}),
+    EXPECT_EQ(locationPickerStart(*m_store, *outdoor, CodableCoordinate{40, -105}),
               (CodableCoordinate{46.2, 6.1}));
 }
 
