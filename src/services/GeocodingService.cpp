@@ -39,16 +39,20 @@ void finishBatch(const Context& context, int processed, int total) {
     report(context, {false, doneText(processed), processed, total, kShowDone, true});
 }
 
-void nameActivity(RideStore& store, PersistedRide& ride, const std::vector<RoutePoint>& route,
+void nameActivity(PersistedRide& ride, const std::vector<RoutePoint>& route,
                   LocationChooser& chooser) {
     auto name = chooser.locationName(route);
     // Naming a history again mostly finds the names it has; rewriting them would cost a
     // transaction each.
-    if (name && ride.city != name) {
-        ride.city = *name;
-        store.autosave();
-    }
+    if (name && ride.city != name) ride.city = *name;
 }
+
+// Names from the cache or the place table come faster than a store commits them one by one
+// (a commit waits for the disk), so a run saves at most about once a second; what an interrupted
+// run did not save is named again from the cache. A renamed activity stays in memory until it
+// is saved, so the count is bounded too.
+constexpr std::chrono::milliseconds kSaveEvery{1000};
+constexpr int kMostUnsaved = 100;
 
 std::string progressText(const Geocoder& geocoder, int number, int total) {
     if (geocoder.isOffline()) return std::string(kOfflineProgress);
@@ -70,6 +74,8 @@ int startGeocoding(RideStore& store, bool replaceExisting, const Context& contex
     int total = static_cast<int>(rides.size());
     int processed = 0;
     LocationChooser chooser(context.geocoder, token, context.wait);
+    auto lastSave = std::chrono::steady_clock::now();
+    int unsaved = 0;
     for (std::size_t i = 0; i < rides.size(); ++i) {
         if (token.isCancelled()) break;
         auto ride = store.fetchByRideID(rides[i]);
@@ -78,14 +84,19 @@ int startGeocoding(RideStore& store, bool replaceExisting, const Context& contex
         report(context,
                running(progressText(context.geocoder, processed + 1, total), processed + 1, total));
         std::size_t sentBefore = context.geocoder.requestsSent();
-        nameActivity(store, *ride, route, chooser);
+        nameActivity(*ride, route, chooser);
         ++processed;
-        bool more = i + 1 < rides.size();
-        if (more && chooser.needsPause(sentBefore) &&
-            !context.wait(kPauseBetweenActivities, token)) {
-            break;
+        bool asked = chooser.needsPause(sentBefore);
+        auto now = std::chrono::steady_clock::now();
+        if (asked || now - lastSave >= kSaveEvery || ++unsaved >= kMostUnsaved) {
+            store.autosave();
+            lastSave = now;
+            unsaved = 0;
         }
+        bool more = i + 1 < rides.size();
+        if (more && asked && !context.wait(kPauseBetweenActivities, token)) break;
     }
+    store.autosave();
     finishBatch(context, processed, total);
     return processed;
 }

@@ -174,6 +174,28 @@ TEST_F(GeocodingHistoryTest, WithoutANetworkTheTableNamesEverythingAtOnce) {
     EXPECT_EQ(again->requestsSent(), 3u);
 }
 
+TEST_F(GeocodingHistoryTest, AStoppedOfflineRunKeepsTheNamesItGave) {
+    addHistory(12);
+    auto settings = m_world.settings();
+    settings.nominatimURL = "http://127.0.0.1:1";
+    settings.overpassURL = "http://127.0.0.1:1/api/interpreter";
+    auto refused = geocoder(settings, {});
+    GeocodingService::Context context{*refused,
+                                      [this](const GeocodeStatus& s) {
+                                          // Stop while the seventh activity is being named: six are
+                                          // named, none of them saved yet, as no request was sent.
+                                          if (s.current == 7) m_token.cancel();
+                                      },
+                                      [](milliseconds, const CancellationToken&) { return true; }};
+    EXPECT_EQ(GeocodingService::startGeocoding(*m_store, false, context, m_token), 7);
+
+    int named = 0;
+    for (const auto& ride : RideStore::open(m_store->path())->allLiveActivities()) {
+        named += ride->city.has_value();
+    }
+    EXPECT_EQ(named, 6);
+}
+
 TEST_F(GeocodingHistoryTest, OnlyConnectionFailuresMeanOffline) {
     addHistory(4);
     m_world.failWith = 503;
