@@ -275,6 +275,8 @@ void RideStore::Impl::applyEffects(SaveEffects& effects) {
     }
     pendingInserts.clear();
     pendingRemovals.clear();
+    // Dropping a retained record runs its deleter, which looks the record up in the registry
+    // and may retain it again; so the list is emptied first and the records die afterwards.
     auto released = std::move(registry->retained);
     registry->retained.clear();
     // Records the caller made itself (inserts) have no retaining deleter; once nobody holds
@@ -422,6 +424,7 @@ void RideStore::refreshAll() {
         if (entry->detailsLoaded) ride->photos = m_impl->backend->readPhotos(ride->objectID);
         entry->snapshot = *ride;
     }
+    // As after a save: empty the list before the released records' deleters run.
     auto released = std::move(m_impl->registry->retained);
     m_impl->registry->retained.clear();
 }

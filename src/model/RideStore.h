@@ -91,16 +91,16 @@ class RideStore {
         RideRef ride;
         std::string reason;
     };
-    /// Like `save`, except that a new record the file refuses does not hold back the others: it
+    /// Like `save`, except that a new record the store refuses does not hold back the others: it
     /// is left out of the transaction and dropped from the pending changes (it stays unsaved,
     /// with no objectID), and the rest is written. Returns the records dropped that way. Any
-    /// other failure (a change or deletion, a full, locked or damaged file) throws as `save`
-    /// does.
+    /// other failure (a change or deletion, a full, locked or damaged store, a lost server) throws
+    /// as `save` does.
     std::vector<UnwritableRecord> saveDroppingUnwritable();
     /// Saves if there are pending changes, swallowing errors (returns false on failure).
     bool autosave();
     bool hasChanges() const;
-    /// Forgets unsaved changes of every held record and re-reads them from the file.
+    /// Forgets unsaved changes of every held record and re-reads them from the store.
     void refreshAll();
     /// Changes when another connection (another process, another computer) has committed.
     std::int64_t dataVersion();
@@ -119,10 +119,10 @@ class RideStore {
     /// records (pending changes are not counted) without decoding any series. Every period
     /// from the one holding the first matching activity to the one holding the last is listed,
     /// empty ones with zeros; the first and last periods only count what lies in the range.
-    /// Empty when nothing matches. Throws `StoreError` when the file cannot be read.
+    /// Empty when nothing matches. Throws `StoreError` when the store cannot be read.
     std::vector<PeriodTotals> statistics(const StatisticsQuery& query);
     /// The running distance total of every year that has a matching activity, oldest first.
-    /// Throws `StoreError` when the file cannot be read.
+    /// Throws `StoreError` when the store cannot be read.
     std::vector<YearToDateDistance> yearToDateDistance(const std::vector<ActivityType>& kinds);
 
     struct Impl;
