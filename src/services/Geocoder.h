@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,13 @@ class Geocoder {
     /// Named points of interest matching a query inside a region.
     virtual std::optional<std::vector<MapItem>> searchPlaces(std::string_view query,
                                                              const SearchRegion& region) = 0;
+
+    /// Requests sent to a service over the network so far. Answers remembered or taken from a
+    /// table cost none, and need not be paced.
+    virtual std::size_t requestsSent() const { return 0; }
+    /// True once the network counts as gone for this geocoder's life: it asks no service any
+    /// more and answers from what it holds.
+    virtual bool isOffline() const { return false; }
 };
 
 }  // namespace vantrel

@@ -7,7 +7,7 @@ namespace vantrel::GeocodingService {
 
 namespace {
 
-void report(const Context& context, GeocodeStatus status) {
+void report(const Context& context, const GeocodeStatus& status) {
     if (context.onStatus) context.onStatus(status);
 }
 
@@ -39,12 +39,24 @@ void finishBatch(const Context& context, int processed, int total) {
     report(context, {false, doneText(processed), processed, total, kShowDone, true});
 }
 
-void nameActivity(RideStore& store, PersistedRide& ride, const std::vector<RoutePoint>& route,
+void nameActivity(PersistedRide& ride, const std::vector<RoutePoint>& route,
                   LocationChooser& chooser) {
-    if (auto name = chooser.locationName(route)) {
-        ride.city = *name;
-        store.autosave();
-    }
+    auto name = chooser.locationName(route);
+    // Naming a history again mostly finds the names it has; rewriting them would cost a
+    // transaction each.
+    if (name && ride.city != name) ride.city = *name;
+}
+
+// Names from the cache or the place table come faster than a store commits them one by one
+// (a commit waits for the disk), so a run saves at most about once a second; what an interrupted
+// run did not save is named again from the cache. A renamed activity stays in memory until it
+// is saved, so the count is bounded too.
+constexpr std::chrono::milliseconds kSaveEvery{1000};
+constexpr int kMostUnsaved = 100;
+
+std::string progressText(const Geocoder& geocoder, int number, int total) {
+    if (geocoder.isOffline()) return std::string(kOfflineProgress);
+    return "Geocoding " + std::to_string(number) + " of " + std::to_string(total) + "…";
 }
 
 }  // namespace
@@ -62,18 +74,29 @@ int startGeocoding(RideStore& store, bool replaceExisting, const Context& contex
     int total = static_cast<int>(rides.size());
     int processed = 0;
     LocationChooser chooser(context.geocoder, token, context.wait);
+    auto lastSave = std::chrono::steady_clock::now();
+    int unsaved = 0;
     for (std::size_t i = 0; i < rides.size(); ++i) {
         if (token.isCancelled()) break;
         auto ride = store.fetchByRideID(rides[i]);
         auto route = ride ? ride->routePoints() : std::vector<RoutePoint>{};
         if (route.empty()) continue;
-        report(context, running("Geocoding " + std::to_string(processed + 1) + " of " +
-                                    std::to_string(total) + "…",
-                                processed + 1, total));
-        nameActivity(store, *ride, route, chooser);
+        report(context,
+               running(progressText(context.geocoder, processed + 1, total), processed + 1, total));
+        std::size_t sentBefore = context.geocoder.requestsSent();
+        nameActivity(*ride, route, chooser);
         ++processed;
-        if (i + 1 < rides.size() && !context.wait(kPauseBetweenActivities, token)) break;
+        bool asked = chooser.needsPause(sentBefore);
+        auto now = std::chrono::steady_clock::now();
+        if (asked || now - lastSave >= kSaveEvery || ++unsaved >= kMostUnsaved) {
+            store.autosave();
+            lastSave = now;
+            unsaved = 0;
+        }
+        bool more = i + 1 < rides.size();
+        if (more && asked && !context.wait(kPauseBetweenActivities, token)) break;
     }
+    store.autosave();
     finishBatch(context, processed, total);
     return processed;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "logging/PersistentLogger.h"
@@ -22,6 +23,9 @@ inline constexpr std::chrono::milliseconds kPauseBetweenActivities{1000};
 inline constexpr std::chrono::milliseconds kShowNothingToDo{2000};
 inline constexpr std::chrono::milliseconds kShowDone{3000};
 inline constexpr std::chrono::milliseconds kShowSingleResult{2000};
+/// The progress text of a batch run once the network counts as gone.
+inline constexpr std::string_view kOfflineProgress =
+    "Offline: naming towns from the built-in place table";
 
 struct Context {
     Geocoder& geocoder;
@@ -33,8 +37,10 @@ struct Context {
 };
 
 /// Names the live activities with route data, newest first: every one when `replaceExisting`,
-/// else those without a location. Stops before the next activity once `token` is cancelled,
-/// still logging and reporting the activities processed. Returns that number.
+/// else those without a location. Pauses after an activity only when naming it sent requests;
+/// once the geocoder is offline the rest are named at once and the progress says so. Stops
+/// before the next activity once `token` is cancelled, still logging and reporting the
+/// activities processed. Returns that number.
 int startGeocoding(RideStore& store, bool replaceExisting, const Context& context,
                    const CancellationToken& token);
 

@@ -51,6 +51,19 @@ void configure(CURL* curl, const std::string& url, const HttpClient::Options& op
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
 }
 
+// A network that is down shows as one of these; a server that answers badly does not.
+HttpClient::Failure failureOf(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+            return HttpClient::Failure::connection;
+        default:
+            return HttpClient::Failure::other;
+    }
+}
+
 }  // namespace
 
 HttpClient::HttpClient(Options options) : m_options(std::move(options)) {
@@ -58,16 +71,22 @@ HttpClient::HttpClient(Options options) : m_options(std::move(options)) {
 }
 
 std::optional<std::string> HttpClient::get(const std::string& url) const {
+    return fetch(url).body;
+}
+
+HttpClient::Response HttpClient::fetch(const std::string& url) const {
     CurlHandle curl(curl_easy_init(), curl_easy_cleanup);
-    if (!curl) return std::nullopt;
+    if (!curl) return {std::nullopt, Failure::other};
     Download download;
     download.limit = m_options.maxAnswerBytes;
     configure(curl.get(), url, m_options, download);
-    if (curl_easy_perform(curl.get()) != CURLE_OK || download.overflowed) return std::nullopt;
+    CURLcode code = curl_easy_perform(curl.get());
+    if (download.overflowed) return {std::nullopt, Failure::other};
+    if (code != CURLE_OK) return {std::nullopt, failureOf(code)};
     long status = 0;
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (status != 200) return std::nullopt;
-    return std::move(download.body);
+    if (status != 200) return {std::nullopt, Failure::status};
+    return {std::move(download.body), Failure::none};
 }
 
 std::string HttpClient::percentEncode(std::string_view text) {

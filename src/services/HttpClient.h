@@ -17,13 +17,31 @@ class HttpClient {
         /// The whole request, connection included.
         std::chrono::milliseconds timeout{6000};
         /// Longer answers are cut off and count as failures.
-        std::size_t maxAnswerBytes = 4 * 1024 * 1024;
+        std::size_t maxAnswerBytes = std::size_t{4} * 1024 * 1024;
+    };
+
+    /// Why a request brought no answer.
+    enum class Failure {
+        none,
+        /// Nothing reached a server: refused, no route, no name resolution, or timed out.
+        connection,
+        /// A server answered, but not with 200.
+        status,
+        /// Anything else: an oversized answer, a broken transfer, a refused URL.
+        other,
+    };
+    struct Response {
+        /// The body of a 200 answer.
+        std::optional<std::string> body;
+        Failure failure = Failure::none;
     };
 
     explicit HttpClient(Options options);
 
     /// The body of a 200 answer; absent on any failure, other status, time-out or oversize.
     std::optional<std::string> get(const std::string& url) const;
+    /// `get`, also telling why it failed.
+    Response fetch(const std::string& url) const;
 
     /// Percent-encoding of every byte outside the unreserved set (RFC 3986).
     static std::string percentEncode(std::string_view text);

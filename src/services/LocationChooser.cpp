@@ -2,6 +2,7 @@
 
 #include <GeographicLib/Geodesic.hpp>
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include "model/AsciiText.h"
@@ -10,15 +11,44 @@ namespace vantrel {
 
 namespace {
 
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180;
+constexpr double kMeanEarthRadius = 6'371'008.8;
+// A sphere's distances differ from the ellipsoid's by less than 0.6%; twice that and a metre
+// more is a safe margin around the largest estimate.
+constexpr double kEstimateMargin = 0.02;
+
+/// Haversine distance on the mean sphere from a start whose latitude's cosine is known.
+double sphericalMeters(CodableCoordinate start, double cosStartLatitude, CodableCoordinate to) {
+    double halfLat = (to.latitude - start.latitude) * kRadiansPerDegree / 2;
+    double halfLon = (to.longitude - start.longitude) * kRadiansPerDegree / 2;
+    double a = std::sin(halfLat) * std::sin(halfLat) +
+               cosStartLatitude * std::cos(to.latitude * kRadiansPerDegree) * std::sin(halfLon) *
+                   std::sin(halfLon);
+    return 2 * kMeanEarthRadius * std::asin(std::sqrt(std::clamp(a, 0.0, 1.0)));
+}
+
+// The geodesic distance decides, but measuring it to every point of a long route dominates
+// locating a history. A spherical estimate rules out the points that cannot be the farthest;
+// the rest are measured in route order as before, so the same point is chosen.
 CodableCoordinate farthestFromStart(const std::vector<RoutePoint>& route) {
     const auto& start = route.front().coordinate;
+    double cosStart = std::cos(start.latitude * kRadiansPerDegree);
+    std::vector<double> estimates;
+    estimates.reserve(route.size());
+    double largest = 0;
+    for (const auto& point : route) {
+        estimates.push_back(sphericalMeters(start, cosStart, point.coordinate));
+        if (estimates.back() > largest) largest = estimates.back();
+    }
+    double threshold = largest * (1 - kEstimateMargin) - 1;
     CodableCoordinate farthest = start;
     double farthestDistance = 0;
-    for (const auto& point : route) {
-        double distance = LocationChooser::distanceMeters(start, point.coordinate);
+    for (std::size_t i = 0; i < route.size(); ++i) {
+        if (estimates[i] < threshold) continue;
+        double distance = LocationChooser::distanceMeters(start, route[i].coordinate);
         if (distance > farthestDistance) {
             farthestDistance = distance;
-            farthest = point.coordinate;
+            farthest = route[i].coordinate;
         }
     }
     return farthest;
@@ -116,10 +146,17 @@ std::optional<std::string> LocationChooser::parkFromAreasOfInterest(
     if (route.empty()) return std::nullopt;
     auto probes = probePoints(route);
     for (const auto& probe : probes) {
+        std::size_t sentBefore = m_geocoder.requestsSent();
         if (auto park = parkAt(probe)) return park;
-        if (!m_wait(kProbeWait, m_token)) return std::nullopt;
+        if (needsPause(sentBefore) && !m_wait(kProbeWait, m_token)) return std::nullopt;
     }
     return std::nullopt;
+}
+
+bool LocationChooser::needsPause(std::size_t requestsSentBefore) const {
+    // The pauses spare the services; answers from a cache or the place table spare them anyway,
+    // and once offline no more requests follow.
+    return m_geocoder.requestsSent() != requestsSentBefore && !m_geocoder.isOffline();
 }
 
 std::vector<MapItem> LocationChooser::candidateParks(CodableCoordinate center) {

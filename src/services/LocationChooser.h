@@ -16,7 +16,8 @@ namespace vantrel {
 
 /// Chooses the location name of a route: the park, preserve or open space it lies in, else the
 /// town it was recorded near. Once the token is cancelled, every further look-up is skipped
-/// and counts as an empty answer.
+/// and counts as an empty answer. The pause after a probe is made only when that probe sent a
+/// request.
 class LocationChooser {
   public:
     static constexpr std::size_t kMinPointsForParks = 5;
@@ -54,6 +55,10 @@ class LocationChooser {
     static std::vector<CodableCoordinate> samplePoints(const std::vector<RoutePoint>& route);
     /// Geodesic distance on the WGS84 ellipsoid.
     static double distanceMeters(CodableCoordinate a, CodableCoordinate b);
+
+    /// Whether requests went out since the geocoder had sent `requestsSentBefore`, so that the
+    /// services are owed a pause.
+    bool needsPause(std::size_t requestsSentBefore) const;
 
   private:
     std::optional<std::string> parkAt(CodableCoordinate probe);

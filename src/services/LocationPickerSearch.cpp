@@ -33,4 +33,18 @@ LocationPickerSearch LocationPickerSearch::submit(Geocoder& geocoder, std::strin
     return result;
 }
 
+std::vector<LocationPickerSearch::Suggestion> LocationPickerSearch::suggestions(
+    const PlaceTable& places, std::string_view text, std::size_t limit) {
+    std::vector<Suggestion> found;
+    if (PlaceTable::searchKey(trimmed(text)).size() < kMinSuggestionLetters) return found;
+    for (const auto& place : places.search(trimmed(text), limit)) {
+        std::string label = place.name;
+        // A town that is its own county ("Paris, Paris") names it once.
+        if (!place.county.empty() && place.county != place.name) label += ", " + place.county;
+        if (!place.country.empty()) label += ", " + place.country;
+        found.push_back({std::move(label), place.coordinate});
+    }
+    return found;
+}
+
 }  // namespace vantrel

@@ -33,8 +33,17 @@ std::optional<std::vector<std::string>> OfflineGeocoder::areasOfInterest(Codable
     return std::vector<std::string>{};
 }
 
-std::optional<std::vector<Placemark>> OfflineGeocoder::geocodeAddress(std::string_view) {
-    return std::vector<Placemark>{};
+std::optional<std::vector<Placemark>> OfflineGeocoder::geocodeAddress(std::string_view text) {
+    std::vector<Placemark> placemarks;
+    for (auto& place : m_places.search(text, kMaxSearchResults)) {
+        Placemark placemark;
+        placemark.locality = std::move(place.name);
+        if (!place.county.empty()) placemark.subAdministrativeArea = std::move(place.county);
+        if (!place.country.empty()) placemark.country = std::move(place.country);
+        placemark.location = place.coordinate;
+        placemarks.push_back(std::move(placemark));
+    }
+    return placemarks;
 }
 
 std::optional<std::vector<MapItem>> OfflineGeocoder::searchPlaces(std::string_view,

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <map>
 
 #include "Version.h"
@@ -22,6 +23,20 @@ std::string fixed(double value) {
 std::string withoutTrailingSlash(std::string url) {
     while (!url.empty() && url.back() == '/') url.pop_back();
     return url;
+}
+
+// "LAT,LON" with the decimals a question is asked with. The buffer holds any double written out.
+std::string questionText(CodableCoordinate coordinate) {
+    std::string text;
+    for (double value : {coordinate.latitude, coordinate.longitude}) {
+        std::array<char, 400> buffer{};
+        auto [end, error] =
+            std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                          std::chars_format::fixed, OnlineGeocoder::kQuestionDecimals);
+        if (!text.empty()) text += ',';
+        text.append(buffer.data(), error == std::errc() ? end : buffer.data());
+    }
+    return text;
 }
 
 bool isHost(const std::string& url, const std::string& defaultURL) {
@@ -81,48 +96,82 @@ OnlineGeocoder::Settings OnlineGeocoder::Settings::fromPreferences(Preferences& 
     return settings;
 }
 
-OnlineGeocoder::OnlineGeocoder(Settings settings, RequestPacer::Sleep sleep)
+OnlineGeocoder::OnlineGeocoder(Settings settings, const RequestPacer::Sleep& sleep)
     : m_settings(std::move(settings)),
       m_http(m_settings.http),
       m_nominatimPacer(m_settings.nominatimInterval, sleep),
-      m_overpassPacer(m_settings.overpassInterval, sleep) {}
+      m_overpassPacer(m_settings.overpassInterval, sleep),
+      m_health(m_settings.restAfterServerError) {}
 
-std::optional<std::string> OnlineGeocoder::askNominatim(const std::string& pathAndQuery) {
-    m_nominatimPacer.awaitTurn();
-    return m_http.get(withoutTrailingSlash(m_settings.nominatimURL) + pathAndQuery);
+CodableCoordinate OnlineGeocoder::rounded(CodableCoordinate coordinate) {
+    constexpr double kScale = 10'000;
+    static_assert(kQuestionDecimals == 4);
+    // Adding zero turns -0 into 0, so that both ask the same question.
+    return {std::round(coordinate.latitude * kScale) / kScale + 0.0,
+            std::round(coordinate.longitude * kScale) / kScale + 0.0};
 }
 
-std::optional<std::string> OnlineGeocoder::askOverpass(const std::string& query) {
-    m_overpassPacer.awaitTurn();
-    return m_http.get(m_settings.overpassURL + "?data=" + HttpClient::percentEncode(query));
+std::string OnlineGeocoder::nominatimURL(const std::string& pathAndQuery) const {
+    return withoutTrailingSlash(m_settings.nominatimURL) + pathAndQuery;
+}
+
+std::string OnlineGeocoder::overpassURL(const std::string& query) const {
+    return m_settings.overpassURL + "?data=" + HttpClient::percentEncode(query);
+}
+
+template <typename Parse>
+auto OnlineGeocoder::answer(Server server, const GeocodeCache::Question& question,
+                            const std::string& url, Parse parse)
+    -> decltype(parse(std::string_view())) {
+    auto* cache = m_settings.cache.get();
+    if (cache) {
+        // A remembered answer that no longer reads is asked again, and replaced.
+        if (auto body = cache->find(question)) {
+            if (auto parsed = parse(*body)) return parsed;
+        }
+    }
+    if (!m_health.mayAsk(server)) return std::nullopt;
+    (server == nominatim ? m_nominatimPacer : m_overpassPacer).awaitTurn();
+    auto response = m_http.fetch(url);
+    ++m_requestsSent;
+    decltype(parse(std::string_view())) parsed;
+    if (response.body) parsed = parse(*response.body);
+    m_health.record(server, parsed.has_value(), response.failure);
+    if (parsed && cache) cache->store(question, *response.body);
+    return parsed;
 }
 
 std::optional<std::vector<Placemark>> OnlineGeocoder::reverseGeocode(CodableCoordinate coordinate) {
-    auto answer = askNominatim("/reverse?format=jsonv2&addressdetails=1&zoom=14&lat=" +
-                               fixed(coordinate.latitude) + "&lon=" + fixed(coordinate.longitude));
-    if (!answer) return std::nullopt;
-    return NominatimAnswer::parseReverse(*answer);
+    auto at = rounded(coordinate);
+    return answer(
+        nominatim, {withoutTrailingSlash(m_settings.nominatimURL), "reverse", questionText(at)},
+        nominatimURL("/reverse?format=jsonv2&addressdetails=1&zoom=14&lat=" + fixed(at.latitude) +
+                     "&lon=" + fixed(at.longitude)),
+        NominatimAnswer::parseReverse);
 }
 
 std::optional<std::vector<std::string>> OnlineGeocoder::areasOfInterest(
     CodableCoordinate coordinate) {
-    auto answer = askOverpass(areasQuery(coordinate));
-    if (!answer) return std::nullopt;
-    return OverpassAnswer::parseNames(*answer);
+    auto at = rounded(coordinate);
+    return answer(overpass, {m_settings.overpassURL, "areas", questionText(at)},
+                  overpassURL(areasQuery(at)), OverpassAnswer::parseNames);
 }
 
 std::optional<std::vector<Placemark>> OnlineGeocoder::geocodeAddress(std::string_view text) {
-    auto answer = askNominatim("/search?format=jsonv2&addressdetails=1&limit=5&q=" +
-                               HttpClient::percentEncode(text));
-    if (!answer) return std::nullopt;
-    return NominatimAnswer::parseSearch(*answer);
+    return answer(nominatim,
+                  {withoutTrailingSlash(m_settings.nominatimURL), "search", std::string(text)},
+                  nominatimURL("/search?format=jsonv2&addressdetails=1&limit=5&q=" +
+                               HttpClient::percentEncode(text)),
+                  NominatimAnswer::parseSearch);
 }
 
 std::optional<std::vector<MapItem>> OnlineGeocoder::searchPlaces(std::string_view query,
                                                                  const SearchRegion& region) {
-    auto answer = askOverpass(placesQuery(query, region));
-    if (!answer) return std::nullopt;
-    return OverpassAnswer::parseItems(*answer);
+    SearchRegion asked{rounded(region.center), region.latitudinalMeters, region.longitudinalMeters};
+    std::string question = std::string(query) + "|" + questionText(asked.center) + "|" +
+                           fixed(asked.latitudinalMeters) + "x" + fixed(asked.longitudinalMeters);
+    return answer(overpass, {m_settings.overpassURL, "places", question},
+                  overpassURL(placesQuery(query, asked)), OverpassAnswer::parseItems);
 }
 
 std::string OnlineGeocoder::areasQuery(CodableCoordinate coordinate) {
@@ -138,11 +187,13 @@ std::string OnlineGeocoder::placesQuery(std::string_view query, const SearchRegi
     std::string nameMatch = "[name~\"" + regexLiteral(query) + "\",i]";
     std::string statements;
     if (auto found = kindFilters().find(query); found != kindFilters().end()) {
-        for (const auto& filter : found->second)
-            statements += "nwr" + filter + "[name]" + bbox + ";";
+        for (const auto& filter : found->second) {
+            statements.append("nwr").append(filter).append("[name]").append(bbox).append(";");
+        }
     }
     for (const char* key : {"leisure", "boundary", "landuse"}) {
-        statements += std::string("nwr[") + key + "]" + nameMatch + bbox + ";";
+        statements.append("nwr[").append(key).append("]").append(nameMatch).append(bbox).append(
+            ";");
     }
     return "[out:json][timeout:5];(" + statements + ");out tags center 100;";
 }

@@ -11,6 +11,7 @@ namespace vantrel {
 struct Placemark {
     std::optional<std::string> locality;               ///< town, city or village
     std::optional<std::string> subAdministrativeArea;  ///< county-level name
+    std::optional<std::string> country;
     std::optional<CodableCoordinate> location;
 };
 

@@ -20,7 +20,7 @@ OnlineGeocoder::Settings settingsFor(const test::LocalHttpServer& server) {
     settings.nominatimInterval = {};
     settings.overpassInterval = {};
     settings.http.timeout = milliseconds(400);
-    settings.http.maxAnswerBytes = 64 * 1024;
+    settings.http.maxAnswerBytes = std::size_t{64} * 1024;
     return settings;
 }
 
@@ -72,13 +72,16 @@ TEST(OnlineGeocoderTest, FailuresSlownessAndHugeAnswersAreNoAnswers) {
         if (mode == "huge") return {200, "[" + std::string(200'000, ' ') + "]", {}};
         return {200, "{\"place_id\":", {}};
     });
-    OnlineGeocoder geocoder(settingsFor(server));
     for (std::string m : {"status", "slow", "huge", "malformed"}) {
         mode = m;
+        auto settings = settingsFor(server);
+        settings.restAfterServerError = {};  // both look-ups reach the server
+        OnlineGeocoder geocoder(settings);
         auto started = std::chrono::steady_clock::now();
         EXPECT_FALSE(geocoder.reverseGeocode({1, 1})) << m;
         EXPECT_FALSE(geocoder.geocodeAddress("Zürich")) << m;
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << m;
+        EXPECT_EQ(geocoder.requestsSent(), 2u) << m;
     }
     OnlineGeocoder::Settings closed = settingsFor(server);
     closed.nominatimURL = "http://127.0.0.1:1";
@@ -115,9 +118,9 @@ TEST(OnlineGeocoderTest, EndpointsComeFromThePreferences) {
 
 class OfflineGeocoderTest : public ::testing::Test {
   protected:
-    test::TempDir dir;
+    test::TempDir m_dir;
     PlaceTable table() {
-        test::writeFileBytes(dir / "places.tsv",
+        test::writeFileBytes(m_dir / "places.tsv",
                              bytesOf("46.94809\t7.44744\tBern\tBern-Mittelland\n"
                                      "broken line\n"
                                      "47.36667\t8.55\tZürich\tBezirk Zürich\n"
@@ -125,7 +128,7 @@ class OfflineGeocoderTest : public ::testing::Test {
                                      "47.05\t8.3\tLuzern\t\n"
                                      "47.3717\t8.5423\tZürich (Kreis 1) / Lindenhof\t\n"
                                      "47.4\t8.6\tZürichberg\t\n"));
-        return PlaceTable::load(dir / "places.tsv");
+        return PlaceTable::load(m_dir / "places.tsv");
     }
 };
 
@@ -143,8 +146,47 @@ TEST_F(OfflineGeocoderTest, NamesTheNearestTownWithinReach) {
     EXPECT_EQ(geocoder.reverseGeocode({47.4, 8.6})->front().locality, "Zürichberg");
     EXPECT_TRUE(geocoder.reverseGeocode({0, 0})->empty());
     EXPECT_TRUE(geocoder.areasOfInterest({47.3769, 8.5417})->empty());
-    EXPECT_TRUE(geocoder.geocodeAddress("Bern")->empty());
-    EXPECT_TRUE(PlaceTable::load(dir / "missing.tsv").size() == 0);
+    EXPECT_TRUE(PlaceTable::load(m_dir / "missing.tsv").size() == 0);
+}
+
+TEST_F(OfflineGeocoderTest, FindsTownsByNameWithTheirCountry) {
+    // Paris in France has quarters around it; the one in Texas stands alone. An older table
+    // line without a country still counts.
+    auto places = PlaceTable::parse(
+        "33.66094\t-95.55551\tParis\tLamar County\tUnited States\n"
+        "48.85341\t2.3488\tParis\tParis\tFrance\n"
+        "48.8500\t2.3417\tParis 01 Louvre\tParis\tFrance\n"
+        "48.8655\t2.3212\tParis 08 Élysée\tParis\tFrance\n"
+        "47.36667\t8.55\tZürich\tBezirk Zürich\tSwitzerland\n"
+        "46.2\t6.15\tGenève\t\n"
+        "45\t7\ttoo\tmany\tfields\there\n");
+    EXPECT_EQ(places.size(), 6u);
+    OfflineGeocoder geocoder(places);
+    auto paris = geocoder.geocodeAddress("paris");
+    ASSERT_EQ(paris->size(), 4u);
+    EXPECT_EQ(paris->at(0).country, "France");
+    EXPECT_EQ(paris->at(1).country, "United States");
+    EXPECT_EQ(paris->at(1).subAdministrativeArea, "Lamar County");
+    EXPECT_EQ(paris->at(2).locality.value().rfind("Paris 0", 0), 0u);
+    // A country or county after a comma chooses among towns of one name.
+    auto texas = geocoder.geocodeAddress("Paris,  united ");
+    ASSERT_EQ(texas->size(), 1u);
+    EXPECT_EQ(texas->front().location, (CodableCoordinate{33.66094, -95.55551}));
+    EXPECT_EQ(geocoder.geocodeAddress("Paris, Lamar")->size(), 1u);
+    // Accents and case do not matter; the start of a name finds it.
+    EXPECT_EQ(geocoder.geocodeAddress("ZURICH")->front().locality, "Zürich");
+    EXPECT_EQ(geocoder.geocodeAddress("zür")->front().country, "Switzerland");
+    // A town comes before its quarters, though they have as many places around.
+    auto partial = geocoder.geocodeAddress("pari");
+    ASSERT_EQ(partial->size(), 4u);
+    EXPECT_EQ(partial->at(0).locality, "Paris");
+    EXPECT_EQ(partial->at(0).country, "France");
+    EXPECT_EQ(partial->at(1).locality, "Paris");
+    EXPECT_EQ(geocoder.geocodeAddress("Geneve")->front().locality, "Genève");
+    EXPECT_FALSE(geocoder.geocodeAddress("Geneve")->front().country);
+    for (const char* nothing : {"Atlantis", "Paris, Germany", " , France", "\xff\xfe"}) {
+        EXPECT_TRUE(geocoder.geocodeAddress(nothing)->empty()) << nothing;
+    }
 }
 
 TEST_F(OfflineGeocoderTest, ShippedTableKnowsLargeTowns) {
@@ -152,6 +194,10 @@ TEST_F(OfflineGeocoderTest, ShippedTableKnowsLargeTowns) {
     if (shipped.size() == 0) GTEST_SKIP() << "no place table was built";
     EXPECT_GT(shipped.size(), 100'000u);
     EXPECT_EQ(shipped.nearest({51.5072, -0.1276}, 30'000)->name, "London");
+    EXPECT_EQ(shipped.search("London", 1).front().country, "United Kingdom");
+    EXPECT_EQ(shipped.search("Paris", 1).front().country, "France");
+    EXPECT_EQ(shipped.search("Zurich", 1).front().name, "Zürich");
+    EXPECT_EQ(shipped.search("Paris, United States", 1).front().country, "United States");
 }
 
 TEST_F(OfflineGeocoderTest, FallbackAsksOfflineWhenTheServerFails) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <GeographicLib/Geodesic.hpp>
+#include <random>
+
 #include "GeocodingTestWorld.h"
 #include "services/LocationChooser.h"
 
@@ -24,21 +27,22 @@ std::vector<RoutePoint> fivePointRoute() {
 
 std::vector<Kind> kinds(const std::vector<test::GeocodingTestWorld::Lookup>& lookups) {
     std::vector<Kind> result;
+    result.reserve(lookups.size());
     for (const auto& lookup : lookups) result.push_back(lookup.kind);
     return result;
 }
 
 class ChooserTest : public ::testing::Test {
   protected:
-    test::GeocodingTestWorld world;
-    CancellationToken token;
-    std::vector<milliseconds> waits;
-    std::function<bool()> onWait = [] { return true; };
-    LocationChooser chooser{world.geocoder(), token,
-                            [this](milliseconds d, const CancellationToken&) {
-                                waits.push_back(d);
-                                return onWait();
-                            }};
+    test::GeocodingTestWorld m_world;
+    CancellationToken m_token;
+    std::vector<milliseconds> m_waits;
+    std::function<bool()> m_onWait = [] { return true; };
+    LocationChooser m_chooser{m_world.geocoder(), m_token,
+                              [this](milliseconds d, const CancellationToken&) {
+                                  m_waits.push_back(d);
+                                  return m_onWait();
+                              }};
 };
 
 TEST(ParkNameTest, KeywordsAreCaseInsensitiveSubstrings) {
@@ -68,8 +72,43 @@ TEST(ProbeGeometryTest, ProbesCentroidFarthestThenHighest) {
     EXPECT_EQ(few[1], (CodableCoordinate{1, 1}));
 }
 
+TEST(ProbeGeometryTest, TheFarthestPointIsTheGeodesicOne) {
+    auto bruteForce = [](const std::vector<RoutePoint>& route) {
+        CodableCoordinate farthest = route.front().coordinate;
+        double best = 0;
+        for (const auto& p : route) {
+            double d = LocationChooser::distanceMeters(route.front().coordinate, p.coordinate);
+            if (d > best) {
+                best = d;
+                farthest = p.coordinate;
+            }
+        }
+        return farthest;
+    };
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> azimuth(-180, 180), spread(-0.005, 0.005);
+    for (double latitude : {0.0, 46.9, -33.9, 78.2}) {
+        // Points within half a percent of 20 km from the start in every direction, where
+        // ellipsoid and sphere disagree on the order: only the geodesic distance may decide.
+        std::vector<RoutePoint> ring{point(latitude, 10)};
+        for (int i = 0; i < 400; ++i) {
+            double lat = 0, lon = 0;
+            GeographicLib::Geodesic::WGS84().Direct(latitude, 10, azimuth(random),
+                                                    20'000 * (1 + spread(random)), lat, lon);
+            ring.push_back(point(lat, lon));
+        }
+        EXPECT_EQ(LocationChooser::probePoints(ring)[1], bruteForce(ring)) << latitude;
+    }
+    // Ties keep the earlier point; a route that never leaves its start probes the start.
+    std::vector<RoutePoint> tie{point(0, 0), point(0, 1), point(0, -1), point(0, 1)};
+    EXPECT_EQ(LocationChooser::probePoints(tie)[1], (CodableCoordinate{0, 1}));
+    std::vector<RoutePoint> still(7, point(5, 5));
+    EXPECT_EQ(LocationChooser::probePoints(still)[1], (CodableCoordinate{5, 5}));
+}
+
 TEST(ProbeGeometryTest, SamplesFiftyEvenlySpacedPoints) {
     std::vector<RoutePoint> route;
+    route.reserve(120);
     for (int i = 0; i < 120; ++i) route.push_back(point(i, 0));
     auto samples = LocationChooser::samplePoints(route);
     ASSERT_EQ(samples.size(), 50u);
@@ -82,76 +121,75 @@ TEST(ProbeGeometryTest, SamplesFiftyEvenlySpacedPoints) {
 TEST_F(ChooserTest, ShortRoutesAreNamedByTheirTownOnly) {
     auto route = fivePointRoute();
     route.pop_back();
-    EXPECT_EQ(chooser.locationName(route), "Springfield");
-    EXPECT_EQ(kinds(world.lookups()), std::vector<Kind>{Kind::reverse});
-    EXPECT_FALSE(chooser.locationName({}));
+    EXPECT_EQ(m_chooser.locationName(route), "Springfield");
+    EXPECT_EQ(kinds(m_world.lookups()), std::vector<Kind>{Kind::reverse});
+    EXPECT_FALSE(m_chooser.locationName({}));
 }
 
 TEST_F(ChooserTest, StopsProbingAtTheFirstPark) {
     auto probes = LocationChooser::probePoints(fivePointRoute());
-    world.areasAt = [&](CodableCoordinate c) {
+    m_world.areasAt = [&](CodableCoordinate c) {
         if (std::abs(c.latitude - probes[1].latitude) < 1e-6) {
             return std::vector<std::string>{"Santa Cruz County", "Redwood State Park"};
         }
         return std::vector<std::string>{"Ocean View Playground"};
     };
-    EXPECT_EQ(chooser.locationName(fivePointRoute()), "Redwood State Park");
-    auto lookups = world.lookups();
+    EXPECT_EQ(m_chooser.locationName(fivePointRoute()), "Redwood State Park");
+    auto lookups = m_world.lookups();
     EXPECT_EQ(kinds(lookups), (std::vector<Kind>{Kind::areas, Kind::areas}));
     EXPECT_NEAR(lookups[0].coordinate.latitude, probes[0].latitude, 1e-6);
-    EXPECT_EQ(waits, std::vector<milliseconds>{milliseconds(200)});
+    EXPECT_EQ(m_waits, std::vector<milliseconds>{milliseconds(200)});
 }
 
 TEST_F(ChooserTest, FallsBackToSearchThenTown) {
-    EXPECT_EQ(chooser.locationName(fivePointRoute()), "Springfield");
-    auto lookups = world.lookups();
+    EXPECT_EQ(m_chooser.locationName(fivePointRoute()), "Springfield");
+    auto lookups = m_world.lookups();
     EXPECT_EQ(kinds(lookups),
               (std::vector<Kind>{Kind::areas, Kind::areas, Kind::areas, Kind::areas, Kind::areas,
                                  Kind::places, Kind::places, Kind::places, Kind::reverse}));
     EXPECT_EQ(lookups[5].text, "park");
     EXPECT_EQ(lookups[6].text, "preserve");
     EXPECT_EQ(lookups[7].text, "open space");
-    EXPECT_EQ(waits.size(), 5u);
+    EXPECT_EQ(m_waits.size(), 5u);
 
-    world.town.reset();  // only a county answers
-    EXPECT_EQ(chooser.cityName(fivePointRoute()), "Greene County");
-    world.county.reset();
-    EXPECT_FALSE(chooser.cityName(fivePointRoute()));
+    m_world.town.reset();  // only a county answers
+    EXPECT_EQ(m_chooser.cityName(fivePointRoute()), "Greene County");
+    m_world.county.reset();
+    EXPECT_FALSE(m_chooser.cityName(fivePointRoute()));
 }
 
 TEST_F(ChooserTest, ScoresSearchResultsByNearbySamplePoints) {
     // 50 points: 41 far away, 5 at B, 4 at C.
     CodableCoordinate a{10, 10}, b{0, 0}, c{0, 1};
-    std::vector<RoutePoint> route;
-    for (int i = 0; i < 41; ++i) route.push_back(point(a.latitude, a.longitude));
+    std::vector<RoutePoint> route(41, point(a.latitude, a.longitude));
     for (int i = 0; i < 5; ++i) route.push_back(point(b.latitude, b.longitude + 0.02));
     for (int i = 0; i < 4; ++i) route.push_back(point(c.latitude, c.longitude));
-    world.places["park"] = {{"Playground", b}, {"Creek Open Space", c}, {std::nullopt, b}};
-    world.places["preserve"] = {
+    m_world.places["park"] = {{"Playground", b}, {"Creek Open Space", c}, {std::nullopt, b}};
+    m_world.places["preserve"] = {
         {"Rancho Preserve", c}, {"Rancho Preserve", b}, {"Bay Preserve", b}};
     // "Bay Preserve" scores 5 ÷ 50 = 0.1 and qualifies; "Creek Open Space" scores 0.08; the
     // second "Rancho Preserve" is dropped as a repeated name, so its first entry (0.08) counts.
-    EXPECT_EQ(chooser.parkFromPointsOfInterest(route), "Bay Preserve");
-    world.places["preserve"] = {{"Rancho Preserve", c}, {"Rancho Preserve", b}};
-    EXPECT_FALSE(chooser.parkFromPointsOfInterest(route));
+    EXPECT_EQ(m_chooser.parkFromPointsOfInterest(route), "Bay Preserve");
+    m_world.places["preserve"] = {{"Rancho Preserve", c}, {"Rancho Preserve", b}};
+    EXPECT_FALSE(m_chooser.parkFromPointsOfInterest(route));
     // Equal scores keep the earlier item.
-    world.places["open space"] = {{"Upper Open Space", b}, {"Lower Open Space", b}};
-    EXPECT_EQ(chooser.parkFromPointsOfInterest(route), "Upper Open Space");
+    m_world.places["open space"] = {{"Upper Open Space", b}, {"Lower Open Space", b}};
+    EXPECT_EQ(m_chooser.parkFromPointsOfInterest(route), "Upper Open Space");
 }
 
 TEST_F(ChooserTest, CancellingDuringAProbeWaitEndsTheLookUps) {
-    onWait = [this] {
-        token.cancel();
+    m_onWait = [this] {
+        m_token.cancel();
         return false;
     };
-    EXPECT_FALSE(chooser.locationName(fivePointRoute()));
-    EXPECT_EQ(kinds(world.lookups()), std::vector<Kind>{Kind::areas});
+    EXPECT_FALSE(m_chooser.locationName(fivePointRoute()));
+    EXPECT_EQ(kinds(m_world.lookups()), std::vector<Kind>{Kind::areas});
 }
 
 TEST_F(ChooserTest, FailedLookUpsCountAsEmptyAnswers) {
-    world.failWith = 503;
-    EXPECT_FALSE(chooser.locationName(fivePointRoute()));
-    EXPECT_EQ(world.lookups().size(), 9u);
+    m_world.failWith = 503;
+    EXPECT_FALSE(m_chooser.locationName(fivePointRoute()));
+    EXPECT_EQ(m_world.lookups().size(), 9u);
 }
 
 }  // namespace

@@ -86,6 +86,8 @@ OnlineGeocoder::Settings GeocodingTestWorld::settings() const {
     settings.nominatimInterval = {};
     settings.overpassInterval = {};
     settings.http.timeout = std::chrono::milliseconds(1500);
+    // Every failure is answered anew, so tests see each look-up a run makes.
+    settings.restAfterServerError = {};
     return settings;
 }
 
@@ -96,25 +98,26 @@ std::vector<GeocodingTestWorld::Lookup> GeocodingTestWorld::lookups() const {
 
 LocalHttpServer::Response GeocodingTestWorld::respond(const LocalHttpServer::Request& request) {
     const auto& target = request.target;
-    Lookup lookup{Kind::reverse, {}, {}};
+    Lookup lookup{Kind::reverse, {}, {}, {}};
     std::string body;
     if (target.rfind("/reverse?", 0) == 0) {
         lookup.coordinate = {number(LocalHttpServer::queryValue(target, "lat")),
                              number(LocalHttpServer::queryValue(target, "lon"))};
         body = reverseAnswer(town, county);
     } else if (target.rfind("/search?", 0) == 0) {
-        lookup = {Kind::search, {}, LocalHttpServer::queryValue(target, "q")};
+        lookup = {Kind::search, {}, LocalHttpServer::queryValue(target, "q"), {}};
         body = searchAnswer(searchHits);
     } else {
         auto query = LocalHttpServer::queryValue(target, "data");
         if (query.find("is_in(") != std::string::npos) {
-            lookup = {Kind::areas, isInCoordinate(query), {}};
+            lookup = {Kind::areas, isInCoordinate(query), {}, {}};
             body = areasAnswer(areasAt(lookup.coordinate));
         } else {
-            lookup = {Kind::places, {}, placeQuery(query)};
+            lookup = {Kind::places, {}, placeQuery(query), {}};
             body = placesAnswer(places[lookup.text]);
         }
     }
+    lookup.target = target;
     {
         std::lock_guard lock(m_mutex);
         m_lookups.push_back(lookup);

@@ -23,6 +23,7 @@ class GeocodingTestWorld {
         Kind kind;
         CodableCoordinate coordinate;  ///< reverse and areas
         std::string text;              ///< search text or place query
+        std::string target;            ///< the request as sent: equal targets, equal questions
     };
 
     GeocodingTestWorld();

@@ -34,6 +34,7 @@
 #include "model/Preferences.h"
 #include "services/GeocodingService.h"
 #include "services/LocationChooser.h"
+#include "services/LocationPickerStart.h"
 #include "services/RideTrimService.h"
 
 namespace vantrel {
@@ -410,14 +411,7 @@ void ActivityDetailView::saveStore() {
 }
 
 void ActivityDetailView::openLocationPicker() {
-    CodableCoordinate start;
-    if (!m_detail.coordinates.empty()) {
-        start = m_detail.coordinates.front();
-    } else if (m_ride->mapCenterLat && m_ride->mapCenterLon) {
-        start = {*m_ride->mapCenterLat, *m_ride->mapCenterLon};
-    } else if (m_map && m_map->camera()) {
-        start = m_map->camera()->center;
-    }
+    auto start = locationPickerStart(m_store, *m_ride, lastPickedLocation(Preferences::shared()));
     QPointer<ActivityDetailView> self(this);
     auto* sheet = new LocationPickerSheet(start, [self](CodableCoordinate chosen) {
         if (self) self->setPickedLocation(chosen);
@@ -428,6 +422,7 @@ void ActivityDetailView::openLocationPicker() {
 }
 
 void ActivityDetailView::setPickedLocation(CodableCoordinate coordinate) {
+    rememberPickedLocation(Preferences::shared(), coordinate);
     auto route = GeocodingService::placeAt(*m_ride, coordinate, true, m_detail.coordinates.size());
     if (!route) return;
     afterEdit();

@@ -1,6 +1,8 @@
 #include "app/detail/LocationPickerSheet.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFutureWatcher>
 #include <QKeyEvent>
@@ -8,51 +10,19 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
+#include "app/widgets/Dialogs.h"
 #include "app/widgets/Icons.h"
 #include "model/Preferences.h"
 #include "services/FallbackGeocoder.h"
 #include "services/LocationPickerSearch.h"
-#include "services/OfflineGeocoder.h"
-#include "services/OnlineGeocoder.h"
 
 namespace vantrel {
 
 namespace {
-
-/// The standard geocoder, except that a place search the online service failed to answer stays
-/// a failure unless the offline table finds the place: an offline "nothing" would otherwise
-/// turn a missing network into "No matches".
-class PickerGeocoder : public Geocoder {
-  public:
-    PickerGeocoder()
-        : m_standard(FallbackGeocoder::standard(Preferences::shared())),
-          m_online(OnlineGeocoder::Settings::fromPreferences(Preferences::shared())) {}
-
-    std::optional<std::vector<Placemark>> reverseGeocode(CodableCoordinate coordinate) override {
-        return m_standard->reverseGeocode(coordinate);
-    }
-    std::optional<std::vector<std::string>> areasOfInterest(CodableCoordinate coordinate) override {
-        return m_standard->areasOfInterest(coordinate);
-    }
-    std::optional<std::vector<Placemark>> geocodeAddress(std::string_view text) override {
-        if (auto online = m_online.geocodeAddress(text)) return online;
-        auto offline = m_offline.geocodeAddress(text);
-        if (offline && !offline->empty()) return offline;
-        return std::nullopt;
-    }
-    std::optional<std::vector<MapItem>> searchPlaces(std::string_view query,
-                                                     const SearchRegion& region) override {
-        return m_standard->searchPlaces(query, region);
-    }
-
-  private:
-    std::unique_ptr<Geocoder> m_standard;
-    OnlineGeocoder m_online;
-    OfflineGeocoder m_offline;
-};
 
 std::function<std::unique_ptr<Geocoder>()>& geocoderFactory() {
     static std::function<std::unique_ptr<Geocoder>()> factory;
@@ -64,38 +34,29 @@ std::function<std::unique_ptr<Geocoder>()>& geocoderFactory() {
 std::unique_ptr<Geocoder> LocationPickerSheet::makeGeocoder() {
     const auto& factory = geocoderFactory();
     if (factory) return factory();
-    return std::make_unique<PickerGeocoder>();
+    return FallbackGeocoder::standard(Preferences::shared());
 }
 
 void LocationPickerSheet::setGeocoderFactory(std::function<std::unique_ptr<Geocoder>()> factory) {
     geocoderFactory() = std::move(factory);
 }
 
-LocationPickerSheet::LocationPickerSheet(CodableCoordinate initialCoord,
+LocationPickerSheet::LocationPickerSheet(std::optional<CodableCoordinate> initialCoord,
                                          std::function<void(CodableCoordinate)> onCommit,
                                          QWidget* parent)
     : QDialog(parent),
       m_onCommit(std::move(onCommit)),
       m_map(MapView::create()),
-      m_currentCenter(initialCoord),
+      m_currentCenter(initialCoord.value_or(CodableCoordinate{})),
+      m_blank(!initialCoord),
       m_search(new QLineEdit),
-      m_error(new QLabel) {
+      m_error(new QLabel),
+      m_suggestionModel(new QStringListModel(this)) {
     setWindowTitle(QStringLiteral("Pick Location"));
     setModal(true);
     resize(640, 560);
     auto* layout = new QVBoxLayout(this);
-
-    QColor iconColor = palette().color(QPalette::PlaceholderText);
-    m_search->setPlaceholderText(QStringLiteral("Search city or place"));
-    m_search->setAccessibleName(QStringLiteral("Search city or place"));
-    m_search->addAction(Icons::icon("magnifyingglass", iconColor), QLineEdit::LeadingPosition);
-    QAction* clear = m_search->addAction(Icons::icon("xmark.circle.fill", iconColor),
-                                         QLineEdit::TrailingPosition);
-    clear->setText(QStringLiteral("Clear Search"));
-    clear->setToolTip(QStringLiteral("Clear Search"));
-    connect(clear, &QAction::triggered, m_search, &QLineEdit::clear);
-    connect(m_search, &QLineEdit::returnPressed, this, &LocationPickerSheet::submitSearch);
-    layout->addWidget(m_search);
+    buildSearchField(layout);
 
     m_error->setWordWrap(true);
     m_error->setStyleSheet(QStringLiteral("color: #c0392b;"));
@@ -105,9 +66,16 @@ LocationPickerSheet::LocationPickerSheet(CodableCoordinate initialCoord,
     m_map->widget()->setAccessibleName(QStringLiteral("Map"));
     layout->addWidget(m_map->widget(), 1);
     m_map->showCenterPin(true);
-    m_map->setCameraListener(
-        [this](const MapCamera& camera, bool) { m_currentCenter = camera.center; });
-    moveTo(initialCoord);
+    m_map->setCameraListener([this](const MapCamera& camera, bool byUser) {
+        m_currentCenter = camera.center;
+        if (byUser) m_blank = false;
+    });
+    if (initialCoord) {
+        moveTo(*initialCoord);
+    } else {
+        // Nothing tells where the activity was: the whole world, until a place is chosen.
+        m_map->setAutomaticCamera();
+    }
 
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
@@ -119,9 +87,83 @@ LocationPickerSheet::LocationPickerSheet(CodableCoordinate initialCoord,
     layout->addWidget(buttons);
 }
 
+void LocationPickerSheet::buildSearchField(QVBoxLayout* layout) {
+    QColor iconColor = palette().color(QPalette::PlaceholderText);
+    m_search->setPlaceholderText(QStringLiteral("Search city or place"));
+    m_search->setAccessibleName(QStringLiteral("Search city or place"));
+    QAction* find =
+        m_search->addAction(Icons::icon("magnifyingglass", iconColor), QLineEdit::LeadingPosition);
+    find->setText(QStringLiteral("Search"));
+    find->setToolTip(QStringLiteral("Search"));
+    connect(find, &QAction::triggered, this, &LocationPickerSheet::submitSearch);
+    QAction* clear = m_search->addAction(Icons::icon("xmark.circle.fill", iconColor),
+                                         QLineEdit::TrailingPosition);
+    clear->setText(QStringLiteral("Clear Search"));
+    clear->setToolTip(QStringLiteral("Clear Search"));
+    connect(clear, &QAction::triggered, m_search, &QLineEdit::clear);
+    connect(m_search, &QLineEdit::returnPressed, this, &LocationPickerSheet::submitSearch);
+
+    // The towns offered are already filtered; the completer only shows them.
+    auto* completer = new QCompleter(m_suggestionModel, this);
+    completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->popup()->setAccessibleName(QStringLiteral("Suggested Places"));
+    m_search->setCompleter(completer);
+    connect(m_search, &QLineEdit::textEdited, this, &LocationPickerSheet::suggestPlaces);
+    connect(completer, qOverload<const QString&>(&QCompleter::activated), this,
+            &LocationPickerSheet::takeSuggestion);
+    layout->addWidget(m_search);
+}
+
 void LocationPickerSheet::moveTo(CodableCoordinate coordinate) {
     m_currentCenter = coordinate;
+    m_blank = false;
     m_map->setCamera(MapCamera{coordinate, kSpan, kSpan});
+}
+
+void LocationPickerSheet::suggestPlaces(const QString& text) {
+    int request = ++m_suggestionRequest;
+    // The table loads and indexes its names on first use; typing must not wait for that.
+    QPointer<LocationPickerSheet> self(this);
+    auto* watcher = new QFutureWatcher<std::vector<LocationPickerSearch::Suggestion>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [self, watcher, request] {
+        watcher->deleteLater();
+        if (!self || request != self->m_suggestionRequest) return;
+        self->showSuggestions(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([query = text.toStdString()] {
+        return LocationPickerSearch::suggestions(PlaceTable::shared(), query);
+    }));
+}
+
+void LocationPickerSheet::showSuggestions(std::vector<LocationPickerSearch::Suggestion> found) {
+    m_suggestions = std::move(found);
+    QStringList labels;
+    for (const auto& suggestion : m_suggestions) labels << QString::fromStdString(suggestion.label);
+    m_suggestionModel->setStringList(labels);
+    if (labels.isEmpty() || !m_search->hasFocus()) {
+        m_search->completer()->popup()->hide();
+    } else {
+        m_search->completer()->complete();
+        // Nothing chosen until the user goes down the list: the completer would highlight the
+        // first label that begins with the text as typed ("Zurita" for "Zuri", not "Zürich"),
+        // and Return would take it.
+        m_search->completer()->popup()->setCurrentIndex(QModelIndex());
+    }
+    emit suggestionsShown();
+}
+
+void LocationPickerSheet::takeSuggestion(const QString& label) {
+    for (const auto& suggestion : m_suggestions) {
+        if (QString::fromStdString(suggestion.label) != label) continue;
+        setSearchError(std::nullopt);
+        moveTo(suggestion.coordinate);
+        return;
+    }
+}
+
+QStringList LocationPickerSheet::suggestedPlaces() const {
+    return m_suggestionModel->stringList();
 }
 
 void LocationPickerSheet::setSearchError(std::optional<QString> error) {
@@ -147,10 +189,11 @@ void LocationPickerSheet::submitSearch() {
         if (result.coordinate) self->moveTo(*result.coordinate);
         emit self->searchFinished();
     });
-    watcher->setFuture(QtConcurrent::run([text] {
-        std::unique_ptr<Geocoder> geocoder = makeGeocoder();
-        return LocationPickerSearch::submit(*geocoder, text);
-    }));
+    // One geocoder for the sheet's life: after three connection failures it stops trying the
+    // network and answers from what it holds.
+    if (!m_geocoder) m_geocoder = makeGeocoder();
+    watcher->setFuture(QtConcurrent::run(
+        [text, geocoder = m_geocoder] { return LocationPickerSearch::submit(*geocoder, text); }));
 }
 
 void LocationPickerSheet::keyPressEvent(QKeyEvent* event) {
@@ -161,6 +204,14 @@ void LocationPickerSheet::keyPressEvent(QKeyEvent* event) {
 }
 
 void LocationPickerSheet::commit() {
+    bool sure =
+        !m_blank || Dialogs::confirm(this, QStringLiteral("Use This Location?"),
+                                     QStringLiteral("No place has been chosen on the map yet. "
+                                                    "Search for a town or move the map to "
+                                                    "the place first, or use the middle of "
+                                                    "the map as it is."),
+                                     QStringLiteral("Use This Location"), false);
+    if (!sure) return;
     if (m_onCommit) m_onCommit(m_currentCenter);
     accept();
 }

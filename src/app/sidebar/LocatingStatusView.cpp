@@ -24,6 +24,8 @@ LocatingStatusView::LocatingStatusView(QWidget* parent)
     m_caption->setWordWrap(true);
     layout->addWidget(m_caption);
 
+    // The offline line is longer than the sidebar is wide.
+    m_barLabel->setWordWrap(true);
     auto* barLayout = new QVBoxLayout(m_barRow);
     barLayout->setContentsMargins(0, 0, 0, 0);
     barLayout->addWidget(m_barLabel);

@@ -1,3 +1,5 @@
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -11,6 +13,7 @@
 #include "app/detail/RideChartView.h"
 #include "import/ActivityImporter.h"
 #include "model/Preferences.h"
+#include "services/PlaceTable.h"
 #include "services/RideTrimService.h"
 
 namespace vantrel::test {
@@ -46,7 +49,7 @@ class ScriptedGeocoder : public Geocoder {
 class ActivityDetailViewTest : public AppFixture {
   protected:
     void TearDown() override {
-        view.reset();
+        m_view.reset();
         LocationPickerSheet::setGeocoderFactory({});
     }
 
@@ -87,58 +90,58 @@ class ActivityDetailViewTest : public AppFixture {
         return ride;
     }
 
-    void show(RideRef ride, UnitSystem system = UnitSystem::metric) {
+    void show(const RideRef& ride, UnitSystem system = UnitSystem::metric) {
         store->insert(ride);
         store->save();
-        view = std::make_unique<ActivityDetailView>(*store, ride, system, &map);
-        view->resize(1100, 800);
-        view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        m_view = std::make_unique<ActivityDetailView>(*store, ride, system, &m_map);
+        m_view->resize(1100, 800);
+        m_view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));
     }
 
     /// The record as another connection reads it from the file.
     RideRef reread(const RideRef& ride) {
-        readers.push_back(RideStore::open(storePath));
-        RideRef copy = readers.back()->fetchByRideID(ride->rideID);
-        readers.back()->loadDetails(copy);
+        m_readers.push_back(RideStore::open(storePath));
+        RideRef copy = m_readers.back()->fetchByRideID(ride->rideID);
+        m_readers.back()->loadDetails(copy);
         return copy;
     }
 
-    FakeMapView map;
-    std::unique_ptr<ActivityDetailView> view;
-    std::vector<std::unique_ptr<RideStore>> readers;
+    FakeMapView m_map;
+    std::unique_ptr<ActivityDetailView> m_view;
+    std::vector<std::unique_ptr<RideStore>> m_readers;
 };
 
 TEST_F(ActivityDetailViewTest, ChartTitleFollowsTheSeriesAndNamesTheChart) {
     RideRef ride = rideWithRoute(30);
     ride->setPowerSamples({{Uuid::random(), kStart, 200}, {Uuid::random(), kStart + 600, 210}});
     show(ride);
-    EXPECT_EQ(view->chart()->title(), "Power & Heart Rate");
-    EXPECT_EQ(view->chart()->accessibleName(), "Power & Heart Rate");
+    EXPECT_EQ(m_view->chart()->title(), "Power & Heart Rate");
+    EXPECT_EQ(m_view->chart()->accessibleName(), "Power & Heart Rate");
 
-    view.reset();
+    m_view.reset();
     show(rideWithRoute(30));
-    EXPECT_EQ(view->chart()->title(), "Heart Rate & Elevation");
-    EXPECT_EQ(view->chart()->accessibleName(), "Heart Rate & Elevation");
-    EXPECT_EQ(map.widget()->accessibleName(), "Map");
+    EXPECT_EQ(m_view->chart()->title(), "Heart Rate & Elevation");
+    EXPECT_EQ(m_view->chart()->accessibleName(), "Heart Rate & Elevation");
+    EXPECT_EQ(m_map.widget()->accessibleName(), "Map");
 }
 
 TEST_F(ActivityDetailViewTest, DraggingTheScrubberMovesTheMarkerWithItsLabel) {
     show(rideWithRoute(60));
-    RideChartView* chart = view->chart();
+    RideChartView* chart = m_view->chart();
     QRectF frame = chart->plotFrame();
     ASSERT_GT(frame.width(), 100);
     int y = static_cast<int>(frame.center().y());
     QTest::mousePress(chart->viewport(), Qt::LeftButton, {},
                       QPoint(static_cast<int>(frame.left()) - 40, y));
-    EXPECT_EQ(view->scrubberProgress(), 0.0);  // left of the plot clamps to the start
+    EXPECT_EQ(m_view->scrubberProgress(), 0.0);  // left of the plot clamps to the start
     QTest::mouseMove(chart->viewport(), QPoint(static_cast<int>(frame.center().x()), y));
-    ASSERT_TRUE(view->scrubberProgress());
-    EXPECT_NEAR(*view->scrubberProgress(), 0.5, 0.01);
+    ASSERT_TRUE(m_view->scrubberProgress());
+    EXPECT_NEAR(*m_view->scrubberProgress(), 0.5, 0.01);
     EXPECT_FALSE(chart->scrubber().settled);
-    ASSERT_TRUE(map.marker);
-    EXPECT_NEAR(map.marker->latitude, 46.905, 0.0002);
-    EXPECT_EQ(map.markerLabel, "150 bpm · 100 m");
+    ASSERT_TRUE(m_map.marker);
+    EXPECT_NEAR(m_map.marker->latitude, 46.905, 0.0002);
+    EXPECT_EQ(m_map.markerLabel, "150 bpm · 100 m");
     QTest::mouseRelease(chart->viewport(), Qt::LeftButton, {},
                         QPoint(static_cast<int>(frame.right()) + 40, y));
     EXPECT_TRUE(chart->scrubber().settled);
@@ -146,15 +149,15 @@ TEST_F(ActivityDetailViewTest, DraggingTheScrubberMovesTheMarkerWithItsLabel) {
     // The keys move the same scrubber once the chart has focus.
     chart->setFocus();
     QTest::keyClick(chart, Qt::Key_Home);
-    EXPECT_EQ(view->scrubberProgress(), 0.0);
+    EXPECT_EQ(m_view->scrubberProgress(), 0.0);
     QTest::keyClick(chart, Qt::Key_Right);
-    EXPECT_NEAR(*view->scrubberProgress(), 0.01, 1e-9);
+    EXPECT_NEAR(*m_view->scrubberProgress(), 0.01, 1e-9);
     EXPECT_TRUE(chart->scrubber().settled);
     EXPECT_FALSE(chart->scrubberLabel().isEmpty());
 
-    view->setUnitSystem(UnitSystem::imperial);
+    m_view->setUnitSystem(UnitSystem::imperial);
     chart->setProgress(0.5);
-    EXPECT_EQ(map.markerLabel, "150 bpm · 328 ft");
+    EXPECT_EQ(m_map.markerLabel, "150 bpm · 328 ft");
 }
 
 TEST_F(ActivityDetailViewTest, MarkerShowsPowerWhenTheActivityHasPower) {
@@ -163,18 +166,18 @@ TEST_F(ActivityDetailViewTest, MarkerShowsPowerWhenTheActivityHasPower) {
     for (int i = 0; i <= 10; ++i) power.push_back({Uuid::random(), kStart + i * 60.0, 200.0 + i});
     ride->setPowerSamples(power);
     show(ride);
-    view->chart()->setProgress(0.5);
-    EXPECT_EQ(map.markerLabel, "150 bpm · 205 W");
-    view->chart()->clearScrubber();
-    EXPECT_FALSE(map.marker);
+    m_view->chart()->setProgress(0.5);
+    EXPECT_EQ(m_map.markerLabel, "150 bpm · 205 W");
+    m_view->chart()->clearScrubber();
+    EXPECT_FALSE(m_map.marker);
 }
 
 TEST_F(ActivityDetailViewTest, TrimAlertsSayWhatIsKept) {
     show(indoorRide());
-    EXPECT_EQ(view->moreActionsButton()->accessibleName(), "More Actions");
-    EXPECT_EQ(view->moreActionTitles(), (QStringList{"Trim Activity", "Hint"}));
+    EXPECT_EQ(m_view->moreActionsButton()->accessibleName(), "More Actions");
+    EXPECT_EQ(m_view->moreActionTitles(), (QStringList{"Trim Activity", "Hint"}));
 
-    view->trimActivity();
+    m_view->trimActivity();
     auto alert = Dialogs::lastOf(DialogRecord::Kind::alert);
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->title, "Drag the Scrubber First");
@@ -182,8 +185,8 @@ TEST_F(ActivityDetailViewTest, TrimAlertsSayWhatIsKept) {
               "Drag across the chart to choose the point where you want the "
               "activity to end, then try again.");
 
-    view->chart()->setProgress(0.5);  // halfway through the hour of samples
-    view->trimActivity();             // the queue is empty: the user cancels
+    m_view->chart()->setProgress(0.5);  // halfway through the hour of samples
+    m_view->trimActivity();             // the queue is empty: the user cancels
     auto confirm = Dialogs::lastOf(DialogRecord::Kind::confirm);
     ASSERT_TRUE(confirm);
     EXPECT_EQ(confirm->title, "Trim This Activity?");
@@ -192,9 +195,9 @@ TEST_F(ActivityDetailViewTest, TrimAlertsSayWhatIsKept) {
               "power data after that point will be removed.\n\nYou can Undo Trim "
               "for 30 days.");
     EXPECT_EQ(confirm->detail, "Trim");
-    EXPECT_FALSE(view->ride()->trimmedAt);
+    EXPECT_FALSE(m_view->ride()->trimmedAt);
 
-    view->showTrimHint();
+    m_view->showTrimHint();
     EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::alert)->text,
               "Use the heart rate / elevation scrubber to set the point where the activity will "
               "be trimmed. Everything after that point is removed; you can undo for 30 days.");
@@ -202,8 +205,8 @@ TEST_F(ActivityDetailViewTest, TrimAlertsSayWhatIsKept) {
 
 TEST_F(ActivityDetailViewTest, ACutBeforeTheStartKeepsNothing) {
     show(indoorRide(-600));
-    view->chart()->setProgress(0);
-    view->trimActivity();
+    m_view->chart()->setProgress(0);
+    m_view->trimActivity();
     EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->text,
               "Keep only the first 00:00 of this activity. Route, heart rate, and power data "
               "after that point will be removed.\n\nYou can Undo Trim for 30 days.");
@@ -212,33 +215,33 @@ TEST_F(ActivityDetailViewTest, ACutBeforeTheStartKeepsNothing) {
 TEST_F(ActivityDetailViewTest, TrimAndUndoGoThroughTheStore) {
     RideRef ride = rideWithRoute(60);
     show(ride);
-    view->chart()->setProgress(0.5);
+    m_view->chart()->setProgress(0.5);
     Dialogs::pushAnswer(true);
-    view->trimActivity();
+    m_view->trimActivity();
 
-    EXPECT_FALSE(view->scrubberProgress());
+    EXPECT_FALSE(m_view->scrubberProgress());
     RideRef trimmed = reread(ride);
     ASSERT_TRUE(trimmed);
     EXPECT_TRUE(trimmed->trimmedAt);
     EXPECT_EQ(trimmed->routePoints().size(), 31u);
     EXPECT_NEAR(trimmed->duration, 1800, 1);
-    EXPECT_EQ(view->detail().coordinates.size(), 31u);
-    EXPECT_TRUE(view->moreActionTitles().contains("Undo Trim"));
+    EXPECT_EQ(m_view->detail().coordinates.size(), 31u);
+    EXPECT_TRUE(m_view->moreActionTitles().contains("Undo Trim"));
 
     Dialogs::pushAnswer(false);
-    view->undoTrim();  // cancelled: nothing changes
-    EXPECT_EQ(view->detail().coordinates.size(), 31u);
+    m_view->undoTrim();  // cancelled: nothing changes
+    EXPECT_EQ(m_view->detail().coordinates.size(), 31u);
     EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->title, "Undo Trim?");
     EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->text,
               "Restore the full activity as it was before the last trim.");
 
     Dialogs::pushAnswer(true);
-    view->undoTrim();
+    m_view->undoTrim();
     RideRef restored = reread(ride);
     EXPECT_EQ(restored->routePoints().size(), 61u);
     EXPECT_FALSE(restored->trimmedAt);
-    EXPECT_EQ(view->detail().coordinates.size(), 61u);
-    EXPECT_FALSE(view->moreActionTitles().contains("Undo Trim"));
+    EXPECT_EQ(m_view->detail().coordinates.size(), 61u);
+    EXPECT_FALSE(m_view->moreActionTitles().contains("Undo Trim"));
 }
 
 TEST_F(ActivityDetailViewTest, AnExpiredBackupIsPurgedBeforeShowing) {
@@ -248,35 +251,35 @@ TEST_F(ActivityDetailViewTest, AnExpiredBackupIsPurgedBeforeShowing) {
     show(ride);
     EXPECT_FALSE(ride->preTrimBackup);
     EXPECT_TRUE(ride->trimmedAt);
-    EXPECT_FALSE(view->moreActionTitles().contains("Undo Trim"));
+    EXPECT_FALSE(m_view->moreActionTitles().contains("Undo Trim"));
 }
 
 TEST_F(ActivityDetailViewTest, RoutesOpenOnTheirPaddedBoundingBox) {
     show(rideWithRoute(10, 0.01));
-    ASSERT_TRUE(map.requested);
-    EXPECT_NEAR(map.requested->spanLat, 0.015, 1e-9);
-    EXPECT_NEAR(map.requested->spanLon, 0.002, 1e-9);
-    EXPECT_NEAR(map.requested->center.latitude, 46.905, 1e-9);
-    EXPECT_EQ(map.route.size(), 11u);
-    EXPECT_FALSE(map.pin);
-    EXPECT_FALSE(view->locationButton()->isVisibleTo(view.get()));
+    ASSERT_TRUE(m_map.requested);
+    EXPECT_NEAR(m_map.requested->spanLat, 0.015, 1e-9);
+    EXPECT_NEAR(m_map.requested->spanLon, 0.002, 1e-9);
+    EXPECT_NEAR(m_map.requested->center.latitude, 46.905, 1e-9);
+    EXPECT_EQ(m_map.route.size(), 11u);
+    EXPECT_FALSE(m_map.pin);
+    EXPECT_FALSE(m_view->locationButton()->isVisibleTo(m_view.get()));
 
     // A cycling activity never stores its camera, however the user moves it.
-    map.userMovesTo({{47, 8}, 0.1, 0.1});
-    EXPECT_FALSE(view->ride()->mapCenterLat);
-    EXPECT_FALSE(reread(view->ride())->mapSpanLat);
+    m_map.userMovesTo({{47, 8}, 0.1, 0.1});
+    EXPECT_FALSE(m_view->ride()->mapCenterLat);
+    EXPECT_FALSE(reread(m_view->ride())->mapSpanLat);
 }
 
 TEST_F(ActivityDetailViewTest, OnePointShowsAPinWithTheSmallestSpan) {
     RideRef ride = indoorRide(0, "treadmill");
     ride->setRoutePoints({{Uuid::random(), {46.95, 7.45}, 0, kStart}});
     show(ride);
-    ASSERT_TRUE(map.requested);
-    EXPECT_NEAR(map.requested->spanLat, 0.002, 1e-12);
-    EXPECT_NEAR(map.requested->spanLon, 0.002, 1e-12);
-    ASSERT_TRUE(map.pin);
-    EXPECT_EQ(map.pin->latitude, 46.95);
-    EXPECT_EQ(view->locationButton()->text(), "Move Pin");
+    ASSERT_TRUE(m_map.requested);
+    EXPECT_NEAR(m_map.requested->spanLat, 0.002, 1e-12);
+    EXPECT_NEAR(m_map.requested->spanLon, 0.002, 1e-12);
+    ASSERT_TRUE(m_map.pin);
+    EXPECT_EQ(m_map.pin->latitude, 46.95);
+    EXPECT_EQ(m_view->locationButton()->text(), "Move Pin");
 }
 
 TEST_F(ActivityDetailViewTest, ALocationOnlyActivityOpensOnItsRegionAndStoresPanning) {
@@ -286,11 +289,11 @@ TEST_F(ActivityDetailViewTest, ALocationOnlyActivityOpensOnItsRegionAndStoresPan
     ride->mapSpanLat = 0.2;
     ride->mapSpanLon = 0.3;
     show(ride);
-    EXPECT_EQ(map.requested, (MapCamera{{40.5, -3.7}, 0.2, 0.3}));
-    EXPECT_EQ(view->ride()->mapSpanLat, 0.2);  // the initial fit stored nothing
-    EXPECT_EQ(view->locationButton()->text(), "Set Location");
+    EXPECT_EQ(m_map.requested, (MapCamera{{40.5, -3.7}, 0.2, 0.3}));
+    EXPECT_EQ(m_view->ride()->mapSpanLat, 0.2);  // the initial fit stored nothing
+    EXPECT_EQ(m_view->locationButton()->text(), "Set Location");
 
-    map.userMovesTo({{41.0, -3.5}, 0.05, 0.06});
+    m_map.userMovesTo({{41.0, -3.5}, 0.05, 0.06});
     RideRef stored = reread(ride);
     EXPECT_EQ(stored->mapCenterLat, 41.0);
     EXPECT_EQ(stored->mapCenterLon, -3.5);
@@ -304,39 +307,39 @@ TEST_F(ActivityDetailViewTest, AnImportedPoolSwimIsPlacedByAPinAndReadsItsPace) 
         importActivityFile(test::readFileBytes(test::corpusFile(name)), name, std::nullopt));
     show(ride);
     // Swimming is no location-only kind, but a swim without a route is placed like one.
-    EXPECT_TRUE(view->locationButton()->isVisibleTo(view.get()));
-    EXPECT_EQ(view->locationButton()->text(), "Set Location");
-    QString pace = view->valueOf(QStringLiteral("Avg Pace"));
+    EXPECT_TRUE(m_view->locationButton()->isVisibleTo(m_view.get()));
+    EXPECT_EQ(m_view->locationButton()->text(), "Set Location");
+    QString pace = m_view->valueOf(QStringLiteral("Avg Pace"));
     EXPECT_TRUE(pace.endsWith(" /100 m")) << pace.toStdString();
-    map.userMovesTo({{46.0, 7.0}, 0.01, 0.01});
+    m_map.userMovesTo({{46.0, 7.0}, 0.01, 0.01});
     EXPECT_EQ(reread(ride)->mapCenterLat, 46.0);
 
     show(rideWithRoute(10, 0.01, "running"), UnitSystem::imperial);
     // 1000 m in 10 minutes: 16:05 per mile.
-    EXPECT_EQ(view->valueOf(QStringLiteral("Avg Pace")), "16:05 /mi");
+    EXPECT_EQ(m_view->valueOf(QStringLiteral("Avg Pace")), "16:05 /mi");
     show(rideWithRoute(10), UnitSystem::imperial);
-    EXPECT_EQ(view->valueOf(QStringLiteral("Avg Pace")), "");
+    EXPECT_EQ(m_view->valueOf(QStringLiteral("Avg Pace")), "");
 }
 
 TEST_F(ActivityDetailViewTest, NothingToShowLeavesTheCameraToTheMap) {
     show(indoorRide(0, "treadmill"));
-    EXPECT_TRUE(map.automatic);
-    EXPECT_FALSE(map.requested);
+    EXPECT_TRUE(m_map.automatic);
+    EXPECT_FALSE(m_map.requested);
 }
 
 TEST_F(ActivityDetailViewTest, TheDividerIsRememberedForTheNextActivity) {
     Preferences::shared().setString("detailColumnWidth", "500");
     show(rideWithRoute(10));
-    ASSERT_EQ(view->splitter()->count(), 2);
-    EXPECT_EQ(view->splitter()->sizes()[1], 500);
+    ASSERT_EQ(m_view->splitter()->count(), 2);
+    EXPECT_EQ(m_view->splitter()->sizes()[1], 500);
 
-    view->splitter()->setSizes({500, 600});
-    emit view->splitter()->splitterMoved(500, 1);
+    m_view->splitter()->setSizes({500, 600});
+    emit m_view->splitter()->splitterMoved(500, 1);
     EXPECT_TRUE(QTest::qWaitFor(
         [] { return Preferences::shared().string("detailColumnWidth") == "600"; }, 3000));
-    view.reset();
+    m_view.reset();
     show(rideWithRoute(5));
-    EXPECT_EQ(view->splitter()->sizes()[1], 600);
+    EXPECT_EQ(m_view->splitter()->sizes()[1], 600);
 }
 
 class LocationPickerTest : public ActivityDetailViewTest {
@@ -344,8 +347,8 @@ class LocationPickerTest : public ActivityDetailViewTest {
     LocationPickerSheet* openPicker(std::optional<std::vector<Placemark>> answer) {
         LocationPickerSheet::setGeocoderFactory(
             [answer] { return std::make_unique<ScriptedGeocoder>(answer); });
-        view->openLocationPicker();
-        auto* sheet = view->findChild<LocationPickerSheet*>();
+        m_view->openLocationPicker();
+        auto* sheet = m_view->findChild<LocationPickerSheet*>();
         EXPECT_TRUE(sheet);
         return sheet;
     }
@@ -369,8 +372,10 @@ TEST_F(LocationPickerTest, AFailedSearchIsNotReportedAsNoMatches) {
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(error.startsWith("No matches"));
 
-    LocationPickerSheet::setGeocoderFactory(
-        [] { return std::make_unique<ScriptedGeocoder>(std::vector<Placemark>{}); });
+    // A sheet keeps its geocoder; the next one asks the new.
+    delete sheet;
+    sheet = openPicker(std::vector<Placemark>{});
+    ASSERT_TRUE(sheet);
     EXPECT_EQ(search(sheet, "  Atlantis \n"), "No matches for \"Atlantis\".");
     EXPECT_EQ(search(sheet, "   "), "No matches for \"Atlantis\".");  // blank text does nothing
 }
@@ -378,10 +383,11 @@ TEST_F(LocationPickerTest, AFailedSearchIsNotReportedAsNoMatches) {
 TEST_F(LocationPickerTest, WithoutNetworkTheSearchReportsTheFailure) {
     Preferences::shared().setString("nominatimURL", "http://127.0.0.1:1");
     show(indoorRide(0, "treadmill"));
-    view->openLocationPicker();
-    auto* sheet = view->findChild<LocationPickerSheet*>();
+    m_view->openLocationPicker();
+    auto* sheet = m_view->findChild<LocationPickerSheet*>();
     ASSERT_TRUE(sheet);
-    QString error = search(sheet, "Atlantis");
+    // A name no town of the offline table bears either.
+    QString error = search(sheet, "Qxzyw Vale");
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(error.startsWith("No matches"));
 }
@@ -402,18 +408,113 @@ TEST_F(LocationPickerTest, AFoundPlaceMovesTheMapAndCommittingSetsThePin) {
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_FALSE(sheet->searchError());
     EXPECT_TRUE(sheet->isVisible());
-    EXPECT_TRUE(view->detail().coordinates.empty());
+    EXPECT_TRUE(m_view->detail().coordinates.empty());
     EXPECT_EQ(pickerMap->requested, (MapCamera{{47.0, 8.0}, 0.05, 0.05}));
     pickerMap->userMovesTo({{47.01, 8.02}, 0.05, 0.05});
     sheet->commit();
 
-    ASSERT_EQ(view->detail().coordinates.size(), 1u);
-    EXPECT_EQ(view->detail().coordinates.front(), (CodableCoordinate{47.01, 8.02}));
-    EXPECT_EQ(map.pin, (CodableCoordinate{47.01, 8.02}));
-    EXPECT_EQ(view->locationButton()->text(), "Move Pin");
+    ASSERT_EQ(m_view->detail().coordinates.size(), 1u);
+    EXPECT_EQ(m_view->detail().coordinates.front(), (CodableCoordinate{47.01, 8.02}));
+    EXPECT_EQ(m_map.pin, (CodableCoordinate{47.01, 8.02}));
+    EXPECT_EQ(m_view->locationButton()->text(), "Move Pin");
     // The town is looked up in the background and then shown and stored.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->valueOf("Location") == "Pinetown"; }, 5000));
-    EXPECT_EQ(reread(view->ride())->city, "Pinetown");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_view->valueOf("Location") == "Pinetown"; }, 5000));
+    EXPECT_EQ(reread(m_view->ride())->city, "Pinetown");
+}
+
+TEST_F(LocationPickerTest, OpensNearTheActivityNeverOnAnEmptyWorld) {
+    // Nothing known: the whole world, and taking its middle asks first.
+    show(indoorRide(0, "treadmill"));
+    LocationPickerSheet* sheet = openPicker(std::nullopt);
+    ASSERT_TRUE(sheet);
+    auto* pickerMap = static_cast<FakeMapView*>(sheet->map());
+    EXPECT_TRUE(pickerMap->automatic);
+    EXPECT_FALSE(pickerMap->requested);
+    EXPECT_TRUE(sheet->isBlank());
+    sheet->commit();  // the question is answered "Cancel"
+    ASSERT_TRUE(Dialogs::lastOf(DialogRecord::Kind::confirm));
+    EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->title, "Use This Location?");
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(m_view->detail().coordinates.empty());
+    // Once the user moved the map there is a place, and no question.
+    Dialogs::clearRecords();
+    pickerMap->userMovesTo({{46.95, 7.45}, 0.05, 0.05});
+    EXPECT_FALSE(sheet->isBlank());
+    sheet->commit();
+    EXPECT_FALSE(Dialogs::lastOf(DialogRecord::Kind::confirm));
+    ASSERT_EQ(m_view->detail().coordinates.size(), 1u);
+
+    // The next activity without a place opens where the user picked last...
+    m_view.reset();
+    auto second = indoorRide(0, "treadmill");
+    second->date = kStart + 86400 * 30;
+    show(second);
+    sheet = openPicker(std::nullopt);
+    pickerMap = static_cast<FakeMapView*>(sheet->map());
+    EXPECT_EQ(pickerMap->requested, (MapCamera{{46.95, 7.45}, 0.05, 0.05}));
+    EXPECT_FALSE(sheet->isBlank());
+
+    // ...unless the user never picked one: then where the activity nearest in time starts.
+    delete sheet;
+    m_view.reset();
+    Preferences::shared().remove("lastPickedLocation");
+    auto outdoor = rideWithRoute(10);
+    outdoor->date = kStart + 86400 * 29;
+    store->insert(outdoor);
+    auto third = indoorRide(0, "treadmill");
+    third->date = kStart + 86400 * 31;
+    show(third);
+    sheet = openPicker(std::nullopt);
+    pickerMap = static_cast<FakeMapView*>(sheet->map());
+    ASSERT_TRUE(pickerMap->requested);
+    EXPECT_EQ(pickerMap->requested->center, (CodableCoordinate{46.9, 7.4}));
+}
+
+TEST_F(LocationPickerTest, OfflineTheTableSuggestsAndFindsTowns) {
+    if (PlaceTable::shared().size() == 0) GTEST_SKIP() << "no place table was built";
+    Preferences::shared().setString("nominatimURL", "http://127.0.0.1:1");
+    show(indoorRide(0, "treadmill"));
+    m_view->openLocationPicker();
+    auto* sheet = m_view->findChild<LocationPickerSheet*>();
+    ASSERT_TRUE(sheet);
+    auto* pickerMap = static_cast<FakeMapView*>(sheet->map());
+
+    sheet->searchField()->setFocus();
+    QTest::keyClicks(sheet->searchField(), "Luzer");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet->suggestedPlaces().isEmpty(); }, 10000));
+    const QString luzern = "Luzern, Lucerne-Stadt District, Switzerland";
+    ASSERT_TRUE(sheet->suggestedPlaces().contains(luzern))
+        << sheet->suggestedPlaces().join("; ").toStdString();
+    emit sheet->searchField()->completer()->activated(luzern);
+    ASSERT_TRUE(pickerMap->requested);
+    EXPECT_NEAR(pickerMap->requested->center.latitude, 47.05, 0.02);
+
+    // Return right after typing searches the text, rather than taking whichever suggestion
+    // happens to begin with the letters typed ("Zurita" for "Zuri").
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    sheet->searchField()->setFocus();
+    sheet->searchField()->clear();
+    QTest::keyClicks(sheet->searchField(), "Zuri");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return sheet->suggestedPlaces().contains("Zürich, Bezirk Zürich, Switzerland"); },
+        10000));
+    QAbstractItemView* popup = sheet->searchField()->completer()->popup();
+    ASSERT_TRUE(popup->isVisible());
+    // No suggestion is taken unless the user goes down the list.
+    EXPECT_FALSE(popup->currentIndex().isValid());
+    QSignalSpy finished(sheet, &LocationPickerSheet::searchFinished);
+    QTest::keyClick(popup, Qt::Key_Return);  // the open list has the keyboard
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_NEAR(pickerMap->requested->center.latitude, 47.37, 0.05);
+    EXPECT_NEAR(pickerMap->requested->center.longitude, 8.55, 0.05);
+
+    // Without the network a town is still found by name, its country choosing among several.
+    EXPECT_EQ(search(sheet, "Paris, United States"), QString());
+    EXPECT_LT(pickerMap->requested->center.longitude, -60);
+    EXPECT_EQ(search(sheet, "paris"), QString());
+    EXPECT_NEAR(pickerMap->requested->center.longitude, 2.35, 0.1);
+    EXPECT_FALSE(search(sheet, "Qxzyw Vale").startsWith("No matches"));
 }
 
 }  // namespace
