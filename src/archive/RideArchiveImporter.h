@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,13 +17,13 @@ using Archive = RideArchiveExporter::Archive;
 using ArchivedRide = RideArchiveExporter::ArchivedRide;
 
 /// One archive document. Required keys must be present with values of their type (null counts
-/// as missing), dates must be whole-second ISO 8601 date-times, UUIDs must parse; unknown keys
-/// are ignored, and a byte field that is not valid Base64 is absent. Throws `ArchiveError`
-/// naming the failing key path or value; nothing is returned in part.
+/// as missing), dates must be whole-second ISO 8601 date-times, UUIDs must parse, no object may
+/// hold a key twice; unknown keys are ignored, and a byte field that is not valid Base64 or
+/// larger than `kArchiveByteFieldLimit` is absent. Throws `ArchiveError` naming the failing key
+/// path or value; nothing is returned in part. Files are better read with `ArchiveStream`.
 Archive decodeArchive(const Bytes& bytes);
 
-/// The whole file, with room reserved after it so that decoding needs no copy. Throws
-/// `FileAccessError` when it cannot be read or is larger than an archive can be (4 GB).
+/// The whole file. Throws `FileAccessError` when it cannot be read.
 Bytes readArchiveFile(const std::filesystem::path& file);
 
 /// A new record with the archived values and the record's defaults for everything else.
