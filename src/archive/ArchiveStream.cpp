@@ -44,6 +44,17 @@ class Base64Sink final : public StringSink {
     Base64Decoder m_decoder;
 };
 
+/// Counts the characters of a Base64 text: its decoded size is three quarters of that, less
+/// the padding.
+class SizeSink final : public StringSink {
+  public:
+    void append(const char*, std::size_t size) override { m_size += size; }
+    std::size_t decodedSize() const { return m_size / 4 * 3; }
+
+  private:
+    std::size_t m_size = 0;
+};
+
 /// Cuts a text at most `limit` bytes long back to the last whole UTF-8 character.
 void trimToCharacter(std::string& text, std::size_t limit) {
     if (text.size() < limit) return;
@@ -76,8 +87,12 @@ std::string containerPath(const std::string& base, const std::vector<SkippedCont
 
 }  // namespace
 
-ArchiveStream::ArchiveStream(JsonSource& source, Mode mode, std::size_t byteFieldLimit)
-    : m_input(source), m_mode(mode), m_byteFieldLimit(byteFieldLimit) {}
+ArchiveStream::ArchiveStream(JsonSource& source, Mode mode, std::size_t byteFieldLimit,
+                             SizeHint sizeHint)
+    : m_input(source),
+      m_mode(mode),
+      m_byteFieldLimit(byteFieldLimit),
+      m_sizeHint(std::move(sizeHint)) {}
 
 // A reader of the whole document finds some faults before it looks at any value, wherever
 // they are; those take precedence over what reading in order ran into first.
@@ -217,7 +232,9 @@ StreamedRide ArchiveStream::readRide() {
         failStructure(c, result.path);
     }
     StreamedValues streamed(archiveFields().size());
+    m_byteFieldSizes.clear();
     captureRide(result.path, streamed);
+    result.byteFieldSizes = std::move(m_byteFieldSizes);
     result.ride = readArchivedRide(m_parser, captured(), result.path, streamed);
     for (std::size_t i = 0; i < streamed.size(); ++i) {
         if (!streamed[i]) continue;
@@ -288,7 +305,7 @@ void ArchiveStream::captureMember(const std::string& key, const std::string& pat
     if (c == '"' &&
         (field->kind == ArchiveValueKind::bytes || field->kind == ArchiveValueKind::text)) {
         streamed[archiveFieldIndex(*field)] =
-            field->kind == ArchiveValueKind::bytes ? readBytes() : readText();
+            field->kind == ArchiveValueKind::bytes ? readBytes(field->key) : readText();
         m_capture += "\"\"";
         return;
     }
@@ -330,13 +347,24 @@ void ArchiveStream::captureShortString() {
     JsonWriter::appendString(m_capture, text);
 }
 
-StreamedValue ArchiveStream::readBytes() {
+StreamedValue ArchiveStream::readBytes(const char* key) {
     StreamedValue value;
     if (m_mode == Mode::check) {
+        SizeSink size;
+        value.badString = !m_input.readString(&size);
+        m_byteFieldSizes.emplace_back(key, size.decodedSize());
+        return value;
+    }
+    // Told the size by an earlier reading, the bytes get their room at once (growing it step by
+    // step would briefly need half as much again), and a field too large is not decoded at all.
+    std::size_t expected = m_sizeHint ? m_sizeHint(m_rideCount - 1, key) : 0;
+    if (expected > m_byteFieldLimit + 2) {
         value.badString = !m_input.readString(nullptr);
+        value.oversized = !value.badString;
         return value;
     }
     Base64Sink sink(m_byteFieldLimit);
+    sink.decoder().reserve(expected);
     value.badString = !m_input.readString(&sink);
     if (value.badString) return value;
     value.bytes = sink.decoder().finish();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -30,6 +31,9 @@ struct StreamedRide {
     std::vector<std::string> damagedSeries;
     /// A byte field whose bytes are larger than the limit; the activity must not be stored.
     std::optional<std::string> oversizedField;
+    /// In check mode: the decoded size of each byte field given as a string, by key (at most
+    /// two bytes more than the bytes themselves).
+    std::vector<std::pair<std::string, std::size_t>> byteFieldSizes;
 };
 
 /// A "Vantrel Format" document read front to back, one activity of "rides" at a time, so that
@@ -46,8 +50,13 @@ class ArchiveStream {
         check
     };
 
+    /// The decoded size of the byte field `key` of the activity at `position` (from 0), as a
+    /// reading in check mode found it; 0 when not known.
+    using SizeHint = std::function<std::size_t(std::size_t position, std::string_view key)>;
+
     explicit ArchiveStream(JsonSource& source, Mode mode = Mode::read,
-                           std::size_t byteFieldLimit = kArchiveByteFieldLimit);
+                           std::size_t byteFieldLimit = kArchiveByteFieldLimit,
+                           SizeHint sizeHint = {});
 
     /// The next activity in document order; nothing once the document has been read to its end
     /// and found sound. Throws `ArchiveError`.
@@ -72,7 +81,7 @@ class ArchiveStream {
     void captureMember(const std::string& key, const std::string& path, StreamedValues& streamed);
     void captureScalarOrSkip(const std::string& path);
     void captureShortString();
-    StreamedValue readBytes();
+    StreamedValue readBytes(const char* key);
     StreamedValue readText();
     void skipValue(const std::string& path);
     simdjson::padded_string_view captured();
@@ -81,6 +90,8 @@ class ArchiveStream {
     JsonInput m_input;
     Mode m_mode;
     std::size_t m_byteFieldLimit;
+    SizeHint m_sizeHint;
+    std::vector<std::pair<std::string, std::size_t>> m_byteFieldSizes;
     State m_state = State::start;
     RideArchiveExporter::Archive m_header;
     std::set<std::string> m_topKeys;

@@ -35,42 +35,64 @@ PersistedRide makeRecord(ArchivedRide ride) {
     return record;
 }
 
+void ArchiveInserter::beginArchive() {
+    m_known.clear();
+    for (const auto& ride : m_store.allRecords(false)) m_known.insert(ride->rideID);
+    m_insertedInArchive = 0;
+}
+
+bool ArchiveInserter::claim(const Uuid& rideID) {
+    if (m_known.insert(rideID).second) return true;
+    ++m_counts.skipped;
+    return false;
+}
+
 namespace {
 
-// Saves what can be written; a record the store refuses is dropped and no longer counts as
-// imported, so one bad activity cannot hold back the rest of the archive.
-void saveImported(RideStore& store, ImportCounts& counts) {
-    for (auto& [ride, reason] : store.saveDroppingUnwritable()) {
-        --counts.imported;
-        counts.unsaved.push_back({ride->rideID, std::move(reason)});
-    }
+std::size_t sizeOf(const std::optional<Bytes>& bytes) {
+    return bytes ? bytes->size() : 0;
 }
 
 }  // namespace
 
+// Besides every 50th activity, a save also follows whenever the pending activities hold
+// 16 MB of series: fifty activities of a few megabytes each would otherwise wait in memory.
+void ArchiveInserter::insert(ArchivedRide ride) {
+    constexpr int kSaveInterval = 50;
+    constexpr std::size_t kPendingBytes = 16'000'000;
+    m_pendingBytes += sizeOf(ride.routeData) + sizeOf(ride.heartRateData) +
+                      sizeOf(ride.startWeatherData) + sizeOf(ride.endWeatherData);
+    m_store.insert(std::make_shared<PersistedRide>(makeRecord(std::move(ride))));
+    ++m_counts.imported;
+    ++m_pending;
+    if (++m_insertedInArchive % kSaveInterval == 0 || m_pendingBytes >= kPendingBytes) save();
+}
+
+// A record the store refuses is dropped and no longer counts as imported, so one bad activity
+// cannot hold back the rest of the archive.
+void ArchiveInserter::save() {
+    auto dropped = m_store.saveDroppingUnwritable();
+    for (auto& [ride, reason] : dropped) {
+        --m_counts.imported;
+        m_counts.unsaved.push_back({ride->rideID, std::move(reason)});
+    }
+    m_counts.saved += m_pending - static_cast<int>(dropped.size());
+    m_pending = 0;
+    m_pendingBytes = 0;
+}
+
 ImportCounts importArchive(Archive archive, RideStore& store,
                            const std::function<void(int position, int count)>& progress) {
-    constexpr int kSaveInterval = 50;
-    std::set<Uuid> known;
-    for (const auto& ride : store.allRecords(false)) known.insert(ride->rideID);
-    ImportCounts counts;
-    int inserted = 0;
+    ArchiveInserter inserter(store);
+    inserter.beginArchive();
     const int count = static_cast<int>(archive.rides.size());
     for (int i = 0; i < count; ++i) {
         if (progress) progress(i + 1, count);
         ArchivedRide& ride = archive.rides[static_cast<std::size_t>(i)];
-        // An ID seen earlier in this archive is a repeat too: two records with one rideID
-        // would leave every lookup by ID picking one of them at random.
-        if (!known.insert(ride.rideID).second) {
-            ++counts.skipped;
-            continue;
-        }
-        store.insert(std::make_shared<PersistedRide>(makeRecord(std::move(ride))));
-        ++counts.imported;
-        if (++inserted % kSaveInterval == 0) saveImported(store, counts);
+        if (inserter.claim(ride.rideID)) inserter.insert(std::move(ride));
     }
-    saveImported(store, counts);
-    return counts;
+    inserter.save();
+    return inserter.counts();
 }
 
 }  // namespace vantrel::RideArchiveImporter

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -17,6 +18,8 @@ class Base64Decoder {
     explicit Base64Decoder(std::size_t limit = std::numeric_limits<std::size_t>::max())
         : m_limit(limit) {}
 
+    /// Makes room for `bytes` of output (no more than the limit) at once.
+    void reserve(std::size_t bytes) { m_bytes.reserve(std::min(bytes, m_limit)); }
     void add(const char* text, std::size_t size);
     /// True once the text so far can no longer be valid; later pieces are then ignored.
     bool failed() const { return m_failed; }
