@@ -52,11 +52,14 @@ std::optional<ParsedMember> ParallelMemberParser::next() {
 }
 
 ParsedMember ParallelMemberParser::parse(ZipArchiveReader& reader, const ZipMember& member) const {
-    ParsedMember outcome{member.fileName(), nullptr, {}};
+    ParsedMember outcome{member.fileName(), nullptr, {}, false};
     try {
         Bytes bytes = reader.read(member, m_sizeLimit);
         outcome.ride =
             std::make_shared<PersistedRide>(importActivityFile(bytes, outcome.fileName, m_label));
+    } catch (const ZipMemberError& error) {
+        outcome.error = error.what();
+        outcome.refused = true;
     } catch (const std::exception& error) {
         outcome.error = error.what();
     } catch (...) {

@@ -21,6 +21,9 @@ struct ParsedMember {
     /// Null when reading or importing failed.
     RideRef ride;
     std::string error;
+    /// The archive reader refused the member (too large, encrypted, damaged) rather than the
+    /// activity reader its contents.
+    bool refused = false;
 };
 
 /// Reads and imports the members of one archive on a pool of worker threads (each with its own
