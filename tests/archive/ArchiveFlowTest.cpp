@@ -146,6 +146,32 @@ TEST_F(ArchiveFlowTest, BadFileAddsNothingAndTheOthersStillImport) {
     EXPECT_NE(log.find("[INFO] [Import] Archive import: 2 imported, 0 skipped"), std::string::npos);
 }
 
+TEST_F(ArchiveFlowTest, ASeriesThatIsNotBase64IsLeftOutAndSaidSo) {
+    RideRef damaged = add(*source, test::fullRide(kMayFirst, 60));
+    RideRef sound = add(*source, test::fullRide(kMayFirst + 86400, 60));
+    source->save();
+    auto file = writeArchive("damaged.json", {damaged, sound});
+    std::string text = test::readFileText(file);
+    std::size_t route = text.find("\"routeData\":\"") + 13;
+    text.replace(route, text.find('"', route) - route, "not Base64");
+    test::writeFileBytes(file, bytesOf(text));
+
+    auto result = importArchiveFiles(*target, {file});
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_EQ(result.damagedSeries, 1);
+    EXPECT_TRUE(result.failures.empty());
+    RideRef copy = target->fetchByRideID(damaged->rideID);
+    ASSERT_TRUE(copy);
+    EXPECT_FALSE(copy->routeData);
+    EXPECT_EQ(copy->heartRateData, damaged->heartRateData);
+    EXPECT_EQ(target->fetchByRideID(sound->rideID)->routeData, sound->routeData);
+    EXPECT_NE(test::sessionLogText().find(
+                  "[WARN] [Import] Archive import: the routeData of activity " +
+                  damaged->rideID.toString() +
+                  " in damaged.json is not valid Base64; the activity was imported without it"),
+              std::string::npos);
+}
+
 TEST_F(ArchiveFlowTest, TheSameRideIDTwiceInOneArchiveIsADuplicate) {
     RideRef a = addPlain(*source, 0);
     RideRef b = addPlain(*source, 1);
