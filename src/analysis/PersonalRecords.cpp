@@ -5,18 +5,14 @@
 #include <limits>
 
 #include "analysis/GeodesicDistance.h"
+#include "analysis/PowerAnalysis.h"
 #include "analysis/RideAnalysis.h"
 #include "model/ActivityKindGroup.h"
+#include "model/AveragePace.h"
 
 namespace vantrel::PersonalRecords {
 
 namespace {
-
-using T = ActivityType;
-
-// Walks and hikes are timed over the same distances as runs.
-constexpr std::array kFootKinds = {T::running, T::trailRunning, T::treadmill, T::walking,
-                                   T::hiking};
 
 enum class Scope { foot, cycling, every };
 
@@ -26,23 +22,45 @@ struct RecordInfo {
     std::string_view name;
     Scope scope;
     double window;  // metres; 0 for records not measured on the route
+    // Seconds: a best faster than this is no effort of a person on foot or on a bike, but a
+    // ride typed as a run, a car journey or a broken recording. 0 where nothing is too fast.
+    double fastestPossible;
 };
 
+// The men's world records on foot, rounded down.
+constexpr double kFastest400m = 43;
+constexpr double kFastest1km = 2 * 60 + 11;
+constexpr double kFastestMile = 3 * 60 + 43;
+constexpr double kFastest5km = 12 * 60 + 35;
+constexpr double kFastest10km = 26 * 60 + 11;
+constexpr double kFastestHalfMarathon = 56 * 60 + 40;
+constexpr double kFastestMarathon = 2 * 3600 + 35;
+// Held for 20 km, only a motor-paced or downhill ride goes faster.
+constexpr double kFastestCyclingMetresPerSecond = 80 / 3.6;
+
 constexpr std::array<RecordInfo, kRecordKindCount> kRecords = {{
-    {RecordKind::fastest400m, "fastest400m", "Fastest 400 m", Scope::foot, 400},
-    {RecordKind::fastest1km, "fastest1km", "Fastest 1 km", Scope::foot, 1000},
-    {RecordKind::fastestMile, "fastestMile", "Fastest mile", Scope::foot, 1609.344},
-    {RecordKind::fastest5km, "fastest5km", "Fastest 5 km", Scope::foot, 5000},
-    {RecordKind::fastest10km, "fastest10km", "Fastest 10 km", Scope::foot, 10000},
+    {RecordKind::fastest400m, "fastest400m", "Fastest 400 m", Scope::foot, 400, kFastest400m},
+    {RecordKind::fastest1km, "fastest1km", "Fastest 1 km", Scope::foot, 1000, kFastest1km},
+    {RecordKind::fastestMile, "fastestMile", "Fastest mile", Scope::foot, 1609.344, kFastestMile},
+    {RecordKind::fastest5km, "fastest5km", "Fastest 5 km", Scope::foot, 5000, kFastest5km},
+    {RecordKind::fastest10km, "fastest10km", "Fastest 10 km", Scope::foot, 10000, kFastest10km},
     {RecordKind::fastestHalfMarathon, "fastestHalfMarathon", "Fastest half marathon", Scope::foot,
-     21097.5},
-    {RecordKind::fastestMarathon, "fastestMarathon", "Fastest marathon", Scope::foot, 42195},
-    {RecordKind::fastest20km, "fastest20km", "Fastest 20 km", Scope::cycling, 20000},
-    {RecordKind::fastest40km, "fastest40km", "Fastest 40 km", Scope::cycling, 40000},
-    {RecordKind::longestDistance, "longestDistance", "Longest distance", Scope::cycling, 0},
+     21097.5, kFastestHalfMarathon},
+    {RecordKind::fastestMarathon, "fastestMarathon", "Fastest marathon", Scope::foot, 42195,
+     kFastestMarathon},
+    {RecordKind::fastest20km, "fastest20km", "Fastest 20 km", Scope::cycling, 20000,
+     20000 / kFastestCyclingMetresPerSecond},
+    {RecordKind::fastest40km, "fastest40km", "Fastest 40 km", Scope::cycling, 40000,
+     40000 / kFastestCyclingMetresPerSecond},
+    {RecordKind::longestDistance, "longestDistance", "Longest distance", Scope::cycling, 0, 0},
     {RecordKind::largestElevationGain, "largestElevationGain", "Largest elevation gain",
-     Scope::cycling, 0},
-    {RecordKind::longestDuration, "longestDuration", "Longest duration", Scope::every, 0},
+     Scope::cycling, 0, 0},
+    {RecordKind::longestDuration, "longestDuration", "Longest duration", Scope::every, 0, 0},
+    {RecordKind::power5s, "power5s", "Best 5 s power", Scope::cycling, 0, 0},
+    {RecordKind::power1min, "power1min", "Best 1 min power", Scope::cycling, 0, 0},
+    {RecordKind::power5min, "power5min", "Best 5 min power", Scope::cycling, 0, 0},
+    {RecordKind::power20min, "power20min", "Best 20 min power", Scope::cycling, 0, 0},
+    {RecordKind::power60min, "power60min", "Best 60 min power", Scope::cycling, 0, 0},
 }};
 
 const RecordInfo& info(RecordKind kind) {
@@ -130,8 +148,18 @@ std::optional<double> fastestOnTrackOrNone(const Track& track, double window) {
     return best;
 }
 
+std::optional<double> powerValue(double seconds, const ActivityBests& activity) {
+    const auto& durations = PowerCurve::standardDurations();
+    auto found = std::find(durations.begin(), durations.end(), seconds);
+    auto index = static_cast<std::size_t>(found - durations.begin());
+    if (index >= activity.powerCurve.size()) return std::nullopt;
+    auto watts = activity.powerCurve[index];
+    return watts && *watts > 0 ? watts : std::nullopt;
+}
+
 /// The record's value for one activity; absent when it holds none.
 std::optional<double> valueOf(RecordKind kind, const ActivityBests& activity) {
+    if (auto seconds = powerDuration(kind)) return powerValue(*seconds, activity);
     switch (kind) {
         case RecordKind::longestDistance:
             return activity.distance > 0 ? std::optional(activity.distance) : std::nullopt;
@@ -210,8 +238,15 @@ RecordUnit unit(RecordKind kind) {
         case RecordKind::largestElevationGain:
             return RecordUnit::metres;
         default:
-            return RecordUnit::seconds;
+            return powerDuration(kind) ? RecordUnit::watts : RecordUnit::seconds;
     }
+}
+
+std::optional<double> powerDuration(RecordKind kind) {
+    for (const auto& duration : kBestPowerDurations) {
+        if (duration.key == rawValue(kind)) return duration.seconds;
+    }
+    return std::nullopt;
 }
 
 std::optional<double> windowDistance(RecordKind kind) {
@@ -224,11 +259,39 @@ bool appliesTo(RecordKind kind, std::optional<ActivityType> activityType) {
         case Scope::every:
             return true;
         case Scope::foot:
-            return activityType && isIn(kFootKinds, *activityType);
+            return activityType && isFootKind(*activityType);
         case Scope::cycling:
             return activityType && isIn(kindsOf(ActivityKindGroup::cycling), *activityType);
     }
     return false;
+}
+
+bool isPossible(RecordKind kind, double value) {
+    return !(value < info(kind).fastestPossible);
+}
+
+std::size_t impossibleBestCount(const std::vector<ActivityBests>& activities) {
+    std::size_t count = 0;
+    for (const auto& activity : activities) {
+        for (auto kind : routeRecordKinds()) {
+            if (!appliesTo(kind, activity.activityType)) continue;
+            auto value = valueOf(kind, activity);
+            if (value && !isPossible(kind, *value)) ++count;
+        }
+    }
+    return count;
+}
+
+std::string_view countedKinds(RecordKind kind) {
+    switch (info(kind).scope) {
+        case Scope::foot:
+            return "Running and walking";
+        case Scope::cycling:
+            return "Cycling";
+        case Scope::every:
+            return "Every activity";
+    }
+    return {};
 }
 
 std::string formattedValue(const PersonalRecord& record, UnitSystem system) {
@@ -237,6 +300,12 @@ std::string formattedValue(const PersonalRecord& record, UnitSystem system) {
             return formatDistance(record.value, system);
         case RecordKind::largestElevationGain:
             return formatElevationGain(record.value, system);
+        case RecordKind::power5s:
+        case RecordKind::power1min:
+        case RecordKind::power5min:
+        case RecordKind::power20min:
+        case RecordKind::power60min:
+            return std::to_string(std::lround(record.value)) + " W";
         default:
             // A time measured as 239.9999 s is the 4:00 it stands for, not 3:59.
             return formatDuration(std::round(record.value));
@@ -274,7 +343,7 @@ std::vector<PersonalRecord> bestRecords(const std::vector<ActivityBests>& activi
         for (auto kind : allRecordKinds()) {
             if (!appliesTo(kind, activity.activityType)) continue;
             auto value = valueOf(kind, activity);
-            if (!value) continue;
+            if (!value || !isPossible(kind, *value)) continue;
             auto& slot = held[static_cast<std::size_t>(kind)];
             if (slot && !beats(kind, *value, activity.date, *slot)) continue;
             slot =

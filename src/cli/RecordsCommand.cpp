@@ -1,7 +1,7 @@
 // vantrel-cli records [--kind KIND|cycling|running|swimming]... [--json]
 #include <ostream>
 
-#include "analysis/RecordsCache.h"
+#include "analysis/RecordsFill.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
 #include "model/JsonWriter.h"
@@ -33,6 +33,18 @@ void printLine(std::ostream& out, const PersonalRecord& record, UnitSystem units
         << '\t' << record.rideID.toString() << '\n';
 }
 
+const char* unitText(RecordUnit unit) {
+    switch (unit) {
+        case RecordUnit::seconds:
+            return "s";
+        case RecordUnit::metres:
+            return "m";
+        case RecordUnit::watts:
+            return "W";
+    }
+    return "";
+}
+
 void writeJSON(std::ostream& out, const std::vector<PersonalRecord>& records) {
     JsonWriter json;
     json.beginArray();
@@ -44,8 +56,10 @@ void writeJSON(std::ostream& out, const std::vector<PersonalRecord>& records) {
         json.value(PersonalRecords::displayName(record.kind));
         json.key("value");
         json.value(record.value);
+        json.key("counts");
+        json.value(PersonalRecords::countedKinds(record.kind));
         json.key("unit");
-        json.value(PersonalRecords::unit(record.kind) == RecordUnit::seconds ? "s" : "m");
+        json.value(unitText(PersonalRecords::unit(record.kind)));
         json.key("rideID");
         json.value(record.rideID.toString());
         json.key("date");
@@ -67,11 +81,12 @@ int runRecords(CliContext& ctx) {
     if (!ctx.args.empty()) throw UsageError("unexpected argument " + ctx.args.front());
     RecordsCache cache(RecordsCache::fileFor(ctx.storePath()));
     ProgressLine line(ctx.err, ctx.interactive);
-    auto activities = *cache.update(ctx.store(), [&line](std::size_t done, std::size_t total) {
-        line.update("Measuring routes… " + groupedNumber(static_cast<long long>(done)) + " of " +
-                        groupedNumber(static_cast<long long>(total)),
-                    done == total);
-    });
+    auto activities =
+        *fillRecords(cache, ctx.store(), [&line](std::size_t done, std::size_t total) {
+            line.update("Measuring routes… " + groupedNumber(static_cast<long long>(done)) +
+                            " of " + groupedNumber(static_cast<long long>(total)),
+                        done == total);
+        });
     line.finish();
     auto records = PersonalRecords::bestRecords(activities, filter);
     if (asJSON) {

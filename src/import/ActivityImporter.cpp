@@ -12,7 +12,9 @@
 #include "import/ElevationCalculator.h"
 #include "import/FileBytes.h"
 #include "import/Gunzip.h"
+#include "import/MultisportSplitter.h"
 #include "import/RideImportError.h"
+#include "import/SensorSeries.h"
 #include "logging/PersistentLogger.h"
 #include "model/AsciiText.h"
 #include "model/RideStore.h"
@@ -159,6 +161,66 @@ double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSumma
     return sum;
 }
 
+// What the sessions say was covered, transitions left out.
+double sessionDistance(const std::vector<ImportedSession>& sessions) {
+    double sum = 0;
+    for (const auto& session : sessions) {
+        if (!session.transition) sum += session.distanceMeters.value_or(0);
+    }
+    return sum;
+}
+
+// Counters that went backwards (a sensor that restarted) must not shorten the activity.
+double largestPointDistance(const std::vector<ImportedTrackpoint>& points) {
+    double largest = 0;
+    for (const auto& point : points) {
+        if (point.distance && std::isfinite(*point.distance)) {
+            largest = std::max(largest, *point.distance);
+        }
+    }
+    return largest;
+}
+
+// An activity recorded without positions (`fileDistance` present) has no route to measure:
+// its distance is the largest the file states, and paused laps may outlast its points.
+PersistedRide buildFromPoints(std::vector<ImportedTrackpoint> points,
+                              const std::vector<ImportedLapSummary>& laps,
+                              std::optional<ActivityType> type, const std::string& importSource,
+                              std::optional<double> fileDistance) {
+    if (points.empty()) throw RideImportError::noTrackpoints();
+    auto earlier = [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; };
+    // Recordings come in time order: a stable sort would only copy every point through a
+    // buffer to leave them where they are.
+    if (!std::is_sorted(points.begin(), points.end(), earlier)) {
+        std::stable_sort(points.begin(), points.end(), earlier);
+    }
+    bool placed = !fileDistance;
+    double lapDistance = sumOf(laps, &ImportedLapSummary::distanceMeters);
+    double lapTime = sumOf(laps, &ImportedLapSummary::totalTimeSeconds);
+    PersistedRide ride;
+    ride.date = points.front().timestamp;
+    ride.duration = points.back().timestamp - ride.date;
+    if (placed) {
+        ride.distance = laps.empty() ? gpsDistance(points) : lapDistance;
+    } else {
+        ride.distance = std::max({lapDistance, *fileDistance, largestPointDistance(points)});
+        ride.duration = std::max(ride.duration, lapTime);
+    }
+    ride.elevationGain = trackElevationGain(points);
+    HeartRateSummary heartRate = heartRateOf(points, laps);
+    ride.averageHeartRate = heartRate.average;
+    ride.maxHeartRate = heartRate.maximum;
+    ride.calories = sumOf(laps, &ImportedLapSummary::calories);
+    ride.activeTime = laps.empty() ? ride.duration : lapTime;
+    if (placed) ride.setRoutePoints(routeOf(points));
+    ride.setHeartRateSamples(heartRateSeriesOf(points));
+    applyPowerAndCadence(ride, points);
+    if (type) ride.activityType = std::string(rawValue(*type));
+    ride.importSource = importSource;
+    clearNonFiniteStatistics(ride);
+    return ride;
+}
+
 }  // namespace
 
 ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName) {
@@ -179,38 +241,35 @@ ImportedActivity readActivityFile(const std::filesystem::path& file) {
 
 PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
                                  const std::optional<std::string>& sourceLabel) {
-    ImportedActivity activity = readActivityFile(bytes, fileName);
-    if (activity.trackpoints.empty()) throw RideImportError::noTrackpoints();
-    return buildActivity(std::move(activity.trackpoints), activity.lapSummaries,
-                         activity.activityType,
+    return buildActivity(readActivityFile(bytes, fileName),
                          importSourceText(sourceLabel, readerExtension(fileName)));
+}
+
+ImportedLegs importActivityLegs(const Bytes& bytes, const std::string& fileName,
+                                const std::optional<std::string>& sourceLabel) {
+    MultisportSplit split = MultisportSplitter::split(readActivityFile(bytes, fileName));
+    std::string source = importSourceText(sourceLabel, readerExtension(fileName));
+    ImportedLegs imported;
+    imported.warning = std::move(split.warning);
+    for (auto& leg : split.legs) imported.rides.push_back(buildActivity(std::move(leg), source));
+    return imported;
 }
 
 PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
                             const std::vector<ImportedLapSummary>& laps,
                             std::optional<ActivityType> type, const std::string& importSource) {
     dropPointsWithoutPosition(trackpoints);
-    if (trackpoints.empty()) throw RideImportError::noTrackpoints();
-    std::stable_sort(trackpoints.begin(), trackpoints.end(),
-                     [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
-    PersistedRide ride;
-    ride.date = trackpoints.front().timestamp;
-    ride.duration = trackpoints.back().timestamp - ride.date;
-    ride.distance =
-        laps.empty() ? gpsDistance(trackpoints) : sumOf(laps, &ImportedLapSummary::distanceMeters);
-    ride.elevationGain = trackElevationGain(trackpoints);
-    HeartRateSummary heartRate = heartRateOf(trackpoints, laps);
-    ride.averageHeartRate = heartRate.average;
-    ride.maxHeartRate = heartRate.maximum;
-    ride.calories = sumOf(laps, &ImportedLapSummary::calories);
-    ride.activeTime =
-        laps.empty() ? ride.duration : sumOf(laps, &ImportedLapSummary::totalTimeSeconds);
-    ride.setRoutePoints(routeOf(trackpoints));
-    ride.setHeartRateSamples(heartRateSeriesOf(trackpoints));
-    if (type) ride.activityType = std::string(rawValue(*type));
-    ride.importSource = importSource;
-    clearNonFiniteStatistics(ride);
-    return ride;
+    return buildFromPoints(std::move(trackpoints), laps, type, importSource, std::nullopt);
+}
+
+PersistedRide buildActivity(ImportedActivity activity, const std::string& importSource) {
+    dropPointsWithoutPosition(activity.trackpoints);
+    if (!activity.trackpoints.empty() || activity.unplacedPoints.empty()) {
+        return buildFromPoints(std::move(activity.trackpoints), activity.lapSummaries,
+                               activity.activityType, importSource, std::nullopt);
+    }
+    return buildFromPoints(std::move(activity.unplacedPoints), activity.lapSummaries,
+                           activity.activityType, importSource, sessionDistance(activity.sessions));
 }
 
 double gpsDistance(const std::vector<ImportedTrackpoint>& points) {
@@ -248,6 +307,13 @@ bool isDuplicateActivity(Date start, double duration, const std::vector<RideRef>
         if (overlap > 0 && shorter > 0 && overlap / shorter > kDuplicateOverlapShare) return true;
     }
     return false;
+}
+
+void logKeptTogether(PersistentLogger& logger, const std::string& fileName,
+                     const std::optional<std::string>& warning) {
+    if (!warning) return;
+    logger.log(LogLevel::warn, "Import",
+               fileName + ": imported as one activity because " + *warning);
 }
 
 namespace {
@@ -289,19 +355,24 @@ class FileListImport {
 
   private:
     void importOne(const std::filesystem::path& file) {
+        std::string name = file.filename().string();
         Bytes bytes = readWholeFile(file);
-        auto ride = std::make_shared<PersistedRide>(
-            importActivityFile(bytes, file.filename().string(), m_label));
-        if (m_skipDuplicates && isDuplicateActivity(ride->date, ride->duration, m_reference)) {
-            ++m_result.skipped;
-            return;
+        ImportedLegs legs = importActivityLegs(bytes, name, m_label);
+        logKeptTogether(m_logger, name, legs.warning);
+        // Each leg of a multisport file is an activity of its own, tested on its own.
+        for (auto& leg : legs.rides) {
+            if (m_skipDuplicates && isDuplicateActivity(leg.date, leg.duration, m_reference)) {
+                ++m_result.skipped;
+                continue;
+            }
+            auto ride = std::make_shared<PersistedRide>(std::move(leg));
+            m_store.insert(ride);
+            m_names.emplace(ride.get(), name);
+            ++m_result.imported;
+            ++m_pending;
         }
-        m_store.insert(ride);
-        m_names.emplace(ride.get(), file.filename().string());
-        ++m_result.imported;
-        ++m_pending;
         // The application's own imports take whole folders: they save as the archive runs do.
-        if (m_skipDuplicates && m_result.imported % kSaveInterval == 0) {
+        if (m_skipDuplicates && m_pending >= kSaveInterval) {
             try {
                 save();
             } catch (const std::exception&) {

@@ -21,6 +21,7 @@
 #include "app/detail/LocationPickerSheet.h"
 #include "app/detail/NotesSection.h"
 #include "app/detail/PhotosSection.h"
+#include "app/detail/PowerCurveSection.h"
 #include "app/detail/RideChartView.h"
 #include "app/detail/SplitsSection.h"
 #include "app/widgets/Dialogs.h"
@@ -29,6 +30,7 @@
 #include "app/widgets/StatRow.h"
 #include "archive/RideArchiveExporter.h"
 #include "export/GpxFolderExport.h"
+#include "model/AveragePace.h"
 #include "model/Preferences.h"
 #include "services/GeocodingService.h"
 #include "services/LocationChooser.h"
@@ -208,7 +210,8 @@ void ActivityDetailView::reload() {
     m_chart->setVisible(chart.hrPlot.size() > 1 || chart.leftPlot.size() > 1);
     m_chart->setData(chart, QString::fromStdString(m_detail.chartTitle));
 
-    bool picksLocation = isLocationOnly(*m_ride) && m_detail.coordinates.size() < 2;
+    // Every activity without a recorded route is placed by a pin, whatever its kind.
+    bool picksLocation = m_detail.coordinates.size() < 2;
     m_locationButton->setVisible(picksLocation);
     m_locationButton->setText(m_detail.coordinates.empty() ? QStringLiteral("Set Location")
                                                            : QStringLiteral("Move Pin"));
@@ -224,6 +227,7 @@ void ActivityDetailView::rebuild() {
     }
     buildSummary();
     buildHealth();
+    if (!m_detail.power.empty()) m_sections->addWidget(new PowerCurveSection(m_detail.power));
     addIfAny(new ConditionsSection(*m_ride, m_detail.routePoints, m_unitSystem));
     addPhotos(new PhotosSection(m_store, m_ride));
     m_sections->addWidget(new NotesSection(m_store, m_ride));
@@ -233,7 +237,8 @@ void ActivityDetailView::rebuild() {
     buildExport();
 }
 
-bool ActivityDetailView::isLocationOnly(const PersistedRide& ride) {
+bool ActivityDetailView::isLocationOnly(const PersistedRide& ride, std::size_t routePointCount) {
+    if (routePointCount < 2) return true;
     std::optional<ActivityType> type = ride.resolvedActivityType();
     if (!type) return false;
     switch (*type) {
@@ -250,8 +255,8 @@ bool ActivityDetailView::isLocationOnly(const PersistedRide& ride) {
 
 std::optional<MapCamera> ActivityDetailView::initialCamera(
     const PersistedRide& ride, const std::vector<CodableCoordinate>& route) {
-    if (isLocationOnly(ride) && ride.mapCenterLat && ride.mapCenterLon && ride.mapSpanLat &&
-        ride.mapSpanLon) {
+    if (isLocationOnly(ride, route.size()) && ride.mapCenterLat && ride.mapCenterLon &&
+        ride.mapSpanLat && ride.mapSpanLon) {
         return MapCamera{
             {*ride.mapCenterLat, *ride.mapCenterLon}, *ride.mapSpanLat, *ride.mapSpanLon};
     }
@@ -289,7 +294,8 @@ void ActivityDetailView::showOnMap() {
 void ActivityDetailView::cameraSettled(const MapCamera& camera, bool byUser) {
     // Only the user's own moves of a location-only activity are kept: the initial fit must never
     // overwrite a stored region, and routes are always fitted afresh.
-    if (!byUser || !m_mapReadyForSave || !isLocationOnly(*m_ride)) return;
+    if (!byUser || !m_mapReadyForSave || !isLocationOnly(*m_ride, m_detail.coordinates.size()))
+        return;
     PersistedRide& ride = *m_ride;
     ride.mapCenterLat = camera.center.latitude;
     ride.mapCenterLon = camera.center.longitude;
@@ -499,6 +505,8 @@ void ActivityDetailView::buildSummary() {
            DisplayFormat::text(formatElevationGain(ride.elevationGain, m_unitSystem)));
     addRow(section, "speedometer", QStringLiteral("Avg Speed"),
            DisplayFormat::text(formatSpeed(m_detail.averageSpeed, m_unitSystem)));
+    if (auto pace = formatAveragePace(m_detail.averageSpeed, type, m_unitSystem))
+        addRow(section, "timer", QStringLiteral("Avg Pace"), DisplayFormat::text(*pace));
     if (m_detail.maxSpeed > 0) {
         addRow(section, "gauge", QStringLiteral("Max Speed"),
                DisplayFormat::text(formatSpeed(m_detail.maxSpeed, m_unitSystem)));
@@ -507,6 +515,10 @@ void ActivityDetailView::buildSummary() {
         addRow(section, "bolt", QStringLiteral("Avg Power"), watts(ride.averagePower));
     if (ride.maxPower > 0)
         addRow(section, "bolt.fill", QStringLiteral("Max Power"), watts(ride.maxPower));
+    if (m_detail.power.normalizedPower > 0) {
+        addRow(section, "bolt", QStringLiteral("Normalized Power"),
+               watts(m_detail.power.normalizedPower));
+    }
     if (ride.averageCadence > 0) {
         addRow(section, "arrow.triangle.2.circlepath", QStringLiteral("Avg Cadence"),
                QString::asprintf("%.0f rpm", ride.averageCadence));
