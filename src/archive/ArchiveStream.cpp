@@ -65,7 +65,7 @@ void trimToCharacter(std::string& text, std::size_t limit) {
 }
 
 bool isSeriesKey(const std::string& key) {
-    return key == "routeData" || key == "heartRateData";
+    return key == "routeData" || key == "heartRateData" || key == "powerData";
 }
 
 /// A container being passed over: its members' keys so far, and where it stands.

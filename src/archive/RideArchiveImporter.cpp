@@ -61,7 +61,8 @@ void ArchiveInserter::insert(ArchivedRide ride) {
     constexpr int kSaveInterval = 50;
     constexpr std::size_t kPendingBytes = 16'000'000;
     m_pendingBytes += sizeOf(ride.routeData) + sizeOf(ride.heartRateData) +
-                      sizeOf(ride.startWeatherData) + sizeOf(ride.endWeatherData);
+                      sizeOf(ride.startWeatherData) + sizeOf(ride.endWeatherData) +
+                      sizeOf(ride.powerData);
     m_store.insert(std::make_shared<PersistedRide>(makeRecord(std::move(ride))));
     ++m_counts.imported;
     ++m_pending;

@@ -327,7 +327,8 @@ TEST(RideArchiveTest, DocumentReadInTheSmallestPiecesReadsTheSame) {
 
 TEST(RideArchiveTest, StreamTellsOfDamagedSeriesAndFieldsPastTheLimit) {
     std::string text = archiveWithRide(
-        kRequired + R"(,"routeData":"AAEC","heartRateData":"not base64!","endWeatherData":"%")");
+        kRequired +
+        R"(,"routeData":"AAEC","heartRateData":"not base64!","endWeatherData":"%","powerData":"*")");
     text.insert(text.size() - 2, ",{" + kRequired + R"(,"routeData":"AAECAwQF"})");
     MemoryJsonSource source(text);
     ArchiveStream stream(source, ArchiveStream::Mode::read, 5);
@@ -336,7 +337,7 @@ TEST(RideArchiveTest, StreamTellsOfDamagedSeriesAndFieldsPastTheLimit) {
     EXPECT_EQ(first->path, "rides[0]");
     EXPECT_EQ(first->ride.routeData, (Bytes{0, 1, 2}));
     // Weather that does not decode is no series: it stays as quiet as before.
-    EXPECT_EQ(first->damagedSeries, std::vector<std::string>{"heartRateData"});
+    EXPECT_EQ(first->damagedSeries, (std::vector<std::string>{"heartRateData", "powerData"}));
     EXPECT_FALSE(first->oversizedField);
     auto second = stream.next();
     ASSERT_TRUE(second);
