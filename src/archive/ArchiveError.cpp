@@ -58,4 +58,12 @@ ArchiveError ArchiveError::invalidValue(const std::string& path, const std::stri
             "The value " + quotedExcerpt(value) + " of \"" + path + "\" is not " + expected + "."};
 }
 
+ArchiveError ArchiveError::duplicateKey(const std::string& path, const std::string& key) {
+    if (path.empty()) {
+        return {Kind::duplicateKey, path,
+                "The key " + quotedExcerpt(key) + " appears twice at the top level"};
+    }
+    return {Kind::duplicateKey, path, path + ": the key " + quotedExcerpt(key) + " appears twice"};
+}
+
 }  // namespace vantrel

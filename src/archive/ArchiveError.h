@@ -9,7 +9,14 @@ namespace vantrel {
 /// names the failing key (as a path such as rides[2].date) or value.
 class ArchiveError : public std::runtime_error {
   public:
-    enum class Kind { invalidNumber, dataCorrupted, keyNotFound, typeMismatch, invalidValue };
+    enum class Kind {
+        invalidNumber,
+        dataCorrupted,
+        keyNotFound,
+        typeMismatch,
+        invalidValue,
+        duplicateKey
+    };
 
     static ArchiveError invalidNumber(const std::string& path, double value);
     static ArchiveError dataCorrupted(const std::string& detail, const std::string& path);
@@ -18,6 +25,8 @@ class ArchiveError : public std::runtime_error {
                                      const std::string& found);
     static ArchiveError invalidValue(const std::string& path, const std::string& value,
                                      const std::string& expected);
+    /// A key that appears twice in the object at `path` (empty for the top level).
+    static ArchiveError duplicateKey(const std::string& path, const std::string& key);
 
     Kind kind() const { return m_kind; }
     /// The key path of the failing value; empty for the document as a whole.

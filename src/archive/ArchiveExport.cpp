@@ -99,7 +99,41 @@ void logFailure(PersistentLogger& logger, const std::string& description) {
     logger.log(LogLevel::error, "Export", "Vantrel Format export failed: " + description);
 }
 
+bool fileExists(const std::filesystem::path& file) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(file, ignored));
+}
+
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (const auto& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+/// The years from `first` on, which an export that ended there did not write.
+void noteUnwrittenYears(const std::filesystem::path& folder, const std::vector<YearSummary>& years,
+                        std::size_t first, ArchiveExportResult& result) {
+    for (std::size_t i = first; i < years.size(); ++i) {
+        std::string name = archiveYearFileName(years[i].year);
+        (fileExists(folder / name) ? result.yearFiles.olderKept : result.yearFiles.missing)
+            .push_back(name);
+    }
+}
+
 }  // namespace
+
+std::string yearFilesText(const ArchiveExportResult::YearFiles& files) {
+    std::string text;
+    auto add = [&](const char* label, const std::vector<std::string>& names) {
+        if (names.empty()) return;
+        text += (text.empty() ? "" : " ") + std::string(label) + listed(names) + ".";
+    };
+    add("Replaced: ", files.replaced);
+    add("Written new: ", files.created);
+    add("Older, not replaced: ", files.olderKept);
+    add("Not written: ", files.missing);
+    return text;
+}
 
 ArchiveExportResult exportArchiveToFile(RideStore& store, std::vector<RideRef> rides,
                                         const std::filesystem::path& file,
@@ -133,20 +167,28 @@ ArchiveExportResult exportArchiveYearFiles(RideStore& store, const std::filesyst
     for (const auto& summary : years) total += summary.count;
     Progress counter{progress, 0, static_cast<int>(total)};
     std::unordered_set<std::string> offered;
-    for (const auto& summary : years) {
-        std::vector<RideRef> rides = store.activitiesOfYear(summary.year, false);
+    for (std::size_t i = 0; i < years.size(); ++i) {
+        std::vector<RideRef> rides = store.activitiesOfYear(years[i].year, false);
         if (rides.empty()) continue;
         for (const RideRef& ride : rides) offered.insert(ride->rideID.toString());
+        std::string name = archiveYearFileName(years[i].year);
+        bool existed = fileExists(folder / name);
+        int filesBefore = result.filesWritten;
         try {
-            auto file = folder / archiveYearFileName(summary.year);
-            result.cancelled =
-                !writeArchive(store, std::move(rides), file, counter, cancellation, logger, result);
+            result.cancelled = !writeArchive(store, std::move(rides), folder / name, counter,
+                                             cancellation, logger, result);
         } catch (const std::exception& error) {
             result.failure = error.what();
-            logFailure(logger, error.what());
+            noteUnwrittenYears(folder, years, i, result);
+            logFailure(logger, error.what() + (". " + yearFilesText(result.yearFiles)));
             return result;
         }
-        if (result.cancelled) return result;
+        if (result.cancelled) {
+            noteUnwrittenYears(folder, years, i, result);
+            return result;
+        }
+        if (result.filesWritten > filesBefore)
+            (existed ? result.yearFiles.replaced : result.yearFiles.created).push_back(name);
     }
     skipActivitiesOutsideTheYears(store, offered, logger, result);
     logger.log(LogLevel::info, "Export",

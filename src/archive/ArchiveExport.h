@@ -24,9 +24,23 @@ struct ArchiveExportResult {
     /// One error naming each activity left out because its date cannot be written; the rest
     /// of its file was still written (a file of only such activities is not written at all).
     std::vector<std::string> skipped;
+    /// The year files by what the export did to them: written over an older file of the same
+    /// name, written where there was none, and (after a failure or a cancellation) not written,
+    /// the folder keeping an older file, or not written with no file there.
+    struct YearFiles {
+        std::vector<std::string> replaced;
+        std::vector<std::string> created;
+        std::vector<std::string> olderKept;
+        std::vector<std::string> missing;
+    } yearFiles;
 
     bool succeeded() const { return !failure && !cancelled; }
 };
+
+/// What an export of year files that ended early did to the folder, e.g. "Replaced:
+/// Vantrel_2024.json. Older, not replaced: Vantrel_2023.json."; groups without files are left
+/// out.
+std::string yearFilesText(const ArchiveExportResult::YearFiles& files);
 
 /// Writes the activities, in the given order, as one archive to `file`, replacing it only when
 /// the whole archive was written. The records may be fetched without details: each one's stored
@@ -41,8 +55,9 @@ ArchiveExportResult exportArchiveToFile(
 
 /// One "Vantrel_YYYY.json" per year of the year summaries (newest first) into `folder`, with
 /// the year's live activities newest first; a year without activities gets no file. An error
-/// ends the export at that year; files already written stay. Logs the "Export" outcome or
-/// failure. `progress(done, total)` counts activities over all years.
+/// ends the export at that year; files already written stay, and the failure's log line says
+/// which files were replaced and which older ones were left. Logs the "Export" outcome.
+/// `progress(done, total)` counts activities over all years.
 ArchiveExportResult exportArchiveYearFiles(
     RideStore& store, const std::filesystem::path& folder,
     const std::function<void(int done, int total)>& progress = {},

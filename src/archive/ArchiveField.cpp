@@ -19,12 +19,14 @@ using RideArchiveExporter::ArchivedRide;
 // How each kind of value is written and read. Dates and plain numbers are both doubles, so the
 // kind is named in the table rather than found from the type.
 struct NumberValue {
+    static constexpr ArchiveValueKind kind = ArchiveValueKind::number;
     static void write(std::string& out, double value) { JsonWriter::appendNumber(out, value); }
     static double read(ArchiveValueReader& value) { return value.number(); }
     static std::optional<double> number(double value) { return value; }
 };
 
 struct DateValue {
+    static constexpr ArchiveValueKind kind = ArchiveValueKind::date;
     static void write(std::string& out, Date value) {
         JsonWriter::appendString(out, formatISO8601(value));
     }
@@ -33,6 +35,7 @@ struct DateValue {
 };
 
 struct UuidValue {
+    static constexpr ArchiveValueKind kind = ArchiveValueKind::uuid;
     static void write(std::string& out, const Uuid& value) {
         JsonWriter::appendString(out, value.toString());
     }
@@ -41,12 +44,14 @@ struct UuidValue {
 };
 
 struct TextValue {
+    static constexpr ArchiveValueKind kind = ArchiveValueKind::text;
     static void write(std::string& out, const std::string& value) { appendText(out, value); }
     static std::string read(ArchiveValueReader& value) { return value.text(); }
     static std::optional<double> number(const std::string&) { return std::nullopt; }
 };
 
 struct BytesValue {
+    static constexpr ArchiveValueKind kind = ArchiveValueKind::bytes;
     static void write(std::string& out, const Bytes& value) {
         out += '"';
         out += base64Encode(value);
@@ -77,6 +82,7 @@ constexpr ArchiveField field(const char* key) {
     return {
         key,
         !kIsOptional<Member>,
+        Kind::kind,
         [](const PersistedRide& record, ArchivedRide& ride) {
             ride.*ArchivedMember = record.*RecordMember;
         },
@@ -103,6 +109,7 @@ constexpr ArchiveField nonZeroNumberField(const char* key) {
     return {
         key,
         false,
+        NumberValue::kind,
         [](const PersistedRide& record, ArchivedRide& ride) {
             double value = record.*RecordMember;
             ride.*ArchivedMember = value != 0 ? std::optional(value) : std::nullopt;
@@ -180,6 +187,10 @@ const ArchiveField* archiveFieldNamed(std::string_view key) {
     auto found = std::find_if(kFields.begin(), kFields.end(),
                               [key](const ArchiveField& entry) { return entry.key == key; });
     return found == kFields.end() ? nullptr : &*found;
+}
+
+std::size_t archiveFieldIndex(const ArchiveField& field) {
+    return static_cast<std::size_t>(&field - kFields.data());
 }
 
 }  // namespace vantrel

@@ -24,12 +24,16 @@ class ArchiveValueReader {
     ~ArchiveValueReader() = default;
 };
 
+/// What a field's value is in the document.
+enum class ArchiveValueKind { number, date, uuid, text, bytes };
+
 /// One field an archived activity carries: its key in the document, whether every activity must
 /// have it, and how its value moves between a record, the archive entry and the document.
 struct ArchiveField {
     const char* key;
     /// A required field may be neither missing nor null; an optional one is left out when absent.
     bool required;
+    ArchiveValueKind kind;
     /// Copies the value from a record into an entry.
     void (*archive)(const PersistedRide& record, RideArchiveExporter::ArchivedRide& ride);
     /// Moves the value from an entry into a record.
@@ -53,5 +57,8 @@ std::span<const ArchiveField* const> archiveFieldsByKey();
 
 /// The field whose key is `key`, or null.
 const ArchiveField* archiveFieldNamed(std::string_view key);
+
+/// The position of `field` in `archiveFields()`.
+std::size_t archiveFieldIndex(const ArchiveField& field);
 
 }  // namespace vantrel

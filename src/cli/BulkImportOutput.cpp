@@ -3,6 +3,9 @@
 #include <charconv>
 #include <ostream>
 
+#include "archive/ArchiveImport.h"
+#include "import/ImportSummary.h"
+
 namespace vantrel::cli {
 
 namespace {
@@ -56,10 +59,11 @@ int BulkImportOutput::report(const BulkImportResult& result) {
     }
     if (result.saveError) {
         m_ctx.err << "vantrel-cli: the imported activities could not be saved: "
-                  << *result.saveError << "\n";
+                  << *result.saveError << "\nvantrel-cli: " << storedBeforeFailureText(result.saved)
+                  << "\n";
         return 2;
     }
-    m_ctx.out << importCompletionText(result.imported, result.skipped) << "\n";
+    m_ctx.out << ImportSummary(result).text() << "\n";
     bool failed = result.errors > 0 || !result.archiveFailures.empty();
     return result.imported == 0 && failed ? 1 : 0;
 }

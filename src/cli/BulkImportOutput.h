@@ -15,9 +15,9 @@ class BulkImportOutput {
     /// Options with "--threads N" taken from the arguments (UsageError unless N is 1…1024) and a
     /// progress callback that draws "Importing 120 of 1,043…" on a terminal.
     BulkImportOptions takeOptions();
-    /// Clears the progress line, prints the completion text on stdout and every failure on
-    /// stderr. Returns the exit status: 2 when the final save failed, 1 when nothing was imported
-    /// but something failed, else 0.
+    /// Clears the progress line, prints every failure on stderr and the summary on stdout: the
+    /// completion text and, when some failed, the first of them by name. Returns the exit status: 2
+    /// when the final save failed, 1 when nothing was imported but something failed, else 0.
     int report(const BulkImportResult& result);
 
   private:

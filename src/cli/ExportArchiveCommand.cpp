@@ -13,6 +13,8 @@ namespace {
 int report(CliContext& ctx, const ArchiveExportResult& result) {
     if (result.failure) {
         ctx.err << "vantrel-cli: Vantrel Format export failed: " << *result.failure << "\n";
+        std::string files = yearFilesText(result.yearFiles);
+        if (!files.empty()) ctx.err << "vantrel-cli: " << files << "\n";
         return 1;
     }
     for (const auto& reason : result.skipped) ctx.err << "vantrel-cli: " << reason << "\n";

@@ -4,6 +4,7 @@
 #include "archive/ArchiveImport.h"
 #include "cli/Commands.h"
 #include "cli/ExportSelection.h"
+#include "import/ImportSummary.h"
 
 namespace vantrel::cli {
 
@@ -19,12 +20,14 @@ int runImportArchive(CliContext& ctx) {
     }
     if (result.saveError) {
         ctx.err << "vantrel-cli: the imported activities could not be saved: " << *result.saveError
-                << "\n";
+                << "\nvantrel-cli: " << storedBeforeFailureText(result.saved) << "\n";
         return 2;
     }
-    ctx.out << "Imported " << result.imported
-            << (result.imported == 1 ? " activity" : " activities") << ". Skipped "
-            << result.skipped << (result.skipped == 1 ? " duplicate" : " duplicates") << ".\n";
+    ImportSummary summary(result.imported, result.skipped, result.damagedSeries);
+    summary.failedCount = static_cast<int>(result.failures.size());
+    for (const auto& failure : result.failures)
+        summary.failures.emplace_back(failure.fileName, failure.description);
+    ctx.out << summary.text() << "\n";
     return result.failures.empty() ? 0 : 1;
 }
 

@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "import/ActivityImporter.h"
+#include "import/ImportSummary.h"
 
 namespace vantrel::cli {
 
@@ -25,6 +26,8 @@ int runImport(CliContext& ctx) {
     }
     ctx.out << "Imported " << result.imported
             << (result.imported == 1 ? " activity" : " activities") << "\n";
+    std::string failed = failedFilesText(static_cast<int>(result.failures.size()), result.failures);
+    if (!failed.empty()) ctx.out << failed << "\n";
     return result.imported > 0 ? 0 : 1;
 }
 

@@ -52,6 +52,11 @@ GpxFolderExportResult exportGpxToFolder(RideStore& store, std::vector<RideRef> r
         }
         if (progress) progress(i + 1, total);
     }
+    if (result.failed > 0) {
+        logger.log(LogLevel::error, "Export",
+                   "GPX export could not write " + std::to_string(result.failed) +
+                       " ride(s): " + result.firstFailure);
+    }
     logger.log(LogLevel::info, "Export",
                "Exported " + std::to_string(result.written) +
                    " ride(s) as GPX to VantrelExport/activities");

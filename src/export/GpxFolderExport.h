@@ -26,8 +26,9 @@ struct GpxFolderExportResult {
 /// missing), named by the start's local "yyyyMMddHHmm", then _2, _3, … when taken. The records
 /// may be fetched without details: each one's series are read when its turn comes and released
 /// after, so memory stays bounded. Stops before the next activity once `cancellation` is set.
-/// `progress(done, total)` follows each activity. Logs the "Export" line at the end. Runs on the
-/// thread that owns `store`.
+/// `progress(done, total)` follows each activity. Logs the "Export" line at the end, after an
+/// ERROR line with the number of files that could not be written and the first reason. Runs on
+/// the thread that owns `store`.
 GpxFolderExportResult exportGpxToFolder(
     RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& chosenFolder,
     const std::function<void(int done, int total)>& progress = {},

@@ -6,9 +6,9 @@
 #include <memory>
 #include <numbers>
 #include <unordered_map>
-#include <variant>
 
 #include "import/ActivityFormat.h"
+#include "import/BulkImportRun.h"
 #include "import/ElevationCalculator.h"
 #include "import/FileBytes.h"
 #include "import/Gunzip.h"
@@ -311,49 +311,108 @@ std::string activityCountText(int count) {
     return std::to_string(count) + (count == 1 ? " activity" : " activities");
 }
 
-// One file of the loose-file import: the number of records inserted (one per leg), or the
-// failure's description.
-std::variant<int, std::string> importOneFile(
-    RideStore& store, const std::filesystem::path& file,
-    const std::optional<std::string>& sourceLabel, PersistentLogger& logger,
-    std::unordered_map<const PersistedRide*, std::string>& names) {
-    std::string name = file.filename().string();
-    try {
-        Bytes bytes = readWholeFile(file);
-        ImportedLegs legs = importActivityLegs(bytes, name, sourceLabel);
-        logKeptTogether(logger, name, legs.warning);
-        for (auto& leg : legs.rides) {
-            auto ride = std::make_shared<PersistedRide>(std::move(leg));
-            store.insert(ride);
-            names.emplace(ride.get(), name);
-        }
-        return static_cast<int>(legs.rides.size());
-    } catch (const std::exception& error) {
-        return std::string(error.what());
-    }
-}
-
 void recordFailure(PersistentLogger& logger, FileListImportResult& result, const std::string& name,
                    const std::string& description) {
     logger.log(LogLevel::error, "Import", "Import failed for " + name + ": " + description);
     result.failures.emplace_back(name, description);
 }
 
-// A record the store refuses is dropped and reported under its file; the others are saved.
-void saveImported(RideStore& store, PersistentLogger& logger, FileListImportResult& result,
-                  const std::unordered_map<const PersistedRide*, std::string>& names) {
-    try {
-        for (const auto& [ride, reason] : store.saveDroppingUnwritable()) {
-            recordFailure(logger, result, names.at(ride.get()), "could not be saved: " + reason);
-            --result.imported;
-        }
-        logger.log(LogLevel::info, "Import", "Imported " + activityCountText(result.imported));
-    } catch (const std::exception& error) {
-        result.saveError = error.what();
-        logger.log(LogLevel::error, "Import",
-                   std::string("Failed to save imported activities: ") + error.what());
+/// The loose-file loop, with or without the duplicate test.
+class FileListImport {
+  public:
+    FileListImport(RideStore& store, const std::optional<std::string>& sourceLabel,
+                   PersistentLogger& logger, bool skipDuplicates)
+        : m_store(store), m_label(sourceLabel), m_logger(logger), m_skipDuplicates(skipDuplicates) {
+        if (skipDuplicates) m_reference = store.allRecords(false);
     }
-}
+
+    FileListImportResult run(const std::vector<std::filesystem::path>& files,
+                             const std::function<void(int, int)>& progress) {
+        int total = static_cast<int>(files.size());
+        for (int i = 0; i < total; ++i) {
+            const auto& file = files[static_cast<std::size_t>(i)];
+            try {
+                importOne(file);
+            } catch (const std::exception& error) {
+                recordFailure(m_logger, m_result, file.filename().string(), error.what());
+            }
+            if (progress) progress(i + 1, total);
+        }
+        finish();
+        return m_result;
+    }
+
+  private:
+    void importOne(const std::filesystem::path& file) {
+        std::string name = file.filename().string();
+        Bytes bytes = readWholeFile(file);
+        ImportedLegs legs = importActivityLegs(bytes, name, m_label);
+        logKeptTogether(m_logger, name, legs.warning);
+        // Each leg of a multisport file is an activity of its own, tested on its own.
+        for (auto& leg : legs.rides) {
+            if (m_skipDuplicates && isDuplicateActivity(leg.date, leg.duration, m_reference)) {
+                ++m_result.skipped;
+                continue;
+            }
+            auto ride = std::make_shared<PersistedRide>(std::move(leg));
+            m_store.insert(ride);
+            m_names.emplace(ride.get(), name);
+            ++m_result.imported;
+            ++m_pending;
+        }
+        // The application's own imports take whole folders: they save as the archive runs do.
+        if (m_skipDuplicates && m_pending >= kSaveInterval) {
+            try {
+                save();
+            } catch (const std::exception&) {
+                // What it missed stays pending for the next save.
+            }
+        }
+    }
+
+    // A record the store refuses is dropped and reported under its file; the others are saved.
+    void save() {
+        auto dropped = m_store.saveDroppingUnwritable();
+        for (const auto& [ride, reason] : dropped) {
+            recordFailure(m_logger, m_result, m_names.at(ride.get()),
+                          "could not be saved: " + reason);
+            --m_result.imported;
+        }
+        m_result.saved += m_pending - static_cast<int>(dropped.size());
+        m_pending = 0;
+        m_names.clear();
+    }
+
+    void finish() {
+        bool inserted = m_pending > 0;
+        try {
+            if (inserted) save();
+        } catch (const std::exception& error) {
+            m_result.saveError = error.what();
+            m_logger.log(LogLevel::error, "Import",
+                         std::string("Failed to save imported activities: ") + error.what());
+            return;
+        }
+        if (m_skipDuplicates && m_result.imported + m_result.skipped > 0) {
+            m_logger.log(LogLevel::info, "Import",
+                         importCompletionText(m_result.imported, m_result.skipped));
+        } else if (!m_skipDuplicates && inserted) {
+            m_logger.log(LogLevel::info, "Import",
+                         "Imported " + activityCountText(m_result.imported));
+        }
+    }
+
+    static constexpr int kSaveInterval = 50;
+
+    RideStore& m_store;
+    const std::optional<std::string>& m_label;
+    PersistentLogger& m_logger;
+    bool m_skipDuplicates;
+    std::vector<RideRef> m_reference;
+    FileListImportResult m_result;
+    int m_pending = 0;
+    std::unordered_map<const PersistedRide*, std::string> m_names;
+};
 
 }  // namespace
 
@@ -362,21 +421,14 @@ FileListImportResult importFileList(RideStore& store,
                                     const std::optional<std::string>& sourceLabel,
                                     const std::function<void(int done, int total)>& progress,
                                     PersistentLogger& logger) {
-    FileListImportResult result;
-    std::unordered_map<const PersistedRide*, std::string> names;
-    int total = static_cast<int>(files.size());
-    for (int i = 0; i < total; ++i) {
-        const auto& file = files[static_cast<std::size_t>(i)];
-        auto outcome = importOneFile(store, file, sourceLabel, logger, names);
-        if (const auto* failure = std::get_if<std::string>(&outcome)) {
-            recordFailure(logger, result, file.filename().string(), *failure);
-        } else {
-            result.imported += std::get<int>(outcome);
-        }
-        if (progress) progress(i + 1, total);
-    }
-    if (result.imported > 0) saveImported(store, logger, result, names);
-    return result;
+    return FileListImport(store, sourceLabel, logger, false).run(files, progress);
+}
+
+FileListImportResult importNewActivityFiles(
+    RideStore& store, const std::vector<std::filesystem::path>& files,
+    const std::optional<std::string>& sourceLabel,
+    const std::function<void(int done, int total)>& progress, PersistentLogger& logger) {
+    return FileListImport(store, sourceLabel, logger, true).run(files, progress);
 }
 
 }  // namespace vantrel

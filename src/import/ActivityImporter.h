@@ -70,6 +70,10 @@ std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>
 /// Result of importing a list of loose files.
 struct FileListImportResult {
     int imported = 0;
+    /// Files whose activity overlaps a stored one (only with the duplicate test).
+    int skipped = 0;
+    /// Activities written by saves that succeeded.
+    int saved = 0;
     /// (file name, error description) per failed file, in order.
     std::vector<std::pair<std::string, std::string>> failures;
     /// Description of a failed final save; the inserted records then stay unsaved.
@@ -84,5 +88,15 @@ FileListImportResult importFileList(RideStore& store,
                                     const std::optional<std::string>& sourceLabel,
                                     const std::function<void(int done, int total)>& progress = {},
                                     PersistentLogger& logger = PersistentLogger::shared());
+
+/// The loose-file import of the application's own ways in (files opened, dropped or chosen with
+/// "Import Files…", and those that arrive by themselves): as `importFileList`, except that an
+/// activity overlapping one stored when the run began (`isDuplicateActivity`) is left out and
+/// counted in `skipped`, and that the store is saved whenever 50 insertions wait too.
+FileListImportResult importNewActivityFiles(
+    RideStore& store, const std::vector<std::filesystem::path>& files,
+    const std::optional<std::string>& sourceLabel,
+    const std::function<void(int done, int total)>& progress = {},
+    PersistentLogger& logger = PersistentLogger::shared());
 
 }  // namespace vantrel

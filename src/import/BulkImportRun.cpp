@@ -42,6 +42,14 @@ std::optional<std::string> openFailure(const std::filesystem::path& file) {
 
 }  // namespace
 
+std::vector<std::pair<std::string, std::string>> BulkImportResult::namedFailures() const {
+    std::vector<std::pair<std::string, std::string>> named;
+    for (const auto& [archive, reason] : archiveFailures)
+        named.emplace_back(archive.filename().string(), reason);
+    named.insert(named.end(), fileFailures.begin(), fileFailures.end());
+    return named;
+}
+
 bool isActivityFileName(const std::string& fileName) {
     auto extension = lowerExtension(fileName);
     return extension == "gz" || activityFormatFor(extension) != nullptr;
@@ -91,7 +99,7 @@ void BulkImportRun::importArchive(const std::filesystem::path& archive,
     while (auto outcome = parser.next()) {
         advanceProgress();
         if (outcome->rides.empty()) {
-            ++m_result.errors;
+            failMember(archive, outcome->fileName, outcome->error, outcome->refused);
             continue;
         }
         logKeptTogether(logger(), outcome->fileName, outcome->warning);
@@ -131,9 +139,25 @@ void BulkImportRun::save() {
         logger().log(LogLevel::error, "Import", message);
         --m_result.imported;
         ++m_result.errors;
-        m_result.fileFailures.emplace_back(name, std::move(description));
+        if (m_result.fileFailures.size() < kListedFailures)
+            m_result.fileFailures.emplace_back(name, std::move(description));
     }
     m_pendingNames.clear();
+    m_result.saved += m_pending - static_cast<int>(dropped.size());
+    m_pending = 0;
+}
+
+// A member the archive reader refused (too large to be an activity, encrypted, unsafe to
+// extract) is not the contents' fault: the log says which and why.
+void BulkImportRun::failMember(const std::filesystem::path& archive, const std::string& name,
+                               const std::string& reason, bool refused) {
+    ++m_result.errors;
+    if (m_result.fileFailures.size() < kListedFailures)
+        m_result.fileFailures.emplace_back(name, reason);
+    if (refused) {
+        logger().log(LogLevel::warn, "Import",
+                     "Refused " + name + " in " + archive.filename().string() + ": " + reason);
+    }
 }
 
 void BulkImportRun::saveQuietly() {
@@ -157,9 +181,12 @@ std::vector<ZipMember> BulkImportRun::collectActivityMembers(const std::filesyst
     ZipListing listing = listZipArchive(archive);
     if (!listing.readable) {
         m_result.archiveFailures.emplace_back(archive, listing.errorString);
+        ++m_result.unreadableArchives;
         return {};
     }
-    m_result.errors += listing.rejectedEntries;
+    for (const auto& entry : listing.rejectedEntries) {
+        failMember(archive, entry.name, entry.reason, true);
+    }
     std::vector<ZipMember> members;
     for (auto& member : listing.files) {
         if (isActivityFileName(member.fileName())) members.push_back(std::move(member));
@@ -202,6 +229,7 @@ std::vector<RideRef> BulkImportRun::leaveOutStoredMeanwhile(
         leftOut.push_back(ride);
         m_pendingNames.erase(ride.get());
         --m_result.imported;
+        --m_pending;
         ++m_result.skipped;
     }
     return leftOut;
@@ -222,6 +250,7 @@ void BulkImportRun::insert(const RideRef& ride, const std::string& fileName) {
     m_ownRideIDs.insert(ride->rideID);
     m_pendingNames.emplace(ride.get(), fileName);
     ++m_result.imported;
+    ++m_pending;
     if (++m_inserted % kSaveInterval == 0) saveQuietly();
 }
 

@@ -42,15 +42,27 @@ struct BulkImportResult {
     int imported = 0;
     int skipped = 0;
     int errors = 0;
+    /// Inserted records written by saves that succeeded: all of `imported`, unless the final
+    /// save failed.
+    int saved = 0;
     /// Garmin only: records whose kind was taken from a summary.
     int supplemented = 0;
     /// Archives that yielded nothing because they could not be opened or read, with the reason.
     std::vector<std::pair<std::filesystem::path, std::string>> archiveFailures;
+    /// Those of them that opened but were no ZIP archive: as with an unpacking tool that
+    /// extracts nothing, they are not counted in `errors`.
+    int unreadableArchives = 0;
     /// (file name, error description) per failed file: every failure of a loose-file import;
-    /// in archive runs, each record that was read but could not be saved.
+    /// in archive runs, each member refused or not imported and each record that was read but
+    /// could not be saved, up to `kListedFailures` of them (`errors` counts them all).
     std::vector<std::pair<std::string, std::string>> fileFailures;
     /// Why the final save failed; the inserted records are then not durable.
     std::optional<std::string> saveError;
+
+    /// Everything that could not be imported: archives and members (or files).
+    int failedCount() const { return errors + unreadableArchives; }
+    /// (name, reason) of what could not be imported: archives first, then members or files.
+    std::vector<std::pair<std::string, std::string>> namedFailures() const;
 };
 
 /// The archive loop shared by the ZIP, Strava and Garmin imports: collects the activity members
@@ -59,8 +71,9 @@ struct BulkImportResult {
 /// insertion. Each save tests the new records again, under the store's write lock, against what
 /// other processes stored since the run read the store, and skips the duplicates among them:
 /// two runs of one archive at once store each activity once. A record the store refuses to
-/// write is dropped and counted as an error naming its member. Logs only when an archive cannot
-/// be opened or a record is dropped; the callers log the summary line.
+/// write is dropped and counted as an error naming its member. Logs when an archive cannot be
+/// opened, a member is refused (WARN, with why) or a record is dropped; the callers log the
+/// summary line.
 class BulkImportRun {
   public:
     enum class Decision { insert, skip };
@@ -81,8 +94,14 @@ class BulkImportRun {
     /// The ZIP and Strava rule: skip what overlaps a stored record.
     static Decision skipDuplicates(PersistedRide& ride, const std::vector<RideRef>& reference);
 
+    /// Failures listed by name beyond this many are only counted: an archive can hold any
+    /// number of bad members.
+    static constexpr std::size_t kListedFailures = 1000;
+
   private:
     bool canOpen(const std::filesystem::path& archive);
+    void failMember(const std::filesystem::path& archive, const std::string& name,
+                    const std::string& reason, bool refused);
     std::vector<ZipMember> collectActivityMembers(const std::filesystem::path& archive);
     void fetchReference();
     std::vector<RideRef> leaveOutStoredMeanwhile(const std::vector<RideRef>& newRecords);
@@ -100,6 +119,8 @@ class BulkImportRun {
     ImportProgress m_progress;
     int m_handled = 0;
     int m_inserted = 0;
+    /// Records inserted since the last save that succeeded.
+    int m_pending = 0;
     /// The member names of the records inserted since the last save, to name a refused one.
     std::unordered_map<const PersistedRide*, std::string> m_pendingNames;
     /// The stored records the current archive's records are tested against: those fetched

@@ -52,13 +52,16 @@ std::optional<ParsedMember> ParallelMemberParser::next() {
 }
 
 ParsedMember ParallelMemberParser::parse(ZipArchiveReader& reader, const ZipMember& member) const {
-    ParsedMember outcome{member.fileName(), {}, {}, {}};
+    ParsedMember outcome{member.fileName(), {}, {}, false, {}};
     try {
         Bytes bytes = reader.read(member, m_sizeLimit);
         ImportedLegs legs = importActivityLegs(bytes, outcome.fileName, m_label);
         for (auto& leg : legs.rides)
             outcome.rides.push_back(std::make_shared<PersistedRide>(std::move(leg)));
         outcome.warning = std::move(legs.warning);
+    } catch (const ZipMemberError& error) {
+        outcome.error = error.what();
+        outcome.refused = true;
     } catch (const std::exception& error) {
         outcome.error = error.what();
     } catch (...) {

@@ -21,6 +21,9 @@ struct ParsedMember {
     /// One per leg of a multisport file; empty when reading or importing failed.
     std::vector<RideRef> rides;
     std::string error;
+    /// The archive reader refused the member (too large, encrypted, damaged) rather than the
+    /// activity reader its contents.
+    bool refused = false;
     /// Why a multisport file was kept as one activity.
     std::optional<std::string> warning;
 };

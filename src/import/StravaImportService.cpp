@@ -27,6 +27,7 @@ BulkImportResult importLooseFiles(RideStore& store, const std::vector<std::files
         importFileList(store, files, kStravaLabel, progress, *options.logger);
     BulkImportResult result;
     result.imported = loose.imported;
+    result.saved = loose.saved;
     result.errors = static_cast<int>(loose.failures.size());
     result.fileFailures = std::move(loose.failures);
     result.saveError = std::move(loose.saveError);

@@ -161,26 +161,37 @@ const LibArchive& libArchive() {
     return *lib;
 }
 
+/// Why extracting an entry would be unsafe or impossible, or nothing when it is a file or
+/// folder that stays inside the extraction folder.
+std::optional<std::string> rejectionOf(const LibArchive& lib, archive_entry* entry,
+                                       const std::optional<std::string>& name,
+                                       const std::optional<std::string>& path) {
+    if (!name) return "a name that cannot be read";
+    if (!path) return isAbsoluteName(*name) ? "an absolute path" : "a path that leads outside";
+    if (lib.entryHardlink(entry) != nullptr || lib.entrySymlink(entry) != nullptr) return "a link";
+    auto type = lib.entryFiletype(entry);
+    if (type != AE_IFREG && type != AE_IFDIR) return "not a file";
+    return std::nullopt;
+}
+
 void listEntry(ZipListing& listing, ExtractionTree& tree, const ZipArchiveReader::Handle& handle,
                std::size_t index) {
     const LibArchive& lib = handle.lib;
     archive_entry* entry = handle.entry;
     auto name = entryName(lib, entry);
     auto path = name ? safeMemberPath(*name) : std::nullopt;
-    bool isLink = lib.entryHardlink(entry) != nullptr || lib.entrySymlink(entry) != nullptr;
-    auto type = lib.entryFiletype(entry);
-    if (!path || isLink || (type != AE_IFREG && type != AE_IFDIR)) {
-        ++listing.rejectedEntries;
-        return;
-    }
+    auto reject = [&](const std::string& reason) {
+        listing.rejectedEntries.push_back(
+            {name.value_or("entry " + std::to_string(index + 1)), reason});
+    };
+    if (auto rejection = rejectionOf(lib, entry, name, path)) return reject(*rejection);
     if (path->empty()) return;
-    if (type == AE_IFDIR) {
-        if (!tree.addFolder(*path)) ++listing.rejectedEntries;
+    if (lib.entryFiletype(entry) == AE_IFDIR) {
+        if (!tree.addFolder(*path)) reject("clashes with a file of an earlier member");
         return;
     }
     if (tree.addFile(*path, listing.files.size()) == ExtractionTree::Outcome::clash) {
-        ++listing.rejectedEntries;
-        return;
+        return reject("clashes with a file or folder of another member");
     }
     listing.files.push_back({index, *name, *path});
 }
@@ -226,7 +237,8 @@ ZipListing listZipArchive(const std::filesystem::path& archive) {
                 listing.errorString = handle.errorString();
                 return listing;
             }
-            ++listing.rejectedEntries;
+            listing.rejectedEntries.push_back({"entry " + std::to_string(index + 1),
+                                               "a damaged header: " + handle.errorString()});
             break;
         }
         listEntry(listing, tree, handle, index);

@@ -28,6 +28,13 @@ struct ZipMember {
     std::string fileName() const;
 };
 
+/// An entry of an archive refused without being read, and why.
+struct RejectedZipEntry {
+    /// The name as stored (raw bytes), or "entry N" when the header could not be read.
+    std::string name;
+    std::string reason;
+};
+
 /// What a header-only pass over an archive found.
 struct ZipListing {
     /// False when the archive could not be opened as a ZIP archive at all: then it has no files.
@@ -40,7 +47,7 @@ struct ZipListing {
     /// Entries refused without being read: absolute paths, ".." components, links, special
     /// files, paths that clash with a file or folder of an earlier member, a header that could
     /// not be read after the first one (a truncated archive).
-    int rejectedEntries = 0;
+    std::vector<RejectedZipEntry> rejectedEntries;
 };
 
 /// A member that could not be read: encrypted, larger than the limit, or damaged.

@@ -43,6 +43,16 @@ class ArchiveFlowTest : public ::testing::Test {
         return add(store, std::move(ride));
     }
 
+    /// The size of the year file that holds one `fullRide` of 900 s.
+    std::uintmax_t exportedSizeOfOneYear() {
+        auto probe = RideStore::open(environment.root() / "probe.sqlite");
+        RideRef ride = add(*probe, test::fullRide(kMayFirst, 900));
+        probe->save();
+        auto file = folder / "probe.json";
+        exportArchiveToFile(*probe, {ride}, file);
+        return std::filesystem::file_size(file);
+    }
+
     std::filesystem::path writeArchive(const std::string& name, std::vector<RideRef> rides) {
         auto file = folder / name;
         EXPECT_TRUE(exportArchiveToFile(*source, std::move(rides), file).succeeded());
@@ -134,6 +144,32 @@ TEST_F(ArchiveFlowTest, BadFileAddsNothingAndTheOthersStillImport) {
     EXPECT_NE(log.find("[ERROR] [Import] Archive import failed for half.json: The required key"),
               std::string::npos);
     EXPECT_NE(log.find("[INFO] [Import] Archive import: 2 imported, 0 skipped"), std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, ASeriesThatIsNotBase64IsLeftOutAndSaidSo) {
+    RideRef damaged = add(*source, test::fullRide(kMayFirst, 60));
+    RideRef sound = add(*source, test::fullRide(kMayFirst + 86400, 60));
+    source->save();
+    auto file = writeArchive("damaged.json", {damaged, sound});
+    std::string text = test::readFileText(file);
+    std::size_t route = text.find("\"routeData\":\"") + 13;
+    text.replace(route, text.find('"', route) - route, "not Base64");
+    test::writeFileBytes(file, bytesOf(text));
+
+    auto result = importArchiveFiles(*target, {file});
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_EQ(result.damagedSeries, 1);
+    EXPECT_TRUE(result.failures.empty());
+    RideRef copy = target->fetchByRideID(damaged->rideID);
+    ASSERT_TRUE(copy);
+    EXPECT_FALSE(copy->routeData);
+    EXPECT_EQ(copy->heartRateData, damaged->heartRateData);
+    EXPECT_EQ(target->fetchByRideID(sound->rideID)->routeData, sound->routeData);
+    EXPECT_NE(test::sessionLogText().find(
+                  "[WARN] [Import] Archive import: the routeData of activity " +
+                  damaged->rideID.toString() +
+                  " in damaged.json is not valid Base64; the activity was imported without it"),
+              std::string::npos);
 }
 
 TEST_F(ArchiveFlowTest, TheSameRideIDTwiceInOneArchiveIsADuplicate) {
@@ -308,6 +344,63 @@ TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
     EXPECT_NE(test::sessionLogText().find(
                   "[Export] Exported Vantrel Format: 3 rides across 2 year files"),
               std::string::npos);
+}
+
+TEST_F(ArchiveFlowTest, AllYearsOnAFullDiskSaysWhatItReplacedAndWhatIsOlder) {
+    test::ScopedTmpfs disk(1024 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.skipReason();
+    for (double day : {0.0, -400.0, -800.0})
+        add(*source, test::fullRide(kMayFirst + day * 86400, 900));
+    source->save();
+    test::writeFileBytes(disk / "Vantrel_2024.json", bytesOf("an older export"));
+    test::writeFileBytes(disk / "Vantrel_2022.json", bytesOf("an older export"));
+    // What is left is room for one year file, with a little to spare but not for another.
+    constexpr std::uintmax_t kSpare = 8 * 1024;
+    auto room = exportedSizeOfOneYear() + kSpare;
+    test::writeFileBytes(disk / "filler",
+                         Bytes(std::filesystem::space(disk.path()).available - room, 0));
+
+    auto result = exportArchiveYearFiles(*source, disk.path());
+    ASSERT_TRUE(result.failure);
+    EXPECT_EQ(result.yearFiles.replaced, std::vector<std::string>{"Vantrel_2024.json"});
+    EXPECT_EQ(result.yearFiles.missing, std::vector<std::string>{"Vantrel_2023.json"});
+    EXPECT_EQ(result.yearFiles.olderKept, std::vector<std::string>{"Vantrel_2022.json"});
+    EXPECT_EQ(test::readFileText(disk / "Vantrel_2022.json"), "an older export");
+    EXPECT_NE(test::sessionLogText().find(
+                  "No space left on device. Replaced: Vantrel_2024.json. Older, not replaced: "
+                  "Vantrel_2022.json. Not written: Vantrel_2023.json."),
+              std::string::npos)
+        << test::sessionLogText();
+}
+
+TEST_F(ArchiveFlowTest, ImportStoppedByAFullDiskSaysHowManyAreStored) {
+    test::ScopedTmpfs disk(16 * 1024 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.skipReason();
+    std::vector<RideRef> rides;
+    for (int i = 0; i < 150; ++i)
+        rides.push_back(add(*source, test::fullRide(kMayFirst + i * 7200, 300)));
+    source->save();
+    auto all = writeArchive("many.json", rides);
+    // The room one save of 50 such activities takes, measured on a store of its own.
+    auto probeFolder = environment.root() / "probe";
+    std::filesystem::create_directories(probeFolder);
+    importArchiveFiles(*RideStore::open(probeFolder / "store.sqlite"),
+                       {writeArchive("fifty.json", {rides.begin(), rides.begin() + 50})});
+    std::uintmax_t batch = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(probeFolder))
+        batch += entry.file_size();
+    auto onDisk = RideStore::open(disk / "store.sqlite");
+    test::writeFileBytes(disk / "filler",
+                         Bytes(std::filesystem::space(disk.path()).available - batch * 3 / 2, 0));
+
+    auto result = importArchiveFiles(*onDisk, {all});
+    ASSERT_TRUE(result.saveError);
+    EXPECT_EQ(result.saved, 50);
+    onDisk.reset();
+    EXPECT_EQ(RideStore::open(disk / "store.sqlite")->count({}), 50);
+    EXPECT_NE(test::sessionLogText().find("50 activities were stored before the failure."),
+              std::string::npos)
+        << test::sessionLogText();
 }
 
 TEST_F(ArchiveFlowTest, AllYearsCountsActivitiesOutsideEveryYearOnce) {

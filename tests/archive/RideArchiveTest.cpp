@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "archive/ArchiveError.h"
+#include "archive/ArchiveStream.h"
 #include "archive/RideArchiveExporter.h"
 #include "archive/RideArchiveImporter.h"
 #include "export/ExportTestRides.h"
@@ -72,6 +73,14 @@ const std::string kRequired =
     R"("rideID":"6B29FC40-CA47-1067-B31D-00DD010662DB","date":"2024-05-01T05:30:00Z",)"
     R"("duration":1,"distance":2,"elevationGain":3,"averageHeartRate":4,"maxHeartRate":5,)"
     R"("calories":6,"activeTime":7)";
+
+/// The required members with `key` given `value` instead.
+std::string requiredWith(const std::string& key, const std::string& value) {
+    std::string members = kRequired;
+    std::size_t start = members.find("\"" + key + "\":") + key.size() + 3;
+    std::size_t end = members.find(',', start);
+    return members.replace(start, (end == std::string::npos ? members.size() : end) - start, value);
+}
 
 /// The description of the error that decoding `text` throws; "" when it decodes.
 std::string decodeError(const std::string& text) {
@@ -204,9 +213,9 @@ TEST(RideArchiveTest, BadDocumentsNameTheFailingKeyOrValue) {
     EXPECT_EQ(decodeError("{" + top + "}"), "The required key \"exportDate\" is missing.");
     EXPECT_EQ(decodeError(archiveWithRide(R"("rideID":"6B29FC40-CA47-1067-B31D-00DD010662DB")")),
               "The required key \"rides[0].date\" is missing.");
-    EXPECT_EQ(decodeError(archiveWithRide(kRequired + R"(,"duration":"754")")),
+    EXPECT_EQ(decodeError(archiveWithRide(requiredWith("duration", R"("754")"))),
               "Expected a number for \"rides[0].duration\" but found a string instead.");
-    EXPECT_EQ(decodeError(archiveWithRide(kRequired + R"(,"calories":null)")),
+    EXPECT_EQ(decodeError(archiveWithRide(requiredWith("calories", "null"))),
               "Expected a number for \"rides[0].calories\" but found null instead.");
     EXPECT_EQ(
         decodeError(archiveWithRide(kRequired + R"(,"deletedAt":"2024-05-01T05:30:00.5Z")")),
@@ -253,6 +262,88 @@ TEST(RideArchiveTest, HugeStringsAndDeepNesting) {
     EXPECT_EQ(decodeError(archiveWithRide(kRequired + R"(,"extra":)" + deep)), "");
     EXPECT_NE(decodeError(archiveWithRide(kRequired + R"(,"notes":)" + deep)), "");
     EXPECT_NE(decodeError(std::string(100'000, '[')), "");
+}
+
+TEST(RideArchiveTest, RepeatedKeysAreRefusedAtEveryDepth) {
+    const std::string top = R"({"appName":"V","version":1,"exportDate":"2024-05-01T05:30:00Z",)";
+    EXPECT_EQ(decodeError(top + R"("rides":[],"rides":[]})"),
+              "The key \"rides\" appears twice at the top level");
+    EXPECT_EQ(decodeError(archiveWithRide(kRequired + R"(,"ride\u0049D":"x")")),
+              "rides[0]: the key \"rideID\" appears twice");
+    EXPECT_EQ(decodeError(archiveWithRide(kRequired + R"(,"future":{"deep":[1,{"x":1,"x":2}]})")),
+              "rides[0].future.deep[1]: the key \"x\" appears twice");
+    EXPECT_EQ(decodeError(top + R"("rides":[],"extra":[{"a":{"b":0,"b":0}}]})"),
+              "extra[0].a: the key \"b\" appears twice");
+    // The same key in different objects is no repeat.
+    EXPECT_EQ(decodeError(archiveWithRide(kRequired + R"(,"future":[{"x":1},{"x":{"x":2}}])")), "");
+}
+
+/// Hands the document over one byte at a time, as a slow disk or pipe might.
+class TricklingSource final : public JsonSource {
+  public:
+    explicit TricklingSource(std::string text) : m_text(std::move(text)) {}
+    std::size_t read(char* buffer, std::size_t capacity) override {
+        if (m_at == m_text.size() || capacity == 0) return 0;
+        buffer[0] = m_text[m_at++];
+        return 1;
+    }
+
+  private:
+    std::string m_text;
+    std::size_t m_at = 0;
+};
+
+std::string streamError(const std::string& text) {
+    TricklingSource source(text);
+    ArchiveStream stream(source);
+    try {
+        while (stream.next()) {
+        }
+    } catch (const ArchiveError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+// Characters, escapes and UTF-8 sequences cut between two reads must read as if whole.
+TEST(RideArchiveTest, DocumentReadInTheSmallestPiecesReadsTheSame) {
+    std::string text = encodedText(goldenArchive());
+    TricklingSource source(text);
+    ArchiveStream stream(source);
+    std::vector<ArchivedRide> rides;
+    while (auto ride = stream.next()) rides.push_back(ride->ride);
+    EXPECT_EQ(rides, decodeArchive(bytesOf(text)).rides);
+    EXPECT_EQ(stream.header().exportDate, decodeArchive(bytesOf(text)).exportDate);
+
+    for (const std::string& bad :
+         {archiveWithRide(kRequired + ",\"city\":\"Z\xC3\""),
+          archiveWithRide(kRequired + R"(,"notes":"\ud83d\u00e9")"),
+          archiveWithRide(kRequired + R"(,"routeData":"AA\q=")"), text.substr(0, text.size() - 1),
+          archiveWithRide(requiredWith("duration", "7\"x\":1"))}) {
+        EXPECT_EQ(streamError(bad), decodeError(bad));
+        EXPECT_NE(decodeError(bad), "");
+    }
+}
+
+TEST(RideArchiveTest, StreamTellsOfDamagedSeriesAndFieldsPastTheLimit) {
+    std::string text = archiveWithRide(
+        kRequired +
+        R"(,"routeData":"AAEC","heartRateData":"not base64!","endWeatherData":"%","powerData":"*")");
+    text.insert(text.size() - 2, ",{" + kRequired + R"(,"routeData":"AAECAwQF"})");
+    MemoryJsonSource source(text);
+    ArchiveStream stream(source, ArchiveStream::Mode::read, 5);
+    auto first = stream.next();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->path, "rides[0]");
+    EXPECT_EQ(first->ride.routeData, (Bytes{0, 1, 2}));
+    // Weather that does not decode is no series: it stays as quiet as before.
+    EXPECT_EQ(first->damagedSeries, (std::vector<std::string>{"heartRateData", "powerData"}));
+    EXPECT_FALSE(first->oversizedField);
+    auto second = stream.next();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->oversizedField, "routeData");
+    EXPECT_FALSE(second->ride.routeData);
+    EXPECT_FALSE(stream.next());
 }
 
 TEST(RideArchiveTest, ImportedRecordTakesArchivedValuesAndDefaultsElsewhere) {

@@ -117,7 +117,22 @@ TEST_F(ExportCommandsTest, ImportArchiveReportsBadFilesAndGoesOn) {
         run({"import-archive", (out / "bad.json").string(), (out / "good.json").string()}, other);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err.rfind("bad.json: The data isn't valid JSON", 0), 0u) << result.err;
-    EXPECT_EQ(result.out, "Imported 1 activity. Skipped 0 duplicates.\n");
+    EXPECT_EQ(
+        result.out,
+        "Imported 1 activity. Skipped 0 duplicates.\n1 file could not be imported:\n" + result.err);
+}
+
+TEST_F(ExportCommandsTest, ImportArchiveCountsActivitiesWithADamagedSeries) {
+    run({"export-archive", ids[0], ids[1], "-o", (out / "two.json").string()});
+    std::string text = test::readFileText(out / "two.json");
+    text.replace(text.find("\"routeData\":\"") + 13, 4, "*");
+    test::writeFileBytes(out / "two.json", bytesOf(text));
+    Result result =
+        run({"import-archive", (out / "two.json").string()}, environment.root() / "other.sqlite");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Imported 2 activities. Skipped 0 duplicates.\n"
+              "1 activity had a damaged series and was imported without it.\n");
 }
 
 TEST_F(ExportCommandsTest, UsageErrors) {

@@ -87,7 +87,9 @@ TEST_F(ImportCommandsTest, ImportStoresFilesAndListsFailures) {
     auto result = run({"import", "--source", "Strava", write("a.gpx", kGpx), write("b.tcx", kTcx),
                        write("c.gpx", kGpx)});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "Imported 2 activities\n");
+    EXPECT_EQ(result.out,
+              "Imported 2 activities\n1 file could not be imported:\n"
+              "b.tcx: No GPS trackpoints found in the file.\n");
     EXPECT_EQ(result.err, "b.tcx: No GPS trackpoints found in the file.\n");
     auto store = RideStore::open(storeFile);
     auto rides = store->allRecords();
@@ -104,7 +106,10 @@ TEST_F(ImportCommandsTest, ImportExitStatusFollowsTheOutcome) {
 
     auto allFailed = run({"import", write("x.gpx", "<gpx"), write("y.kml", kGpx)});
     EXPECT_EQ(allFailed.status, 1);
-    EXPECT_EQ(allFailed.out, "Imported 0 activities\n");
+    EXPECT_TRUE(
+        allFailed.out.starts_with("Imported 0 activities\n2 files could not be imported:\n"
+                                  "x.gpx: Failed to parse file: "))
+        << allFailed.out;
     EXPECT_NE(allFailed.err.find("y.kml: Unsupported file type: .kml."), std::string::npos);
     EXPECT_EQ(storedCount(), 1);
 

@@ -55,6 +55,28 @@ TEST_F(GpxFolderExportTest, SameMinuteGetsNumberedNamesAndNothingIsOverwritten) 
               std::string::npos);
 }
 
+TEST_F(GpxFolderExportTest, AFullDiskIsLoggedAsAnErrorWithItsCause) {
+    test::ScopedTmpfs disk(96 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.skipReason();
+    std::vector<RideRef> rides;
+    for (int i = 0; i < 6; ++i) {
+        auto ride = std::make_shared<PersistedRide>(test::fullRide(kMayFirst + i * 3600, 120));
+        store->insert(ride);
+        rides.push_back(ride);
+    }
+    store->save();
+    auto result = exportGpxToFolder(*store, rides, disk.path());
+    EXPECT_GT(result.failed, 0);
+    EXPECT_EQ(result.written + result.failed, 6);
+    PersistentLogger::shared().flush();
+    std::string log = test::readFileText(*PersistentLogger::shared().currentLogFile());
+    EXPECT_NE(log.find("[ERROR] [Export] GPX export could not write " +
+                       std::to_string(result.failed) + " ride(s): "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("No space left on device"), std::string::npos) << log;
+}
+
 TEST_F(GpxFolderExportTest, RecordsFetchedWithoutDetailsAreWrittenInFull) {
     auto rides = sameMinute(1);
     std::string expected = buildGPX(*rides[0]);

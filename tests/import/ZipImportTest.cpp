@@ -76,7 +76,7 @@ TEST_F(ZipImportTest, ListingFollowsExtractionIntoAFreshFolder) {
     }
     ZipListing listing = listZipArchive(archivePath("a.zip"));
     ASSERT_TRUE(listing.readable);
-    EXPECT_EQ(listing.rejectedEntries, 0);
+    EXPECT_TRUE(listing.rejectedEntries.empty());
     EXPECT_EQ(
         listedPaths(listing),
         (std::vector<std::string>{"notes.txt", "export/activities/one.gpx", ".hidden/RIDE.GPX"}));
@@ -100,7 +100,12 @@ TEST_F(ZipImportTest, HostileNamesAndLinksAreRejectedWithoutBeingRead) {
     }
     ZipListing listing = listZipArchive(archivePath("hostile.zip"));
     ASSERT_TRUE(listing.readable);
-    EXPECT_EQ(listing.rejectedEntries, 7);
+    ASSERT_EQ(listing.rejectedEntries.size(), 7u);
+    EXPECT_EQ(listing.rejectedEntries[0].name, "../escape.gpx");
+    EXPECT_EQ(listing.rejectedEntries[0].reason, "a path that leads outside");
+    EXPECT_EQ(listing.rejectedEntries[1].reason, "an absolute path");
+    EXPECT_EQ(listing.rejectedEntries[5].reason, "a link");
+    EXPECT_EQ(listing.rejectedEntries[6].name, "plain/below.gpx");
     EXPECT_EQ(listedPaths(listing), (std::vector<std::string>{"plain", "good.gpx"}));
     EXPECT_FALSE(fs::exists(dir.path().parent_path() / "escape.gpx"));
 }
@@ -340,6 +345,19 @@ TEST_F(ZipImportTest, HostileArchiveIsCountedAndNothingLeavesTheRun) {
     EXPECT_EQ(result.errors, 4);
     EXPECT_FALSE(fs::exists(dir.path().parent_path() / "escape.gpx"));
     EXPECT_FALSE(fs::exists(dir.path() / "link.gpx"));
+    // Each refusal is named with its reason, for the summary and in the log.
+    EXPECT_EQ(result.fileFailures, (std::vector<std::pair<std::string, std::string>>{
+                                       {"../../escape.gpx", "a path that leads outside"},
+                                       {"link.gpx", "a link"},
+                                       {"bomb.gpx", "member larger than 1048576 bytes"},
+                                       {"locked.gpx", "encrypted member"}}));
+    std::string log = test::sessionLogText();
+    EXPECT_NE(log.find("[WARN] [Import] Refused bomb.gpx in hostile.zip: member larger than "
+                       "1048576 bytes"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("[WARN] [Import] Refused locked.gpx in locked.zip: encrypted member"),
+              std::string::npos);
 }
 
 TEST_F(ZipImportTest, TruncatedArchiveKeepsWhatPrecedesTheCut) {

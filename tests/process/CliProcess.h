@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,8 +22,10 @@ namespace vantrel::test {
 /// The real command-line tool, started as a child process with its output in two files.
 class CliProcess {
   public:
+    /// With `addressSpaceLimit` (bytes), the child may map no more than that: a process that
+    /// needs more memory sees its allocations fail.
     CliProcess(const std::vector<std::string>& args, const std::filesystem::path& outputFolder,
-               const std::string& tag)
+               const std::string& tag, rlim_t addressSpaceLimit = RLIM_INFINITY)
         : m_out(outputFolder / (tag + ".out")), m_err(outputFolder / (tag + ".err")) {
         std::vector<std::string> all = {VANTREL_CLI_PATH};
         all.insert(all.end(), args.begin(), args.end());
@@ -30,6 +33,10 @@ class CliProcess {
         argv.reserve(all.size() + 1);
         for (auto& arg : all) argv.push_back(arg.data());
         argv.push_back(nullptr);
+        if (addressSpaceLimit != RLIM_INFINITY) {
+            startLimited(argv, addressSpaceLimit);
+            return;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -63,6 +70,30 @@ class CliProcess {
     std::string output() const { return readFileText(m_out) + readFileText(m_err); }
 
   private:
+    // posix_spawn cannot set limits: the child sets its own between fork and exec, with calls
+    // that are safe there.
+    void startLimited(std::vector<char*>& argv, rlim_t limit) {
+        int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        int out = ::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        int err = ::open(m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        struct rlimit bound {
+            limit, limit
+        };
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+                ::setrlimit(RLIMIT_AS, &bound) != 0) {
+                ::_exit(127);
+            }
+            ::execve(argv[0], argv.data(), environ);
+            ::_exit(127);
+        }
+        ::close(in);
+        ::close(out);
+        ::close(err);
+        if (m_pid < 0) throw std::runtime_error("cannot start " + std::string(argv[0]));
+    }
+
     pid_t m_pid = -1;
     std::filesystem::path m_out;
     std::filesystem::path m_err;

@@ -1,9 +1,12 @@
 #include "support/TestSupport.h"
 
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <random>
@@ -46,6 +49,22 @@ const std::filesystem::path& isolate(const TempDir& dir) {
 }
 
 }  // namespace
+
+ScopedTmpfs::ScopedTmpfs(std::size_t bytes) {
+    std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
+    if (::mount("tmpfs", m_dir.path().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) ==
+        0) {
+        m_mounted = true;
+    } else {
+        m_skipReason = std::string("cannot mount a tmpfs to fill (") + std::strerror(errno) +
+                       "); this test needs root, as in CI";
+    }
+}
+
+ScopedTmpfs::~ScopedTmpfs() {
+    // Detached, the mount goes once the last file on it is closed.
+    if (m_mounted) ::umount2(m_dir.path().c_str(), MNT_DETACH);
+}
 
 IsolatedEnvironment::IsolatedEnvironment()
     : m_preferences(isolate(m_dir) / "config" / "vantrel" / "preferences.json") {}

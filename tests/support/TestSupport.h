@@ -37,6 +37,28 @@ class IsolatedEnvironment {
     ScopedSharedPreferences m_preferences;
 };
 
+/// A tmpfs of a few kilobytes mounted on a fresh folder for the object's lifetime, to fill as a
+/// full disk would be filled: faults are caused for real, never faked. Mounting needs root (CI
+/// runs as root); where it is not allowed, `skipReason()` says why and tests skip.
+class ScopedTmpfs {
+  public:
+    explicit ScopedTmpfs(std::size_t bytes);
+    ~ScopedTmpfs();
+    ScopedTmpfs(const ScopedTmpfs&) = delete;
+    ScopedTmpfs& operator=(const ScopedTmpfs&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    /// Why the tmpfs could not be mounted; empty when it was.
+    const std::string& skipReason() const { return m_skipReason; }
+    const std::filesystem::path& path() const { return m_dir.path(); }
+    std::filesystem::path operator/(const std::string& name) const { return m_dir / name; }
+
+  private:
+    TempDir m_dir;
+    bool m_mounted = false;
+    std::string m_skipReason;
+};
+
 /// Makes the process run in the time zone the tests' expected local dates are written for
 /// (Zurich), whatever TZ the caller had; every test program's main calls it before any test.
 void useTestTimeZone();

@@ -69,14 +69,25 @@ void ExportFlows::exportGPX(const ExportScope& scope) {
     m_exportTask = cancel;
     std::filesystem::path chosen = folder->toStdString();
     auto progress = progressReporter();
-    runWithOwnStore<int>(
+    runWithOwnStore<GpxFolderExportResult>(
         this, m_store.path(),
         [scope, chosen, cancel, progress](RideStore& store) {
             return exportGpxToFolder(store, scope.resolve(store, false), chosen, progress,
-                                     cancel.get())
-                .written;
+                                     cancel.get());
         },
-        [this](TaskOutcome<int> outcome) { finish(outcome.value); });
+        [this](TaskOutcome<GpxFolderExportResult> outcome) {
+            const GpxFolderExportResult& result = outcome.value;
+            // Files that could not be written make no complete export: the alert says so.
+            QString unwritten;
+            if (result.failed > 0) {
+                unwritten =
+                    QStringLiteral("%1 activit%2 could not be written: %3")
+                        .arg(result.failed)
+                        .arg(result.failed == 1 ? QStringLiteral("y") : QStringLiteral("ies"))
+                        .arg(QString::fromStdString(result.firstFailure));
+            }
+            finish(result.written, 0, unwritten);
+        });
 }
 
 void ExportFlows::exportArchiveSelected(const std::vector<RideRef>& selected) {
@@ -179,7 +190,7 @@ std::function<void(int, int)> ExportFlows::progressReporter() {
     };
 }
 
-void ExportFlows::finish(int exported, int skipped) {
+void ExportFlows::finish(int exported, int skipped, const QString& unwritten) {
     m_progress = 1.0;
     m_isExporting = false;
     m_exportTask.reset();
@@ -193,6 +204,7 @@ void ExportFlows::finish(int exported, int skipped) {
                     .arg(skipped)
                     .arg(skipped == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
     }
+    if (!unwritten.isEmpty()) text += QLatin1Char('\n') + unwritten;
     Dialogs::alert(m_window, QStringLiteral("Export Complete"), text);
 }
 

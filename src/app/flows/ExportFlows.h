@@ -49,7 +49,7 @@ class ExportFlows : public QObject {
   private:
     void begin(int total);
     void setProgress(int current);
-    void finish(int exported, int skipped = 0);
+    void finish(int exported, int skipped = 0, const QString& unwritten = {});
     void failArchive();
     void runArchiveFile(const ExportScope& scope, const QString& file);
     std::function<void(int, int)> progressReporter();

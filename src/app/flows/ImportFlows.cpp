@@ -7,6 +7,7 @@
 #include "app/flows/OpenedFiles.h"
 #include "app/widgets/Dialogs.h"
 #include "archive/ArchiveImport.h"
+#include "archive/PathImport.h"
 #include "import/GarminImportService.h"
 #include "import/StravaImportService.h"
 #include "import/ZipImportService.h"
@@ -24,6 +25,16 @@ std::vector<std::filesystem::path> pathsOf(const QStringList& files) {
 
 QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+/// One failure as "name: reason"; several as the list of the first of them.
+std::string failureText(int count,
+                        const std::vector<std::pair<std::string, std::string>>& failures) {
+    if (count == 1 && failures.size() == 1) {
+        const auto& [name, reason] = failures.front();
+        return name.empty() ? reason : name + ": " + reason;
+    }
+    return failedFilesText(count, failures);
 }
 
 }  // namespace
@@ -131,12 +142,13 @@ void ImportFlows::importPaths(const QStringList& paths) {
         [this](TaskOutcome<OpenedImportResult> outcome) {
             m_isImporting = false;
             emit stateChanged();
-            const OpenedImportResult& result = outcome.value;
-            announceNewRecords(result.added);
+            const PathImportResult& result = outcome.value.result;
+            announceNewRecords(outcome.value.added);
             if (outcome.error) return showImportError(fromStd(*outcome.error));
-            if (result.imported == 0 && result.skipped == 0 && !result.failures.empty())
-                return showImportError(fromStd(result.failures.back()));
-            showImportComplete(result.imported, result.skipped);
+            if (result.saveError) return showSaveError(*result.saveError, result.imported);
+            if (result.imported == 0 && result.skipped == 0 && result.failedCount > 0)
+                return showImportError(fromStd(failureText(result.failedCount, result.failures)));
+            showImportComplete(result.summary());
         });
 }
 
@@ -160,7 +172,7 @@ void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& fil
             if (outcome.error) return showImportError(fromStd(*outcome.error));
             // Records whose save failed were never stored: that is no success to report.
             if (result.saveError) return showImportError(fromStd(*result.saveError));
-            if (result.imported > 0) return showImportComplete(result.imported, 0);
+            if (result.imported > 0) return showImportComplete(ImportSummary(result));
             if (!result.fileFailures.empty()) {
                 const auto& [name, description] = result.fileFailures.back();
                 showImportError(fromStd(name + ": " + description));
@@ -173,9 +185,8 @@ void ImportFlows::announceNewRecords(const NewRecords& added) {
                        QList<int>(added.years.begin(), added.years.end()));
 }
 
-void ImportFlows::showImportComplete(int imported, int skipped) {
-    Dialogs::alert(m_window, QStringLiteral("Import Complete"),
-                   fromStd(importCompletionText(imported, skipped)));
+void ImportFlows::showImportComplete(const ImportSummary& summary) {
+    Dialogs::alert(m_window, QStringLiteral("Import Complete"), fromStd(summary.text()));
 }
 
 void ImportFlows::runBulkImport(
@@ -186,8 +197,9 @@ void ImportFlows::runBulkImport(
         this, m_store.path(), [run, options](RideStore& store) { return run(store, options); },
         [this](TaskOutcome<BulkImportResult> outcome) {
             if (outcome.error) showImportError(fromStd(*outcome.error));
-            if (outcome.value.saveError) return failBulkRun(*outcome.value.saveError);
-            finishBulkRun(outcome.value.imported, outcome.value.skipped);
+            const BulkImportResult& result = outcome.value;
+            if (result.saveError) return failBulkRun(*result.saveError, result.saved);
+            finishBulkRun(ImportSummary(result));
         });
 }
 
@@ -205,8 +217,9 @@ void ImportFlows::runArchiveFiles(const std::vector<std::filesystem::path>& file
                 showImportError(fromStd(failure.fileName + ": " + failure.description));
             }
             if (outcome.error) showImportError(fromStd(*outcome.error));
-            if (outcome.value.saveError) return failBulkRun(*outcome.value.saveError);
-            finishBulkRun(outcome.value.imported, outcome.value.skipped);
+            const ArchiveImportResult& result = outcome.value;
+            if (result.saveError) return failBulkRun(*result.saveError, result.saved);
+            finishBulkRun({result.imported, result.skipped, result.damagedSeries});
         });
 }
 
@@ -237,19 +250,24 @@ BulkImportOptions ImportFlows::optionsReportingProgress() {
     return options;
 }
 
-void ImportFlows::finishBulkRun(int imported, int skipped) {
+void ImportFlows::finishBulkRun(const ImportSummary& summary) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    showImportComplete(imported, skipped);
+    showImportComplete(summary);
 }
 
 // A run whose activities could not be saved ends with the error alone, not "Import Complete".
-void ImportFlows::failBulkRun(const std::string& saveError) {
+void ImportFlows::failBulkRun(const std::string& saveError, int saved) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    showImportError(fromStd("The imported activities could not be saved: " + saveError));
+    showSaveError(saveError, saved);
+}
+
+void ImportFlows::showSaveError(const std::string& saveError, int saved) {
+    showImportError(fromStd("The imported activities could not be saved: " + saveError + "\n" +
+                            storedBeforeFailureText(saved)));
 }
 
 void ImportFlows::showImportError(const QString& text) {

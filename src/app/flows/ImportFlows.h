@@ -11,6 +11,7 @@
 
 #include "import/BulkImportRun.h"
 #include "import/GarminActivity.h"
+#include "import/ImportSummary.h"
 
 class QWidget;
 
@@ -70,10 +71,11 @@ class ImportFlows : public QObject {
     void beginRun();
     void setProgress(int current, int total);
     BulkImportOptions optionsReportingProgress();
-    void finishBulkRun(int imported, int skipped);
-    void failBulkRun(const std::string& saveError);
+    void finishBulkRun(const ImportSummary& summary);
+    void failBulkRun(const std::string& saveError, int saved);
+    void showSaveError(const std::string& saveError, int saved);
     void showImportError(const QString& text);
-    void showImportComplete(int imported, int skipped);
+    void showImportComplete(const ImportSummary& summary);
     void announceNewRecords(const NewRecords& added);
     std::optional<GarminExport> inspectGarmin(const QString& folder);
 

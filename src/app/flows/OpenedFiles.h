@@ -4,29 +4,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <set>
-#include <string>
 #include <vector>
 
+#include "archive/PathImport.h"
 #include "import/BulkImportRun.h"
 
 namespace vantrel {
 
 class RideStore;
-
-/// Files handed to the application from outside (its command line, a second instance, a drop),
-/// sorted by the import flow that reads them. Folders are searched for these kinds too.
-struct OpenedFiles {
-    std::vector<std::filesystem::path> activityFiles;  ///< GPX, TCX, FIT, each also gzip
-    std::vector<std::filesystem::path> zipArchives;
-    std::vector<std::filesystem::path> archives;  ///< Vantrel Format JSON
-    /// "name: description" for each named file that no flow reads or that does not exist.
-    std::vector<std::string> refused;
-
-    /// Sorts `paths` by extension (in any case). Files inside folders that no flow reads are
-    /// passed over without a word; a named file is refused with the importer's own text.
-    static OpenedFiles classify(const QStringList& paths);
-    bool empty() const { return activityFiles.empty() && zipArchives.empty() && archives.empty(); }
-};
 
 /// The live records an import added: store identifiers with the calendar year of each.
 struct NewRecords {
@@ -38,18 +23,15 @@ struct NewRecords {
 std::set<std::int64_t> storedObjectIDs(RideStore& store);
 NewRecords newRecordsSince(RideStore& store, const std::set<std::int64_t>& before);
 
-/// The outcome of `importOpenedFiles`: the counters over every flow, the failures as
-/// "name: description", and the new records.
+/// The outcome of `importOpenedFiles`: the import's counts and failures, and the new records.
 struct OpenedImportResult {
-    int imported = 0;
-    int skipped = 0;
-    std::vector<std::string> failures;
+    PathImportResult result;
     NewRecords added;
 };
 
-/// Imports what `classify` found: loose activity files without a source label (no duplicate
-/// test, as "Import from Strava…" treats loose files), ZIP archives as "Import from ZIP…" does,
-/// then archives. `options.progress` counts over all three. Runs on the thread owning `store`.
+/// Imports files and folders handed over from outside (the command line, another instance, a
+/// drop, "Import Files…") with `importPaths`, duplicates left out. Arguments may be paths or
+/// "file:" URLs. Runs on the thread owning `store`.
 OpenedImportResult importOpenedFiles(RideStore& store, const QStringList& paths,
                                      const BulkImportOptions& options);
 

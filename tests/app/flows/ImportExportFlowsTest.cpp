@@ -3,6 +3,7 @@
 #include "app/AppFixture.h"
 #include "app/shell/MainWindow.h"
 #include "app/sidebar/HistorySidebar.h"
+#include "archive/ArchiveExport.h"
 #include "import/ZipTestArchive.h"
 
 namespace vantrel::test {
@@ -128,8 +129,56 @@ TEST_F(ImportExportFlowsTest, DamagedZipStillEndsWithImportComplete) {
     triggerAction(app->mainWindow()->importMenu(), "Import from ZIP…");
     EXPECT_EQ(Dialogs::lastOf(Kind::openFiles)->title,
               "Select ZIP files containing activity files (GPX, TCX, FIT).");
-    EXPECT_EQ(alertText("Import Complete"), "Imported 0 activities. Skipped 0 duplicates.");
+    EXPECT_TRUE(alertText("Import Complete")
+                    .startsWith("Imported 0 activities. Skipped 0 duplicates.\n"
+                                "1 file could not be imported:\ndamaged.zip: "));
     EXPECT_EQ(app->mainWindow()->sidebar()->footerCountText(), "0 activities");
+}
+
+TEST_F(ImportExportFlowsTest, RefusedZipMembersAreNamedWithWhyInTheAlert) {
+    startApp();
+    auto zip = env.root() / "export.zip";
+    {
+        ZipTestArchive archive(zip);
+        archive.add("a.gpx", makeGpx(1700000000)).add("../outside.gpx", makeGpx(1700086400));
+    }
+    auto locked = env.root() / "locked.zip";
+    {
+        ZipTestArchive archive(locked, "secret");
+        archive.add("locked.gpx", makeGpx(1700172800));
+    }
+    Dialogs::pushAnswer(
+        QStringList{QString::fromStdString(zip.string()), QString::fromStdString(locked.string())});
+    triggerAction(app->mainWindow()->importMenu(), "Import from ZIP…");
+    EXPECT_EQ(alertText("Import Complete"),
+              "Imported 1 activity. Skipped 0 duplicates.\n2 files could not be imported:\n"
+              "../outside.gpx: a path that leads outside\nlocked.gpx: encrypted member");
+}
+
+TEST_F(ImportExportFlowsTest, ArchiveAlertCountsActivitiesImportedWithoutADamagedSeries) {
+    startApp();
+    auto other = RideStore::open(env.root() / "other.sqlite");
+    std::vector<RideRef> rides;
+    for (int day = 0; day < 2; ++day) {
+        auto ride = std::make_shared<PersistedRide>();
+        ride->date = dateFromUnix(1700000000 + day * 86400);
+        ride->duration = 60;
+        ride->setRoutePoints({{Uuid::random(), {47.0, 8.5}, 400, ride->date}});
+        other->insert(ride);
+        rides.push_back(ride);
+    }
+    other->save();
+    auto file = env.root() / "two.json";
+    exportArchiveToFile(*other, rides, file);
+    std::string text = readFileText(file);
+    text.replace(text.find("\"routeData\":\"") + 13, 4, "%");
+    writeFileBytes(file, bytesOf(text));
+
+    Dialogs::pushAnswer(QStringList{QString::fromStdString(file.string())});
+    triggerAction(app->mainWindow()->importMenu(), "Import Vantrel Format…");
+    EXPECT_EQ(alertText("Import Complete"),
+              "Imported 2 activities. Skipped 0 duplicates.\n"
+              "1 activity had a damaged series and was imported without it.");
 }
 
 TEST_F(ImportExportFlowsTest, ZipImportThatCannotBeSavedEndsWithAnErrorNotComplete) {
@@ -142,8 +191,10 @@ TEST_F(ImportExportFlowsTest, ZipImportThatCannotBeSavedEndsWithAnErrorNotComple
     }
     Dialogs::pushAnswer(QStringList{QString::fromStdString(zip.string())});
     triggerAction(app->mainWindow()->importMenu(), "Import from ZIP…");
-    EXPECT_TRUE(
-        alertText("Import Error").startsWith("The imported activities could not be saved: "));
+    QString error = alertText("Import Error");
+    EXPECT_TRUE(error.startsWith("The imported activities could not be saved: "));
+    EXPECT_TRUE(error.endsWith("\n0 activities were stored before the failure."))
+        << error.toStdString();
     for (const auto& record : Dialogs::records()) EXPECT_NE(record.title, "Import Complete");
     EXPECT_TRUE(app->store().allRecords(false).empty());
 }

@@ -60,6 +60,37 @@ TEST_F(OpenFilesTest, FilesNoImportReadsAreRefusedWithTheImportersText) {
     EXPECT_TRUE(storedRides().empty());
 }
 
+TEST_F(OpenFilesTest, AFileOpenedAgainIsSkippedAsADuplicate) {
+    startApp();
+    QString fit = pathText(corpusFile("fitparse__garmin-edge-500-activity.fit"));
+    app->openFiles({fit});
+    EXPECT_EQ(waitForAlert("Import Complete"), "Imported 1 activity. Skipped 0 duplicates.");
+    Dialogs::clearRecords();
+    // The same activity, compressed, dropped or chosen again: one record, as in statistics.
+    app->openFiles({pathText(corpusFile("fitparse__garmin-edge-500-activity.fit.gz")), fit});
+    EXPECT_EQ(waitForAlert("Import Complete"), "Imported 0 activities. Skipped 2 duplicates.");
+    EXPECT_EQ(storedRides().size(), 1u);
+}
+
+TEST_F(OpenFilesTest, FilesThatCouldNotBeImportedAreNamedInTheAlert) {
+    startApp();
+    TempDir folder;
+    for (const char* name :
+         {"gpsbabel__fr110-14-laps.tcx", "georust__ridewithgps-wahoo.gpx",
+          "fitparse__garmin-edge-500-activity.fit", "fitparse__wahoo-elemnt-2019-02-17.fit"}) {
+        std::filesystem::copy(corpusFile(name), folder.path());
+    }
+    writeFileBytes(folder / "broken.gpx", bytesOf("<gpx"));
+    app->openFiles({pathText(folder.path())});
+    QString text = waitForAlert("Import Complete");
+    EXPECT_TRUE(
+        text.startsWith("Imported 4 activities. Skipped 0 duplicates.\n"
+                        "1 file could not be imported:\n"
+                        "broken.gpx: Failed to parse file: "))
+        << text.toStdString();
+    EXPECT_EQ(text.count(QLatin1Char('\n')), 2);
+}
+
 TEST_F(OpenFilesTest, SecondStartHandsItsFileToTheRunningWindowAndExits) {
     startApp();
     SingleInstance instance(SingleInstance::serverName(storePath));
