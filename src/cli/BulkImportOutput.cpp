@@ -3,6 +3,8 @@
 #include <charconv>
 #include <ostream>
 
+#include "model/TerminalText.h"
+
 namespace vantrel::cli {
 
 namespace {
@@ -42,10 +44,11 @@ BulkImportOptions BulkImportOutput::takeOptions() {
 int BulkImportOutput::report(const BulkImportResult& result) {
     m_progress.finish();
     for (const auto& [archive, reason] : result.archiveFailures) {
-        m_ctx.err << "vantrel-cli: cannot read " << archive.string() << ": " << reason << "\n";
+        m_ctx.err << "vantrel-cli: cannot read " << terminalText(archive.string()) << ": "
+                  << terminalText(reason) << "\n";
     }
     for (const auto& [file, reason] : result.fileFailures) {
-        m_ctx.err << "vantrel-cli: " << file << ": " << reason << "\n";
+        m_ctx.err << "vantrel-cli: " << terminalText(file) << ": " << terminalText(reason) << "\n";
     }
     int memberErrors = result.errors - static_cast<int>(result.fileFailures.size());
     if (memberErrors > 0) {
@@ -56,7 +59,7 @@ int BulkImportOutput::report(const BulkImportResult& result) {
     }
     if (result.saveError) {
         m_ctx.err << "vantrel-cli: the imported activities could not be saved: "
-                  << *result.saveError << "\n";
+                  << terminalText(*result.saveError) << "\n";
         return 2;
     }
     m_ctx.out << importCompletionText(result.imported, result.skipped) << "\n";

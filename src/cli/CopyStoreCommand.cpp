@@ -6,6 +6,7 @@
 #include "cli/ProgressLine.h"
 #include "model/StoreCopy.h"
 #include "model/StoreLocation.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -31,8 +32,8 @@ int runCopyStore(CliContext& ctx) {
     ProgressLine line(ctx.err, ctx.interactive);
     auto result = copyStore(*source, *target, merge, progressDrawer(line, "Copying"));
     line.finish();
-    ctx.out << "Copied " << countedActivities(result.copied) << " from " << source->describe()
-            << " to " << target->describe();
+    ctx.out << "Copied " << countedActivities(result.copied) << " from "
+            << terminalText(source->describe()) << " to " << terminalText(target->describe());
     if (merge) ctx.out << " (" << result.skipped << " already there)";
     ctx.out << "; counts and checksum verified\n";
     return 0;

@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/ExportSelection.h"
 #include "export/ExportFileNames.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -12,10 +13,12 @@ namespace {
 
 int report(CliContext& ctx, const ArchiveExportResult& result) {
     if (result.failure) {
-        ctx.err << "vantrel-cli: Vantrel Format export failed: " << *result.failure << "\n";
+        ctx.err << "vantrel-cli: Vantrel Format export failed: " << terminalText(*result.failure)
+                << "\n";
         return 1;
     }
-    for (const auto& reason : result.skipped) ctx.err << "vantrel-cli: " << reason << "\n";
+    for (const auto& reason : result.skipped)
+        ctx.err << "vantrel-cli: " << terminalText(reason) << "\n";
     ctx.out << "Exported " << countedActivities(result.exported) << ".";
     int skipped = static_cast<int>(result.skipped.size());
     if (skipped > 0) {

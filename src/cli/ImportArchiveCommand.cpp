@@ -4,6 +4,7 @@
 #include "archive/ArchiveImport.h"
 #include "cli/Commands.h"
 #include "cli/ExportSelection.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -15,11 +16,12 @@ int runImportArchive(CliContext& ctx) {
     auto result = importArchiveFiles(ctx.store(), files, progressDrawer(line, "Importing"));
     line.finish();
     for (const auto& failure : result.failures) {
-        ctx.err << failure.fileName << ": " << failure.description << "\n";
+        ctx.err << terminalText(failure.fileName) << ": " << terminalText(failure.description)
+                << "\n";
     }
     if (result.saveError) {
-        ctx.err << "vantrel-cli: the imported activities could not be saved: " << *result.saveError
-                << "\n";
+        ctx.err << "vantrel-cli: the imported activities could not be saved: "
+                << terminalText(*result.saveError) << "\n";
         return 2;
     }
     ctx.out << "Imported " << result.imported

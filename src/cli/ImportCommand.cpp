@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "import/ActivityImporter.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -17,10 +18,10 @@ int runImport(CliContext& ctx) {
     }
     FileListImportResult result = importFileList(ctx.store(), files, label);
     for (const auto& [name, description] : result.failures) {
-        ctx.err << name << ": " << description << "\n";
+        ctx.err << terminalText(name) << ": " << terminalText(description) << "\n";
     }
     if (result.saveError) {
-        ctx.err << "vantrel-cli: " << *result.saveError << "\n";
+        ctx.err << "vantrel-cli: " << terminalText(*result.saveError) << "\n";
         return 2;
     }
     ctx.out << "Imported " << result.imported
