@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include "Version.h"
+#include "app/map/TileCredit.h"
 #include "model/Preferences.h"
 
 namespace vantrel {
@@ -93,8 +94,10 @@ WebMapSettings MapView::webMapSettings() {
     if (url.empty()) url = kDefaultTileURL;
     std::string attribution =
         Preferences::shared().string("tileAttribution").value_or(kOsmAttribution);
+    QString tileURL = QString::fromStdString(url);
     return {
-        QString::fromStdString(url), QString::fromStdString(attribution),
+        tileURL, TileCredit::parse(QString::fromStdString(attribution)).markup(),
+        tileImageSource(tileURL),
         QStringLiteral("Vantrel/%1 (Linux desktop activity history)").arg(QLatin1String(kVersion))};
 }
 
