@@ -73,6 +73,7 @@ int runPhotoAdd(CliContext& ctx) {
                 << " photos per activity.\n";
     }
     if (result.importError) ctx.err << terminalText(*result.importError) << '\n';
+    if (result.importErrorDetail) ctx.err << terminalText(*result.importErrorDetail) << '\n';
     if (result.suggestedLocation) placeBySuggestion(ctx, *ride, *result.suggestedLocation);
     return result.importError ? 1 : 0;
 }
