@@ -24,6 +24,7 @@ class UnavailableMapView : public MapView {
   public:
     explicit UnavailableMapView(const QString& reason)
         : m_label(new QLabel(QStringLiteral("The map is not available.\n%1").arg(reason))) {
+        m_label->setTextFormat(Qt::PlainText);
         m_label->setAlignment(Qt::AlignCenter);
         m_label->setWordWrap(true);
     }
