@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <set>
+#include <utility>
 
 #include "app/flows/BackgroundTask.h"
 #include "app/flows/OpenedFiles.h"
@@ -26,7 +27,29 @@ QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// A flood of hand-overs (another program writing to the instance socket) must not grow the
+// queue without end; a file manager's selection stays far below this.
+constexpr qsizetype kMaxQueuedCharacters = qsizetype{8} * 1024 * 1024;
+constexpr const char* kQueueOverflowText =
+    "Some files were not imported: too many were handed over at once.";
+
+void append(OpenedImportResult& total, const OpenedImportResult& more) {
+    total.imported += more.imported;
+    total.skipped += more.skipped;
+    total.failures.insert(total.failures.end(), more.failures.begin(), more.failures.end());
+    total.added.objectIDs.insert(total.added.objectIDs.end(), more.added.objectIDs.begin(),
+                                 more.added.objectIDs.end());
+    total.added.years.insert(total.added.years.end(), more.added.years.begin(),
+                             more.added.years.end());
+}
+
 }  // namespace
+
+/// What the opened-files runs since the last alert found together.
+struct ImportFlows::OpenedRun {
+    OpenedImportResult result;
+    std::optional<std::string> error;
+};
 
 ImportFlows::ImportFlows(RideStore& store, QWidget* window)
     : QObject(window), m_store(store), m_window(window) {}
@@ -123,21 +146,57 @@ void ImportFlows::importFiles() {
 
 void ImportFlows::importPaths(const QStringList& paths) {
     if (paths.isEmpty()) return;
+    if (!m_isImporting && !m_reporting) return runOpenedFiles(paths, std::make_shared<OpenedRun>());
+    for (const QString& path : paths) {
+        if (m_queuedCharacters + path.size() > kMaxQueuedCharacters) {
+            m_queueOverflowed = true;
+            return;
+        }
+        m_queuedCharacters += path.size();
+        m_queuedPaths << path;
+    }
+}
+
+void ImportFlows::runOpenedFiles(const QStringList& paths,
+                                 const std::shared_ptr<OpenedRun>& soFar) {
     beginRun();
     BulkImportOptions options = optionsReportingProgress();
     runWithOwnStore<OpenedImportResult>(
         this, m_store.path(),
         [paths, options](RideStore& store) { return importOpenedFiles(store, paths, options); },
-        [this](TaskOutcome<OpenedImportResult> outcome) {
-            m_isImporting = false;
-            emit stateChanged();
-            const OpenedImportResult& result = outcome.value;
-            announceNewRecords(result.added);
-            if (outcome.error) return showImportError(fromStd(*outcome.error));
-            if (result.imported == 0 && result.skipped == 0 && !result.failures.empty())
-                return showImportError(fromStd(result.failures.back()));
-            showImportComplete(result.imported, result.skipped);
+        [this, soFar](const TaskOutcome<OpenedImportResult>& outcome) {
+            append(soFar->result, outcome.value);
+            if (outcome.error && !soFar->error) soFar->error = outcome.error;
+            if (m_queueOverflowed) soFar->result.failures.emplace_back(kQueueOverflowText);
+            m_queueOverflowed = false;
+            if (m_queuedPaths.isEmpty()) return finishOpenedRun(*soFar);
+            QStringList next = std::exchange(m_queuedPaths, {});
+            m_queuedCharacters = 0;
+            runOpenedFiles(next, soFar);
         });
+}
+
+void ImportFlows::finishOpenedRun(const OpenedRun& run) {
+    m_isImporting = false;
+    emit stateChanged();
+    const OpenedImportResult& result = run.result;
+    announceNewRecords(result.added);
+    report([&] {
+        if (run.error) return showImportError(fromStd(*run.error));
+        if (result.imported == 0 && result.skipped == 0 && !result.failures.empty())
+            return showImportError(fromStd(result.failures.back()));
+        showImportComplete(result.imported, result.skipped);
+    });
+}
+
+void ImportFlows::report(const std::function<void()>& show) {
+    m_reporting = true;
+    show();
+    m_reporting = false;
+    if (m_queuedPaths.isEmpty() && !m_queueOverflowed) return;
+    QStringList next = std::exchange(m_queuedPaths, {});
+    m_queuedCharacters = 0;
+    runOpenedFiles(next, std::make_shared<OpenedRun>());
 }
 
 void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& files) {
@@ -179,7 +238,7 @@ void ImportFlows::showImportComplete(int imported, int skipped) {
 }
 
 void ImportFlows::runBulkImport(
-    std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run) {
+    const std::function<BulkImportResult(RideStore&, const BulkImportOptions&)>& run) {
     beginRun();
     BulkImportOptions options = optionsReportingProgress();
     runWithOwnStore<BulkImportResult>(
@@ -241,7 +300,7 @@ void ImportFlows::finishBulkRun(int imported, int skipped) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    showImportComplete(imported, skipped);
+    report([&] { showImportComplete(imported, skipped); });
 }
 
 // A run whose activities could not be saved ends with the error alone, not "Import Complete".
@@ -249,7 +308,9 @@ void ImportFlows::failBulkRun(const std::string& saveError) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    showImportError(fromStd("The imported activities could not be saved: " + saveError));
+    report([&] {
+        showImportError(fromStd("The imported activities could not be saved: " + saveError));
+    });
 }
 
 void ImportFlows::showImportError(const QString& text) {

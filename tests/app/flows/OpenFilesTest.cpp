@@ -4,8 +4,11 @@
 
 #include <QDataStream>
 #include <QLocalSocket>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 #include <QTreeView>
 
 #include "app/AppFixture.h"
@@ -174,6 +177,53 @@ TEST_F(OpenFilesTest, StalledOversizedAndSurplusClientsCannotHoldTheInstance) {
     EXPECT_EQ(received.back(), many);
     many << "/tmp/one-too-many.fit";
     EXPECT_FALSE(handOverWhileServing(name, many, 1000));
+}
+
+TEST_F(OpenFilesTest, FilesHandedOverWhileAnImportIsUnderWayAreReportedInOneAlert) {
+    startApp();
+    QString name = SingleInstance::serverName(storePath);
+    SingleInstance instance(name);
+    ASSERT_TRUE(instance.listen());
+    QObject::connect(&instance, &SingleInstance::filesReceived, app.get(), &VantrelApp::openFiles);
+    // Real alerts this time: while one is open, its event loop keeps serving the instance, as it
+    // does for a user who has not yet pressed OK.
+    Dialogs::setTestMode(false);
+    int delivered = 0;
+    auto flood = [&] {
+        for (int i = 1; i <= 300; ++i) {
+            QString file = pathText(env.root() / ("missing-" + std::to_string(i) + ".fit"));
+            delivered += SingleInstance::handOver(name, {file}) ? 1 : 0;
+        }
+    };
+    // The first result stays on screen until every file is handed over; the files arrive one
+    // after another, the later ones while the import of those before them runs.
+    QStringList alerts;
+    QPointer<QMessageBox> first;
+    std::unique_ptr<QThread> sender;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (!sender) {
+            first = box;
+            sender.reset(QThread::create(flood));
+            sender->start();
+        }
+        if (box == first && !sender->isFinished()) return;
+        alerts << box->informativeText();
+        box->accept();
+    });
+    closer.start(20);
+    app->openFiles({pathText(env.root() / "missing-0.fit")});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts.size() >= 2; }, 120000));
+    if (sender) sender->wait();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app->mainWindow()->importFlows()->isImporting(); }));
+    QTest::qWait(500);
+    Dialogs::setTestMode(true);
+    EXPECT_EQ(delivered, 300);
+    ASSERT_EQ(alerts.size(), 2) << alerts.join(" | ").toStdString();
+    EXPECT_TRUE(alerts[0].contains("missing-0.fit")) << alerts[0].toStdString();
+    EXPECT_TRUE(alerts[1].contains("The file does not exist.")) << alerts[1].toStdString();
 }
 
 }  // namespace
