@@ -87,7 +87,8 @@ void BulkImportRun::importArchive(const std::filesystem::path& archive,
     report();
     std::vector<RideRef> reference = fetchReference();
     ParallelMemberParser parser(archive, std::move(members), m_label,
-                                effectiveThreadCount(m_options.threads), m_options.memberSizeLimit);
+                                effectiveThreadCount(m_options.threads),
+                                {m_options.memberSizeLimit, m_options.memberBytesBudget});
     while (auto outcome = parser.next()) {
         advanceProgress();
         if (!outcome->ride) {

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,18 +27,21 @@ class CliProcess {
         std::vector<std::string> all = {VANTREL_CLI_PATH};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
+        argv.reserve(all.size() + 1);
         for (auto& arg : all) argv.push_back(arg.data());
         argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        int status = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (status != 0) throw std::runtime_error("cannot start " + all[0]);
+        // A forked copy rather than posix_spawn: a spawned child shares this process's memory
+        // until it runs the tool, and the kernel would count this process's peak as the tool's.
+        // A fork counts only what this process holds at the moment.
+        m_pid = fork();
+        if (m_pid < 0) throw std::runtime_error("cannot start " + all[0]);
+        if (m_pid == 0) {
+            redirect(0, "/dev/null", O_RDONLY);
+            redirect(1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
+            redirect(2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
+            execve(argv[0], argv.data(), environ);
+            _exit(127);
+        }
     }
     ~CliProcess() {
         if (m_pid > 0) {
@@ -53,15 +56,28 @@ class CliProcess {
     /// The exit status, or 128 + the signal that ended the process.
     int wait() {
         int status = 0;
-        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        rusage usage{};
+        while (wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) {
         }
+        m_peakKiB = usage.ru_maxrss;
         m_pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     std::string output() const { return readFileText(m_out) + readFileText(m_err); }
+    /// The most memory the process held at once (its VmHWM, which starts at what this process
+    /// held when it started it), known once it has been waited for.
+    long peakKiB() const { return m_peakKiB; }
 
   private:
+    /// In the child between fork and exec: only calls that are safe there.
+    static void redirect(int descriptor, const char* file, int flags) {
+        int opened = ::open(file, flags, 0644);
+        if (opened < 0 || dup2(opened, descriptor) < 0) _exit(126);
+        ::close(opened);
+    }
+
     pid_t m_pid = -1;
+    long m_peakKiB = 0;
     std::filesystem::path m_out;
     std::filesystem::path m_err;
 };
