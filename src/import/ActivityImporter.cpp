@@ -166,13 +166,24 @@ ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileNam
     return readerFor(readerExtension(fileName))->parseFileContent(inflated);
 }
 
+Bytes readActivityFileBytes(const std::filesystem::path& file) {
+    FileReader reader(file);
+    if (reader.sizeWhenOpened() > kMaxActivityFileBytes) throw RideImportError::fileTooLarge();
+    std::optional<Bytes> bytes = reader.readRest(kMaxActivityFileBytes);
+    if (!bytes) throw RideImportError::fileTooLarge();
+    return std::move(*bytes);
+}
+
 ImportedActivity readActivityFile(const std::filesystem::path& file) {
     std::string fileName = file.filename().string();
     const ActivityFormat* format =
         isGzipName(fileName) ? nullptr : activityFormatFor(readerExtension(fileName));
     // A compressed file is inflated whole. A file of no known format is read all the same, so
     // that one that cannot be read says so before its type is refused.
-    if (!format) return readActivityFile(readWholeFile(file), fileName);
+    if (!format) return readActivityFile(readActivityFileBytes(file), fileName);
+    // The reader opens the file itself; its size is checked first all the same.
+    if (FileReader(file).sizeWhenOpened() > kMaxActivityFileBytes)
+        throw RideImportError::fileTooLarge();
     return format->makeReader()->parseFile(file);
 }
 
@@ -261,7 +272,7 @@ std::optional<std::string> importOneFile(
     const std::optional<std::string>& sourceLabel,
     std::unordered_map<const PersistedRide*, std::string>& names) {
     try {
-        Bytes bytes = readWholeFile(file);
+        Bytes bytes = readActivityFileBytes(file);
         auto ride = std::make_shared<PersistedRide>(
             importActivityFile(bytes, file.filename().string(), sourceLabel));
         store.insert(ride);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "CliProcess.h"
@@ -42,6 +43,17 @@ TEST_F(MemoryBudgetTest, EightWorkersHoldNoMoreArchiveMembersThanTheBudget) {
     EXPECT_EQ(cli.wait(), 1) << cli.output();
     // The default budget of 256 MiB, and room for the program itself.
     EXPECT_LT(cli.peakKiB(), 256 * kMiB + 64 * kMiB);
+}
+
+TEST_F(MemoryBudgetTest, AnActivityFileOver100MBIsRefusedBeforeItIsRead) {
+    std::filesystem::path big = m_folder / "big.fit";
+    std::ofstream(big).close();
+    std::filesystem::resize_file(big, 101'000'000);  // sparse: costs no disk
+    CliProcess cli({"--store", m_store.string(), "import", big.string()}, m_folder, "fit");
+    EXPECT_EQ(cli.wait(), 1) << cli.output();
+    EXPECT_NE(cli.output().find("big.fit: The file is larger than 100 MB."), std::string::npos)
+        << cli.output();
+    EXPECT_LT(cli.peakKiB(), 64 * kMiB);
 }
 
 }  // namespace
