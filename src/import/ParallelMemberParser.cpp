@@ -53,12 +53,14 @@ std::optional<ParsedMember> ParallelMemberParser::next() {
 }
 
 ParsedMember ParallelMemberParser::parse(ZipArchiveReader& reader, const ZipMember& member) const {
-    ParsedMember outcome{member.fileName(), nullptr, {}};
+    ParsedMember outcome{member.fileName(), {}, {}, {}};
     try {
         // A member may not grow past what it declared (and was counted with).
         Bytes bytes = reader.read(member, std::min(m_limits.sizeLimit, costOf(member)));
-        outcome.ride =
-            std::make_shared<PersistedRide>(importActivityFile(bytes, outcome.fileName, m_label));
+        ImportedLegs legs = importActivityLegs(bytes, outcome.fileName, m_label);
+        for (auto& leg : legs.rides)
+            outcome.rides.push_back(std::make_shared<PersistedRide>(std::move(leg)));
+        outcome.warning = std::move(legs.warning);
     } catch (const std::exception& error) {
         outcome.error = error.what();
     } catch (...) {
