@@ -4,7 +4,9 @@
 #include <ostream>
 
 #include "archive/ArchiveImport.h"
+#include "cli/TerminalFailures.h"
 #include "import/ImportSummary.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -45,10 +47,11 @@ BulkImportOptions BulkImportOutput::takeOptions() {
 int BulkImportOutput::report(const BulkImportResult& result) {
     m_progress.finish();
     for (const auto& [archive, reason] : result.archiveFailures) {
-        m_ctx.err << "vantrel-cli: cannot read " << archive.string() << ": " << reason << "\n";
+        m_ctx.err << "vantrel-cli: cannot read " << terminalText(archive.string()) << ": "
+                  << terminalText(reason) << "\n";
     }
     for (const auto& [file, reason] : result.fileFailures) {
-        m_ctx.err << "vantrel-cli: " << file << ": " << reason << "\n";
+        m_ctx.err << "vantrel-cli: " << terminalText(file) << ": " << terminalText(reason) << "\n";
     }
     int memberErrors = result.errors - static_cast<int>(result.fileFailures.size());
     if (memberErrors > 0) {
@@ -59,11 +62,11 @@ int BulkImportOutput::report(const BulkImportResult& result) {
     }
     if (result.saveError) {
         m_ctx.err << "vantrel-cli: the imported activities could not be saved: "
-                  << *result.saveError << "\nvantrel-cli: " << storedBeforeFailureText(result.saved)
-                  << "\n";
+                  << terminalText(*result.saveError)
+                  << "\nvantrel-cli: " << storedBeforeFailureText(result.saved) << "\n";
         return 2;
     }
-    m_ctx.out << ImportSummary(result).text() << "\n";
+    m_ctx.out << terminalSummaryText(ImportSummary(result)) << "\n";
     bool failed = result.errors > 0 || !result.archiveFailures.empty();
     return result.imported == 0 && failed ? 1 : 0;
 }

@@ -10,6 +10,7 @@
 #include "logging/PersistentLogger.h"
 #include "logging/RenamedTwinsReport.h"
 #include "model/Paths.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -62,7 +63,7 @@ void CliContext::rejectUnknownOptions() const {
 
 bool CliContext::confirm(const std::string& question) {
     if (!interactive) return false;
-    err << question << " [y/N] " << std::flush;
+    err << terminalText(question) << " [y/N] " << std::flush;
     std::string answer;
     if (!std::getline(in, answer)) return false;
     return answer == "y" || answer == "Y" || answer == "yes";
@@ -144,7 +145,7 @@ int runCli(const std::vector<std::string>& argv, std::ostream& out, std::ostream
             return 0;
         }
         if (args.front() != "--store" || args.size() < 2) {
-            err << "vantrel-cli: unknown option " << args.front() << "\n";
+            err << "vantrel-cli: unknown option " << terminalText(args.front()) << "\n";
             return 1;
         }
         storePath = args[1];
@@ -156,7 +157,7 @@ int runCli(const std::vector<std::string>& argv, std::ostream& out, std::ostream
     }
     auto found = commands().find(args.front());
     if (found == commands().end()) {
-        err << "vantrel-cli: unknown command " << args.front() << "\n";
+        err << "vantrel-cli: unknown command " << terminalText(args.front()) << "\n";
         return 1;
     }
     args.erase(args.begin());
@@ -168,10 +169,10 @@ int runCli(const std::vector<std::string>& argv, std::ostream& out, std::ostream
     try {
         return found->second.run(ctx);
     } catch (const UsageError& e) {
-        err << "vantrel-cli: " << e.what() << "\n";
+        err << "vantrel-cli: " << terminalText(e.what()) << "\n";
         return 1;
     } catch (const StoreError& e) {
-        err << "vantrel-cli: " << e.what() << "\n";
+        err << "vantrel-cli: " << terminalText(e.what()) << "\n";
         return 2;
     }
 }

@@ -8,6 +8,7 @@
 #include "logging/RenamedTwinsReport.h"
 #include "model/StoreCopy.h"
 #include "model/StoreLocation.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -35,8 +36,8 @@ int runCopyStore(CliContext& ctx) {
     ProgressLine line(ctx.err, ctx.interactive);
     auto result = copyStore(*source, *target, merge, progressDrawer(line, "Copying"));
     line.finish();
-    ctx.out << "Copied " << countedActivities(result.copied) << " from " << source->describe()
-            << " to " << target->describe();
+    ctx.out << "Copied " << countedActivities(result.copied) << " from "
+            << terminalText(source->describe()) << " to " << terminalText(target->describe());
     if (merge) ctx.out << " (" << result.skipped << " already there)";
     ctx.out << "; counts and checksum verified\n";
     return 0;

@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/ExportSelection.h"
 #include "export/ExportFileNames.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -12,12 +13,14 @@ namespace {
 
 int report(CliContext& ctx, const ArchiveExportResult& result) {
     if (result.failure) {
-        ctx.err << "vantrel-cli: Vantrel Format export failed: " << *result.failure << "\n";
+        ctx.err << "vantrel-cli: Vantrel Format export failed: " << terminalText(*result.failure)
+                << "\n";
         std::string files = yearFilesText(result.yearFiles);
         if (!files.empty()) ctx.err << "vantrel-cli: " << files << "\n";
         return 1;
     }
-    for (const auto& reason : result.skipped) ctx.err << "vantrel-cli: " << reason << "\n";
+    for (const auto& reason : result.skipped)
+        ctx.err << "vantrel-cli: " << terminalText(reason) << "\n";
     ctx.out << "Exported " << countedActivities(result.exported) << ".";
     int skipped = static_cast<int>(result.skipped.size());
     if (skipped > 0) {

@@ -7,6 +7,7 @@
 #include "export/ExportFileNames.h"
 #include "export/FileAccessError.h"
 #include "export/GpxFolderExport.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -17,7 +18,7 @@ int exportOne(CliContext& ctx, const std::filesystem::path& file) {
     try {
         exportGpxFile(ctx.store(), ride, outputFile(file, gpxBaseName(ride->date) + ".gpx"));
     } catch (const FileAccessError& error) {
-        ctx.err << "vantrel-cli: " << error.what() << "\n";
+        ctx.err << "vantrel-cli: " << terminalText(error.what()) << "\n";
         return 1;
     }
     ctx.out << "Exported 1 activity.\n";
@@ -45,7 +46,7 @@ int exportToFolder(CliContext& ctx, const std::filesystem::path& folder,
     line.finish();
     if (result.failed > 0) {
         ctx.err << "vantrel-cli: " << countedActivities(result.failed)
-                << " could not be written: " << result.firstFailure << "\n";
+                << " could not be written: " << terminalText(result.firstFailure) << "\n";
     }
     ctx.out << "Exported " << countedActivities(result.written) << ".\n";
     return result.failed > 0 ? 1 : 0;

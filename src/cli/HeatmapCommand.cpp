@@ -7,6 +7,7 @@
 #include "export/AtomicFileWriter.h"
 #include "export/FileAccessError.h"
 #include "model/JsonWriter.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -93,11 +94,11 @@ int runHeatmap(CliContext& ctx) {
     try {
         writeGeoJson(*file, *routes);
     } catch (const FileAccessError& error) {
-        ctx.err << "vantrel-cli: " << error.what() << "\n";
+        ctx.err << "vantrel-cli: " << terminalText(error.what()) << "\n";
         return 1;
     }
     ctx.out << "Wrote the lines of " << countedActivities(static_cast<int>(routes->size()))
-            << " to " << *file << ".\n";
+            << " to " << terminalText(*file) << ".\n";
     return 0;
 }
 

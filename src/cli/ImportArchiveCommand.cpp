@@ -4,7 +4,9 @@
 #include "archive/ArchiveImport.h"
 #include "cli/Commands.h"
 #include "cli/ExportSelection.h"
+#include "cli/TerminalFailures.h"
 #include "import/ImportSummary.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -16,10 +18,12 @@ int runImportArchive(CliContext& ctx) {
     auto result = importArchiveFiles(ctx.store(), files, progressDrawer(line, "Importing"));
     line.finish();
     for (const auto& failure : result.failures) {
-        ctx.err << failure.fileName << ": " << failure.description << "\n";
+        ctx.err << terminalText(failure.fileName) << ": " << terminalText(failure.description)
+                << "\n";
     }
     if (result.saveError) {
-        ctx.err << "vantrel-cli: the imported activities could not be saved: " << *result.saveError
+        ctx.err << "vantrel-cli: the imported activities could not be saved: "
+                << terminalText(*result.saveError)
                 << "\nvantrel-cli: " << storedBeforeFailureText(result.saved) << "\n";
         return 2;
     }
@@ -27,7 +31,7 @@ int runImportArchive(CliContext& ctx) {
     summary.failedCount = static_cast<int>(result.failures.size());
     for (const auto& failure : result.failures)
         summary.failures.emplace_back(failure.fileName, failure.description);
-    ctx.out << summary.text() << "\n";
+    ctx.out << terminalSummaryText(summary) << "\n";
     return result.failures.empty() ? 0 : 1;
 }
 

@@ -3,8 +3,10 @@
 #include <ostream>
 
 #include "cli/Commands.h"
+#include "cli/TerminalFailures.h"
 #include "import/ActivityImporter.h"
 #include "import/ImportSummary.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -18,15 +20,16 @@ int runImport(CliContext& ctx) {
     }
     FileListImportResult result = importFileList(ctx.store(), files, label);
     for (const auto& [name, description] : result.failures) {
-        ctx.err << name << ": " << description << "\n";
+        ctx.err << terminalText(name) << ": " << terminalText(description) << "\n";
     }
     if (result.saveError) {
-        ctx.err << "vantrel-cli: " << *result.saveError << "\n";
+        ctx.err << "vantrel-cli: " << terminalText(*result.saveError) << "\n";
         return 2;
     }
     ctx.out << "Imported " << result.imported
             << (result.imported == 1 ? " activity" : " activities") << "\n";
-    std::string failed = failedFilesText(static_cast<int>(result.failures.size()), result.failures);
+    std::string failed = failedFilesText(static_cast<int>(result.failures.size()),
+                                         terminalFailures(result.failures));
     if (!failed.empty()) ctx.out << failed << "\n";
     return result.imported > 0 ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "import/ActivityImporter.h"
 #include "model/JsonWriter.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -128,7 +129,7 @@ int runInspect(CliContext& ctx) {
     try {
         activity = readActivityFile(file);
     } catch (const std::exception& error) {
-        ctx.err << error.what() << "\n";
+        ctx.err << terminalText(error.what()) << "\n";
         return 1;
     }
     if (json) {

@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "model/JsonWriter.h"
+#include "model/TerminalText.h"
 #include "model/UnitSystem.h"
 
 namespace vantrel::cli {
@@ -27,8 +28,9 @@ std::vector<RideRef> liveActivitiesNewestFirst(RideStore& store) {
 
 void printLine(std::ostream& out, const PersistedRide& ride, UnitSystem units) {
     out << ride.rideID.toString() << '\t' << formatISO8601(ride.date) << '\t'
-        << ride.activityType.value_or("-") << '\t' << formatDuration(ride.duration) << '\t'
-        << formatDistance(ride.distance, units) << '\t' << ride.city.value_or("") << '\n';
+        << terminalText(ride.activityType.value_or("-")) << '\t' << formatDuration(ride.duration)
+        << '\t' << formatDistance(ride.distance, units) << '\t'
+        << terminalText(ride.city.value_or("")) << '\n';
 }
 
 void writeJSON(std::ostream& out, const std::vector<RideRef>& rides) {

@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "model/TerminalText.h"
+
 namespace vantrel::cli {
 
 ProgressLine::ProgressLine(std::ostream& stream, bool enabled)
@@ -11,11 +13,13 @@ ProgressLine::~ProgressLine() {
     finish();
 }
 
-void ProgressLine::update(const std::string& text, bool force) {
+void ProgressLine::update(const std::string& running, bool force) {
     if (!m_enabled) return;
     auto now = std::chrono::steady_clock::now();
     if (!force && m_drawn && now - m_last < std::chrono::milliseconds(100)) return;
     m_last = now;
+    // Running texts name places and files; only the line's own return may move the cursor.
+    std::string text = terminalText(running);
     std::string line = "\r" + text;
     if (text.size() < m_width) line.append(m_width - text.size(), ' ');
     m_width = text.size();

@@ -5,6 +5,7 @@
 #include "model/Base64.h"
 #include "model/JsonWriter.h"
 #include "model/SeriesCodec.h"
+#include "model/TerminalText.h"
 
 namespace vantrel::cli {
 
@@ -99,7 +100,7 @@ struct TextField {
         out << text;
     }
     void operator()(std::int64_t number) { out << number; }
-    void operator()(const std::string& text) { out << text; }
+    void operator()(const std::string& text) { out << terminalText(text); }
     void operator()(const Bytes& bytes) { out << bytes.size() << " bytes"; }
     void operator()(DateValue date) { out << formatISO8601Milliseconds(date.date); }
 };

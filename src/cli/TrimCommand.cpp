@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/RideArgument.h"
+#include "model/TerminalText.h"
 #include "model/UnitSystem.h"
 #include "services/RideTrimService.h"
 
@@ -39,7 +40,7 @@ int runTrim(CliContext& ctx) {
     ctx.rejectUnknownOptions();
     RideRef ride = fetchRideArgument(ctx, "trim");
     ctx.out << RideTrimService::trimConfirmationTitle() << '\n'
-            << RideTrimService::trimConfirmationMessage(*ride, progress) << '\n';
+            << terminalText(RideTrimService::trimConfirmationMessage(*ride, progress)) << '\n';
     if (!userAgrees(ctx, yes)) {
         ctx.err << "Nothing was trimmed.\n";
         return 1;

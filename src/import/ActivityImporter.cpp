@@ -228,13 +228,24 @@ ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileNam
     return readerFor(readerExtension(fileName))->parseFileContent(inflated);
 }
 
+Bytes readActivityFileBytes(const std::filesystem::path& file) {
+    FileReader reader(file);
+    if (reader.sizeWhenOpened() > kMaxActivityFileBytes) throw RideImportError::fileTooLarge();
+    std::optional<Bytes> bytes = reader.readRest(kMaxActivityFileBytes);
+    if (!bytes) throw RideImportError::fileTooLarge();
+    return std::move(*bytes);
+}
+
 ImportedActivity readActivityFile(const std::filesystem::path& file) {
     std::string fileName = file.filename().string();
     const ActivityFormat* format =
         isGzipName(fileName) ? nullptr : activityFormatFor(readerExtension(fileName));
     // A compressed file is inflated whole. A file of no known format is read all the same, so
     // that one that cannot be read says so before its type is refused.
-    if (!format) return readActivityFile(readWholeFile(file), fileName);
+    if (!format) return readActivityFile(readActivityFileBytes(file), fileName);
+    // The reader opens the file itself; its size is checked first all the same.
+    if (FileReader(file).sizeWhenOpened() > kMaxActivityFileBytes)
+        throw RideImportError::fileTooLarge();
     return format->makeReader()->parseFile(file);
 }
 
@@ -345,7 +356,7 @@ class FileListImport {
   private:
     void importOne(const std::filesystem::path& file) {
         std::string name = file.filename().string();
-        Bytes bytes = readWholeFile(file);
+        Bytes bytes = readActivityFileBytes(file);
         ImportedLegs legs = importActivityLegs(bytes, name, m_label);
         logKeptTogether(m_logger, name, legs.warning);
         // Each leg of a multisport file is an activity of its own, tested on its own.

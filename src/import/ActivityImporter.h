@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -15,6 +16,15 @@
 namespace vantrel {
 
 class RideStore;
+
+/// Loose activity files larger than this are refused before they are read: no recording comes
+/// near it, and it is the most a compressed one may inflate to.
+inline constexpr std::uintmax_t kMaxActivityFileBytes = 100'000'000;
+
+/// The whole of a loose activity file. Throws `RideImportError::fileTooLarge()` for a file
+/// larger than `kMaxActivityFileBytes` (reading no more than that of it) and `FileReadError`
+/// when it cannot be read.
+Bytes readActivityFileBytes(const std::filesystem::path& file);
 
 /// Turns one whole activity file into a new record (not inserted). `fileName` is the last path
 /// component; its extension chooses the reader ("gz" first decompresses and uses the inner one).
@@ -47,7 +57,8 @@ ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileNam
 
 /// `readActivityFile` on the file at `file`, named by its last component. A plain GPX or TCX
 /// file streams through its reader rather than being held whole. Throws `FileReadError` when the
-/// file cannot be read, otherwise as `importActivityFile` does.
+/// file cannot be read, `RideImportError::fileTooLarge()` as `readActivityFileBytes` does,
+/// otherwise as `importActivityFile` does.
 ImportedActivity readActivityFile(const std::filesystem::path& file);
 
 /// The record of a reader result: from its points with a position, or, when none has one

@@ -95,7 +95,8 @@ void BulkImportRun::importArchive(const std::filesystem::path& archive,
     report();
     fetchReference();
     ParallelMemberParser parser(archive, std::move(members), m_label,
-                                effectiveThreadCount(m_options.threads), m_options.memberSizeLimit);
+                                effectiveThreadCount(m_options.threads),
+                                {m_options.memberSizeLimit, m_options.memberBytesBudget});
     while (auto outcome = parser.next()) {
         advanceProgress();
         if (outcome->rides.empty()) {

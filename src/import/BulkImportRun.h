@@ -26,11 +26,17 @@ struct ImportProgress {
     double importProgress = 0;
 };
 
+/// The bytes of archive members a parallel import holds at once by default.
+inline constexpr std::uint64_t kDefaultMemberBytesBudget = 256ull * 1024 * 1024;
+
 struct BulkImportOptions {
     /// Worker threads that read and parse members; 0 means one per core.
     int threads = 0;
     /// Members larger than this (uncompressed) are counted as errors without being read whole.
     std::uint64_t memberSizeLimit = kDefaultZipMemberSizeLimit;
+    /// Uncompressed bytes of the members being read, parsed or waiting to be stored, over all
+    /// workers; a larger member is read alone. Peak memory follows this, not the thread count.
+    std::uint64_t memberBytesBudget = kDefaultMemberBytesBudget;
     /// Called on the calling thread whenever a progress value changes.
     std::function<void(const ImportProgress&)> progress;
     /// Where the run logs its failures and its summary line; never null.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -51,21 +52,25 @@ std::size_t FileReader::read(char* buffer, std::size_t capacity) {
     return readSome(m_fd, reinterpret_cast<std::uint8_t*>(buffer), capacity);
 }
 
-Bytes readWholeFile(const std::filesystem::path& file) {
-    FileReader reader(file);
+std::optional<Bytes> FileReader::readRest(std::size_t maxBytes) {
     // One byte of slack lets the end of file be seen without growing the buffer; the buffer
     // grows only when the file grew since it was sized.
-    Bytes bytes(reader.sizeWhenOpened() + 1);
+    std::size_t capacity = maxBytes == SIZE_MAX ? maxBytes : maxBytes + 1;
+    Bytes bytes(std::min(m_size, maxBytes) + 1);
     std::size_t filled = 0;
     for (;;) {
-        if (filled == bytes.size()) bytes.resize(bytes.size() + 65536);
-        std::size_t n =
-            reader.read(reinterpret_cast<char*>(bytes.data()) + filled, bytes.size() - filled);
+        if (filled == bytes.size()) bytes.resize(std::min(bytes.size() + 65536, capacity));
+        std::size_t n = read(reinterpret_cast<char*>(bytes.data()) + filled, bytes.size() - filled);
         if (n == 0) break;
         filled += n;
+        if (filled > maxBytes) return std::nullopt;
     }
     bytes.resize(filled);
     return bytes;
+}
+
+Bytes readWholeFile(const std::filesystem::path& file) {
+    return *FileReader(file).readRest();
 }
 
 }  // namespace vantrel

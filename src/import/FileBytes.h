@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 #include "model/Bytes.h"
@@ -36,6 +38,9 @@ class FileReader {
     std::size_t read(char* buffer, std::size_t capacity);
     /// The size the file had when opened; 0 for anything but a regular file.
     std::size_t sizeWhenOpened() const { return m_size; }
+    /// The rest of the file in one buffer; absent, having read no more than `maxBytes` + 1
+    /// bytes, when it holds more than `maxBytes`.
+    std::optional<Bytes> readRest(std::size_t maxBytes = SIZE_MAX);
 
   private:
     int m_fd = -1;

@@ -10,11 +10,11 @@ namespace vantrel {
 ParallelMemberParser::ParallelMemberParser(std::filesystem::path archive,
                                            std::vector<ZipMember> members,
                                            std::optional<std::string> sourceLabel, int threads,
-                                           std::uint64_t sizeLimit)
+                                           MemberLimits limits)
     : m_archive(std::move(archive)),
       m_members(std::move(members)),
       m_label(std::move(sourceLabel)),
-      m_sizeLimit(sizeLimit),
+      m_limits(limits),
       m_workerCount(std::min<std::size_t>(std::max(threads, 1), m_members.size())),
       m_window(std::max<std::size_t>(m_workerCount, 1) * kInFlightPerWorker),
       m_slots(m_window) {
@@ -45,6 +45,7 @@ std::optional<ParsedMember> ParallelMemberParser::next() {
     m_changed.wait(lock, [&] { return slot.has_value(); });
     ParsedMember outcome = std::move(*slot);
     slot.reset();
+    m_bytesInFlight -= costOf(m_members[m_consumed]);
     ++m_consumed;
     lock.unlock();
     m_changed.notify_all();
@@ -54,7 +55,8 @@ std::optional<ParsedMember> ParallelMemberParser::next() {
 ParsedMember ParallelMemberParser::parse(ZipArchiveReader& reader, const ZipMember& member) const {
     ParsedMember outcome{member.fileName(), {}, {}, false, {}};
     try {
-        Bytes bytes = reader.read(member, m_sizeLimit);
+        // A member may not grow past what it declared (and was counted with).
+        Bytes bytes = reader.read(member, std::min(m_limits.sizeLimit, costOf(member)));
         ImportedLegs legs = importActivityLegs(bytes, outcome.fileName, m_label);
         for (auto& leg : legs.rides)
             outcome.rides.push_back(std::make_shared<PersistedRide>(std::move(leg)));
@@ -70,8 +72,18 @@ ParsedMember ParallelMemberParser::parse(ZipArchiveReader& reader, const ZipMemb
     return outcome;
 }
 
+std::uint64_t ParallelMemberParser::costOf(const ZipMember& member) const {
+    return std::min(member.declaredSize.value_or(m_limits.sizeLimit), m_limits.sizeLimit);
+}
+
+// Members are claimed in order and each waits until its bytes fit beside those in flight (or
+// nothing is in flight): the caller only ever waits for the oldest claimed member, whose budget
+// is already granted, so the budget cannot deadlock the window.
 bool ParallelMemberParser::mayClaim() const {
-    return m_stopping || m_nextClaim >= m_members.size() || m_nextClaim < m_consumed + m_window;
+    if (m_stopping || m_nextClaim >= m_members.size()) return true;
+    if (m_nextClaim >= m_consumed + m_window) return false;
+    std::uint64_t cost = costOf(m_members[m_nextClaim]);
+    return m_bytesInFlight == 0 || m_bytesInFlight + cost <= m_limits.bytesBudget;
 }
 
 // Workers claim the next member in archive order as soon as the window allows, so a large file
@@ -87,6 +99,7 @@ void ParallelMemberParser::work() {
             m_changed.wait(lock, [&] { return mayClaim(); });
             if (m_stopping || m_nextClaim >= m_members.size()) return;
             position = m_nextClaim++;
+            m_bytesInFlight += costOf(m_members[position]);
         }
         ParsedMember outcome = parse(reader, m_members[position]);
         {

@@ -8,7 +8,13 @@ namespace vantrel {
 /// The errors of all imports; `what()` is the user-facing description.
 class RideImportError : public std::runtime_error {
   public:
-    enum class Kind { unsupportedFileType, parsingFailed, decompressFailed, noTrackpoints };
+    enum class Kind {
+        unsupportedFileType,
+        parsingFailed,
+        decompressFailed,
+        noTrackpoints,
+        fileTooLarge
+    };
 
     static RideImportError unsupportedFileType(const std::string& extension) {
         return {Kind::unsupportedFileType, extension,
@@ -22,6 +28,9 @@ class RideImportError : public std::runtime_error {
     }
     static RideImportError noTrackpoints() {
         return {Kind::noTrackpoints, "", "No GPS trackpoints found in the file."};
+    }
+    static RideImportError fileTooLarge() {
+        return {Kind::fileTooLarge, "", "The file is larger than 100 MB."};
     }
 
     Kind kind() const { return m_kind; }

@@ -15,8 +15,6 @@ namespace vantrel {
 namespace {
 
 constexpr std::size_t kReadBlockSize = std::size_t{64} * 1024;
-// Declared sizes can lie, so they only bound the first allocation, never trust it further.
-constexpr std::uint64_t kMaxPreallocation = 64ull * 1024 * 1024;
 
 // libarchive converts entry names with the thread's LC_CTYPE; under the plain "C" locale names
 // with non-ASCII characters come back mangled, and two such names could then collide.
@@ -193,7 +191,10 @@ void listEntry(ZipListing& listing, ExtractionTree& tree, const ZipArchiveReader
     if (tree.addFile(*path, listing.files.size()) == ExtractionTree::Outcome::clash) {
         return reject("clashes with a file or folder of another member");
     }
-    listing.files.push_back({index, *name, *path});
+    std::optional<std::uint64_t> size;
+    if (lib.entrySizeIsSet(entry) && lib.entrySize(entry) >= 0)
+        size = static_cast<std::uint64_t>(lib.entrySize(entry));
+    listing.files.push_back({index, *name, *path, size});
 }
 
 void dropReplaced(ZipListing& listing, const std::vector<std::size_t>& replaced) {
@@ -281,9 +282,12 @@ void ZipArchiveReader::moveTo(const ZipMember& member) {
 Bytes ZipArchiveReader::readCurrent(std::uint64_t sizeLimit) {
     const LibArchive& lib = m_handle->lib;
     Bytes bytes;
+    // Declared sizes can lie, so they only size the first allocation, never beyond the limit:
+    // reserved and untouched, a lying size costs address space, not memory. Sized right, the
+    // buffer never holds a grown and an outgrown copy at once.
     if (lib.entrySizeIsSet(m_handle->entry)) {
         auto declared = static_cast<std::uint64_t>(lib.entrySize(m_handle->entry));
-        bytes.reserve(static_cast<std::size_t>(std::min(declared, kMaxPreallocation)));
+        bytes.reserve(static_cast<std::size_t>(std::min(declared, sizeLimit)));
     }
     std::uint8_t block[kReadBlockSize];
     for (;;) {

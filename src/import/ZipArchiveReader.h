@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ struct ZipMember {
     std::string storedName;
     /// `storedName` with "/" (or "\") separators, without empty and "." components.
     std::string path;
+    /// The uncompressed size the archive declares; absent when it declares none. Only a hint:
+    /// reading checks the actual size against its limit.
+    std::optional<std::uint64_t> declaredSize;
 
     /// The last component of `path`.
     std::string fileName() const;

@@ -1,5 +1,6 @@
 #include "services/ImageSource.h"
 
+#include <array>
 #include <mutex>
 #include <vips/vips8>
 
@@ -36,12 +37,43 @@ ImageProperties readProperties(const vips::VImage& image) {
     return properties;
 }
 
+// The formats a photo comes in, as the loaders that read them are named. The image library
+// has loaders for many more (documents, drawings, ImageMagick's dozens of formats); they are
+// larger surfaces than a photo needs, so the bytes are turned away before any of them runs.
+bool isPhotoLoader(std::string_view loader) {
+    static constexpr std::array<std::string_view, 5> photoLoaders = {
+        "VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadHeif", "VipsForeignLoadWebp",
+        "VipsForeignLoadTiff"};
+    for (std::string_view prefix : photoLoaders) {
+        if (loader.substr(0, prefix.size()) == prefix) return true;
+    }
+    return false;
+}
+
+std::optional<ImageSource> refuse(ImageRefusal why, ImageRefusal* refusal) {
+    if (refusal != nullptr) *refusal = why;
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::string_view refusalText(ImageRefusal refusal) {
+    switch (refusal) {
+        case ImageRefusal::notAPhotoFormat:
+            return "not a photo format";
+        case ImageRefusal::tooLarge:
+            return "larger than 100 megapixels";
+        case ImageRefusal::damaged:
+            return "damaged or incomplete";
+    }
+    return "damaged or incomplete";
+}
 
 void initializeImageLibrary() {
     static std::once_flag once;
     std::call_once(once, [] {
         vips_init("vantrel");
+        vips_block_untrusted_set(TRUE);
         // Each photo is processed once; caching operations would only hold decoded pixels.
         vips_cache_set_max(0);
         // A damaged photo is reported to the user as one clear message, not as decoder chatter.
@@ -51,14 +83,13 @@ void initializeImageLibrary() {
     });
 }
 
-std::optional<ImageSource> ImageSource::open(Bytes bytes) {
+std::optional<ImageSource> ImageSource::open(Bytes bytes, ImageRefusal* refusal) {
     initializeImageLibrary();
-    if (bytes.empty()) return std::nullopt;
+    if (bytes.empty()) return refuse(ImageRefusal::notAPhotoFormat, refusal);
     const char* loader = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
-    if (loader == nullptr) {
-        vips_error_clear();
-        return std::nullopt;
-    }
+    if (loader == nullptr) vips_error_clear();
+    if (loader == nullptr || !isPhotoLoader(loader))
+        return refuse(ImageRefusal::notAPhotoFormat, refusal);
     ImageSource source;
     source.m_loader = loader;
     source.m_bytes = std::make_shared<const Bytes>(std::move(bytes));
@@ -72,10 +103,11 @@ std::optional<ImageSource> ImageSource::open(Bytes bytes) {
         source.m_properties = readProperties(image);
     } catch (const vips::VError&) {
         vips_error_clear();
-        return std::nullopt;
+        return refuse(ImageRefusal::damaged, refusal);
     }
     auto pixels = static_cast<long long>(source.m_width) * source.m_height;
-    if (source.m_width <= 0 || source.m_height <= 0 || pixels > kMaxPixels) return std::nullopt;
+    if (source.m_width <= 0 || source.m_height <= 0) return refuse(ImageRefusal::damaged, refusal);
+    if (pixels > kMaxPixels) return refuse(ImageRefusal::tooLarge, refusal);
     return source;
 }
 

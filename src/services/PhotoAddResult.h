@@ -14,6 +14,9 @@ struct PhotoAddResult {
     int ignoredOverLimit = 0;
     /// The last error message of the run.
     std::optional<std::string> importError;
+    /// A second line under `importError` when a photo could not be processed: its label and
+    /// the reason ("IMG_1.jpg: not a photo format").
+    std::optional<std::string> importErrorDetail;
     /// The first photo position, offered when the activity has no recorded route.
     std::optional<CodableCoordinate> suggestedLocation;
 };

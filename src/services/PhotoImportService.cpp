@@ -85,6 +85,10 @@ std::optional<Bytes> loadItem(const PickedPhoto& item, PhotoAddResult& result) {
     }
 }
 
+std::string labelled(const std::string& label, std::string_view reason) {
+    return label.empty() ? std::string(reason) : label + ": " + std::string(reason);
+}
+
 std::int64_t nextSortOrder(const PersistedRide& ride) {
     auto photos = ride.sortedPhotos();
     return photos.empty() ? 0 : photos.back().sortOrder + 1;
@@ -154,16 +158,18 @@ std::optional<Bytes> makeJPEG(const ImageSource& source, int maxPixelSize) {
     }
 }
 
-std::optional<ProcessedPhoto> processPhoto(Bytes imageBytes) {
-    auto source = ImageSource::open(std::move(imageBytes));
+std::optional<ProcessedPhoto> processPhoto(Bytes imageBytes, ImageRefusal* refusal) {
+    auto source = ImageSource::open(std::move(imageBytes), refusal);
     if (!source) return std::nullopt;
     ProcessedPhoto photo;
     photo.captureDate = readCaptureDate(source->properties());
     photo.coordinate = readCoordinate(source->properties());
     auto image = makeJPEG(*source, kFullImageMaxPixelSize);
-    if (!image) return std::nullopt;
-    auto thumbnail = makeJPEG(*source, kThumbnailMaxPixelSize);
-    if (!thumbnail) return std::nullopt;
+    auto thumbnail = image ? makeJPEG(*source, kThumbnailMaxPixelSize) : std::nullopt;
+    if (!thumbnail) {
+        if (refusal != nullptr) *refusal = ImageRefusal::damaged;
+        return std::nullopt;
+    }
     photo.imageData = std::move(*image);
     photo.thumbnailData = std::move(*thumbnail);
     return photo;
@@ -178,8 +184,12 @@ std::vector<PreparedPhoto> preparePickedPhotos(const std::vector<PickedPhoto>& i
         auto bytes = loadItem(items[i], loadResult);
         item.error = loadResult.importError;
         if (bytes) {
-            item.photo = processPhoto(std::move(*bytes));
-            if (!item.photo) item.error = std::string(kCouldNotProcessText);
+            ImageRefusal refusal = ImageRefusal::damaged;
+            item.photo = processPhoto(std::move(*bytes), &refusal);
+            if (!item.photo) {
+                item.error = std::string(kCouldNotProcessText);
+                item.detail = labelled(items[i].label, refusalText(refusal));
+            }
         }
         prepared.push_back(std::move(item));
     }
@@ -201,7 +211,10 @@ PhotoAddResult attachPreparedPhotos(RideStore& store, PersistedRide& ride,
             result.ignoredOverLimit = static_cast<int>(prepared.size() - i);
             break;
         }
-        if (prepared[i].error) result.importError = prepared[i].error;
+        if (prepared[i].error) {
+            result.importError = prepared[i].error;
+            result.importErrorDetail = prepared[i].detail;
+        }
         if (!prepared[i].photo) continue;
         auto coordinate = prepared[i].photo->coordinate;
         ride.photos.push_back(makeRidePhoto(std::move(*prepared[i].photo), next++));

@@ -26,9 +26,10 @@ inline constexpr int kJPEGQuality = 85;
 inline constexpr int kMaxPhotosPerActivity = 20;
 inline constexpr std::string_view kCouldNotProcessText = "Could not process one of the photos.";
 
-/// The stored form of one photo; absent when the bytes are no decodable image, the picture is
-/// too large to decode safely, or a JPEG cannot be made. Touches no store.
-std::optional<ProcessedPhoto> processPhoto(Bytes imageBytes);
+/// The stored form of one photo; absent when the bytes are in no photo format, the picture is
+/// too large to decode safely, or a JPEG cannot be made, and `refusal`, when given, then says
+/// which. Touches no store.
+std::optional<ProcessedPhoto> processPhoto(Bytes imageBytes, ImageRefusal* refusal = nullptr);
 
 /// EXIF DateTimeOriginal, else TIFF DateTime, read as UTC wall-clock time; absent otherwise.
 std::optional<Date> readCaptureDate(const ImageProperties& properties);
@@ -47,7 +48,8 @@ std::optional<Bytes> makeJPEG(const ImageSource& source, int maxPixelSize);
 using LocationSuggestion = std::function<void(double latitude, double longitude)>;
 
 /// Adds the picked photos to `ride` in selection order, numbered after its last photo, until it
-/// holds 20. A photo that cannot be processed is skipped with `kCouldNotProcessText`; a picker
+/// holds 20. A photo that cannot be processed is skipped with `kCouldNotProcessText` (its
+/// label and the reason, e.g. "IMG_1.jpg: not a photo format", in the detail); a picker
 /// failure is reported with its own text; neither stops the run. Saves the store once at the
 /// end (a failed save is ignored; the photos stay pending). Without route data, the first
 /// photo position is offered to `onLocationSuggested` after the save. `ride` must have been

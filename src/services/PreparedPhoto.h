@@ -13,6 +13,8 @@ struct PreparedPhoto {
     std::optional<ProcessedPhoto> photo;
     /// Why there is no photo: the picker's failure text or the processing failure text.
     std::optional<std::string> error;
+    /// Which item could not be processed and why, e.g. "IMG_1.jpg: not a photo format".
+    std::optional<std::string> detail;
 };
 
 }  // namespace vantrel

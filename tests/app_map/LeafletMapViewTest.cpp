@@ -1,18 +1,49 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
+#include <QDesktopServices>
+#include <QImage>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include "app/map/webmap/LeafletMapView.h"
 #include "model/Preferences.h"
+#include "services/LocalHttpServer.h"
 #include "support/TestSupport.h"
 
 // The real map page in the real web engine, on an X display (scripts/test starts Xvfb). Tiles
 // point at a closed local port: the page must still load, draw and report without them.
 namespace vantrel::test {
 namespace {
+
+/// Stands in for the user's browser: records the links the map hands over.
+class BrowserStandIn : public QObject {
+    Q_OBJECT
+  public:
+    BrowserStandIn() {
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
+    }
+    ~BrowserStandIn() override {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    }
+    QList<QUrl> opened;
+
+  public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+std::string tinyPng() {
+    QImage image(256, 256, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data().toStdString();
+}
 
 class LeafletMapViewTest : public ::testing::Test {
   protected:
@@ -31,6 +62,15 @@ class LeafletMapViewTest : public ::testing::Test {
         });
         EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
         return result;
+    }
+
+    /// Shows the map and waits until its page has started.
+    void start(LeafletMapView& map) {
+        map.widget()->resize(640, 480);
+        map.widget()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(map.widget()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return map.isReady(); }, 60000))
+            << "the map page did not start";
     }
 
     IsolatedEnvironment env;
@@ -114,8 +154,84 @@ TEST_F(LeafletMapViewTest, PaintsAHeatmapWhereTheLinesOverlapMost) {
         0);
 }
 
+TEST_F(LeafletMapViewTest, AHostileCreditIsShownAsTextAndThePageLoadsNothingElsewhere) {
+    test::LocalHttpServer elsewhere([](const auto&) { return test::LocalHttpServer::Response{}; });
+    std::string host = elsewhere.url();
+    Preferences::shared().setString(
+        "tileAttribution", "Tiles <img src=\"" + host + "/img\" onerror=\"window.pwned=1;fetch('" +
+                               host + "/fetch')\"><script src=\"" + host +
+                               "/script.js\"></script> by <a href=\"" + host +
+                               "/credit\" onclick=\"window.pwned=2\">Them</a> and <a "
+                               "href=\"https://b.example/\">Us</a>");
+    LeafletMapView map(MapView::webMapSettings());
+    start(map);
+
+    QString credit = QStringLiteral("document.querySelector('.leaflet-control-attribution')");
+    EXPECT_EQ(evaluate(map, credit + ".querySelectorAll('img, script').length").toInt(), 0);
+    EXPECT_EQ(evaluate(map, credit + ".querySelectorAll('a').length").toInt(), 1);
+    EXPECT_EQ(evaluate(map, credit + ".querySelector('a').getAttribute('onclick')").toString(), "");
+    EXPECT_TRUE(evaluate(map, credit + ".textContent").toString().startsWith("Tiles"));
+    EXPECT_EQ(evaluate(map, "typeof window.pwned").toString(), "undefined");
+
+    // Should a script ever get in, it still could not send anything anywhere.
+    evaluate(map, QStringLiteral("(() => { window.refused = 0;"
+                                 " const image = new Image();"
+                                 " image.onerror = () => { window.refused += 1; };"
+                                 " image.src = '%1/csp-image'; document.body.appendChild(image);"
+                                 " fetch('%1/csp-fetch').catch(() => { window.refused += 1; });"
+                                 " return 0; })()")
+                      .arg(QString::fromStdString(host)));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return evaluate(map, "window.refused").toInt() == 2; }, 20000));
+    for (const auto& request : elsewhere.requests()) ADD_FAILURE() << request.target;
+}
+
+TEST_F(LeafletMapViewTest, TilesLoadAndTheCreditLinkOpensInTheBrowserNotTheMap) {
+    std::string png = tinyPng();
+    test::LocalHttpServer tiles([&png](const auto&) {
+        return test::LocalHttpServer::Response{200, png, {}, "image/png"};
+    });
+    Preferences::shared().setString("tileURL", tiles.url() + "/{z}/{x}/{y}.png");
+    Preferences::shared().setString(
+        "tileAttribution", "&copy; <a href=\"https://credit.example/about\">Credit</a> team");
+    BrowserStandIn browser;
+    LeafletMapView map(MapView::webMapSettings());
+    start(map);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return evaluate(map, "document.querySelectorAll('.leaflet-tile-loaded').length")
+                       .toInt() > 0;
+        },
+        20000))
+        << "no tile loaded from " << tiles.url();
+    EXPECT_EQ(evaluate(map, "document.querySelector('.leaflet-control-attribution').textContent")
+                  .toString(),
+              QStringLiteral("© Credit team"));
+
+    QVariantList box = evaluate(map,
+                                "(() => { const r = document.querySelector("
+                                "'.leaflet-control-attribution a').getBoundingClientRect();"
+                                " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+                           .toList();
+    ASSERT_EQ(box.size(), 2);
+    QPoint link(static_cast<int>(box[0].toDouble()), static_cast<int>(box[1].toDouble()));
+    QTest::mouseClick(map.webView()->focusProxy(), Qt::LeftButton, {}, link);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !browser.opened.isEmpty(); }, 20000));
+    EXPECT_EQ(browser.opened, QList<QUrl>{QUrl(QStringLiteral("https://credit.example/about"))});
+
+    // Neither scripts nor pages may take the map elsewhere or open windows.
+    evaluate(map, "window.open('https://other.example/window'); 0");
+    evaluate(map, "location.href = 'https://other.example/location'; 0");
+    QTest::qWait(500);
+    EXPECT_EQ(map.webView()->url(), QUrl(QStringLiteral("qrc:/map/map.html")));
+    EXPECT_EQ(evaluate(map, "typeof vantrel").toString(), "object");
+    EXPECT_EQ(browser.opened.size(), 1) << browser.opened.last().toString().toStdString();
+}
+
 }  // namespace
 }  // namespace vantrel::test
+
+#include "LeafletMapViewTest.moc"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {

@@ -80,7 +80,8 @@ TEST_F(ServicesCommandsTest, PhotoAddAttachesAndListsPhotos) {
     auto added = run({"photo-add", ride->rideID.toString(), photo.string(), text.string()});
     EXPECT_EQ(added.status, 1);
     EXPECT_NE(added.out.find("Added 1 photo.\n"), std::string::npos);
-    EXPECT_EQ(added.err, "Could not process one of the photos.\n");
+    EXPECT_EQ(added.err,
+              "Could not process one of the photos.\n" + text.string() + ": not a photo format\n");
 
     auto listed = run({"photos", ride->rideID.toString()});
     EXPECT_EQ(listed.status, 0);

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "import/ActivityImporter.h"
 #include "import/FileBytes.h"
 #include "import/GPXParser.h"
+#include "import/RideImportError.h"
 #include "import/TCXParser.h"
 #include "import/XmlReader.h"
 #include "support/TestSupport.h"
@@ -169,6 +171,18 @@ TEST_F(ActivityFileReading, UnreadableFilesFailAsWhenReadWhole) {
     EXPECT_EQ(fromFile(dir / "folder.tcx"), "error: Cannot read file: Is a directory");
     EXPECT_EQ(fromFile(dir / "gone.gpx"), "error: Cannot read file: No such file or directory");
     EXPECT_EQ(fromFile(dir / "gone.fit"), "error: Cannot read file: No such file or directory");
+}
+
+TEST_F(ActivityFileReading, FilesOver100MBAreRefusedWhicheverReaderWouldTakeThem) {
+    test::TempDir dir;
+    for (const char* name : {"big.fit", "big.gpx", "big.tcx.gz", "big.xyz"}) {
+        std::ofstream(dir / name).close();
+        std::filesystem::resize_file(dir / name, kMaxActivityFileBytes + 1);  // sparse
+        EXPECT_EQ(fromFile(dir / name), "error: The file is larger than 100 MB.") << name;
+        EXPECT_THROW(readActivityFileBytes(dir / name), RideImportError) << name;
+    }
+    test::writeFileBytes(dir / "small.gpx", bytesOf("<gpx/>"));
+    EXPECT_EQ(textOf(readActivityFileBytes(dir / "small.gpx")), "<gpx/>");
 }
 
 // An element's text is what follows the last element start, wherever that start was; readers

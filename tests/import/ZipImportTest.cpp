@@ -448,10 +448,12 @@ TEST_F(ZipImportTest, ResultsDoNotDependOnTheNumberOfThreads) {
         zip.add("tcx/run.tcx.gz",
                 test::readFileBytes(test::corpusFile("tcxparser__fr410-run.tcx.gz")));
     }
-    auto runWith = [&](int threads) {
-        auto other = RideStore::open(env.root() / ("store-" + std::to_string(threads) + ".sqlite"));
+    auto runWith = [&](int threads, std::uint64_t budget = kDefaultMemberBytesBudget) {
+        auto other = RideStore::open(env.root() / ("store-" + std::to_string(threads) + "-" +
+                                                   std::to_string(budget) + ".sqlite"));
         BulkImportOptions options;
         options.threads = threads;
+        options.memberBytesBudget = budget;
         BulkImportResult result = importZipArchives(
             *other, {archivePath("stored.zip"), archivePath("varied.zip")}, "ZIP Import", options);
         std::vector<std::tuple<Date, double, double, double, std::string>> rows;
@@ -467,6 +469,10 @@ TEST_F(ZipImportTest, ResultsDoNotDependOnTheNumberOfThreads) {
     EXPECT_GT(std::get<2>(single), 0);
     EXPECT_EQ(runWith(2), single);
     EXPECT_EQ(runWith(5), single);
+    // A budget that fits a few members at a time, and one that none fits: each is then read
+    // alone, and the run still ends with the same records.
+    EXPECT_EQ(runWith(5, 12000), single);
+    EXPECT_EQ(runWith(5, 1), single);
 }
 
 // --- The Strava command ---------------------------------------------------------------------

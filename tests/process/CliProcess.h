@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,20 +32,23 @@ class CliProcess {
         argv.reserve(all.size() + 1);
         for (auto& arg : all) argv.push_back(arg.data());
         argv.push_back(nullptr);
-        if (addressSpaceLimit != RLIM_INFINITY) {
-            startLimited(argv, addressSpaceLimit);
-            return;
+        // A forked copy rather than posix_spawn: a spawned child shares this process's memory
+        // until it runs the tool, and the kernel would count this process's peak as the tool's.
+        // A fork counts only what this process holds at the moment.
+        m_pid = fork();
+        if (m_pid < 0) throw std::runtime_error("cannot start " + all[0]);
+        if (m_pid == 0) {
+            redirect(0, "/dev/null", O_RDONLY);
+            redirect(1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
+            redirect(2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
+            struct rlimit bound {
+                addressSpaceLimit, addressSpaceLimit
+            };
+            if (addressSpaceLimit != RLIM_INFINITY && ::setrlimit(RLIMIT_AS, &bound) != 0)
+                _exit(126);
+            execve(argv[0], argv.data(), environ);
+            _exit(127);
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        int status = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (status != 0) throw std::runtime_error("cannot start " + all[0]);
     }
     ~CliProcess() {
         if (m_pid > 0) {
@@ -62,39 +64,28 @@ class CliProcess {
     /// The exit status, or 128 + the signal that ended the process.
     int wait() {
         int status = 0;
-        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        rusage usage{};
+        while (wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) {
         }
+        m_peakKiB = usage.ru_maxrss;
         m_pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     std::string output() const { return readFileText(m_out) + readFileText(m_err); }
+    /// The most memory the process held at once (its VmHWM, which starts at what this process
+    /// held when it started it), known once it has been waited for.
+    long peakKiB() const { return m_peakKiB; }
 
   private:
-    // posix_spawn cannot set limits: the child sets its own between fork and exec, with calls
-    // that are safe there.
-    void startLimited(std::vector<char*>& argv, rlim_t limit) {
-        int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        int out = ::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        int err = ::open(m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        struct rlimit bound {
-            limit, limit
-        };
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-                ::setrlimit(RLIMIT_AS, &bound) != 0) {
-                ::_exit(127);
-            }
-            ::execve(argv[0], argv.data(), environ);
-            ::_exit(127);
-        }
-        ::close(in);
-        ::close(out);
-        ::close(err);
-        if (m_pid < 0) throw std::runtime_error("cannot start " + std::string(argv[0]));
+    /// In the child between fork and exec: only calls that are safe there.
+    static void redirect(int descriptor, const char* file, int flags) {
+        int opened = ::open(file, flags, 0644);
+        if (opened < 0 || dup2(opened, descriptor) < 0) _exit(126);
+        ::close(opened);
     }
 
     pid_t m_pid = -1;
+    long m_peakKiB = 0;
     std::filesystem::path m_out;
     std::filesystem::path m_err;
 };

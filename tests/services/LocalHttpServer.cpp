@@ -105,7 +105,7 @@ void LocalHttpServer::answer(int connection) {
     auto response = m_handler(request);
     if (!pause(response.delay)) return;
     sendAll(connection, "HTTP/1.0 " + std::to_string(response.status) +
-                            " X\r\nContent-Type: application/json\r\nContent-Length: " +
+                            " X\r\nContent-Type: " + response.contentType + "\r\nContent-Length: " +
                             std::to_string(response.body.size()) + "\r\n\r\n" + response.body);
 }
 

@@ -25,6 +25,7 @@ class LocalHttpServer {
         std::string body;
         /// Held back this long before the answer (cut short when the server stops).
         std::chrono::milliseconds delay{0};
+        std::string contentType = "application/json";
     };
     using Handler = std::function<Response(const Request&)>;
 

@@ -129,6 +129,40 @@ TEST(PhotoProcessingTest, RefusesWhatCannotBeDecodedSafely) {
     EXPECT_FALSE(ImageSource::open(hugePNGHeader()));
 }
 
+// Pictures in formats no photo comes in, each decodable by some loader of the image library.
+const std::vector<std::pair<const char*, Bytes>>& otherFormats() {
+    static const std::vector<std::pair<const char*, Bytes>> formats = {
+        {"svg", bytesOf("<?xml version=\"1.0\"?><svg xmlns=\"http://www.w3.org/2000/svg\" "
+                        "width=\"20\" height=\"20\"><rect width=\"20\" height=\"20\"/></svg>")},
+        {"pdf", bytesOf("%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+                        "2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
+                        "3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 20 20]>>endobj\n"
+                        "trailer<</Root 1 0 R>>\n%%EOF\n")},
+        {"miff", bytesOf(std::string("id=ImageMagick  version=1.0\nclass=DirectClass  colors=0\n"
+                                     "columns=2  rows=2  depth=8\ncolorspace=sRGB\n"
+                                     "compression=None\n\f\n:\x1a") +
+                         std::string(12, '\x7f'))},
+        {"gif", blobBytes(picture(8, 8).gifsave_buffer())},
+    };
+    return formats;
+}
+
+TEST(PhotoProcessingTest, OnlyPhotoFormatsAreDecodedWhateverTheFileIsCalled) {
+    for (const auto& [format, bytes] : otherFormats()) {
+        ImageRefusal refusal = ImageRefusal::damaged;
+        EXPECT_FALSE(ImageSource::open(bytes, &refusal)) << format;
+        EXPECT_EQ(refusal, ImageRefusal::notAPhotoFormat) << format;
+        EXPECT_FALSE(processPhoto(bytes)) << format;
+    }
+    ImageRefusal refusal = ImageRefusal::damaged;
+    EXPECT_FALSE(ImageSource::open(hugePNGHeader(), &refusal));
+    EXPECT_EQ(refusal, ImageRefusal::tooLarge);
+    auto whole = jpeg(picture(800, 600));
+    refusal = ImageRefusal::notAPhotoFormat;
+    EXPECT_FALSE(processPhoto(Bytes(whole.begin(), whole.begin() + 400), &refusal));
+    EXPECT_EQ(refusal, ImageRefusal::damaged);
+}
+
 TEST(PhotoMetadataTest, CaptureDatePrefersExifThenTiffAsUTC) {
     ImageProperties properties;
     properties.exifDateTimeOriginal = "2024:05:01 09:30:15";
@@ -261,10 +295,17 @@ TEST_F(PhotoAddingTest, SkipsBadItemsAndKeepsTheOthers) {
     auto result = addPickedPhotos(*store, *ride, {item(bytesOf("not an image")), item(good)});
     EXPECT_EQ(result.added, 1);
     EXPECT_EQ(result.importError, "Could not process one of the photos.");
+    EXPECT_EQ(result.importErrorDetail, "photo.jpg: not a photo format");
+
+    result =
+        addPickedPhotos(*store, *ride, {item(otherFormats()[0].second), item(hugePNGHeader())});
+    EXPECT_EQ(result.importError, "Could not process one of the photos.");
+    EXPECT_EQ(result.importErrorDetail, "photo.jpg: larger than 100 megapixels");
 
     result = addPickedPhotos(*store, *ride, {item(hugePNGHeader()), failing, empty});
     EXPECT_EQ(result.added, 0);
     EXPECT_EQ(result.importError, "The file “gone.jpg” couldn’t be opened.");
+    EXPECT_FALSE(result.importErrorDetail);
     EXPECT_EQ(storedPhotos().size(), 1u);
 }
 

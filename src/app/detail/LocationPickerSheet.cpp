@@ -59,6 +59,7 @@ LocationPickerSheet::LocationPickerSheet(std::optional<CodableCoordinate> initia
     buildSearchField(layout);
 
     m_error->setWordWrap(true);
+    m_error->setTextFormat(Qt::PlainText);  // the look-up service's own words
     m_error->setStyleSheet(QStringLiteral("color: #c0392b;"));
     m_error->hide();
     layout->addWidget(m_error);

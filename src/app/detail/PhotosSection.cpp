@@ -101,6 +101,7 @@ PhotosSection::PhotosSection(RideStore& store, RideRef ride, QWidget* parent)
     m_busy->setAccessibleName(QStringLiteral("Processing photos"));
     m_busy->hide();
     m_error->setWordWrap(true);
+    m_error->setTextFormat(Qt::PlainText);  // it names the user's files
     QPalette errorPalette = m_error->palette();
     errorPalette.setColor(QPalette::WindowText, QColor(0xc0, 0x20, 0x20));
     m_error->setPalette(errorPalette);
@@ -193,7 +194,10 @@ void PhotosSection::addFiles(const QStringList& files) {
         if (!section) return;
         section->setImporting(false);
         if (result.importError) {
-            section->m_error->setText(QString::fromStdString(*result.importError));
+            QString text = QString::fromStdString(*result.importError);
+            if (result.importErrorDetail)
+                text += u'\n' + QString::fromStdString(*result.importErrorDetail);
+            section->m_error->setText(text);
             section->m_error->show();
         }
         section->refresh();

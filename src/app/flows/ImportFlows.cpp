@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <set>
+#include <utility>
 
 #include "app/flows/BackgroundTask.h"
 #include "app/flows/OpenedFiles.h"
@@ -37,7 +38,34 @@ std::string failureText(int count,
     return failedFilesText(count, failures);
 }
 
+// A flood of hand-overs (another program writing to the instance socket) must not grow the
+// queue without end; a file manager's selection stays far below this.
+constexpr qsizetype kMaxQueuedCharacters = qsizetype{8} * 1024 * 1024;
+constexpr const char* kQueueOverflowText =
+    "Some files were not imported: too many were handed over at once.";
+
+void append(OpenedImportResult& total, const OpenedImportResult& more) {
+    PathImportResult& sum = total.result;
+    const PathImportResult& next = more.result;
+    sum.imported += next.imported;
+    sum.skipped += next.skipped;
+    sum.damagedSeries += next.damagedSeries;
+    sum.failedCount += next.failedCount;
+    sum.failures.insert(sum.failures.end(), next.failures.begin(), next.failures.end());
+    if (!sum.saveError) sum.saveError = next.saveError;
+    total.added.objectIDs.insert(total.added.objectIDs.end(), more.added.objectIDs.begin(),
+                                 more.added.objectIDs.end());
+    total.added.years.insert(total.added.years.end(), more.added.years.begin(),
+                             more.added.years.end());
+}
+
 }  // namespace
+
+/// What the opened-files runs since the last alert found together.
+struct ImportFlows::OpenedRun {
+    OpenedImportResult result;
+    std::optional<std::string> error;
+};
 
 ImportFlows::ImportFlows(RideStore& store, QWidget* window)
     : QObject(window), m_store(store), m_window(window) {}
@@ -134,22 +162,61 @@ void ImportFlows::importFiles() {
 
 void ImportFlows::importPaths(const QStringList& paths) {
     if (paths.isEmpty()) return;
+    if (!m_isImporting && !m_reporting) return runOpenedFiles(paths, std::make_shared<OpenedRun>());
+    for (const QString& path : paths) {
+        if (m_queuedCharacters + path.size() > kMaxQueuedCharacters) {
+            m_queueOverflowed = true;
+            return;
+        }
+        m_queuedCharacters += path.size();
+        m_queuedPaths << path;
+    }
+}
+
+void ImportFlows::runOpenedFiles(const QStringList& paths,
+                                 const std::shared_ptr<OpenedRun>& soFar) {
     beginRun();
     BulkImportOptions options = optionsReportingProgress();
     runWithOwnStore<OpenedImportResult>(
         this, m_store.path(),
         [paths, options](RideStore& store) { return importOpenedFiles(store, paths, options); },
-        [this](TaskOutcome<OpenedImportResult> outcome) {
-            m_isImporting = false;
-            emit stateChanged();
-            const PathImportResult& result = outcome.value.result;
-            announceNewRecords(outcome.value.added);
-            if (outcome.error) return showImportError(fromStd(*outcome.error));
-            if (result.saveError) return showSaveError(*result.saveError, result.imported);
-            if (result.imported == 0 && result.skipped == 0 && result.failedCount > 0)
-                return showImportError(fromStd(failureText(result.failedCount, result.failures)));
-            showImportComplete(result.summary());
+        [this, soFar](const TaskOutcome<OpenedImportResult>& outcome) {
+            append(soFar->result, outcome.value);
+            if (outcome.error && !soFar->error) soFar->error = outcome.error;
+            if (m_queueOverflowed) {
+                soFar->result.result.failures.emplace_back(std::string(), kQueueOverflowText);
+                ++soFar->result.result.failedCount;
+            }
+            m_queueOverflowed = false;
+            if (m_queuedPaths.isEmpty()) return finishOpenedRun(*soFar);
+            QStringList next = std::exchange(m_queuedPaths, {});
+            m_queuedCharacters = 0;
+            runOpenedFiles(next, soFar);
         });
+}
+
+void ImportFlows::finishOpenedRun(const OpenedRun& run) {
+    m_isImporting = false;
+    emit stateChanged();
+    const PathImportResult& result = run.result.result;
+    announceNewRecords(run.result.added);
+    report([&] {
+        if (run.error) return showImportError(fromStd(*run.error));
+        if (result.saveError) return showSaveError(*result.saveError, result.imported);
+        if (result.imported == 0 && result.skipped == 0 && result.failedCount > 0)
+            return showImportError(fromStd(failureText(result.failedCount, result.failures)));
+        showImportComplete(result.summary());
+    });
+}
+
+void ImportFlows::report(const std::function<void()>& show) {
+    m_reporting = true;
+    show();
+    m_reporting = false;
+    if (m_queuedPaths.isEmpty() && !m_queueOverflowed) return;
+    QStringList next = std::exchange(m_queuedPaths, {});
+    m_queuedCharacters = 0;
+    runOpenedFiles(next, std::make_shared<OpenedRun>());
 }
 
 void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& files) {
@@ -190,7 +257,7 @@ void ImportFlows::showImportComplete(const ImportSummary& summary) {
 }
 
 void ImportFlows::runBulkImport(
-    std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run) {
+    const std::function<BulkImportResult(RideStore&, const BulkImportOptions&)>& run) {
     beginRun();
     BulkImportOptions options = optionsReportingProgress();
     runWithOwnStore<BulkImportResult>(
@@ -254,7 +321,7 @@ void ImportFlows::finishBulkRun(const ImportSummary& summary) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    showImportComplete(summary);
+    report([&] { showImportComplete(summary); });
 }
 
 // A run whose activities could not be saved ends with the error alone, not "Import Complete".
@@ -262,7 +329,7 @@ void ImportFlows::failBulkRun(const std::string& saveError, int saved) {
     m_isImporting = false;
     emit stateChanged();
     emit importFinished();
-    showSaveError(saveError, saved);
+    report([&] { showSaveError(saveError, saved); });
 }
 
 void ImportFlows::showSaveError(const std::string& saveError, int saved) {

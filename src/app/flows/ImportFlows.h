@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -43,7 +44,9 @@ class ImportFlows : public QObject {
     /// "Import Files…": one chooser for every kind the imports read.
     void importFiles();
     /// Imports files and folders handed over from outside (command line, another instance,
-    /// a drop) by kind, with the importing progress, and reports once at the end.
+    /// a drop) by kind, with the importing progress, and reports once at the end. Paths handed
+    /// over while an import runs or its result is shown wait in one queue; the run that takes
+    /// them up reports them together with what it follows, in one alert.
     void importPaths(const QStringList& paths);
 
     bool isImporting() const { return m_isImporting; }
@@ -65,8 +68,14 @@ class ImportFlows : public QObject {
         std::vector<GarminActivity> summaries;
     };
 
+    struct OpenedRun;
+    void runOpenedFiles(const QStringList& paths, const std::shared_ptr<OpenedRun>& soFar);
+    void finishOpenedRun(const OpenedRun& run);
+    /// Shows a run's result; what is handed over meanwhile waits, and is imported afterwards.
+    void report(const std::function<void()>& show);
     void importLooseFiles(const std::vector<std::filesystem::path>& files);
-    void runBulkImport(std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run);
+    void runBulkImport(
+        const std::function<BulkImportResult(RideStore&, const BulkImportOptions&)>& run);
     void runArchiveFiles(const std::vector<std::filesystem::path>& files);
     void beginRun();
     void setProgress(int current, int total);
@@ -82,6 +91,10 @@ class ImportFlows : public QObject {
     RideStore& m_store;
     QWidget* m_window;
     bool m_isImporting = false;
+    bool m_reporting = false;
+    QStringList m_queuedPaths;
+    qsizetype m_queuedCharacters = 0;
+    bool m_queueOverflowed = false;
     int m_total = 0;
     int m_current = 0;
     double m_progress = 0;

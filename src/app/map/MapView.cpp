@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include "Version.h"
+#include "app/map/TileCredit.h"
 #include "model/Preferences.h"
 
 namespace vantrel {
@@ -23,6 +24,7 @@ class UnavailableMapView : public MapView {
   public:
     explicit UnavailableMapView(const QString& reason)
         : m_label(new QLabel(QStringLiteral("The map is not available.\n%1").arg(reason))) {
+        m_label->setTextFormat(Qt::PlainText);
         m_label->setAlignment(Qt::AlignCenter);
         m_label->setWordWrap(true);
     }
@@ -93,8 +95,10 @@ WebMapSettings MapView::webMapSettings() {
     if (url.empty()) url = kDefaultTileURL;
     std::string attribution =
         Preferences::shared().string("tileAttribution").value_or(kOsmAttribution);
+    QString tileURL = QString::fromStdString(url);
     return {
-        QString::fromStdString(url), QString::fromStdString(attribution),
+        tileURL, TileCredit::parse(QString::fromStdString(attribution)).markup(),
+        tileImageSource(tileURL),
         QStringLiteral("Vantrel/%1 (Linux desktop activity history)").arg(QLatin1String(kVersion))};
 }
 

@@ -24,7 +24,10 @@ struct MapCamera {
 /// Where a web map takes its tiles from, and how it introduces itself to the tile server.
 struct WebMapSettings {
     QString tileURL;
+    /// The tile server's credit as safe markup (see TileCredit).
     QString attribution;
+    /// The one source, besides data: addresses, that the page may load images from.
+    QString imageSource;
     QString userAgent;
 };
 

@@ -99,6 +99,7 @@ QWidget* DiagnosticsWindow::buildSidebar() {
     layout->addWidget(new QLabel(QStringLiteral("Platform")));
     layout->addWidget(buildPlatformChoice());
     m_caption->setWordWrap(true);
+    m_caption->setTextFormat(Qt::PlainText);  // device families are folder names
     m_caption->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(m_caption);
     layout->addWidget(m_storage);

@@ -112,6 +112,7 @@ QWidget* SettingsWindow::buildStoreLocation() {
     connect(test, &QPushButton::clicked, this, &SettingsWindow::testConnection);
     m_connectionStatus = new QLabel;
     m_connectionStatus->setWordWrap(true);
+    m_connectionStatus->setTextFormat(Qt::PlainText);  // the server's own error text
     m_connectionStatus->setAccessibleName(QStringLiteral("Connection Status"));
     layout->addWidget(m_storeURL);
     layout->addWidget(test);

@@ -6,9 +6,13 @@
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QThread>
+#include <QTimer>
+#include <optional>
 
 #include "model/StoreLocation.h"
 
@@ -17,9 +21,13 @@ namespace vantrel {
 namespace {
 
 // A message is a 32-bit length and that many bytes of UTF-8 paths, each ended by a zero byte.
-// The bound keeps a stray client from making the window hold unbounded memory.
-constexpr quint32 kMaxMessageBytes = 16 * 1024 * 1024;
+// The instance answers it with a confirmation, or with "busy" when it is reading as many
+// connections as it will; together with the bounds on size and time this keeps stray or hostile
+// clients from making the window hold more than a few megabytes.
 constexpr char kConfirmation = '\x06';
+constexpr char kBusy = '\x15';
+constexpr int kRetryPauseMs = 50;
+constexpr qint64 kHeaderBytes = sizeof(quint32);
 
 QByteArray encode(const QStringList& files) {
     QByteArray payload;
@@ -75,21 +83,48 @@ QString SingleInstance::serverName(const std::filesystem::path& storePath) {
     return folder + QStringLiteral("/vantrel-") + QString::fromLatin1(hash);
 }
 
-bool SingleInstance::handOver(const QString& name, const QStringList& files, int timeoutMs) {
-    if (name.isEmpty()) return false;
-    QLocalSocket socket;
-    socket.connectToServer(name);
-    if (!socket.waitForConnected(timeoutMs)) return false;
-    socket.write(encode(files));
-    if (!socket.waitForBytesWritten(timeoutMs)) return false;
-    while (socket.bytesAvailable() < 1) {
-        if (!socket.waitForReadyRead(timeoutMs)) return false;
-    }
-    return socket.read(1) == QByteArray(1, kConfirmation);
+namespace {
+
+void drop(QLocalSocket* socket) {
+    socket->abort();
+    socket->deleteLater();
 }
 
-SingleInstance::SingleInstance(const QString& name, QObject* parent)
-    : QObject(parent), m_name(name), m_server(new QLocalServer(this)) {
+/// One attempt: the instance's one-byte answer, or nothing when it did not give one in time.
+std::optional<char> deliver(const QString& name, const QByteArray& message, int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(timeoutMs)) return std::nullopt;
+    socket.write(message);
+    if (!socket.waitForBytesWritten(timeoutMs)) return std::nullopt;
+    while (socket.bytesAvailable() < 1) {
+        if (!socket.waitForReadyRead(timeoutMs)) return std::nullopt;
+    }
+    return socket.read(1).at(0);
+}
+
+}  // namespace
+
+bool SingleInstance::handOver(const QString& name, const QStringList& files, int timeoutMs) {
+    if (name.isEmpty()) return false;
+    QByteArray message = encode(files);
+    if (message.size() - kHeaderBytes > kMaxMessageBytes) return false;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        int left = static_cast<int>(timeoutMs - clock.elapsed());
+        if (left <= 0) return false;
+        std::optional<char> answer = deliver(name, message, left);
+        if (answer != kBusy) return answer == kConfirmation;
+        QThread::msleep(kRetryPauseMs);
+    }
+}
+
+SingleInstance::SingleInstance(const QString& name, QObject* parent, int readTimeoutMs)
+    : QObject(parent),
+      m_name(name),
+      m_server(new QLocalServer(this)),
+      m_readTimeoutMs(readTimeoutMs) {
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::accept);
 }
 
@@ -107,25 +142,38 @@ bool SingleInstance::listen() {
     return m_server->listen(m_name);
 }
 
+// Each connection delivers one message within the read time and is closed after the answer.
 void SingleInstance::accept() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        // Qt buffers whatever arrives; the bound keeps that to one message.
+        socket->setReadBufferSize(kHeaderBytes + kMaxMessageBytes);
+        if (m_connections >= kMaxConnections) {
+            socket->write(QByteArray(1, kBusy));
+            socket->disconnectFromServer();
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            continue;
+        }
+        ++m_connections;
+        connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
+        QTimer::singleShot(m_readTimeoutMs, socket, [socket] { drop(socket); });
         readFrom(socket);
     }
 }
 
 void SingleInstance::readFrom(QLocalSocket* socket) {
-    if (socket->bytesAvailable() < static_cast<qint64>(sizeof(quint32))) return;
-    QDataStream header(socket->peek(sizeof(quint32)));
+    if (socket->state() != QLocalSocket::ConnectedState) return;
+    if (socket->bytesAvailable() < kHeaderBytes) return;
+    QDataStream header(socket->peek(kHeaderBytes));
     quint32 size = 0;
     header >> size;
-    if (size > kMaxMessageBytes) return socket->abort();
-    if (socket->bytesAvailable() < static_cast<qint64>(sizeof(quint32) + size)) return;
-    socket->read(sizeof(quint32));
+    if (size > kMaxMessageBytes) return drop(socket);
+    if (socket->bytesAvailable() < kHeaderBytes + size) return;
+    socket->read(kHeaderBytes);
     QStringList files = decode(socket->read(size));
     socket->write(QByteArray(1, kConfirmation));
-    socket->flush();
+    socket->disconnectFromServer();
     emit filesReceived(files);
 }
 

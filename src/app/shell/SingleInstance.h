@@ -23,10 +23,18 @@ class SingleInstance : public QObject {
     static QString serverName(const std::filesystem::path& storePath);
 
     /// Hands `files` (absolute paths) to the instance listening on `name`; true once it has
-    /// confirmed them, false when nobody listens or it does not answer within `timeoutMs`.
+    /// confirmed them, false when nobody listens or it does not answer within `timeoutMs`. An
+    /// instance busy with other starts is asked again until then.
     static bool handOver(const QString& name, const QStringList& files, int timeoutMs = 5000);
 
-    explicit SingleInstance(const QString& name, QObject* parent = nullptr);
+    /// Connections read at once; a start beyond them is told to ask again.
+    static constexpr int kMaxConnections = 4;
+    /// Largest message: far more paths than any file manager hands over at once.
+    static constexpr quint32 kMaxMessageBytes = 1024 * 1024;
+
+    /// `readTimeoutMs`: how long a connection may take to deliver its message.
+    explicit SingleInstance(const QString& name, QObject* parent = nullptr,
+                            int readTimeoutMs = 5000);
     ~SingleInstance() override;
 
     /// Starts listening; a socket left behind by an instance that died is replaced. False when
@@ -43,6 +51,8 @@ class SingleInstance : public QObject {
 
     QString m_name;
     QLocalServer* m_server;
+    int m_readTimeoutMs;
+    int m_connections = 0;
 };
 
 }  // namespace vantrel

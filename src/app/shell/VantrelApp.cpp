@@ -147,10 +147,12 @@ int VantrelApp::run(int argc, char** argv) {
     try {
         store = RideStore::open(location);
     } catch (const std::exception& error) {
-        QMessageBox::critical(nullptr, QStringLiteral("Vantrel"),
-                              QStringLiteral("The activity store %1 cannot be opened.\n\n%2")
-                                  .arg(QString::fromStdString(displayLocation(location.string())),
-                                       QString::fromStdString(error.what())));
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Vantrel"),
+                        QStringLiteral("The activity store %1 cannot be opened.\n\n%2")
+                            .arg(QString::fromStdString(displayLocation(location.string())),
+                                 QString::fromStdString(error.what())));
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
         return 1;
     }
     reportRenamedTwins(*store, PersistentLogger::shared(), std::cerr);

@@ -161,8 +161,12 @@ QVariant HistoryModel::yearData(const YearSection& section, int role) const {
 
 QVariant HistoryModel::rideData(const PersistedRide& ride, int role) const {
     if (role == Qt::DisplayRole) return RideHistoryRow::make(ride, m_unitSystem).date;
-    if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
+    if (role == Qt::AccessibleTextRole)
         return RideHistoryRow::make(ride, m_unitSystem).accessibleDescription;
+    if (role == Qt::ToolTipRole) {
+        // Tool tips take anything that looks like markup as markup; the place name is no markup.
+        QString text = RideHistoryRow::make(ride, m_unitSystem).accessibleDescription;
+        return QStringLiteral("<qt>%1</qt>").arg(text.toHtmlEscaped());
     }
     return {};
 }

@@ -22,6 +22,9 @@ LocatingStatusView::LocatingStatusView(QWidget* parent)
     m_caption->setFont(caption);
     m_caption->setForegroundRole(QPalette::PlaceholderText);
     m_caption->setWordWrap(true);
+    // The running texts name the places the look-up service returned.
+    m_caption->setTextFormat(Qt::PlainText);
+    m_barLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(m_caption);
 
     // The offline line is longer than the sidebar is wide.

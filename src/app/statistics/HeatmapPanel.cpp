@@ -55,6 +55,7 @@ HeatmapPanel::HeatmapPanel(std::filesystem::path storePath, QWidget* parent)
       m_action(new QPushButton),
       m_status(new QLabel),
       m_map(MapView::create()) {
+    m_status->setTextFormat(Qt::PlainText);  // it may carry an error's own words
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(makeControls());

@@ -71,6 +71,7 @@ RecordsPanel::RecordsPanel(std::filesystem::path storePath, UnitSystem units, QW
     layout->addWidget(m_progress);
     m_message = new QLabel;
     m_message->setWordWrap(true);
+    m_message->setTextFormat(Qt::PlainText);
     m_message->setAccessibleName(QStringLiteral("Records status"));
     m_message->hide();
     layout->addWidget(m_message);

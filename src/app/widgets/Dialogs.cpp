@@ -47,6 +47,17 @@ QFileDialog* makeChooser(QWidget* parent, const ChooserRequest& request) {
     return dialog;
 }
 
+// Alerts name files, places and errors from outside: none of it may be read as markup (a file
+// name could otherwise lay out the alert, or link somewhere). The informative text has no format
+// setting of its own; its label is reached by the name the message box gives it.
+void showPlainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
+        informative->setOpenExternalLinks(false);
+    }
+}
+
 // Narrow message boxes cut their title and wrap short texts word by word; every alert gets
 // room for a title and a sentence on one line.
 constexpr int kAlertMinimumWidth = 420;
@@ -132,6 +143,7 @@ void Dialogs::alert(QWidget* parent, const QString& title, const QString& text) 
     if (testMode()) return;
     QMessageBox box(QMessageBox::Information, title, title, QMessageBox::Ok, parent);
     box.setInformativeText(text);
+    showPlainText(box);
     widen(box);
     box.exec();
 }
@@ -147,6 +159,7 @@ bool Dialogs::confirm(QWidget* parent, const QString& title, const QString& text
         acceptText, destructive ? QMessageBox::DestructiveRole : QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(destructive ? cancel : accept);
+    showPlainText(box);
     widen(box);
     box.exec();
     return box.clickedButton() == accept;
@@ -168,6 +181,7 @@ std::optional<bool> Dialogs::confirmWithCheckbox(QWidget* parent, const QString&
     QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(accept);
+    showPlainText(box);
     widen(box);
     box.exec();
     if (box.clickedButton() != accept) return std::nullopt;
@@ -200,6 +214,7 @@ std::optional<int> Dialogs::pickYear(QWidget* parent,
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(accept);
     addAccessory(box, picker);
+    showPlainText(box);
     widen(box);
     box.exec();
     if (box.clickedButton() != accept || picker->currentIndex() < 0) return std::nullopt;

@@ -15,6 +15,8 @@ PlaceholderView::PlaceholderView(const std::string& symbol, const QString& title
       m_text(new QLabel(text)),
       m_layout(new QVBoxLayout(this)) {
     QVBoxLayout* layout = m_layout;
+    m_title->setTextFormat(Qt::PlainText);
+    m_text->setTextFormat(Qt::PlainText);
     layout->addStretch();
     auto* icon = new QLabel;
     icon->setPixmap(

@@ -15,6 +15,7 @@ ProgressRow::ProgressRow(QWidget* parent)
     : QWidget(parent), m_label(new QLabel), m_bar(new QProgressBar) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 4, 12, 4);
+    m_label->setTextFormat(Qt::PlainText);  // running texts name files and places
     m_bar->setRange(0, kSteps);
     m_bar->setTextVisible(false);
     layout->addWidget(m_label);

@@ -36,6 +36,7 @@ QFormLayout* makeForm(QWidget* section) {
 QLabel* add(QFormLayout* form, std::string_view symbol, const QString& label,
             const QString& value) {
     auto* valueLabel = new QLabel(value);
+    valueLabel->setTextFormat(Qt::PlainText);  // places and sources come from outside
     valueLabel->setObjectName(label);
     valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

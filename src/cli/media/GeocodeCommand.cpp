@@ -5,6 +5,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/RideArgument.h"
 #include "model/Preferences.h"
+#include "model/TerminalText.h"
 #include "services/FallbackGeocoder.h"
 #include "services/GeocodingService.h"
 
@@ -60,7 +61,7 @@ GeocodingService::Context makeContext(CliContext& ctx, Geocoder& geocoder, Progr
                     return;
                 }
                 line.finish();
-                ctx.out << status.progress << '\n';
+                ctx.out << terminalText(status.progress) << '\n';
             }};
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "model/Preferences.h"
+#include "model/TerminalText.h"
 #include "services/FallbackGeocoder.h"
 #include "services/GeocodingService.h"
 #include "services/PhotoImportService.h"
@@ -54,7 +55,8 @@ void placeBySuggestion(CliContext& ctx, PersistedRide& ride, CodableCoordinate c
     auto geocoder = FallbackGeocoder::standard(Preferences::shared());
     if (!GeocodingService::setLocation(ride, coordinate, false, 0, *geocoder)) return;
     ctx.store().save();
-    ctx.out << "Location set from a photo" << (ride.city ? ": " + *ride.city : "") << ".\n";
+    ctx.out << "Location set from a photo" << (ride.city ? ": " + terminalText(*ride.city) : "")
+            << ".\n";
 }
 
 }  // namespace
@@ -70,7 +72,8 @@ int runPhotoAdd(CliContext& ctx) {
         ctx.err << "Maximum of " << PhotoImportService::kMaxPhotosPerActivity
                 << " photos per activity.\n";
     }
-    if (result.importError) ctx.err << *result.importError << '\n';
+    if (result.importError) ctx.err << terminalText(*result.importError) << '\n';
+    if (result.importErrorDetail) ctx.err << terminalText(*result.importErrorDetail) << '\n';
     if (result.suggestedLocation) placeBySuggestion(ctx, *ride, *result.suggestedLocation);
     return result.importError ? 1 : 0;
 }

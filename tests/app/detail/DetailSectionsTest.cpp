@@ -1,5 +1,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <cmath>
@@ -123,6 +124,19 @@ TEST_F(DetailSectionsTest, SectionsFollowTheFixedOrder) {
         if (!expected.contains(title)) titles.removeAll(title);
     }
     EXPECT_EQ(titles, expected);
+}
+
+TEST_F(DetailSectionsTest, PlacesAndSourcesFromOutsideAreShownAsText) {
+    RideRef ride = addRide(2024, 5, 1);
+    ride->city = "<img src=\"/etc/x.png\"><h1 style=\"font-size:80px\">Bern</h1>";
+    ride->importSource = "<a href=\"https://x.example\">Strava</a>";
+    auto view = open(ride);
+    for (const char* row : {"Location", "Imported from"}) {
+        auto* label = view->findChild<QLabel*>(row);
+        ASSERT_TRUE(label) << row;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << row;
+    }
+    EXPECT_EQ(view->valueOf("Location"), QString::fromStdString(*ride->city));
 }
 
 TEST_F(DetailSectionsTest, EmptiedNoteIsAbsentAndSpacesAreKept) {

@@ -92,7 +92,9 @@ TEST_F(PhotosSectionTest, ChosenFilesAreProcessedInTheBackgroundAndBadOnesReport
     EXPECT_FALSE(photos->addButton()->isEnabled());
     waitForImport(photos);
     EXPECT_TRUE(photos->findChild<QProgressBar*>()->isHidden());
-    EXPECT_EQ(photos->importError(), "Could not process one of the photos.");
+    EXPECT_EQ(photos->importError(),
+              "Could not process one of the photos.\n"
+              "bad.jpg: not a photo format");
     EXPECT_EQ(photos->thumbnailCount(), 1);
     RideRef saved = stored(ride->rideID);
     ASSERT_EQ(saved->photos.size(), 1u);

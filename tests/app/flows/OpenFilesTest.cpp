@@ -2,7 +2,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QDataStream>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
+#include <QThread>
+#include <QTimer>
 #include <QTreeView>
 
 #include "app/AppFixture.h"
@@ -131,6 +137,124 @@ TEST_F(OpenFilesTest, ASocketLeftByACrashIsTakenOverAndNobodyTakesFilesFromIt) {
     ASSERT_TRUE(first.listen());
     SingleInstance second(name);
     EXPECT_FALSE(second.listen()) << "a live instance must not be replaced";
+}
+
+/// A client that connects and sends `bytes`, then leaves the connection open.
+std::unique_ptr<QLocalSocket> rawClient(const QString& name, const QByteArray& bytes) {
+    auto socket = std::make_unique<QLocalSocket>();
+    socket->connectToServer(name);
+    EXPECT_TRUE(socket->waitForConnected(5000));
+    socket->write(bytes);
+    socket->flush();
+    return socket;
+}
+
+QByteArray header(quint32 size) {
+    QByteArray bytes;
+    QDataStream(&bytes, QIODevice::WriteOnly) << size;
+    return bytes;
+}
+
+/// Runs `work` on a thread of its own, as another process would, while the test's event loop
+/// keeps serving the instance.
+template <typename Work>
+void runWhileServing(Work work, int timeoutMs) {
+    std::unique_ptr<QThread> thread(QThread::create(work));
+    thread->start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return thread->isFinished(); }, timeoutMs));
+    thread->wait();
+}
+
+bool handOverWhileServing(const QString& name, const QStringList& files, int timeoutMs) {
+    bool delivered = false;
+    runWhileServing([&] { delivered = SingleInstance::handOver(name, files, timeoutMs); },
+                    timeoutMs + 10000);
+    return delivered;
+}
+
+TEST_F(OpenFilesTest, StalledOversizedAndSurplusClientsCannotHoldTheInstance) {
+    QString name = SingleInstance::serverName(storePath);
+    SingleInstance instance(name, nullptr, 1500);
+    ASSERT_TRUE(instance.listen());
+    QList<QStringList> received;
+    QObject::connect(&instance, &SingleInstance::filesReceived,
+                     [&](const QStringList& files) { received << files; });
+
+    // A message that says it is larger than allowed is cut off at once.
+    auto oversized = rawClient(name, header(SingleInstance::kMaxMessageBytes + 1) + "x");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return oversized->state() == QLocalSocket::UnconnectedState; }, 1000));
+
+    // Clients that never finish their message take every connection, until they time out.
+    std::vector<std::unique_ptr<QLocalSocket>> stalled;
+    stalled.reserve(SingleInstance::kMaxConnections);
+    for (int i = 0; i < SingleInstance::kMaxConnections; ++i)
+        stalled.push_back(rawClient(name, header(100) + "ab"));
+    QTest::qWait(100);
+    EXPECT_FALSE(handOverWhileServing(name, {"/tmp/early.fit"}, 300));
+    EXPECT_TRUE(handOverWhileServing(name, {"/tmp/later.fit"}, 10000));
+    for (const auto& socket : stalled) EXPECT_EQ(socket->state(), QLocalSocket::UnconnectedState);
+    EXPECT_EQ(received, QList<QStringList>{QStringList{"/tmp/later.fit"}});
+
+    // The largest message still gets through whole.
+    QStringList many;
+    qsizetype bytes = 0;  // each path and its ending zero byte
+    for (int i = 0; bytes < SingleInstance::kMaxMessageBytes - 2000; ++i) {
+        many << QString("/tmp/%1/").arg(i) + QString(1000, 'a');
+        bytes += many.back().size() + 1;
+    }
+    many << "/" + QString(SingleInstance::kMaxMessageBytes - bytes - 2, 'b');
+    EXPECT_TRUE(handOverWhileServing(name, many, 10000));
+    EXPECT_EQ(received.back(), many);
+    many << "/tmp/one-too-many.fit";
+    EXPECT_FALSE(handOverWhileServing(name, many, 1000));
+}
+
+TEST_F(OpenFilesTest, FilesHandedOverWhileAnImportIsUnderWayAreReportedInOneAlert) {
+    startApp();
+    QString name = SingleInstance::serverName(storePath);
+    SingleInstance instance(name);
+    ASSERT_TRUE(instance.listen());
+    QObject::connect(&instance, &SingleInstance::filesReceived, app.get(), &VantrelApp::openFiles);
+    // Real alerts this time: while one is open, its event loop keeps serving the instance, as it
+    // does for a user who has not yet pressed OK.
+    Dialogs::setTestMode(false);
+    int delivered = 0;
+    auto flood = [&] {
+        for (int i = 1; i <= 300; ++i) {
+            QString file = pathText(env.root() / ("missing-" + std::to_string(i) + ".fit"));
+            delivered += SingleInstance::handOver(name, {file}) ? 1 : 0;
+        }
+    };
+    // The first result stays on screen until every file is handed over; the files arrive one
+    // after another, the later ones while the import of those before them runs.
+    QStringList alerts;
+    QPointer<QMessageBox> first;
+    std::unique_ptr<QThread> sender;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (!sender) {
+            first = box;
+            sender.reset(QThread::create(flood));
+            sender->start();
+        }
+        if (box == first && !sender->isFinished()) return;
+        alerts << box->informativeText();
+        box->accept();
+    });
+    closer.start(20);
+    app->openFiles({pathText(env.root() / "missing-0.fit")});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts.size() >= 2; }, 120000));
+    if (sender) sender->wait();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app->mainWindow()->importFlows()->isImporting(); }));
+    QTest::qWait(500);
+    Dialogs::setTestMode(true);
+    EXPECT_EQ(delivered, 300);
+    ASSERT_EQ(alerts.size(), 2) << alerts.join(" | ").toStdString();
+    EXPECT_TRUE(alerts[0].contains("missing-0.fit")) << alerts[0].toStdString();
+    EXPECT_TRUE(alerts[1].contains("The file does not exist.")) << alerts[1].toStdString();
 }
 
 }  // namespace

@@ -8,10 +8,11 @@
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
 #include <cmath>
+
+#include "app/map/webmap/MapPage.h"
 
 namespace vantrel {
 
@@ -60,8 +61,7 @@ QWebEngineProfile* LeafletMapView::profile(const QString& userAgent) {
 
 LeafletMapView::LeafletMapView(const WebMapSettings& settings)
     : m_view(new QWebEngineView), m_channel(nullptr) {
-    auto* page = new QWebEnginePage(profile(settings.userAgent), m_view);
-    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    auto* page = new MapPage(profile(settings.userAgent), m_view);
     m_channel = new QWebChannel(page);
     m_bridge.setObjectName(QStringLiteral("bridge"));
     m_channel->registerObject(QStringLiteral("bridge"), &m_bridge);
@@ -90,9 +90,10 @@ LeafletMapView::LeafletMapView(const WebMapSettings& settings)
         if (m_heatmapPainted) m_heatmapPainted(lines);
     });
 
-    run(QStringLiteral("vantrel.setTiles(%1,%2)")
-            .arg(quoted(settings.tileURL), quoted(settings.attribution)));
-    m_view->load(QUrl(QStringLiteral("qrc:/map/map.html")));
+    run(QStringLiteral("vantrel.setTiles(%1,%2,%3)")
+            .arg(quoted(settings.tileURL), quoted(settings.attribution),
+                 quoted(settings.imageSource)));
+    m_view->load(MapPage::pageUrl());
 }
 
 LeafletMapView::~LeafletMapView() {
@@ -114,7 +115,7 @@ void LeafletMapView::run(const QString& script) {
 void LeafletMapView::showRoute(const std::vector<CodableCoordinate>& all) {
     std::vector<CodableCoordinate> coordinates = simplifiedRoute(all);
     QString list;
-    list.reserve(static_cast<qsizetype>(coordinates.size() * 40 + 2));
+    list.reserve(static_cast<qsizetype>(coordinates.size()) * 40 + 2);
     list += QLatin1Char('[');
     for (std::size_t i = 0; i < coordinates.size(); ++i) {
         if (i > 0) list += QLatin1Char(',');
@@ -129,7 +130,8 @@ void LeafletMapView::showHeatmap(const HeatmapLines& lines) {
     // JSON of a whole history would run to tens of megabytes to parse.
     auto base64 = [](const auto& values) {
         return QByteArray::fromRawData(reinterpret_cast<const char*>(values.data()),
-                                       static_cast<qsizetype>(values.size() * sizeof(values[0])))
+                                       static_cast<qsizetype>(values.size()) *
+                                           static_cast<qsizetype>(sizeof(values[0])))
             .toBase64();
     };
     QByteArray coordinates = base64(lines.coordinates);

@@ -44,8 +44,21 @@ function heatmapPainted(lines) {
   if (bridge && bridge.heatmapPainted) bridge.heatmapPainted(lines);
 }
 
+// Leaflet reads a string as markup; text goes in as a node so it stays text.
+function textElement(text) {
+  const span = document.createElement("span");
+  span.textContent = text;
+  return span;
+}
+
 window.vantrel = {
-  setTiles(url, attribution) {
+  // `attribution` is markup the application built (escaped text, at most one link);
+  // `imageSource` the tile server, the one place images may come from from now on.
+  setTiles(url, attribution, imageSource) {
+    const policy = document.createElement("meta");
+    policy.httpEquiv = "Content-Security-Policy";
+    policy.content = "img-src " + (imageSource ? imageSource + " " : "") + "data:";
+    document.head.appendChild(policy);
     if (tiles) tiles.remove();
     tiles = L.tileLayer(url, { maxZoom: 19, attribution: attribution });
     tiles.addTo(map);
@@ -87,11 +100,11 @@ window.vantrel = {
     if (!marker) {
       marker = L.circleMarker(coord, { radius: 7, color: "#fff", weight: 2,
                                        fillColor: "#d7332b", fillOpacity: 1 }).addTo(map);
-      marker.bindTooltip(label, { permanent: true, direction: "top", offset: [0, -8],
-                                  className: "vantrel-marker-label" });
+      marker.bindTooltip(textElement(label), { permanent: true, direction: "top",
+                                               offset: [0, -8], className: "vantrel-marker-label" });
     } else {
       marker.setLatLng(coord);
-      marker.setTooltipContent(label);
+      marker.setTooltipContent(textElement(label));
     }
   },
   setCenterPin(visible) {
