@@ -112,6 +112,14 @@ bool Preferences::boolean(std::string_view key) {
     return found != m_values.end() && found->second.isBool && found->second.boolValue;
 }
 
+bool Preferences::boolean(std::string_view key, bool absentValue) {
+    std::lock_guard lock(m_mutex);
+    reloadIfChanged();
+    auto found = m_values.find(key);
+    if (found == m_values.end() || !found->second.isBool) return absentValue;
+    return found->second.boolValue;
+}
+
 void Preferences::setBoolean(std::string_view key, bool value) {
     std::lock_guard lock(m_mutex);
     reloadIfChanged();

@@ -28,6 +28,9 @@ class Preferences {
     void setString(std::string_view key, std::string_view value);
     /// Absent or non-boolean reads as false.
     bool boolean(std::string_view key);
+    /// For switches that are on until the user turns them off: absent or non-boolean reads as
+    /// `absentValue`.
+    bool boolean(std::string_view key, bool absentValue);
     void setBoolean(std::string_view key, bool value);
     void remove(std::string_view key);
 
@@ -77,5 +80,8 @@ inline constexpr std::string_view kSplitDistancePrefix = "splitDistance_";
 inline constexpr std::string_view kSyncFolderKey = "syncFolder";
 inline constexpr std::string_view kNominatimURLKey = "nominatimURL";
 inline constexpr std::string_view kOverpassURLKey = "overpassURL";
+inline constexpr std::string_view kWeatherURLKey = "weatherURL";
+inline constexpr std::string_view kAirQualityURLKey = "airQualityURL";
+inline constexpr std::string_view kFetchWeatherAfterImportKey = "fetchWeatherAfterImport";
 
 }  // namespace vantrel
