@@ -27,6 +27,7 @@ class StoreError : public std::runtime_error {
 struct RideQuery {
     bool liveOnly = false;           ///< `deletedAt` absent
     bool cityMissingOnly = false;    ///< `city` absent
+    bool withRouteOnly = false;      ///< `routeData` present
     std::optional<Date> dateFrom;    ///< `date` >= dateFrom
     std::optional<Date> dateBefore;  ///< `date` < dateBefore
     enum class Order { none, dateAscending, dateDescending } order = Order::none;

@@ -47,6 +47,7 @@ std::string whereClause(const RideQuery& query, std::vector<StoreValue>& paramet
     std::vector<std::string> terms;
     if (query.liveOnly) terms.emplace_back("\"deletedAt\" IS NULL");
     if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
+    if (query.withRouteOnly) terms.emplace_back("\"routeData\" IS NOT NULL");
     if (query.dateFrom) {
         parameters.emplace_back(*query.dateFrom);
         terms.push_back("date >= $" + std::to_string(parameters.size()));
