@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
+#include "app/shell/WeatherSettings.h"
 #include "app/widgets/Dialogs.h"
 #include "app/widgets/DisplayFormat.h"
 #include "app/widgets/Icons.h"
@@ -38,6 +39,7 @@ SettingsWindow::SettingsWindow(RideStore& store, QWidget* parent)
     layout->addWidget(section(QStringLiteral("Unit System"), buildUnitSystem()));
     layout->addWidget(section(QStringLiteral("Log Level"), buildLogLevel()));
     layout->addWidget(section(QStringLiteral("Store"), buildStoreLocation()));
+    layout->addWidget(new WeatherSettings);
     layout->addWidget(buildDiagnostics());
     layout->addWidget(section(QStringLiteral("Data Management"), buildDataManagement()));
     layout->addStretch();
