@@ -1,7 +1,9 @@
 #include "services/WeatherService.h"
 
 #include <algorithm>
+#include <chrono>
 #include <set>
+#include <utility>
 
 #include "model/SeriesCodec.h"
 #include "model/WeatherSnapshot.h"
@@ -79,31 +81,60 @@ void warn(const Context& context, const PersistedRide& ride, const std::string& 
     if (context.onWarning) context.onWarning(message);
 }
 
-/// Adds what was found to the record and saves it; a failed save is the store's fault, not the
-/// activity's, and ends the run (`stopReason`).
-void store(RideStore& rides, PersistedRide& ride, const ActivityWeather& weather,
-           RunSummary& summary) {
-    if (weather.start) ride.startWeatherData = encodeWeather(*weather.start);
-    if (weather.end) ride.endWeatherData = encodeWeather(*weather.end);
-    try {
-        rides.save();
-        ++summary.withWeather;
-    } catch (const StoreError& error) {
-        ++summary.failed;
-        summary.stopReason = std::string("The weather could not be saved: ") + error.what();
+/// Found snapshots are saved in batches: on a slow disk one transaction per activity costs more
+/// than the look-up itself. A crash loses at most the answers of the last second, never a
+/// snapshot that was stored.
+class BatchedSaves {
+  public:
+    explicit BatchedSaves(RideStore& store) : m_store(store) {}
+
+    void add(PersistedRide& ride, const ActivityWeather& weather) {
+        if (weather.start) ride.startWeatherData = encodeWeather(*weather.start);
+        if (weather.end) ride.endWeatherData = encodeWeather(*weather.end);
+        ++m_pending;
     }
-}
+
+    bool isDue() const {
+        return m_pending >= kMostPending || Clock::now() - m_lastSave >= kLongestWait;
+    }
+
+    /// Saves what is pending and counts it; a failed save is the store's fault, not the
+    /// activities', and ends the run (`stopReason`). Returns false then.
+    bool flush(RunSummary& summary) {
+        if (m_pending == 0) return true;
+        int pending = std::exchange(m_pending, 0);
+        m_lastSave = Clock::now();
+        try {
+            m_store.save();
+            summary.withWeather += pending;
+            return true;
+        } catch (const StoreError& error) {
+            summary.failed += pending;
+            summary.stopReason = std::string("The weather could not be saved: ") + error.what();
+            return false;
+        }
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int kMostPending = 50;
+    static constexpr std::chrono::seconds kLongestWait{1};
+
+    RideStore& m_store;
+    int m_pending = 0;
+    Clock::time_point m_lastSave = Clock::now();
+};
 
 /// Returns false when the run must end.
-bool processOne(RideStore& rides, PersistedRide& ride, const std::vector<RoutePoint>& route,
+bool processOne(BatchedSaves& saves, PersistedRide& ride, const std::vector<RoutePoint>& route,
                 ActivityWeatherFetcher& fetcher, const Context& context,
                 const CancellationToken& token, RunSummary& summary) {
     ActivityWeather weather = fetcher.fetch(route, token);
     for (const auto& problem : weather.problems) warn(context, ride, problem);
     switch (weather.outcome) {
         case ActivityWeather::Outcome::found:
-            store(rides, ride, weather, summary);
-            return !summary.stopReason;
+            saves.add(ride, weather);
+            return !saves.isDue() || saves.flush(summary);
         case ActivityWeather::Outcome::noData:
             ++summary.noDataYet;
             return true;
@@ -151,6 +182,7 @@ RunSummary fetchWeather(RideStore& store, Scope scope, const std::vector<std::in
     int total = static_cast<int>(rides.size());
     int processed = 0;
     ActivityWeatherFetcher fetcher(context.client);
+    BatchedSaves saves(store);
     for (RideRef& ride : rides) {
         if (token.isCancelled()) {
             summary.cancelled = true;
@@ -161,12 +193,13 @@ RunSummary fetchWeather(RideStore& store, Scope scope, const std::vector<std::in
         report(context, running("Fetching weather " + std::to_string(processed + 1) + " of " +
                                     std::to_string(total) + "…",
                                 processed + 1, total));
-        bool goOn = processOne(store, *ride, *route, fetcher, context, token, summary);
+        bool goOn = processOne(saves, *ride, *route, fetcher, context, token, summary);
         if (!summary.cancelled) ++processed;
-        // Done with: its snapshot copy in the store goes with it.
+        // Done with: the store keeps it until saved, then its snapshot copy goes with it.
         ride.reset();
         if (!goOn) break;
     }
+    saves.flush(summary);
     finish(context, summary, processed, total);
     return summary;
 }

@@ -347,7 +347,7 @@ TEST_F(WeatherRunTest, ACancelledRunKeepsNothingOfTheActivityUnderWay) {
 }
 
 TEST_F(WeatherRunTest, AFailedSaveEndsTheRunAndSaysSo) {
-    auto ride = addRide(utc("2024-05-01T10:00:00Z"), utc("2024-05-01T11:00:00Z"));
+    addRide(utc("2024-05-01T10:00:00Z"), utc("2024-05-01T11:00:00Z"));
     addRide(utc("2024-04-01T10:00:00Z"), utc("2024-04-01T11:00:00Z"));
     test::executeSql(store->path(),
                      "CREATE TRIGGER refuse BEFORE UPDATE ON PersistedRide "
@@ -356,10 +356,13 @@ TEST_F(WeatherRunTest, AFailedSaveEndsTheRunAndSaysSo) {
     ASSERT_TRUE(summary.stopReason);
     EXPECT_NE(summary.stopReason->find("The weather could not be saved"), std::string::npos);
     EXPECT_NE(summary.stopReason->find("disk says no"), std::string::npos);
+    // Whatever was found and not saved counts as failed, not as weather.
     EXPECT_EQ(summary.withWeather, 0);
-    EXPECT_FALSE(stored(ride)->startWeatherData);
-    // The second activity was not asked for: its answer could not have been kept either.
-    EXPECT_EQ(service.requestsTo("/v1/archive").size(), 1u);
+    EXPECT_EQ(summary.failed, 2);
+    for (const auto& other : RideStore::open(store->path())->allRecords(true)) {
+        EXPECT_FALSE(other->startWeatherData);
+    }
+    EXPECT_EQ(statuses.back().progress, *summary.stopReason);
 }
 
 TEST(WeatherClientTest, PacesOnlyThePublicHostsAndTakesEndpointsFromPreferences) {
