@@ -19,10 +19,10 @@ QString explanationText() {
         return QString::fromStdString(name.empty() ? url : name);
     };
     return QStringLiteral(
-               "After each import, the position (to about 100 m) and the date and time of the "
-               "start and the end of every new activity are sent to %1 for the weather and to "
-               "%2 for the air quality. Nothing else leaves this computer. The Geocode menu's "
-               "Fetch Weather commands send the same for the activities they cover.")
+               "After each import, the position (to about 100 m) and the date of the start and "
+               "the end of every new activity are sent to %1 for the weather and to %2 for the "
+               "air quality. Nothing else leaves this computer. The Geocode menu's Fetch "
+               "Weather commands send the same for the activities they cover.")
         .arg(host(settings.weatherURL), host(settings.airQualityURL));
 }
 
