@@ -6,6 +6,7 @@
 #include "services/FakeWeatherService.h"
 #include "services/WeatherAtInstant.h"
 #include "services/WeatherService.h"
+#include "support/PgTestDatabase.h"
 #include "support/SessionLogText.h"
 #include "support/TestSupport.h"
 
@@ -34,22 +35,22 @@ constexpr CodableCoordinate kZurich{47.3769, 8.5417};
 
 class WeatherRunTest : public ::testing::Test {
   protected:
-    test::IsolatedEnvironment environment;
-    ScopedSharedLogger logSession;
-    test::TempDir dir;
-    test::FakeWeatherService service;
-    std::unique_ptr<RideStore> store = RideStore::open(dir / "store.sqlite");
-    CancellationToken token;
-    std::vector<WeatherStatus> statuses;
-    std::vector<std::string> warnings;
-    std::unique_ptr<WeatherClient> client = std::make_unique<WeatherClient>(service.settings());
+    test::IsolatedEnvironment m_environment;
+    ScopedSharedLogger m_logSession;
+    test::TempDir m_dir;
+    test::FakeWeatherService m_service;
+    std::unique_ptr<RideStore> m_store = RideStore::open(m_dir / "store.sqlite");
+    CancellationToken m_token;
+    std::vector<WeatherStatus> m_statuses;
+    std::vector<std::string> m_warnings;
+    std::unique_ptr<WeatherClient> m_client = std::make_unique<WeatherClient>(m_service.settings());
 
     WeatherService::RunSummary run(Scope scope = Scope::missing,
-                                   std::vector<std::int64_t> selection = {}) {
-        WeatherService::Context context{*client,
-                                        [this](const WeatherStatus& s) { statuses.push_back(s); },
-                                        [this](const std::string& w) { warnings.push_back(w); }};
-        return WeatherService::fetchWeather(*store, scope, selection, context, token);
+                                   const std::vector<std::int64_t>& selection = {}) {
+        WeatherService::Context context{*m_client,
+                                        [this](const WeatherStatus& s) { m_statuses.push_back(s); },
+                                        [this](const std::string& w) { m_warnings.push_back(w); }};
+        return WeatherService::fetchWeather(*m_store, scope, selection, context, m_token);
     }
 
     RideRef addRide(Date start, Date end, CodableCoordinate from = kZurich,
@@ -58,20 +59,20 @@ class WeatherRunTest : public ::testing::Test {
         ride->date = start;
         ride->duration = end - start;
         ride->setRoutePoints(routeBetween(start, end, from, to.value_or(from)));
-        store->insert(ride);
-        store->save();
+        m_store->insert(ride);
+        m_store->save();
         return ride;
     }
 
     /// The record as another connection reads it from the file.
     RideRef stored(const RideRef& ride) {
-        return RideStore::open(store->path())->fetchByRideID(ride->rideID);
+        return RideStore::open(m_store->path())->fetchByRideID(ride->rideID);
     }
 
     void useUnreachableWeatherService() {
-        auto settings = service.settings();
+        auto settings = m_service.settings();
         settings.weatherURL = "http://127.0.0.1:1/v1/archive";
-        client = std::make_unique<WeatherClient>(settings);
+        m_client = std::make_unique<WeatherClient>(settings);
     }
 };
 
@@ -95,8 +96,8 @@ TEST_F(WeatherRunTest, FillsBothEndsFromOneRequestToEachServiceThenAsksNothingMo
     EXPECT_DOUBLE_EQ(end->temperatureCelsius, 18.375);
     EXPECT_EQ(end->aqi, 47);  // 17:00 is nearer than 16:00
 
-    auto weather = service.requestsTo("/v1/archive");
-    auto air = service.requestsTo("/v1/air-quality");
+    auto weather = m_service.requestsTo("/v1/archive");
+    auto air = m_service.requestsTo("/v1/air-quality");
     ASSERT_EQ(weather.size(), 1u);
     ASSERT_EQ(air.size(), 1u);
     using test::LocalHttpServer;
@@ -110,16 +111,16 @@ TEST_F(WeatherRunTest, FillsBothEndsFromOneRequestToEachServiceThenAsksNothingMo
     EXPECT_EQ(LocalHttpServer::queryValue(weather[0].target, "timezone"), "GMT");
     EXPECT_EQ(LocalHttpServer::queryValue(air[0].target, "hourly"), "us_aqi");
     EXPECT_EQ(weather[0].userAgent.rfind("Vantrel/", 0), 0u);
-    EXPECT_EQ(statuses.back().progress,
+    EXPECT_EQ(m_statuses.back().progress,
               "Done — weather for 1 activity, 0 with no data yet, 0 failed.");
-    EXPECT_TRUE(statuses.back().changed);
+    EXPECT_TRUE(m_statuses.back().changed);
 
     // Every activity has weather now: the next run for the missing ones asks nothing.
-    statuses.clear();
+    m_statuses.clear();
     EXPECT_EQ(run().withWeather, 0);
-    EXPECT_EQ(service.requests().size(), 2u);
-    EXPECT_EQ(statuses.back().progress, "All activities with a route already have weather.");
-    EXPECT_FALSE(statuses.back().isRunning);
+    EXPECT_EQ(m_service.requests().size(), 2u);
+    EXPECT_EQ(m_statuses.back().progress, "All activities with a route already have weather.");
+    EXPECT_FALSE(m_statuses.back().isRunning);
 }
 
 TEST_F(WeatherRunTest, AnEndJustBeforeMidnightAsksForTheNextDayToo) {
@@ -138,7 +139,7 @@ TEST_F(WeatherRunTest, AnEndJustBeforeMidnightAsksForTheNextDayToo) {
     ASSERT_TRUE(overnightEnd);
     EXPECT_DOUBLE_EQ(overnightEnd->temperatureCelsius, 10.625);
 
-    auto weather = service.requestsTo("/v1/archive");
+    auto weather = m_service.requestsTo("/v1/archive");
     ASSERT_EQ(weather.size(), 2u);
     using test::LocalHttpServer;
     // Newest first: the December activity, then the June one.
@@ -149,14 +150,14 @@ TEST_F(WeatherRunTest, AnEndJustBeforeMidnightAsksForTheNextDayToo) {
 }
 
 TEST_F(WeatherRunTest, DistantEndsAreAskedAsTwoPlacesInOneRequest) {
-    service.world = [](std::string_view variable, CodableCoordinate at, Date hour) {
+    m_service.world = [](std::string_view variable, CodableCoordinate at, Date hour) {
         if (variable == "temperature_2m") return std::optional<double>(at.latitude);
         return test::FakeWeatherService::standardWorld(variable, at, hour);
     };
     auto ride = addRide(utc("2024-05-01T08:00:00Z"), utc("2024-05-01T12:00:00Z"), kZurich,
                         CodableCoordinate{46.0, 8.0});
     EXPECT_EQ(run().withWeather, 1);
-    auto weather = service.requestsTo("/v1/archive");
+    auto weather = m_service.requestsTo("/v1/archive");
     ASSERT_EQ(weather.size(), 1u);
     EXPECT_EQ(test::LocalHttpServer::queryValue(weather[0].target, "latitude"), "47.377,46.000");
     EXPECT_DOUBLE_EQ(stored(ride)->startWeather()->temperatureCelsius, 47.377);
@@ -166,7 +167,7 @@ TEST_F(WeatherRunTest, DistantEndsAreAskedAsTwoPlacesInOneRequest) {
 
 TEST_F(WeatherRunTest, HoursWithoutDataKeepWhatIsStored) {
     // The start hour has data, the end hours none (the archive lags behind by days).
-    service.world = [](std::string_view variable, CodableCoordinate at, Date hour) {
+    m_service.world = [](std::string_view variable, CodableCoordinate at, Date hour) {
         if (hour >= utc("2024-05-01T16:00:00Z")) return std::optional<double>();
         return test::FakeWeatherService::standardWorld(variable, at, hour);
     };
@@ -174,7 +175,7 @@ TEST_F(WeatherRunTest, HoursWithoutDataKeepWhatIsStored) {
     auto none = addRide(utc("2024-05-01T17:00:00Z"), utc("2024-05-01T18:00:00Z"));
     WeatherSnapshot old{3, 61, 80, 4, 90, std::nullopt};
     none->endWeatherData = encodeWeather(old);
-    store->save();
+    m_store->save();
 
     auto summary = run();
     EXPECT_EQ(summary.withWeather, 1);
@@ -185,13 +186,13 @@ TEST_F(WeatherRunTest, HoursWithoutDataKeepWhatIsStored) {
     // No new snapshot: the stored one stays.
     EXPECT_EQ(stored(none)->endWeather(), old);
     EXPECT_FALSE(stored(none)->startWeather());
-    EXPECT_TRUE(warnings.empty());
+    EXPECT_TRUE(m_warnings.empty());
     // The air-quality service is only asked when there is weather to add it to.
-    EXPECT_EQ(service.requestsTo("/v1/air-quality").size(), 1u);
+    EXPECT_EQ(m_service.requestsTo("/v1/air-quality").size(), 1u);
 }
 
 TEST_F(WeatherRunTest, AirQualityDownStillGivesWeather) {
-    service.override =
+    m_service.override =
         [](const test::LocalHttpServer::Request& request) -> std::optional<Response> {
         if (request.target.rfind("/v1/air-quality", 0) == 0) return Response{503, "busy", {}};
         return std::nullopt;
@@ -201,13 +202,13 @@ TEST_F(WeatherRunTest, AirQualityDownStillGivesWeather) {
     EXPECT_EQ(summary.withWeather, 1);
     ASSERT_TRUE(stored(ride)->startWeather());
     EXPECT_FALSE(stored(ride)->startWeather()->aqi);
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("air quality: HTTP status 503"), std::string::npos);
+    ASSERT_EQ(m_warnings.size(), 1u);
+    EXPECT_NE(m_warnings[0].find("air quality: HTTP status 503"), std::string::npos);
 
     // Unreachable three times in a row, it is not asked again during the run.
-    auto settings = service.settings();
+    auto settings = m_service.settings();
     settings.airQualityURL = "http://127.0.0.1:1/v1/air-quality";
-    client = std::make_unique<WeatherClient>(settings);
+    m_client = std::make_unique<WeatherClient>(settings);
     for (int day = 2; day <= 6; ++day) {
         std::string date = "2024-05-0" + std::to_string(day);
         addRide(utc(date + "T10:00:00Z"), utc(date + "T11:00:00Z"));
@@ -226,7 +227,7 @@ TEST_F(WeatherRunTest, ThreeConnectionFailuresInARowEndTheRunAndChangeNothing) {
         rides.push_back(addRide(utc(date + "T10:00:00Z"), utc(date + "T11:00:00Z")));
         rides.back()->startWeatherData = encodeWeather(old);
     }
-    store->save();
+    m_store->save();
     useUnreachableWeatherService();
     auto summary = run(Scope::all);
     EXPECT_EQ(summary.failed, 3);
@@ -234,9 +235,9 @@ TEST_F(WeatherRunTest, ThreeConnectionFailuresInARowEndTheRunAndChangeNothing) {
     EXPECT_EQ(summary.stopReason->rfind("The weather service cannot be reached: ", 0), 0u)
         << *summary.stopReason;
     EXPECT_NE(summary.stopReason->find("127.0.0.1"), std::string::npos);
-    EXPECT_EQ(statuses.back().progress, *summary.stopReason);
-    EXPECT_EQ(statuses.back().current, 3);
-    for (const auto& ride : RideStore::open(store->path())->allRecords(true)) {
+    EXPECT_EQ(m_statuses.back().progress, *summary.stopReason);
+    EXPECT_EQ(m_statuses.back().current, 3);
+    for (const auto& ride : RideStore::open(m_store->path())->allRecords(true)) {
         EXPECT_EQ(ride->startWeather(), old);
         EXPECT_FALSE(ride->endWeatherData);
     }
@@ -248,7 +249,7 @@ TEST_F(WeatherRunTest, ThreeConnectionFailuresInARowEndTheRunAndChangeNothing) {
 
 TEST_F(WeatherRunTest, BadAnswersAreLoggedWithTheActivityAndTheRunGoesOn) {
     int answered = 0;
-    service.override =
+    m_service.override =
         [&](const test::LocalHttpServer::Request& request) -> std::optional<Response> {
         if (request.target.rfind("/v1/archive", 0) != 0) return std::nullopt;
         switch (answered++) {
@@ -271,10 +272,10 @@ TEST_F(WeatherRunTest, BadAnswersAreLoggedWithTheActivityAndTheRunGoesOn) {
     EXPECT_EQ(summary.failed, 3);
     EXPECT_EQ(summary.withWeather, 1);
     EXPECT_TRUE(stored(rides[3])->startWeather());
-    ASSERT_EQ(warnings.size(), 3u);
-    EXPECT_NE(warnings[0].find(rides[0]->rideID.toString()), std::string::npos);
-    EXPECT_NE(warnings[0].find("not valid JSON"), std::string::npos);
-    EXPECT_NE(warnings[1].find("HTTP status 500: Internal"), std::string::npos);
+    ASSERT_EQ(m_warnings.size(), 3u);
+    EXPECT_NE(m_warnings[0].find(rides[0]->rideID.toString()), std::string::npos);
+    EXPECT_NE(m_warnings[0].find("not valid JSON"), std::string::npos);
+    EXPECT_NE(m_warnings[1].find("HTTP status 500: Internal"), std::string::npos);
     std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[WARN] [Weather] Activity " + rides[2]->rideID.toString() +
                        " of 2024-05-02T10:00:00Z: the answer has no temperature_2m"),
@@ -286,7 +287,7 @@ TEST_F(WeatherRunTest, BadAnswersAreLoggedWithTheActivityAndTheRunGoesOn) {
 }
 
 TEST_F(WeatherRunTest, DaysOutsideTheArchiveAreNoDataAndTooManyRequestsStopsTheRun) {
-    service.override =
+    m_service.override =
         [](const test::LocalHttpServer::Request& request) -> std::optional<Response> {
         if (request.target.find("2030-") != std::string::npos) {
             return Response{400,
@@ -304,37 +305,37 @@ TEST_F(WeatherRunTest, DaysOutsideTheArchiveAreNoDataAndTooManyRequestsStopsTheR
     EXPECT_EQ(summary.failed, 1);
     ASSERT_TRUE(summary.stopReason);
     EXPECT_NE(summary.stopReason->find("Daily API request limit exceeded"), std::string::npos);
-    EXPECT_EQ(service.requests().size(), 2u);
+    EXPECT_EQ(m_service.requests().size(), 2u);
 }
 
 TEST_F(WeatherRunTest, OnlyActivitiesWithARouteAndOnlyTheSelectedOnes) {
     auto withoutRoute = std::make_shared<PersistedRide>();
     withoutRoute->date = utc("2024-05-03T10:00:00Z");
-    store->insert(withoutRoute);
+    m_store->insert(withoutRoute);
     auto first = addRide(utc("2024-05-01T10:00:00Z"), utc("2024-05-01T11:00:00Z"));
     auto second = addRide(utc("2024-05-02T10:00:00Z"), utc("2024-05-02T11:00:00Z"));
 
     auto summary = run(Scope::selected, {withoutRoute->objectID});
     EXPECT_EQ(summary.withWeather + summary.failed + summary.noDataYet, 0);
-    EXPECT_EQ(statuses.back().progress, "No activities with a route to fetch weather for.");
-    EXPECT_TRUE(service.requests().empty());
+    EXPECT_EQ(m_statuses.back().progress, "No activities with a route to fetch weather for.");
+    EXPECT_TRUE(m_service.requests().empty());
 
     summary = run(Scope::selected, {first->objectID, withoutRoute->objectID});
     EXPECT_EQ(summary.withWeather, 1);
     EXPECT_TRUE(stored(first)->startWeather());
     EXPECT_FALSE(stored(second)->startWeather());
     EXPECT_FALSE(stored(withoutRoute)->startWeather());
-    EXPECT_EQ(statuses.back().total, 1);
+    EXPECT_EQ(m_statuses.back().total, 1);
 }
 
 TEST_F(WeatherRunTest, ACancelledRunKeepsNothingOfTheActivityUnderWay) {
     auto ride = addRide(utc("2024-05-01T10:00:00Z"), utc("2024-05-01T11:00:00Z"));
     // The weather answers; the air-quality request is under way when the user aborts.
-    service.override =
+    m_service.override =
         [&](const test::LocalHttpServer::Request& request) -> std::optional<Response> {
         if (request.target.rfind("/v1/air-quality", 0) != 0) return std::nullopt;
-        token.cancel();
-        return Response{200, service.answerFor(request.target), std::chrono::seconds(8)};
+        m_token.cancel();
+        return Response{200, m_service.answerFor(request.target), std::chrono::seconds(8)};
     };
     // The transfer under way is broken off rather than waited for.
     auto started = std::chrono::steady_clock::now();
@@ -343,13 +344,13 @@ TEST_F(WeatherRunTest, ACancelledRunKeepsNothingOfTheActivityUnderWay) {
     EXPECT_TRUE(summary.cancelled);
     EXPECT_EQ(summary.withWeather, 0);
     EXPECT_FALSE(stored(ride)->startWeatherData);
-    EXPECT_FALSE(statuses.back().isRunning);
+    EXPECT_FALSE(m_statuses.back().isRunning);
 }
 
 TEST_F(WeatherRunTest, AFailedSaveEndsTheRunAndSaysSo) {
     addRide(utc("2024-05-01T10:00:00Z"), utc("2024-05-01T11:00:00Z"));
     addRide(utc("2024-04-01T10:00:00Z"), utc("2024-04-01T11:00:00Z"));
-    test::executeSql(store->path(),
+    test::executeSql(m_store->path(),
                      "CREATE TRIGGER refuse BEFORE UPDATE ON PersistedRide "
                      "BEGIN SELECT RAISE(ABORT, 'disk says no'); END");
     auto summary = run();
@@ -359,10 +360,46 @@ TEST_F(WeatherRunTest, AFailedSaveEndsTheRunAndSaysSo) {
     // Whatever was found and not saved counts as failed, not as weather.
     EXPECT_EQ(summary.withWeather, 0);
     EXPECT_EQ(summary.failed, 2);
-    for (const auto& other : RideStore::open(store->path())->allRecords(true)) {
+    for (const auto& other : RideStore::open(m_store->path())->allRecords(true)) {
         EXPECT_FALSE(other->startWeatherData);
     }
-    EXPECT_EQ(statuses.back().progress, *summary.stopReason);
+    EXPECT_EQ(m_statuses.back().progress, *summary.stopReason);
+}
+
+TEST(WeatherServerStoreTest, ARunSavesThroughAServerStoreLikeAnyEdit) {
+    if (!test::PgTestDatabase::available()) GTEST_SKIP() << test::PgTestDatabase::skipReason();
+    test::IsolatedEnvironment environment;
+    ScopedSharedLogger logSession;
+    test::PgTestDatabase database;
+    test::FakeWeatherService service;
+    auto store = RideStore::open(database.url());
+    std::vector<RideRef> rides;
+    for (const char* day : {"2024-05-01", "2024-05-02"}) {
+        auto ride = std::make_shared<PersistedRide>();
+        ride->date = utc(std::string(day) + "T10:00:00Z");
+        ride->setRoutePoints(routeBetween(ride->date, ride->date + 3600, kZurich, kZurich));
+        ride->notes = "kept";
+        store->insert(ride);
+        rides.push_back(ride);
+    }
+    store->insert(std::make_shared<PersistedRide>());  // no route: not asked about
+    store->save();
+    WeatherClient client(service.settings());
+    CancellationToken token;
+    auto summary = WeatherService::fetchWeather(*store, WeatherService::Scope::missing, {},
+                                                {client, {}, {}}, token);
+    EXPECT_EQ(summary.withWeather, 2);
+    auto other = RideStore::open(database.url());
+    for (const auto& ride : rides) {
+        auto stored = other->fetchByRideID(ride->rideID);
+        EXPECT_TRUE(stored->startWeather() && stored->endWeather());
+        EXPECT_EQ(stored->notes, "kept");
+    }
+    EXPECT_EQ(WeatherService::fetchWeather(*store, WeatherService::Scope::missing, {},
+                                           {client, {}, {}}, token)
+                  .withWeather,
+              0);
+    EXPECT_EQ(service.requests().size(), 4u);
 }
 
 TEST(WeatherClientTest, PacesOnlyThePublicHostsAndTakesEndpointsFromPreferences) {
