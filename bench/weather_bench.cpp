@@ -77,7 +77,7 @@ std::unique_ptr<RideStore> freshCopy() {
     return RideStore::open(copy);
 }
 
-void BM_WeatherRun(benchmark::State& state) {
+void weatherRun(benchmark::State& state) {
     test::FakeWeatherService service;
     for (auto _ : state) {
         state.PauseTiming();
@@ -91,18 +91,18 @@ void BM_WeatherRun(benchmark::State& state) {
     }
     state.counters["activities"] = kActivities;
 }
-BENCHMARK(BM_WeatherRun)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(weatherRun)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3);
 
 // The part of the run's own cost that reading the routes takes.
-void BM_DecodeRoutes(benchmark::State& state) {
+void decodeRoutes(benchmark::State& state) {
     std::optional<Bytes> route = oneHourRoute();
     for (auto _ : state) {
         for (int i = 0; i < kActivities; ++i) benchmark::DoNotOptimize(decodeRoutePoints(route));
     }
 }
-BENCHMARK(BM_DecodeRoutes)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(decodeRoutes)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3);
 
-void BM_BareRequests(benchmark::State& state) {
+void bareRequests(benchmark::State& state) {
     test::FakeWeatherService service;
     HttpClient http(WeatherClient::Settings::defaultHttpOptions());
     WeatherRequest request{{{47.0, 8.0}}, "2023-03-08", "2023-03-08"};
@@ -117,6 +117,6 @@ void BM_BareRequests(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_BareRequests)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(bareRequests)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3);
 
 }  // namespace

@@ -28,7 +28,8 @@ void readAnswer(std::string_view text, const Variables& variables, Read read) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(  // NOLINT(readability-identifier-naming)
+    const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     readAnswer(text, vantrel::kWeatherVariables, vantrel::weatherAt);
     readAnswer(text, vantrel::kAirQualityVariables, vantrel::aqiAt);

@@ -34,7 +34,7 @@ class HttpClient {
         /// The whole request, connection included.
         std::chrono::milliseconds timeout{6000};
         /// Longer answers are cut off and count as failures.
-        std::size_t maxAnswerBytes = 4 * 1024 * 1024;
+        std::size_t maxAnswerBytes = std::size_t{4} * 1024 * 1024;
     };
 
     explicit HttpClient(Options options);

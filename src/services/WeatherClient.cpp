@@ -74,7 +74,7 @@ HttpClient::Options WeatherClient::Settings::defaultHttpOptions() {
         std::string("Vantrel/") + kVersion + " (personal workout history desktop application)";
     options.timeout = std::chrono::milliseconds(10000);
     // Two weeks of hours at two places are some 20 kB; anything near this is no such answer.
-    options.maxAnswerBytes = 2 * 1024 * 1024;
+    options.maxAnswerBytes = std::size_t{2} * 1024 * 1024;
     return options;
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kCategory = "Weather";
 
-void report(const Context& context, WeatherStatus status) {
+void report(const Context& context, const WeatherStatus& status) {
     if (context.onStatus) context.onStatus(status);
 }
 

@@ -15,16 +15,16 @@ using Response = test::LocalHttpServer::Response;
 
 class WeatherCommandTest : public ::testing::Test {
   protected:
-    test::IsolatedEnvironment environment;
-    std::filesystem::path storeFile = environment.root() / "store.sqlite";
-    test::FakeWeatherService service;
+    test::IsolatedEnvironment m_environment;
+    std::filesystem::path m_storeFile = m_environment.root() / "store.sqlite";
+    test::FakeWeatherService m_service;
 
-    void SetUp() override { service.configure(Preferences::shared()); }
+    void SetUp() override { m_service.configure(Preferences::shared()); }
 
-    Result run(std::vector<std::string> args) { return runOnStore(storeFile, std::move(args)); }
+    Result run(std::vector<std::string> args) { return runOnStore(m_storeFile, std::move(args)); }
 
     RideRef addRide(const std::string& day, bool withRoute = true) {
-        auto store = RideStore::open(storeFile);
+        auto store = RideStore::open(m_storeFile);
         auto ride = std::make_shared<PersistedRide>();
         ride->date = utc(day + "T09:00:00Z");
         if (withRoute) {
@@ -40,7 +40,7 @@ class WeatherCommandTest : public ::testing::Test {
     }
 
     std::optional<WeatherSnapshot> startWeather(const RideRef& ride) {
-        return RideStore::open(storeFile)->fetchByRideID(ride->rideID)->startWeather();
+        return RideStore::open(m_storeFile)->fetchByRideID(ride->rideID)->startWeather();
     }
 };
 
@@ -57,11 +57,11 @@ TEST_F(WeatherCommandTest, MissingThenAgainAskingNothing) {
     auto again = run({"weather", "--missing"});
     EXPECT_EQ(again.status, 0);
     EXPECT_EQ(again.out, "All activities with a route already have weather.\n");
-    EXPECT_EQ(service.requests().size(), 4u);
+    EXPECT_EQ(m_service.requests().size(), 4u);
 
     auto all = run({"weather", "--all"});
     EXPECT_EQ(all.out, "Done — weather for 2 activities, 0 with no data yet, 0 failed.\n");
-    EXPECT_EQ(service.requests().size(), 8u);
+    EXPECT_EQ(m_service.requests().size(), 8u);
 }
 
 TEST_F(WeatherCommandTest, ChosenActivitiesAndArgumentsCheckedFirst) {
@@ -77,7 +77,7 @@ TEST_F(WeatherCommandTest, ChosenActivitiesAndArgumentsCheckedFirst) {
     auto unknown = run({"weather", chosen->rideID.toString(), "nonsense"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("not an activity ID: nonsense"), std::string::npos);
-    EXPECT_TRUE(service.requests().empty());
+    EXPECT_TRUE(m_service.requests().empty());
 
     auto alone = run({"weather", routeless->rideID.toString()});
     EXPECT_EQ(alone.status, 0) << alone.err;
@@ -102,7 +102,7 @@ TEST_F(WeatherCommandTest, UnreachableServiceEndsWithStatusTwo) {
 
 TEST_F(WeatherCommandTest, BadAnswersAreWarnedAboutAndFailTheRun) {
     auto ride = addRide("2024-05-01");
-    service.override =
+    m_service.override =
         [](const test::LocalHttpServer::Request& request) -> std::optional<Response> {
         if (request.target.rfind("/v1/archive", 0) == 0) return Response{200, "[]", {}};
         return std::nullopt;

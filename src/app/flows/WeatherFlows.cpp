@@ -18,6 +18,7 @@ constexpr std::chrono::milliseconds kShowTaskError{3000};
 
 std::vector<std::int64_t> objectIDsOf(const std::vector<RideRef>& rides) {
     std::vector<std::int64_t> ids;
+    ids.reserve(rides.size());
     for (const RideRef& ride : rides) ids.push_back(ride->objectID);
     return ids;
 }
@@ -71,7 +72,7 @@ void WeatherFlows::addMenuGroup(QMenu* menu, const std::vector<RideRef>& selecte
         ->setEnabled(idle && !selected.empty());
 }
 
-void WeatherFlows::run(Scope scope, std::vector<std::int64_t> selection) {
+void WeatherFlows::run(Scope scope, const std::vector<std::int64_t>& selection) {
     if (m_task) return;
     auto token = std::make_shared<CancellationToken>();
     m_task = token;

@@ -48,7 +48,7 @@ class WeatherFlows : public QObject {
     void weatherChanged();
 
   private:
-    void run(WeatherService::Scope scope, std::vector<std::int64_t> selection);
+    void run(WeatherService::Scope scope, const std::vector<std::int64_t>& selection);
     void applyStatus(const WeatherStatus& status);
     void startWaitingRun();
 

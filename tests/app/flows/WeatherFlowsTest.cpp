@@ -20,11 +20,11 @@ using Response = LocalHttpServer::Response;
 
 class WeatherFlowsTest : public AppFixture {
   protected:
-    FakeWeatherService service;
+    FakeWeatherService m_service;
 
     void SetUp() override {
         AppFixture::SetUp();
-        service.configure(Preferences::shared());
+        m_service.configure(Preferences::shared());
         Preferences::shared().setString(kUnitSystemKey, "metric");
     }
 
@@ -81,7 +81,7 @@ TEST_F(WeatherFlowsTest, GeocodeMenuFetchesMissingAndTheOpenActivityShowsIt) {
     EXPECT_EQ(detail()->valueOf("Start"), "14°C  Mostly Clear");
     EXPECT_EQ(detail()->valueOf("Air Quality"), "37 Good");
     EXPECT_TRUE(actionNamed(menu, "Fetch Weather Again for All")->isEnabled());
-    EXPECT_EQ(service.requests().size(), 2u);
+    EXPECT_EQ(m_service.requests().size(), 2u);
 }
 
 TEST_F(WeatherFlowsTest, AnImportGetsItsWeatherInTheBackground) {
@@ -97,7 +97,7 @@ TEST_F(WeatherFlowsTest, AnImportGetsItsWeatherInTheBackground) {
     EXPECT_EQ(detail()->valueOf("Start"), "17°C  Partly Cloudy");
     EXPECT_EQ(detail()->valueOf("End"), "19°C  Partly Cloudy");
     EXPECT_EQ(detail()->valueOf("Humidity"), "45%");
-    auto weather = service.requestsTo("/v1/archive");
+    auto weather = m_service.requestsTo("/v1/archive");
     ASSERT_EQ(weather.size(), 1u);
     EXPECT_EQ(LocalHttpServer::queryValue(weather[0].target, "start_date"), "2018-05-14");
     EXPECT_FALSE(RideStore::open(storePath)->fetchByRideID(older->rideID)->startWeatherData);
@@ -117,7 +117,7 @@ TEST_F(WeatherFlowsTest, TheSettingsSwitchTurnsTheBackgroundRunOff) {
     app->openFiles({QString::fromStdString(corpusFile("sportslib__strava.gpx").string())});
     waitForAlert("Import Complete");
     QTest::qWait(300);
-    EXPECT_TRUE(service.requests().empty());
+    EXPECT_TRUE(m_service.requests().empty());
     EXPECT_FALSE(flows()->isRunning());
 }
 
@@ -125,11 +125,11 @@ TEST_F(WeatherFlowsTest, AbortStopsTheRunAndKeepsTheActivitiesAsTheyWere) {
     RideRef ride = addRoutedRide(1);
     addRoutedRide(2);
     startApp();
-    service.override = [](const LocalHttpServer::Request&) -> std::optional<Response> {
+    m_service.override = [](const LocalHttpServer::Request&) -> std::optional<Response> {
         return Response{200, "{}", std::chrono::seconds(20)};
     };
     triggerAction(app->mainWindow()->geocodeMenu(), "Fetch Weather for Missing");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.requests().empty(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_service.requests().empty(); }, 30000));
     ASSERT_TRUE(status()->abortButton()->isVisible());
     EXPECT_EQ(status()->abortButton()->accessibleName(), "Abort Fetching Weather");
     status()->abortButton()->click();
@@ -141,7 +141,7 @@ TEST_F(WeatherFlowsTest, AbortStopsTheRunAndKeepsTheActivitiesAsTheyWere) {
                 ->isEnabled();
         },
         10000));
-    EXPECT_EQ(service.requests().size(), 1u);
+    EXPECT_EQ(m_service.requests().size(), 1u);
     for (const RideRef& stored : storedRides()) EXPECT_FALSE(stored->startWeatherData);
 }
 
