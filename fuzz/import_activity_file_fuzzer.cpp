@@ -1,5 +1,6 @@
-// Runs the whole file import on arbitrary bytes. The first byte picks the file name, so that
-// every reader, the gzip path and the unsupported-type path are reached.
+// Runs the whole file import on arbitrary bytes, as one activity and split into legs. The first
+// byte picks the file name, so that every reader, the gzip path and the unsupported-type path are
+// reached.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vantrel::Bytes bytes(data + 1, data + size);
     try {
         vantrel::importActivityFile(bytes, name, std::string("Fuzz"));
+        vantrel::importActivityLegs(bytes, name, std::string("Fuzz"));
     } catch (const vantrel::RideImportError&) {
     } catch (const vantrel::FITParseError&) {
     }

@@ -7,16 +7,11 @@
 #include "analysis/GeodesicDistance.h"
 #include "analysis/RideAnalysis.h"
 #include "model/ActivityKindGroup.h"
+#include "model/AveragePace.h"
 
 namespace vantrel::PersonalRecords {
 
 namespace {
-
-using T = ActivityType;
-
-// Walks and hikes are timed over the same distances as runs.
-constexpr std::array kFootKinds = {T::running, T::trailRunning, T::treadmill, T::walking,
-                                   T::hiking};
 
 enum class Scope { foot, cycling, every };
 
@@ -26,23 +21,40 @@ struct RecordInfo {
     std::string_view name;
     Scope scope;
     double window;  // metres; 0 for records not measured on the route
+    // Seconds: a best faster than this is no effort of a person on foot or on a bike, but a
+    // ride typed as a run, a car journey or a broken recording. 0 where nothing is too fast.
+    double fastestPossible;
 };
 
+// The men's world records on foot, rounded down.
+constexpr double kFastest400m = 43;
+constexpr double kFastest1km = 2 * 60 + 11;
+constexpr double kFastestMile = 3 * 60 + 43;
+constexpr double kFastest5km = 12 * 60 + 35;
+constexpr double kFastest10km = 26 * 60 + 11;
+constexpr double kFastestHalfMarathon = 56 * 60 + 40;
+constexpr double kFastestMarathon = 2 * 3600 + 35;
+// Held for 20 km, only a motor-paced or downhill ride goes faster.
+constexpr double kFastestCyclingMetresPerSecond = 80 / 3.6;
+
 constexpr std::array<RecordInfo, kRecordKindCount> kRecords = {{
-    {RecordKind::fastest400m, "fastest400m", "Fastest 400 m", Scope::foot, 400},
-    {RecordKind::fastest1km, "fastest1km", "Fastest 1 km", Scope::foot, 1000},
-    {RecordKind::fastestMile, "fastestMile", "Fastest mile", Scope::foot, 1609.344},
-    {RecordKind::fastest5km, "fastest5km", "Fastest 5 km", Scope::foot, 5000},
-    {RecordKind::fastest10km, "fastest10km", "Fastest 10 km", Scope::foot, 10000},
+    {RecordKind::fastest400m, "fastest400m", "Fastest 400 m", Scope::foot, 400, kFastest400m},
+    {RecordKind::fastest1km, "fastest1km", "Fastest 1 km", Scope::foot, 1000, kFastest1km},
+    {RecordKind::fastestMile, "fastestMile", "Fastest mile", Scope::foot, 1609.344, kFastestMile},
+    {RecordKind::fastest5km, "fastest5km", "Fastest 5 km", Scope::foot, 5000, kFastest5km},
+    {RecordKind::fastest10km, "fastest10km", "Fastest 10 km", Scope::foot, 10000, kFastest10km},
     {RecordKind::fastestHalfMarathon, "fastestHalfMarathon", "Fastest half marathon", Scope::foot,
-     21097.5},
-    {RecordKind::fastestMarathon, "fastestMarathon", "Fastest marathon", Scope::foot, 42195},
-    {RecordKind::fastest20km, "fastest20km", "Fastest 20 km", Scope::cycling, 20000},
-    {RecordKind::fastest40km, "fastest40km", "Fastest 40 km", Scope::cycling, 40000},
-    {RecordKind::longestDistance, "longestDistance", "Longest distance", Scope::cycling, 0},
+     21097.5, kFastestHalfMarathon},
+    {RecordKind::fastestMarathon, "fastestMarathon", "Fastest marathon", Scope::foot, 42195,
+     kFastestMarathon},
+    {RecordKind::fastest20km, "fastest20km", "Fastest 20 km", Scope::cycling, 20000,
+     20000 / kFastestCyclingMetresPerSecond},
+    {RecordKind::fastest40km, "fastest40km", "Fastest 40 km", Scope::cycling, 40000,
+     40000 / kFastestCyclingMetresPerSecond},
+    {RecordKind::longestDistance, "longestDistance", "Longest distance", Scope::cycling, 0, 0},
     {RecordKind::largestElevationGain, "largestElevationGain", "Largest elevation gain",
-     Scope::cycling, 0},
-    {RecordKind::longestDuration, "longestDuration", "Longest duration", Scope::every, 0},
+     Scope::cycling, 0, 0},
+    {RecordKind::longestDuration, "longestDuration", "Longest duration", Scope::every, 0, 0},
 }};
 
 const RecordInfo& info(RecordKind kind) {
@@ -224,11 +236,39 @@ bool appliesTo(RecordKind kind, std::optional<ActivityType> activityType) {
         case Scope::every:
             return true;
         case Scope::foot:
-            return activityType && isIn(kFootKinds, *activityType);
+            return activityType && isFootKind(*activityType);
         case Scope::cycling:
             return activityType && isIn(kindsOf(ActivityKindGroup::cycling), *activityType);
     }
     return false;
+}
+
+bool isPossible(RecordKind kind, double value) {
+    return !(value < info(kind).fastestPossible);
+}
+
+std::size_t impossibleBestCount(const std::vector<ActivityBests>& activities) {
+    std::size_t count = 0;
+    for (const auto& activity : activities) {
+        for (auto kind : routeRecordKinds()) {
+            if (!appliesTo(kind, activity.activityType)) continue;
+            auto value = valueOf(kind, activity);
+            if (value && !isPossible(kind, *value)) ++count;
+        }
+    }
+    return count;
+}
+
+std::string_view countedKinds(RecordKind kind) {
+    switch (info(kind).scope) {
+        case Scope::foot:
+            return "Running and walking";
+        case Scope::cycling:
+            return "Cycling";
+        case Scope::every:
+            return "Every activity";
+    }
+    return {};
 }
 
 std::string formattedValue(const PersonalRecord& record, UnitSystem system) {
@@ -274,7 +314,7 @@ std::vector<PersonalRecord> bestRecords(const std::vector<ActivityBests>& activi
         for (auto kind : allRecordKinds()) {
             if (!appliesTo(kind, activity.activityType)) continue;
             auto value = valueOf(kind, activity);
-            if (!value) continue;
+            if (!value || !isPossible(kind, *value)) continue;
             auto& slot = held[static_cast<std::size_t>(kind)];
             if (slot && !beats(kind, *value, activity.date, *slot)) continue;
             slot =

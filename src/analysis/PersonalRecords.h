@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bitset>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +82,13 @@ RecordUnit unit(RecordKind kind);
 std::optional<double> windowDistance(RecordKind kind);
 /// Whether an activity of this kind can hold the record.
 bool appliesTo(RecordKind kind, std::optional<ActivityType> activityType);
+/// Which kinds can hold the record, as the records table says it: "Running and walking",
+/// "Cycling" or "Every activity".
+std::string_view countedKinds(RecordKind kind);
+/// Whether a person can have done it: a time faster than the men's world record on foot, or
+/// above 80 km/h on average on a bike, is no record but a ride typed as a run or a broken
+/// recording. Such a best is passed over; its activity still counts at the other distances.
+bool isPossible(RecordKind kind, double value);
 
 /// The value as people read it: a time, a distance or an elevation gain in `system`'s units.
 std::string formattedValue(const PersonalRecord& record, UnitSystem system);
@@ -111,6 +119,9 @@ struct ActivityBests {
     double elevationGain = 0;
     RouteBests route;
 };
+
+/// How many route bests of `activities` the records pass over as impossible (see `isPossible`).
+std::size_t impossibleBestCount(const std::vector<ActivityBests>& activities);
 
 /// The best of each record kind over the activities the filter takes, in listing order; kinds
 /// that no activity holds are left out. On a tie the earlier activity keeps the record.

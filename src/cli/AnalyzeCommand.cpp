@@ -4,6 +4,7 @@
 #include "analysis/RideDetail.h"
 #include "cli/Commands.h"
 #include "cli/RideArgument.h"
+#include "model/AveragePace.h"
 #include "model/JsonWriter.h"
 
 namespace vantrel::cli {
@@ -94,6 +95,9 @@ void writeJSON(std::ostream& out, const RideDetail& detail) {
     detail.averagePace ? json.value(*detail.averagePace) : json.null();
     json.key("averageSpeed");
     json.value(detail.averageSpeed);
+    json.key("averagePacePerKm");
+    auto pace = secondsPerKilometre(detail.averageSpeed);
+    pace ? json.value(*pace) : json.null();
     json.key("maxSpeed");
     json.value(detail.maxSpeed);
     json.endObject();

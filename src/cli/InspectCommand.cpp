@@ -91,6 +91,20 @@ std::string timeText(const std::vector<ImportedTrackpoint>& points, bool first) 
     return formatISO8601Milliseconds(first ? points.front().timestamp : points.back().timestamp);
 }
 
+// "swimming, transition, cycling": how a multisport file will be split.
+std::string sessionsText(const std::vector<ImportedSession>& sessions) {
+    std::string text;
+    for (const auto& session : sessions) {
+        if (!text.empty()) text += ", ";
+        if (session.transition) {
+            text += "transition";
+        } else {
+            text += session.activityType ? rawValue(*session.activityType) : "none";
+        }
+    }
+    return text;
+}
+
 void writeSummary(std::ostream& out, const ImportedActivity& activity) {
     out << "trackpoints: " << activity.trackpoints.size() << "\n"
         << "laps: " << activity.lapSummaries.size() << "\n"
@@ -98,6 +112,9 @@ void writeSummary(std::ostream& out, const ImportedActivity& activity) {
         << "last: " << timeText(activity.trackpoints, false) << "\n"
         << "kind: "
         << (activity.activityType ? std::string(rawValue(*activity.activityType)) : "none") << "\n";
+    if (!activity.unplacedPoints.empty())
+        out << "points without position: " << activity.unplacedPoints.size() << "\n";
+    if (!activity.sessions.empty()) out << "sessions: " << sessionsText(activity.sessions) << "\n";
 }
 
 }  // namespace

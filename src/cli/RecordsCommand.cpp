@@ -1,7 +1,7 @@
 // vantrel-cli records [--kind KIND|cycling|running|swimming]... [--json]
 #include <ostream>
 
-#include "analysis/RecordsCache.h"
+#include "analysis/RecordsFill.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
 #include "model/JsonWriter.h"
@@ -44,6 +44,8 @@ void writeJSON(std::ostream& out, const std::vector<PersonalRecord>& records) {
         json.value(PersonalRecords::displayName(record.kind));
         json.key("value");
         json.value(record.value);
+        json.key("counts");
+        json.value(PersonalRecords::countedKinds(record.kind));
         json.key("unit");
         json.value(PersonalRecords::unit(record.kind) == RecordUnit::seconds ? "s" : "m");
         json.key("rideID");
@@ -67,11 +69,12 @@ int runRecords(CliContext& ctx) {
     if (!ctx.args.empty()) throw UsageError("unexpected argument " + ctx.args.front());
     RecordsCache cache(RecordsCache::fileFor(ctx.storePath()));
     ProgressLine line(ctx.err, ctx.interactive);
-    auto activities = *cache.update(ctx.store(), [&line](std::size_t done, std::size_t total) {
-        line.update("Measuring routes… " + groupedNumber(static_cast<long long>(done)) + " of " +
-                        groupedNumber(static_cast<long long>(total)),
-                    done == total);
-    });
+    auto activities =
+        *fillRecords(cache, ctx.store(), [&line](std::size_t done, std::size_t total) {
+            line.update("Measuring routes… " + groupedNumber(static_cast<long long>(done)) +
+                            " of " + groupedNumber(static_cast<long long>(total)),
+                        done == total);
+        });
     line.finish();
     auto records = PersonalRecords::bestRecords(activities, filter);
     if (asJSON) {

@@ -6,11 +6,13 @@
 #include <memory>
 #include <numbers>
 #include <unordered_map>
+#include <variant>
 
 #include "import/ActivityFormat.h"
 #include "import/ElevationCalculator.h"
 #include "import/FileBytes.h"
 #include "import/Gunzip.h"
+#include "import/MultisportSplitter.h"
 #include "import/RideImportError.h"
 #include "logging/PersistentLogger.h"
 #include "model/AsciiText.h"
@@ -158,6 +160,61 @@ double sumOf(const std::vector<ImportedLapSummary>& laps, Value ImportedLapSumma
     return sum;
 }
 
+// What the sessions say was covered, transitions left out.
+double sessionDistance(const std::vector<ImportedSession>& sessions) {
+    double sum = 0;
+    for (const auto& session : sessions) {
+        if (!session.transition) sum += session.distanceMeters.value_or(0);
+    }
+    return sum;
+}
+
+// Counters that went backwards (a sensor that restarted) must not shorten the activity.
+double largestPointDistance(const std::vector<ImportedTrackpoint>& points) {
+    double largest = 0;
+    for (const auto& point : points) {
+        if (point.distance && std::isfinite(*point.distance)) {
+            largest = std::max(largest, *point.distance);
+        }
+    }
+    return largest;
+}
+
+// An activity recorded without positions (`fileDistance` present) has no route to measure:
+// its distance is the largest the file states, and paused laps may outlast its points.
+PersistedRide buildFromPoints(std::vector<ImportedTrackpoint> points,
+                              const std::vector<ImportedLapSummary>& laps,
+                              std::optional<ActivityType> type, const std::string& importSource,
+                              std::optional<double> fileDistance) {
+    if (points.empty()) throw RideImportError::noTrackpoints();
+    std::stable_sort(points.begin(), points.end(),
+                     [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
+    bool placed = !fileDistance;
+    double lapDistance = sumOf(laps, &ImportedLapSummary::distanceMeters);
+    double lapTime = sumOf(laps, &ImportedLapSummary::totalTimeSeconds);
+    PersistedRide ride;
+    ride.date = points.front().timestamp;
+    ride.duration = points.back().timestamp - ride.date;
+    if (placed) {
+        ride.distance = laps.empty() ? gpsDistance(points) : lapDistance;
+    } else {
+        ride.distance = std::max({lapDistance, *fileDistance, largestPointDistance(points)});
+        ride.duration = std::max(ride.duration, lapTime);
+    }
+    ride.elevationGain = trackElevationGain(points);
+    HeartRateSummary heartRate = heartRateOf(points, laps);
+    ride.averageHeartRate = heartRate.average;
+    ride.maxHeartRate = heartRate.maximum;
+    ride.calories = sumOf(laps, &ImportedLapSummary::calories);
+    ride.activeTime = laps.empty() ? ride.duration : lapTime;
+    if (placed) ride.setRoutePoints(routeOf(points));
+    ride.setHeartRateSamples(heartRateSeriesOf(points));
+    if (type) ride.activityType = std::string(rawValue(*type));
+    ride.importSource = importSource;
+    clearNonFiniteStatistics(ride);
+    return ride;
+}
+
 }  // namespace
 
 ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileName) {
@@ -178,38 +235,35 @@ ImportedActivity readActivityFile(const std::filesystem::path& file) {
 
 PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
                                  const std::optional<std::string>& sourceLabel) {
-    ImportedActivity activity = readActivityFile(bytes, fileName);
-    if (activity.trackpoints.empty()) throw RideImportError::noTrackpoints();
-    return buildActivity(std::move(activity.trackpoints), activity.lapSummaries,
-                         activity.activityType,
+    return buildActivity(readActivityFile(bytes, fileName),
                          importSourceText(sourceLabel, readerExtension(fileName)));
+}
+
+ImportedLegs importActivityLegs(const Bytes& bytes, const std::string& fileName,
+                                const std::optional<std::string>& sourceLabel) {
+    MultisportSplit split = MultisportSplitter::split(readActivityFile(bytes, fileName));
+    std::string source = importSourceText(sourceLabel, readerExtension(fileName));
+    ImportedLegs imported;
+    imported.warning = std::move(split.warning);
+    for (auto& leg : split.legs) imported.rides.push_back(buildActivity(std::move(leg), source));
+    return imported;
 }
 
 PersistedRide buildActivity(std::vector<ImportedTrackpoint> trackpoints,
                             const std::vector<ImportedLapSummary>& laps,
                             std::optional<ActivityType> type, const std::string& importSource) {
     dropPointsWithoutPosition(trackpoints);
-    if (trackpoints.empty()) throw RideImportError::noTrackpoints();
-    std::stable_sort(trackpoints.begin(), trackpoints.end(),
-                     [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
-    PersistedRide ride;
-    ride.date = trackpoints.front().timestamp;
-    ride.duration = trackpoints.back().timestamp - ride.date;
-    ride.distance =
-        laps.empty() ? gpsDistance(trackpoints) : sumOf(laps, &ImportedLapSummary::distanceMeters);
-    ride.elevationGain = trackElevationGain(trackpoints);
-    HeartRateSummary heartRate = heartRateOf(trackpoints, laps);
-    ride.averageHeartRate = heartRate.average;
-    ride.maxHeartRate = heartRate.maximum;
-    ride.calories = sumOf(laps, &ImportedLapSummary::calories);
-    ride.activeTime =
-        laps.empty() ? ride.duration : sumOf(laps, &ImportedLapSummary::totalTimeSeconds);
-    ride.setRoutePoints(routeOf(trackpoints));
-    ride.setHeartRateSamples(heartRateSeriesOf(trackpoints));
-    if (type) ride.activityType = std::string(rawValue(*type));
-    ride.importSource = importSource;
-    clearNonFiniteStatistics(ride);
-    return ride;
+    return buildFromPoints(std::move(trackpoints), laps, type, importSource, std::nullopt);
+}
+
+PersistedRide buildActivity(ImportedActivity activity, const std::string& importSource) {
+    dropPointsWithoutPosition(activity.trackpoints);
+    if (!activity.trackpoints.empty() || activity.unplacedPoints.empty()) {
+        return buildFromPoints(std::move(activity.trackpoints), activity.lapSummaries,
+                               activity.activityType, importSource, std::nullopt);
+    }
+    return buildFromPoints(std::move(activity.unplacedPoints), activity.lapSummaries,
+                           activity.activityType, importSource, sessionDistance(activity.sessions));
 }
 
 double gpsDistance(const std::vector<ImportedTrackpoint>& points) {
@@ -249,24 +303,36 @@ bool isDuplicateActivity(Date start, double duration, const std::vector<RideRef>
     return false;
 }
 
+void logKeptTogether(PersistentLogger& logger, const std::string& fileName,
+                     const std::optional<std::string>& warning) {
+    if (!warning) return;
+    logger.log(LogLevel::warn, "Import",
+               fileName + ": imported as one activity because " + *warning);
+}
+
 namespace {
 
 std::string activityCountText(int count) {
     return std::to_string(count) + (count == 1 ? " activity" : " activities");
 }
 
-// One file of the loose-file import: the inserted record, or the failure's description.
-std::optional<std::string> importOneFile(
+// One file of the loose-file import: the number of records inserted (one per leg), or the
+// failure's description.
+std::variant<int, std::string> importOneFile(
     RideStore& store, const std::filesystem::path& file,
-    const std::optional<std::string>& sourceLabel,
+    const std::optional<std::string>& sourceLabel, PersistentLogger& logger,
     std::unordered_map<const PersistedRide*, std::string>& names) {
+    std::string name = file.filename().string();
     try {
         Bytes bytes = readWholeFile(file);
-        auto ride = std::make_shared<PersistedRide>(
-            importActivityFile(bytes, file.filename().string(), sourceLabel));
-        store.insert(ride);
-        names.emplace(ride.get(), file.filename().string());
-        return std::nullopt;
+        ImportedLegs legs = importActivityLegs(bytes, name, sourceLabel);
+        logKeptTogether(logger, name, legs.warning);
+        for (auto& leg : legs.rides) {
+            auto ride = std::make_shared<PersistedRide>(std::move(leg));
+            store.insert(ride);
+            names.emplace(ride.get(), name);
+        }
+        return static_cast<int>(legs.rides.size());
     } catch (const std::exception& error) {
         return std::string(error.what());
     }
@@ -306,10 +372,11 @@ FileListImportResult importFileList(RideStore& store,
     int total = static_cast<int>(files.size());
     for (int i = 0; i < total; ++i) {
         const auto& file = files[static_cast<std::size_t>(i)];
-        if (auto failure = importOneFile(store, file, sourceLabel, names)) {
+        auto outcome = importOneFile(store, file, sourceLabel, logger, names);
+        if (const auto* failure = std::get_if<std::string>(&outcome)) {
             recordFailure(logger, result, file.filename().string(), *failure);
         } else {
-            ++result.imported;
+            result.imported += std::get<int>(outcome);
         }
         if (progress) progress(i + 1, total);
     }

@@ -21,6 +21,24 @@ class RideStore;
 PersistedRide importActivityFile(const Bytes& bytes, const std::string& fileName,
                                  const std::optional<std::string>& sourceLabel);
 
+/// A file's activities: one per leg of a multisport file, else the file as one.
+struct ImportedLegs {
+    std::vector<PersistedRide> rides;
+    /// Why a multisport file was kept as one activity; absent when nothing went amiss.
+    std::optional<std::string> warning;
+};
+
+/// `importActivityFile` for the imports that store what they read: a file with sessions of
+/// several sports becomes one record per leg (transitions left out). Throws as
+/// `importActivityFile` does, also when any one leg cannot be built.
+ImportedLegs importActivityLegs(const Bytes& bytes, const std::string& fileName,
+                                const std::optional<std::string>& sourceLabel);
+
+/// Logs, as a warning, why the legs of the multisport file `fileName` were kept together;
+/// nothing when `warning` is absent.
+void logKeptTogether(PersistentLogger& logger, const std::string& fileName,
+                     const std::optional<std::string>& warning);
+
 /// The first steps of `importActivityFile`: decompression, blank-byte stripping and the reader
 /// chosen by extension. Returns the reader's result as it stands (possibly without trackpoints).
 /// Throws as `importActivityFile` does.
@@ -30,6 +48,11 @@ ImportedActivity readActivityFile(const Bytes& bytes, const std::string& fileNam
 /// file streams through its reader rather than being held whole. Throws `FileReadError` when the
 /// file cannot be read, otherwise as `importActivityFile` does.
 ImportedActivity readActivityFile(const std::filesystem::path& file);
+
+/// The record of a reader result: from its points with a position, or, when none has one
+/// (treadmill, trainer, pool), from its timed points without route data, the distance being
+/// the largest the file states. Throws `RideImportError::noTrackpoints()` when it has neither.
+PersistedRide buildActivity(ImportedActivity activity, const std::string& importSource);
 
 /// Derives every statistic from the reader result and packs the series. Throws
 /// `RideImportError::noTrackpoints()` for an empty list.

@@ -90,15 +90,19 @@ void BulkImportRun::importArchive(const std::filesystem::path& archive,
                                 effectiveThreadCount(m_options.threads), m_options.memberSizeLimit);
     while (auto outcome = parser.next()) {
         advanceProgress();
-        if (!outcome->ride) {
+        if (outcome->rides.empty()) {
             ++m_result.errors;
             continue;
         }
-        if (handler(*outcome->ride, reference) == Decision::skip) {
-            ++m_result.skipped;
-            continue;
+        logKeptTogether(logger(), outcome->fileName, outcome->warning);
+        // Each leg of a multisport file is an activity of its own, tested on its own.
+        for (const auto& ride : outcome->rides) {
+            if (handler(*ride, reference) == Decision::skip) {
+                ++m_result.skipped;
+            } else {
+                insert(ride, outcome->fileName);
+            }
         }
-        insert(outcome->ride, outcome->fileName);
     }
 }
 

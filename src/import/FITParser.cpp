@@ -239,11 +239,13 @@ class FITDecoder {
         // Set before the position check: records without a fix still anchor later
         // compressed timestamps.
         m_lastTimestamp = *time;
-        if (!slots.has(latitude) || !slots.has(longitude)) return;
+        bool placed = slots.has(latitude) && slots.has(longitude);
         ensureRoomForTrackpoint();
-        ImportedTrackpoint& point = m_trackpoints.emplace_back();
-        point.latitude = semicirclesToDegrees(slots[latitude]);
-        point.longitude = semicirclesToDegrees(slots[longitude]);
+        ImportedTrackpoint& point = (placed ? m_trackpoints : m_unplacedPoints).emplace_back();
+        if (placed) {
+            point.latitude = semicirclesToDegrees(slots[latitude]);
+            point.longitude = semicirclesToDegrees(slots[longitude]);
+        }
         if (slots.has(enhancedAltitude)) {
             point.altitude = scaledAltitude(slots[enhancedAltitude]);
         } else if (slots.has(altitude)) {
@@ -251,6 +253,7 @@ class FITDecoder {
         }
         point.timestamp = dateFromFITTimestamp(*time);
         point.heartRate = optionalSlot(slots, heartRate);
+        if (slots.has(distance)) point.distance = slots[distance] / 100.0;
     }
 
     void takeLap(const SlotValues& slots) {
@@ -262,6 +265,7 @@ class FITDecoder {
         lap.calories = slots.has(totalCalories) ? slots[totalCalories] : 0;
         lap.averageHeartRate = optionalSlot(slots, avgHeartRate);
         lap.maxHeartRate = optionalSlot(slots, maxHeartRate);
+        if (slots.has(startTime)) lap.startTime = dateFromFITTimestamp(slots[startTime]);
     }
 
     void ensureRoomForLap() const {
@@ -271,7 +275,7 @@ class FITDecoder {
     }
 
     void ensureRoomForTrackpoint() const {
-        if (m_trackpoints.size() < m_maximumTrackpoints) return;
+        if (m_trackpoints.size() + m_unplacedPoints.size() < m_maximumTrackpoints) return;
         throw RideImportError::parsingFailed("FIT: more than " +
                                              std::to_string(m_maximumTrackpoints) + " trackpoints");
     }
@@ -280,12 +284,32 @@ class FITDecoder {
         using namespace FITProfile::SessionSlot;
         if (slots.has(sport)) m_sessionSport = static_cast<std::uint8_t>(slots[sport]);
         if (slots.has(subSport)) m_sessionSubSport = static_cast<std::uint8_t>(slots[subSport]);
+        ensureRoomForSession();
+        ImportedSession& session = m_sessions.emplace_back();
+        if (slots.has(startTime)) session.startTime = dateFromFITTimestamp(slots[startTime]);
+        if (slots.has(totalElapsedTime)) session.elapsedSeconds = slots[totalElapsedTime] / 1000.0;
+        if (slots.has(totalDistance)) session.distanceMeters = slots[totalDistance] / 100.0;
+        // A session without a sport of its own keeps the sport of the one before.
+        if (m_sessionSport) {
+            auto sub =
+                slots.has(subSport) ? static_cast<std::uint8_t>(slots[subSport]) : std::uint8_t{0};
+            session.activityType = FITProfile::activityTypeForSport(*m_sessionSport, sub);
+            session.transition = FITProfile::isTransition(*m_sessionSport, sub);
+        }
+    }
+
+    void ensureRoomForSession() const {
+        if (m_sessions.size() < kMaximumLapCount) return;
+        throw RideImportError::parsingFailed("FIT: more than " + std::to_string(kMaximumLapCount) +
+                                             " sessions");
     }
 
     ImportedActivity result() {
         ImportedActivity activity;
         activity.trackpoints = std::move(m_trackpoints);
         activity.lapSummaries = std::move(m_lapSummaries);
+        activity.unplacedPoints = std::move(m_unplacedPoints);
+        activity.sessions = std::move(m_sessions);
         if (m_sessionSport) {
             activity.activityType =
                 FITProfile::activityTypeForSport(*m_sessionSport, m_sessionSubSport.value_or(0));
@@ -300,6 +324,8 @@ class FITDecoder {
     std::array<MessageDefinition, kLocalTypeCount> m_definitions;
     std::vector<ImportedTrackpoint> m_trackpoints;
     std::vector<ImportedLapSummary> m_lapSummaries;
+    std::vector<ImportedTrackpoint> m_unplacedPoints;
+    std::vector<ImportedSession> m_sessions;
     std::uint32_t m_lastTimestamp = 0;
     std::optional<std::uint8_t> m_sessionSport;
     std::optional<std::uint8_t> m_sessionSubSport;

@@ -21,12 +21,47 @@ ActivityType cyclingType(std::uint8_t subSport) {
     }
 }
 
+ActivityType runningType(std::uint8_t subSport) {
+    switch (subSport) {
+        case 1:
+            return ActivityType::treadmill;
+        case 3:
+            return ActivityType::trailRunning;
+        default:
+            return ActivityType::running;
+    }
+}
+
+// Gym machines: a treadmill and a stationary bike are the kinds people know them as.
+ActivityType fitnessEquipmentType(std::uint8_t subSport) {
+    switch (subSport) {
+        case 1:
+            return ActivityType::treadmill;
+        case 5:  // spin
+        case 6:  // indoor_cycling
+            return ActivityType::indoorCycling;
+        default:
+            return ActivityType::other;
+    }
+}
+
 }  // namespace
+
+bool isTransition(std::uint8_t sport, std::uint8_t subSport) {
+    constexpr std::uint8_t kTransitionSport = 3;
+    // bike_to_run, run_to_bike and swim_to_bike transitions, whatever sport they carry.
+    constexpr std::uint8_t kFirstTransitionSubSport = 32;
+    constexpr std::uint8_t kLastTransitionSubSport = 34;
+    return sport == kTransitionSport ||
+           (subSport >= kFirstTransitionSubSport && subSport <= kLastTransitionSubSport);
+}
 
 ActivityType activityTypeForSport(std::uint8_t sport, std::uint8_t subSport) {
     switch (sport) {
         case 1:
-            return subSport == 3 ? ActivityType::trailRunning : ActivityType::running;
+            return runningType(subSport);
+        case 4:
+            return fitnessEquipmentType(subSport);
         case 2:
             return cyclingType(subSport);
         case 5:

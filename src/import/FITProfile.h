@@ -24,6 +24,7 @@ inline constexpr std::uint8_t altitude = 2;
 inline constexpr std::uint8_t heartRate = 3;
 inline constexpr std::uint8_t enhancedAltitude = 4;
 inline constexpr std::uint8_t timestamp = 5;
+inline constexpr std::uint8_t distance = 6;
 }  // namespace RecordSlot
 namespace LapSlot {
 inline constexpr std::uint8_t totalTimerTime = 0;
@@ -31,12 +32,16 @@ inline constexpr std::uint8_t totalDistance = 1;
 inline constexpr std::uint8_t totalCalories = 2;
 inline constexpr std::uint8_t avgHeartRate = 3;
 inline constexpr std::uint8_t maxHeartRate = 4;
+inline constexpr std::uint8_t startTime = 5;
 }  // namespace LapSlot
 namespace SessionSlot {
 inline constexpr std::uint8_t sport = 0;
 inline constexpr std::uint8_t subSport = 1;
+inline constexpr std::uint8_t startTime = 2;
+inline constexpr std::uint8_t totalElapsedTime = 3;
+inline constexpr std::uint8_t totalDistance = 4;
 }  // namespace SessionSlot
-inline constexpr std::size_t kMaxSlots = 6;
+inline constexpr std::size_t kMaxSlots = 7;
 
 /// A field the decoder takes: only this number with exactly this byte size counts.
 struct FieldRule {
@@ -47,20 +52,25 @@ struct FieldRule {
     std::uint32_t invalidValue;
 };
 
-inline constexpr std::array<FieldRule, 13> kFieldRules{{
+inline constexpr std::array<FieldRule, 18> kFieldRules{{
     {kRecordMessage, 0, 4, RecordSlot::latitude, 0x7FFFFFFF},
     {kRecordMessage, 1, 4, RecordSlot::longitude, 0x7FFFFFFF},
     {kRecordMessage, 2, 2, RecordSlot::altitude, 0xFFFF},
     {kRecordMessage, 3, 1, RecordSlot::heartRate, 0xFF},
     {kRecordMessage, 78, 4, RecordSlot::enhancedAltitude, 0xFFFFFFFF},
     {kRecordMessage, 253, 4, RecordSlot::timestamp, 0xFFFFFFFF},
+    {kRecordMessage, 5, 4, RecordSlot::distance, 0xFFFFFFFF},
     {kLapMessage, 8, 4, LapSlot::totalTimerTime, 0xFFFFFFFF},
     {kLapMessage, 9, 4, LapSlot::totalDistance, 0xFFFFFFFF},
     {kLapMessage, 11, 2, LapSlot::totalCalories, 0xFFFF},
     {kLapMessage, 15, 1, LapSlot::avgHeartRate, 0xFF},
     {kLapMessage, 16, 1, LapSlot::maxHeartRate, 0xFF},
+    {kLapMessage, 2, 4, LapSlot::startTime, 0xFFFFFFFF},
     {kSessionMessage, 5, 1, SessionSlot::sport, 0xFF},
     {kSessionMessage, 6, 1, SessionSlot::subSport, 0xFF},
+    {kSessionMessage, 2, 4, SessionSlot::startTime, 0xFFFFFFFF},
+    {kSessionMessage, 7, 4, SessionSlot::totalElapsedTime, 0xFFFFFFFF},
+    {kSessionMessage, 9, 4, SessionSlot::totalDistance, 0xFFFFFFFF},
 }};
 
 /// The rule for a field of a message, or null when the decoder steps over that field.
@@ -77,5 +87,8 @@ constexpr const FieldRule* findFieldRule(std::uint16_t globalMessage, std::uint8
 
 /// Maps a FIT sport and sub-sport code to an activity kind; unknown sports give `other`.
 ActivityType activityTypeForSport(std::uint8_t sport, std::uint8_t subSport);
+
+/// Whether a session is the change between two legs of a multisport event rather than a leg.
+bool isTransition(std::uint8_t sport, std::uint8_t subSport);
 
 }  // namespace vantrel::FITProfile

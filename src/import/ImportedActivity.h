@@ -23,6 +23,8 @@ struct ImportedTrackpoint {
     std::optional<double> altitude;
     Date timestamp = 0;
     std::optional<double> heartRate;
+    /// Metres from the start as the device counted them (a wheel, a foot pod, pool lengths).
+    std::optional<double> distance = std::nullopt;
     friend bool operator==(const ImportedTrackpoint&, const ImportedTrackpoint&) = default;
 };
 
@@ -32,7 +34,22 @@ struct ImportedLapSummary {
     double calories = 0;
     std::optional<double> averageHeartRate;
     std::optional<double> maxHeartRate;
+    /// When the lap began; it places the lap in its leg of a multisport file.
+    std::optional<Date> startTime = std::nullopt;
     friend bool operator==(const ImportedLapSummary&, const ImportedLapSummary&) = default;
+};
+
+/// One session of a file: a FIT file holds one per sport of a multisport event, with the
+/// transitions between them as sessions of their own.
+struct ImportedSession {
+    std::optional<Date> startTime;
+    /// Seconds from the start to the end, pauses included.
+    std::optional<double> elapsedSeconds;
+    std::optional<double> distanceMeters;
+    std::optional<ActivityType> activityType;
+    /// The change of kit between two legs, which is no activity of its own.
+    bool transition = false;
+    friend bool operator==(const ImportedSession&, const ImportedSession&) = default;
 };
 
 /// What a reader hands to the import pipeline.
@@ -41,6 +58,11 @@ struct ImportedActivity {
     std::vector<ImportedTrackpoint> trackpoints;
     std::vector<ImportedLapSummary> lapSummaries;
     std::optional<ActivityType> activityType;
+    /// Points with a time but no position (treadmill, trainer, pool), in document order. They
+    /// make the activity only when no point has a position; their coordinates mean nothing.
+    std::vector<ImportedTrackpoint> unplacedPoints;
+    /// The file's sessions in document order; empty for formats that have none.
+    std::vector<ImportedSession> sessions;
 };
 
 }  // namespace vantrel

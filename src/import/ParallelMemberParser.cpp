@@ -52,11 +52,13 @@ std::optional<ParsedMember> ParallelMemberParser::next() {
 }
 
 ParsedMember ParallelMemberParser::parse(ZipArchiveReader& reader, const ZipMember& member) const {
-    ParsedMember outcome{member.fileName(), nullptr, {}};
+    ParsedMember outcome{member.fileName(), {}, {}, {}};
     try {
         Bytes bytes = reader.read(member, m_sizeLimit);
-        outcome.ride =
-            std::make_shared<PersistedRide>(importActivityFile(bytes, outcome.fileName, m_label));
+        ImportedLegs legs = importActivityLegs(bytes, outcome.fileName, m_label);
+        for (auto& leg : legs.rides)
+            outcome.rides.push_back(std::make_shared<PersistedRide>(std::move(leg)));
+        outcome.warning = std::move(legs.warning);
     } catch (const std::exception& error) {
         outcome.error = error.what();
     } catch (...) {

@@ -18,9 +18,11 @@ namespace vantrel {
 /// What one archive member became: a new record, or the reason it could not be one.
 struct ParsedMember {
     std::string fileName;
-    /// Null when reading or importing failed.
-    RideRef ride;
+    /// One per leg of a multisport file; empty when reading or importing failed.
+    std::vector<RideRef> rides;
     std::string error;
+    /// Why a multisport file was kept as one activity.
+    std::optional<std::string> warning;
 };
 
 /// Reads and imports the members of one archive on a pool of worker threads (each with its own

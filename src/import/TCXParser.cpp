@@ -70,6 +70,7 @@ void TCXParser::startElement(std::string_view name, const char** attributes) {
     } else if (isName(name, "Lap")) {
         m_lap = ImportedLapSummary{};
     } else if (isName(name, "Trackpoint")) {
+        m_currentDistance.reset();
         m_currentLat.reset();
         m_currentLon.reset();
         m_currentAlt.reset();
@@ -119,6 +120,8 @@ void TCXParser::endTrackpointValue(std::string_view name) {
         m_currentLon = parseDecimal(elementText());
     } else if (isName(name, "AltitudeMeters")) {
         m_currentAlt = parseDecimal(elementText());
+    } else if (isName(name, "DistanceMeters")) {
+        m_currentDistance = parseDecimal(elementText());
     }
 }
 
@@ -139,11 +142,18 @@ std::string_view TCXParser::elementText() const {
 }
 
 void TCXParser::finishTrackpoint() {
-    if (m_currentLat && m_currentLon && m_currentTime &&
-        isValidPosition(*m_currentLat, *m_currentLon)) {
-        m_result.trackpoints.push_back(
-            {*m_currentLat, *m_currentLon, m_currentAlt, *m_currentTime, m_currentHR});
+    if (!m_currentTime) return;
+    bool placed = m_currentLat && m_currentLon && isValidPosition(*m_currentLat, *m_currentLon);
+    auto& points = placed ? m_result.trackpoints : m_result.unplacedPoints;
+    ImportedTrackpoint& point = points.emplace_back();
+    if (placed) {
+        point.latitude = *m_currentLat;
+        point.longitude = *m_currentLon;
     }
+    point.altitude = m_currentAlt;
+    point.timestamp = *m_currentTime;
+    point.heartRate = m_currentHR;
+    point.distance = m_currentDistance;
 }
 
 }  // namespace vantrel

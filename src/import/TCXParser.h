@@ -46,6 +46,7 @@ class TCXParser : public XmlActivityReader {
     std::optional<double> m_currentAlt;
     std::optional<Date> m_currentTime;
     std::optional<double> m_currentHR;
+    std::optional<double> m_currentDistance;
     ImportedLapSummary m_lap;
     std::optional<std::string> m_activitySport;
 };

@@ -163,6 +163,51 @@ TEST(PersonalRecordsTest, TheEarlierActivityKeepsATiedRecord) {
     EXPECT_EQ(recordOf(records, RecordKind::longestDuration)->rideID, earlier.rideID);
 }
 
+PersonalRecords::ActivityBests measured(ActivityType kind, double kmPerHour, double metres) {
+    PersonalRecords::ActivityBests result;
+    result.activityType = kind;
+    result.date = kRideStart;
+    result.distance = metres;
+    result.duration = metres / (kmPerHour / 3.6);
+    result.route = PersonalRecords::routeBests(
+        steadyRoute(static_cast<int>(metres / 100) + 1, 100 / (kmPerHour / 3.6), 100));
+    return result;
+}
+
+TEST(PersonalRecordsTest, ARideTypedAsARunHoldsNoRecordOnFoot) {
+    auto mislabelled = measured(ActivityType::running, 40, 45000);
+    auto run = measured(ActivityType::running, 12, 10000);
+    auto records = PersonalRecords::bestRecords({mislabelled, run}, KindFilter::everything());
+    for (auto kind : {RecordKind::fastest400m, RecordKind::fastest1km, RecordKind::fastestMile,
+                      RecordKind::fastest5km, RecordKind::fastest10km}) {
+        EXPECT_EQ(recordOf(records, kind)->rideID, run.rideID) << PersonalRecords::rawValue(kind);
+    }
+    // Its other records still count.
+    EXPECT_FALSE(recordOf(records, RecordKind::fastestMarathon));
+    EXPECT_EQ(recordOf(records, RecordKind::longestDuration)->rideID, mislabelled.rideID);
+    EXPECT_EQ(PersonalRecords::impossibleBestCount({mislabelled, run}), 7u);
+
+    // The same ride typed right is a record at 40 km/h; at 90 km/h it is a car.
+    auto ride = measured(ActivityType::roadCycling, 40, 45000);
+    auto car = measured(ActivityType::cycling, 90, 45000);
+    records = PersonalRecords::bestRecords({ride, car}, KindFilter::everything());
+    EXPECT_EQ(recordOf(records, RecordKind::fastest20km)->rideID, ride.rideID);
+    EXPECT_EQ(recordOf(records, RecordKind::fastest40km)->rideID, ride.rideID);
+    EXPECT_EQ(PersonalRecords::impossibleBestCount({ride, car}), 2u);
+}
+
+TEST(PersonalRecordsTest, LimitsSitAtTheWorldRecordsAndTablesSayWhatCounts) {
+    EXPECT_TRUE(PersonalRecords::isPossible(RecordKind::fastest400m, 43));
+    EXPECT_FALSE(PersonalRecords::isPossible(RecordKind::fastest400m, 42.9));
+    EXPECT_FALSE(PersonalRecords::isPossible(RecordKind::fastestMarathon, 2 * 3600 + 34));
+    EXPECT_TRUE(PersonalRecords::isPossible(RecordKind::fastest20km, 900));
+    EXPECT_FALSE(PersonalRecords::isPossible(RecordKind::fastest20km, 899));
+    EXPECT_TRUE(PersonalRecords::isPossible(RecordKind::longestDistance, 1e9));
+    EXPECT_EQ(PersonalRecords::countedKinds(RecordKind::fastestMile), "Running and walking");
+    EXPECT_EQ(PersonalRecords::countedKinds(RecordKind::largestElevationGain), "Cycling");
+    EXPECT_EQ(PersonalRecords::countedKinds(RecordKind::longestDuration), "Every activity");
+}
+
 TEST(PersonalRecordsTest, KindFilterTexts) {
     auto cycling = KindFilter::fromText("cycling");
     ASSERT_TRUE(cycling);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <GeographicLib/Geodesic.hpp>
+#include <algorithm>
 #include <vector>
 
 #include "model/Samples.h"
@@ -26,6 +27,7 @@ inline RoutePoint pointAt(double metresNorth, Date time, double altitude = 0) {
 inline std::vector<RoutePoint> steadyRoute(int count, double secondsApart, double metresApart,
                                            Date start = kRideStart) {
     std::vector<RoutePoint> route;
+    route.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
         route.push_back(pointAt(i * metresApart, start + i * secondsApart));
     return route;
@@ -38,6 +40,7 @@ inline HeartRateSample heartRateAt(Date time, double bpm) {
 inline std::vector<HeartRateSample> heartRateEvery(const std::vector<RoutePoint>& route,
                                                    double bpm) {
     std::vector<HeartRateSample> samples;
+    samples.reserve(route.size());
     for (const auto& point : route) samples.push_back(heartRateAt(point.timestamp, bpm));
     return samples;
 }

@@ -75,6 +75,7 @@ TEST_F(AnalyzeCommandsTest, JsonHasSegmentsSplitsAndSpeedsInMetricUnits) {
     EXPECT_NEAR(double(json["averageSpeed"]), 5.0, 1e-9);
     EXPECT_NEAR(double(json["maxSpeed"]), 5.0, 1e-3);
     EXPECT_NEAR(double(json["averagePace"]), 200, 1e-3);
+    EXPECT_NEAR(double(json["averagePacePerKm"]), 200, 1e-6);
 }
 
 TEST_F(AnalyzeCommandsTest, TextFollowsTheUnitSystemAndTheRememberedSplit) {

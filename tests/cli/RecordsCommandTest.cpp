@@ -5,6 +5,7 @@
 #include "analysis/TestRoutes.h"
 #include "cli/CliRunner.h"
 #include "model/Preferences.h"
+#include "support/SessionLogText.h"
 #include "support/TestSupport.h"
 
 namespace vantrel::cli {
@@ -105,6 +106,34 @@ TEST_F(RecordsCommandTest, KindsAndGroupsNarrowTheRecords) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("not \"Cycling\""), std::string::npos) << bad.err;
     EXPECT_EQ(run({"records", "extra"}).status, 1);
+}
+
+TEST_F(RecordsCommandTest, ARideTypedAsARunIsNoRunningRecordAndIsLoggedOncePerFill) {
+    ScopedSharedLogger logSession;
+    {
+        auto store = RideStore::open(storeFile);
+        auto mislabelled = std::make_shared<PersistedRide>(roadRide());
+        mislabelled->date = kRideStart + 2 * 86400;
+        mislabelled->activityType = "running";
+        store->insert(mislabelled);
+        store->save();
+    }
+    // 80 m every 10 s is 28.8 km/h: 1 km in 125 s beats the world record on foot (400 m in
+    // 50 s does not, and stays a record).
+    EXPECT_NEAR(*recordValue("fastest1km"), 240, 0.5);
+    EXPECT_NEAR(*recordValue("fastest5km"), 1200, 0.5);
+    auto result = run({"records", "--json"});
+    simdjson::dom::parser parser;
+    simdjson::dom::array records = parser.parse(result.out);
+    EXPECT_EQ(std::string_view(records.at(0)["counts"]), "Running and walking");
+    std::string log = test::sessionLogText();
+    std::string line = "[Records] Skipped 5 best efforts faster than a person can go";
+    auto first = log.find(line);
+    EXPECT_NE(first, std::string::npos) << log;
+    // Three fills, three lines: one each, not one per window or per record.
+    std::size_t lines = 0;
+    for (auto at = first; at != std::string::npos; at = log.find(line, at + 1)) ++lines;
+    EXPECT_EQ(lines, 3u);
 }
 
 TEST_F(RecordsCommandTest, TrimAndUndoChangeTheRecords) {

@@ -462,10 +462,50 @@ TEST(FITParserSessions, SportTable) {
         {5, 17, ActivityType::swimming},      {11, 3, ActivityType::walking},
         {17, 0, ActivityType::hiking},        {21, 7, ActivityType::eBiking},
         {3, 0, ActivityType::other},          {0, 0, ActivityType::other},
+        {1, 1, ActivityType::treadmill},      {4, 1, ActivityType::treadmill},
+        {4, 6, ActivityType::indoorCycling},  {4, 0, ActivityType::other},
     };
     for (auto [sport, subSport, expected] : table) {
         EXPECT_EQ(activityTypeForSport(sport, subSport), expected) << sport << "/" << subSport;
     }
+}
+
+TEST(FITParserSessions, SessionsKeepTheirSpanDistanceKindAndTransitions) {
+    Bytes file = FITBuilder()
+                     .define(0, kSession, {{5, 1}, {6, 1}, {2, 4}, {7, 4}, {9, 4}})
+                     .data(0, {5, 18, 1000, 600500, 75000})
+                     .data(0, {3, 0, 1601, 90000, 0xFFFFFFFF})
+                     .data(0, {2, 6, 1700, 0xFFFFFFFF, 2000000})
+                     .data(0, {1, 33, 5000, 1000, 0})
+                     .build();
+    auto sessions = parse(file).sessions;
+    ASSERT_EQ(sessions.size(), 4u);
+    EXPECT_EQ(sessions[0],
+              (ImportedSession{fitDate(1000), 600.5, 750.0, ActivityType::swimming, false}));
+    EXPECT_TRUE(sessions[1].transition);
+    EXPECT_EQ(sessions[1].distanceMeters, std::nullopt);
+    EXPECT_EQ(sessions[2].activityType, ActivityType::indoorCycling);
+    EXPECT_EQ(sessions[2].elapsedSeconds, std::nullopt);
+    // A run-to-bike change is a transition whatever sport it carries.
+    EXPECT_TRUE(sessions[3].transition);
+}
+
+TEST(FITParserRecords, RecordsWithoutPositionAreKeptApartWithTheirDistance) {
+    Bytes file = FITBuilder()
+                     .define(0, kRecord, {{253, 4}, {0, 4}, {1, 4}, {3, 1}, {5, 4}})
+                     .data(0, {100, 0x7FFFFFFF, 0x7FFFFFFF, 121, 150})
+                     .data(0, {101, 5, 5, 122, 0xFFFFFFFF})
+                     .define(1, kLap, {{2, 4}, {8, 4}})
+                     .data(1, {100, 1000})
+                     .build();
+    ImportedActivity activity = parse(file);
+    ASSERT_EQ(activity.trackpoints.size(), 1u);
+    ASSERT_EQ(activity.unplacedPoints.size(), 1u);
+    EXPECT_EQ(activity.unplacedPoints[0].timestamp, fitDate(100));
+    EXPECT_EQ(activity.unplacedPoints[0].heartRate, 121);
+    EXPECT_EQ(activity.unplacedPoints[0].distance, 1.5);
+    EXPECT_EQ(activity.trackpoints[0].distance, std::nullopt);
+    EXPECT_EQ(activity.lapSummaries.at(0).startTime, fitDate(100));
 }
 
 // ---- Real files against the manifest's reference values ----

@@ -29,6 +29,7 @@
 #include "app/widgets/StatRow.h"
 #include "archive/RideArchiveExporter.h"
 #include "export/GpxFolderExport.h"
+#include "model/AveragePace.h"
 #include "model/Preferences.h"
 #include "services/GeocodingService.h"
 #include "services/LocationChooser.h"
@@ -208,7 +209,8 @@ void ActivityDetailView::reload() {
     m_chart->setVisible(chart.hrPlot.size() > 1 || chart.leftPlot.size() > 1);
     m_chart->setData(chart, QString::fromStdString(m_detail.chartTitle));
 
-    bool picksLocation = isLocationOnly(*m_ride) && m_detail.coordinates.size() < 2;
+    // Every activity without a recorded route is placed by a pin, whatever its kind.
+    bool picksLocation = m_detail.coordinates.size() < 2;
     m_locationButton->setVisible(picksLocation);
     m_locationButton->setText(m_detail.coordinates.empty() ? QStringLiteral("Set Location")
                                                            : QStringLiteral("Move Pin"));
@@ -233,7 +235,8 @@ void ActivityDetailView::rebuild() {
     buildExport();
 }
 
-bool ActivityDetailView::isLocationOnly(const PersistedRide& ride) {
+bool ActivityDetailView::isLocationOnly(const PersistedRide& ride, std::size_t routePointCount) {
+    if (routePointCount < 2) return true;
     std::optional<ActivityType> type = ride.resolvedActivityType();
     if (!type) return false;
     switch (*type) {
@@ -250,8 +253,8 @@ bool ActivityDetailView::isLocationOnly(const PersistedRide& ride) {
 
 std::optional<MapCamera> ActivityDetailView::initialCamera(
     const PersistedRide& ride, const std::vector<CodableCoordinate>& route) {
-    if (isLocationOnly(ride) && ride.mapCenterLat && ride.mapCenterLon && ride.mapSpanLat &&
-        ride.mapSpanLon) {
+    if (isLocationOnly(ride, route.size()) && ride.mapCenterLat && ride.mapCenterLon &&
+        ride.mapSpanLat && ride.mapSpanLon) {
         return MapCamera{
             {*ride.mapCenterLat, *ride.mapCenterLon}, *ride.mapSpanLat, *ride.mapSpanLon};
     }
@@ -289,7 +292,8 @@ void ActivityDetailView::showOnMap() {
 void ActivityDetailView::cameraSettled(const MapCamera& camera, bool byUser) {
     // Only the user's own moves of a location-only activity are kept: the initial fit must never
     // overwrite a stored region, and routes are always fitted afresh.
-    if (!byUser || !m_mapReadyForSave || !isLocationOnly(*m_ride)) return;
+    if (!byUser || !m_mapReadyForSave || !isLocationOnly(*m_ride, m_detail.coordinates.size()))
+        return;
     PersistedRide& ride = *m_ride;
     ride.mapCenterLat = camera.center.latitude;
     ride.mapCenterLon = camera.center.longitude;
@@ -499,6 +503,8 @@ void ActivityDetailView::buildSummary() {
            DisplayFormat::text(formatElevationGain(ride.elevationGain, m_unitSystem)));
     addRow(section, "speedometer", QStringLiteral("Avg Speed"),
            DisplayFormat::text(formatSpeed(m_detail.averageSpeed, m_unitSystem)));
+    if (auto pace = formatAveragePace(m_detail.averageSpeed, type, m_unitSystem))
+        addRow(section, "timer", QStringLiteral("Avg Pace"), DisplayFormat::text(*pace));
     if (m_detail.maxSpeed > 0) {
         addRow(section, "gauge", QStringLiteral("Max Speed"),
                DisplayFormat::text(formatSpeed(m_detail.maxSpeed, m_unitSystem)));

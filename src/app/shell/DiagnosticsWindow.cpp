@@ -30,11 +30,11 @@ constexpr int kPathRole = Qt::UserRole + 1;
 QString platformName(LogPlatform platform) {
     switch (platform) {
         case LogPlatform::iOS:
-            return QStringLiteral("iPhone");
+            return QStringLiteral("Phone");
         case LogPlatform::watchOS:
-            return QStringLiteral("Apple Watch");
+            return QStringLiteral("Watch");
         case LogPlatform::macOS:
-            return QStringLiteral("Mac");
+            return QStringLiteral("Other Computer");
         case LogPlatform::Linux:
             return QStringLiteral("Linux");
     }
@@ -44,11 +44,11 @@ QString platformName(LogPlatform platform) {
 QString platformCaption(LogPlatform platform) {
     switch (platform) {
         case LogPlatform::iOS:
-            return QStringLiteral("Logs from iPhone, synced via iCloud.");
+            return QStringLiteral("Logs from a phone, in the shared folder.");
         case LogPlatform::watchOS:
-            return QStringLiteral("Logs transferred from Apple Watch.");
+            return QStringLiteral("Logs from a watch, in the shared folder.");
         case LogPlatform::macOS:
-            return QStringLiteral("Logs from a Mac, synced via the shared folder.");
+            return QStringLiteral("Logs from another computer, in the shared folder.");
         case LogPlatform::Linux:
             return QStringLiteral("Logs from this computer.");
     }
@@ -92,8 +92,9 @@ DiagnosticsWindow::DiagnosticsWindow(PersistentLogger& logger, QWidget* parent)
 }
 
 QWidget* DiagnosticsWindow::buildSidebar() {
+    // No fixed minimum width: the layout's own keeps every family's segment whole, whatever
+    // its count.
     auto* sidebar = new QWidget;
-    sidebar->setMinimumWidth(260);
     auto* layout = new QVBoxLayout(sidebar);
     layout->addWidget(new QLabel(QStringLiteral("Platform")));
     layout->addWidget(buildPlatformChoice());

@@ -13,7 +13,7 @@
 #include <atomic>
 #include <map>
 
-#include "analysis/RecordsCache.h"
+#include "analysis/RecordsFill.h"
 #include "app/flows/BackgroundTask.h"
 #include "app/widgets/DisplayFormat.h"
 #include "app/widgets/ProgressRow.h"
@@ -24,7 +24,7 @@ namespace {
 
 using ActivityList = std::vector<PersonalRecords::ActivityBests>;
 
-enum Column { recordColumn, valueColumn, activityColumn, dateColumn, columnCount };
+enum Column { recordColumn, valueColumn, activityColumn, dateColumn, kindsColumn, columnCount };
 
 // The choices before the single kinds: every activity, then the groups people think in.
 const char* const kGroupChoices[][2] = {
@@ -71,7 +71,8 @@ RecordsPanel::RecordsPanel(std::filesystem::path storePath, UnitSystem units, QW
     m_table = new QTableWidget(0, columnCount);
     m_table->setAccessibleName(QStringLiteral("Personal records"));
     m_table->setHorizontalHeaderLabels({QStringLiteral("Record"), QStringLiteral("Value"),
-                                        QStringLiteral("Activity"), QStringLiteral("Date")});
+                                        QStringLiteral("Activity"), QStringLiteral("Date"),
+                                        QStringLiteral("Kinds Counted")});
     m_table->verticalHeader()->hide();
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -169,8 +170,8 @@ void RecordsPanel::start() {
         this, m_storePath,
         [fill](RideStore& store) {
             RecordsCache cache(RecordsCache::fileFor(store.path()));
-            return cache.update(
-                store,
+            return fillRecords(
+                cache, store,
                 [fill](std::size_t done, std::size_t total) {
                     fill->total = total;
                     fill->done = done;
@@ -241,6 +242,9 @@ void RecordsPanel::showRecords() {
                         QString::fromStdString(formatDistance(found->second->distance, m_units));
         m_table->setItem(row, activityColumn, cell(activity));
         m_table->setItem(row, dateColumn, cell(DisplayFormat::shortDate(record.date)));
+        m_table->setItem(
+            row, kindsColumn,
+            cell(QString::fromUtf8(PersonalRecords::countedKinds(record.kind).data())));
     }
     const QString none = QStringLiteral("No records yet for these kinds.");
     if (m_records.empty() && !isLoading() && m_message->text().isEmpty() && m_started)

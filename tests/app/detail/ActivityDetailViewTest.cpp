@@ -9,6 +9,7 @@
 #include "app/detail/ActivityDetailView.h"
 #include "app/detail/LocationPickerSheet.h"
 #include "app/detail/RideChartView.h"
+#include "import/ActivityImporter.h"
 #include "model/Preferences.h"
 #include "services/RideTrimService.h"
 
@@ -295,6 +296,26 @@ TEST_F(ActivityDetailViewTest, ALocationOnlyActivityOpensOnItsRegionAndStoresPan
     EXPECT_EQ(stored->mapCenterLon, -3.5);
     EXPECT_EQ(stored->mapSpanLat, 0.05);
     EXPECT_EQ(stored->mapSpanLon, 0.06);
+}
+
+TEST_F(ActivityDetailViewTest, AnImportedPoolSwimIsPlacedByAPinAndReadsItsPace) {
+    const std::string name = "fitparse__fr735xt-pool-swim-chained.fit";
+    auto ride = std::make_shared<PersistedRide>(
+        importActivityFile(test::readFileBytes(test::corpusFile(name)), name, std::nullopt));
+    show(ride);
+    // Swimming is no location-only kind, but a swim without a route is placed like one.
+    EXPECT_TRUE(view->locationButton()->isVisibleTo(view.get()));
+    EXPECT_EQ(view->locationButton()->text(), "Set Location");
+    QString pace = view->valueOf(QStringLiteral("Avg Pace"));
+    EXPECT_TRUE(pace.endsWith(" /100 m")) << pace.toStdString();
+    map.userMovesTo({{46.0, 7.0}, 0.01, 0.01});
+    EXPECT_EQ(reread(ride)->mapCenterLat, 46.0);
+
+    show(rideWithRoute(10, 0.01, "running"), UnitSystem::imperial);
+    // 1000 m in 10 minutes: 16:05 per mile.
+    EXPECT_EQ(view->valueOf(QStringLiteral("Avg Pace")), "16:05 /mi");
+    show(rideWithRoute(10), UnitSystem::imperial);
+    EXPECT_EQ(view->valueOf(QStringLiteral("Avg Pace")), "");
 }
 
 TEST_F(ActivityDetailViewTest, NothingToShowLeavesTheCameraToTheMap) {

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QPushButton>
+#include <QTest>
 #include <fstream>
 
 #include "app/shell/DiagnosticsWindow.h"
@@ -52,15 +54,15 @@ TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {
     DiagnosticsWindow view;
     QStringList labels = view.platformLabels();
     ASSERT_EQ(labels.size(), 4);
-    EXPECT_EQ(labels[0], "iPhone (0)");
-    EXPECT_EQ(labels[1], "Apple Watch (3)");
-    EXPECT_EQ(labels[2], "Mac (0)");
+    EXPECT_EQ(labels[0], "Phone (0)");
+    EXPECT_EQ(labels[1], "Watch (3)");
+    EXPECT_EQ(labels[2], "Other Computer (0)");
     EXPECT_TRUE(labels[3].startsWith("Linux ("));
     EXPECT_EQ(view.caption(), "Logs from this computer.");
     EXPECT_TRUE(view.storageText().startsWith("Storage: "));
 
     view.selectPlatform(LogPlatform::watchOS);
-    EXPECT_EQ(view.caption(), "Logs transferred from Apple Watch.");
+    EXPECT_EQ(view.caption(), "Logs from a watch, in the shared folder.");
     ASSERT_EQ(view.fileRows().size(), 3);
     EXPECT_EQ(view.fileRows().front(), "2025-01-03 000001\n1 KB");
 
@@ -76,10 +78,27 @@ TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {
     view.deleteAll();
     PersistentLogger::shared().flush();
     view.reload();
-    EXPECT_EQ(view.platformLabels()[1], "Apple Watch (0)");
+    EXPECT_EQ(view.platformLabels()[1], "Watch (0)");
     view.selectPlatform(LogPlatform::Linux);
     EXPECT_EQ(view.fileRows().size(), 1);
     EXPECT_EQ(Dialogs::lastOf(DialogRecord::Kind::confirm)->title, "Delete all log files?");
+}
+
+TEST_F(DiagnosticsViewTest, EveryFamilySegmentShowsItsWholeLabel) {
+    PersistentLogger::shared().flush();
+    for (int day = 10; day < 28; ++day)
+        writeLog(LogPlatform::macOS, "session_2025-01-" + std::to_string(day) + "_000001.log", "m");
+    DiagnosticsWindow view;
+    view.resize(400, 400);  // narrower than the sidebar wants: the splitter must give way
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    int segments = 0;
+    for (auto* button : view.findChildren<QPushButton*>()) {
+        if (!button->isCheckable()) continue;
+        ++segments;
+        EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    }
+    EXPECT_EQ(segments, 4);
 }
 
 TEST_F(DiagnosticsViewTest, FilteredTextIsWhatCopyTakes) {

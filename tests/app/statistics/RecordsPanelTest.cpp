@@ -64,6 +64,10 @@ TEST_F(RecordsPanelTest, FillsInTheBackgroundAndFollowsTheKindChoice) {
     EXPECT_EQ(table->item(1, 2)->text(), "Running, 8.4 km");
     EXPECT_EQ(table->item(6, 1)->text(), "50.4 km");
     EXPECT_EQ(table->item(6, 3)->text(), DisplayFormat::shortDate(ride->date));
+    // Each row says which kinds it counts: the running times take walks and hikes too.
+    EXPECT_EQ(table->item(1, 4)->text(), "Running and walking");
+    EXPECT_EQ(table->item(6, 4)->text(), "Cycling");
+    EXPECT_EQ(table->item(8, 4)->text(), "Every activity");
 
     panel->kindChoice()->setCurrentText("All Running");
     EXPECT_EQ(column(table, 0), QStringList({"Fastest 400 m", "Fastest 1 km", "Fastest mile",
