@@ -24,7 +24,7 @@ RideRef rideAt(Date date) {
 // through a connection of their own (raw SQL, quoted identifiers read the same in both), as
 // another process or computer would see the store.
 class StoreContractTest : public ::testing::TestWithParam<std::string> {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::unique_ptr<test::PgTestDatabase> database;
     std::string location;
