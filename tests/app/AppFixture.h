@@ -100,6 +100,8 @@ class AppFixture : public ::testing::Test {
     /// The records a second connection to the store file sees, as another process would.
     std::vector<RideRef> storedRides() { return RideStore::open(storePath)->allRecords(false); }
 
+  public:
+    // The tests read and drive these directly.
     IsolatedEnvironment env;
     std::filesystem::path storePath;
     std::unique_ptr<RideStore> store;
