@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QUrl>
 #include <clocale>
+#include <iostream>
 
 #include "Version.h"
 #include "app/flows/DropTarget.h"
@@ -18,6 +19,8 @@
 #include "app/shell/SingleInstance.h"
 #include "app/sidebar/HistorySidebar.h"
 #include "app/widgets/Icons.h"
+#include "logging/PersistentLogger.h"
+#include "logging/RenamedTwinsReport.h"
 #include "model/Paths.h"
 #include "model/Preferences.h"
 #include "model/StoreLocation.h"
@@ -127,6 +130,7 @@ int VantrelApp::run(int argc, char** argv) {
                                        QString::fromStdString(error.what())));
         return 1;
     }
+    reportRenamedTwins(*store, PersistentLogger::shared(), std::cerr);
     VantrelApp app(std::move(store));
     SingleInstance instance(instanceName);
     instance.listen();
