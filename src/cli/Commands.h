@@ -24,6 +24,7 @@ int runImportZip(CliContext& ctx);
 int runImportStrava(CliContext& ctx);
 int runImportGarmin(CliContext& ctx);
 int runGeocode(CliContext& ctx);
+int runWeather(CliContext& ctx);
 int runPhotoAdd(CliContext& ctx);
 int runPhotos(CliContext& ctx);
 int runStats(CliContext& ctx);
@@ -40,6 +41,7 @@ struct MediaCommand {
 inline constexpr MediaCommand kMediaCommands[] = {
     {"geocode", "geocode (--missing | --all | ID)"},
     {"photo-add", "photo-add ID IMAGE...          attach photos"},
+    {"weather", "weather (--missing | --all | ID...) weather at start and end"},
 };
 
 /// Runs the media command `name` (one of kMediaCommands). vantrel-cli-media and the tests run

@@ -73,6 +73,7 @@ void RetainingDeleter::operator()(PersistedRide* ride) const {
 bool matches(const RideQuery& query, const PersistedRide& ride) {
     if (query.liveOnly && ride.deletedAt) return false;
     if (query.cityMissingOnly && ride.city) return false;
+    if (query.withRouteOnly && !ride.routeData) return false;
     if (query.objectIDAfter && (ride.objectID == 0 || ride.objectID <= *query.objectIDAfter))
         return false;
     if (query.dateFrom && !(ride.date >= *query.dateFrom)) return false;

@@ -37,6 +37,7 @@ struct RenamedTwin {
 struct RideQuery {
     bool liveOnly = false;           ///< `deletedAt` absent
     bool cityMissingOnly = false;    ///< `city` absent
+    bool withRouteOnly = false;      ///< `routeData` present
     std::optional<Date> dateFrom;    ///< `date` >= dateFrom
     std::optional<Date> dateBefore;  ///< `date` < dateBefore
     /// Saved rows whose objectID is above this one: those saved later (pending records never).

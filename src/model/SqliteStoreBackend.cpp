@@ -16,6 +16,7 @@ std::string whereClause(const RideQuery& query) {
     std::vector<std::string> terms;
     if (query.liveOnly) terms.emplace_back("deletedAt IS NULL");
     if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
+    if (query.withRouteOnly) terms.emplace_back("routeData IS NOT NULL");
     if (query.objectIDAfter) terms.emplace_back("id > :after");
     if (query.dateFrom) terms.emplace_back("date >= :from");
     if (query.dateBefore) terms.emplace_back("date < :before");

@@ -49,6 +49,7 @@ std::string whereClause(const RideQuery& query, std::vector<StoreValue>& paramet
     std::vector<std::string> terms;
     if (query.liveOnly) terms.emplace_back("\"deletedAt\" IS NULL");
     if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
+    if (query.withRouteOnly) terms.emplace_back("\"routeData\" IS NOT NULL");
     if (query.objectIDAfter) {
         parameters.emplace_back(*query.objectIDAfter);
         terms.push_back("id > $" + std::to_string(parameters.size()));

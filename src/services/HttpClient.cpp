@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <mutex>
 
@@ -25,6 +26,12 @@ std::size_t appendChunk(char* data, std::size_t size, std::size_t count, void* u
     }
     download->body.append(data, length);
     return length;
+}
+
+// Called by curl a few times a second during a transfer; non-zero aborts it.
+int abortWhenCancelled(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* token = static_cast<const CancellationToken*>(userData);
+    return token->isCancelled() ? 1 : 0;
 }
 
 void initializeCurl() {
@@ -71,22 +78,60 @@ HttpClient::HttpClient(Options options) : m_options(std::move(options)) {
 }
 
 std::optional<std::string> HttpClient::get(const std::string& url) const {
-    return fetch(url).body;
+    HttpAnswer answer = fetch(url);
+    if (answer.outcome != HttpAnswer::Outcome::answered || answer.status != 200) {
+        return std::nullopt;
+    }
+    return std::move(answer.body);
 }
 
-HttpClient::Response HttpClient::fetch(const std::string& url) const {
+HttpClient::Response HttpClient::request(const std::string& url) const {
+    HttpAnswer answer = fetch(url);
+    switch (answer.outcome) {
+        case HttpAnswer::Outcome::answered:
+            if (answer.status != 200) return {std::nullopt, Failure::status};
+            return {std::move(answer.body), Failure::none};
+        case HttpAnswer::Outcome::unreachable:
+            return {std::nullopt, answer.connectionFailed ? Failure::connection : Failure::other};
+        case HttpAnswer::Outcome::tooLarge:
+        case HttpAnswer::Outcome::cancelled:
+            break;
+    }
+    return {std::nullopt, Failure::other};
+}
+
+HttpAnswer HttpClient::fetch(const std::string& url, const CancellationToken* token) const {
+    HttpAnswer answer;
     CurlHandle curl(curl_easy_init(), curl_easy_cleanup);
-    if (!curl) return {std::nullopt, Failure::other};
+    if (!curl) {
+        answer.error = "the transfer library could not start";
+        return answer;
+    }
     Download download;
     download.limit = m_options.maxAnswerBytes;
     configure(curl.get(), url, m_options, download);
+    std::array<char, CURL_ERROR_SIZE> message{};
+    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, message.data());
+    if (token) {
+        curl_easy_setopt(curl.get(), CURLOPT_XFERINFOFUNCTION, abortWhenCancelled);
+        curl_easy_setopt(curl.get(), CURLOPT_XFERINFODATA, token);
+        curl_easy_setopt(curl.get(), CURLOPT_NOPROGRESS, 0L);
+    }
     CURLcode code = curl_easy_perform(curl.get());
-    if (download.overflowed) return {std::nullopt, Failure::other};
-    if (code != CURLE_OK) return {std::nullopt, failureOf(code)};
-    long status = 0;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (status != 200) return {std::nullopt, Failure::status};
-    return {std::move(download.body), Failure::none};
+    if (download.overflowed || code == CURLE_FILESIZE_EXCEEDED) {
+        answer.outcome = HttpAnswer::Outcome::tooLarge;
+    } else if (code == CURLE_ABORTED_BY_CALLBACK) {
+        answer.outcome = HttpAnswer::Outcome::cancelled;
+    } else if (code != CURLE_OK) {
+        answer.outcome = HttpAnswer::Outcome::unreachable;
+        answer.connectionFailed = failureOf(code) == HttpClient::Failure::connection;
+        answer.error = message[0] != '\0' ? message.data() : curl_easy_strerror(code);
+    } else {
+        answer.outcome = HttpAnswer::Outcome::answered;
+        curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &answer.status);
+        answer.body = std::move(download.body);
+    }
+    return answer;
 }
 
 std::string HttpClient::percentEncode(std::string_view text) {

@@ -6,7 +6,27 @@
 #include <string>
 #include <string_view>
 
+#include "model/Cancellation.h"
+
 namespace vantrel {
+
+/// What became of one request: an answer of any status, or none and why.
+struct HttpAnswer {
+    enum class Outcome {
+        answered,     ///< the server answered; `status` and `body` hold what it said
+        tooLarge,     ///< the server answered more than the client accepts
+        unreachable,  ///< no answer: refused, not resolved, timed out, broken off
+        cancelled,    ///< the token was cancelled while waiting
+    };
+    Outcome outcome = Outcome::unreachable;
+    long status = 0;
+    std::string body;
+    /// The transfer library's description of the failure, for `unreachable`.
+    std::string error;
+    /// For `unreachable`: nothing reached a server (refused, no route, not resolved, timed out),
+    /// as opposed to a transfer broken off or a URL refused.
+    bool connectionFailed = false;
+};
 
 /// Plain HTTP(S) GET requests for the look-up services: bounded in time and size, no
 /// redirects, no protocols other than http and https.
@@ -41,7 +61,10 @@ class HttpClient {
     /// The body of a 200 answer; absent on any failure, other status, time-out or oversize.
     std::optional<std::string> get(const std::string& url) const;
     /// `get`, also telling why it failed.
-    Response fetch(const std::string& url) const;
+    Response request(const std::string& url) const;
+    /// The answer whatever its status, or why there was none. A cancelled `token` ends the
+    /// transfer within a fraction of a second.
+    HttpAnswer fetch(const std::string& url, const CancellationToken* token = nullptr) const;
 
     /// Percent-encoding of every byte outside the unreserved set (RFC 3986).
     static std::string percentEncode(std::string_view text);

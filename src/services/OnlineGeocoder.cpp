@@ -132,7 +132,7 @@ auto OnlineGeocoder::answer(Server server, const GeocodeCache::Question& questio
     }
     if (!m_health.mayAsk(server)) return std::nullopt;
     (server == nominatim ? m_nominatimPacer : m_overpassPacer).awaitTurn();
-    auto response = m_http.fetch(url);
+    auto response = m_http.request(url);
     ++m_requestsSent;
     decltype(parse(std::string_view())) parsed;
     if (response.body) parsed = parse(*response.body);

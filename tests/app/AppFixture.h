@@ -18,8 +18,7 @@ namespace vantrel::test {
 
 /// A running application on a real store file in a private folder.
 class AppFixture : public ::testing::Test {
-    // Public, like a struct's: the tests reach into the fixture's store and window freely.
-  public:
+  protected:
     void SetUp() override {
         Dialogs::clearRecords();
         storePath = env.root() / "store.sqlite";

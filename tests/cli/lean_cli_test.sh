@@ -41,6 +41,11 @@ grep -q "not found\|unknown\|no activity" "$work/err" && fail "photo-add lost th
 [[ $status == 1 ]] || fail "photo-add of a missing file exited $status"
 "$cli" --store "$store" geocode --bogus 2>"$work/err"
 [[ $? == 1 ]] && grep -q "unknown option --bogus" "$work/err" || fail "geocode --bogus: $(cat "$work/err")"
+# Every ID reaches the sibling, which finds the first in the store and refuses the second
+# before asking any weather service.
+unknown=00000000-0000-4000-8000-000000000000
+"$cli" --store "$store" weather "$id" "$unknown" 2>"$work/err"
+[[ $? == 1 ]] && grep -q "no activity with ID $unknown" "$work/err" || fail "weather IDs: $(cat "$work/err")"
 
 # Alone, the tool refuses media commands with a message and leaves the store as it was.
 mkdir "$work/alone" && cp "$cli" "$work/alone/vantrel-cli"

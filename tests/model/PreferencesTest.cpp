@@ -19,6 +19,12 @@ TEST(Preferences, WritesAreSeenByOtherInstances) {
     EXPECT_EQ(reader.string(kUnitSystemKey), "metric");
     EXPECT_TRUE(reader.boolean(kMigrationDoneKey));
     EXPECT_EQ(reader.string(kMigrationDoneKey), std::nullopt);
+    // A switch that is on until turned off: only a stored boolean turns it off.
+    EXPECT_TRUE(reader.boolean("someSwitch", true));
+    EXPECT_TRUE(reader.boolean(kUnitSystemKey, true));
+    writer.setBoolean("someSwitch", false);
+    EXPECT_FALSE(reader.boolean("someSwitch", true));
+    reader.remove("someSwitch");
     reader.remove(kUnitSystemKey);
     EXPECT_EQ(writer.string(kUnitSystemKey), std::nullopt);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()),

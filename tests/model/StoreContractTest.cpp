@@ -193,6 +193,24 @@ TEST_P(StoreContractTest, FetchWithoutDetailsNeverOverwritesTheBlobs) {
     EXPECT_EQ(light->photos.size(), 1u);
 }
 
+TEST_P(StoreContractTest, TheRouteFilterCountsPendingAndStoredRecords) {
+    auto routed = rideAt(1.6e9);
+    routed->setRoutePoints({RoutePoint{}});
+    store->insert(routed);
+    store->insert(rideAt(1.6e9 + 10));
+    RideQuery withRoute;
+    withRoute.withRouteOnly = true;
+    withRoute.withDetails = false;
+    EXPECT_EQ(store->count(withRoute), 1);
+    store->save();
+    reopen();
+    EXPECT_EQ(store->count(withRoute), 1);
+    auto found = store->fetch(withRoute);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]->rideID, routed->rideID);
+    EXPECT_FALSE(found[0]->routeData);  // filtered on, not read
+}
+
 TEST_P(StoreContractTest, PhotosAreAddedChangedAndRemovedWithTheirRecord) {
     auto ride = rideAt(1.6e9);
     ride->photos.resize(2);

@@ -25,7 +25,8 @@ class TempDir {
 /// Points the shared preferences at a private file and the XDG data, config and cache folders
 /// at a temp folder for the lifetime of the object, so tests never touch the user's real data.
 /// The shared preferences return to what they were when it ends; the folders stay pointed at
-/// the removed temp folder, so that a late write still cannot reach the user's data.
+/// the removed temp folder, so that a late write still cannot reach the user's data. Weather is
+/// not fetched after imports unless a test turns that on.
 class IsolatedEnvironment {
   public:
     IsolatedEnvironment();

@@ -59,6 +59,20 @@ void append(OpenedImportResult& total, const OpenedImportResult& more) {
                              more.added.years.end());
 }
 
+/// A run's result with the records it added, told apart from those stored before.
+template <typename Result>
+struct WithNewRecords {
+    Result result;
+    NewRecords added;
+};
+
+template <typename Result>
+WithNewRecords<Result> noticingNewRecords(RideStore& store, const std::function<Result()>& run) {
+    std::set<std::int64_t> before = storedObjectIDs(store);
+    Result result = run();
+    return {std::move(result), newRecordsSince(store, before)};
+}
+
 }  // namespace
 
 /// What the opened-files runs since the last alert found together.
@@ -250,6 +264,12 @@ void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& fil
 void ImportFlows::announceNewRecords(const NewRecords& added) {
     emit filesImported(QList<qint64>(added.objectIDs.begin(), added.objectIDs.end()),
                        QList<int>(added.years.begin(), added.years.end()));
+    announceAdded(added);
+}
+
+void ImportFlows::announceAdded(const NewRecords& added) {
+    if (added.objectIDs.empty()) return;
+    emit activitiesAdded(QList<qint64>(added.objectIDs.begin(), added.objectIDs.end()));
 }
 
 void ImportFlows::showImportComplete(const ImportSummary& summary) {
@@ -260,11 +280,16 @@ void ImportFlows::runBulkImport(
     const std::function<BulkImportResult(RideStore&, const BulkImportOptions&)>& run) {
     beginRun();
     BulkImportOptions options = optionsReportingProgress();
-    runWithOwnStore<BulkImportResult>(
-        this, m_store.path(), [run, options](RideStore& store) { return run(store, options); },
-        [this](TaskOutcome<BulkImportResult> outcome) {
+    using Run = WithNewRecords<BulkImportResult>;
+    runWithOwnStore<Run>(
+        this, m_store.path(),
+        [run, options](RideStore& store) {
+            return noticingNewRecords<BulkImportResult>(store, [&] { return run(store, options); });
+        },
+        [this](TaskOutcome<Run> outcome) {
+            const BulkImportResult& result = outcome.value.result;
+            announceAdded(outcome.value.added);
             if (outcome.error) showImportError(fromStd(*outcome.error));
-            const BulkImportResult& result = outcome.value;
             if (result.saveError) return failBulkRun(*result.saveError, result.saved);
             finishBulkRun(ImportSummary(result));
         });
@@ -276,15 +301,20 @@ void ImportFlows::runArchiveFiles(const std::vector<std::filesystem::path>& file
     auto progress = [report = options.progress](int done, int total) {
         report(ImportProgress{total, done, total >= 1 ? static_cast<double>(done) / total : 0.0});
     };
-    runWithOwnStore<ArchiveImportResult>(
+    using Run = WithNewRecords<ArchiveImportResult>;
+    runWithOwnStore<Run>(
         this, m_store.path(),
-        [files, progress](RideStore& store) { return importArchiveFiles(store, files, progress); },
-        [this](TaskOutcome<ArchiveImportResult> outcome) {
-            for (const auto& failure : outcome.value.failures) {
+        [files, progress](RideStore& store) {
+            return noticingNewRecords<ArchiveImportResult>(
+                store, [&] { return importArchiveFiles(store, files, progress); });
+        },
+        [this](TaskOutcome<Run> outcome) {
+            const ArchiveImportResult& result = outcome.value.result;
+            announceAdded(outcome.value.added);
+            for (const auto& failure : result.failures) {
                 showImportError(fromStd(failure.fileName + ": " + failure.description));
             }
             if (outcome.error) showImportError(fromStd(*outcome.error));
-            const ArchiveImportResult& result = outcome.value;
             if (result.saveError) return failBulkRun(*result.saveError, result.saved);
             finishBulkRun({result.imported, result.skipped, result.damagedSeries});
         });

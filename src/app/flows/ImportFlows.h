@@ -61,6 +61,8 @@ class ImportFlows : public QObject {
     /// An import of loose or opened files has ended; the window keeps its open sections and
     /// selects the new records (store identifiers, with the year of each).
     void filesImported(const QList<qint64>& objectIDs, const QList<int>& years);
+    /// Any import has stored new activities (store identifiers); sent once per run.
+    void activitiesAdded(const QList<qint64>& objectIDs);
 
   private:
     struct GarminExport {
@@ -76,6 +78,7 @@ class ImportFlows : public QObject {
     void importLooseFiles(const std::vector<std::filesystem::path>& files);
     void runBulkImport(
         const std::function<BulkImportResult(RideStore&, const BulkImportOptions&)>& run);
+    void announceAdded(const NewRecords& added);
     void runArchiveFiles(const std::vector<std::filesystem::path>& files);
     void beginRun();
     void setProgress(int current, int total);

@@ -14,6 +14,7 @@
 #include "app/flows/ExportFlows.h"
 #include "app/flows/ImportFlows.h"
 #include "app/flows/LocatingFlows.h"
+#include "app/flows/WeatherFlows.h"
 #include "app/map/MapView.h"
 #include "app/shell/HelpTexts.h"
 #include "app/sidebar/HistorySidebar.h"
@@ -53,6 +54,7 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
       m_import(new ImportFlows(store, this)),
       m_export(new ExportFlows(store, this)),
       m_locating(new LocatingFlows(store, this)),
+      m_weather(new WeatherFlows(store, this)),
       m_detailStack(new QStackedWidget),
       m_prompt(new PlaceholderView(
           "bicycle", QStringLiteral("Select an Activity"),
@@ -92,6 +94,7 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
     });
     // A locating run writes through its own connection; its names must show at once.
     connect(m_locating, &LocatingFlows::locatingFinished, this, &MainWindow::refreshFromStore);
+    connectWeather();
     connect(m_remoteChangeTimer, &QTimer::timeout, this, &MainWindow::checkForRemoteChanges);
     updateProgressRows();
     resize(1200, 780);
@@ -121,6 +124,18 @@ QWidget* MainWindow::buildDetailColumn() {
     return column;
 }
 
+void MainWindow::connectWeather() {
+    LocatingStatusView* status = m_sidebar->weatherStatus();
+    connect(status, &LocatingStatusView::abortRequested, m_weather, &WeatherFlows::abort);
+    connect(m_weather, &WeatherFlows::stateChanged, this, [this, status] {
+        status->setState(m_weather->isRunning(), m_weather->progressText(), m_weather->current(),
+                         m_weather->total());
+    });
+    // A weather run writes through its own connection; its snapshots must show at once.
+    connect(m_weather, &WeatherFlows::weatherChanged, this, &MainWindow::refreshFromStore);
+    connect(m_import, &ImportFlows::activitiesAdded, m_weather, &WeatherFlows::fetchAfterImport);
+}
+
 void MainWindow::buildToolbar() {
     QToolBar* toolbar = addToolBar(QStringLiteral("Commands"));
     toolbar->setMovable(false);
@@ -130,7 +145,8 @@ void MainWindow::buildToolbar() {
         QStringLiteral("Import activities from files or Vantrel Format"), m_importMenu));
     toolbar->addWidget(addMenuButton(
         QStringLiteral("Geocode"), "mappin.and.ellipse",
-        QStringLiteral("Identify the location (park or city) for activities"), m_geocodeMenu));
+        QStringLiteral("Identify the location (park or city) and fetch the weather of activities"),
+        m_geocodeMenu));
     toolbar->addWidget(addMenuButton(QStringLiteral("Export"), "square.and.arrow.up",
                                      QStringLiteral("Export activities in GPX or Vantrel Format"),
                                      m_exportMenu));
@@ -204,6 +220,7 @@ void MainWindow::fillGeocodeMenu() {
                         [this, ride = selected.front()] { m_locating->geocodeSelected(ride); })
             ->setEnabled(idle);
     }
+    m_weather->addMenuGroup(m_geocodeMenu, selected);
     m_geocodeMenu->addSeparator();
     m_geocodeMenu->addAction(QStringLiteral("What is Geocode Missing?"), this, [this] {
         Dialogs::alert(this, QStringLiteral("Geocode Missing"), HelpTexts::geocodeMissing());

@@ -20,6 +20,7 @@ class ExportFlows;
 class HistorySidebar;
 class ImportFlows;
 class LocatingFlows;
+class WeatherFlows;
 class ActivityDetailView;
 class MapView;
 class PlaceholderView;
@@ -55,6 +56,7 @@ class MainWindow : public QMainWindow {
     ImportFlows* importFlows() const { return m_import; }
     ExportFlows* exportFlows() const { return m_export; }
     LocatingFlows* locatingFlows() const { return m_locating; }
+    WeatherFlows* weatherFlows() const { return m_weather; }
     QMenu* importMenu() const { return m_importMenu; }
     QMenu* geocodeMenu() const { return m_geocodeMenu; }
     QMenu* exportMenu() const { return m_exportMenu; }
@@ -83,6 +85,7 @@ class MainWindow : public QMainWindow {
     void addExportSection(const QString& title, bool archive);
     void runFirstAppearance();
     void runAfterImport();
+    void connectWeather();
     void showSelection();
     void updateProgressRows();
     std::vector<RideRef> selectedRides() const;
@@ -96,6 +99,7 @@ class MainWindow : public QMainWindow {
     ImportFlows* m_import;
     ExportFlows* m_export;
     LocatingFlows* m_locating;
+    WeatherFlows* m_weather;
     QStackedWidget* m_detailStack;
     PlaceholderView* m_prompt;
     PlaceholderView* m_multiple;

@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "app/shell/AutoImportSection.h"
+#include "app/shell/WeatherSettings.h"
 #include "app/widgets/Dialogs.h"
 #include "app/widgets/DisplayFormat.h"
 #include "app/widgets/Icons.h"
@@ -43,6 +44,7 @@ SettingsWindow::SettingsWindow(RideStore& store, QWidget* parent)
     layout->addWidget(section(QStringLiteral("Log Level"), buildLogLevel()));
     layout->addWidget(section(QStringLiteral("Store"), buildStoreLocation()));
     layout->addWidget(m_autoImport = new AutoImportSection);
+    layout->addWidget(new WeatherSettings);
     layout->addWidget(buildDiagnostics());
     layout->addWidget(section(QStringLiteral("Data Management"), buildDataManagement()));
     layout->addStretch();

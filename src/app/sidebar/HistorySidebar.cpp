@@ -35,6 +35,7 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
           QStringLiteral("Import GPX, TCX or FIT files, ZIP archives or an account export to get "
                          "started."))),
       m_locating(new LocatingStatusView),
+      m_weather(new LocatingStatusView),
       m_footerCount(new QLabel),
       m_filter(new QLineEdit),
       m_noMatches(new PlaceholderView("magnifyingglass", QStringLiteral("No Matches"),
@@ -52,6 +53,8 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     m_stack->addWidget(m_noMatches);
     layout->addWidget(m_stack, 1);
     layout->addWidget(m_locating);
+    m_weather->setSubject(QStringLiteral("Fetching Weather"));
+    layout->addWidget(m_weather);
     layout->addWidget(buildFooter(appVersion));
     QPushButton* import = m_empty->addButton(QStringLiteral("Import Files…"));
     connect(import, &QPushButton::clicked, this, &HistorySidebar::importRequested);

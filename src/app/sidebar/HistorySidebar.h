@@ -60,6 +60,8 @@ class HistorySidebar : public QWidget {
     HistoryModel* model() const { return m_model; }
     QTreeView* tree() const { return m_tree; }
     LocatingStatusView* locatingStatus() const { return m_locating; }
+    /// The status area of a weather run, below the locating one.
+    LocatingStatusView* weatherStatus() const { return m_weather; }
     PlaceholderView* emptyState() const { return m_empty; }
     QString footerCountText() const;
     QToolButton* statisticsEntry() const { return m_statisticsEntry; }
@@ -95,6 +97,7 @@ class HistorySidebar : public QWidget {
     QStackedWidget* m_stack;
     PlaceholderView* m_empty;
     LocatingStatusView* m_locating;
+    LocatingStatusView* m_weather;
     QLabel* m_footerCount;
     QLineEdit* m_filter;
     PlaceholderView* m_noMatches;

@@ -56,6 +56,11 @@ void LocatingStatusView::setState(bool isGeocoding, const QString& progressText,
     if (!isGeocoding && !progressText.isEmpty()) m_caption->setVisible(true);
 }
 
+void LocatingStatusView::setSubject(const QString& subject) {
+    m_abort->setAccessibleName(QStringLiteral("Abort %1").arg(subject));
+    m_bar->setAccessibleName(QStringLiteral("%1 Progress").arg(subject));
+}
+
 QString LocatingStatusView::statusText() const {
     return m_caption->text();
 }

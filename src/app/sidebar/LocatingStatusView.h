@@ -15,6 +15,8 @@ class LocatingStatusView : public QWidget {
   public:
     explicit LocatingStatusView(QWidget* parent = nullptr);
     void setState(bool isGeocoding, const QString& progressText, int current, int total);
+    /// Names the bar and the button after what the run does, for a sidebar with more than one.
+    void setSubject(const QString& subject);
     QString statusText() const;
     QPushButton* abortButton() const { return m_abort; }
 

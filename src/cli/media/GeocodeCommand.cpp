@@ -1,7 +1,7 @@
-#include <csignal>
 #include <ostream>
 
 #include "cli/Commands.h"
+#include "cli/InterruptAborts.h"
 #include "cli/ProgressLine.h"
 #include "cli/RideArgument.h"
 #include "model/Preferences.h"
@@ -12,34 +12,6 @@
 namespace vantrel::cli {
 
 namespace {
-
-std::atomic<CancellationToken*> interruptedRun{nullptr};
-
-extern "C" void cancelOnInterrupt(int) {
-    if (auto* token = interruptedRun.load()) token->cancel();
-}
-
-/// Ctrl-C is the command line's "Abort" button: the run stops before the next activity and
-/// still reports what it did.
-class InterruptAborts {
-  public:
-    explicit InterruptAborts(CancellationToken& token) {
-        interruptedRun = &token;
-        struct sigaction action {};
-        action.sa_handler = cancelOnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_previous);
-    }
-    ~InterruptAborts() {
-        sigaction(SIGINT, &m_previous, nullptr);
-        interruptedRun = nullptr;
-    }
-    InterruptAborts(const InterruptAborts&) = delete;
-    InterruptAborts& operator=(const InterruptAborts&) = delete;
-
-  private:
-    struct sigaction m_previous {};
-};
 
 enum class Scope { missing, all, one };
 
