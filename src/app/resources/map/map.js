@@ -94,6 +94,10 @@ window.vantrel = {
       marker.setTooltipContent(label);
     }
   },
+  setGround(color) {
+    document.documentElement.style.setProperty("--vantrel-ground", color);
+    window.vantrelState.ground = color;
+  },
   setCenterPin(visible) {
     const el = document.getElementById("center-pin");
     el.innerHTML = PIN_SVG;
