@@ -85,15 +85,15 @@ void ImportFlows::importFromGarmin() {
 std::optional<ImportFlows::GarminExport> ImportFlows::inspectGarmin(const QString& folder) {
     GarminFolders folders = locateGarminFolders(folder.toStdString());
     if (!folders.uploadsFolder) {
-        Dialogs::alert(m_window, QLatin1String(kGarminNotFoundTitle),
-                       QLatin1String(kGarminNotFoundText));
+        Dialogs::warning(m_window, QLatin1String(kGarminNotFoundTitle),
+                         QLatin1String(kGarminNotFoundText));
         return std::nullopt;
     }
     GarminExport garmin;
     garmin.archives = listGarminArchives(*folders.uploadsFolder);
     if (garmin.archives.empty()) {
-        Dialogs::alert(m_window, QLatin1String(kGarminNoArchivesTitle),
-                       QLatin1String(kGarminNoArchivesText));
+        Dialogs::warning(m_window, QLatin1String(kGarminNoArchivesTitle),
+                         QLatin1String(kGarminNoArchivesText));
         return std::nullopt;
     }
     if (folders.fitnessFolder) garmin.summaries = loadGarminActivities(*folders.fitnessFolder);
@@ -197,16 +197,29 @@ void ImportFlows::runArchiveFiles(const std::vector<std::filesystem::path>& file
     auto progress = [report = options.progress](int done, int total) {
         report(ImportProgress{total, done, total >= 1 ? static_cast<double>(done) / total : 0.0});
     };
-    runWithOwnStore<ArchiveImportResult>(
+    struct ArchiveRun {
+        ArchiveImportResult result;
+        NewRecords added;
+    };
+    runWithOwnStore<ArchiveRun>(
         this, m_store.path(),
-        [files, progress](RideStore& store) { return importArchiveFiles(store, files, progress); },
-        [this](TaskOutcome<ArchiveImportResult> outcome) {
-            for (const auto& failure : outcome.value.failures) {
+        [files, progress](RideStore& store) {
+            std::set<std::int64_t> before = storedObjectIDs(store);
+            ArchiveImportResult result = importArchiveFiles(store, files, progress);
+            return ArchiveRun{result, newRecordsSince(store, before)};
+        },
+        [this](TaskOutcome<ArchiveRun> outcome) {
+            const ArchiveImportResult& result = outcome.value.result;
+            for (const auto& failure : result.failures) {
                 showImportError(fromStd(failure.fileName + ": " + failure.description));
             }
             if (outcome.error) showImportError(fromStd(*outcome.error));
-            if (outcome.value.saveError) return failBulkRun(*outcome.value.saveError);
-            finishBulkRun(outcome.value.imported, outcome.value.skipped);
+            if (result.saveError) return failBulkRun(*result.saveError);
+            // As after loose files: the years the archive filled open, its activities selected.
+            m_isImporting = false;
+            emit stateChanged();
+            announceNewRecords(outcome.value.added);
+            showImportComplete(result.imported, result.skipped);
         });
 }
 
@@ -253,8 +266,8 @@ void ImportFlows::failBulkRun(const std::string& saveError) {
 }
 
 void ImportFlows::showImportError(const QString& text) {
-    Dialogs::alert(m_window, QStringLiteral("Import Error"),
-                   text.isEmpty() ? QStringLiteral("Unknown error") : text);
+    Dialogs::warning(m_window, QStringLiteral("Import Error"),
+                     text.isEmpty() ? QStringLiteral("Unknown error") : text);
 }
 
 }  // namespace vantrel
