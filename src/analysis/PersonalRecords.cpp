@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "analysis/GeodesicDistance.h"
+#include "analysis/PowerAnalysis.h"
 #include "analysis/RideAnalysis.h"
 #include "model/ActivityKindGroup.h"
 #include "model/AveragePace.h"
@@ -55,6 +56,11 @@ constexpr std::array<RecordInfo, kRecordKindCount> kRecords = {{
     {RecordKind::largestElevationGain, "largestElevationGain", "Largest elevation gain",
      Scope::cycling, 0, 0},
     {RecordKind::longestDuration, "longestDuration", "Longest duration", Scope::every, 0, 0},
+    {RecordKind::power5s, "power5s", "Best 5 s power", Scope::cycling, 0, 0},
+    {RecordKind::power1min, "power1min", "Best 1 min power", Scope::cycling, 0, 0},
+    {RecordKind::power5min, "power5min", "Best 5 min power", Scope::cycling, 0, 0},
+    {RecordKind::power20min, "power20min", "Best 20 min power", Scope::cycling, 0, 0},
+    {RecordKind::power60min, "power60min", "Best 60 min power", Scope::cycling, 0, 0},
 }};
 
 const RecordInfo& info(RecordKind kind) {
@@ -159,8 +165,18 @@ std::optional<double> fastestOnTrackOrNone(const Track& track, double window) {
     return best->duration;
 }
 
+std::optional<double> powerValue(double seconds, const ActivityBests& activity) {
+    const auto& durations = PowerCurve::standardDurations();
+    auto found = std::find(durations.begin(), durations.end(), seconds);
+    auto index = static_cast<std::size_t>(found - durations.begin());
+    if (index >= activity.powerCurve.size()) return std::nullopt;
+    auto watts = activity.powerCurve[index];
+    return watts && *watts > 0 ? watts : std::nullopt;
+}
+
 /// The record's value for one activity; absent when it holds none.
 std::optional<double> valueOf(RecordKind kind, const ActivityBests& activity) {
+    if (auto seconds = powerDuration(kind)) return powerValue(*seconds, activity);
     switch (kind) {
         case RecordKind::longestDistance:
             return activity.distance > 0 ? std::optional(activity.distance) : std::nullopt;
@@ -239,8 +255,15 @@ RecordUnit unit(RecordKind kind) {
         case RecordKind::largestElevationGain:
             return RecordUnit::metres;
         default:
-            return RecordUnit::seconds;
+            return powerDuration(kind) ? RecordUnit::watts : RecordUnit::seconds;
     }
+}
+
+std::optional<double> powerDuration(RecordKind kind) {
+    for (const auto& duration : kBestPowerDurations) {
+        if (duration.key == rawValue(kind)) return duration.seconds;
+    }
+    return std::nullopt;
 }
 
 std::optional<double> windowDistance(RecordKind kind) {
@@ -294,6 +317,12 @@ std::string formattedValue(const PersonalRecord& record, UnitSystem system) {
             return formatDistance(record.value, system);
         case RecordKind::largestElevationGain:
             return formatElevationGain(record.value, system);
+        case RecordKind::power5s:
+        case RecordKind::power1min:
+        case RecordKind::power5min:
+        case RecordKind::power20min:
+        case RecordKind::power60min:
+            return std::to_string(std::lround(record.value)) + " W";
         default:
             // A time measured as 239.9999 s is the 4:00 it stands for, not 3:59.
             return formatDuration(std::round(record.value));

@@ -30,12 +30,17 @@ enum class RecordKind {
     longestDistance,
     largestElevationGain,
     longestDuration,
+    power5s,
+    power1min,
+    power5min,
+    power20min,
+    power60min,
 };
 
-inline constexpr int kRecordKindCount = 12;
+inline constexpr int kRecordKindCount = 17;
 
 /// What a record's value measures.
-enum class RecordUnit { seconds, metres };
+enum class RecordUnit { seconds, metres, watts };
 
 /// One record over a history: the best value and the activity that holds it.
 struct PersonalRecord {
@@ -80,6 +85,8 @@ std::string_view displayName(RecordKind kind);
 RecordUnit unit(RecordKind kind);
 /// The distance a fastest-time record covers, in metres; absent for the other records.
 std::optional<double> windowDistance(RecordKind kind);
+/// The duration a best-power record is held over, in seconds; absent for the other records.
+std::optional<double> powerDuration(RecordKind kind);
 /// Whether an activity of this kind can hold the record.
 bool appliesTo(RecordKind kind, std::optional<ActivityType> activityType);
 /// Which kinds can hold the record, as the records table says it: "Running and walking",
@@ -127,6 +134,8 @@ struct ActivityBests {
     double duration = 0;
     double elevationGain = 0;
     RouteBests route;
+    /// Best mean power at each of `PowerCurve::standardDurations()`; empty without power.
+    std::vector<std::optional<double>> powerCurve;
 };
 
 /// How many route bests of `activities` the records pass over as impossible (see `isPossible`).

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <new>
 #include <set>
@@ -15,6 +17,7 @@
 #include <thread>
 #include <utility>
 
+#include "analysis/PowerCurve.h"
 #include "model/Paths.h"
 #include "model/RideStore.h"
 #include "model/SeriesCodec.h"
@@ -24,13 +27,44 @@ namespace vantrel {
 namespace {
 
 // Raised when the file's layout changes: an older file is then simply started afresh.
-constexpr int kCacheVersion = 1;
+constexpr int kCacheVersion = 2;
 // Routes read ahead, measured together and committed together: a cancelled fill keeps all but
 // one batch of its work without paying a commit per activity, and memory holds this many routes.
 constexpr std::size_t kRoutesPerBatch = 32;
 
 using EntryKey = std::pair<std::string, std::int64_t>;
-using Entries = std::map<EntryKey, PersonalRecords::RouteBests>;
+using PowerBests = std::vector<std::optional<double>>;
+
+/// What is measured of one activity's series.
+struct MeasuredBests {
+    PersonalRecords::RouteBests route;
+    PowerBests power;
+};
+
+using Entries = std::map<EntryKey, MeasuredBests>;
+
+// The power curve is kept as one blob of doubles, NaN where the series is too short: a curve
+// has too many points for a column each.
+std::string powerBlob(const PowerBests& power) {
+    std::string blob(power.size() * sizeof(double), '\0');
+    for (std::size_t i = 0; i < power.size(); ++i) {
+        double value = power[i].value_or(std::nan(""));
+        std::memcpy(blob.data() + i * sizeof(double), &value, sizeof value);
+    }
+    return blob;
+}
+
+PowerBests powerFromBlob(const void* data, int size) {
+    PowerBests power;
+    if (!data || size <= 0) return power;
+    std::size_t count = static_cast<std::size_t>(size) / sizeof(double);
+    for (std::size_t i = 0; i < count; ++i) {
+        double value;
+        std::memcpy(&value, static_cast<const char*>(data) + i * sizeof(double), sizeof value);
+        power.push_back(std::isnan(value) ? std::nullopt : std::optional(value));
+    }
+    return power;
+}
 
 std::string hexHash(std::string_view text) {
     char buffer[17];
@@ -52,7 +86,7 @@ std::string createTableSql() {
         "routeHash INTEGER NOT NULL";
     for (auto kind : PersonalRecords::routeRecordKinds())
         sql += std::string(", ") + std::string(PersonalRecords::rawValue(kind)) + " REAL";
-    return sql + ", PRIMARY KEY(rideID, routeHash)) WITHOUT ROWID";
+    return sql + ", powerCurve BLOB, PRIMARY KEY(rideID, routeHash)) WITHOUT ROWID";
 }
 
 /// The live activities without their large fields: the list a history fits in memory as.
@@ -75,15 +109,18 @@ PersonalRecords::ActivityBests summaryOf(const PersistedRide& ride) {
     return activity;
 }
 
-PersonalRecords::RouteBests measure(const std::optional<Bytes>& routeData) {
+MeasuredBests measure(const std::optional<Bytes>& routeData,
+                      const std::optional<Bytes>& powerData) {
+    MeasuredBests bests;
     try {
-        auto route = decodeRoutePoints(routeData);
-        if (!route) return {};
-        return PersonalRecords::routeBests(*route);
+        if (auto route = decodeRoutePoints(routeData))
+            bests.route = PersonalRecords::routeBests(*route);
+        if (auto power = decodePowerSamples(powerData))
+            bests.power = PowerCurve(*power).standardBests();
     } catch (const std::bad_alloc&) {
-        // A route too large to hold holds no record; the other activities still count.
-        return {};
+        // A series too large to hold holds no record; the other activities still count.
     }
+    return bests;
 }
 
 /// A route to measure, and where its bests go.
@@ -91,6 +128,7 @@ struct PendingRoute {
     std::size_t index;
     EntryKey key;
     std::optional<Bytes> routeData;
+    std::optional<Bytes> powerData;
 };
 
 /// Decoding dominates a first fill, and routes are independent: they are measured on every
@@ -99,8 +137,11 @@ void measureAll(const std::vector<PendingRoute>& batch,
                 std::vector<PersonalRecords::ActivityBests>& activities) {
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        for (std::size_t k; (k = next++) < batch.size();)
-            activities[batch[k].index].route = measure(batch[k].routeData);
+        for (std::size_t k; (k = next++) < batch.size();) {
+            auto bests = measure(batch[k].routeData, batch[k].powerData);
+            activities[batch[k].index].route = std::move(bests.route);
+            activities[batch[k].index].powerCurve = std::move(bests.power);
+        }
     };
     std::size_t threads =
         std::min<std::size_t>(batch.size(), std::max(1u, std::thread::hardware_concurrency()));
@@ -144,7 +185,7 @@ struct RecordsCache::Impl {
     void recover();
     Opening checkLayout();
     Entries readEntries();
-    bool write(const EntryKey& key, const PersonalRecords::RouteBests& bests);
+    bool write(const EntryKey& key, const MeasuredBests& bests);
     void prune(const Entries& stale);
     void commit();
 };
@@ -224,7 +265,7 @@ void RecordsCache::Impl::openInMemory() {
 Entries RecordsCache::Impl::readEntries() {
     Entries entries;
     sqlite3_stmt* statement = nullptr;
-    std::string sql = "SELECT rideID, routeHash" + columnList() + " FROM routeBests";
+    std::string sql = "SELECT rideID, routeHash" + columnList() + ", powerCurve FROM routeBests";
     if (!db || sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
         return entries;
     const int kinds = static_cast<int>(PersonalRecords::routeRecordKinds().size());
@@ -232,13 +273,15 @@ Entries RecordsCache::Impl::readEntries() {
     while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
         EntryKey key{text ? text : "", sqlite3_column_int64(statement, 1)};
-        PersonalRecords::RouteBests bests;
+        MeasuredBests bests;
         for (int i = 0; i < kinds; ++i) {
             if (sqlite3_column_type(statement, 2 + i) == SQLITE_NULL)
-                bests.emplace_back();
+                bests.route.emplace_back();
             else
-                bests.emplace_back(sqlite3_column_double(statement, 2 + i));
+                bests.route.emplace_back(sqlite3_column_double(statement, 2 + i));
         }
+        bests.power = powerFromBlob(sqlite3_column_blob(statement, 2 + kinds),
+                                    sqlite3_column_bytes(statement, 2 + kinds));
         entries.emplace(std::move(key), std::move(bests));
     }
     sqlite3_finalize(statement);
@@ -247,13 +290,14 @@ Entries RecordsCache::Impl::readEntries() {
     return entries;
 }
 
-bool RecordsCache::Impl::write(const EntryKey& key, const PersonalRecords::RouteBests& bests) {
+bool RecordsCache::Impl::write(const EntryKey& key, const MeasuredBests& entry) {
+    const auto& bests = entry.route;
     if (!db || (pendingWrites == 0 && !execute("BEGIN IMMEDIATE"))) return false;
     ++pendingWrites;
-    std::string sql =
-        "INSERT OR REPLACE INTO routeBests(rideID, routeHash" + columnList() + ") VALUES (?1, ?2";
+    std::string sql = "INSERT OR REPLACE INTO routeBests(rideID, routeHash" + columnList() +
+                      ", powerCurve) VALUES (?1, ?2";
     const auto kinds = PersonalRecords::routeRecordKinds().size();
-    for (std::size_t i = 0; i < kinds; ++i) sql += ", ?" + std::to_string(i + 3);
+    for (std::size_t i = 0; i < kinds + 1; ++i) sql += ", ?" + std::to_string(i + 3);
     sql += ")";
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) return false;
@@ -266,6 +310,9 @@ bool RecordsCache::Impl::write(const EntryKey& key, const PersonalRecords::Route
         else
             sqlite3_bind_null(statement, index);
     }
+    std::string blob = powerBlob(entry.power);
+    sqlite3_bind_blob(statement, static_cast<int>(kinds) + 3, blob.data(),
+                      static_cast<int>(blob.size()), SQLITE_TRANSIENT);
     bool written = sqlite3_step(statement) == SQLITE_DONE;
     sqlite3_finalize(statement);
     return written;
@@ -309,9 +356,12 @@ std::filesystem::path RecordsCache::fileFor(const std::filesystem::path& storeLo
     return cacheFolder() / ("records-" + hexHash(location) + ".sqlite");
 }
 
-std::uint64_t RecordsCache::routeHash(const std::optional<Bytes>& routeData) {
-    if (!routeData) return XXH3_64bits(nullptr, 0);
-    return XXH3_64bits(routeData->data(), routeData->size());
+std::uint64_t RecordsCache::routeHash(const std::optional<Bytes>& routeData,
+                                      const std::optional<Bytes>& powerData) {
+    std::uint64_t hash =
+        routeData ? XXH3_64bits(routeData->data(), routeData->size()) : XXH3_64bits(nullptr, 0);
+    if (!powerData) return hash;
+    return XXH3_64bits_withSeed(powerData->data(), powerData->size(), hash);
 }
 
 RecordsCache::RecordsCache(std::filesystem::path file) : m_impl(std::make_unique<Impl>()) {
@@ -345,7 +395,8 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
     auto measureBatch = [&] {
         measureAll(batch, activities);
         for (const auto& pending : batch) {
-            if (!impl.write(pending.key, activities[pending.index].route)) impl.recover();
+            const auto& activity = activities[pending.index];
+            if (!impl.write(pending.key, {activity.route, activity.powerCurve})) impl.recover();
             report();
         }
         impl.measured += batch.size();
@@ -356,15 +407,16 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
         if (cancellation && cancellation->isCancelled()) return std::nullopt;
         store.loadDetails(rides[i]);
         activities[i] = summaryOf(*rides[i]);
-        auto hash = static_cast<std::int64_t>(routeHash(rides[i]->routeData));
+        auto hash = static_cast<std::int64_t>(routeHash(rides[i]->routeData, rides[i]->powerData));
         EntryKey key{activities[i].rideID.toString(), hash};
         if (auto found = cached.find(key); found != cached.end()) {
-            activities[i].route = found->second;
+            activities[i].route = found->second.route;
+            activities[i].powerCurve = found->second.power;
             kept.insert(key);
             report();
         } else {
             // A copy: the record must stay as stored, or the store would see a change to save.
-            batch.push_back({i, std::move(key), rides[i]->routeData});
+            batch.push_back({i, std::move(key), rides[i]->routeData, rides[i]->powerData});
         }
         // Dropping the record lets the store forget its route before the next one is read.
         rides[i].reset();

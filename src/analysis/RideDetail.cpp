@@ -53,6 +53,7 @@ RideDetail loadRideDetail(const PersistedRide& ride, UnitSystem system,
     detail.coordinates = coordinatesOf(route);
     detail.heartRateSamples = ride.heartRateSamples();
     detail.powerSamples = ride.powerSamples();
+    detail.power = analyzePower(detail.powerSamples);
     if (route.size() >= 2) {
         removePauses(ride, route, detail);
     } else {

@@ -6,6 +6,7 @@
 
 #include "analysis/ActiveSegment.h"
 #include "analysis/MileSplit.h"
+#include "analysis/PowerAnalysis.h"
 #include "analysis/RideChartData.h"
 #include "analysis/RideRetraceData.h"
 #include "analysis/SplitDistance.h"
@@ -26,6 +27,8 @@ struct RideDetail {
     std::vector<HeartRateSample> heartRateSamples;
     /// Power as stored: it is never pause-removed.
     std::vector<PowerSample> powerSamples;
+    /// Best powers, Normalized Power and the power curve; empty without power.
+    PowerAnalysis power;
 
     SplitDistance splitDistance = SplitDistance::mile;
     std::vector<MileSplit> splits;

@@ -97,10 +97,34 @@ constexpr ArchiveField field(const char* key) {
     };
 }
 
+/// A statistic whose 0 means "none": carried only when non-zero, and 0 when missing.
+template <auto ArchivedMember, auto RecordMember>
+constexpr ArchiveField nonZeroNumberField(const char* key) {
+    return {
+        key,
+        false,
+        [](const PersistedRide& record, ArchivedRide& ride) {
+            double value = record.*RecordMember;
+            ride.*ArchivedMember = value != 0 ? std::optional(value) : std::nullopt;
+        },
+        [](ArchivedRide& ride, PersistedRide& record) {
+            record.*RecordMember = (ride.*ArchivedMember).value_or(0);
+        },
+        [](const ArchivedRide& ride) { return (ride.*ArchivedMember).has_value(); },
+        [](std::string& out, const ArchivedRide& ride) {
+            NumberValue::write(out, *(ride.*ArchivedMember));
+        },
+        [](const ArchivedRide& ride) -> std::optional<double> { return ride.*ArchivedMember; },
+        [](ArchiveValueReader& value, ArchivedRide& ride) {
+            ride.*ArchivedMember = NumberValue::read(value);
+        },
+    };
+}
+
 using A = ArchivedRide;
 using R = PersistedRide;
 
-constexpr std::array<ArchiveField, 21> kFields = {
+constexpr std::array<ArchiveField, 25> kFields = {
     field<UuidValue, &A::rideID, &R::rideID>("rideID"),
     field<DateValue, &A::date, &R::date>("date"),
     field<NumberValue, &A::duration, &R::duration>("duration"),
@@ -122,6 +146,10 @@ constexpr std::array<ArchiveField, 21> kFields = {
     field<TextValue, &A::city, &R::city>("city"),
     field<NumberValue, &A::startElevation, &R::startElevation>("startElevation"),
     field<TextValue, &A::notes, &R::notes>("notes"),
+    nonZeroNumberField<&A::averagePower, &R::averagePower>("averagePower"),
+    nonZeroNumberField<&A::maxPower, &R::maxPower>("maxPower"),
+    nonZeroNumberField<&A::averageCadence, &R::averageCadence>("averageCadence"),
+    field<BytesValue, &A::powerData, &R::powerData>("powerData"),
 };
 
 // The document reader keeps one bit per field to find missing required keys.

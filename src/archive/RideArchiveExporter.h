@@ -38,6 +38,12 @@ struct ArchivedRide {
     std::optional<std::string> city;
     std::optional<double> startElevation;
     std::optional<std::string> notes;
+    // Power and cadence travel only when the activity has them, so that an activity without
+    // them is written exactly as before and older readers, which skip unknown keys, still read it.
+    std::optional<double> averagePower;
+    std::optional<double> maxPower;
+    std::optional<double> averageCadence;
+    std::optional<Bytes> powerData;
 
     friend bool operator==(const ArchivedRide&, const ArchivedRide&) = default;
 };

@@ -46,12 +46,37 @@ void writeSplits(std::ostream& out, const RideDetail& detail, UnitSystem units) 
     }
 }
 
-void writeText(std::ostream& out, const RideDetail& detail, UnitSystem units) {
+std::string wattsText(double watts) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f W", watts);
+    return text;
+}
+
+void writePower(std::ostream& out, const PersistedRide& ride, const RideDetail& detail) {
+    if (detail.power.empty()) return;
+    out << "Average Power: " << wattsText(ride.averagePower) << '\n';
+    out << "Max Power: " << wattsText(ride.maxPower) << '\n';
+    if (detail.power.normalizedPower > 0)
+        out << "Normalized Power: " << wattsText(detail.power.normalizedPower) << '\n';
+    for (std::size_t i = 0; i < kBestPowerDurations.size(); ++i) {
+        if (auto watts = detail.power.bestPowers[i])
+            out << "Best " << kBestPowerDurations[i].label << ": " << wattsText(*watts) << '\n';
+    }
+}
+
+void writeText(std::ostream& out, const PersistedRide& ride, const RideDetail& detail,
+               UnitSystem units) {
     writeSegments(out, detail);
     writeSplits(out, detail, units);
     if (detail.averagePace) out << "Average Pace: " << formatPace(*detail.averagePace) << '\n';
     out << "Average Speed: " << formatSpeed(detail.averageSpeed, units) << '\n';
     out << "Max Speed: " << formatSpeed(detail.maxSpeed, units) << '\n';
+    writePower(out, ride, detail);
+    if (ride.averageCadence > 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.0f rpm", ride.averageCadence);
+        out << "Average Cadence: " << text << '\n';
+    }
 }
 
 void writeJSONSegments(JsonWriter& json, const RideDetail& detail) {
@@ -86,7 +111,44 @@ void writeJSONSplits(JsonWriter& json, const RideDetail& detail) {
     json.endArray();
 }
 
-void writeJSON(std::ostream& out, const RideDetail& detail) {
+void writeJSONPowerCurve(JsonWriter& json, const PowerAnalysis& power) {
+    json.key("curve");
+    json.beginArray();
+    for (const auto& point : power.curve) {
+        json.beginObject();
+        json.key("seconds");
+        json.value(point.seconds);
+        json.key("watts");
+        json.value(point.watts);
+        json.endObject();
+    }
+    json.endArray();
+}
+
+/// Null for an activity without power, so that a script can tell "none" from "zero".
+void writeJSONPower(JsonWriter& json, const PersistedRide& ride, const RideDetail& detail) {
+    json.key("power");
+    if (detail.power.empty()) {
+        json.null();
+        return;
+    }
+    json.beginObject();
+    json.key("averagePower");
+    json.value(ride.averagePower);
+    json.key("maxPower");
+    json.value(ride.maxPower);
+    json.key("normalizedPower");
+    json.value(detail.power.normalizedPower);
+    for (std::size_t i = 0; i < kBestPowerDurations.size(); ++i) {
+        json.key(kBestPowerDurations[i].key);
+        auto watts = detail.power.bestPowers[i];
+        watts ? json.value(*watts) : json.null();
+    }
+    writeJSONPowerCurve(json, detail.power);
+    json.endObject();
+}
+
+void writeJSON(std::ostream& out, const PersistedRide& ride, const RideDetail& detail) {
     JsonWriter json;
     json.beginObject();
     writeJSONSegments(json, detail);
@@ -100,6 +162,9 @@ void writeJSON(std::ostream& out, const RideDetail& detail) {
     pace ? json.value(*pace) : json.null();
     json.key("maxSpeed");
     json.value(detail.maxSpeed);
+    json.key("averageCadence");
+    json.value(ride.averageCadence);
+    writeJSONPower(json, ride, detail);
     json.endObject();
     out << json.text() << '\n';
 }
@@ -113,7 +178,7 @@ int runAnalyze(CliContext& ctx) {
     RideRef ride = fetchRideArgument(ctx, "analyze");
     UnitSystem units = currentUnitSystem();
     RideDetail detail = loadRideDetail(*ride, units, split);
-    asJSON ? writeJSON(ctx.out, detail) : writeText(ctx.out, detail, units);
+    asJSON ? writeJSON(ctx.out, *ride, detail) : writeText(ctx.out, *ride, detail, units);
     return 0;
 }
 

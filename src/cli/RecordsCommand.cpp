@@ -33,6 +33,18 @@ void printLine(std::ostream& out, const PersonalRecord& record, UnitSystem units
         << '\t' << record.rideID.toString() << '\n';
 }
 
+const char* unitText(RecordUnit unit) {
+    switch (unit) {
+        case RecordUnit::seconds:
+            return "s";
+        case RecordUnit::metres:
+            return "m";
+        case RecordUnit::watts:
+            return "W";
+    }
+    return "";
+}
+
 void writeJSON(std::ostream& out, const std::vector<PersonalRecord>& records) {
     JsonWriter json;
     json.beginArray();
@@ -47,7 +59,7 @@ void writeJSON(std::ostream& out, const std::vector<PersonalRecord>& records) {
         json.key("counts");
         json.value(PersonalRecords::countedKinds(record.kind));
         json.key("unit");
-        json.value(PersonalRecords::unit(record.kind) == RecordUnit::seconds ? "s" : "m");
+        json.value(unitText(PersonalRecords::unit(record.kind)));
         json.key("rideID");
         json.value(record.rideID.toString());
         json.key("date");

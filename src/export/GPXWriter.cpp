@@ -14,12 +14,23 @@ constexpr const char* kHeader =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<gpx creator=\"Vantrel\" version=\"1.1\"\n"
     "  xmlns=\"http://www.topografix.com/GPX/1/1\"\n"
-    "  xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v1\">\n";
+    "  xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v1\"";
+// Declared only for an activity with power, so that every other document stays as it was.
+constexpr const char* kPowerNamespace =
+    "\n  xmlns:pwr=\"http://www.garmin.com/xmlschemas/PowerExtension/v1\"";
 
-/// Heart-rate samples by time, for finding the one nearest to a route point.
-class HeartRateMatcher {
+// A heart-rate sample counts for a point less than 30 s away; a power sample only within the
+// same second either way, since power changes from one second to the next.
+constexpr double kHeartRateWindow = 30;
+const double kPowerWindow = std::nextafter(1.0, 2.0);
+
+/// Samples by time, for finding the one nearest to a route point.
+class SampleMatcher {
   public:
-    explicit HeartRateMatcher(const std::vector<HeartRateSample>& samples) {
+    /// `value` reads a sample's value; `window` is the distance a sample must stay below.
+    template <typename Sample, typename Value>
+    SampleMatcher(const std::vector<Sample>& samples, Value value, double window)
+        : m_window(window) {
         std::vector<std::size_t> order(samples.size());
         std::iota(order.begin(), order.end(), 0);
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -27,28 +38,30 @@ class HeartRateMatcher {
         });
         for (std::size_t index : order) {
             m_times.push_back(samples[index].timestamp);
-            m_bpm.push_back(samples[index].bpm);
+            m_values.push_back(value(samples[index]));
         }
     }
 
-    /// The bpm of the nearer of the two samples around `time` when it lies less than 30 s
-    /// away; on a tie the earlier sample.
+    bool empty() const { return m_times.empty(); }
+
+    /// The value of the nearer of the two samples around `time` when it lies less than the
+    /// window away; on a tie the earlier sample.
     std::optional<double> match(Date time) const {
         if (m_times.empty()) return std::nullopt;
         auto lo = static_cast<std::size_t>(
             std::lower_bound(m_times.begin(), m_times.end(), time, earlier) - m_times.begin());
         std::size_t first = std::max<std::size_t>(lo, 1) - 1;
         std::size_t last = std::min(lo, m_times.size() - 1);
-        double best = 30;
-        std::optional<double> bpm;
+        double best = m_window;
+        std::optional<double> value;
         for (std::size_t i = first; i <= last; ++i) {
             double difference = std::fabs(m_times[i] - time);
             if (difference < best) {
                 best = difference;
-                bpm = m_bpm[i];
+                value = m_values[i];
             }
         }
-        return bpm;
+        return value;
     }
 
   private:
@@ -58,8 +71,9 @@ class HeartRateMatcher {
         return std::isnan(b) || a < b;
     }
 
+    double m_window;
     std::vector<Date> m_times;
-    std::vector<double> m_bpm;
+    std::vector<double> m_values;
 };
 
 std::string escaped(std::string_view text) {
@@ -90,6 +104,14 @@ std::optional<long long> wholeBpm(double bpm) {
     constexpr double kLimit = 9.2e18;
     if (!std::isfinite(bpm) || std::fabs(bpm) > kLimit) return std::nullopt;
     return static_cast<long long>(bpm);
+}
+
+/// Watts rounded to a whole number, as the power extension holds them; absent for values no
+/// reading can have.
+std::optional<long long> wholeWatts(double watts) {
+    constexpr double kLimit = 1e9;
+    if (!std::isfinite(watts) || watts < 0 || watts > kLimit) return std::nullopt;
+    return std::llround(watts);
 }
 
 /// "%.1f": to_chars with a precision rounds exactly as printf does.
@@ -147,7 +169,31 @@ class PointTimeFormatter {
     std::string m_prefix;
 };
 
-void appendPoint(std::string& out, const RoutePoint& point, std::optional<double> bpm,
+/// What a point carries besides its position and time.
+struct PointReadings {
+    std::optional<double> bpm;
+    std::optional<double> watts;
+};
+
+void appendExtensions(std::string& out, std::optional<long long> hr,
+                      std::optional<long long> watts) {
+    out += "        <extensions>\n";
+    if (hr) {
+        out += "          <gpxtpx:TrackPointExtension>\n";
+        out += "            <gpxtpx:hr>";
+        out += std::to_string(*hr);
+        out += "</gpxtpx:hr>\n";
+        out += "          </gpxtpx:TrackPointExtension>\n";
+    }
+    if (watts) {
+        out += "          <pwr:PowerInWatts>";
+        out += std::to_string(*watts);
+        out += "</pwr:PowerInWatts>\n";
+    }
+    out += "        </extensions>\n";
+}
+
+void appendPoint(std::string& out, const RoutePoint& point, PointReadings readings,
                  PointTimeFormatter& times) {
     out += "      <trkpt lat=\"";
     out += gpxCoordinateText(point.coordinate.latitude);
@@ -162,14 +208,9 @@ void appendPoint(std::string& out, const RoutePoint& point, std::optional<double
         out += times.text(point.timestamp);
         out += "</time>\n";
     }
-    std::optional<long long> hr = bpm ? wholeBpm(*bpm) : std::nullopt;
-    if (hr) {
-        out += "        <extensions>\n          <gpxtpx:TrackPointExtension>\n";
-        out += "            <gpxtpx:hr>";
-        out += std::to_string(*hr);
-        out += "</gpxtpx:hr>\n";
-        out += "          </gpxtpx:TrackPointExtension>\n        </extensions>\n";
-    }
+    std::optional<long long> hr = readings.bpm ? wholeBpm(*readings.bpm) : std::nullopt;
+    std::optional<long long> watts = readings.watts ? wholeWatts(*readings.watts) : std::nullopt;
+    if (hr || watts) appendExtensions(out, hr, watts);
     out += "      </trkpt>\n";
 }
 
@@ -202,13 +243,22 @@ std::string gpxCoordinateText(double degrees) {
 
 std::string buildGPX(const PersistedRide& ride) {
     std::vector<RoutePoint> points = ride.routePoints();
-    HeartRateMatcher matcher(ride.heartRateSamples());
+    SampleMatcher heartRate(
+        ride.heartRateSamples(), [](const HeartRateSample& sample) { return sample.bpm; },
+        kHeartRateWindow);
+    SampleMatcher power(
+        ride.powerSamples(), [](const PowerSample& sample) { return sample.watts; }, kPowerWindow);
     std::string out = kHeader;
+    if (!power.empty()) out += kPowerNamespace;
+    out += ">\n";
     out.reserve(points.size() * 200 + 1024);
     appendTrack(out, ride);
     out += "    <trkseg>\n";
     PointTimeFormatter times;
-    for (const auto& point : points) appendPoint(out, point, matcher.match(point.timestamp), times);
+    for (const auto& point : points) {
+        PointReadings readings{heartRate.match(point.timestamp), power.match(point.timestamp)};
+        appendPoint(out, point, readings, times);
+    }
     out += "    </trkseg>\n  </trk>\n</gpx>\n";
     return out;
 }

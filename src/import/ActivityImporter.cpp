@@ -14,6 +14,7 @@
 #include "import/Gunzip.h"
 #include "import/MultisportSplitter.h"
 #include "import/RideImportError.h"
+#include "import/SensorSeries.h"
 #include "logging/PersistentLogger.h"
 #include "model/AsciiText.h"
 #include "model/RideStore.h"
@@ -187,8 +188,12 @@ PersistedRide buildFromPoints(std::vector<ImportedTrackpoint> points,
                               std::optional<ActivityType> type, const std::string& importSource,
                               std::optional<double> fileDistance) {
     if (points.empty()) throw RideImportError::noTrackpoints();
-    std::stable_sort(points.begin(), points.end(),
-                     [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
+    auto earlier = [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; };
+    // Recordings come in time order: a stable sort would only copy every point through a
+    // buffer to leave them where they are.
+    if (!std::is_sorted(points.begin(), points.end(), earlier)) {
+        std::stable_sort(points.begin(), points.end(), earlier);
+    }
     bool placed = !fileDistance;
     double lapDistance = sumOf(laps, &ImportedLapSummary::distanceMeters);
     double lapTime = sumOf(laps, &ImportedLapSummary::totalTimeSeconds);
@@ -209,6 +214,7 @@ PersistedRide buildFromPoints(std::vector<ImportedTrackpoint> points,
     ride.activeTime = laps.empty() ? ride.duration : lapTime;
     if (placed) ride.setRoutePoints(routeOf(points));
     ride.setHeartRateSamples(heartRateSeriesOf(points));
+    applyPowerAndCadence(ride, points);
     if (type) ride.activityType = std::string(rawValue(*type));
     ride.importSource = importSource;
     clearNonFiniteStatistics(ride);

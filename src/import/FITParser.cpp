@@ -4,12 +4,16 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "import/FITProfile.h"
 #include "import/RideImportError.h"
+#include "import/SensorReading.h"
 
 namespace vantrel {
 
@@ -31,6 +35,25 @@ struct FieldPlan {
     std::uint32_t invalidValue;
 };
 
+/// A text field of a field description: where its bytes lie inside the data message.
+struct TextPlan {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+
+/// A developer field that carries power: how to read it and how the file scales it.
+struct DevPowerField {
+    FITProfile::NumericType type;
+    double scale = 1;
+    double offset = 0;
+};
+
+/// A developer field of a record definition that carries power, located in the message.
+struct DevPowerPlan {
+    std::size_t offset;
+    DevPowerField field;
+};
+
 /// A definition message reduced to what its data messages need: the byte sizes to step over
 /// and the few fields worth reading, so a data message costs no search through its fields.
 struct MessageDefinition {
@@ -40,6 +63,9 @@ struct MessageDefinition {
     std::size_t fieldsSize = 0;
     std::size_t devFieldsSize = 0;
     std::vector<FieldPlan> usedFields;
+    TextPlan fieldName;
+    TextPlan units;
+    std::optional<DevPowerPlan> devPower;
 };
 
 /// The valid values of one data message by slot; an invalid or missing field stays unset.
@@ -110,6 +136,38 @@ std::optional<double> optionalSlot(const SlotValues& slots, std::uint8_t slot) {
     return static_cast<double>(slots[slot]);
 }
 
+/// Whole revolutions plus the 1/128 steps a device may add in a field of their own.
+std::optional<double> recordCadence(const SlotValues& slots) {
+    using namespace FITProfile::RecordSlot;
+    if (!slots.has(cadence)) return std::nullopt;
+    double rpm = slots[cadence];
+    if (slots.has(fractionalCadence)) rpm += slots[fractionalCadence] / 128.0;
+    return plausibleCadence(rpm);
+}
+
+/// Text up to its first NUL, as FIT pads strings.
+std::string_view textField(const std::uint8_t* message, const TextPlan& plan) {
+    std::string_view text(reinterpret_cast<const char*>(message + plan.offset), plan.size);
+    return text.substr(0, text.find('\0'));
+}
+
+std::optional<double> readDevPower(const DevPowerPlan& plan, const std::uint8_t* message,
+                                   bool bigEndian) {
+    const auto& type = plan.field.type;
+    std::uint32_t raw = readUnsigned(message + plan.offset, type.size, bigEndian);
+    if (raw == type.invalidValue) return std::nullopt;
+    double value;
+    if (type.isFloat) {
+        value = std::bit_cast<float>(raw);
+    } else if (type.isSigned) {
+        int shift = 32 - 8 * type.size;
+        value = static_cast<std::int32_t>(raw << shift) >> shift;
+    } else {
+        value = raw;
+    }
+    return plausiblePower(value / plan.field.scale - plan.field.offset);
+}
+
 /// The state of decoding one file: the definitions in force, the read position and the output.
 class FITDecoder {
   public:
@@ -173,16 +231,24 @@ class FITDecoder {
         std::size_t fieldCount = fixed[4];
         m_offset += 5;
         readFieldDefinitions(definition, fieldCount);
-        definition.devFieldsSize = hasDevFields ? readDevFieldSizes() : 0;
+        definition.devPower.reset();
+        definition.devFieldsSize = hasDevFields ? readDevFields(definition) : 0;
     }
 
     void readFieldDefinitions(MessageDefinition& definition, std::size_t fieldCount) {
         if (remaining() < 3 * fieldCount) throw FITParseError::truncatedData();
         definition.usedFields.clear();
+        definition.fieldName = {};
+        definition.units = {};
         std::size_t messageOffset = 0;
         for (std::size_t i = 0; i < fieldCount; ++i) {
             const std::uint8_t* triple = m_data + m_offset + 3 * i;
             std::uint8_t size = triple[1];
+            if (definition.globalMessageNumber == FITProfile::kFieldDescriptionMessage) {
+                if (triple[0] == FITProfile::kFieldNameField)
+                    definition.fieldName = {messageOffset, size};
+                if (triple[0] == FITProfile::kUnitsField) definition.units = {messageOffset, size};
+            }
             const FITProfile::FieldRule* rule =
                 FITProfile::findFieldRule(definition.globalMessageNumber, triple[0], size);
             if (rule) {
@@ -195,14 +261,32 @@ class FITDecoder {
         m_offset += 3 * fieldCount;
     }
 
-    std::size_t readDevFieldSizes() {
+    /// Returns the developer fields' total size, and notes where a record carries power.
+    std::size_t readDevFields(MessageDefinition& definition) {
         if (remaining() < 1) throw FITParseError::truncatedData();
         std::size_t devFieldCount = m_data[m_offset++];
         if (remaining() < 3 * devFieldCount) throw FITParseError::truncatedData();
         std::size_t total = 0;
-        for (std::size_t i = 0; i < devFieldCount; ++i) total += m_data[m_offset + 3 * i + 1];
+        for (std::size_t i = 0; i < devFieldCount; ++i) {
+            const std::uint8_t* triple = m_data + m_offset + 3 * i;
+            if (definition.globalMessageNumber == FITProfile::kRecordMessage) {
+                planDevPower(definition, triple, definition.fieldsSize + total);
+            }
+            total += triple[1];
+        }
         m_offset += 3 * devFieldCount;
         return total;
+    }
+
+    void planDevPower(MessageDefinition& definition, const std::uint8_t* triple,
+                      std::size_t offset) {
+        auto found = m_devPowerFields.find(devFieldKey(triple[2], triple[0]));
+        if (found == m_devPowerFields.end() || found->second.type.size != triple[1]) return;
+        definition.devPower = DevPowerPlan{offset, found->second};
+    }
+
+    static std::uint16_t devFieldKey(std::uint32_t developerIndex, std::uint32_t fieldNumber) {
+        return static_cast<std::uint16_t>(((developerIndex & 0xFF) << 8) | (fieldNumber & 0xFF));
     }
 
     void readDataMessage(std::uint8_t localType, std::optional<std::uint32_t> headerTimestamp) {
@@ -217,7 +301,13 @@ class FITDecoder {
         const std::uint8_t* message = m_data + m_offset;
         switch (definition.globalMessageNumber) {
             case FITProfile::kRecordMessage:
-                takeRecord(readSlots(definition, message), headerTimestamp);
+                takeRecord(readSlots(definition, message), headerTimestamp,
+                           definition.devPower
+                               ? readDevPower(*definition.devPower, message, definition.bigEndian)
+                               : std::nullopt);
+                break;
+            case FITProfile::kFieldDescriptionMessage:
+                takeFieldDescription(definition, message);
                 break;
             case FITProfile::kLapMessage:
                 takeLap(readSlots(definition, message));
@@ -231,7 +321,28 @@ class FITDecoder {
         m_offset += definition.fieldsSize + definition.devFieldsSize;
     }
 
-    void takeRecord(const SlotValues& slots, std::optional<std::uint32_t> headerTimestamp) {
+    /// Running power pods that the watch does not know write their power as a developer field;
+    /// such a field named "Power" in watts stands in for the standard one.
+    void takeFieldDescription(const MessageDefinition& definition, const std::uint8_t* message) {
+        using namespace FITProfile::DescriptionSlot;
+        SlotValues slots = readSlots(definition, message);
+        if (!slots.has(developerDataIndex) || !slots.has(fieldNumber)) return;
+        auto key = devFieldKey(slots[developerDataIndex], slots[fieldNumber]);
+        m_devPowerFields.erase(key);
+        if (!slots.has(baseType) || textField(message, definition.fieldName) != "Power" ||
+            textField(message, definition.units) != "Watts") {
+            return;
+        }
+        auto type = FITProfile::numericType(static_cast<std::uint8_t>(slots[baseType]));
+        if (!type) return;
+        DevPowerField field{*type};
+        if (slots.has(scale) && slots[scale] != 0) field.scale = slots[scale];
+        if (slots.has(offset)) field.offset = static_cast<std::int8_t>(slots[offset]);
+        m_devPowerFields[key] = field;
+    }
+
+    void takeRecord(const SlotValues& slots, std::optional<std::uint32_t> headerTimestamp,
+                    std::optional<double> devPower) {
         using namespace FITProfile::RecordSlot;
         std::optional<std::uint32_t> time =
             slots.has(timestamp) ? slots[timestamp] : headerTimestamp;
@@ -254,6 +365,15 @@ class FITDecoder {
         point.timestamp = dateFromFITTimestamp(*time);
         point.heartRate = optionalSlot(slots, heartRate);
         if (slots.has(distance)) point.distance = slots[distance] / 100.0;
+        if (slots.has(power)) {
+            m_hasStandardPower = true;
+            point.power = plausiblePower(slots[power]);
+        }
+        point.cadence = recordCadence(slots);
+        if (devPower) {
+            std::size_t index = (placed ? m_trackpoints : m_unplacedPoints).size() - 1;
+            m_devPower.push_back({placed, index, *devPower});
+        }
     }
 
     void takeLap(const SlotValues& slots) {
@@ -305,6 +425,11 @@ class FITDecoder {
     }
 
     ImportedActivity result() {
+        if (!m_hasStandardPower) {
+            for (const DevPowerSample& sample : m_devPower)
+                (sample.placed ? m_trackpoints : m_unplacedPoints)[sample.index].power =
+                    sample.watts;
+        }
         ImportedActivity activity;
         activity.trackpoints = std::move(m_trackpoints);
         activity.lapSummaries = std::move(m_lapSummaries);
@@ -329,6 +454,16 @@ class FITDecoder {
     std::uint32_t m_lastTimestamp = 0;
     std::optional<std::uint8_t> m_sessionSport;
     std::optional<std::uint8_t> m_sessionSubSport;
+    /// Developer fields that carry power, by developer data index and field number.
+    std::map<std::uint16_t, DevPowerField> m_devPowerFields;
+    /// Power from a developer field by point, used only when the file has no standard power.
+    struct DevPowerSample {
+        bool placed;  // in the trackpoints, or else in the points without a position
+        std::size_t index;
+        double watts;
+    };
+    std::vector<DevPowerSample> m_devPower;
+    bool m_hasStandardPower = false;
 };
 
 }  // namespace

@@ -56,6 +56,34 @@ bool isTransition(std::uint8_t sport, std::uint8_t subSport) {
            (subSport >= kFirstTransitionSubSport && subSport <= kLastTransitionSubSport);
 }
 
+std::optional<NumericType> numericType(std::uint8_t baseType) {
+    switch (baseType) {
+        case 0x00:  // enum
+        case 0x02:  // uint8
+            return NumericType{1, 0xFF, false, false};
+        case 0x01:
+            return NumericType{1, 0x7F, true, false};
+        case 0x0A:  // uint8z
+            return NumericType{1, 0x00, false, false};
+        case 0x83:
+            return NumericType{2, 0x7FFF, true, false};
+        case 0x84:
+            return NumericType{2, 0xFFFF, false, false};
+        case 0x8B:  // uint16z
+            return NumericType{2, 0x0000, false, false};
+        case 0x85:
+            return NumericType{4, 0x7FFFFFFF, true, false};
+        case 0x86:
+            return NumericType{4, 0xFFFFFFFF, false, false};
+        case 0x8C:  // uint32z
+            return NumericType{4, 0x00000000, false, false};
+        case 0x88:  // float32
+            return NumericType{4, 0xFFFFFFFF, false, true};
+        default:
+            return std::nullopt;
+    }
+}
+
 ActivityType activityTypeForSport(std::uint8_t sport, std::uint8_t subSport) {
     switch (sport) {
         case 1:

@@ -1,5 +1,6 @@
 #include "import/GPXParser.h"
 
+#include "import/SensorReading.h"
 #include "import/XmlText.h"
 
 namespace vantrel {
@@ -22,7 +23,8 @@ namespace {
 // it is collected while any of them is open, whatever opens inside it.
 bool mayHoldText(std::string_view name) {
     return isName(name, "ele") || isName(name, "time") || isName(name, "hr") ||
-           isName(name, "name") || isName(name, "type");
+           isName(name, "name") || isName(name, "type") || isName(name, "cad") ||
+           isName(name, "power") || isName(name, "PowerInWatts");
 }
 
 }  // namespace
@@ -37,6 +39,8 @@ void GPXParser::startElement(std::string_view name, const char** attributes) {
         if (!m_insideTrackpoint) m_insideName = true;
     } else if (isName(name, "type")) {
         if (!m_insideTrackpoint) m_insideType = true;
+    } else if (isName(name, "extensions")) {
+        if (m_insideTrackpoint) ++m_openExtensions;
     }
 }
 
@@ -50,6 +54,9 @@ void GPXParser::startTrackpoint(const char** attributes) {
     m_currentEle.reset();
     m_currentTime.reset();
     m_currentHR.reset();
+    m_currentPower.reset();
+    m_currentCadence.reset();
+    m_openExtensions = 0;
 }
 
 void GPXParser::characters(std::string_view text) {
@@ -73,6 +80,21 @@ void GPXParser::endElement(std::string_view name) {
     } else if (isName(name, "type")) {
         if (m_insideType) m_trackType = std::string(elementText());
         m_insideType = false;
+    } else if (m_openExtensions > 0) {
+        endExtensionValue(name);
+    }
+}
+
+// Power comes as Garmin's power extension (declared under more than one namespace URI in real
+// files, so only its local name counts) or as a bare <power> element; cadence in the track point
+// extension, v1 and v2 alike.
+void GPXParser::endExtensionValue(std::string_view name) {
+    if (isName(name, "extensions")) {
+        --m_openExtensions;
+    } else if (isName(name, "PowerInWatts") || isName(name, "power")) {
+        m_currentPower = plausiblePower(parseDecimal(elementText()));
+    } else if (isName(name, "cad")) {
+        m_currentCadence = plausibleCadence(parseDecimal(elementText()));
     }
 }
 
@@ -83,10 +105,11 @@ std::string_view GPXParser::elementText() const {
 void GPXParser::finishTrackpoint() {
     if (m_currentLat && m_currentLon && m_currentTime &&
         isValidPosition(*m_currentLat, *m_currentLon)) {
-        m_result.trackpoints.push_back(
-            {*m_currentLat, *m_currentLon, m_currentEle, *m_currentTime, m_currentHR});
+        m_result.trackpoints.push_back({*m_currentLat, *m_currentLon, m_currentEle, *m_currentTime,
+                                        m_currentHR, m_currentPower, m_currentCadence});
     }
     m_insideTrackpoint = false;
+    m_openExtensions = 0;
 }
 
 }  // namespace vantrel

@@ -24,6 +24,7 @@ class GPXParser : public XmlActivityReader {
     ImportedActivity finish() override;
     void startTrackpoint(const char** attributes);
     void finishTrackpoint();
+    void endExtensionValue(std::string_view name);
     /// The character data of the element just closed, trimmed.
     std::string_view elementText() const;
 
@@ -34,8 +35,11 @@ class GPXParser : public XmlActivityReader {
     std::optional<double> m_currentEle;
     std::optional<Date> m_currentTime;
     std::optional<double> m_currentHR;
+    std::optional<double> m_currentPower;
+    std::optional<double> m_currentCadence;
     std::string m_characterBuffer;
     std::size_t m_openTextElements = 0;
+    std::size_t m_openExtensions = 0;
     bool m_insideTrackpoint = false;
     bool m_insideName = false;
     bool m_insideType = false;

@@ -23,6 +23,8 @@ struct ImportedTrackpoint {
     std::optional<double> altitude;
     Date timestamp = 0;
     std::optional<double> heartRate;
+    std::optional<double> power;    // watts
+    std::optional<double> cadence;  // revolutions (or steps) per minute
     /// Metres from the start as the device counted them (a wheel, a foot pod, pool lengths).
     std::optional<double> distance = std::nullopt;
     friend bool operator==(const ImportedTrackpoint&, const ImportedTrackpoint&) = default;

@@ -1,5 +1,6 @@
 #include "import/TCXParser.h"
 
+#include "import/SensorReading.h"
 #include "import/XmlText.h"
 
 namespace vantrel {
@@ -24,6 +25,18 @@ std::optional<ActivityType> TCXParser::activityType() const {
 }
 
 namespace {
+
+// The name without its namespace prefix: exporters write the activity extension's elements
+// under whatever prefix they declared ("ns3:Watts", "x:Watts").
+std::string_view localPart(std::string_view name) {
+    auto colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+bool isSensorValue(std::string_view name) {
+    std::string_view local = localPart(name);
+    return isName(local, "Cadence") || isName(local, "Watts") || isName(local, "RunCadence");
+}
 
 // Elements whose text may be read at their end. Text is read up to the last element start, so
 // it is collected while any of them is open, whatever opens inside it.
@@ -62,7 +75,7 @@ void TCXParser::popElement() {
 void TCXParser::startElement(std::string_view name, const char** attributes) {
     m_characterBuffer.clear();
     pushElement(name);
-    if (mayHoldText(name)) ++m_openTextElements;
+    if (mayHoldText(name) || isSensorValue(name)) ++m_openTextElements;
     wantCharacters(m_openTextElements > 0);
     if (isName(name, "Activity")) {
         auto sport = xmlAttribute(attributes, "Sport");
@@ -76,6 +89,8 @@ void TCXParser::startElement(std::string_view name, const char** attributes) {
         m_currentAlt.reset();
         m_currentTime.reset();
         m_currentHR.reset();
+        m_currentPower.reset();
+        m_currentCadence.reset();
     }
 }
 
@@ -84,7 +99,9 @@ void TCXParser::characters(std::string_view text) {
 }
 
 void TCXParser::endElement(std::string_view name) {
-    if (m_openTextElements > 0 && mayHoldText(name)) --m_openTextElements;
+    if (m_openTextElements > 0 && (mayHoldText(name) || isSensorValue(name))) {
+        --m_openTextElements;
+    }
     wantCharacters(m_openTextElements > 0);
     bool inTrackpoint = m_openTrackpoints > 0;
     if (isName(name, "Lap")) {
@@ -122,6 +139,17 @@ void TCXParser::endTrackpointValue(std::string_view name) {
         m_currentAlt = parseDecimal(elementText());
     } else if (isName(name, "DistanceMeters")) {
         m_currentDistance = parseDecimal(elementText());
+    } else if (isSensorValue(name)) {
+        endSensorValue(localPart(name));
+    }
+}
+
+void TCXParser::endSensorValue(std::string_view localName) {
+    if (isName(localName, "Watts")) {
+        m_currentPower = plausiblePower(parseDecimal(elementText()));
+    } else {
+        // Bike cadence stands in the trackpoint, a run's in the activity extension.
+        m_currentCadence = plausibleCadence(parseDecimal(elementText()));
     }
 }
 
@@ -153,6 +181,8 @@ void TCXParser::finishTrackpoint() {
     point.altitude = m_currentAlt;
     point.timestamp = *m_currentTime;
     point.heartRate = m_currentHR;
+    point.power = m_currentPower;
+    point.cadence = m_currentCadence;
     point.distance = m_currentDistance;
 }
 

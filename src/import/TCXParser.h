@@ -28,6 +28,7 @@ class TCXParser : public XmlActivityReader {
     void endLapValue(std::string_view name);
     void endTrackpointValue(std::string_view name);
     void endHeartRateValue(bool inTrackpoint);
+    void endSensorValue(std::string_view localName);
     /// The character data since the last element start, trimmed.
     std::string_view elementText() const;
     void finishTrackpoint();
@@ -47,6 +48,8 @@ class TCXParser : public XmlActivityReader {
     std::optional<Date> m_currentTime;
     std::optional<double> m_currentHR;
     std::optional<double> m_currentDistance;
+    std::optional<double> m_currentPower;
+    std::optional<double> m_currentCadence;
     ImportedLapSummary m_lap;
     std::optional<std::string> m_activitySport;
 };

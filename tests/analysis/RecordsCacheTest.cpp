@@ -201,3 +201,57 @@ TEST_F(RecordsCacheTest, CorpusRecordingsGivePlausibleRecords) {
 
 }  // namespace
 }  // namespace vantrel::test
+
+namespace vantrel::test {
+namespace {
+
+TEST_F(RecordsCacheTest, PowerRecordsAreCachedAndFollowTheSeries) {
+    auto ride = addRun(8, 1800);
+    ride->activityType = "roadCycling";
+    std::vector<PowerSample> power;
+    for (int i = 0; i <= 1800; ++i)
+        power.push_back({Uuid::random(), kRideStart + i, i < 60 ? 400.0 : 200.0});
+    ride->setPowerSamples(power);
+    store->save();
+    update(1);
+    auto activities = update(0);  // read back from the file, not measured again
+    ASSERT_EQ(activities.size(), 1u);
+    auto records =
+        PersonalRecords::bestRecords(activities, PersonalRecords::KindFilter::everything());
+    auto valueOf = [&](RecordKind kind) -> std::optional<double> {
+        for (const auto& record : records) {
+            if (record.kind == kind) return record.value;
+        }
+        return std::nullopt;
+    };
+    EXPECT_DOUBLE_EQ(valueOf(RecordKind::power5s).value_or(0), 400);
+    EXPECT_DOUBLE_EQ(valueOf(RecordKind::power1min).value_or(0), 400);
+    EXPECT_NEAR(valueOf(RecordKind::power20min).value_or(0), (60 * 400 + 1140 * 200) / 1200.0,
+                1e-9);
+    EXPECT_FALSE(valueOf(RecordKind::power60min));  // a 30-min ride
+    EXPECT_EQ(PersonalRecords::unit(RecordKind::power5s), RecordUnit::watts);
+    EXPECT_EQ(
+        PersonalRecords::formattedValue(
+            *std::find_if(records.begin(), records.end(),
+                          [](const PersonalRecord& r) { return r.kind == RecordKind::power5s; }),
+            UnitSystem::metric),
+        "400 W");
+
+    // A trimmed power series alone changes the entry.
+    power.resize(300);
+    ride->setPowerSamples(power);
+    store->save();
+    activities = update(1);
+    records = PersonalRecords::bestRecords(activities, PersonalRecords::KindFilter::everything());
+    EXPECT_FALSE(valueOf(RecordKind::power20min));
+
+    // Only cycling holds power records.
+    ride->activityType = "running";
+    store->save();
+    activities = update(0);
+    records = PersonalRecords::bestRecords(activities, PersonalRecords::KindFilter::everything());
+    EXPECT_FALSE(valueOf(RecordKind::power5s));
+}
+
+}  // namespace
+}  // namespace vantrel::test

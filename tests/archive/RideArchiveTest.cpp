@@ -268,3 +268,48 @@ TEST(RideArchiveTest, ImportedRecordTakesArchivedValuesAndDefaultsElsewhere) {
 
 }  // namespace
 }  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+TEST(RideArchivePower, PowerKeysTravelOnlyWhenPresentAndRoundTrip) {
+    PersistedRide record;
+    record.rideID = test::uuidOf("00000000-0000-4000-8000-000000000002");
+    record.date = kMayFirst;
+    record.setPowerSamples({{Uuid::random(), kMayFirst, 250}, {Uuid::random(), kMayFirst + 1, 0}});
+    record.averagePower = 125;
+    record.maxPower = 250;
+    record.averageCadence = 88.5;
+    Archive archive;
+    archive.exportDate = kMayFirst;
+    archive.rides = {RideArchiveExporter::archivedRide(record)};
+    std::string text = encodedText(archive);
+    // Sorted among the other keys: "averageCadence" and "averagePower" before "calories",
+    // "maxPower" after "maxHeartRate", "powerData" before "rideID".
+    EXPECT_NE(text.find(R"("activeTime":0,"averageCadence":88.5,"averageHeartRate":0,)"
+                        R"("averagePower":125,"calories":0,)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(R"("maxHeartRate":0,"maxPower":250,"powerData":")"), std::string::npos);
+
+    PersistedRide restored = RideArchiveImporter::makeRecord(decodeArchive(bytesOf(text)).rides[0]);
+    EXPECT_EQ(restored.powerData, record.powerData);
+    EXPECT_EQ(restored.powerSamples(), record.powerSamples());
+    EXPECT_EQ(restored.averagePower, 125);
+    EXPECT_EQ(restored.maxPower, 250);
+    EXPECT_EQ(restored.averageCadence, 88.5);
+}
+
+TEST(RideArchivePower, PowerThatDoesNotDecodeIsStoredAsItComes) {
+    std::string text = archiveWithRide(kRequired + R"(,"powerData":"AAE=","averagePower":300)");
+    PersistedRide restored = RideArchiveImporter::makeRecord(decodeArchive(bytesOf(text)).rides[0]);
+    EXPECT_EQ(restored.powerData, (Bytes{0x00, 0x01}));
+    EXPECT_TRUE(restored.powerSamples().empty());
+    EXPECT_EQ(restored.averagePower, 300);
+    // Not Base64: no series, and the activity still imports.
+    text = archiveWithRide(kRequired + R"(,"powerData":"%%%")");
+    EXPECT_FALSE(RideArchiveImporter::makeRecord(decodeArchive(bytesOf(text)).rides[0]).powerData);
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -141,3 +141,65 @@ TEST_F(AnalyzeCommandsTest, TrimThenUndoRestoresTheStoredRecord) {
 
 }  // namespace
 }  // namespace vantrel::cli
+
+namespace vantrel::cli {
+namespace {
+
+// A Zwift ride imported as a user would, then analysed and listed among the records.
+TEST(PowerCommands, AnalyzeAndRecordsGivePowerFiguresOfAnImportedRide) {
+    test::IsolatedEnvironment environment;
+    auto storeFile = environment.root() / "store.sqlite";
+    auto file = test::corpusFile("fitparse__zwift-null-compressed-speed-dist.fit");
+    ASSERT_EQ(runOnStore(storeFile, {"import", file.string()}).status, 0);
+    std::string id = RideStore::open(storeFile)->allRecords().front()->rideID.toString();
+
+    auto result = runOnStore(storeFile, {"analyze", id, "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    simdjson::dom::parser parser;
+    simdjson::dom::element power = parser.parse(result.out)["power"];
+    // Average and maximum as the FIT SDK reads the file.
+    EXPECT_NEAR(double(power["averagePower"]), 122.8645, 5e-5);
+    EXPECT_EQ(double(power["maxPower"]), 691);
+    double np = power["normalizedPower"];
+    EXPECT_GT(np, 122.8645);
+    EXPECT_LT(np, 691);
+    EXPECT_LE(double(power["power5s"]), 691);
+    EXPECT_GE(double(power["power20min"]), 122.8645);
+    EXPECT_TRUE(power["power60min"].is_null());  // a 30-minute ride
+    simdjson::dom::array curve = power["curve"];
+    ASSERT_GT(curve.size(), 10u);
+    EXPECT_EQ(double(curve.at(0)["seconds"]), 1);
+    // The curve never rises with duration.
+    double previous = 1e9;
+    for (auto point : curve) {
+        EXPECT_LE(double(point["watts"]), previous + 1e-9);
+        previous = point["watts"];
+    }
+
+    auto records = runOnStore(storeFile, {"records", "--json"});
+    ASSERT_EQ(records.status, 0) << records.err;
+    simdjson::dom::parser recordsParser;
+    bool listed = false;
+    for (auto entry : simdjson::dom::array(recordsParser.parse(records.out))) {
+        if (std::string_view(entry["record"]) != "power5s") continue;
+        listed = true;
+        EXPECT_EQ(std::string_view(entry["unit"]), "W");
+        EXPECT_EQ(double(entry["value"]), double(power["power5s"]));
+    }
+    EXPECT_TRUE(listed);
+}
+
+TEST(PowerCommands, AnalyzeSaysNullWithoutPower) {
+    test::IsolatedEnvironment environment;
+    auto storeFile = environment.root() / "store.sqlite";
+    auto store = RideStore::open(storeFile);
+    auto ride = std::make_shared<PersistedRide>(rideWithStop());
+    store->insert(ride);
+    store->save();
+    auto result = runOnStore(storeFile, {"analyze", ride->rideID.toString(), "--json"});
+    simdjson::dom::parser parser;
+    EXPECT_TRUE(parser.parse(result.out)["power"].is_null());
+}
+
+}  // namespace
+}  // namespace vantrel::cli

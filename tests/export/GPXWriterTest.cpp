@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 #include "export/ExportTestRides.h"
 #include "export/GPXWriter.h"
@@ -170,6 +171,74 @@ TEST(GPXWriterTest, ImportedFileReadsBackWithTheSamePointsAndKind) {
             EXPECT_EQ(again.resolvedActivityType(), imported.resolvedActivityType());
         }
     }
+}
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+/// The watts written, one entry per point ("" for none).
+std::vector<std::string> writtenWatts(const std::string& gpx) {
+    std::vector<std::string> watts;
+    const std::string open = "<pwr:PowerInWatts>";
+    std::size_t at = 0;
+    while ((at = gpx.find("<trkpt ", at)) != std::string::npos) {
+        std::size_t end = gpx.find("</trkpt>", at);
+        std::size_t found = gpx.find(open, at);
+        watts.push_back(found < end
+                            ? gpx.substr(found + open.size(),
+                                         gpx.find('<', found + open.size()) - found - open.size())
+                            : "");
+        at = end;
+    }
+    return watts;
+}
+
+TEST(GPXWriterPower, PowerOfTheSameSecondBesideTheHeartRate) {
+    PersistedRide ride = rideWithSeries({pointAt(kMayFirst), pointAt(kMayFirst + 10),
+                                         pointAt(kMayFirst + 20), pointAt(kMayFirst + 30)},
+                                        {{Uuid::random(), kMayFirst, 140}});
+    ride.setPowerSamples({{Uuid::random(), kMayFirst + 0.4, 210.6},
+                          {Uuid::random(), kMayFirst + 11, 0},
+                          {Uuid::random(), kMayFirst + 22, 300}});
+    std::string gpx = buildGPX(ride);
+    EXPECT_NE(
+        gpx.find("  xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v1\"\n"
+                 "  xmlns:pwr=\"http://www.garmin.com/xmlschemas/PowerExtension/v1\">\n"),
+        std::string::npos);
+    EXPECT_EQ(writtenWatts(gpx), (std::vector<std::string>{"211", "0", "", ""}));
+    EXPECT_NE(gpx.find("            <gpxtpx:hr>140</gpxtpx:hr>\n"
+                       "          </gpxtpx:TrackPointExtension>\n"
+                       "          <pwr:PowerInWatts>211</pwr:PowerInWatts>\n"
+                       "        </extensions>\n"),
+              std::string::npos);
+}
+
+TEST(GPXWriterPower, WithoutPowerTheDocumentIsAsBefore) {
+    PersistedRide ride = rideWithSeries({pointAt(kMayFirst)}, {});
+    std::string gpx = buildGPX(ride);
+    EXPECT_EQ(gpx.find("pwr"), std::string::npos);
+    EXPECT_NE(gpx.find("TrackPointExtension/v1\">\n  <metadata>"), std::string::npos);
+}
+
+TEST(GPXWriterPower, ExportedPowerReadsBack) {
+    const char* name = "togeojson__garmin-connect-edge520.tcx";
+    PersistedRide imported =
+        importActivityFile(test::readFileBytes(test::corpusFile(name)), name, std::nullopt);
+    ASSERT_GT(imported.averagePower, 0);
+    PersistedRide again = importActivityFile(bytesOf(buildGPX(imported)), "a.gpx", std::nullopt);
+    // Every sample comes back on its own point; a point without one may take a neighbour's
+    // from within the same second.
+    std::map<Date, double> after;
+    for (const auto& sample : again.powerSamples()) after.emplace(sample.timestamp, sample.watts);
+    for (const auto& sample : imported.powerSamples()) {
+        auto found = after.find(std::floor(sample.timestamp));
+        ASSERT_NE(found, after.end());
+        EXPECT_EQ(found->second, std::round(sample.watts));
+    }
+    EXPECT_EQ(again.maxPower, imported.maxPower);
 }
 
 }  // namespace

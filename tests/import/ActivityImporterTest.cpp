@@ -48,7 +48,7 @@ std::string importFailure(const Bytes& bytes, const std::string& name) {
 
 ImportedTrackpoint point(Date time, std::optional<double> altitude = std::nullopt,
                          std::optional<double> heartRate = std::nullopt) {
-    return {47.0, 8.0, altitude, time, heartRate};
+    return {47.0, 8.0, altitude, time, heartRate, std::nullopt, std::nullopt};
 }
 
 TEST(ImportActivityFile, DispatchesByExtensionInAnyCase) {
@@ -356,6 +356,86 @@ TEST_F(ImportFileListTest, OneActivityIsSingular) {
     importFileList(*store, {write("one.gpx", bytesOf(kGpx))}, std::nullopt);
     EXPECT_NE(test::sessionLogText().find("[INFO] [Import] Imported 1 activity\n"),
               std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+ImportedTrackpoint sensorPoint(Date time, std::optional<double> watts,
+                               std::optional<double> cadence) {
+    return {47.0, 8.0, std::nullopt, time, std::nullopt, watts, cadence};
+}
+
+TEST(BuildActivity, PowerSeriesAndCadenceFromThePoints) {
+    // Out of order on purpose: the series follows the sorted points.
+    PersistedRide ride =
+        buildActivity({sensorPoint(20, 300, 0), sensorPoint(10, 0, 80),
+                       sensorPoint(15, std::nullopt, 100), sensorPoint(25, 150, std::nullopt)},
+                      {}, ActivityType::cycling, "FIT");
+    auto samples = ride.powerSamples();
+    ASSERT_EQ(samples.size(), 3u);
+    EXPECT_EQ(samples[0].timestamp, 10);
+    EXPECT_EQ(samples[0].watts, 0);
+    EXPECT_EQ(samples[1].timestamp, 20);
+    EXPECT_EQ(samples[2].watts, 150);
+    // Zero watts count (coasting is riding); zero cadence does not.
+    EXPECT_DOUBLE_EQ(ride.averagePower, 150);
+    EXPECT_EQ(ride.maxPower, 300);
+    EXPECT_DOUBLE_EQ(ride.averageCadence, 90);
+}
+
+TEST(BuildActivity, WithoutPowerTheFieldsKeepTheirDefaults) {
+    PersistedRide ride =
+        buildActivity({point(10, 100.0, 120.0), point(20)}, {}, std::nullopt, "GPX");
+    EXPECT_FALSE(ride.powerData);
+    EXPECT_EQ(ride.averagePower, 0);
+    EXPECT_EQ(ride.maxPower, 0);
+    EXPECT_EQ(ride.averageCadence, 0);
+}
+
+TEST(ImportActivityFile, CorpusPowerReachesTheRecordThroughGzipToo) {
+    // Averages of the file's power and non-zero cadence, read with the FIT SDK.
+    PersistedRide fit = importActivityFile(
+        test::readFileBytes(test::corpusFile("fitparse__zwift-null-compressed-speed-dist.fit")),
+        "zwift.fit", "Zwift");
+    EXPECT_NEAR(fit.averagePower, 122.8645, 5e-5);
+    EXPECT_EQ(fit.maxPower, 691);
+    EXPECT_NEAR(fit.averageCadence, 84.6002, 5e-5);
+    EXPECT_EQ(fit.powerSamples().size(), 1808u);
+
+    PersistedRide plain =
+        importActivityFile(test::readFileBytes(test::corpusFile("gpsbabel__edge705-power.tcx")),
+                           "a.tcx", std::nullopt);
+    PersistedRide gzip =
+        importActivityFile(test::readFileBytes(test::corpusFile("gpsbabel__edge705-power.tcx.gz")),
+                           "a.tcx.gz", std::nullopt);
+    EXPECT_GT(plain.averagePower, 0);
+    EXPECT_EQ(gzip.averagePower, plain.averagePower);
+    EXPECT_EQ(gzip.maxPower, plain.maxPower);
+    EXPECT_EQ(gzip.powerSamples().size(), plain.powerSamples().size());
+}
+
+TEST(ImportActivityFile, GarbagePowerIsDroppedAndNothingElseChanges) {
+    auto gpx = [](const std::string& power) {
+        std::string points;
+        for (int i = 0; i < 3; ++i) {
+            points += "<trkpt lat=\"47.0\" lon=\"8.00" + std::to_string(i) +
+                      "\"><ele>100</ele><time>2024-05-01T06:30:1" + std::to_string(i) +
+                      "Z</time><extensions><power>" + power + "</power></extensions></trkpt>";
+        }
+        return "<?xml version=\"1.0\"?><gpx><trk><trkseg>" + points + "</trkseg></trk></gpx>";
+    };
+    PersistedRide clean = importActivityFile(bytesOf(gpx("")), "a.gpx", std::nullopt);
+    for (std::string garbage : {"1e12", "-40", "NaN", "inf", "lots"}) {
+        PersistedRide ride = importActivityFile(bytesOf(gpx(garbage)), "a.gpx", std::nullopt);
+        EXPECT_FALSE(ride.powerData) << garbage;
+        EXPECT_EQ(ride.averagePower, 0) << garbage;
+        EXPECT_EQ(ride.distance, clean.distance);
+        EXPECT_EQ(ride.routePoints().size(), 3u);
+    }
 }
 
 }  // namespace

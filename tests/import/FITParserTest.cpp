@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <initializer_list>
@@ -612,6 +613,156 @@ TEST(FITParserCorpus, DecodesTrackpointValuesAsAnIndependentReaderDoes) {
     EXPECT_NEAR(first.altitude.value_or(0), 75.2, 1e-9);
     EXPECT_EQ(first.heartRate, 161.0);
     EXPECT_EQ(isoSeconds(first.timestamp), "2011-09-25T13:00:22Z");
+}
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+/// Power and cadence of a file's trackpoints, summed as the import summarises them.
+struct SensorFigures {
+    std::size_t points = 0;
+    std::size_t withPower = 0;
+    double meanPower = 0;
+    double maxPower = 0;
+    std::size_t withCadence = 0;
+    double meanCadence = 0;  // over the non-zero readings
+};
+
+SensorFigures sensorFigures(const ImportedActivity& activity) {
+    SensorFigures figures;
+    figures.points = activity.trackpoints.size();
+    double powerSum = 0, cadenceSum = 0;
+    for (const auto& point : activity.trackpoints) {
+        if (point.power) {
+            ++figures.withPower;
+            powerSum += *point.power;
+            figures.maxPower = std::max(figures.maxPower, *point.power);
+        }
+        if (point.cadence && *point.cadence > 0) {
+            ++figures.withCadence;
+            cadenceSum += *point.cadence;
+        }
+    }
+    if (figures.withPower) figures.meanPower = powerSum / double(figures.withPower);
+    if (figures.withCadence) figures.meanCadence = cadenceSum / double(figures.withCadence);
+    return figures;
+}
+
+// The expected figures were read from the same files with the FIT SDK (@garmin/fitsdk 21.217.0,
+// records with position and time), not with this decoder.
+TEST(FITParserPower, CorpusPowerAndCadenceMatchTheSDK) {
+    struct Expected {
+        const char* file;
+        std::size_t points, withPower;
+        double meanPower, maxPower;
+        std::size_t withCadence;
+        double meanCadence;
+    };
+    const Expected expected[] = {
+        {"fitparse__developer-types-sample.fit", 3424, 3424, 218.7298, 314, 3424, 74.6942},
+        {"fitparse__zwift-null-compressed-speed-dist.fit", 1808, 1808, 122.8645, 691, 1801,
+         84.6002},
+        {"fitparse__wahoo-elemnt-2019-02-17.fit", 13348, 13224, 103.5779, 648, 9776, 68.4912},
+        {"goldencheetah__hammerhead-karoo.fit", 4314, 4312, 171.0183, 450, 4041, 75.8471},
+        // Standard power and a developer "Power" field: the standard one wins. Cadence comes
+        // with fractional_cadence.
+        {"sportslib__fr935-triathlon-4623204522.fit", 30574, 17169, 221.7078, 536, 29392, 87.6318},
+        // Only a running power pod's developer field.
+        {"sportslib__fr945-openwater-multisport-6788312639.fit", 8523, 2547, 261.8755, 350, 8268,
+         77.6277},
+        {"fitparse__garmin-edge-500-activity.fit", 10677, 0, 0, 0, 8355, 88.5481},
+    };
+    for (const auto& reference : expected) {
+        SCOPED_TRACE(reference.file);
+        auto figures = sensorFigures(parse(test::readFileBytes(test::corpusFile(reference.file))));
+        EXPECT_EQ(figures.points, reference.points);
+        EXPECT_EQ(figures.withPower, reference.withPower);
+        EXPECT_NEAR(figures.meanPower, reference.meanPower, 5e-5);
+        EXPECT_EQ(figures.maxPower, reference.maxPower);
+        EXPECT_EQ(figures.withCadence, reference.withCadence);
+        EXPECT_NEAR(figures.meanCadence, reference.meanCadence, 5e-5);
+    }
+}
+
+constexpr std::uint16_t kFieldDescription = 206;
+const std::vector<Field> kDescriptionFields{{0, 1}, {1, 1}, {2, 1}, {3, 8}, {8, 8}};
+
+/// The builder writes 0x86 as every developer field's data index.
+constexpr std::uint8_t kDeveloper = 0x86;
+
+/// A field description data message (local type `localType`) of developer field `field`: its
+/// base type, and its name and units padded to eight bytes.
+void describe(FITBuilder& builder, std::uint8_t localType, std::uint8_t field,
+              std::uint8_t baseType, const std::string& name, const std::string& units) {
+    builder.raw({localType, kDeveloper, field, baseType});
+    for (const std::string& text : {name, units}) {
+        for (std::size_t i = 0; i < 8; ++i)
+            builder.raw({static_cast<std::uint8_t>(i < text.size() ? text[i] : 0)});
+    }
+}
+
+/// A position record at FIT second `time` with two developer bytes of value `watts` (LE).
+void devRecord(FITBuilder& builder, std::uint8_t localType, std::uint32_t time, std::uint16_t watts,
+               std::uint8_t other) {
+    builder.raw({localType});
+    for (std::uint32_t value : {time, 100u, 200u}) {
+        for (int i = 0; i < 4; ++i) builder.raw({static_cast<std::uint8_t>(value >> (8 * i))});
+    }
+    builder.raw({static_cast<std::uint8_t>(watts), static_cast<std::uint8_t>(watts >> 8), other});
+}
+
+TEST(FITParserPower, DeveloperPowerFieldByNameAndUnits) {
+    FITBuilder builder;
+    builder.define(2, kFieldDescription, kDescriptionFields);
+    describe(builder, 2, 0, 0x84, "Power", "Watts");
+    describe(builder, 2, 1, 0x02, "Power", "%");  // not watts: not power
+    builder.define(3, kRecord, kPositionRecord, 0, {{0, 2}, {1, 1}});
+    devRecord(builder, 3, 10, 250, 7);
+    devRecord(builder, 3, 11, 0xFFFF, 7);  // invalid: no power
+    devRecord(builder, 3, 12, 3500, 7);    // beyond any rider: dropped
+    auto points = parse(builder.build()).trackpoints;
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[0].power, 250.0);
+    EXPECT_EQ(points[1].power, std::nullopt);
+    EXPECT_EQ(points[2].power, std::nullopt);
+}
+
+TEST(FITParserPower, StandardPowerWinsOverTheDeveloperField) {
+    FITBuilder builder;
+    builder.define(2, kFieldDescription, kDescriptionFields);
+    describe(builder, 2, 0, 0x84, "Power", "Watts");
+    builder.define(3, kRecord, kPositionRecord, 0, {{0, 2}, {1, 1}});
+    devRecord(builder, 3, 10, 250, 0);
+    // A later record of another definition carries standard power (field 7).
+    builder.define(4, kRecord, {{253, 4}, {0, 4}, {1, 4}, {7, 2}});
+    builder.data(4, {11, 100, 200, 180});
+    auto points = parse(builder.build()).trackpoints;
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[0].power, std::nullopt);
+    EXPECT_EQ(points[1].power, 180.0);
+}
+
+TEST(FITParserPower, ValueBoundsAndFractionalCadence) {
+    Bytes file = FITBuilder()
+                     .define(0, kRecord, {{253, 4}, {0, 4}, {1, 4}, {7, 2}, {4, 1}, {53, 1}})
+                     .data(0, {10, 100, 200, 0, 90, 64})       // 0 W counts; 90.5 rpm
+                     .data(0, {11, 100, 200, 3000, 255, 255})  // 3000 W is the limit
+                     .data(0, {12, 100, 200, 3001, 254, 0})    // too much power; a sprint's cadence
+                     .data(0, {13, 100, 200, 0xFFFF, 0, 0})    // invalid power; 0 rpm
+                     .build();
+    auto points = parse(file).trackpoints;
+    ASSERT_EQ(points.size(), 4u);
+    EXPECT_EQ(points[0].power, 0.0);
+    EXPECT_EQ(points[0].cadence, 90.5);
+    EXPECT_EQ(points[1].power, 3000.0);
+    EXPECT_EQ(points[1].cadence, std::nullopt);
+    EXPECT_EQ(points[2].power, std::nullopt);
+    EXPECT_EQ(points[2].cadence, 254.0);
+    EXPECT_EQ(points[3].power, std::nullopt);
+    EXPECT_EQ(points[3].cadence, 0.0);
 }
 
 }  // namespace

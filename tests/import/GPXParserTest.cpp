@@ -183,3 +183,61 @@ TEST(GPXParser, EntityDeclarationsAreRefused) {
 
 }  // namespace
 }  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// Two dialects seen in real exports: Garmin's power extension (its namespace declared with
+// either of two URIs) beside the track point extension v2, and a bare <power> element.
+TEST(GPXParserPower, PowerExtensionBareElementAndCadence) {
+    std::string document =
+        "<?xml version=\"1.0\"?><gpx xmlns=\"http://www.topografix.com/GPX/1/1\" "
+        "xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v2\" "
+        "xmlns:pwr=\"http://www.garmin.com/xmlschemas/PowerExtension/v1\" "
+        "xmlns:p2=\"http://www.garmin.com/xmlschemas/PowerExtensionv1.xsd\"><trk><trkseg>"
+        "<trkpt lat=\"1\" lon=\"2\">" +
+        kTime +
+        "<extensions><pwr:PowerInWatts>212</pwr:PowerInWatts><gpxtpx:TrackPointExtension>"
+        "<gpxtpx:hr>140</gpxtpx:hr><gpxtpx:cad>91</gpxtpx:cad></gpxtpx:TrackPointExtension>"
+        "</extensions></trkpt>"
+        "<trkpt lat=\"1\" lon=\"2\">" +
+        kTime +
+        "<extensions><p2:PowerInWatts>0</p2:PowerInWatts></extensions></trkpt>"
+        "<trkpt lat=\"1\" lon=\"2\">" +
+        kTime +
+        "<extensions><power>305</power><gpxtpx:TrackPointExtension><gpxtpx:cad>0</gpxtpx:cad>"
+        "</gpxtpx:TrackPointExtension></extensions></trkpt>"
+        "<trkpt lat=\"1\" lon=\"2\">" +
+        kTime +
+        "<extensions><power>1e9</power><gpxtpx:TrackPointExtension><gpxtpx:cad>-3</gpxtpx:cad>"
+        "</gpxtpx:TrackPointExtension></extensions></trkpt>"
+        "</trkseg></trk></gpx>";
+    auto points = GPXParser().parse(bytesOf(document)).trackpoints;
+    ASSERT_EQ(points.size(), 4u);
+    EXPECT_EQ(points[0].power, 212.0);
+    EXPECT_EQ(points[0].cadence, 91.0);
+    EXPECT_EQ(points[0].heartRate, 140.0);
+    EXPECT_EQ(points[1].power, 0.0);
+    EXPECT_EQ(points[2].power, 305.0);
+    EXPECT_EQ(points[2].cadence, 0.0);
+    EXPECT_EQ(points[3].power, std::nullopt);
+    EXPECT_EQ(points[3].cadence, std::nullopt);
+}
+
+TEST(GPXParserPower, PowerOutsideAPointsExtensionsIsNotPower) {
+    auto points = parseGpx(trkpt("lat=\"1\" lon=\"2\"", kTime + "<power>250</power>")).trackpoints;
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].power, std::nullopt);
+    // Values do not carry over from one point to the next.
+    points =
+        parseGpx("<trk><trkseg><trkpt lat=\"1\" lon=\"2\">" + kTime +
+                 "<extensions><power>250</power></extensions></trkpt><trkpt lat=\"1\" lon=\"2\">" +
+                 kTime + "</trkpt></trkseg></trk>")
+            .trackpoints;
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[0].power, 250.0);
+    EXPECT_EQ(points[1].power, std::nullopt);
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -128,3 +128,83 @@ TEST(TCXParser, TruncatedDocumentFailsWithNothingPartial) {
 
 }  // namespace
 }  // namespace vantrel
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "support/TestSupport.h"
+
+namespace vantrel {
+namespace {
+
+TEST(TCXParserPower, CadenceWattsAndRunCadenceUnderAnyPrefix) {
+    auto result = parseTcx(
+        "<Activity Sport=\"Biking\">" +
+        lap("", trackpoint(kTime + kPosition +
+                           "<Cadence>88</Cadence><Extensions><ns3:TPX><ns3:Speed>5</ns3:Speed>"
+                           "<ns3:Watts>231</ns3:Watts></ns3:TPX></Extensions>") +
+                    trackpoint(kTime + kPosition +
+                               "<Extensions><x:TPX><x:Watts>-5</x:Watts>"
+                               "<x:RunCadence>86</x:RunCadence></x:TPX></Extensions>") +
+                    trackpoint(kTime + kPosition +
+                               "<Cadence>301</Cadence><Extensions><TPX><Watts>NaN</Watts>"
+                               "</TPX></Extensions>")) +
+        "</Activity>");
+    ASSERT_EQ(result.trackpoints.size(), 3u);
+    EXPECT_EQ(result.trackpoints[0].power, 231.0);
+    EXPECT_EQ(result.trackpoints[0].cadence, 88.0);
+    EXPECT_EQ(result.trackpoints[1].power, std::nullopt);  // negative
+    EXPECT_EQ(result.trackpoints[1].cadence, 86.0);
+    EXPECT_EQ(result.trackpoints[2].power, std::nullopt);    // not a number
+    EXPECT_EQ(result.trackpoints[2].cadence, std::nullopt);  // beyond any cadence
+}
+
+TEST(TCXParserPower, LapCadenceIsNoTrackpointValue) {
+    auto result = parseTcx(
+        "<Activity>" + lap("<Cadence>90</Cadence>", trackpoint(kTime + kPosition)) + "</Activity>");
+    ASSERT_EQ(result.trackpoints.size(), 1u);
+    EXPECT_EQ(result.trackpoints[0].cadence, std::nullopt);
+}
+
+/// The text between `open` and the next `close` after `from` inside [from, end), or nothing.
+std::optional<double> valueBetween(const std::string& text, std::size_t from, std::size_t end,
+                                   const std::string& open, const std::string& close) {
+    auto start = text.find(open, from);
+    if (start == std::string::npos || start >= end) return std::nullopt;
+    start += open.size();
+    return std::stod(text.substr(start, text.find(close, start) - start));
+}
+
+// The file is read here with plain text search, not with an XML reader: each trackpoint with a
+// position, and its Watts and Cadence if it has them.
+TEST(TCXParserPower, CorpusRideWithPowerMatchesAPlainTextReading) {
+    std::string text;
+    {
+        std::ifstream file(test::corpusFile("gpsbabel__edge705-power.tcx"), std::ios::binary);
+        std::stringstream buffer;
+        buffer << file.rdbuf();
+        text = buffer.str();
+    }
+    std::vector<std::optional<double>> watts, cadence;
+    for (std::size_t at = text.find("<Trackpoint>"); at != std::string::npos;
+         at = text.find("<Trackpoint>", at + 1)) {
+        std::size_t end = text.find("</Trackpoint>", at);
+        if (text.find("<LatitudeDegrees>", at) >= end) continue;
+        watts.push_back(valueBetween(text, at, end, "<ns3:Watts>", "</ns3:Watts>"));
+        cadence.push_back(valueBetween(text, at, end, "<Cadence>", "</Cadence>"));
+    }
+    auto points = TCXParser()
+                      .parse(test::readFileBytes(test::corpusFile("gpsbabel__edge705-power.tcx")))
+                      .trackpoints;
+    ASSERT_EQ(points.size(), watts.size());
+    ASSERT_GT(std::count_if(watts.begin(), watts.end(), [](auto w) { return w.has_value(); }),
+              1000);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        ASSERT_EQ(points[i].power, watts[i]) << i;
+        ASSERT_EQ(points[i].cadence, cadence[i]) << i;
+    }
+}
+
+}  // namespace
+}  // namespace vantrel

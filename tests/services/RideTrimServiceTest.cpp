@@ -293,3 +293,39 @@ TEST(TrimTexts, ConfirmationStatesTheKeptDuration) {
 
 }  // namespace
 }  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// A ride imported from a power meter's file, cut in half and restored.
+TEST(RideTrimPower, TrimOfAnImportedRideWithPowerAndItsUndo) {
+    const char* name = "fitparse__zwift-null-compressed-speed-dist.fit";
+    PersistedRide ride =
+        importActivityFile(test::readFileBytes(test::corpusFile(name)), name, std::nullopt);
+    PersistedRide original = ride;
+    Date cut = RideTrimService::cutTime(ride, 0.5);
+    ASSERT_TRUE(RideTrimService::trim(ride, cut, kRideStart));
+
+    auto kept = ride.powerSamples();
+    ASSERT_FALSE(kept.empty());
+    EXPECT_LT(kept.size(), original.powerSamples().size());
+    double sum = 0, maximum = 0;
+    for (const auto& sample : kept) {
+        EXPECT_LE(sample.timestamp, cut);
+        sum += sample.watts;
+        maximum = std::max(maximum, sample.watts);
+    }
+    EXPECT_DOUBLE_EQ(ride.averagePower, sum / double(kept.size()));
+    EXPECT_EQ(ride.maxPower, maximum);
+    // Cadence has no series to recompute it from.
+    EXPECT_EQ(ride.averageCadence, 0);
+
+    ASSERT_TRUE(RideTrimService::undoTrim(ride, kRideStart + 60));
+    EXPECT_EQ(ride.averageCadence, original.averageCadence);
+    EXPECT_EQ(ride.powerData, original.powerData);
+    EXPECT_EQ(ride.averagePower, original.averagePower);
+    EXPECT_EQ(ride.maxPower, original.maxPower);
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -22,6 +22,7 @@
 #include "app/detail/LocationPickerSheet.h"
 #include "app/detail/NotesSection.h"
 #include "app/detail/PhotosSection.h"
+#include "app/detail/PowerCurveSection.h"
 #include "app/detail/RideChartView.h"
 #include "app/detail/SplitsSection.h"
 #include "app/widgets/Dialogs.h"
@@ -224,6 +225,7 @@ void ActivityDetailView::rebuild() {
     }
     buildSummary();
     buildHealth();
+    if (!m_detail.power.empty()) m_sections->addWidget(new PowerCurveSection(m_detail.power));
     addIfAny(new ConditionsSection(*m_ride, m_detail.routePoints, m_unitSystem));
     addPhotos(new PhotosSection(m_store, m_ride));
     m_sections->addWidget(new NotesSection(m_store, m_ride));
@@ -516,6 +518,10 @@ void ActivityDetailView::buildSummary() {
         addRow(section, "bolt", QStringLiteral("Avg Power"), watts(ride.averagePower));
     if (ride.maxPower > 0)
         addRow(section, "bolt.fill", QStringLiteral("Max Power"), watts(ride.maxPower));
+    if (m_detail.power.normalizedPower > 0) {
+        addRow(section, "bolt", QStringLiteral("Normalized Power"),
+               watts(m_detail.power.normalizedPower));
+    }
     if (ride.averageCadence > 0) {
         addRow(section, "arrow.triangle.2.circlepath", QStringLiteral("Avg Cadence"),
                QString::asprintf("%.0f rpm", ride.averageCadence));

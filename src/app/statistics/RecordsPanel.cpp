@@ -7,15 +7,21 @@
 #include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 
+#include "analysis/BestPowerCurve.h"
+#include "analysis/RecordsCache.h"
 #include "analysis/RecordsFill.h"
 #include "app/flows/BackgroundTask.h"
 #include "app/widgets/DisplayFormat.h"
+#include "app/widgets/PowerCurveChart.h"
 #include "app/widgets/ProgressRow.h"
 
 namespace vantrel {
@@ -83,6 +89,7 @@ RecordsPanel::RecordsPanel(std::filesystem::path storePath, UnitSystem units, QW
     connect(m_table, &QTableWidget::cellClicked, this, [this](int row, int) { openRow(row); });
     connect(m_table, &QTableWidget::cellActivated, this, [this](int row, int) { openRow(row); });
     layout->addWidget(m_table, 1);
+    layout->addWidget(buildPowerCurve());
     m_progressTimer = new QTimer(this);
     m_progressTimer->setInterval(100);
     connect(m_progressTimer, &QTimer::timeout, this, &RecordsPanel::showProgress);
@@ -102,11 +109,20 @@ QWidget* RecordsPanel::buildControls() {
     label->setBuddy(m_kinds);
     fillKindChoice();
     connect(m_kinds, &QComboBox::currentIndexChanged, this, &RecordsPanel::showRecords);
+    auto* yearLabel = new QLabel(QStringLiteral("Year:"));
+    m_years = new QComboBox;
+    m_years->setAccessibleName(QStringLiteral("Year of the records"));
+    m_years->addItem(QStringLiteral("All Years"), 0);
+    yearLabel->setBuddy(m_years);
+    connect(m_years, &QComboBox::currentIndexChanged, this, &RecordsPanel::showRecords);
     m_stop = new QPushButton(QStringLiteral("Refresh"));
     m_stop->setAccessibleName(QStringLiteral("Refresh records"));
     connect(m_stop, &QPushButton::clicked, this, [this] { isLoading() ? cancel() : reload(); });
     layout->addWidget(label);
     layout->addWidget(m_kinds);
+    layout->addSpacing(12);
+    layout->addWidget(yearLabel);
+    layout->addWidget(m_years);
     layout->addStretch(1);
     layout->addWidget(m_stop);
     return row;
@@ -128,6 +144,44 @@ PersonalRecords::KindFilter RecordsPanel::chosenFilter() const {
     if (text.empty()) return PersonalRecords::KindFilter::everything();
     return PersonalRecords::KindFilter::fromText(text).value_or(
         PersonalRecords::KindFilter::everything());
+}
+
+QWidget* RecordsPanel::buildPowerCurve() {
+    m_powerCurveBox = new QWidget;
+    auto* layout = new QVBoxLayout(m_powerCurveBox);
+    layout->setContentsMargins(0, 8, 0, 0);
+    auto* title = new QLabel(QStringLiteral("Best Power Curve (cycling)"));
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    layout->addWidget(title);
+    m_powerCurve = new PowerCurveChart(QStringLiteral("Best power curve"));
+    layout->addWidget(m_powerCurve);
+    m_powerCurveBox->hide();
+    return m_powerCurveBox;
+}
+
+std::vector<PersonalRecords::ActivityBests> RecordsPanel::chosenActivities() const {
+    int year = m_years->currentData().toInt();
+    if (year == 0) return m_activities;
+    std::vector<PersonalRecords::ActivityBests> chosen;
+    for (const auto& activity : m_activities) {
+        if (localYear(activity.date) == year) chosen.push_back(activity);
+    }
+    return chosen;
+}
+
+void RecordsPanel::fillYearChoice() {
+    std::vector<int> years;
+    for (const auto& activity : m_activities) years.push_back(localYear(activity.date));
+    std::sort(years.begin(), years.end(), std::greater<>());
+    years.erase(std::unique(years.begin(), years.end()), years.end());
+    int chosen = m_years->currentData().toInt();
+    QSignalBlocker blocker(m_years);
+    m_years->clear();
+    m_years->addItem(QStringLiteral("All Years"), 0);
+    for (int year : years) m_years->addItem(QString::number(year), year);
+    m_years->setCurrentIndex(std::max(0, m_years->findData(chosen)));
 }
 
 void RecordsPanel::setUnitSystem(UnitSystem units) {
@@ -205,6 +259,7 @@ void RecordsPanel::finish(std::optional<ActivityList> activities,
         setMessage(QStringLiteral("Stopped before every route was measured. Refresh to go on."));
     } else {
         m_activities = std::move(*activities);
+        fillYearChoice();
     }
     showRecords();
     emit loaded();
@@ -222,7 +277,11 @@ void RecordsPanel::showProgress() {
 }
 
 void RecordsPanel::showRecords() {
-    m_records = PersonalRecords::bestRecords(m_activities, chosenFilter());
+    auto activities = chosenActivities();
+    m_records = PersonalRecords::bestRecords(activities, chosenFilter());
+    auto curve = bestPowerCurve(activities, chosenFilter());
+    m_powerCurve->setCurve(curve);
+    m_powerCurveBox->setVisible(!curve.empty());
     std::map<Uuid, const PersonalRecords::ActivityBests*> byID;
     for (const auto& activity : m_activities) byID.emplace(activity.rideID, &activity);
     m_table->setRowCount(static_cast<int>(m_records.size()));

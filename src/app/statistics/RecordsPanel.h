@@ -17,10 +17,12 @@ class QTimer;
 
 namespace vantrel {
 
+class PowerCurveChart;
 class ProgressRow;
 
 /// The personal records of the history as a table (record, value, activity, date) with a
-/// choice of kinds. The routes are measured in the background on a store connection of the
+/// choice of kinds and years, and the best power curve of the chosen cycling activities below it.
+/// The routes are measured in the background on a store connection of the
 /// panel's own, through the records cache, with a progress bar and a way to stop; choosing
 /// other kinds only re-picks the records from what was measured.
 class RecordsPanel : public QWidget {
@@ -39,6 +41,8 @@ class RecordsPanel : public QWidget {
     const std::vector<PersonalRecord>& records() const { return m_records; }
     QTableWidget* table() const { return m_table; }
     QComboBox* kindChoice() const { return m_kinds; }
+    QComboBox* yearChoice() const { return m_years; }
+    PowerCurveChart* powerCurve() const { return m_powerCurve; }
 
   signals:
     /// A record's row was clicked or activated: open the activity that holds it (and show
@@ -56,6 +60,10 @@ class RecordsPanel : public QWidget {
     QWidget* buildControls();
     void fillKindChoice();
     PersonalRecords::KindFilter chosenFilter() const;
+    /// The measured activities of the chosen year (all of them for "All Years").
+    std::vector<PersonalRecords::ActivityBests> chosenActivities() const;
+    void fillYearChoice();
+    QWidget* buildPowerCurve();
     void start();
     void finish(std::optional<std::vector<PersonalRecords::ActivityBests>> activities,
                 const std::optional<std::string>& error);
@@ -67,6 +75,9 @@ class RecordsPanel : public QWidget {
     std::filesystem::path m_storePath;
     UnitSystem m_units;
     QComboBox* m_kinds = nullptr;
+    QComboBox* m_years = nullptr;
+    QWidget* m_powerCurveBox = nullptr;
+    PowerCurveChart* m_powerCurve = nullptr;
     QPushButton* m_stop = nullptr;
     ProgressRow* m_progress = nullptr;
     QLabel* m_message = nullptr;

@@ -41,9 +41,9 @@ class DiagnosticsViewTest : public ::testing::Test {
         std::filesystem::create_directories(folder);
         std::ofstream(folder / name) << text;
     }
-    IsolatedEnvironment env;
+    IsolatedEnvironment m_env;
     // A logger of this test's own: its session file lies in this test's folder.
-    ScopedSharedLogger logSession;
+    ScopedSharedLogger m_logSession;
 };
 
 TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {

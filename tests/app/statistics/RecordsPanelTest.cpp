@@ -163,3 +163,46 @@ TEST_F(RecordsPanelTest, ClosingWhileMeasuringIsSafe) {
 
 }  // namespace
 }  // namespace vantrel::test
+
+#include "app/widgets/PowerCurveChart.h"
+
+namespace vantrel::test {
+namespace {
+
+TEST_F(RecordsPanelTest, PowerRecordsPerYearAndTheBestPowerCurve) {
+    std::vector<PowerSample> power;
+    for (int i = 0; i <= 7200; ++i)
+        power.push_back({Uuid::random(), ride->date + i, i < 300 ? 350.0 : 220.0});
+    ride->setPowerSamples(power);
+    store->save();
+    auto panel = shownPanel();
+    auto* table = panel->table();
+    auto rowOf = [table](const QString& name) {
+        auto found = table->findItems(name, Qt::MatchExactly);
+        return found.isEmpty() ? -1 : found.front()->row();
+    };
+    int fiveMinutes = rowOf("Best 5 min power");
+    ASSERT_GE(fiveMinutes, 0);
+    EXPECT_EQ(table->item(fiveMinutes, 1)->text(), "350 W");
+    EXPECT_GE(rowOf("Best 60 min power"), 0);
+    EXPECT_TRUE(panel->powerCurve()->isVisible());
+    EXPECT_FALSE(panel->powerCurve()->curve().empty());
+
+    // The run holds no power; a year without the ride shows no power records and no curve.
+    int runYear = localYear(run->date);
+    int rideYear = localYear(ride->date);
+    panel->yearChoice()->setCurrentText(QString::number(rideYear));
+    EXPECT_GE(rowOf("Best 5 min power"), 0);
+    if (runYear != rideYear) {
+        panel->yearChoice()->setCurrentText(QString::number(runYear));
+        EXPECT_EQ(rowOf("Best 5 min power"), -1);
+        EXPECT_FALSE(panel->powerCurve()->isVisible());
+    }
+    panel->kindChoice()->setCurrentText("All Running");
+    panel->yearChoice()->setCurrentIndex(0);
+    EXPECT_EQ(rowOf("Best 5 min power"), -1);
+    EXPECT_FALSE(panel->powerCurve()->isVisible());
+}
+
+}  // namespace
+}  // namespace vantrel::test
