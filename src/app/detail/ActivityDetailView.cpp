@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "analysis/PowerCurve.h"
 #include "analysis/ScrubberReading.h"
 #include "app/detail/ConditionsSection.h"
 #include "app/detail/LocationPickerSheet.h"
@@ -338,7 +339,8 @@ void ActivityDetailView::fillActionsMenu() {
 QStringList ActivityDetailView::moreActionTitles() {
     fillActionsMenu();
     QStringList titles;
-    for (QAction* action : m_actionsMenu->actions()) titles << action->text().remove(QLatin1Char('&'));
+    for (QAction* action : m_actionsMenu->actions())
+        titles << action->text().remove(QLatin1Char('&'));
     return titles;
 }
 
@@ -362,6 +364,17 @@ void ActivityDetailView::trimActivity() {
 }
 
 void ActivityDetailView::markRecord(RecordKind kind) {
+    std::string_view name = PersonalRecords::displayName(kind);
+    QString title = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    auto minutes = [this](double at) {
+        return std::max(0.0, (at - m_detail.chart.timeOrigin) / 60.0);
+    };
+    if (std::optional<double> seconds = PersonalRecords::powerDuration(kind)) {
+        // Power keeps its own clock, never pause-removed, as the chart draws it.
+        std::optional<double> start = PowerCurve(m_detail.powerSamples).bestStretchStart(*seconds);
+        if (!start) return m_chart->markStretch(std::nullopt);
+        return m_chart->markStretch(std::pair(minutes(*start), minutes(*start + *seconds)), title);
+    }
     std::optional<double> distance = PersonalRecords::windowDistance(kind);
     std::optional<PersonalRecords::Stretch> stretch;
     // Measured on the route as stored, as the records are: a gap in the recording adds no
@@ -369,12 +382,9 @@ void ActivityDetailView::markRecord(RecordKind kind) {
     if (distance) stretch = PersonalRecords::fastestStretch(m_ride->routePoints(), *distance);
     if (!stretch) return m_chart->markStretch(std::nullopt);
     // Active seconds are what the pause-removed series count from the activity's start.
-    auto minutes = [this](double activeSeconds) {
-        return std::max(0.0, (m_ride->date + activeSeconds - m_detail.chart.timeOrigin) / 60.0);
-    };
-    std::string_view name = PersonalRecords::displayName(kind);
-    m_chart->markStretch(std::pair(minutes(stretch->start), minutes(stretch->end)),
-                         QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    m_chart->markStretch(
+        std::pair(minutes(m_ride->date + stretch->start), minutes(m_ride->date + stretch->end)),
+        title);
 }
 
 bool ActivityDetailView::canUndoTrim() const {
