@@ -179,7 +179,7 @@ void ImportFlows::showImportComplete(int imported, int skipped) {
 }
 
 void ImportFlows::runBulkImport(
-    std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run) {
+    const std::function<BulkImportResult(RideStore&, const BulkImportOptions&)>& run) {
     beginRun();
     BulkImportOptions options = optionsReportingProgress();
     runWithOwnStore<BulkImportResult>(

@@ -67,7 +67,8 @@ class ImportFlows : public QObject {
     };
 
     void importLooseFiles(const std::vector<std::filesystem::path>& files);
-    void runBulkImport(std::function<BulkImportResult(RideStore&, const BulkImportOptions&)> run);
+    void runBulkImport(
+        const std::function<BulkImportResult(RideStore&, const BulkImportOptions&)>& run);
     void runArchiveFiles(const std::vector<std::filesystem::path>& files);
     void beginRun();
     void setProgress(int current, int total);

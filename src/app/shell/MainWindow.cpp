@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -108,6 +109,13 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
     // A window remembered on a larger screen, or at another scale factor, must not open with
     // its title bar or its edges out of reach.
     WindowPlacement::fitToScreen(*this);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The frame (title bar, borders) has its size only once the window exists; it must fit
+    // on the screen too.
+    if (!event->spontaneous()) WindowPlacement::fitToScreen(*this);
 }
 
 void MainWindow::orderTabStops() {

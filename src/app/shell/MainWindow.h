@@ -81,6 +81,7 @@ class MainWindow : public QMainWindow {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     QWidget* buildDetailColumn();
