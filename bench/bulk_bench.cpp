@@ -6,12 +6,18 @@
 //   BM_ZipImportServer/T   the same into a fresh PostgreSQL database over 127.0.0.1 (the test
 //                          server named by VANTREL_TEST_PG_URL, see scripts/pg-test-cluster)
 //   BM_PeakMemory/N        peak resident memory of a child process importing N files
+//   BM_BatchRecheck        what a run's saves read again under the write lock: the rows stored
+//                          since it last looked, once per save of a 1,000-file run (20 saves),
+//                          in a store holding those 1,000 activities; set it against
+//                          BM_ZipImport (BM_BatchRecheckServer: on the test server, against
+//                          BM_ZipImportServer)
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -239,6 +245,43 @@ void BM_PeakMemory(benchmark::State& state) {
     state.counters["peak_MiB"] = peak;
 }
 
+constexpr int kSavesPerRun = 1000 / 50;
+
+// The last save's 50 rows are what a run finds above the highest row it has seen.
+void rereadEachSave(vantrel::RideStore& store, benchmark::State& state) {
+    vantrel::RideQuery all;
+    all.withDetails = false;
+    std::int64_t highest = 0;
+    for (const auto& ride : store.fetch(all)) highest = std::max(highest, ride->objectID);
+    vantrel::RideQuery since;
+    since.withDetails = false;
+    since.objectIDAfter = highest - 50;
+    for (auto _ : state) {
+        for (int save = 0; save < kSavesPerRun; ++save)
+            benchmark::DoNotOptimize(store.fetch(since));
+    }
+}
+
+void BM_BatchRecheck(benchmark::State& state) {
+    fs::path storeFile = workFolder() / "recheck.sqlite";
+    importInto(storeFile, archiveOf(1000), 2);
+    auto store = vantrel::RideStore::open(storeFile);
+    rereadEachSave(*store, state);
+}
+
+void BM_BatchRecheckServer(benchmark::State& state) {
+    if (!vantrel::test::PgTestDatabase::available()) {
+        state.SkipWithError(vantrel::test::PgTestDatabase::skipReason());
+        return;
+    }
+    vantrel::test::PgTestDatabase database;
+    auto store = vantrel::RideStore::open(database.url());
+    vantrel::BulkImportOptions options;
+    options.threads = 2;
+    vantrel::importZipArchives(*store, {archiveOf(1000)}, "ZIP Import", options);
+    rereadEachSave(*store, state);
+}
+
 BENCHMARK(BM_InspectParse)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_ZipImport)
     ->Arg(1)
@@ -247,6 +290,8 @@ BENCHMARK(BM_ZipImport)
     ->Iterations(2)
     ->UseRealTime();
 BENCHMARK(BM_ZipImportServer)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_BatchRecheck)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_BatchRecheckServer)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 BENCHMARK(BM_PeakMemory)
     ->Arg(100)
     ->Arg(1000)

@@ -7,6 +7,8 @@
 #include <map>
 
 #include "cli/Commands.h"
+#include "logging/PersistentLogger.h"
+#include "logging/RenamedTwinsReport.h"
 #include "model/Paths.h"
 
 namespace vantrel::cli {
@@ -24,7 +26,10 @@ CliContext::CliContext(std::vector<std::string> arguments, std::ostream& output,
 CliContext::~CliContext() = default;
 
 RideStore& CliContext::store() {
-    if (!m_store) m_store = RideStore::open(m_storePath);
+    if (!m_store) {
+        m_store = RideStore::open(m_storePath);
+        reportRenamedTwins(*m_store, PersistentLogger::shared(), err);
+    }
     return *m_store;
 }
 

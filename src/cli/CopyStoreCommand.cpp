@@ -4,6 +4,8 @@
 #include "cli/Commands.h"
 #include "cli/ExportSelection.h"
 #include "cli/ProgressLine.h"
+#include "logging/PersistentLogger.h"
+#include "logging/RenamedTwinsReport.h"
 #include "model/StoreCopy.h"
 #include "model/StoreLocation.h"
 
@@ -21,7 +23,9 @@ int runCopyStore(CliContext& ctx) {
     if (!isServerLocation(*from) && !std::filesystem::exists(*from, error))
         throw UsageError("no store at " + *from);
     auto source = RideStore::open(*from);
+    reportRenamedTwins(*source, PersistentLogger::shared(), ctx.err);
     auto target = RideStore::open(*to);
+    reportRenamedTwins(*target, PersistentLogger::shared(), ctx.err);
     RideQuery everything;
     everything.withDetails = false;
     if (auto held = target->count(everything); held > 0 && !merge)

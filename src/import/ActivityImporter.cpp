@@ -24,7 +24,6 @@ namespace vantrel {
 namespace {
 
 constexpr double kEarthRadiusMeters = 6'371'000.0;
-constexpr double kDuplicateOverlapShare = 0.5;
 
 std::string asciiUppercased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -297,16 +296,6 @@ std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>
     if (!(time > 0)) return std::nullopt;
     // Laps of 1e308 seconds overflow both sums, and inf / inf is no heart rate.
     return finiteOrZero(weighted / time);
-}
-
-bool isDuplicateActivity(Date start, double duration, const std::vector<RideRef>& existing) {
-    double end = start + duration;
-    for (const auto& ride : existing) {
-        double overlap = std::min(end, ride->date + ride->duration) - std::max(start, ride->date);
-        double shorter = std::min(duration, ride->duration);
-        if (overlap > 0 && shorter > 0 && overlap / shorter > kDuplicateOverlapShare) return true;
-    }
-    return false;
 }
 
 void logKeptTogether(PersistentLogger& logger, const std::string& fileName,

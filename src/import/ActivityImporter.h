@@ -9,6 +9,7 @@
 #include "import/ImportedActivity.h"
 #include "logging/PersistentLogger.h"
 #include "model/Bytes.h"
+#include "model/DuplicateActivity.h"
 #include "model/PersistedRide.h"
 
 namespace vantrel {
@@ -65,8 +66,6 @@ double gpsDistance(const std::vector<ImportedTrackpoint>& points);
 /// The 2 m accumulator over optional altitudes.
 double trackElevationGain(const std::vector<ImportedTrackpoint>& points);
 std::optional<double> lapWeightedHeartRate(const std::vector<ImportedLapSummary>& laps);
-/// True at the first existing record overlapping the candidate by more than half the shorter.
-bool isDuplicateActivity(Date start, double duration, const std::vector<RideRef>& existing);
 
 /// Result of importing a list of loose files.
 struct FileListImportResult {

@@ -85,7 +85,7 @@ void BulkImportRun::importArchive(const std::filesystem::path& archive,
     if (members.empty()) return;
     m_progress.importTotal += static_cast<int>(members.size());
     report();
-    std::vector<RideRef> reference = fetchReference();
+    fetchReference();
     ParallelMemberParser parser(archive, std::move(members), m_label,
                                 effectiveThreadCount(m_options.threads), m_options.memberSizeLimit);
     while (auto outcome = parser.next()) {
@@ -97,7 +97,7 @@ void BulkImportRun::importArchive(const std::filesystem::path& archive,
         logKeptTogether(logger(), outcome->fileName, outcome->warning);
         // Each leg of a multisport file is an activity of its own, tested on its own.
         for (const auto& ride : outcome->rides) {
-            if (handler(*ride, reference) == Decision::skip) {
+            if (handler(*ride, m_reference) == Decision::skip) {
                 ++m_result.skipped;
             } else {
                 insert(ride, outcome->fileName);
@@ -119,12 +119,16 @@ BulkImportResult BulkImportRun::finish() {
 }
 
 void BulkImportRun::save() {
-    auto dropped = m_store.saveDroppingUnwritable();
+    auto dropped = m_store.saveDroppingUnwritable([this](const std::vector<RideRef>& newRecords) {
+        return leaveOutStoredMeanwhile(newRecords);
+    });
     for (auto& [ride, reason] : dropped) {
         auto found = m_pendingNames.find(ride.get());
         std::string name = found == m_pendingNames.end() ? ride->rideID.toString() : found->second;
         std::string description = "could not be saved: " + reason;
-        logger().log(LogLevel::error, "Import", "Import failed for " + name + ": " + description);
+        std::string message = "Import failed for ";
+        message.append(name).append(": ").append(description);
+        logger().log(LogLevel::error, "Import", message);
         --m_result.imported;
         ++m_result.errors;
         m_result.fileFailures.emplace_back(name, std::move(description));
@@ -165,13 +169,42 @@ std::vector<ZipMember> BulkImportRun::collectActivityMembers(const std::filesyst
 
 // Records inserted from earlier archives of this run must count as stored, as they would in a
 // context that fetches its own pending changes; saving first makes the fetch see them.
-std::vector<RideRef> BulkImportRun::fetchReference() {
+void BulkImportRun::fetchReference() {
+    m_reference.clear();
     try {
         if (m_store.hasChanges()) saveQuietly();
-        return m_store.allRecords(false);
+        m_reference = m_store.allRecords(false);
     } catch (const std::exception&) {
-        return {};
+        // Taken as an empty store; the rows are still read, batch by batch, as stored since.
     }
+    for (const auto& ride : m_reference) m_seenUpTo = std::max(m_seenUpTo, ride->objectID);
+}
+
+// Runs inside the save's transaction, under the store's write lock: nothing another process
+// stores can slip in between this test and the write. Reading only the rows above the highest
+// one seen keeps the cost to what was stored since the last save.
+std::vector<RideRef> BulkImportRun::leaveOutStoredMeanwhile(
+    const std::vector<RideRef>& newRecords) {
+    RideQuery storedSince;
+    storedSince.objectIDAfter = m_seenUpTo;
+    storedSince.withDetails = false;
+    std::vector<RideRef> theirs;
+    for (auto& ride : m_store.fetch(storedSince)) {
+        m_seenUpTo = std::max(m_seenUpTo, ride->objectID);
+        if (m_ownRideIDs.contains(ride->rideID)) continue;
+        m_reference.push_back(ride);
+        theirs.push_back(std::move(ride));
+    }
+    std::vector<RideRef> leftOut;
+    if (theirs.empty()) return leftOut;
+    for (const auto& ride : newRecords) {
+        if (!isDuplicateActivity(ride->date, ride->duration, theirs)) continue;
+        leftOut.push_back(ride);
+        m_pendingNames.erase(ride.get());
+        --m_result.imported;
+        ++m_result.skipped;
+    }
+    return leftOut;
 }
 
 void BulkImportRun::advanceProgress() {
@@ -186,6 +219,7 @@ void BulkImportRun::advanceProgress() {
 
 void BulkImportRun::insert(const RideRef& ride, const std::string& fileName) {
     m_store.insert(ride);
+    m_ownRideIDs.insert(ride->rideID);
     m_pendingNames.emplace(ride.get(), fileName);
     ++m_result.imported;
     if (++m_inserted % kSaveInterval == 0) saveQuietly();

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -55,9 +56,11 @@ struct BulkImportResult {
 /// The archive loop shared by the ZIP, Strava and Garmin imports: collects the activity members
 /// of each archive, parses them on worker threads, and on the calling thread (which must own the
 /// store) tests each new record against the stored ones, inserts it and saves after every 50th
-/// insertion. A record the store refuses to write is dropped and counted as an error naming
-/// its member. Logs only when an archive cannot be opened or a record is dropped; the callers
-/// log the summary line.
+/// insertion. Each save tests the new records again, under the store's write lock, against what
+/// other processes stored since the run read the store, and skips the duplicates among them:
+/// two runs of one archive at once store each activity once. A record the store refuses to
+/// write is dropped and counted as an error naming its member. Logs only when an archive cannot
+/// be opened or a record is dropped; the callers log the summary line.
 class BulkImportRun {
   public:
     enum class Decision { insert, skip };
@@ -81,7 +84,8 @@ class BulkImportRun {
   private:
     bool canOpen(const std::filesystem::path& archive);
     std::vector<ZipMember> collectActivityMembers(const std::filesystem::path& archive);
-    std::vector<RideRef> fetchReference();
+    void fetchReference();
+    std::vector<RideRef> leaveOutStoredMeanwhile(const std::vector<RideRef>& newRecords);
     void advanceProgress();
     void insert(const RideRef& ride, const std::string& fileName);
     /// Saves, dropping each record the store refuses with an error naming its file.
@@ -98,6 +102,13 @@ class BulkImportRun {
     int m_inserted = 0;
     /// The member names of the records inserted since the last save, to name a refused one.
     std::unordered_map<const PersistedRide*, std::string> m_pendingNames;
+    /// The stored records the current archive's records are tested against: those fetched
+    /// before it, and those other processes stored since.
+    std::vector<RideRef> m_reference;
+    /// The highest objectID the run has seen; rows above it were stored since.
+    std::int64_t m_seenUpTo = 0;
+    /// The rideIDs of the records this run inserted, which never join its own reference.
+    std::set<Uuid> m_ownRideIDs;
 };
 
 /// Logs the ERROR line of a run whose final save failed ("<runName> failed: …") and returns

@@ -34,7 +34,6 @@ class Preferences {
     const std::filesystem::path& path() const { return m_file; }
 
   private:
-    // implementation-defined members follow
     std::filesystem::path m_file;
     std::mutex m_mutex;
     struct Value {

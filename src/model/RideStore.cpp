@@ -73,6 +73,8 @@ void RetainingDeleter::operator()(PersistedRide* ride) const {
 bool matches(const RideQuery& query, const PersistedRide& ride) {
     if (query.liveOnly && ride.deletedAt) return false;
     if (query.cityMissingOnly && ride.city) return false;
+    if (query.objectIDAfter && (ride.objectID == 0 || ride.objectID <= *query.objectIDAfter))
+        return false;
     if (query.dateFrom && !(ride.date >= *query.dateFrom)) return false;
     if (query.dateBefore && !(ride.date < *query.dateBefore)) return false;
     return true;
@@ -117,6 +119,8 @@ struct RideStore::Impl {
     std::shared_ptr<Registry> registry = std::make_shared<Registry>();
     std::vector<RideRef> pendingInserts;
     std::vector<RideRef> pendingRemovals;
+    /// A save failed after its commit was sent: what it wrote may be stored after all.
+    bool outcomeUnknown = false;
 
     RideRef materialize(std::int64_t rowID, const StoreBackend::RowReader& read, bool withDetails);
     void loadDetails(PersistedRide& ride, Entry& entry);
@@ -127,7 +131,10 @@ struct RideStore::Impl {
         std::vector<std::pair<RideRef, std::int64_t>> insertedRides;
         std::vector<std::pair<RidePhoto*, std::int64_t>> insertedPhotos;
     };
-    void writeAll(SaveEffects& effects);
+    /// Runs one save: `write` gets the new records to write and records its effects, which
+    /// are applied when the transaction committed.
+    void transact(const std::function<void(std::vector<RideRef>&, SaveEffects&)>& write);
+    std::vector<RideRef> adoptStored(SaveEffects& effects);
     void writeChanges(SaveEffects& effects);
     void writeInsert(const RideRef& ride, SaveEffects& effects);
     std::optional<std::string> tryWriteInsert(const RideRef& ride, SaveEffects& effects);
@@ -210,6 +217,9 @@ void RideStore::Impl::updateRide(const PersistedRide& ride, const Entry& entry) 
 
 void RideStore::Impl::writePhotos(PersistedRide& ride, std::int64_t rowID,
                                   const std::vector<RidePhoto>& stored, SaveEffects& effects) {
+    // New photos that a save with an unanswered commit may have stored already.
+    std::vector<RidePhoto> maybeStored;
+    if (outcomeUnknown) maybeStored = backend->readPhotos(rowID);
     for (const auto& old : stored) {
         auto kept = std::find_if(ride.photos.begin(), ride.photos.end(),
                                  [&](const RidePhoto& p) { return p.objectID == old.objectID; });
@@ -220,14 +230,49 @@ void RideStore::Impl::writePhotos(PersistedRide& ride, std::int64_t rowID,
         }
     }
     for (auto& photo : ride.photos) {
-        if (photo.objectID == 0)
-            effects.insertedPhotos.emplace_back(&photo, backend->insertPhoto(photo, rowID));
+        if (photo.objectID != 0) continue;
+        auto found = std::find_if(maybeStored.begin(), maybeStored.end(),
+                                  [&](const RidePhoto& p) { return p.photoID == photo.photoID; });
+        std::int64_t photoRowID =
+            found != maybeStored.end() ? found->objectID : backend->insertPhoto(photo, rowID);
+        effects.insertedPhotos.emplace_back(&photo, photoRowID);
     }
 }
 
-void RideStore::Impl::writeAll(SaveEffects& effects) {
-    writeChanges(effects);
-    for (const auto& ride : pendingInserts) writeInsert(ride, effects);
+void RideStore::Impl::transact(
+    const std::function<void(std::vector<RideRef>&, SaveEffects&)>& write) {
+    SaveEffects effects;
+    try {
+        backend->inTransaction([&] {
+            effects = {};
+            if (!pendingInserts.empty()) backend->lockForInserts();
+            std::vector<RideRef> inserts = outcomeUnknown ? adoptStored(effects) : pendingInserts;
+            write(inserts, effects);
+        });
+    } catch (const StoreError&) {
+        // Until a save succeeds, each one checks for what the unanswered one may have stored.
+        if (backend->commitOutcomeUnknown()) outcomeUnknown = true;
+        throw;
+    }
+    outcomeUnknown = false;
+    applyEffects(effects);
+}
+
+// After a commit whose answer was lost, the new records whose rideID the store holds were
+// stored by it: they take that row (and their photos theirs) instead of being written twice.
+// Returns the records still to be written.
+std::vector<RideRef> RideStore::Impl::adoptStored(SaveEffects& effects) {
+    std::vector<RideRef> toWrite;
+    for (const auto& ride : pendingInserts) {
+        auto rowID = backend->rowIDOfRideID(ride->rideID);
+        if (!rowID) {
+            toWrite.push_back(ride);
+            continue;
+        }
+        effects.insertedRides.emplace_back(ride, *rowID);
+        writePhotos(*ride, *rowID, {}, effects);
+    }
+    return toWrite;
 }
 
 void RideStore::Impl::writeInsert(const RideRef& ride, SaveEffects& effects) {
@@ -275,6 +320,8 @@ void RideStore::Impl::applyEffects(SaveEffects& effects) {
     }
     pendingInserts.clear();
     pendingRemovals.clear();
+    // Dropping a retained record runs its deleter, which looks the record up in the registry
+    // and may retain it again; so the list is emptied first and the records die afterwards.
     auto released = std::move(registry->retained);
     registry->retained.clear();
     // Records the caller made itself (inserts) have no retaining deleter; once nobody holds
@@ -295,6 +342,10 @@ std::unique_ptr<RideStore> RideStore::open(const std::filesystem::path& location
         impl->backend = SqliteStoreBackend::open(location);
     }
     return std::unique_ptr<RideStore>(new RideStore(std::move(impl)));
+}
+
+const std::vector<RenamedTwin>& RideStore::renamedTwins() const {
+    return m_impl->backend->renamedTwins();
 }
 
 const std::filesystem::path& RideStore::path() const {
@@ -377,23 +428,29 @@ void RideStore::remove(const RideRef& ride) {
 }
 
 void RideStore::save() {
-    Impl::SaveEffects effects;
-    m_impl->backend->inTransaction([&] { m_impl->writeAll(effects); });
-    m_impl->applyEffects(effects);
+    m_impl->transact([&](std::vector<RideRef>& inserts, Impl::SaveEffects& effects) {
+        m_impl->writeChanges(effects);
+        for (const auto& ride : inserts) m_impl->writeInsert(ride, effects);
+    });
 }
 
-std::vector<RideStore::UnwritableRecord> RideStore::saveDroppingUnwritable() {
-    Impl::SaveEffects effects;
+std::vector<RideStore::UnwritableRecord> RideStore::saveDroppingUnwritable(
+    const NewRecordFilter& filter) {
     std::vector<UnwritableRecord> dropped;
-    m_impl->backend->inTransaction([&] {
+    m_impl->transact([&](std::vector<RideRef>& inserts, Impl::SaveEffects& effects) {
         dropped.clear();
+        if (filter) {
+            for (const auto& ride : filter(inserts)) {
+                std::erase(inserts, ride);
+                std::erase(m_impl->pendingInserts, ride);
+            }
+        }
         m_impl->writeChanges(effects);
-        for (const auto& ride : m_impl->pendingInserts) {
+        for (const auto& ride : inserts) {
             if (auto reason = m_impl->tryWriteInsert(ride, effects))
                 dropped.push_back({ride, std::move(*reason)});
         }
     });
-    m_impl->applyEffects(effects);
     return dropped;
 }
 
@@ -422,6 +479,7 @@ void RideStore::refreshAll() {
         if (entry->detailsLoaded) ride->photos = m_impl->backend->readPhotos(ride->objectID);
         entry->snapshot = *ride;
     }
+    // As after a save: empty the list before the released records' deleters run.
     auto released = std::move(m_impl->registry->retained);
     m_impl->registry->retained.clear();
 }

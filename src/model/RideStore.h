@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -23,12 +24,23 @@ class StoreError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// A record that shared its rideID with an older row of a store made before rideIDs were
+/// unique, and the fresh rideID it was given when the store was opened.
+struct RenamedTwin {
+    std::int64_t objectID = 0;
+    Date date = 0;
+    std::string oldRideID;
+    Uuid newRideID;
+};
+
 /// A filter, order and limit evaluated by the store.
 struct RideQuery {
     bool liveOnly = false;           ///< `deletedAt` absent
     bool cityMissingOnly = false;    ///< `city` absent
     std::optional<Date> dateFrom;    ///< `date` >= dateFrom
     std::optional<Date> dateBefore;  ///< `date` < dateBefore
+    /// Saved rows whose objectID is above this one: those saved later (pending records never).
+    std::optional<std::int64_t> objectIDAfter;
     enum class Order { none, dateAscending, dateDescending } order = Order::none;
     std::optional<std::int64_t> limit;
     /// When false, the four large byte fields (`routeData`, `heartRateData`, `powerData`,
@@ -65,6 +77,9 @@ class RideStore {
     const std::filesystem::path& path() const;
     /// The location as it may be shown and logged.
     std::string describe() const;
+    /// The records this opening gave a fresh rideID because an older row held theirs (only the
+    /// process that upgraded an older store sees them); nothing was lost.
+    const std::vector<RenamedTwin>& renamedTwins() const;
 
     std::vector<RideRef> fetch(const RideQuery& query);
     /// Number of records matching the filter (order, limit and details ignored).
@@ -84,23 +99,29 @@ class RideStore {
     void remove(const RideRef& ride);
     /// Writes every insertion, deletion and change in one transaction. Throws `StoreError`;
     /// on failure the store is as it was before the call and the changes stay pending (a lost
-    /// server connection is made again by the next save).
+    /// server connection is made again by the next save). When the connection was lost after
+    /// the commit was sent, the server may have stored the records anyway: the next save then
+    /// takes each new record whose rideID the store holds as saved instead of writing it again.
     void save();
     /// A new record that `saveDroppingUnwritable` could not write, and why.
     struct UnwritableRecord {
         RideRef ride;
         std::string reason;
     };
-    /// Like `save`, except that a new record the file refuses does not hold back the others: it
+    /// Called inside the save's transaction, while the store's write lock is held, with the new
+    /// records about to be written; returns those to leave out. They are dropped from the
+    /// pending changes at once, for good, even when the save then fails.
+    using NewRecordFilter = std::function<std::vector<RideRef>(const std::vector<RideRef>&)>;
+    /// Like `save`, except that a new record the store refuses does not hold back the others: it
     /// is left out of the transaction and dropped from the pending changes (it stays unsaved,
     /// with no objectID), and the rest is written. Returns the records dropped that way. Any
-    /// other failure (a change or deletion, a full, locked or damaged file) throws as `save`
-    /// does.
-    std::vector<UnwritableRecord> saveDroppingUnwritable();
+    /// other failure (a change or deletion, a full, locked or damaged store, a lost server) throws
+    /// as `save` does. `filter`, when given, decides first which new records not to write at all.
+    std::vector<UnwritableRecord> saveDroppingUnwritable(const NewRecordFilter& filter = {});
     /// Saves if there are pending changes, swallowing errors (returns false on failure).
     bool autosave();
     bool hasChanges() const;
-    /// Forgets unsaved changes of every held record and re-reads them from the file.
+    /// Forgets unsaved changes of every held record and re-reads them from the store.
     void refreshAll();
     /// Changes when another connection (another process, another computer) has committed.
     std::int64_t dataVersion();
@@ -119,10 +140,10 @@ class RideStore {
     /// records (pending changes are not counted) without decoding any series. Every period
     /// from the one holding the first matching activity to the one holding the last is listed,
     /// empty ones with zeros; the first and last periods only count what lies in the range.
-    /// Empty when nothing matches. Throws `StoreError` when the file cannot be read.
+    /// Empty when nothing matches. Throws `StoreError` when the store cannot be read.
     std::vector<PeriodTotals> statistics(const StatisticsQuery& query);
     /// The running distance total of every year that has a matching activity, oldest first.
-    /// Throws `StoreError` when the file cannot be read.
+    /// Throws `StoreError` when the store cannot be read.
     std::vector<YearToDateDistance> yearToDateDistance(const std::vector<ActivityType>& kinds);
 
     struct Impl;

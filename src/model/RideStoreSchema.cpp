@@ -153,8 +153,28 @@ std::string schemaSQL() {
                        ", ride INTEGER REFERENCES PersistedRide(id) ON DELETE CASCADE") +
            "CREATE INDEX PersistedRide_liveDate ON PersistedRide(date) WHERE deletedAt IS NULL;\n"
            "CREATE INDEX PersistedRide_date ON PersistedRide(date);\n"
-           "CREATE INDEX PersistedRide_rideID ON PersistedRide(rideID);\n"
+           "CREATE UNIQUE INDEX PersistedRide_rideID ON PersistedRide(rideID);\n"
            "CREATE INDEX RidePhoto_ride ON RidePhoto(ride);\n";
+}
+
+std::string uniqueRideIDSQL() {
+    return "DROP INDEX \"PersistedRide_rideID\";\n"
+           "CREATE UNIQUE INDEX \"PersistedRide_rideID\" ON \"PersistedRide\"(\"rideID\");\n";
+}
+
+std::string twinRowsSQL() {
+    return "SELECT id, \"rideID\", date FROM \"PersistedRide\" WHERE \"rideID\" IN"
+           " (SELECT \"rideID\" FROM \"PersistedRide\" GROUP BY \"rideID\" HAVING count(*) > 1)"
+           " ORDER BY \"rideID\", id";
+}
+
+std::vector<RenamedTwin> renameLaterTwins(const std::vector<TwinRow>& rows) {
+    std::vector<RenamedTwin> renamed;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        if (rows[i].rideID != rows[i - 1].rideID) continue;
+        renamed.push_back({rows[i].objectID, rows[i].date, rows[i].rideID, Uuid::random()});
+    }
+    return renamed;
 }
 
 }  // namespace vantrel

@@ -16,6 +16,7 @@ std::string whereClause(const RideQuery& query) {
     std::vector<std::string> terms;
     if (query.liveOnly) terms.emplace_back("deletedAt IS NULL");
     if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
+    if (query.objectIDAfter) terms.emplace_back("id > :after");
     if (query.dateFrom) terms.emplace_back("date >= :from");
     if (query.dateBefore) terms.emplace_back("date < :before");
     std::string sql;
@@ -23,7 +24,10 @@ std::string whereClause(const RideQuery& query) {
     return sql;
 }
 
-void bindQueryDates(sqlite3_stmt* statement, const RideQuery& query) {
+void bindQueryValues(sqlite3_stmt* statement, const RideQuery& query) {
+    if (query.objectIDAfter)
+        sqlite3_bind_int64(statement, sqlite3_bind_parameter_index(statement, ":after"),
+                           *query.objectIDAfter);
     if (query.dateFrom)
         sqlite3_bind_double(statement, sqlite3_bind_parameter_index(statement, ":from"),
                             *query.dateFrom);
@@ -194,16 +198,49 @@ void SqliteStoreBackend::checkSchema() {
     if (version == kStoreSchemaVersion) return;
     execute("BEGIN IMMEDIATE");
     try {
-        // Another process opening a new store at the same moment may have created the tables
-        // while this one waited for the write lock.
-        if (pragmaInteger("user_version") != kStoreSchemaVersion)
-            execute(schemaSQL() + "PRAGMA user_version=" + std::to_string(kStoreSchemaVersion) +
-                    ";");
+        // Another process opening the same store at the same moment may have created or
+        // upgraded the tables while this one waited for the write lock.
+        upgradeSchema(pragmaInteger("user_version"));
         execute("COMMIT");
     } catch (const StoreError&) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_renamedTwins.clear();
         throw;
     }
+}
+
+void SqliteStoreBackend::upgradeSchema(std::int64_t version) {
+    if (version == kStoreSchemaVersion) return;
+    if (version == 0) {
+        execute(schemaSQL());
+    } else {
+        makeRideIDsUnique();
+    }
+    execute("PRAGMA user_version=" + std::to_string(kStoreSchemaVersion));
+}
+
+// Twins are kept, not merged: the later one may hold edits of its own.
+void SqliteStoreBackend::makeRideIDsUnique() {
+    std::vector<TwinRow> rows;
+    {
+        auto twins = prepare(twinRowsSQL());
+        int status;
+        while ((status = twins.step()) == SQLITE_ROW) {
+            auto text = sqlite3_column_text(twins.get(), 1);
+            rows.push_back({sqlite3_column_int64(twins.get(), 0),
+                            text ? reinterpret_cast<const char*>(text) : "",
+                            sqlite3_column_double(twins.get(), 2)});
+        }
+        if (status != SQLITE_DONE) fail("cannot read");
+    }
+    m_renamedTwins = renameLaterTwins(rows);
+    for (const auto& twin : m_renamedTwins) {
+        auto update = prepare("UPDATE PersistedRide SET rideID = ?1 WHERE id = ?2");
+        bindValue(update.get(), 1, twin.newRideID);
+        sqlite3_bind_int64(update.get(), 2, twin.objectID);
+        stepToEnd(update);
+    }
+    execute(uniqueRideIDSQL());
 }
 
 void SqliteStoreBackend::visitRows(SqliteStatement& statement, bool withDetails,
@@ -224,7 +261,7 @@ void SqliteStoreBackend::fetchRows(const RideQuery& query, bool applyLimit,
     if (applyLimit && query.limit)
         sql += " LIMIT " + std::to_string(std::max<std::int64_t>(0, *query.limit));
     auto statement = prepare(sql);
-    bindQueryDates(statement.get(), query);
+    bindQueryValues(statement.get(), query);
     visitRows(statement, query.withDetails, visit);
 }
 
@@ -236,9 +273,18 @@ void SqliteStoreBackend::fetchLiveByRideID(const Uuid& rideID, const RowVisitor&
     visitRows(statement, true, visit);
 }
 
+std::optional<std::int64_t> SqliteStoreBackend::rowIDOfRideID(const Uuid& rideID) {
+    auto statement = prepare("SELECT id FROM PersistedRide WHERE rideID = ?1");
+    bindValue(statement.get(), 1, rideID);
+    int status = statement.step();
+    if (status == SQLITE_ROW) return sqlite3_column_int64(statement.get(), 0);
+    if (status != SQLITE_DONE) fail("cannot read");
+    return std::nullopt;
+}
+
 std::int64_t SqliteStoreBackend::countRows(const RideQuery& query) {
     auto statement = prepare("SELECT count(*) FROM PersistedRide" + whereClause(query));
-    bindQueryDates(statement.get(), query);
+    bindQueryValues(statement.get(), query);
     if (statement.step() != SQLITE_ROW) fail("cannot read");
     return sqlite3_column_int64(statement.get(), 0);
 }

@@ -17,7 +17,8 @@ namespace vantrel {
 ///
 /// Tables: "PersistedRide" (`id` INTEGER PRIMARY KEY + one column per field, in field order)
 /// and "RidePhoto" (`id`, its fields, `ride` REFERENCES PersistedRide(id) ON DELETE CASCADE);
-/// the schema version is the file's user_version.
+/// the schema version is the file's user_version. Every write transaction takes the file's
+/// write lock at its start (BEGIN IMMEDIATE).
 class SqliteStoreBackend : public StoreBackend {
   public:
     /// Opens or creates the file. Throws `StoreError` naming the file when it is not an SQLite
@@ -28,6 +29,7 @@ class SqliteStoreBackend : public StoreBackend {
     std::string describe() const override { return m_file.string(); }
     void fetchRows(const RideQuery& query, bool applyLimit, const RowVisitor& visit) override;
     void fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) override;
+    std::optional<std::int64_t> rowIDOfRideID(const Uuid& rideID) override;
     std::int64_t countRows(const RideQuery& query) override;
     bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
@@ -59,6 +61,9 @@ class SqliteStoreBackend : public StoreBackend {
 
     void openConnection();
     void checkSchema();
+    /// Inside the write lock: brings a store of `version` (0: empty) to the current schema.
+    void upgradeSchema(std::int64_t version);
+    void makeRideIDsUnique();
     void enableWriteAheadLog();
     std::int64_t readSchemaVersion();
     std::int64_t tableCount();

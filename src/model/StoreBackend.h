@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "model/PersistedRide.h"
+#include "model/RideStore.h"
 
 namespace vantrel {
-
-struct RideQuery;
 
 /// The sums of the live records in one period, for statistics.
 struct PeriodSums {
@@ -49,6 +48,8 @@ class StoreBackend {
     virtual void fetchRows(const RideQuery& query, bool applyLimit, const RowVisitor& visit) = 0;
     /// Live rows with this rideID, oldest row first, with details.
     virtual void fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) = 0;
+    /// The row holding this rideID, deleted or not.
+    virtual std::optional<std::int64_t> rowIDOfRideID(const Uuid& rideID) = 0;
     virtual std::int64_t countRows(const RideQuery& query) = 0;
     /// Reads one row into `target`; false when the row no longer exists.
     virtual bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) = 0;
@@ -62,6 +63,14 @@ class StoreBackend {
 
     /// Runs `write` in one transaction: committed when it returns, rolled back when it throws.
     virtual void inTransaction(const std::function<void()>& write) = 0;
+    /// After `inTransaction` threw: whether the transaction may have been committed all the
+    /// same (the connection broke after the commit was sent, before its answer came).
+    virtual bool commitOutcomeUnknown() const { return false; }
+    /// Inside a transaction, before it writes: waits until no other connection is inside a
+    /// transaction that adds records, and keeps them out until this one ends, so that what a
+    /// transaction reads of other connections' new rows stays true until it commits. (A
+    /// database whose transactions all write under one lock has nothing more to do.)
+    virtual void lockForInserts() {}
     /// Inside a transaction: runs `write` so that a failure caused by the values it writes (a
     /// constraint, a refusing trigger, a value too large) undoes it alone and comes back as the
     /// reason; any other failure throws.
@@ -98,6 +107,13 @@ class StoreBackend {
         const std::vector<Date>& /*boundaries*/) {
         return std::nullopt;
     }
+
+    /// The records that opening an older store gave a fresh rideID (see
+    /// `RideStore::renamedTwins`).
+    const std::vector<RenamedTwin>& renamedTwins() const { return m_renamedTwins; }
+
+  protected:
+    std::vector<RenamedTwin> m_renamedTwins;
 };
 
 }  // namespace vantrel

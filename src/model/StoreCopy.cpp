@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <unordered_set>
 
+#include "model/DuplicateActivity.h"
+
 namespace vantrel {
 
 namespace {
@@ -73,8 +75,13 @@ StoreCopyResult copyStore(RideStore& source, RideStore& target, bool merge,
     everything.withDetails = false;
     std::int64_t before = target.count(everything);
     std::unordered_set<std::string> present, copiedIDs;
+    // The same activity imported separately on two computers has two rideIDs: merging tells
+    // it by the imports' rule. Only what the target held before counts, as an import's own
+    // records never join its reference: the source's two overlapping records both arrive.
+    std::vector<RideRef> alreadyThere;
     if (merge) {
-        for (const auto& ride : target.allRecords(false)) present.insert(rideIDText(*ride));
+        alreadyThere = target.allRecords(false);
+        for (const auto& ride : alreadyThere) present.insert(rideIDText(*ride));
     }
     auto records = recordsInRowOrder(source);
     StoreCopyResult result;
@@ -83,7 +90,8 @@ StoreCopyResult copyStore(RideStore& source, RideStore& target, bool merge,
     for (int i = 0; i < total; ++i) {
         // Moved out so that each record, and its byte fields, is freed once copied.
         RideRef ride = std::move(records[static_cast<std::size_t>(i)]);
-        if (merge && !present.insert(rideIDText(*ride)).second) {
+        if (merge && (!present.insert(rideIDText(*ride)).second ||
+                      isDuplicateActivity(ride->date, ride->duration, alreadyThere))) {
             ++result.skipped;
         } else {
             source.loadDetails(ride);

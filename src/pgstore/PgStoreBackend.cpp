@@ -23,6 +23,8 @@ constexpr Oid kFloat8 = 701;
 constexpr const char* kVersionComment = "Vantrel store, schema ";
 // Serialises the creation of the tables by two computers opening an empty database at once.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(7250117)";
+// Serialises the transactions that add records, as SQLite's write lock does on a file.
+constexpr const char* kInsertLock = "SELECT pg_advisory_xact_lock(7250118)";
 
 std::string quoted(const char* name) {
     return std::string("\"") + name + "\"";
@@ -47,6 +49,10 @@ std::string whereClause(const RideQuery& query, std::vector<StoreValue>& paramet
     std::vector<std::string> terms;
     if (query.liveOnly) terms.emplace_back("\"deletedAt\" IS NULL");
     if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
+    if (query.objectIDAfter) {
+        parameters.emplace_back(*query.objectIDAfter);
+        terms.push_back("id > $" + std::to_string(parameters.size()));
+    }
     if (query.dateFrom) {
         parameters.emplace_back(*query.dateFrom);
         terms.push_back("date >= $" + std::to_string(parameters.size()));
@@ -103,7 +109,7 @@ std::string serverSchemaSQL() {
         "CREATE INDEX \"PersistedRide_liveDate\" ON \"PersistedRide\"(date)"
         " WHERE \"deletedAt\" IS NULL;\n"
         "CREATE INDEX \"PersistedRide_date\" ON \"PersistedRide\"(date);\n"
-        "CREATE INDEX \"PersistedRide_rideID\" ON \"PersistedRide\"(\"rideID\");\n"
+        "CREATE UNIQUE INDEX \"PersistedRide_rideID\" ON \"PersistedRide\"(\"rideID\");\n"
         "CREATE INDEX \"RidePhoto_ride\" ON \"RidePhoto\"(ride);\n"
         "CREATE OR REPLACE FUNCTION vantrel_store_changed() RETURNS trigger LANGUAGE plpgsql AS "
         "$$ BEGIN " +
@@ -336,8 +342,42 @@ void PgStoreBackend::checkSchema() {
     });
     inTransaction([&] {
         command(kSchemaLock);
-        if (version(foreign) == 0 && !foreign) command(serverSchemaSQL());
+        std::int64_t found = version(foreign);
+        if (found == 0 && !foreign) command(serverSchemaSQL());
+        if (found > 0 && found < kStoreSchemaVersion) upgradeSchema();
     });
+}
+
+// Runs under the schema lock, after the version was read again: another computer may have
+// upgraded the store while this one waited.
+void PgStoreBackend::upgradeSchema() {
+    m_renamedTwins.clear();
+    // Programs of the older version may still be adding records; a twin arriving between the
+    // renaming and the unique index would fail the upgrade.
+    command("LOCK TABLE \"PersistedRide\" IN SHARE ROW EXCLUSIVE MODE");
+    makeRideIDsUnique();
+    command("COMMENT ON TABLE \"PersistedRide\" IS '" + std::string(kVersionComment) +
+            std::to_string(kStoreSchemaVersion) + "'");
+}
+
+// Twins are kept, not merged: the later one may hold edits of its own.
+void PgStoreBackend::makeRideIDsUnique() {
+    auto twins = run(twinRowsSQL(), {}, "cannot read");
+    std::vector<TwinRow> rows;
+    for (int row = 0; row < twins.rows(); ++row) {
+        auto rideID = decode(twins.result, row, 1);
+        auto* text = rideID ? std::get_if<std::string>(&*rideID) : nullptr;
+        auto date = decode(twins.result, row, 2);
+        auto* real = date ? std::get_if<double>(&*date) : nullptr;
+        rows.push_back({twins.integer(row, 0), text ? *text : "", real ? *real : 0.0});
+    }
+    auto renamed = renameLaterTwins(rows);
+    for (const auto& twin : renamed) {
+        run("UPDATE \"PersistedRide\" SET \"rideID\" = $1 WHERE id = $2",
+            {twin.newRideID.toString(), twin.objectID}, "cannot write");
+    }
+    command(uniqueRideIDSQL());
+    m_renamedTwins = std::move(renamed);
 }
 
 void PgStoreBackend::visitRows(Result& result, bool withDetails, const RowVisitor& visit) {
@@ -365,6 +405,13 @@ void PgStoreBackend::fetchLiveByRideID(const Uuid& rideID, const RowVisitor& vis
                           " ORDER BY id",
                       {rideID.toString()}, "cannot read");
     visitRows(result, true, visit);
+}
+
+std::optional<std::int64_t> PgStoreBackend::rowIDOfRideID(const Uuid& rideID) {
+    auto result = run("SELECT id FROM \"PersistedRide\" WHERE \"rideID\" = $1", {rideID.toString()},
+                      "cannot read");
+    if (result.rows() == 0) return std::nullopt;
+    return result.integer(0, 0);
 }
 
 std::int64_t PgStoreBackend::countRows(const RideQuery& query) {
@@ -420,17 +467,28 @@ std::vector<RidePhoto> PgStoreBackend::readPhotos(std::int64_t rideObjectID) {
 }
 
 void PgStoreBackend::inTransaction(const std::function<void()>& write) {
+    m_commitUnknown = false;
     command("BEGIN");
     m_inTransaction = true;
+    bool committing = false;
     try {
         write();
+        committing = true;
         command("COMMIT");
         m_inTransaction = false;
     } catch (const StoreError&) {
         m_inTransaction = false;
-        if (PQstatus(m_connection) == CONNECTION_OK) PQclear(PQexec(m_connection, "ROLLBACK"));
+        // A connection that broke while the commit was on its way may have broken after the
+        // server committed: only the lost answer would have told.
+        bool connected = PQstatus(m_connection) == CONNECTION_OK;
+        m_commitUnknown = committing && !connected;
+        if (connected) PQclear(PQexec(m_connection, "ROLLBACK"));
         throw;
     }
+}
+
+void PgStoreBackend::lockForInserts() {
+    command(kInsertLock);
 }
 
 std::optional<std::string> PgStoreBackend::tryAlone(const std::function<void()>& write) {

@@ -21,7 +21,8 @@ class PgListener;
 /// Triggers on both tables notify `PgListener::kChannel` on every committed change.
 ///
 /// A save is one transaction; concurrent saves of one record keep the later one's values. A
-/// lost connection fails the call it happens in and is made again by the next one.
+/// lost connection fails the call it happens in and is made again by the next one. The
+/// transactions that add records run one at a time (an advisory lock), as on an SQLite file.
 class PgStoreBackend : public StoreBackend {
   public:
     /// Connects, checks the schema and creates the tables in an empty database. Throws
@@ -32,12 +33,15 @@ class PgStoreBackend : public StoreBackend {
     std::string describe() const override { return m_display; }
     void fetchRows(const RideQuery& query, bool applyLimit, const RowVisitor& visit) override;
     void fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) override;
+    std::optional<std::int64_t> rowIDOfRideID(const Uuid& rideID) override;
     std::int64_t countRows(const RideQuery& query) override;
     bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
+    bool commitOutcomeUnknown() const override { return m_commitUnknown; }
+    void lockForInserts() override;
     std::optional<std::string> tryAlone(const std::function<void()>& write) override;
     std::int64_t insertRide(const PersistedRide& ride) override;
     void updateRide(const PersistedRide& ride, std::span<const std::size_t> columns) override;
@@ -63,12 +67,15 @@ class PgStoreBackend : public StoreBackend {
     Result run(const std::string& sql, const std::vector<StoreValue>& parameters, const char* what);
     void command(const std::string& sql, const char* what = "cannot write");
     void checkSchema();
+    void upgradeSchema();
+    void makeRideIDsUnique();
     void visitRows(Result& result, bool withDetails, const RowVisitor& visit);
 
     std::string m_url;
     std::string m_display;
     PGconn* m_connection = nullptr;
     bool m_inTransaction = false;
+    bool m_commitUnknown = false;
     std::string m_lastState;
     std::unordered_map<std::string, std::string> m_prepared;
     std::atomic<int> m_serverProcess{0};

@@ -8,11 +8,11 @@ namespace vantrel::cli {
 namespace {
 
 class CopyStoreCommandTest : public ::testing::Test {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::string fileStore = (environment.root() / "store.sqlite").string();
 
-    Result run(std::vector<std::string> args) {
+    Result run(const std::vector<std::string>& args) {
         std::ostringstream out, err;
         std::istringstream in;
         int status = runCli(args, out, err, in);
@@ -81,6 +81,36 @@ TEST_F(CopyStoreCommandTest, AFullTargetIsRefusedUnlessMerging) {
     EXPECT_NE(again.out.find("Copied 0 activities"), std::string::npos) << again.out;
     EXPECT_NE(again.out.find("(2 already there)"), std::string::npos) << again.out;
     EXPECT_EQ(RideStore::open(target)->allRecords().size(), 4u);
+}
+
+TEST_F(CopyStoreCommandTest, MergingSkipsTheSameRideImportedSeparatelyOnEachComputer) {
+    auto laptop = (environment.root() / "laptop.sqlite").string();
+    auto rideAt = [](Date date, double duration) {
+        auto ride = std::make_shared<PersistedRide>();
+        ride->date = date;
+        ride->duration = duration;
+        return ride;
+    };
+    {
+        auto desktop = RideStore::open(fileStore);
+        desktop->insert(rideAt(1.7e9, 3600));
+        desktop->save();
+        // The laptop imported the same file (its own rideID, a watch clock a minute off), an
+        // activity of its own, and the same morning twice: both of those overlapping records
+        // are its own, so both arrive.
+        auto other = RideStore::open(laptop);
+        other->insert(rideAt(1.7e9 + 60, 3600));
+        other->insert(rideAt(1.8e9, 1800));
+        other->insert(rideAt(1.9e9, 1800));
+        other->insert(rideAt(1.9e9 + 10, 1800));
+        other->save();
+    }
+    auto merged =
+        run({"vantrel-cli", "copy-store", "--from", laptop, "--to", fileStore, "--merge"});
+    ASSERT_EQ(merged.status, 0) << merged.err;
+    EXPECT_NE(merged.out.find("Copied 3 activities"), std::string::npos) << merged.out;
+    EXPECT_NE(merged.out.find("(1 already there)"), std::string::npos) << merged.out;
+    EXPECT_EQ(RideStore::open(fileStore)->allRecords().size(), 4u);
 }
 
 TEST_F(CopyStoreCommandTest, AMissingSourceFileIsNotMadeIntoAnEmptyStore) {

@@ -3,14 +3,16 @@
 #include <sstream>
 
 #include "cli/CliRunner.h"
+#include "logging/PersistentLogger.h"
 #include "model/Preferences.h"
+#include "support/SessionLogText.h"
 #include "support/TestSupport.h"
 
 namespace vantrel::cli {
 namespace {
 
 class ModelCommandsTest : public ::testing::Test {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::filesystem::path storeFile = environment.root() / "store.sqlite";
 
@@ -99,6 +101,36 @@ TEST_F(ModelCommandsTest, MigratePacksAndSetsTheFlag) {
     EXPECT_EQ(migrated.out, "Packed the series of 1 activity\n");
     EXPECT_TRUE(Preferences::shared().boolean(kMigrationDoneKey));
     EXPECT_EQ(run({"migrate"}).out, "Packed the series of 0 activities\n");
+}
+
+TEST_F(ModelCommandsTest, TwinsOfAnOlderStoreAreToldOfOnceOnStderrAndEachInTheLog) {
+    ScopedSharedLogger session;
+    auto first = addRide(1.6e9, nullptr, nullptr);
+    auto later = addRide(1.7e9, nullptr, nullptr);
+    auto third = addRide(1.8e9, nullptr, nullptr);
+    std::string rideID = first->rideID.toString();
+    test::executeSql(storeFile,
+                     "DROP INDEX PersistedRide_rideID;"
+                     "CREATE INDEX PersistedRide_rideID ON PersistedRide(rideID);"
+                     "PRAGMA user_version = 1;"
+                     "UPDATE PersistedRide SET rideID = '" +
+                         rideID + "';");
+    auto years = run({"years"});
+    EXPECT_EQ(years.status, 0);
+    EXPECT_EQ(years.err,
+              "Store " + storeFile.string() +
+                  ": 2 activities shared a rideID with an older record and got a new one;"
+                  " nothing was lost (the log lists each change)\n");
+    EXPECT_EQ(years.out, "2027\t1\n2023\t1\n2020\t1\n");
+    auto log = test::sessionLogText(session.logger());
+    EXPECT_NE(log.find("[WARN] [Store] Store " + storeFile.string() +
+                       ": the activity of 2023-11-14T22:13:20Z (row 2) had the rideID " + rideID +
+                       " of an older record; it now has the rideID "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("(row 3)"), std::string::npos) << log;
+    EXPECT_EQ(run({"show", rideID}).status, 0);
+    EXPECT_TRUE(run({"years"}).err.empty());
 }
 
 }  // namespace

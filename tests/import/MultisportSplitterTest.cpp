@@ -16,7 +16,8 @@ ImportedSession session(ActivityType kind, double start, double length, bool tra
 ImportedActivity recording(double seconds, std::vector<ImportedSession> sessions) {
     ImportedActivity activity;
     for (double t = 0; t <= seconds; t += 10) {
-        ImportedTrackpoint point{47.0 + t * 1e-5, 8.0, std::nullopt, kStart + t, 130, t * 5};
+        ImportedTrackpoint point{47.0 + t * 1e-5, 8.0,         std::nullopt, kStart + t, 130,
+                                 t * 5,           std::nullopt};
         auto& list = static_cast<int>(t) % 50 == 0 ? activity.unplacedPoints : activity.trackpoints;
         list.push_back(point);
     }

@@ -47,7 +47,7 @@ class RawConnection {
 };
 
 class RideStoreTest : public ::testing::Test {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::filesystem::path file = environment.root() / "store.sqlite";
     std::unique_ptr<RideStore> store = RideStore::open(file);
@@ -72,7 +72,7 @@ TEST_F(RideStoreTest, SchemaFollowsTheFieldOrder) {
     EXPECT_EQ(photo, (std::vector<std::string>{"id", "photoID", "imageData", "thumbnailData",
                                                "caption", "captureDate", "latitude", "longitude",
                                                "sortOrder", "ride"}));
-    EXPECT_EQ(raw.column("PRAGMA user_version")[0], "1");
+    EXPECT_EQ(raw.column("PRAGMA user_version")[0], "2");
     EXPECT_EQ(raw.column("PRAGMA journal_mode")[0], "wal");
 }
 

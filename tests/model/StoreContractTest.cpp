@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "model/RideStore.h"
 #include "model/StoreLocation.h"
+#include "support/CommitCuttingProxy.h"
 #include "support/PgTestDatabase.h"
 #include "support/TestSupport.h"
 
@@ -24,7 +26,7 @@ RideRef rideAt(Date date) {
 // through a connection of their own (raw SQL, quoted identifiers read the same in both), as
 // another process or computer would see the store.
 class StoreContractTest : public ::testing::TestWithParam<std::string> {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     std::unique_ptr<test::PgTestDatabase> database;
     std::string location;
@@ -339,6 +341,59 @@ TEST_P(StoreContractTest, ConcurrentWritersLoseNoRecordAndTheLastSaveWins) {
     EXPECT_EQ(mine->notes, "second");
 }
 
+TEST_P(StoreContractTest, EachRideIDIsStoredOnce) {
+    auto first = rideAt(1.6e9);
+    store->insert(first);
+    store->save();
+    auto twin = rideAt(1.7e9);
+    twin->rideID = first->rideID;
+    store->insert(twin);
+    EXPECT_THROW(store->save(), StoreError);
+    auto dropped = store->saveDroppingUnwritable();
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0].ride, twin);
+    EXPECT_EQ(rideCount(), "1");
+}
+
+TEST_P(StoreContractTest, TwinsOfAnOlderStoreGetFreshRideIDsOnceWhenTwoOpenItAtOnce) {
+    store.reset();
+    // What the first schema allowed: several rows with one rideID.
+    exec("DROP INDEX \"PersistedRide_rideID\"");
+    exec("CREATE INDEX \"PersistedRide_rideID\" ON \"PersistedRide\"(\"rideID\")");
+    exec(onServer() ? "COMMENT ON TABLE \"PersistedRide\" IS 'Vantrel store, schema 1'"
+                    : "PRAGMA user_version = 1");
+    std::string a = Uuid::random().toString(), b = Uuid::random().toString();
+    std::string c = Uuid::random().toString();
+    exec("INSERT INTO \"PersistedRide\" (\"rideID\", date) VALUES ('" + a + "', 10), ('" + a +
+         "', 20), ('" + b + "', 30), ('" + a + "', 40), ('" + c + "', 50), ('" + c + "', 60)");
+
+    std::vector<RenamedTwin> firstSaw, secondSaw;
+    std::thread other([&] { secondSaw = RideStore::open(location)->renamedTwins(); });
+    firstSaw = RideStore::open(location)->renamedTwins();
+    other.join();
+    // The process that upgraded tells; the other found the work done.
+    EXPECT_TRUE(firstSaw.empty() || secondSaw.empty());
+    auto renamed = firstSaw.empty() ? secondSaw : firstSaw;
+    ASSERT_EQ(renamed.size(), 3u);
+    std::vector<std::string> renamedDates;
+    for (const auto& twin : renamed) {
+        renamedDates.push_back(std::to_string(static_cast<int>(twin.date)));
+        EXPECT_EQ(column("SELECT \"rideID\" FROM \"PersistedRide\" WHERE id = " +
+                         std::to_string(twin.objectID))[0],
+                  twin.newRideID.toString());
+    }
+    std::sort(renamedDates.begin(), renamedDates.end());
+    EXPECT_EQ(renamedDates, (std::vector<std::string>{"20", "40", "60"}));
+    EXPECT_EQ(column("SELECT \"rideID\" FROM \"PersistedRide\" WHERE date IN (10, 30, 50)"
+                     " ORDER BY date"),
+              (std::vector<std::string>{a, b, c}));
+    EXPECT_EQ(rideCount(), "6");
+    EXPECT_EQ(column("SELECT count(DISTINCT \"rideID\") FROM \"PersistedRide\"")[0], "6");
+    EXPECT_THROW(exec("INSERT INTO \"PersistedRide\" (\"rideID\", date) VALUES ('" + b + "', 70)"),
+                 std::exception);
+    EXPECT_TRUE(RideStore::open(location)->renamedTwins().empty());
+}
+
 TEST(StoreLocationTest, ServerURLsAreShownWithoutTheirPassword) {
     EXPECT_TRUE(isServerLocation("postgresql://db.home/history"));
     EXPECT_TRUE(isServerLocation("postgres://db.home/history"));
@@ -381,6 +436,44 @@ TEST(ServerStoreTest, ALostConnectionFailsOneSaveAndTheNextSaveConnectsAgain) {
     store->save();
     EXPECT_NE(ride->objectID, 0);
     EXPECT_EQ(database.column("SELECT count(*) FROM \"PersistedRide\"")[0], "2");
+}
+
+TEST(ServerStoreTest, ASaveWhoseCommitWentUnansweredIsNotStoredTwice) {
+    if (!test::PgTestDatabase::available()) GTEST_SKIP() << test::PgTestDatabase::skipReason();
+    test::PgTestDatabase database;
+    test::CommitCuttingProxy proxy(database.url());
+    auto store = RideStore::open(proxy.url());
+    auto held = rideAt(1.5e9);
+    store->insert(held);
+    store->save();
+    held->photos.push_back(RidePhoto{});
+    std::vector<RideRef> batch;
+    for (int i = 0; i < 5; ++i) {
+        batch.push_back(rideAt(1.6e9 + i));
+        store->insert(batch.back());
+    }
+    batch[0]->photos.resize(2);
+
+    proxy.cutAfterCommit();
+    EXPECT_THROW(store->save(), StoreError);
+    ASSERT_EQ(proxy.cuts(), 1);
+    // The server did commit: only the answer was lost.
+    EXPECT_EQ(database.column("SELECT count(*) FROM \"PersistedRide\"")[0], "6");
+    auto late = rideAt(1.7e9);
+    store->insert(late);
+    store->save();
+    EXPECT_FALSE(store->hasChanges());
+
+    EXPECT_EQ(database.column("SELECT count(*) FROM \"PersistedRide\"")[0], "7");
+    EXPECT_EQ(database.column("SELECT count(*) FROM \"RidePhoto\"")[0], "3");
+    batch.push_back(late);
+    for (const auto& ride : batch) {
+        EXPECT_EQ(database.column("SELECT id FROM \"PersistedRide\" WHERE \"rideID\" = '" +
+                                  ride->rideID.toString() + "'"),
+                  std::vector<std::string>{std::to_string(ride->objectID)});
+    }
+    EXPECT_NE(held->photos[0].objectID, 0);
+    EXPECT_NE(batch[0]->photos[1].objectID, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StoreContractTest,

@@ -27,6 +27,7 @@ class CliProcess {
         std::vector<std::string> all = {VANTREL_CLI_PATH};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
+        argv.reserve(all.size() + 1);
         for (auto& arg : all) argv.push_back(arg.data());
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;

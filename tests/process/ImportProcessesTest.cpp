@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -20,6 +21,7 @@
 #include "import/ZipTestArchive.h"
 #include "model/Date.h"
 #include "model/RideStore.h"
+#include "support/PgTestDatabase.h"
 #include "support/TestSupport.h"
 
 namespace vantrel::test {
@@ -77,7 +79,7 @@ void expectConsistent(const std::filesystem::path& store, int atMost) {
 }
 
 class ImportProcessesTest : public ::testing::Test {
-  protected:
+  public:
     IsolatedEnvironment environment;  // children inherit its preference and log folders
     std::filesystem::path folder = environment.root();
     std::filesystem::path store = folder / "store.sqlite";
@@ -135,6 +137,71 @@ TEST_F(ImportProcessesTest, TwoProcessesImportIntoOneStoreAtOnce) {
     expectConsistent(store, 2 * kActivities);
     EXPECT_EQ(countOf(store, "SELECT count(*) FROM PersistedRide"), 2 * kActivities);
 }
+
+// The counts in "Imported N activities. Skipped M duplicates."
+std::pair<int, int> reportedCounts(const std::string& output) {
+    std::pair<int, int> counts{-1, -1};
+    auto imported = output.find("Imported ");
+    auto skipped = output.find("Skipped ");
+    if (imported == std::string::npos || skipped == std::string::npos) return counts;
+    counts.first = std::atoi(output.c_str() + imported + 9);
+    counts.second = std::atoi(output.c_str() + skipped + 8);
+    return counts;
+}
+
+// The same archive imported by two processes at once, into a file and into a server.
+class ArchiveTwiceAtOnceTest : public ::testing::TestWithParam<std::string> {
+  public:
+    IsolatedEnvironment environment;
+    std::filesystem::path folder = environment.root();
+    std::unique_ptr<PgTestDatabase> database;
+    std::string location = (folder / "store.sqlite").string();
+
+    void SetUp() override {
+        if (GetParam() == "sqlite") return;
+        if (!PgTestDatabase::available()) GTEST_SKIP() << PgTestDatabase::skipReason();
+        database = std::make_unique<PgTestDatabase>();
+        location = database->url();
+    }
+
+    int count(const std::string& sql) {
+        if (!database) return countOf(location, sql);
+        return std::atoi(database->column(sql).front().c_str());
+    }
+
+    // Together the runs import each new activity once and skip every other member they read.
+    void importTwiceAtOnce(const std::filesystem::path& zip, int members, int newOnes) {
+        std::vector<std::string> args = {"--store", location, "import-zip", zip.string()};
+        CliProcess one(args, folder, "one");
+        CliProcess two(args, folder, "two");
+        ASSERT_EQ(one.wait(), 0) << one.output();
+        ASSERT_EQ(two.wait(), 0) << two.output();
+        auto first = reportedCounts(one.output());
+        auto second = reportedCounts(two.output());
+        EXPECT_EQ(first.first + second.first, newOnes) << one.output() << two.output();
+        EXPECT_EQ(first.second + second.second, 2 * members - newOnes)
+            << one.output() << two.output();
+    }
+};
+
+TEST_P(ArchiveTwiceAtOnceTest, TwoProcessesImportingOneArchiveStoreEachActivityOnce) {
+    auto zip = folder / "activities.zip";
+    writeActivityZip(zip, kActivities, 0);
+    importTwiceAtOnce(zip, kActivities, kActivities);
+    EXPECT_EQ(count("SELECT count(*) FROM \"PersistedRide\""), kActivities);
+    // Half of this one is stored already; the other half arrives once.
+    auto overlapping = folder / "overlapping.zip";
+    writeActivityZip(overlapping, kActivities, kActivities / 2);
+    importTwiceAtOnce(overlapping, kActivities, kActivities / 2);
+    EXPECT_EQ(count("SELECT count(*) FROM \"PersistedRide\""), kActivities * 3 / 2);
+    EXPECT_EQ(count("SELECT count(DISTINCT date) FROM \"PersistedRide\""), kActivities * 3 / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ArchiveTwiceAtOnceTest,
+                         ::testing::Values(std::string("sqlite"), std::string("postgresql")),
+                         [](const ::testing::TestParamInfo<std::string>& backend) {
+                             return backend.param;
+                         });
 
 }  // namespace
 }  // namespace vantrel::test

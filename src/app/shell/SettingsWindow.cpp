@@ -9,10 +9,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtConcurrent>
+#include <iostream>
 
 #include "app/widgets/Dialogs.h"
 #include "app/widgets/DisplayFormat.h"
 #include "app/widgets/Icons.h"
+#include "logging/PersistentLogger.h"
+#include "logging/RenamedTwinsReport.h"
 #include "model/Preferences.h"
 #include "model/RideStore.h"
 #include "model/StoreLocation.h"
@@ -134,6 +137,7 @@ void SettingsWindow::testConnection() {
     watcher->setFuture(QtConcurrent::run([url] {
         try {
             auto opened = RideStore::open(url);
+            reportRenamedTwins(*opened, PersistentLogger::shared(), std::cerr);
             RideQuery all;
             all.withDetails = false;
             return QStringLiteral("Connected to %1: %2.")

@@ -18,6 +18,8 @@
 #include "app/shell/SingleInstance.h"
 #include "app/sidebar/HistorySidebar.h"
 #include "app/widgets/Icons.h"
+#include "logging/PersistentLogger.h"
+#include "logging/RenamedTwinsReport.h"
 #include "model/Paths.h"
 #include "model/Preferences.h"
 #include "model/StoreLocation.h"
@@ -125,6 +127,7 @@ int VantrelApp::run(int argc, char** argv) {
                                        QString::fromStdString(error.what())));
         return 1;
     }
+    reportRenamedTwins(*store, PersistentLogger::shared(), std::cerr);
     VantrelApp app(std::move(store));
     SingleInstance instance(instanceName);
     instance.listen();
