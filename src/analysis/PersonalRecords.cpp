@@ -110,22 +110,35 @@ double timeAt(const Track& track, std::size_t i, double at) {
     return track.time[i] + share * (track.time[i + 1] - track.time[i]);
 }
 
+/// The fastest window found so far: its start on the active-time axis and its duration.
+struct Window {
+    double start = 0;
+    double duration = std::numeric_limits<double>::infinity();
+
+    void offer(double from, double to) {
+        double length = to - from;
+        if (length > 0 && length < duration) {
+            start = from;
+            duration = length;
+        }
+    }
+};
+
 /// Time along the track is piecewise linear in distance, so the duration of a window is too,
 /// and its minimum lies where one end of the window is on a point: both cases are walked with
 /// one forward-moving index each.
-double fastestOnTrack(const Track& track, double window) {
+Window fastestOnTrack(const Track& track, double window) {
     const auto& d = track.distance;
     const auto& t = track.time;
     const std::size_t n = d.size();
-    double best = std::numeric_limits<double>::infinity();
+    Window best;
     // Windows ending on point j, starting at the last point at or before d[j] - window.
     std::size_t i = 0;
     for (std::size_t j = 0; j < n; ++j) {
         double start = d[j] - window;
         if (start < d[0]) continue;
         while (i + 1 < j && d[i + 1] <= start) ++i;
-        double duration = t[j] - timeAt(track, i, start);
-        if (duration > 0) best = std::min(best, duration);
+        best.offer(timeAt(track, i, start), t[j]);
     }
     // Windows starting on point i, ending at the first point at or after d[i] + window.
     std::size_t j = 0;
@@ -134,18 +147,22 @@ double fastestOnTrack(const Track& track, double window) {
         if (end > d[n - 1]) break;
         if (j < i) j = i;
         while (d[j] < end) ++j;
-        double endTime = d[j] == end ? t[j] : timeAt(track, j - 1, end);
-        double duration = endTime - t[i];
-        if (duration > 0) best = std::min(best, duration);
+        best.offer(t[i], d[j] == end ? t[j] : timeAt(track, j - 1, end));
     }
     return best;
 }
 
-std::optional<double> fastestOnTrackOrNone(const Track& track, double window) {
+std::optional<Window> fastestWindowOrNone(const Track& track, double window) {
     if (track.distance.size() < 2 || track.distance.back() < window) return std::nullopt;
-    double best = fastestOnTrack(track, window);
-    if (best == std::numeric_limits<double>::infinity()) return std::nullopt;
+    Window best = fastestOnTrack(track, window);
+    if (best.duration == std::numeric_limits<double>::infinity()) return std::nullopt;
     return best;
+}
+
+std::optional<double> fastestOnTrackOrNone(const Track& track, double window) {
+    std::optional<Window> best = fastestWindowOrNone(track, window);
+    if (!best) return std::nullopt;
+    return best->duration;
 }
 
 std::optional<double> powerValue(double seconds, const ActivityBests& activity) {
@@ -325,6 +342,12 @@ const std::vector<RecordKind>& routeRecordKinds() {
 
 std::optional<double> fastestTime(const std::vector<RoutePoint>& route, double distance) {
     return fastestOnTrackOrNone(activeTrack(route), distance);
+}
+
+std::optional<Stretch> fastestStretch(const std::vector<RoutePoint>& route, double distance) {
+    std::optional<Window> best = fastestWindowOrNone(activeTrack(route), distance);
+    if (!best) return std::nullopt;
+    return Stretch{best->start, best->start + best->duration};
 }
 
 RouteBests routeBests(const std::vector<RoutePoint>& route) {

@@ -113,6 +113,15 @@ using RouteBests = std::vector<std::optional<double>>;
 /// interpolated to the exact distance. Points earlier than the one before them are skipped.
 /// Linear in the number of points. Absent when the route is shorter than `distance`.
 std::optional<double> fastestTime(const std::vector<RoutePoint>& route, double distance);
+/// Where a fastest time was run: seconds on the route's active-time axis (from its first point,
+/// pauses taken out as `fastestTime` takes them out).
+struct Stretch {
+    double start = 0;
+    double end = 0;
+    friend bool operator==(const Stretch&, const Stretch&) = default;
+};
+/// The stretch whose time `fastestTime` gives (one of them, when several are as fast).
+std::optional<Stretch> fastestStretch(const std::vector<RoutePoint>& route, double distance);
 /// `fastestTime` for every route record kind, sharing one walk of the route.
 RouteBests routeBests(const std::vector<RoutePoint>& route);
 

@@ -66,24 +66,39 @@ double PowerCurve::energyAt(double time, std::size_t& segment) const {
 // The energy of a window is piecewise linear in its start, with kinks where either end meets a
 // segment boundary; its largest value is at such a kink. Both kinds are walked once each, with
 // cursors that only move forward.
-std::optional<double> PowerCurve::bestMeanPower(double seconds) const {
+std::optional<PowerCurve::Window> PowerCurve::bestWindow(double seconds) const {
     if (empty() || !(seconds > 0) || seconds > length() + kTimeTolerance) return std::nullopt;
     const double first = m_times.front();
     const double last = m_times.back();
-    double best = 0;
+    Window best{first, 0};
+    auto offer = [&best](double start, double energy) {
+        if (energy > best.energy) best = Window{start, energy};
+    };
     std::size_t cursor = 0;
     for (std::size_t k = 0; k < m_times.size() && m_times[k] + seconds <= last + kTimeTolerance;
          ++k) {
-        best = std::max(best, energyAt(std::min(m_times[k] + seconds, last), cursor) - m_energy[k]);
+        offer(m_times[k], energyAt(std::min(m_times[k] + seconds, last), cursor) - m_energy[k]);
     }
     cursor = 0;
     for (std::size_t k = 0; k < m_times.size(); ++k) {
         double start = m_times[k] - seconds;
         if (start < first - kTimeTolerance) continue;
         start = std::max(start, first);
-        best = std::max(best, m_energy[k] - energyAt(start, cursor));
+        offer(start, m_energy[k] - energyAt(start, cursor));
     }
-    return best / seconds;
+    return best;
+}
+
+std::optional<double> PowerCurve::bestMeanPower(double seconds) const {
+    std::optional<Window> best = bestWindow(seconds);
+    if (!best) return std::nullopt;
+    return best->energy / seconds;
+}
+
+std::optional<double> PowerCurve::bestStretchStart(double seconds) const {
+    std::optional<Window> best = bestWindow(seconds);
+    if (!best) return std::nullopt;
+    return best->start;
 }
 
 double PowerCurve::normalizedPower() const {

@@ -35,6 +35,9 @@ class PowerCurve {
     /// The best mean power over any `seconds`-long stretch; absent when the series is shorter,
     /// or `seconds` is not positive.
     std::optional<double> bestMeanPower(double seconds) const;
+    /// When the stretch that `bestMeanPower` measures starts, on the samples' clock (one of
+    /// them when several are as strong); absent when `bestMeanPower` is.
+    std::optional<double> bestStretchStart(double seconds) const;
     /// The fourth root of the mean fourth power of the 30-s rolling mean, taken each second;
     /// 0 for a series shorter than 30 s.
     double normalizedPower() const;
@@ -48,6 +51,11 @@ class PowerCurve {
     std::vector<PowerCurvePoint> points() const;
 
   private:
+    struct Window {
+        double start;
+        double energy;
+    };
+    std::optional<Window> bestWindow(double seconds) const;
     void addSegment(double end, double watts);
     /// Energy up to `time`, with `segment` moved forward to the segment that holds it.
     double energyAt(double time, std::size_t& segment) const;

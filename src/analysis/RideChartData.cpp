@@ -116,6 +116,7 @@ std::vector<ChartPoint> decimateChartPoints(const std::vector<ChartPoint>& point
 RideChartData prepareChartData(const RideChartInputs& inputs, const RideChartData& previous) {
     RideChartData data;
     Date origin = timeOrigin(inputs);
+    data.timeOrigin = origin;
     fillLeftSeries(inputs, origin, data);
     Range left = leftRange(data.leftPlot);
     Range heartRate = heartRateRange(inputs.samples);
@@ -163,6 +164,16 @@ std::string chartTitle(const RideChartInputs& inputs) {
     if (inputs.routePoints.size() >= 2 && hasHeartRate) return "Heart Rate & Elevation";
     if (hasHeartRate) return "Heart Rate";
     return "Elevation";
+}
+
+double roundTickStep(double span, int mostTicks, double least) {
+    if (!(span > 0) || !std::isfinite(span) || mostTicks < 1) return least;
+    double rough = span / mostTicks;
+    double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double multiple : {1.0, 2.0, 5.0, 10.0}) {
+        if (multiple * power >= rough) return std::max(least, multiple * power);
+    }
+    return std::max(least, 10.0 * power);
 }
 
 std::string chartAxisLabel(double value) {

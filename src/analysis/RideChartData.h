@@ -43,6 +43,9 @@ struct RideChartData {
 
     std::vector<ChartPoint> hrPlot;
     std::vector<ChartPoint> leftPlot;
+    /// The instant at x = 0: the first power sample, else the first route point, else the
+    /// first heart-rate reading, else the activity's start.
+    Date timeOrigin = 0;
     /// Height of the average-heart-rate rule; 0 hides it.
     double avgHRScaled = 0;
     double xMax = 0;
@@ -70,6 +73,10 @@ std::vector<ChartPoint> decimateChartPoints(const std::vector<ChartPoint>& point
 
 /// "Power & Heart Rate", "Power", "Heart Rate & Elevation", "Heart Rate" or "Elevation".
 std::string chartTitle(const RideChartInputs& inputs);
+
+/// The distance between ticks on an axis spanning `span`: the smallest 1, 2 or 5 × 10ⁿ (and at
+/// least `least`) that gives no more than `mostTicks` intervals, so ticks fall on round values.
+double roundTickStep(double span, int mostTicks = 6, double least = 1.0);
 
 /// A value axis label: the whole number, truncated.
 std::string chartAxisLabel(double value);

@@ -54,6 +54,16 @@ TEST(PersonalRecordsTest, FastStretchInSteadyRunIsFound) {
     EXPECT_FALSE(fastestTime(route, 21097.5));
 }
 
+TEST(PersonalRecordsTest, TheStretchOfAFastestTimeIsWhereItWasRun) {
+    // The fast 5 km starts after 900 s at 5:00/km; a ten-minute stop before it is no time.
+    auto route = RunBuilder().run(3000, 300).pause(600).run(5000, 240).run(4000, 300).route();
+    auto stretch = PersonalRecords::fastestStretch(route, 5000);
+    ASSERT_TRUE(stretch);
+    EXPECT_NEAR(stretch->start, 900, 0.5);
+    EXPECT_NEAR(stretch->end - stretch->start, *fastestTime(route, 5000), 1e-9);
+    EXPECT_FALSE(PersonalRecords::fastestStretch(route, 21097.5));
+}
+
 TEST(PersonalRecordsTest, PauseInsideFastStretchIsTakenOut) {
     auto route =
         RunBuilder().run(3000, 300).run(2500, 240).pause(600).run(2500, 240).run(4000, 300).route();

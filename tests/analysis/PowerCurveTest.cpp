@@ -29,6 +29,10 @@ TEST(PowerCurve, TwentyMinutesAtThreeHundredInsideAnHourAtTwoHundred) {
     EXPECT_NEAR(*curve.bestMeanPower(3600), 700.0 / 3, 1e-9);
     EXPECT_FALSE(curve.bestMeanPower(3601));
     EXPECT_FALSE(curve.bestMeanPower(0));
+    // A record row marks where its power was held: the block itself, not the series' start.
+    EXPECT_DOUBLE_EQ(*curve.bestStretchStart(1200), 1200);
+    EXPECT_DOUBLE_EQ(*curve.bestStretchStart(3600), 0);
+    EXPECT_FALSE(curve.bestStretchStart(3601));
 }
 
 TEST(PowerCurve, ShortGapsAreHeldLongGapsCountAsZero) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "analysis/ChartScrubber.h"
 #include "analysis/RideChartData.h"
 #include "analysis/TestRoutes.h"
@@ -98,6 +100,17 @@ TEST(ChartPreparation, NothingToPlotKeepsThePreviousDomain) {
     EXPECT_EQ(chart.yMax, 9);
     EXPECT_EQ(chart.xMax, 0);
     EXPECT_EQ(chartTitle({}), "Elevation");
+}
+
+TEST(ChartTicks, StepsAreOneTwoOrFiveTimesAPowerOfTen) {
+    EXPECT_DOUBLE_EQ(roundTickStep(47), 10);   // 0…47 minutes: 0, 10, 20, 30, 40
+    EXPECT_DOUBLE_EQ(roundTickStep(224), 50);  // 308…532 ft
+    EXPECT_DOUBLE_EQ(roundTickStep(1200), 200);
+    EXPECT_DOUBLE_EQ(roundTickStep(30000), 5000);
+    EXPECT_DOUBLE_EQ(roundTickStep(3), 1);  // whole-number labels never repeat
+    EXPECT_DOUBLE_EQ(roundTickStep(0.3, 6, 0.01), 0.05);
+    EXPECT_DOUBLE_EQ(roundTickStep(0), 1);
+    EXPECT_DOUBLE_EQ(roundTickStep(std::numeric_limits<double>::infinity()), 1);
 }
 
 TEST(Scrubber, DragMapsOntoThePlotFrameAndClamps) {

@@ -4,6 +4,7 @@
 
 #include "analysis/RideAnalysis.h"
 #include "analysis/RideDetail.h"
+#include "analysis/ScrubberReading.h"
 #include "analysis/TestRoutes.h"
 #include "import/ActivityImporter.h"
 #include "support/TestSupport.h"
@@ -58,6 +59,16 @@ TEST_F(RideDetailLoading, RemovesThePauseFromRouteHeartRateSplitsAndRetrace) {
     EXPECT_DOUBLE_EQ(detail.retraceData->totalMinutes, 20.0);
     EXPECT_EQ(detail.chartTitle, "Heart Rate & Elevation");
     EXPECT_TRUE(detail.chart.dataReady);
+}
+
+TEST_F(RideDetailLoading, TheScrubberReadsTheMarkersWaypointInTheMarkersWords) {
+    auto detail = loadRideDetail(ride, UnitSystem::metric);
+    ScrubberReading reading = readScrubber(detail, 1.0);
+    ASSERT_TRUE(reading.waypoint);
+    EXPECT_DOUBLE_EQ(reading.waypoint->elapsedMinutes, 20.0);
+    EXPECT_EQ(formatScrubberReading(reading, UnitSystem::metric), "130 bpm · 420 m");
+    EXPECT_EQ(formatScrubberReading(reading, UnitSystem::imperial), "130 bpm · 1378 ft");
+    EXPECT_EQ(formatScrubberReading({}, UnitSystem::metric), "-- bpm");
 }
 
 TEST_F(RideDetailLoading, MaxSpeedIgnoresTheFerryBecauseItUsesTheStoredRoute) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/detail/ActivityDetailView.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/VantrelApp.h"
 #include "app/widgets/Dialogs.h"
@@ -76,7 +77,8 @@ class AppFixture : public ::testing::Test {
         emit menu->aboutToShow();
         int seen = 0;
         for (QAction* action : menu->actions()) {
-            if (action->text() == text && ++seen == occurrence) return action;
+            // Items carry mnemonics ("Import &Vantrel Format…"); people read them without.
+            if (QString(action->text()).remove('&') == text && ++seen == occurrence) return action;
         }
         ADD_FAILURE() << "no menu item \"" << text.toStdString() << "\" number " << occurrence
                       << " in " << menu->title().toStdString();
@@ -95,6 +97,15 @@ class AppFixture : public ::testing::Test {
         }
         ADD_FAILURE() << "no menu " << title.toStdString();
         return nullptr;
+    }
+
+    /// Selects `ride` in the sidebar, as a click on its row would, and returns the detail view
+    /// shown for it (null, and a failure, if none).
+    ActivityDetailView* showInDetail(const RideRef& ride) {
+        app->mainWindow()->revealActivity(ride->rideID);
+        auto* detail = qobject_cast<ActivityDetailView*>(app->mainWindow()->currentDetail());
+        EXPECT_NE(detail, nullptr) << "no detail view for the activity";
+        return detail;
     }
 
     /// The records a second connection to the store file sees, as another process would.

@@ -24,7 +24,7 @@ for path in /usr/bin/vantrel /usr/bin/vantrel-cli /usr/bin/vantrel-cli-media \
   /usr/share/mime/packages/vantrel.xml /usr/share/icons/hicolor/scalable/apps/vantrel.svg \
   /usr/share/icons/hicolor/256x256/apps/vantrel.png \
   /usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml /usr/share/man/man1/vantrel-cli.1.gz \
-  /usr/lib/systemd/user/vantrel-watch.service; do
+  /usr/lib/systemd/user/vantrel-watch.service /usr/share/doc/vantrel/copyright; do
   grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 depends="$(dpkg-deb -f "$deb" Depends)"
@@ -38,6 +38,13 @@ dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/vantrel.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml"
 echo
+# Our licence and the bundled map library's, each with its text.
+copyright="$root/usr/share/doc/vantrel/copyright"
+grep -q "^License: GPL-3.0-or-later" "$copyright" || fail "the copyright file lacks our licence"
+grep -q "^Files: third_party/npm/node_modules/leaflet/\*" "$copyright" &&
+  grep -q "^License: BSD-2-Clause" "$copyright" &&
+  grep -q "^ THIS SOFTWARE IS PROVIDED BY THE COPYRIGHT HOLDERS" "$copyright" ||
+  fail "the copyright file lacks Leaflet's licence"
 [[ "$(file -b "$root/usr/share/icons/hicolor/256x256/apps/vantrel.png")" == "PNG image data, 256 x 256"* ]] ||
   fail "the PNG icon is not 256 x 256"
 [[ "$(zcat "$root/usr/share/man/man1/vantrel-cli.1.gz")" == *"import\\-strava"* ]] ||

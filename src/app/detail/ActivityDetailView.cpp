@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include "analysis/PowerCurve.h"
+#include "analysis/ScrubberReading.h"
 #include "app/detail/ConditionsSection.h"
 #include "app/detail/LocationPickerSheet.h"
 #include "app/detail/NotesSection.h"
@@ -27,6 +29,7 @@
 #include "app/widgets/Dialogs.h"
 #include "app/widgets/DisplayFormat.h"
 #include "app/widgets/Icons.h"
+#include "app/widgets/MenuButton.h"
 #include "app/widgets/StatRow.h"
 #include "archive/RideArchiveExporter.h"
 #include "export/GpxFolderExport.h"
@@ -67,21 +70,6 @@ int storedDetailWidth() {
     int width = QString::fromStdString(*text).toInt(&ok);
     return ok && width >= ActivityDetailView::kDetailMinWidth ? width
                                                               : ActivityDetailView::kDetailWidth;
-}
-
-/// The power reading nearest to a scrubber progress on the chart's time axis, whose origin is
-/// the first power sample.
-std::optional<double> powerAt(const std::vector<PowerSample>& samples, double progress,
-                              double xMaxMinutes) {
-    if (samples.empty()) return std::nullopt;
-    Date target = samples.front().timestamp + std::clamp(progress, 0.0, 1.0) * xMaxMinutes * 60;
-    auto after = std::lower_bound(
-        samples.begin(), samples.end(), target,
-        [](const PowerSample& sample, Date value) { return sample.timestamp < value; });
-    if (after == samples.end()) return samples.back().watts;
-    if (after == samples.begin()) return after->watts;
-    auto before = std::prev(after);
-    return target - before->timestamp <= after->timestamp - target ? before->watts : after->watts;
 }
 
 }  // namespace
@@ -158,6 +146,11 @@ QWidget* ActivityDetailView::buildColumn() {
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setMinimumWidth(kDetailMinWidth);
+    scroll->setAccessibleName(QStringLiteral("Activity details"));
+    // The column only ever scrolls down: long values are shortened or wrapped to its width
+    // instead of pushing the values and the menu button out of sight.
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll = scroll;
     m_content = new QWidget;
     // On a wide window, values stay next to their labels instead of drifting to the far edge.
     m_content->setMaximumWidth(kColumnMaximumWidth);
@@ -171,20 +164,23 @@ QWidget* ActivityDetailView::buildColumn() {
     connect(m_locationButton, &QPushButton::clicked, this, &ActivityDetailView::openLocationPicker);
     header->addWidget(m_locationButton);
     header->addStretch();
-    m_moreActions = new QToolButton;
+    m_moreActions = new MenuButton(QStringLiteral("More Actions"), nullptr);
+    m_actionsMenu = new QMenu(QStringLiteral("More Actions"), m_moreActions);
+    m_moreActions->setMenu(m_actionsMenu);
     m_moreActions->setIcon(
         Icons::icon("ellipsis.circle", palette().color(QPalette::ButtonText), 16));
-    m_moreActions->setAccessibleName(QStringLiteral("More Actions"));
     m_moreActions->setToolTip(QStringLiteral("More Actions"));
-    m_moreActions->setPopupMode(QToolButton::InstantPopup);
-    m_actionsMenu = new QMenu(m_moreActions);
-    m_moreActions->setMenu(m_actionsMenu);
     // "Undo Trim" depends on the clock, so the menu is built when it opens.
     connect(m_actionsMenu, &QMenu::aboutToShow, this, &ActivityDetailView::fillActionsMenu);
     header->addWidget(m_moreActions);
     column->addLayout(header);
 
     m_chart = new RideChartView;
+    // The label beside the scrubber line reads what the map marker shows, not the thinned plot.
+    m_chart->setFiguresAt([this](double progress) {
+        return QString::fromStdString(
+            formatScrubberReading(readScrubber(m_detail, progress), m_unitSystem));
+    });
     connect(m_chart, &RideChartView::scrubberChanged, this, &ActivityDetailView::updateMarker);
     column->addWidget(m_chart);
 
@@ -209,6 +205,7 @@ void ActivityDetailView::reload() {
     const RideChartData& chart = m_detail.chart;
     // A single reading makes no line; the chart would only show empty axes.
     m_chart->setVisible(chart.hrPlot.size() > 1 || chart.leftPlot.size() > 1);
+    m_chart->markStretch(std::nullopt);
     m_chart->setData(chart, QString::fromStdString(m_detail.chartTitle));
 
     // Every activity without a recorded route is placed by a pin, whatever its kind.
@@ -217,6 +214,8 @@ void ActivityDetailView::reload() {
     m_locationButton->setText(m_detail.coordinates.empty() ? QStringLiteral("Set Location")
                                                            : QStringLiteral("Move Pin"));
     m_locationButton->setToolTip(QStringLiteral("Choose where this activity took place"));
+    // Filled now, not only when opened, so that screen readers find its commands.
+    fillActionsMenu();
     rebuild();
     showOnMap();
 }
@@ -309,23 +308,6 @@ std::optional<double> ActivityDetailView::scrubberProgress() const {
     return m_chart->scrubber().progress;
 }
 
-QString ActivityDetailView::markerLabel(const RideRetraceData::Waypoint& waypoint,
-                                        double progress) const {
-    QStringList parts;
-    parts << (waypoint.heartRate ? QString::asprintf("%.0f bpm", *waypoint.heartRate)
-                                 : QStringLiteral("-- bpm"));
-    if (!m_detail.powerSamples.empty()) {
-        if (auto power = powerAt(m_detail.powerSamples, progress, m_detail.chart.xMax)) {
-            parts << watts(*power);
-        }
-    } else if (m_unitSystem == UnitSystem::metric) {
-        parts << QString::asprintf("%.0f m", waypoint.altitude);
-    } else {
-        parts << QString::asprintf("%.0f ft", waypoint.altitude * kFeetPerMetre);
-    }
-    return parts.join(QStringLiteral(" · "));
-}
-
 void ActivityDetailView::updateMarker() {
     if (!m_map) return;
     std::optional<double> progress = scrubberProgress();
@@ -333,32 +315,33 @@ void ActivityDetailView::updateMarker() {
         m_map->showMarker(std::nullopt, {});
         return;
     }
-    const RideRetraceData& retrace = *m_detail.retraceData;
-    auto waypoint = retrace.waypointAt(*progress, retrace.totalMinutes);
-    if (!waypoint) {
+    ScrubberReading reading = readScrubber(m_detail, *progress);
+    if (!reading.waypoint) {
         m_map->showMarker(std::nullopt, {});
         return;
     }
-    m_map->showMarker(waypoint->coordinate, markerLabel(*waypoint, *progress));
+    m_map->showMarker(reading.waypoint->coordinate,
+                      QString::fromStdString(formatScrubberReading(reading, m_unitSystem)));
 }
 
 void ActivityDetailView::fillActionsMenu() {
     m_actionsMenu->clear();
     QColor color = palette().color(QPalette::WindowText);
-    m_actionsMenu->addAction(Icons::icon("scissors", color), QStringLiteral("Trim Activity"), this,
+    m_actionsMenu->addAction(Icons::icon("scissors", color), QStringLiteral("&Trim Activity"), this,
                              &ActivityDetailView::trimActivity);
-    m_actionsMenu->addAction(Icons::icon("info.circle", color), QStringLiteral("Hint"), this,
+    m_actionsMenu->addAction(Icons::icon("info.circle", color), QStringLiteral("&Hint"), this,
                              &ActivityDetailView::showTrimHint);
-    if (RideTrimService::canUndoTrim(*m_ride, now())) {
+    if (canUndoTrim()) {
         m_actionsMenu->addAction(Icons::icon("arrow.uturn.backward", color),
-                                 QStringLiteral("Undo Trim"), this, &ActivityDetailView::undoTrim);
+                                 QStringLiteral("&Undo Trim"), this, &ActivityDetailView::undoTrim);
     }
 }
 
 QStringList ActivityDetailView::moreActionTitles() {
     fillActionsMenu();
     QStringList titles;
-    for (QAction* action : m_actionsMenu->actions()) titles << action->text();
+    for (QAction* action : m_actionsMenu->actions())
+        titles << action->text().remove(QLatin1Char('&'));
     return titles;
 }
 
@@ -381,7 +364,37 @@ void ActivityDetailView::trimActivity() {
     afterEdit();
 }
 
+void ActivityDetailView::markRecord(RecordKind kind) {
+    std::string_view name = PersonalRecords::displayName(kind);
+    QString title = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    auto minutes = [this](double at) {
+        return std::max(0.0, (at - m_detail.chart.timeOrigin) / 60.0);
+    };
+    if (std::optional<double> seconds = PersonalRecords::powerDuration(kind)) {
+        // Power keeps its own clock, never pause-removed, as the chart draws it.
+        std::optional<double> start = PowerCurve(m_detail.powerSamples).bestStretchStart(*seconds);
+        if (!start) return m_chart->markStretch(std::nullopt);
+        return m_chart->markStretch(std::pair(minutes(*start), minutes(*start + *seconds)), title);
+    }
+    std::optional<double> distance = PersonalRecords::windowDistance(kind);
+    std::optional<PersonalRecords::Stretch> stretch;
+    // Measured on the route as stored, as the records are: a gap in the recording adds no
+    // distance there, while the pause-removed route would join its ends.
+    if (distance) stretch = PersonalRecords::fastestStretch(m_ride->routePoints(), *distance);
+    if (!stretch) return m_chart->markStretch(std::nullopt);
+    // Active seconds are what the pause-removed series count from the activity's start.
+    m_chart->markStretch(
+        std::pair(minutes(m_ride->date + stretch->start), minutes(m_ride->date + stretch->end)),
+        title);
+}
+
+bool ActivityDetailView::canUndoTrim() const {
+    return RideTrimService::canUndoTrim(*m_ride, now());
+}
+
 void ActivityDetailView::undoTrim() {
+    // The shortcut may outlive the offer: the undo expires with time.
+    if (!canUndoTrim()) return;
     if (!Dialogs::confirm(this, qText(RideTrimService::undoTrimTitle()),
                           qText(RideTrimService::undoTrimMessage()),
                           qText(RideTrimService::undoButtonTitle()), true)) {
@@ -473,9 +486,9 @@ QGroupBox* ActivityDetailView::addSection(const QString& title) {
     return section;
 }
 
-void ActivityDetailView::addRow(QGroupBox* section, const char* symbol, const QString& label,
-                                const QString& value) {
-    StatRow::add(static_cast<QFormLayout*>(section->layout()), symbol, label, value);
+QLabel* ActivityDetailView::addRow(QGroupBox* section, const char* symbol, const QString& label,
+                                   const QString& value) {
+    return StatRow::add(static_cast<QFormLayout*>(section->layout()), symbol, label, value);
 }
 
 void ActivityDetailView::buildSummary() {
@@ -490,7 +503,7 @@ void ActivityDetailView::buildSummary() {
     addRow(section, "calendar", QStringLiteral("Date"), DisplayFormat::longDate(ride.date));
     addRow(section, "clock", QStringLiteral("Start Time"), DisplayFormat::shortTime(ride.date));
     addRow(section, "clock.badge.checkmark", QStringLiteral("End Time"),
-           DisplayFormat::shortTime(ride.date + ride.duration));
+           DisplayFormat::endTime(ride.date, ride.date + ride.duration));
     QString timeText =
         type ? DisplayFormat::text(std::string(timeLabel(*type))) : QStringLiteral("Riding Time");
     addRow(section, "timer", timeText, DisplayFormat::text(formatDuration(ride.duration)));
@@ -518,9 +531,12 @@ void ActivityDetailView::buildSummary() {
         addRow(section, "arrow.triangle.2.circlepath", QStringLiteral("Avg Cadence"),
                QString::asprintf("%.0f rpm", ride.averageCadence));
     }
-    if (ride.city)
+    if (ride.city) {
+        // A place name is read whole, over several lines if need be.
         addRow(section, "mappin.and.ellipse", QStringLiteral("Location"),
-               DisplayFormat::text(*ride.city));
+               DisplayFormat::text(*ride.city))
+            ->setWordWrap(true);
+    }
 }
 
 void ActivityDetailView::buildHealth() {

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "analysis/PersonalRecords.h"
 #include "analysis/RideDetail.h"
 #include "app/map/MapView.h"
 #include "model/RideStore.h"
@@ -13,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QSplitter;
 class QTimer;
 class QToolButton;
@@ -53,6 +55,8 @@ class ActivityDetailView : public QWidget {
     QStringList sectionTitles() const;
     RideChartView* chart() const { return m_chart; }
     QSplitter* splitter() const { return m_splitter; }
+    /// The scrolling column beside the map.
+    QScrollArea* column() const { return m_scroll; }
     QToolButton* moreActionsButton() const { return m_moreActions; }
     /// "Set Location" / "Move Pin", or null when the activity has a route.
     QPushButton* locationButton() const { return m_locationButton; }
@@ -62,6 +66,11 @@ class ActivityDetailView : public QWidget {
     /// The trim menu's commands as they read at this moment.
     QStringList moreActionTitles();
     void trimActivity();
+    /// Shades on the chart where the activity's record of this kind was set (the fastest
+    /// stretch over the record's distance); records of the whole activity mark nothing.
+    void markRecord(RecordKind kind);
+    /// Whether the last trim can still be undone (the menu then offers "Undo Trim").
+    bool canUndoTrim() const;
     void undoTrim();
     void showTrimHint();
     void openLocationPicker();
@@ -93,9 +102,9 @@ class ActivityDetailView : public QWidget {
     void fillActionsMenu();
     void saveStore();
     void afterEdit();
-    QString markerLabel(const RideRetraceData::Waypoint& waypoint, double progress) const;
     QGroupBox* addSection(const QString& title);
-    void addRow(QGroupBox* section, const char* symbol, const QString& label, const QString& value);
+    QLabel* addRow(QGroupBox* section, const char* symbol, const QString& label,
+                   const QString& value);
     void buildSummary();
     void buildHealth();
     void addIfAny(ConditionsSection* section);
@@ -117,6 +126,7 @@ class ActivityDetailView : public QWidget {
     QToolButton* m_moreActions = nullptr;
     QMenu* m_actionsMenu = nullptr;
     RideChartView* m_chart = nullptr;
+    QScrollArea* m_scroll = nullptr;
     QWidget* m_content = nullptr;
     QVBoxLayout* m_sections = nullptr;
     QTimer* m_saveDivider = nullptr;

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/widgets/ChartPalette.h"
+#include "app/widgets/Icons.h"
+
 namespace vantrel {
 
 namespace {
@@ -23,6 +26,13 @@ QPen linePen(const QColor& color, qreal width) {
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     return pen;
+}
+
+/// Ticks at whole multiples of a round step, whatever the range's ends are.
+void useRoundTicks(QValueAxis* axis, double low, double high) {
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(roundTickStep(high - low));
 }
 
 QList<QPointF> toQt(const std::vector<ChartPoint>& points) {
@@ -93,12 +103,14 @@ void RideChartView::buildAxes() {
     }
     m_timeAxis = new QValueAxis;
     m_timeAxis->setRange(0, m_data.xMax > 0 ? m_data.xMax : 1);
+    useRoundTicks(m_timeAxis, 0, m_data.xMax > 0 ? m_data.xMax : 1);
     m_timeAxis->setLabelFormat(QStringLiteral("%d"));
     m_timeAxis->setTitleText(QStringLiteral("min"));
     chart()->addAxis(m_timeAxis, Qt::AlignBottom);
 
     auto* valueAxis = new QValueAxis;
     valueAxis->setRange(m_data.yMin, m_data.yMax);
+    useRoundTicks(valueAxis, m_data.yMin, m_data.yMax);
     valueAxis->setLabelFormat(m_data.hasLeftData ? QStringLiteral("%d") : QStringLiteral("%d bpm"));
     if (m_data.hasLeftData) valueAxis->setTitleText(QString::fromStdString(m_data.leftAxisUnit));
     chart()->addAxis(valueAxis, Qt::AlignLeft);
@@ -108,16 +120,26 @@ void RideChartView::buildAxes() {
     }
 
     std::vector<ChartTick> ticks = m_data.heartRateTicks();
-    if (ticks.empty()) return;
-    // The trailing axis only labels heart rate; the line itself stays on the left scale.
-    auto* heartAxis = new QCategoryAxis;
-    heartAxis->setRange(m_data.yMin, m_data.yMax);
-    heartAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    for (const ChartTick& tick : ticks) {
-        heartAxis->append(QString::fromStdString(tick.label), tick.y);
+    QCategoryAxis* heartAxis = nullptr;
+    if (!ticks.empty()) {
+        // The trailing axis only labels heart rate; the line itself stays on the left scale.
+        heartAxis = new QCategoryAxis;
+        heartAxis->setRange(m_data.yMin, m_data.yMax);
+        heartAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        for (const ChartTick& tick : ticks) {
+            heartAxis->append(QString::fromStdString(tick.label), tick.y);
+        }
+        chart()->addAxis(heartAxis, Qt::AlignRight);
     }
-    heartAxis->setLabelsColor(kHeartRateColor);
-    chart()->addAxis(heartAxis, Qt::AlignRight);
+    ChartPalette::follow(chart(), palette());
+    if (heartAxis) heartAxis->setLabelsColor(kHeartRateColor);
+}
+
+void RideChartView::changeEvent(QEvent* event) {
+    QChartView::changeEvent(event);
+    // A theme changed while the window is open: the ground, the axes and the elevation line,
+    // drawn in the text colour, follow it.
+    if (event->type() == QEvent::PaletteChange && m_data.dataReady) setData(m_data, m_title);
 }
 
 QRectF RideChartView::plotFrame() const {
@@ -204,32 +226,11 @@ void RideChartView::keyReleaseEvent(QKeyEvent* event) {
     }
 }
 
-std::optional<double> RideChartView::valueNear(const std::vector<ChartPoint>& points, double x) {
-    if (points.empty()) return std::nullopt;
-    auto after =
-        std::lower_bound(points.begin(), points.end(), x,
-                         [](const ChartPoint& point, double value) { return point.x < value; });
-    if (after == points.end()) return points.back().y;
-    if (after == points.begin()) return after->y;
-    auto before = std::prev(after);
-    return (x - before->x) <= (after->x - x) ? before->y : after->y;
-}
-
 QString RideChartView::scrubberLabel() const {
     std::optional<double> lineX = m_scrubber.lineX(m_data.xMax);
     if (!lineX) return {};
     QStringList parts;
-    if (std::optional<double> y = valueNear(m_data.hrPlot, *lineX)) {
-        double bpm = *y;
-        double hrRange = m_data.hrAxisHigh - m_data.hrAxisLow;
-        if (m_data.hasLeftData && hrRange > 0 && m_data.yMax > m_data.yMin) {
-            bpm = m_data.hrAxisLow + (*y - m_data.yMin) / (m_data.yMax - m_data.yMin) * hrRange;
-        }
-        parts << QString::asprintf("%.0f bpm", bpm);
-    }
-    if (std::optional<double> y = valueNear(m_data.leftPlot, *lineX)) {
-        parts << QString::asprintf("%.0f ", *y) + QString::fromStdString(m_data.leftAxisUnit);
-    }
+    if (m_figuresAt) parts << m_figuresAt(*m_scrubber.progress);
     int minutes = static_cast<int>(*lineX);
     parts << QStringLiteral("%1:%2 min")
                  .arg(minutes)
@@ -249,7 +250,33 @@ void RideChartView::paintEvent(QPaintEvent*) {
     }
     QPainter painter(viewport());
     painter.drawPixmap(0, 0, m_picture);
+    paintStretch(painter);
     paintScrubber(painter);
+}
+
+void RideChartView::markStretch(std::optional<std::pair<double, double>> minutes,
+                                const QString& name) {
+    m_stretch = minutes;
+    // Screen readers hear where the record lies; sighted users see the shaded band.
+    setAccessibleDescription(minutes ? QStringLiteral("%1 from minute %2 to minute %3")
+                                           .arg(name)
+                                           .arg(static_cast<int>(minutes->first))
+                                           .arg(static_cast<int>(std::ceil(minutes->second)))
+                                     : QString());
+    viewport()->update();
+}
+
+void RideChartView::paintStretch(QPainter& painter) const {
+    if (!m_stretch || !(m_data.xMax > 0)) return;
+    QRectF plot = plotFrame();
+    auto xOf = [&](double minutes) {
+        return plot.left() + std::clamp(minutes / m_data.xMax, 0.0, 1.0) * plot.width();
+    };
+    QColor band = Icons::accent(palette());
+    band.setAlphaF(0.18f);
+    painter.fillRect(QRectF(QPointF(xOf(m_stretch->first), plot.top()),
+                            QPointF(xOf(m_stretch->second), plot.bottom())),
+                     band);
 }
 
 void RideChartView::paintScrubber(QPainter& painter) const {
@@ -258,7 +285,9 @@ void RideChartView::paintScrubber(QPainter& painter) const {
     double x = plot.left() + *m_scrubber.progress * plot.width();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+    painter.setPen(QPen(
+        Icons::readableOn(palette().color(QPalette::Highlight), palette().color(QPalette::Base)),
+        1.5));
     painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     QString label = scrubberLabel();
     QFontMetricsF metrics(painter.font());

@@ -2,7 +2,9 @@
 
 #include <QChartView>
 #include <QPixmap>
+#include <functional>
 #include <optional>
+#include <utility>
 
 #include "analysis/ChartScrubber.h"
 #include "analysis/RideChartData.h"
@@ -29,8 +31,17 @@ class RideChartView : public QChartView {
     void clearScrubber();
     /// Puts the scrubber at `progress` (clamped to 0…1) as a drag would; it is not settled.
     void setProgress(double progress);
-    /// The text next to the scrubber line ("" without a position).
+    /// The text next to the scrubber line ("" without a position): the figures at the position
+    /// (from `setFiguresAt`) and the time on the chart's axis.
     QString scrubberLabel() const;
+    /// What the label says about a progress, from whoever owns the full-resolution series.
+    void setFiguresAt(std::function<QString(double progress)> figuresAt) {
+        m_figuresAt = std::move(figuresAt);
+    }
+    /// Shades a stretch of the time axis (minutes, as the plot's x) named `name` ("Fastest
+    /// 5 km"): where a record was set. Absent removes it.
+    void markStretch(std::optional<std::pair<double, double>> minutes, const QString& name = {});
+    std::optional<std::pair<double, double>> markedStretch() const { return m_stretch; }
     /// Where the plot area lies in the view's coordinates (for drags and tests).
     QRectF plotFrame() const;
 
@@ -45,6 +56,7 @@ class RideChartView : public QChartView {
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void buildAxes();
@@ -52,12 +64,13 @@ class RideChartView : public QChartView {
     void dragTo(double viewX);
     void emitChanged();
     void paintScrubber(QPainter& painter) const;
-    /// The plotted value of `points` nearest to chart minute `x`.
-    static std::optional<double> valueNear(const std::vector<ChartPoint>& points, double x);
+    void paintStretch(QPainter& painter) const;
 
     RideChartData m_data;
     QString m_title;
     ChartScrubber m_scrubber;
+    std::function<QString(double)> m_figuresAt;
+    std::optional<std::pair<double, double>> m_stretch;
     QLineSeries* m_heartRate;
     QLineSeries* m_left;
     QLineSeries* m_average;

@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "app/widgets/Icons.h"
+
 namespace vantrel {
 
 namespace {
@@ -27,7 +29,7 @@ class DropHighlight : public QWidget {
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        QColor accent = palette().color(QPalette::Highlight);
+        QColor accent = Icons::accent(palette());
         // What lies beneath fades back, so that the message reads as the one thing to see.
         QColor veil = palette().color(QPalette::Window);
         veil.setAlpha(215);

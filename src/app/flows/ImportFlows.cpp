@@ -138,15 +138,15 @@ void ImportFlows::importFromGarmin() {
 std::optional<ImportFlows::GarminExport> ImportFlows::inspectGarmin(const QString& folder) {
     GarminFolders folders = locateGarminFolders(folder.toStdString());
     if (!folders.uploadsFolder) {
-        Dialogs::alert(m_window, QLatin1String(kGarminNotFoundTitle),
-                       QLatin1String(kGarminNotFoundText));
+        Dialogs::warning(m_window, QLatin1String(kGarminNotFoundTitle),
+                         QLatin1String(kGarminNotFoundText));
         return std::nullopt;
     }
     GarminExport garmin;
     garmin.archives = listGarminArchives(*folders.uploadsFolder);
     if (garmin.archives.empty()) {
-        Dialogs::alert(m_window, QLatin1String(kGarminNoArchivesTitle),
-                       QLatin1String(kGarminNoArchivesText));
+        Dialogs::warning(m_window, QLatin1String(kGarminNoArchivesTitle),
+                         QLatin1String(kGarminNoArchivesText));
         return std::nullopt;
     }
     if (folders.fitnessFolder) garmin.summaries = loadGarminActivities(*folders.fitnessFolder);
@@ -310,13 +310,21 @@ void ImportFlows::runArchiveFiles(const std::vector<std::filesystem::path>& file
         },
         [this](TaskOutcome<Run> outcome) {
             const ArchiveImportResult& result = outcome.value.result;
-            announceAdded(outcome.value.added);
             for (const auto& failure : result.failures) {
                 showImportError(fromStd(failure.fileName + ": " + failure.description));
             }
             if (outcome.error) showImportError(fromStd(*outcome.error));
-            if (result.saveError) return failBulkRun(*result.saveError, result.saved);
-            finishBulkRun({result.imported, result.skipped, result.damagedSeries});
+            if (result.saveError) {
+                announceAdded(outcome.value.added);
+                return failBulkRun(*result.saveError, result.saved);
+            }
+            // As after loose files: the years the archive filled open, its activities selected.
+            m_isImporting = false;
+            emit stateChanged();
+            announceNewRecords(outcome.value.added);
+            report([&] {
+                showImportComplete({result.imported, result.skipped, result.damagedSeries});
+            });
         });
 }
 
@@ -368,8 +376,8 @@ void ImportFlows::showSaveError(const std::string& saveError, int saved) {
 }
 
 void ImportFlows::showImportError(const QString& text) {
-    Dialogs::alert(m_window, QStringLiteral("Import Error"),
-                   text.isEmpty() ? QStringLiteral("Unknown error") : text);
+    Dialogs::warning(m_window, QStringLiteral("Import Error"),
+                     text.isEmpty() ? QStringLiteral("Unknown error") : text);
 }
 
 }  // namespace vantrel

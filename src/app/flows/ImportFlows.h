@@ -56,10 +56,12 @@ class ImportFlows : public QObject {
 
   signals:
     void stateChanged();
-    /// Every import ends with this; the window then runs its after-import steps.
+    /// Every bulk import (ZIP, Strava export, Garmin) ends with this; the window then runs its
+    /// after-import steps.
     void importFinished();
-    /// An import of loose or opened files has ended; the window keeps its open sections and
-    /// selects the new records (store identifiers, with the year of each).
+    /// An import of loose or opened files or of Vantrel Format files has ended; the window
+    /// keeps its open sections and selects the new records (store identifiers, with the year
+    /// of each).
     void filesImported(const QList<qint64>& objectIDs, const QList<int>& years);
     /// Any import has stored new activities (store identifiers); sent once per run.
     void activitiesAdded(const QList<qint64>& objectIDs);

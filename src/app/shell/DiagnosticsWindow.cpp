@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/widgets/Dialogs.h"
@@ -64,7 +65,7 @@ std::uint64_t fileSize(const std::filesystem::path& file) {
 }  // namespace
 
 DiagnosticsWindow::DiagnosticsWindow(PersistentLogger& logger, QWidget* parent)
-    : QWidget(parent),
+    : QMainWindow(parent),
       m_logger(logger),
       m_platforms(new QButtonGroup(this)),
       m_caption(new QLabel),
@@ -79,14 +80,12 @@ DiagnosticsWindow::DiagnosticsWindow(PersistentLogger& logger, QWidget* parent)
     setWindowTitle(QStringLiteral("Diagnostics"));
     setWindowIcon(Icons::applicationIcon());
     setMinimumWidth(700);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     auto* split = new QSplitter;
     split->addWidget(buildSidebar());
     split->addWidget(buildFileView());
     split->setStretchFactor(1, 1);
     split->setSizes({300, 600});
-    layout->addWidget(split);
+    setCentralWidget(split);
     resize(900, 600);
     reload();
 }
@@ -104,6 +103,7 @@ QWidget* DiagnosticsWindow::buildSidebar() {
     layout->addWidget(m_caption);
     layout->addWidget(m_storage);
     layout->addWidget(new QLabel(QStringLiteral("Retention: 7 days")));
+    m_fileList->setAccessibleName(QStringLiteral("Log files"));
     layout->addWidget(m_fileList, 1);
     connect(m_fileList, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0 && row < static_cast<int>(m_logFiles.size()))
@@ -143,7 +143,11 @@ QWidget* DiagnosticsWindow::buildFileView() {
     auto* layout = new QVBoxLayout;
     auto* bar = new QHBoxLayout;
     m_search->setPlaceholderText(QStringLiteral("Filter logs..."));
+    m_search->setAccessibleName(QStringLiteral("Filter log lines"));
     m_search->setClearButtonEnabled(true);
+    for (auto* button : m_search->findChildren<QToolButton*>())
+        button->setAccessibleName(QStringLiteral("Clear filter"));
+    m_text->setAccessibleName(QStringLiteral("Log text"));
     auto* copy = new QPushButton(Icons::icon("doc.on.doc", palette().color(QPalette::ButtonText)),
                                  QStringLiteral("Copy"));
     connect(copy, &QPushButton::clicked, this, &DiagnosticsWindow::copyShownText);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QMainWindow>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -21,8 +21,9 @@ class PlaceholderView;
 
 /// The "Diagnostics" window: the session log files of every device family, one file's
 /// text with a line filter, the storage they take, and deleting them all, through `logger`
-/// (which must outlive the window).
-class DiagnosticsWindow : public QWidget {
+/// (which must outlive the window). A main window of its own, so that it is a window (a frame)
+/// to assistive technology too.
+class DiagnosticsWindow : public QMainWindow {
     Q_OBJECT
   public:
     explicit DiagnosticsWindow(PersistentLogger& logger = PersistentLogger::shared(),

@@ -1,12 +1,16 @@
 #include "app/shell/MainWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "Version.h"
@@ -24,8 +28,10 @@
 #include "app/statistics/StatisticsView.h"
 #include "app/widgets/Dialogs.h"
 #include "app/widgets/Icons.h"
+#include "app/widgets/MenuButton.h"
 #include "app/widgets/PlaceholderView.h"
 #include "app/widgets/ProgressRow.h"
+#include "app/widgets/WindowPlacement.h"
 #include "model/Date.h"
 #include "model/Preferences.h"
 
@@ -97,10 +103,43 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
     connectWeather();
     connect(m_remoteChangeTimer, &QTimer::timeout, this, &MainWindow::checkForRemoteChanges);
     updateProgressRows();
+    buildUndoTrim();
+    orderTabStops();
     resize(1200, 780);
     if (auto geometry = Preferences::shared().string(kGeometryKey)) {
         restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*geometry)));
     }
+    // A window remembered on a larger screen, or at another scale factor, must not open with
+    // its title bar or its edges out of reach.
+    WindowPlacement::fitToScreen(*this);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The frame (title bar, borders) has its size only once the window exists; it must fit
+    // on the screen too.
+    if (!event->spontaneous()) WindowPlacement::fitToScreen(*this);
+}
+
+void MainWindow::orderTabStops() {
+    // The way the eye reads the window: the toolbar, then the sidebar from the top (Statistics,
+    // the filter, the list), then the detail column.
+    QList<QWidget*> chain(m_toolbarButtons.begin(), m_toolbarButtons.end());
+    chain << m_sidebar->statisticsEntry() << m_sidebar->filterField() << m_sidebar->tree();
+    for (qsizetype i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void MainWindow::buildUndoTrim() {
+    m_undoTrim = new QAction(QStringLiteral("&Undo Trim"), this);
+    m_undoTrim->setShortcut(QKeySequence::Undo);
+    m_undoTrim->setEnabled(false);
+    connect(m_undoTrim, &QAction::triggered, this, [this] {
+        if (m_detail) m_detail->undoTrim();
+    });
+}
+
+void MainWindow::updateUndoTrim() {
+    m_undoTrim->setEnabled(m_detail && m_detail->canUndoTrim());
 }
 
 MainWindow::~MainWindow() {
@@ -140,21 +179,31 @@ void MainWindow::buildToolbar() {
     QToolBar* toolbar = addToolBar(QStringLiteral("Commands"));
     toolbar->setMovable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolbar->addWidget(addMenuButton(
-        QStringLiteral("Import"), "square.and.arrow.down",
-        QStringLiteral("Import activities from files or Vantrel Format"), m_importMenu));
-    toolbar->addWidget(addMenuButton(
-        QStringLiteral("Geocode"), "mappin.and.ellipse",
+    // Mnemonics that the menu bar's titles (File, Edit, View, Help) leave free.
+    m_toolbarButtons << addMenuButton(
+        QStringLiteral("&Import"), "square.and.arrow.down",
+        QStringLiteral("Import activities from files or Vantrel Format"), m_importMenu);
+    m_toolbarButtons << addMenuButton(
+        QStringLiteral("&Geocode"), "mappin.and.ellipse",
         QStringLiteral("Identify the location (park or city) and fetch the weather of activities"),
-        m_geocodeMenu));
-    toolbar->addWidget(addMenuButton(QStringLiteral("Export"), "square.and.arrow.up",
-                                     QStringLiteral("Export activities in GPX or Vantrel Format"),
-                                     m_exportMenu));
+        m_geocodeMenu);
+    m_toolbarButtons << addMenuButton(QStringLiteral("E&xport"), "square.and.arrow.up",
+                                      QStringLiteral("Export activities in GPX or Vantrel Format"),
+                                      m_exportMenu);
+    for (QToolButton* button : m_toolbarButtons) toolbar->addWidget(button);
     auto* spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar->addWidget(spacer);
-    // Its shortcut (Ctrl+,) belongs to the menu bar's Preferences item.
-    toolbar->addAction(QStringLiteral("Settings…"), this, &MainWindow::settingsRequested);
+    // A button of its own: the ones a toolbar makes for actions take no keyboard focus. Its
+    // shortcut (Ctrl+,) belongs to the menu bar's Preferences item.
+    auto* settings = new QToolButton;
+    settings->setText(QStringLiteral("Se&ttings…"));
+    settings->setAccessibleName(QStringLiteral("Settings"));
+    settings->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    settings->setAutoRaise(true);
+    connect(settings, &QToolButton::clicked, this, &MainWindow::settingsRequested);
+    toolbar->addWidget(settings);
+    m_toolbarButtons << settings;
     // The menus depend on the selection and the running flows, so they are rebuilt when opened.
     connect(m_importMenu, &QMenu::aboutToShow, this, &MainWindow::fillImportMenu);
     connect(m_geocodeMenu, &QMenu::aboutToShow, this, &MainWindow::fillGeocodeMenu);
@@ -166,36 +215,37 @@ void MainWindow::buildToolbar() {
 
 QToolButton* MainWindow::addMenuButton(const QString& title, const char* symbol,
                                        const QString& help, QMenu* menu) {
-    auto* button = new QToolButton;
+    auto* button = new MenuButton(QString(title).remove(QLatin1Char('&')), menu);
+    // The menu belongs to its button, where screen readers look for it.
+    menu->setParent(button, menu->windowFlags());
     button->setText(title);
     button->setIcon(Icons::icon(symbol, palette().color(QPalette::ButtonText), 16));
     button->setToolTip(help);
     button->setAccessibleDescription(help);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setPopupMode(QToolButton::InstantPopup);
-    button->setMenu(menu);
+    button->setAutoRaise(true);
     menu->setTitle(title);
     return button;
 }
 
 void MainWindow::fillImportMenu() {
     m_importMenu->clear();
-    m_importMenu->addAction(QStringLiteral("Import from Strava…"), m_import,
+    m_importMenu->addAction(QStringLiteral("Import from &Strava…"), m_import,
                             &ImportFlows::importFromStrava);
-    m_importMenu->addAction(QStringLiteral("Import from Garmin…"), m_import,
+    m_importMenu->addAction(QStringLiteral("Import from &Garmin…"), m_import,
                             &ImportFlows::importFromGarmin);
-    m_importMenu->addAction(QStringLiteral("Import from ZIP…"), m_import,
+    m_importMenu->addAction(QStringLiteral("Import from &ZIP…"), m_import,
                             &ImportFlows::importFromZip);
     m_importMenu->addSeparator();
-    QAction* archive = m_importMenu->addAction(QStringLiteral("Import Vantrel Format…"), m_import,
+    QAction* archive = m_importMenu->addAction(QStringLiteral("Import &Vantrel Format…"), m_import,
                                                &ImportFlows::importArchive);
     archive->setEnabled(!m_import->isImporting());
     m_importMenu->addSeparator();
-    m_importMenu->addAction(QStringLiteral("How to Export from Strava"), this, [this] {
+    m_importMenu->addAction(QStringLiteral("&How to Export from Strava"), this, [this] {
         Dialogs::alert(this, QStringLiteral("How to Export from Strava"),
                        HelpTexts::stravaExport());
     });
-    m_importMenu->addAction(QStringLiteral("How to Export from Garmin"), this, [this] {
+    m_importMenu->addAction(QStringLiteral("How to &Export from Garmin"), this, [this] {
         Dialogs::alert(this, QStringLiteral("How to Export from Garmin"),
                        HelpTexts::garminExport());
     });
@@ -205,24 +255,24 @@ void MainWindow::fillGeocodeMenu() {
     m_geocodeMenu->clear();
     bool idle = !m_locating->isGeocoding();
     m_geocodeMenu
-        ->addAction(QStringLiteral("Geocode Missing"), this,
+        ->addAction(QStringLiteral("Geocode &Missing"), this,
                     [this] { m_locating->startGeocoding(false); })
         ->setEnabled(idle);
     m_geocodeMenu
-        ->addAction(QStringLiteral("Re-geocode All"), this,
+        ->addAction(QStringLiteral("&Re-geocode All"), this,
                     [this] { m_locating->startGeocoding(true); })
         ->setEnabled(idle);
     std::vector<RideRef> selected = selectedRides();
     if (selected.size() == 1) {
         m_geocodeMenu->addSeparator();
         m_geocodeMenu
-            ->addAction(QStringLiteral("Re-geocode Selected"), this,
+            ->addAction(QStringLiteral("Re-geocode &Selected"), this,
                         [this, ride = selected.front()] { m_locating->geocodeSelected(ride); })
             ->setEnabled(idle);
     }
     m_weather->addMenuGroup(m_geocodeMenu, selected);
     m_geocodeMenu->addSeparator();
-    m_geocodeMenu->addAction(QStringLiteral("What is Geocode Missing?"), this, [this] {
+    m_geocodeMenu->addAction(QStringLiteral("&What is Geocode Missing?"), this, [this] {
         Dialogs::alert(this, QStringLiteral("Geocode Missing"), HelpTexts::geocodeMissing());
     });
 }
@@ -231,7 +281,7 @@ void MainWindow::fillExportMenu() {
     m_exportMenu->clear();
     addExportSection(QStringLiteral("GPX Format"), false);
     addExportSection(QStringLiteral("Vantrel Format"), true);
-    m_exportMenu->addAction(QStringLiteral("What is Vantrel Format?"), this, [this] {
+    m_exportMenu->addAction(QStringLiteral("&What is Vantrel Format?"), this, [this] {
         Dialogs::alert(this, QStringLiteral("Vantrel Format"), HelpTexts::vantrelFormat());
     });
 }
@@ -240,7 +290,7 @@ void MainWindow::addExportSection(const QString& title, bool archive) {
     m_exportMenu->addSection(title);
     std::vector<RideRef> selected = selectedRides();
     QAction* exportSelected = m_exportMenu->addAction(
-        QStringLiteral("Export Selected (%1)").arg(selected.size()), this, [this, archive] {
+        QStringLiteral("Export &Selected (%1)").arg(selected.size()), this, [this, archive] {
             std::vector<RideRef> rides = selectedRides();
             if (archive) return m_export->exportArchiveSelected(rides);
             ExportScope scope{ExportScope::Kind::selected, {}, 0, static_cast<int>(rides.size())};
@@ -248,13 +298,13 @@ void MainWindow::addExportSection(const QString& title, bool archive) {
             m_export->exportGPX(scope);
         });
     exportSelected->setEnabled(!selected.empty());
-    m_exportMenu->addAction(QStringLiteral("Export Year…"), this, [this, archive] {
+    m_exportMenu->addAction(QStringLiteral("Export &Year…"), this, [this, archive] {
         std::optional<int> year = chooseYear(archive);
         if (!year) return;
         if (archive) return m_export->exportArchiveYear(*year, countOfYear(*year));
         m_export->exportGPX({ExportScope::Kind::year, {}, *year, countOfYear(*year)});
     });
-    m_exportMenu->addAction(QStringLiteral("Export All…"), this, [this, archive] {
+    m_exportMenu->addAction(QStringLiteral("Export &All…"), this, [this, archive] {
         if (totalActivityCount() == 0) return;
         if (archive) return m_export->exportArchiveAll(m_allYearSummaries);
         m_export->exportGPX({ExportScope::Kind::all, {}, 0, totalActivityCount()});
@@ -363,7 +413,7 @@ void MainWindow::showStatistics() {
     if (!m_statistics) {
         m_statistics = new StatisticsView(m_store, m_unitSystem);
         m_records = new RecordsPanel(m_store.path(), m_unitSystem);
-        connect(m_records, &RecordsPanel::activityRequested, this, &MainWindow::revealActivity);
+        connect(m_records, &RecordsPanel::activityRequested, this, &MainWindow::openRecord);
         m_statistics->setTab(QStringLiteral("Records"), m_records);
         m_heatmap = new HeatmapPanel(m_store.path());
         m_statistics->setTab(QStringLiteral("Heatmap"), m_heatmap);
@@ -400,12 +450,19 @@ void MainWindow::showSelection() {
         if (!m_map) m_map = MapView::create();
         m_detail = new ActivityDetailView(m_store, selected.front(), m_unitSystem, m_map.get());
         connect(m_detail, &ActivityDetailView::rideEdited, this, &MainWindow::reloadYearSummaries);
+        connect(m_detail, &ActivityDetailView::rideEdited, this, &MainWindow::updateUndoTrim);
         m_detailStack->addWidget(m_detail);
         m_detailStack->setCurrentWidget(m_detail);
     } else if (m_detailStack->currentWidget() != m_statistics) {
         // With nothing selected the statistics stay where they are shown.
         m_detailStack->setCurrentWidget(m_prompt);
     }
+    updateUndoTrim();
+}
+
+void MainWindow::openRecord(const Uuid& rideID, RecordKind kind) {
+    revealActivity(rideID);
+    if (m_detail && m_detail->ride()->rideID == rideID) m_detail->markRecord(kind);
 }
 
 QWidget* MainWindow::currentDetail() const {

@@ -6,9 +6,11 @@
 #include <set>
 #include <vector>
 
+#include "analysis/PersonalRecords.h"
 #include "model/RideStore.h"
 #include "model/UnitSystem.h"
 
+class QAction;
 class QMenu;
 class QStackedWidget;
 class QTimer;
@@ -49,6 +51,14 @@ class MainWindow : public QMainWindow {
     void showStatistics();
     /// Selects the activity with this rideID in the sidebar (a record's activity, say).
     void revealActivity(const Uuid& rideID);
+    /// "Undo Trim" (Ctrl+Z) for the activity on show, enabled while its trim can be undone.
+    QAction* undoTrimAction() const { return m_undoTrim; }
+    /// Re-reads whether the shown activity's trim can still be undone.
+    void updateUndoTrim();
+    /// The toolbar's buttons, left to right (Import, Geocode, Export, Settings…).
+    const QList<QToolButton*>& toolbarButtons() const { return m_toolbarButtons; }
+    /// Opens the activity holding a record and marks where on its chart it was set.
+    void openRecord(const Uuid& rideID, RecordKind kind);
     /// The statistics page, once it has been shown.
     StatisticsView* statisticsView() const { return m_statistics; }
 
@@ -73,10 +83,13 @@ class MainWindow : public QMainWindow {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     QWidget* buildDetailColumn();
     void buildToolbar();
+    void buildUndoTrim();
+    void orderTabStops();
     QToolButton* addMenuButton(const QString& title, const char* symbol, const QString& help,
                                QMenu* menu);
     void fillImportMenu();
@@ -116,6 +129,8 @@ class MainWindow : public QMainWindow {
     QMenu* m_geocodeMenu;
     QMenu* m_exportMenu;
     QTimer* m_remoteChangeTimer;
+    QAction* m_undoTrim = nullptr;
+    QList<QToolButton*> m_toolbarButtons;
     std::vector<YearSummary> m_allYearSummaries;
     std::int64_t m_dataVersion = 0;
     bool m_hasLoaded = false;

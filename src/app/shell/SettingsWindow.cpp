@@ -36,8 +36,10 @@ QGroupBox* section(const QString& title, QWidget* content) {
 }  // namespace
 
 SettingsWindow::SettingsWindow(RideStore& store, QWidget* parent)
-    : QWidget(parent), m_store(store), m_unitSystem(new QComboBox), m_logLevel(new QComboBox) {
+    : QDialog(parent), m_store(store), m_unitSystem(new QComboBox), m_logLevel(new QComboBox) {
     setWindowTitle(QStringLiteral("Settings"));
+    m_unitSystem->setAccessibleName(QStringLiteral("Unit System"));
+    m_logLevel->setAccessibleName(QStringLiteral("Log Level"));
     setWindowIcon(Icons::applicationIcon());
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(section(QStringLiteral("Unit System"), buildUnitSystem()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 #include "model/UnitSystem.h"
 
@@ -15,7 +15,9 @@ class RideStore;
 
 /// The settings window: unit system, log level, the store's location (a PostgreSQL server, used
 /// from the next start), the way to the diagnostics window and the deletion of every activity.
-class SettingsWindow : public QWidget {
+/// A modeless dialog: given the main window as parent it opens centred over it, and Escape
+/// closes it.
+class SettingsWindow : public QDialog {
     Q_OBJECT
   public:
     explicit SettingsWindow(RideStore& store, QWidget* parent = nullptr);

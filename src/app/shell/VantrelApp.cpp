@@ -2,9 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QUrl>
 #include <clocale>
 #include <iostream>
 
@@ -14,6 +12,7 @@
 #include "app/flows/ImportFlows.h"
 #include "app/map/MapView.h"
 #include "app/shell/AutoImportSection.h"
+#include "app/shell/CommandLine.h"
 #include "app/shell/DiagnosticsWindow.h"
 #include "app/shell/MainMenuBar.h"
 #include "app/shell/MainWindow.h"
@@ -32,7 +31,7 @@ namespace vantrel {
 VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
     : m_store(std::move(store)),
       m_main(std::make_unique<MainWindow>(*m_store)),
-      m_settings(std::make_unique<SettingsWindow>(*m_store)),
+      m_settings(std::make_unique<SettingsWindow>(*m_store, m_main.get())),
       m_autoImport(new AutoImport(*m_store, this)) {
     // The application object adopts the user's locale for the whole process; printf-style
     // formatting would then write "1,2 km" under a German locale. Figures always use a point.
@@ -115,17 +114,6 @@ void VantrelApp::openFiles(const QStringList& files) {
         });
 }
 
-QStringList VantrelApp::filesFromArguments(const QStringList& arguments) {
-    QStringList files;
-    for (const QString& argument : arguments.mid(1)) {
-        if (argument == QLatin1String("--")) continue;
-        QString path =
-            argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
-        if (!path.isEmpty()) files << QFileInfo(path).absoluteFilePath();
-    }
-    return files;
-}
-
 std::filesystem::path VantrelApp::storeLocation() {
     if (!qEnvironmentVariableIsEmpty("VANTREL_STORE")) return defaultStorePath();
     auto url = Preferences::shared().string(kStoreURLKey).value_or("");
@@ -133,13 +121,22 @@ std::filesystem::path VantrelApp::storeLocation() {
 }
 
 int VantrelApp::run(int argc, char** argv) {
+    QStringList raw;
+    for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+    if (std::optional<int> status = CommandLine::answerBeforeStart(raw, std::cout)) return *status;
     MapView::prepareProcess();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setApplicationVersion(QLatin1String(kVersion));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
     QApplication::setWindowIcon(Icons::applicationIcon());
-    QStringList files = filesFromArguments(QApplication::arguments());
+    if (std::optional<QString> option = CommandLine::unknownOption(QApplication::arguments())) {
+        std::cerr << "vantrel: unknown option " << option->toStdString()
+                  << "\nTry 'vantrel --help' for what it takes; '--' before a file name starting "
+                     "with '-'.\n";
+        return 2;
+    }
+    QStringList files = CommandLine::files(QApplication::arguments());
     std::filesystem::path location = storeLocation();
     QString instanceName = SingleInstance::serverName(location);
     if (SingleInstance::handOver(instanceName, files)) return 0;

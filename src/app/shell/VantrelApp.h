@@ -38,8 +38,6 @@ class VantrelApp : public QObject {
     /// Raises the main window and imports `files` (absolute paths) by kind once the window has
     /// loaded; with no files it only raises the window.
     void openFiles(const QStringList& files);
-    /// The command line's file arguments as absolute paths ("--" ends the options Qt left).
-    static QStringList filesFromArguments(const QStringList& arguments);
     /// Starts the watcher of the folders and devices named in the settings.
     void startAutoImport();
     AutoImport* autoImport() const { return m_autoImport; }

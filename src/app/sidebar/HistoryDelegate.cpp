@@ -43,7 +43,8 @@ void HistoryDelegate::paintYear(QPainter& painter, const QStyleOptionViewItem& o
                                 const QModelIndex& index) const {
     painter.save();
     QRect area = option.rect.adjusted(4, 4, -4, -4);
-    QColor accent = option.palette.color(QPalette::Highlight);
+    QColor accent = Icons::readableOn(option.palette.color(QPalette::Highlight),
+                                      option.palette.color(QPalette::Base));
     QPixmap folder = Icons::pixmap("folder", accent, 16, painter.device()->devicePixelRatioF());
     if (!folder.isNull()) painter.drawPixmap(area.left(), area.top() + 4, folder);
     int textLeft = area.left() + 24;

@@ -1,5 +1,6 @@
 #include "app/sidebar/HistorySidebar.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -93,6 +94,18 @@ QWidget* HistorySidebar::buildFilter() {
     m_filter->setPlaceholderText(QStringLiteral("Filter by kind, place or date"));
     m_filter->setAccessibleName(QStringLiteral("Filter activities"));
     m_filter->setClearButtonEnabled(true);
+    // The field's own clear button is an icon without a name.
+    for (auto* button : m_filter->findChildren<QToolButton*>())
+        button->setAccessibleName(QStringLiteral("Clear filter"));
+    // Escape empties a filter, as in any search field; an empty one lets the key go on.
+    auto* clear = new QAction(QStringLiteral("Clear filter"), m_filter);
+    clear->setShortcut(QKeySequence(Qt::Key_Escape));
+    clear->setShortcutContext(Qt::WidgetShortcut);
+    connect(clear, &QAction::triggered, m_filter, &QLineEdit::clear);
+    m_filter->addAction(clear);
+    connect(m_filter, &QLineEdit::textChanged, clear,
+            [clear](const QString& text) { clear->setEnabled(!text.isEmpty()); });
+    clear->setEnabled(false);
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(8, 0, 8, 6);

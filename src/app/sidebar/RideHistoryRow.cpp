@@ -37,24 +37,48 @@ QFont scaledFont(const QFont& base, double factor, bool bold) {
     return font;
 }
 
-int paintFigures(QPainter& painter, const std::vector<RideHistoryRow::Figure>& figures,
-                 QPoint origin, const QColor& color) {
+int iconWidth(const std::string& symbol) {
+    return Icons::resourcePath(symbol).isEmpty() ? 0 : kIconSize + 3;
+}
+
+void paintFigures(QPainter& painter, const std::vector<RideHistoryRow::Figure>& figures,
+                  QPoint origin, int width, const QColor& color) {
     int x = origin.x();
     QFontMetrics metrics(painter.font());
-    for (const auto& figure : figures) {
-        QPixmap icon =
-            Icons::pixmap(figure.symbol, color, kIconSize, painter.device()->devicePixelRatioF());
+    std::vector<QString> texts = RideHistoryRow::fitted(figures, metrics, width);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        QPixmap icon = Icons::pixmap(figures[i].symbol, color, kIconSize,
+                                     painter.device()->devicePixelRatioF());
         if (!icon.isNull()) {
             painter.drawPixmap(x, origin.y() + (metrics.height() - kIconSize) / 2, icon);
             x += kIconSize + 3;
         }
-        painter.drawText(QPoint(x, origin.y() + metrics.ascent()), figure.text);
-        x += metrics.horizontalAdvance(figure.text) + kFigureGap;
+        painter.drawText(QPoint(x, origin.y() + metrics.ascent()), texts[i]);
+        x += metrics.horizontalAdvance(texts[i]) + kFigureGap;
     }
-    return x;
 }
 
 }  // namespace
+
+std::vector<QString> RideHistoryRow::fitted(const std::vector<Figure>& figures,
+                                            const QFontMetrics& metrics, int width) {
+    std::vector<QString> texts;
+    int x = 0;
+    for (const auto& figure : figures) {
+        int room = width - x - iconWidth(figure.symbol);
+        if (metrics.horizontalAdvance(figure.text) <= room) {
+            texts.push_back(figure.text);
+            x += iconWidth(figure.symbol) + metrics.horizontalAdvance(figure.text) + kFigureGap;
+            continue;
+        }
+        // The first figure that does not fit ends the line, shortened where it has room to
+        // say something; the row's tooltip and spoken description keep every figure whole.
+        if (room > metrics.horizontalAdvance(QStringLiteral("00…")))
+            texts.push_back(metrics.elidedText(figure.text, Qt::ElideRight, room));
+        break;
+    }
+    return texts;
+}
 
 RideHistoryRow RideHistoryRow::make(const PersistedRide& ride, UnitSystem system) {
     RideHistoryRow row;
@@ -93,22 +117,25 @@ void RideHistoryRow::paint(QPainter& painter, const QStyleOptionViewItem& option
     painter.setFont(headline);
     painter.setPen(primary);
     QFontMetrics headlineMetrics(headline);
-    painter.drawText(QPoint(area.left(), area.top() + headlineMetrics.ascent()), date);
+    painter.drawText(QPoint(area.left(), area.top() + headlineMetrics.ascent()),
+                     headlineMetrics.elidedText(date, Qt::ElideRight, area.width()));
     int y = area.top() + headlineMetrics.height() + 1;
 
     QFont caption = scaledFont(option.font, 0.85, false);
     painter.setFont(caption);
     painter.setPen(secondary);
     if (!typeName.isEmpty()) {
-        paintFigures(painter, {{typeSymbol, typeName}}, QPoint(area.left(), y), secondary);
+        paintFigures(painter, {{typeSymbol, typeName}}, QPoint(area.left(), y), area.width(),
+                     secondary);
         y += QFontMetrics(caption).height() + 2;
     }
 
     QFont subheadline = scaledFont(option.font, 0.92, false);
     painter.setFont(subheadline);
     int lineHeight = QFontMetrics(subheadline).height() + 2;
-    paintFigures(painter, firstFigures, QPoint(area.left(), y), secondary);
-    paintFigures(painter, secondFigures, QPoint(area.left(), y + lineHeight), secondary);
+    paintFigures(painter, firstFigures, QPoint(area.left(), y), area.width(), secondary);
+    paintFigures(painter, secondFigures, QPoint(area.left(), y + lineHeight), area.width(),
+                 secondary);
     painter.restore();
 }
 

@@ -7,6 +7,7 @@
 #include "model/PersistedRide.h"
 #include "model/UnitSystem.h"
 
+class QFontMetrics;
 class QPainter;
 class QStyleOptionViewItem;
 
@@ -31,6 +32,10 @@ struct RideHistoryRow {
     /// A row without an activity kind leaves out the kind's line rather than a blank one.
     static int height(bool withKind);
     void paint(QPainter& painter, const QStyleOptionViewItem& option) const;
+    /// The texts of one line of figures as drawn in `width` pixels: whole while they fit, the
+    /// first one that does not shortened with "…", and none after it.
+    static std::vector<QString> fitted(const std::vector<Figure>& figures,
+                                       const QFontMetrics& metrics, int width);
 };
 
 }  // namespace vantrel

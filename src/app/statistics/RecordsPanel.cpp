@@ -85,7 +85,9 @@ RecordsPanel::RecordsPanel(std::filesystem::path storePath, UnitSystem units, QW
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setToolTip(QStringLiteral("Double-click a record to open its activity."));
+    m_table->setToolTip(QStringLiteral("Click a record to open its activity."));
+    // A row is a link to its activity: one click, or Return on the current row, opens it.
+    connect(m_table, &QTableWidget::cellClicked, this, [this](int row, int) { openRow(row); });
     connect(m_table, &QTableWidget::cellActivated, this, [this](int row, int) { openRow(row); });
     layout->addWidget(m_table, 1);
     layout->addWidget(buildPowerCurve());
@@ -319,10 +321,9 @@ void RecordsPanel::setMessage(const QString& text) {
 }
 
 void RecordsPanel::openRow(int row) {
-    auto* item = m_table->item(row, recordColumn);
-    if (!item) return;
-    if (auto rideID = Uuid::parse(item->data(Qt::UserRole).toString().toStdString()))
-        emit activityRequested(*rideID);
+    if (row < 0 || row >= static_cast<int>(m_records.size())) return;
+    const PersonalRecord& record = m_records[static_cast<std::size_t>(row)];
+    emit activityRequested(record.rideID, record.kind);
 }
 
 }  // namespace vantrel

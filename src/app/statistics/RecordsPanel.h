@@ -45,8 +45,9 @@ class RecordsPanel : public QWidget {
     PowerCurveChart* powerCurve() const { return m_powerCurve; }
 
   signals:
-    /// A record's row was activated: open the activity that holds it.
-    void activityRequested(const vantrel::Uuid& rideID);
+    /// A record's row was clicked or activated: open the activity that holds it (and show
+    /// where in it the record was set).
+    void activityRequested(const vantrel::Uuid& rideID, vantrel::RecordKind kind);
     /// A fill ended (finished, stopped or failed).
     void loaded();
 

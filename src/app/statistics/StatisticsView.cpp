@@ -7,6 +7,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -15,6 +16,7 @@
 #include <QValueAxis>
 #include <algorithm>
 
+#include "app/widgets/ChartPalette.h"
 #include "app/widgets/PlaceholderView.h"
 #include "model/ActivityKindGroup.h"
 
@@ -105,7 +107,27 @@ StatisticsView::StatisticsView(RideStore& store, UnitSystem units, QWidget* pare
     setTab(QStringLiteral("Heatmap"),
            new PlaceholderView("mappin.and.ellipse", QStringLiteral("Heatmap"),
                                QStringLiteral("Every route at once will be drawn here.")));
+    m_range->setCurrentIndex(rangeHoldingNewest());
     reload();
+}
+
+int StatisticsView::rangeHoldingNewest() {
+    // A history that ended years ago would otherwise open on an empty "Last 12 Months".
+    RideQuery newest;
+    newest.liveOnly = true;
+    newest.order = RideQuery::Order::dateDescending;
+    newest.limit = 1;
+    newest.withDetails = false;
+    std::vector<RideRef> found;
+    try {
+        found = m_store.fetch(newest);
+    } catch (const StoreError&) {
+    }
+    if (found.empty() || found.front()->date >= startOfMonthsAgo(11))
+        return static_cast<int>(Range::lastTwelveMonths);
+    if (found.front()->date >= startOfLocalYear(localYear(now()) - 4))
+        return static_cast<int>(Range::lastFiveYears);
+    return static_cast<int>(Range::allTime);
 }
 
 void StatisticsView::setTab(const QString& title, QWidget* widget) {
@@ -128,10 +150,9 @@ QWidget* StatisticsView::buildTotalsTab() {
     layout->setContentsMargins(12, 10, 12, 10);
     layout->addWidget(buildControls());
     m_summary = new QLabel;
-    m_summary->setAccessibleName(QStringLiteral("Totals of the chosen range"));
-    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_summary->setWordWrap(true);
     layout->addWidget(m_summary);
+    layout->addWidget(buildTotals());
     m_bars = newChartView(QStringLiteral("Totals per period"));
     m_bars->chart()->legend()->hide();
     layout->addWidget(m_bars, 3);
@@ -140,6 +161,34 @@ QWidget* StatisticsView::buildTotalsTab() {
     m_yearLines->chart()->legend()->setAlignment(Qt::AlignBottom);
     layout->addWidget(m_yearLines, 2);
     return tab;
+}
+
+QWidget* StatisticsView::buildTotals() {
+    m_totalsBox = new QWidget;
+    m_totalsBox->setAccessibleName(QStringLiteral("Totals of the chosen range"));
+    auto* grid = new QGridLayout(m_totalsBox);
+    grid->setContentsMargins(0, 4, 0, 4);
+    grid->setVerticalSpacing(0);
+    const char* const names[] = {"Activities", "Distance", "Moving Time", "Elevation Gain"};
+    for (std::size_t i = 0; i < m_totalValues.size(); ++i) {
+        // Each figure is a label of its own, named by its caption, so that a screen reader says
+        // what it is instead of reading one long line.
+        auto* caption = new QLabel(QString::fromLatin1(names[i]), m_totalsBox);
+        caption->setForegroundRole(QPalette::PlaceholderText);
+        auto* value = new QLabel(m_totalsBox);
+        value->setObjectName(caption->text());
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        QFont font = value->font();
+        font.setBold(true);
+        font.setPointSizeF(font.pointSizeF() * 1.15);
+        value->setFont(font);
+        caption->setBuddy(value);
+        grid->addWidget(caption, 0, static_cast<int>(i));
+        grid->addWidget(value, 1, static_cast<int>(i));
+        m_totalValues[i] = value;
+    }
+    grid->setColumnStretch(static_cast<int>(m_totalValues.size()), 1);
+    return m_totalsBox;
 }
 
 QComboBox* StatisticsView::addChoice(const QString& accessibleName, const QStringList& items) {
@@ -232,7 +281,7 @@ void StatisticsView::reload() {
         m_yearsToDate.clear();
         m_failed = true;
     }
-    m_summary->setText(summaryText());
+    showSummary();
     showTotals();
     showYearsToDate();
 }
@@ -242,8 +291,7 @@ void StatisticsView::setUnitSystem(UnitSystem units) {
     reload();
 }
 
-QString StatisticsView::summaryText() const {
-    if (m_failed) return QStringLiteral("The statistics could not be read from the store.");
+PeriodTotals StatisticsView::rangeTotals() const {
     PeriodTotals sum;
     for (const auto& totals : m_totals) {
         sum.count += totals.count;
@@ -251,6 +299,12 @@ QString StatisticsView::summaryText() const {
         sum.movingTime += totals.movingTime;
         sum.elevationGain += totals.elevationGain;
     }
+    return sum;
+}
+
+QString StatisticsView::summaryText() const {
+    if (m_failed) return QStringLiteral("The statistics could not be read from the store.");
+    PeriodTotals sum = rangeTotals();
     if (sum.count == 0) return QStringLiteral("No activities in this range.");
     return QStringLiteral("%1 %2 · %3 · %4 moving time · %5 elevation gain")
         .arg(sum.count)
@@ -258,6 +312,19 @@ QString StatisticsView::summaryText() const {
         .arg(QString::fromStdString(formatDistance(sum.distance, m_units)))
         .arg(QString::fromStdString(formatDuration(sum.movingTime)))
         .arg(QString::fromStdString(formatElevationGain(sum.elevationGain, m_units)));
+}
+
+void StatisticsView::showSummary() {
+    PeriodTotals sum = rangeTotals();
+    bool any = !m_failed && sum.count > 0;
+    m_summary->setText(any ? QString() : summaryText());
+    m_summary->setVisible(!any);
+    m_totalsBox->setVisible(any);
+    m_totalValues[0]->setText(QString::number(sum.count));
+    m_totalValues[1]->setText(QString::fromStdString(formatDistance(sum.distance, m_units)));
+    m_totalValues[2]->setText(QString::fromStdString(formatDuration(sum.movingTime)));
+    m_totalValues[3]->setText(
+        QString::fromStdString(formatElevationGain(sum.elevationGain, m_units)));
 }
 
 double StatisticsView::shownValue(const PeriodTotals& totals) const {
@@ -327,6 +394,7 @@ void StatisticsView::showTotals() {
     chart->addAxis(values, Qt::AlignLeft);
     series->attachAxis(periods);
     series->attachAxis(values);
+    ChartPalette::follow(chart, palette());
 }
 
 void StatisticsView::showYearsToDate() {
@@ -362,6 +430,7 @@ void StatisticsView::showYearsToDate() {
     distance->setTickCount(5);
     distance->applyNiceNumbers();
     distance->setLabelFormat(QStringLiteral("%.0f"));
+    ChartPalette::follow(chart, palette());
 }
 
 }  // namespace vantrel

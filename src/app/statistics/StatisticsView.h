@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <vector>
 
 #include "model/RideStore.h"
@@ -34,10 +35,17 @@ class StatisticsView : public QWidget {
     const std::vector<YearToDateDistance>& yearsToDate() const { return m_yearsToDate; }
     /// "12 activities · 340.2 km · 14:03:20 · 2,310 m" for the chosen range and kinds.
     QString summaryText() const;
+    /// The figures of the chosen range, one named label each (hidden while there are none).
+    QWidget* totalsBox() const { return m_totalsBox; }
 
   private:
     QWidget* buildTotalsTab();
     QWidget* buildControls();
+    QWidget* buildTotals();
+    PeriodTotals rangeTotals() const;
+    /// The index of the shortest range that holds the newest activity.
+    int rangeHoldingNewest();
+    void showSummary();
     QComboBox* addChoice(const QString& accessibleName, const QStringList& items);
     void fillKindChoice();
     StatisticsQuery chosenQuery() const;
@@ -55,6 +63,8 @@ class StatisticsView : public QWidget {
     QComboBox* m_range = nullptr;
     QComboBox* m_measure = nullptr;
     QLabel* m_summary = nullptr;
+    QWidget* m_totalsBox = nullptr;
+    std::array<QLabel*, 4> m_totalValues{};
     QChartView* m_bars = nullptr;
     QChartView* m_yearLines = nullptr;
     std::vector<PeriodTotals> m_totals;

@@ -138,14 +138,27 @@ std::optional<QString> Dialogs::saveFile(QWidget* parent, const ChooserRequest& 
     return firstOf(runChooser(dialog));
 }
 
-void Dialogs::alert(QWidget* parent, const QString& title, const QString& text) {
-    record(DialogRecord::Kind::alert, title, text);
-    if (testMode()) return;
-    QMessageBox box(QMessageBox::Information, title, title, QMessageBox::Ok, parent);
+namespace {
+
+void showAlert(QWidget* parent, const QString& title, const QString& text, bool warning) {
+    hooks().records.push_back({DialogRecord::Kind::alert, title, text, {}, warning});
+    if (Dialogs::testMode()) return;
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, title, title,
+                    QMessageBox::Ok, parent);
     box.setInformativeText(text);
     showPlainText(box);
     widen(box);
     box.exec();
+}
+
+}  // namespace
+
+void Dialogs::alert(QWidget* parent, const QString& title, const QString& text) {
+    showAlert(parent, title, text, false);
+}
+
+void Dialogs::warning(QWidget* parent, const QString& title, const QString& text) {
+    showAlert(parent, title, text, true);
 }
 
 bool Dialogs::confirm(QWidget* parent, const QString& title, const QString& text,

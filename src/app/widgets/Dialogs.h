@@ -26,6 +26,8 @@ struct DialogRecord {
     QString title;
     QString text;
     QString detail;  ///< chooser prompt/suggested name, confirmation button, checkbox title
+    /// The symbol an alert shows: information, or a warning for what went wrong.
+    bool warning = false;
 };
 
 /// The one way the app shows choosers, alerts and confirmations. In test mode nothing is shown:
@@ -38,6 +40,8 @@ class Dialogs {
     static std::optional<QString> saveFile(QWidget* parent, const ChooserRequest& request);
     /// A modal information alert with a single "OK" button.
     static void alert(QWidget* parent, const QString& title, const QString& text);
+    /// The same alert with the warning symbol, for a failure ("Import Error").
+    static void warning(QWidget* parent, const QString& title, const QString& text);
     /// A modal question; true when the user chose `acceptText`. `destructive` styles that button.
     static bool confirm(QWidget* parent, const QString& title, const QString& text,
                         const QString& acceptText, bool destructive);

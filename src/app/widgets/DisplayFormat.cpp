@@ -23,6 +23,12 @@ QString shortTime(Date date) {
     return QLocale().toString(localDateTime(date).time(), format);
 }
 
+QString endTime(Date start, Date end) {
+    qint64 days = localDateTime(start).date().daysTo(localDateTime(end).date());
+    QString time = shortTime(end);
+    return days > 0 ? time + QStringLiteral(" +%1").arg(days) : time;
+}
+
 QString heartRate(double bpm) {
     if (bpm == 0) return QStringLiteral("-- bpm");
     return QString::asprintf("%.0f bpm", bpm);

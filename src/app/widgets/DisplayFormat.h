@@ -15,6 +15,10 @@ QString shortDate(Date date);
 QString longDate(Date date);
 /// Time only, short style ("7:15 AM").
 QString shortTime(Date date);
+/// The time of `end`, short style, followed by " +1" (" +2", …) when it falls on a later
+/// calendar day than `start`, so that an activity past midnight does not seem to end before it
+/// began ("2:59 AM +1").
+QString endTime(Date start, Date end);
 /// "%.0f bpm", or "-- bpm" when there is no value.
 QString heartRate(double bpm);
 QString text(const std::string& value);

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace vantrel::Icons {
@@ -93,7 +95,38 @@ QByteArray tintedSvg(const QString& path, const QColor& color) {
     return file.readAll().replace("currentColor", color.name(QColor::HexRgb).toUtf8());
 }
 
+/// Relative luminance as the contrast formula of the web's accessibility guidelines defines it.
+double luminance(const QColor& color) {
+    auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+           0.0722 * channel(color.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    double lighter = std::max(luminance(a), luminance(b));
+    double darker = std::min(luminance(a), luminance(b));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+constexpr double kLeastSymbolContrast = 3.0;
+
 }  // namespace
+
+QColor readableOn(QColor color, const QColor& ground) {
+    bool darkGround = luminance(ground) < 0.18;
+    // Each step moves the value by a quarter; ten steps reach white or black from any colour.
+    for (int step = 0; step < 10 && contrast(color, ground) < kLeastSymbolContrast; ++step)
+        color = darkGround ? color.lighter(125) : color.darker(125);
+    if (contrast(color, ground) < kLeastSymbolContrast)
+        color = darkGround ? QColor(Qt::white) : QColor(Qt::black);
+    return color;
+}
+
+QColor accent(const QPalette& palette) {
+    return readableOn(palette.color(QPalette::Highlight), palette.color(QPalette::Window));
+}
 
 QString resourcePath(std::string_view symbolName) {
     const auto& files = symbolFiles();

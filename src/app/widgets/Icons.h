@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPalette>
 #include <QPixmap>
 #include <QString>
 #include <string_view>
@@ -17,6 +18,13 @@ QString resourcePath(std::string_view symbolName);
 /// The symbol rendered at `size` device-independent pixels in `color`; a null icon when missing.
 QIcon icon(std::string_view symbolName, const QColor& color, int size = 16);
 QPixmap pixmap(std::string_view symbolName, const QColor& color, int size, qreal devicePixelRatio);
+/// The colour of symbols that stand for something (row icons, year folders): the palette's
+/// highlight, made lighter or darker where it would be hard to see on the window's ground, as
+/// the deep blue highlight of many dark themes is.
+QColor accent(const QPalette& palette);
+/// `color`, lightened on a dark `ground` or darkened on a light one until the two contrast at
+/// least 3 : 1 (the least that symbols need to be made out).
+QColor readableOn(QColor color, const QColor& ground);
 /// The application's own icon.
 QIcon applicationIcon();
 

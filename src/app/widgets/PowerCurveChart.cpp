@@ -2,10 +2,13 @@
 
 #include <QCategoryAxis>
 #include <QChart>
+#include <QEvent>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+
+#include "app/widgets/ChartPalette.h"
 
 namespace vantrel {
 
@@ -35,11 +38,16 @@ PowerCurveChart::PowerCurveChart(const QString& accessibleName, QWidget* parent)
     chart()->legend()->hide();
     chart()->setMargins(QMargins(4, 4, 4, 4));
     chart()->setBackgroundRoundness(0);
-    chart()->setBackgroundBrush(palette().base());
     QPen pen(kPowerColor);
     pen.setWidthF(2);
     m_line->setPen(pen);
     chart()->addSeries(m_line);
+    ChartPalette::follow(chart(), palette());
+}
+
+void PowerCurveChart::changeEvent(QEvent* event) {
+    QChartView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) ChartPalette::follow(chart(), palette());
 }
 
 void PowerCurveChart::setCurve(const std::vector<PowerCurvePoint>& curve) {
@@ -78,6 +86,8 @@ void PowerCurveChart::buildAxes() {
     chart()->addAxis(watts, Qt::AlignLeft);
     m_line->attachAxis(time);
     m_line->attachAxis(watts);
+    // Qt Charts draws black on white whatever the theme; the new axes take the palette's colours.
+    ChartPalette::follow(chart(), palette());
 }
 
 }  // namespace vantrel

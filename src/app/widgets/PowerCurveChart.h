@@ -20,6 +20,9 @@ class PowerCurveChart : public QChartView {
     void setCurve(const std::vector<PowerCurvePoint>& curve);
     const std::vector<PowerCurvePoint>& curve() const { return m_curve; }
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     void buildAxes();
 

@@ -4,27 +4,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+#include "app/widgets/ElidedLabel.h"
 #include "app/widgets/Icons.h"
 
 namespace vantrel::StatRow {
-
-namespace {
-
-QWidget* labelWithSymbol(std::string_view symbol, const QString& text, const QPalette& palette) {
-    auto* box = new QWidget;
-    auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* icon = new QLabel;
-    icon->setPixmap(Icons::pixmap(symbol, palette.color(QPalette::Highlight), 14, 2.0));
-    icon->setFixedWidth(18);
-    layout->addWidget(icon);
-    auto* label = new QLabel(text);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    layout->addWidget(label, 1);
-    return box;
-}
-
-}  // namespace
 
 QFormLayout* makeForm(QWidget* section) {
     auto* form = new QFormLayout(section);
@@ -35,15 +18,29 @@ QFormLayout* makeForm(QWidget* section) {
 
 QLabel* add(QFormLayout* form, std::string_view symbol, const QString& label,
             const QString& value) {
-    auto* valueLabel = new QLabel(value);
+    QWidget* section = form->parentWidget();
+    QPalette palette = section ? section->palette() : QPalette();
+    // Icon, label and value are siblings, so that the label's buddy link is what assistive
+    // technology reports as the value's label.
+    auto* icon = new QLabel(section);
+    icon->setPixmap(Icons::pixmap(symbol, Icons::accent(palette), 14, 2.0));
+    icon->setFixedWidth(18);
+    auto* name = new QLabel(label, section);
+    name->setForegroundRole(QPalette::PlaceholderText);
+    auto* valueLabel = new ElidedLabel(value, section);
     valueLabel->setTextFormat(Qt::PlainText);  // places and sources come from outside
     valueLabel->setObjectName(label);
     valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    valueLabel->setAccessibleName(label);
-    QWidget* parent = form->parentWidget();
-    form->addRow(labelWithSymbol(symbol, label, parent ? parent->palette() : QPalette()),
-                 valueLabel);
+    name->setBuddy(valueLabel);
+
+    auto* labelBox = new QHBoxLayout;
+    labelBox->setContentsMargins(0, 0, 0, 0);
+    labelBox->addWidget(icon);
+    labelBox->addWidget(name, 1);
+    int row = form->rowCount();
+    form->setLayout(row, QFormLayout::LabelRole, labelBox);
+    form->setWidget(row, QFormLayout::FieldRole, valueLabel);
     return valueLabel;
 }
 

@@ -1,16 +1,21 @@
 #include <QAbstractItemView>
+#include <QCategoryAxis>
 #include <QCompleter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QToolButton>
+#include <QValueAxis>
+#include <cmath>
+#include <ctime>
 
 #include "app/AppFixture.h"
 #include "app/FakeMapView.h"
 #include "app/detail/ActivityDetailView.h"
 #include "app/detail/LocationPickerSheet.h"
 #include "app/detail/RideChartView.h"
+#include "app/widgets/DisplayFormat.h"
 #include "import/ActivityImporter.h"
 #include "model/Preferences.h"
 #include "services/PlaceTable.h"
@@ -340,6 +345,83 @@ TEST_F(ActivityDetailViewTest, TheDividerIsRememberedForTheNextActivity) {
     m_view.reset();
     show(rideWithRoute(5));
     EXPECT_EQ(m_view->splitter()->sizes()[1], 600);
+}
+
+/// `seconds` + 1 route points a second apart heading north, climbing a metre each, with heart
+/// rate that changes every second and, when asked, power too: far more points than the chart
+/// plots, so a reading from the plot and one from the series tell apart.
+RideRef busyRide(int seconds, bool withPower) {
+    auto ride = std::make_shared<PersistedRide>();
+    ride->date = kStart;
+    ride->duration = seconds;
+    ride->activityType = "cycling";
+    std::vector<RoutePoint> route;
+    std::vector<HeartRateSample> heartRate;
+    std::vector<PowerSample> power;
+    for (int i = 0; i <= seconds; ++i) {
+        double t = kStart + i;
+        route.push_back({Uuid::random(), {46.9 + i * 1e-5, 7.4}, 100.0 + i, t});
+        heartRate.push_back({Uuid::random(), t, 100.0 + i % 50});
+        power.push_back({Uuid::random(), t, 150.0 + (i * 7) % 100});
+    }
+    ride->setRoutePoints(route);
+    ride->setHeartRateSamples(heartRate);
+    if (withPower) ride->setPowerSamples(power);
+    ride->distance = seconds * 1.1;
+    return ride;
+}
+
+TEST_F(ActivityDetailViewTest, ChartLabelAndMapMarkerShowTheSameFiguresEverywhere) {
+    for (bool withPower : {false, true}) {
+        show(busyRide(700, withPower));
+        for (double progress : {0.0, 0.37, 0.5, 0.999, 1.0}) {
+            m_view->chart()->setProgress(progress);
+            ASSERT_FALSE(map.markerLabel.isEmpty());
+            EXPECT_TRUE(m_view->chart()->scrubberLabel().startsWith(map.markerLabel + " · "))
+                << "at " << progress << ": chart " << m_view->chart()->scrubberLabel().toStdString()
+                << ", map " << map.markerLabel.toStdString();
+        }
+        // At the end both read the last route point, not the last of the 150 points plotted.
+        if (!withPower) {
+            EXPECT_EQ(map.markerLabel, "100 bpm · 800 m");
+        }
+        m_view.reset();
+    }
+}
+
+TEST_F(ActivityDetailViewTest, ChartTicksFallOnRoundValues) {
+    show(busyRide(2820, false));  // 47 minutes, 100 m to 2920 m
+    int checked = 0;
+    for (QAbstractAxis* axis : m_view->chart()->chart()->axes()) {
+        auto* values = qobject_cast<QValueAxis*>(axis);
+        // The heart-rate axis (a category axis, itself a value axis) has labelled steps.
+        if (!values || qobject_cast<QCategoryAxis*>(axis)) continue;
+        EXPECT_EQ(values->tickType(), QValueAxis::TicksDynamic);
+        EXPECT_EQ(values->tickAnchor(), 0.0);
+        double step = values->tickInterval();
+        double multiple = step / std::pow(10.0, std::floor(std::log10(step)));
+        EXPECT_TRUE(std::abs(multiple - 1) < 1e-9 || std::abs(multiple - 2) < 1e-9 ||
+                    std::abs(multiple - 5) < 1e-9)
+            << values->titleText().toStdString() << " ticks every " << step;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 2);  // time and elevation; heart rate keeps its steps of ten
+}
+
+TEST_F(ActivityDetailViewTest, AnEndAfterMidnightSaysItIsTheNextDay) {
+    RideRef ride = rideWithRoute(10);
+    std::tm local{};
+    local.tm_year = 2024 - 1900;
+    local.tm_mon = 6;
+    local.tm_mday = 4;
+    local.tm_hour = 23;
+    local.tm_isdst = -1;
+    ride->date = dateFromUnix(static_cast<double>(std::mktime(&local)));
+    ride->duration = 4 * 3600 - 60;  // until 02:59
+    show(ride);
+    EXPECT_EQ(m_view->valueOf("End Time"),
+              DisplayFormat::shortTime(ride->date + ride->duration) + " +1");
+    EXPECT_FALSE(m_view->valueOf("Start Time").contains("+"));
 }
 
 class LocationPickerTest : public ActivityDetailViewTest {

@@ -70,6 +70,37 @@ TEST_F(ImportExportFlowsTest, ArchiveRoundTripSkipsWhatIsStoredAndNamesTheBadFil
     EXPECT_EQ(alertText("Import Complete"), "Imported 0 activities. Skipped 1 duplicate.");
     EXPECT_TRUE(alertText("Import Error").startsWith("broken.json: "));
     EXPECT_EQ(app->store().allRecords(false).size(), 2u);
+    // A failure shows the warning symbol; the summary does not.
+    for (const auto& record : Dialogs::records()) {
+        if (record.kind == Kind::alert) {
+            EXPECT_EQ(record.warning, record.title == "Import Error") << record.title.toStdString();
+        }
+    }
+}
+
+TEST_F(ImportExportFlowsTest, ArchiveImportOpensItsYearAndSelectsWhatItAdded) {
+    RideRef old = addRide(2019, 3, 1);
+    startApp();
+    TempDir target;
+    Dialogs::pushAnswer(QString::fromStdString(target.path().string()));
+    triggerAction(app->mainWindow()->exportMenu(), "Export All…", 2);
+    EXPECT_EQ(alertText("Export Complete"), "Exported 1 activity.");
+    Uuid rideID = old->rideID;
+    old.reset();
+    for (const RideRef& ride : app->store().allRecords(false)) app->store().remove(ride);
+    app->store().save();
+    app->mainWindow()->reloadYearSummaries();
+
+    Dialogs::clearRecords();
+    Dialogs::pushAnswer(
+        QStringList{QString::fromStdString((target / "Vantrel_2019.json").string())});
+    triggerAction(app->mainWindow()->importMenu(), "Import Vantrel Format…");
+    EXPECT_EQ(alertText("Import Complete"), "Imported 1 activity. Skipped 0 duplicates.");
+    QTest::qWait(400);  // longer than the after-import steps of the bulk imports take
+    HistorySidebar* sidebar = app->mainWindow()->sidebar();
+    EXPECT_TRUE(sidebar->expandedYears().count(2019));
+    ASSERT_EQ(sidebar->selectedRides().size(), 1u);
+    EXPECT_EQ(sidebar->selectedRides().front()->rideID, rideID);
 }
 
 TEST_F(ImportExportFlowsTest, ArchiveExportAlertCountsActivitiesWhoseDateCannotBeWritten) {

@@ -1,13 +1,17 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QTreeView>
 
 #include "app/AppFixture.h"
+#include "app/shell/SettingsWindow.h"
 #include "app/sidebar/HistoryDelegate.h"
 #include "app/sidebar/HistoryModel.h"
 #include "app/sidebar/HistorySidebar.h"
+#include "model/Preferences.h"
 
 namespace vantrel::test {
 namespace {
@@ -60,6 +64,27 @@ TEST_F(LayoutPolishTest, RowWithoutActivityKindLeavesNoBlankLine) {
     int withKind = delegate->sizeHint(option, model->index(0, 0, yearIndex)).height();
     int withoutKind = delegate->sizeHint(option, model->index(1, 0, yearIndex)).height();
     EXPECT_LT(withoutKind, withKind);
+}
+
+TEST_F(LayoutPolishTest, WindowsOpenOnTheScreenAndSettingsOverTheMainWindow) {
+    QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        // Remembered on a screen three times as large (or at a smaller scale factor).
+        QWidget large;
+        large.setGeometry(available.left() + 100, available.top() + 50, available.width() * 3,
+                          available.height() * 3);
+        Preferences::shared().setString("mainWindowGeometry",
+                                        large.saveGeometry().toBase64().toStdString());
+    }
+    startApp();
+    QRect main = app->mainWindow()->frameGeometry();
+    EXPECT_TRUE(available.contains(main))
+        << main.x() << "," << main.y() << " " << main.width() << "x" << main.height();
+
+    app->showSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->settingsWindow()));
+    QPoint offset = app->settingsWindow()->frameGeometry().center() - main.center();
+    EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();
 }
 
 }  // namespace

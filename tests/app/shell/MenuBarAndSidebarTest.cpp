@@ -144,6 +144,10 @@ TEST_F(MenuBarAndSidebarTest, MenuBarReachesTheCommandsWithUnambiguousShortcuts)
     EXPECT_TRUE(about.startsWith(QStringLiteral("Vantrel ") + kVersion)) << about.toStdString();
     EXPECT_TRUE(about.contains("Licence: ")) << about.toStdString();
     EXPECT_TRUE(about.contains("• Qt " + QString(qVersion()))) << about.toStdString();
+    // What the map is drawn with and from is credited, with the data's licence.
+    EXPECT_TRUE(about.contains("Leaflet")) << about.toStdString();
+    EXPECT_TRUE(about.contains("© OpenStreetMap contributors")) << about.toStdString();
+    EXPECT_TRUE(about.contains("Open Database License")) << about.toStdString();
     triggerAction(menuBarMenu("Help"), "Diagnostics");
     EXPECT_NE(app->diagnosticsWindow(), nullptr);
     triggerAction(menuBarMenu("Edit"), "Preferences…");

@@ -3,11 +3,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableWidget>
 
 #include "analysis/TestRoutes.h"
 #include "app/AppFixture.h"
+#include "app/detail/RideChartView.h"
 #include "app/statistics/RecordsPanel.h"
+#include "app/statistics/StatisticsView.h"
 #include "app/widgets/DisplayFormat.h"
 #include "services/RideTrimService.h"
 
@@ -85,7 +88,7 @@ TEST_F(RecordsPanelTest, FillsInTheBackgroundAndFollowsTheKindChoice) {
     EXPECT_EQ(table->item(2, 1)->text(), "31.3 mi");
 }
 
-TEST_F(RecordsPanelTest, ActivatingARecordAsksForItsActivity) {
+TEST_F(RecordsPanelTest, OneClickOrReturnOnARecordAsksForItsActivity) {
     auto panel = shownPanel();
     QSignalSpy requested(panel.get(), &RecordsPanel::activityRequested);
     auto* table = panel->table();
@@ -94,6 +97,42 @@ TEST_F(RecordsPanelTest, ActivatingARecordAsksForItsActivity) {
     QTest::keyClick(table, Qt::Key_Return);
     ASSERT_EQ(requested.count(), 1);
     EXPECT_EQ(requested.front().front().value<Uuid>(), ride->rideID);
+    EXPECT_EQ(requested.front().back().value<RecordKind>(), RecordKind::longestDistance);
+
+    QRect fastestKilometre = table->visualItemRect(table->item(1, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, fastestKilometre.center());
+    ASSERT_EQ(requested.count(), 2);
+    EXPECT_EQ(requested.back().front().value<Uuid>(), run->rideID);
+    EXPECT_EQ(requested.back().back().value<RecordKind>(), RecordKind::fastest1km);
+}
+
+TEST_F(RecordsPanelTest, AnOpenedRecordIsMarkedOnItsActivitysChart) {
+    startApp();
+    app->mainWindow()->showStatistics();
+    auto* panel = app->mainWindow()->statisticsView()->findChild<RecordsPanel*>();
+    ASSERT_NE(panel, nullptr);
+    QSignalSpy loaded(panel, &RecordsPanel::loaded);
+    app->mainWindow()->statisticsView()->tabs()->setCurrentWidget(panel);
+    ASSERT_TRUE(loaded.wait(20000));
+    QTableWidget* table = panel->table();
+    ASSERT_EQ(table->item(1, 0)->text(), "Fastest 1 km");
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(1, 0)).center());
+
+    auto* detail = qobject_cast<ActivityDetailView*>(app->mainWindow()->currentDetail());
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->ride()->rideID, run->rideID);
+    auto stretch = detail->chart()->markedStretch();
+    ASSERT_TRUE(stretch);
+    // A kilometre at 3.5 m/s takes 4:46.
+    EXPECT_NEAR(stretch->second - stretch->first, 1000 / 3.5 / 60, 0.01);
+    EXPECT_TRUE(detail->chart()->accessibleDescription().startsWith("Fastest 1 km from minute"));
+
+    // A record of the whole activity marks nothing.
+    app->mainWindow()->openRecord(ride->rideID, RecordKind::longestDistance);
+    auto* other = qobject_cast<ActivityDetailView*>(app->mainWindow()->currentDetail());
+    ASSERT_NE(other, nullptr);
+    EXPECT_FALSE(other->chart()->markedStretch());
 }
 
 TEST_F(RecordsPanelTest, ReloadSeesATrimAndEveryControlIsNamed) {

@@ -123,5 +123,16 @@ TEST_F(StatisticsViewTest, ReloadsWhenTheStoreChangesAndTakesTheOtherTabsWidgets
     }
 }
 
+TEST_F(StatisticsViewTest, OpensOnTheShortestRangeThatHoldsTheNewestActivity) {
+    addRide(2021, 3, 1, 8000);
+    addRide(2020, 5, 1, 2000);
+    startApp();
+    app->mainWindow()->showStatistics();
+    // The last activity is three years old: "Last 12 Months" would open empty.
+    EXPECT_EQ(choice("Range")->currentText(), "Last 5 Years");
+    EXPECT_TRUE(shownStatistics()->summaryText().startsWith("2 activities ·"))
+        << shownStatistics()->summaryText().toStdString();
+}
+
 }  // namespace
 }  // namespace vantrel::test

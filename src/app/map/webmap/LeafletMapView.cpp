@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QStandardPaths>
@@ -9,6 +10,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -34,6 +36,38 @@ QString quoted(const QString& text) {
     // A one-element JSON array is the simplest exact way to quote a string for the page.
     QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+/// Calls back when the watched widget's palette changes (the desktop switched themes).
+class PaletteWatcher : public QObject {
+  public:
+    PaletteWatcher(QWidget* watched, std::function<void()> changed)
+        : QObject(watched), m_changed(std::move(changed)) {
+        watched->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange) m_changed();
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> m_changed;
+};
+
+/// The web view draws through a Qt Quick scene in a window of its own that is never shown.
+/// Assistive technology lists every top-level window, so that one would appear as an empty
+/// frame called "Offscreen" beside the application's windows; popups are left out of that
+/// list, and a window that is never shown loses nothing by being typed as one.
+void unlistOffscreenWindows() {
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (qstrcmp(window->metaObject()->className(), "QQuickWindow") == 0 &&
+            !window->isVisible() && window->title() == QLatin1String("Offscreen") &&
+            window->type() != Qt::Popup) {
+            window->setFlag(Qt::Popup);
+        }
+    }
 }
 
 }  // namespace
@@ -93,7 +127,28 @@ LeafletMapView::LeafletMapView(const WebMapSettings& settings)
     run(QStringLiteral("vantrel.setTiles(%1,%2,%3)")
             .arg(quoted(settings.tileURL), quoted(settings.attribution),
                  quoted(settings.imageSource)));
+    followPalette();
+    new PaletteWatcher(m_view, [this] { followPalette(); });
+    QObject::connect(m_view, &QWebEngineView::loadFinished, &m_bridge, [this] {
+        unlistOffscreenWindows();
+        // The widget that takes the keyboard inside the view is the map to a screen reader.
+        for (QWidget* inside : m_view->findChildren<QWidget*>())
+            inside->setAccessibleName(m_view->accessibleName());
+    });
     m_view->load(MapPage::pageUrl());
+}
+
+QColor LeafletMapView::groundColor(const QPalette& palette) {
+    // A shade off the window's colour: the map's area stays recognisable without tiles, in a
+    // light theme as in a dark one.
+    QColor window = palette.color(QPalette::Window);
+    return window.lightnessF() < 0.5 ? window.lighter(125) : window.darker(106);
+}
+
+void LeafletMapView::followPalette() {
+    if (!m_view) return;
+    run(QStringLiteral("vantrel.setGround(%1)")
+            .arg(quoted(groundColor(m_view->palette()).name(QColor::HexRgb))));
 }
 
 LeafletMapView::~LeafletMapView() {

@@ -62,11 +62,14 @@ class LeafletMapView : public MapView {
         m_heatmapPainted = std::move(listener);
     }
     QWebEngineView* webView() const { return m_view; }
+    /// The plain ground drawn where no tiles are, for a palette.
+    static QColor groundColor(const QPalette& palette);
 
   private:
     static QWebEngineProfile* profile(const QString& userAgent);
     void run(const QString& script);
     void sendMarker();
+    void followPalette();
 
     QPointer<QWebEngineView> m_view;
     MapBridge m_bridge;

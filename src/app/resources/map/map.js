@@ -107,6 +107,10 @@ window.vantrel = {
       marker.setTooltipContent(textElement(label));
     }
   },
+  setGround(color) {
+    document.documentElement.style.setProperty("--vantrel-ground", color);
+    window.vantrelState.ground = color;
+  },
   setCenterPin(visible) {
     const el = document.getElementById("center-pin");
     el.innerHTML = PIN_SVG;
