@@ -5,6 +5,7 @@
 
 #include "analysis/HeatmapCache.h"
 #include "analysis/TestRoutes.h"
+#include "model/CacheFile.h"
 #include "model/RideStore.h"
 #include "support/TestSupport.h"
 
@@ -179,6 +180,30 @@ TEST_F(HeatmapCacheTest, ACancelledBuildKeepsWhatItDidForTheNextQuery) {
     EXPECT_EQ(query(cache).size(), 10u);
     EXPECT_EQ(cache.lastCounts().reused, 4u);
     EXPECT_EQ(cache.lastCounts().simplified, 6u);
+}
+
+TEST_F(HeatmapCacheTest, ASymlinkInTheCachesPlaceLeavesItsTargetAlone) {
+    add("running", kRideStart, zigzag(40));
+    // An unrelated database with a table of the cache's own name, which a rebuild would drop.
+    std::filesystem::path target = environment.root() / "unrelated.sqlite";
+    sqlite3* db = nullptr;
+    sqlite3_open(target.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE route (name TEXT); INSERT INTO route VALUES ('kept')", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(db);
+    Bytes before = readFileBytes(target);
+    ASSERT_TRUE(CacheFile::prepareFolder(cacheFile.parent_path()));
+    std::filesystem::create_symlink(target, cacheFile);
+
+    for (std::size_t reused : {0u, 1u}) {
+        HeatmapCache cache(cacheFile);
+        EXPECT_EQ(query(cache).size(), 1u);
+        EXPECT_TRUE(cache.isOnDisk()) << "rebuilt beside the symlink";
+        EXPECT_EQ(cache.lastCounts().reused, reused);
+    }
+    EXPECT_EQ(readFileBytes(target), before);
+    EXPECT_TRUE(std::filesystem::is_symlink(cacheFile));
+    EXPECT_FALSE(std::filesystem::exists(target.string() + "-wal"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "TestRoutes.h"
 #include "analysis/RecordsCache.h"
 #include "import/ActivityImporter.h"
+#include "model/CacheFile.h"
 #include "model/Paths.h"
 #include "model/RideStore.h"
 #include "support/TestSupport.h"
@@ -251,6 +252,63 @@ TEST_F(RecordsCacheTest, PowerRecordsAreCachedAndFollowTheSeries) {
     activities = update(0);
     records = PersonalRecords::bestRecords(activities, PersonalRecords::KindFilter::everything());
     EXPECT_FALSE(valueOf(RecordKind::power5s));
+}
+
+}  // namespace
+}  // namespace vantrel::test
+
+namespace vantrel::test {
+namespace {
+
+/// A closed store of its own with one activity: a file nobody may write to by accident.
+std::filesystem::path otherStoreFile(const std::filesystem::path& file) {
+    auto other = RideStore::open(file);
+    auto ride = std::make_shared<PersistedRide>();
+    ride->date = kRideStart;
+    ride->setRoutePoints(steadyRoute(61, 1, 3, kRideStart));
+    other->insert(ride);
+    other->save();
+    return file;
+}
+
+TEST_F(RecordsCacheTest, ALinkInTheCachesPlaceIsNeverWrittenThrough) {
+    addRun(3, 500);
+    using LinkMaker = void (*)(const std::filesystem::path&, const std::filesystem::path&);
+    for (LinkMaker link : {LinkMaker(&std::filesystem::create_symlink),
+                           LinkMaker(&std::filesystem::create_hard_link)}) {
+        SCOPED_TRACE(link == LinkMaker(&std::filesystem::create_symlink) ? "symlink" : "hard link");
+        TempDir folder;
+        std::filesystem::path target = otherStoreFile(folder / "other.sqlite");
+        Bytes before = readFileBytes(target);
+        bool hadJournal = std::filesystem::exists(target.string() + "-wal");
+        std::filesystem::path cache = env.root() / "cache" / "vantrel" / "linked.sqlite";
+        ASSERT_TRUE(CacheFile::prepareFolder(cache.parent_path()));
+        link(target, cache);
+        for (std::size_t expectMeasured : {1u, 0u}) {
+            RecordsCache records(cache);
+            EXPECT_TRUE(records.persistent()) << "rebuilt beside the link";
+            auto activities = records.update(*store);
+            ASSERT_TRUE(activities);
+            EXPECT_TRUE(activities->front().route[0]);
+            EXPECT_EQ(records.measuredByLastUpdate(), expectMeasured);
+        }
+        EXPECT_EQ(readFileBytes(target), before);
+        EXPECT_EQ(std::filesystem::exists(target.string() + "-wal"), hadJournal);
+        std::filesystem::remove(cache);
+        std::filesystem::remove(cache.parent_path() / "linked.rebuilt.sqlite");
+    }
+}
+
+TEST_F(RecordsCacheTest, ACacheFolderThatIsASymlinkIsLeftAlone) {
+    addRun(3, 500);
+    TempDir elsewhere;
+    std::filesystem::create_symlink(elsewhere.path(), env.root() / "linked");
+    RecordsCache cache(env.root() / "linked" / "records.sqlite");
+    EXPECT_FALSE(cache.persistent());
+    auto activities = cache.update(*store);
+    ASSERT_TRUE(activities);
+    EXPECT_TRUE(activities->front().route[0]);
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
 }
 
 }  // namespace
