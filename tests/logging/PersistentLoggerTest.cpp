@@ -139,6 +139,24 @@ TEST_F(PersistentLoggerTest, SessionsStartedInTheSameSecondKeepTheirOwnFiles) {
               std::string::npos);
 }
 
+TEST_F(PersistentLoggerTest, ASymlinkNamedAsTheSessionFileIsNotWrittenThrough) {
+    setClockForTesting([] { return 700000000.0; });
+    fs::path expected = *PersistentLogger::createForTesting()->currentLogFile();
+    fs::remove(expected);
+    fs::path target = env.root() / "unrelated.txt";
+    touch(target, "left alone");
+    fs::create_symlink(target, expected);
+    auto logger = PersistentLogger::createForTesting();
+    logger->log(LogLevel::info, "Import", "after the symlink");
+    logger->flush();
+    setClockForTesting({});
+    EXPECT_EQ(test::readFileText(target), "left alone");
+    ASSERT_TRUE(logger->currentLogFile());
+    EXPECT_NE(*logger->currentLogFile(), expected);
+    EXPECT_NE(test::readFileText(*logger->currentLogFile()).find("after the symlink"),
+              std::string::npos);
+}
+
 TEST_F(PersistentLoggerTest, SyncFolderPreferenceMovesTheBase) {
     Preferences::shared().setString(kSyncFolderKey, (env.root() / "cloud").string());
     EXPECT_EQ(PersistentLogger::baseFolder(), env.root() / "cloud" / "Logs");
