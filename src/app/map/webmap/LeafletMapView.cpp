@@ -121,7 +121,7 @@ void LeafletMapView::run(const QString& script) {
 void LeafletMapView::showRoute(const std::vector<CodableCoordinate>& all) {
     std::vector<CodableCoordinate> coordinates = simplifiedRoute(all);
     QString list;
-    list.reserve(static_cast<qsizetype>(coordinates.size() * 40 + 2));
+    list.reserve(static_cast<qsizetype>(coordinates.size()) * 40 + 2);
     list += QLatin1Char('[');
     for (std::size_t i = 0; i < coordinates.size(); ++i) {
         if (i > 0) list += QLatin1Char(',');
@@ -136,7 +136,8 @@ void LeafletMapView::showHeatmap(const HeatmapLines& lines) {
     // JSON of a whole history would run to tens of megabytes to parse.
     auto base64 = [](const auto& values) {
         return QByteArray::fromRawData(reinterpret_cast<const char*>(values.data()),
-                                       static_cast<qsizetype>(values.size() * sizeof(values[0])))
+                                       static_cast<qsizetype>(values.size()) *
+                                           static_cast<qsizetype>(sizeof(values[0])))
             .toBase64();
     };
     QByteArray coordinates = base64(lines.coordinates);
