@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "analysis/RouteSimplifier.h"
+#include "model/CacheFile.h"
 #include "model/RideStore.h"
 #include "model/SeriesCodec.h"
 #include "model/SqliteStatement.h"
@@ -98,12 +99,7 @@ sqlite3_stmt* HeatmapCache::prepare(const char* sql) {
 }
 
 void HeatmapCache::openFile() {
-    std::error_code ignored;
-    std::filesystem::create_directories(m_file.parent_path(), ignored);
-    if (sqlite3_open_v2(m_file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
-        throw Damaged{};
-    }
+    if (CacheFile::openDatabase(m_file, &m_db) != SQLITE_OK) throw Damaged{};
     sqlite3_busy_timeout(m_db, 10000);
     execute("PRAGMA journal_mode=WAL");
     {
@@ -122,7 +118,11 @@ void HeatmapCache::openFile() {
 
 void HeatmapCache::open() {
     if (m_db) return;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    // Something not ours in the file's place (a symlink, another user's file) is never written
+    // through: the cache goes beside it, or into memory.
+    std::optional<std::filesystem::path> usable = CacheFile::usablePath(m_file);
+    if (usable) m_file = *usable;
+    for (int attempt = 0; usable && attempt < 2; ++attempt) {
         try {
             openFile();
             m_onDisk = true;

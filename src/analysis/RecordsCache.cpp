@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "analysis/PowerCurve.h"
+#include "model/CacheFile.h"
 #include "model/Paths.h"
 #include "model/RideStore.h"
 #include "model/SeriesCodec.h"
@@ -191,6 +192,13 @@ struct RecordsCache::Impl {
 };
 
 void RecordsCache::Impl::open() {
+    std::optional<std::filesystem::path> usable = CacheFile::usablePath(file);
+    if (!usable) {
+        // Something not ours stands in the file's place: never write through it.
+        openInMemory();
+        return;
+    }
+    file = *usable;
     switch (openFile()) {
         case Opening::opened:
             return;
@@ -206,10 +214,7 @@ void RecordsCache::Impl::open() {
 }
 
 RecordsCache::Impl::Opening RecordsCache::Impl::openFile() {
-    std::error_code ignored;
-    std::filesystem::create_directories(file.parent_path(), ignored);
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    if (CacheFile::openDatabase(file, &db) != SQLITE_OK) {
         close();
         return Opening::unavailable;
     }

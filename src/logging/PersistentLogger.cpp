@@ -274,7 +274,8 @@ struct PersistentLogger::Impl {
     }
 
     /// Creates the session file exclusively: a second process (or a second session) starting
-    /// in the same second gets "_2", "_3", … instead of truncating the other's file.
+    /// in the same second gets "_2", "_3", … instead of truncating the other's file, and a
+    /// symlink left in a session file's place is passed over, never written through.
     void startSession() {
         fs::path folder = PersistentLogger::baseFolder() / std::string(rawValue(kOwnPlatform));
         std::error_code ignored;
@@ -283,8 +284,8 @@ struct PersistentLogger::Impl {
         closeFile();
         for (int attempt = 1; attempt <= 100 && fd < 0; ++attempt) {
             std::string name = stem + (attempt == 1 ? "" : "_" + std::to_string(attempt)) + ".log";
-            fd = ::open((folder / name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC,
-                        0644);
+            fd = ::open((folder / name).c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
             if (fd >= 0) {
                 std::lock_guard lock(mutex);
                 currentLogFile = folder / name;

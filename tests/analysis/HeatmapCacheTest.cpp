@@ -5,6 +5,7 @@
 
 #include "analysis/HeatmapCache.h"
 #include "analysis/TestRoutes.h"
+#include "model/CacheFile.h"
 #include "model/RideStore.h"
 #include "support/TestSupport.h"
 
@@ -24,23 +25,23 @@ std::vector<RoutePoint> zigzag(int count, double offset = 0) {
 
 class HeatmapCacheTest : public ::testing::Test {
   protected:
-    IsolatedEnvironment environment;
-    std::filesystem::path storeFile = environment.root() / "store.sqlite";
-    std::unique_ptr<RideStore> store = RideStore::open(storeFile);
-    std::filesystem::path cacheFile = heatmapCachePath(storeFile);
+    IsolatedEnvironment m_environment;
+    std::filesystem::path m_storeFile = m_environment.root() / "store.sqlite";
+    std::unique_ptr<RideStore> m_store = RideStore::open(m_storeFile);
+    std::filesystem::path m_cacheFile = heatmapCachePath(m_storeFile);
 
-    RideRef add(const std::string& kind, Date date, std::vector<RoutePoint> route) {
+    RideRef add(const std::string& kind, Date date, const std::vector<RoutePoint>& route) {
         auto ride = std::make_shared<PersistedRide>();
         ride->activityType = kind;
         ride->date = date;
         ride->setRoutePoints(route);
-        store->insert(ride);
-        store->save();
+        m_store->insert(ride);
+        m_store->save();
         return ride;
     }
 
     std::vector<HeatmapRoute> query(HeatmapCache& cache, const HeatmapFilter& filter = {}) {
-        auto routes = cache.routes(*store, filter);
+        auto routes = cache.routes(*m_store, filter);
         EXPECT_TRUE(routes.has_value());
         return routes.value_or(std::vector<HeatmapRoute>{});
     }
@@ -48,7 +49,7 @@ class HeatmapCacheTest : public ::testing::Test {
     /// Rows in the cache file, read through a connection of its own.
     int cachedRows() {
         sqlite3* db = nullptr;
-        sqlite3_open_v2(cacheFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_open_v2(m_cacheFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
         sqlite3_stmt* statement = nullptr;
         sqlite3_prepare_v2(db, "SELECT count(*) FROM route", -1, &statement, nullptr);
         int rows = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : -1;
@@ -59,15 +60,15 @@ class HeatmapCacheTest : public ::testing::Test {
 };
 
 TEST_F(HeatmapCacheTest, LivesUnderTheCacheFolderNamedAfterTheStore) {
-    EXPECT_EQ(cacheFile.parent_path(), environment.root() / "cache" / "vantrel");
-    EXPECT_EQ(cacheFile, heatmapCachePath(storeFile));
-    EXPECT_NE(cacheFile, heatmapCachePath(environment.root() / "other.sqlite"));
+    EXPECT_EQ(m_cacheFile.parent_path(), m_environment.root() / "cache" / "vantrel");
+    EXPECT_EQ(m_cacheFile, heatmapCachePath(m_storeFile));
+    EXPECT_NE(m_cacheFile, heatmapCachePath(m_environment.root() / "other.sqlite"));
 }
 
 TEST_F(HeatmapCacheTest, SimplifiesEachRouteOnceAndReusesItAfterwards) {
     add("running", kRideStart, zigzag(40));
     add("cycling", kRideStart + 86400, zigzag(60));
-    HeatmapCache first(cacheFile);
+    HeatmapCache first(m_cacheFile);
     auto routes = query(first);
     ASSERT_EQ(routes.size(), 2u);
     EXPECT_EQ(first.lastCounts().simplified, 2u);
@@ -76,7 +77,7 @@ TEST_F(HeatmapCacheTest, SimplifiesEachRouteOnceAndReusesItAfterwards) {
     EXPECT_EQ(routes[0].kind, ActivityType::running);
     EXPECT_EQ(routes[1].date, kRideStart + 86400);
 
-    HeatmapCache second(cacheFile);  // as the next start of the app would
+    HeatmapCache second(m_cacheFile);  // as the next start of the app would
     EXPECT_EQ(query(second).size(), 2u);
     EXPECT_EQ(second.lastCounts().simplified, 0u);
     EXPECT_EQ(second.lastCounts().reused, 2u);
@@ -87,13 +88,13 @@ TEST_F(HeatmapCacheTest, AChangedRouteIsSimplifiedAgainAndADeletedOneIsPruned) {
     RideRef changed = add("running", kRideStart, zigzag(40));
     RideRef deleted = add("running", kRideStart + 60, zigzag(40, 0.01));
     add("running", kRideStart + 120, zigzag(40, 0.02));
-    HeatmapCache cache(cacheFile);
+    HeatmapCache cache(m_cacheFile);
     query(cache);
 
     // A trim shortens the stored route; an undo would change it back the same way.
     changed->setRoutePoints(zigzag(10));
-    store->remove(deleted);
-    store->save();
+    m_store->remove(deleted);
+    m_store->save();
     auto routes = query(cache);
     ASSERT_EQ(routes.size(), 2u);
     EXPECT_EQ(routes[0].points.size(), 10u);
@@ -107,27 +108,27 @@ TEST_F(HeatmapCacheTest, ADeletedOrDamagedFileIsBuiltAfresh) {
     add("running", kRideStart, zigzag(40));
     add("running", kRideStart + 60, zigzag(40, 0.01));
     {
-        HeatmapCache cache(cacheFile);
+        HeatmapCache cache(m_cacheFile);
         query(cache);
     }
-    std::filesystem::remove(cacheFile);
-    HeatmapCache afterDeletion(cacheFile);
+    std::filesystem::remove(m_cacheFile);
+    HeatmapCache afterDeletion(m_cacheFile);
     EXPECT_EQ(query(afterDeletion).size(), 2u);
     EXPECT_EQ(afterDeletion.lastCounts().simplified, 2u);
     EXPECT_EQ(cachedRows(), 2);
 
-    std::filesystem::remove(cacheFile.string() + "-wal");
-    std::filesystem::remove(cacheFile.string() + "-shm");
-    std::ofstream(cacheFile, std::ios::trunc) << std::string(8192, 'x');
-    HeatmapCache afterDamage(cacheFile);
+    std::filesystem::remove(m_cacheFile.string() + "-wal");
+    std::filesystem::remove(m_cacheFile.string() + "-shm");
+    std::ofstream(m_cacheFile, std::ios::trunc) << std::string(8192, 'x');
+    HeatmapCache afterDamage(m_cacheFile);
     EXPECT_EQ(query(afterDamage).size(), 2u);
     EXPECT_TRUE(afterDamage.isOnDisk());
     EXPECT_EQ(cachedRows(), 2);
 }
 
 TEST_F(HeatmapCacheTest, AnUnwritableCacheFolderStillGivesTheLines) {
-    std::ofstream(environment.root() / "blocker") << "a file where a folder should be";
-    HeatmapCache cache(environment.root() / "blocker" / "heatmap.sqlite");
+    std::ofstream(m_environment.root() / "blocker") << "a file where a folder should be";
+    HeatmapCache cache(m_environment.root() / "blocker" / "heatmap.sqlite");
     add("running", kRideStart, zigzag(40));
     EXPECT_EQ(query(cache).size(), 1u);
     EXPECT_FALSE(cache.isOnDisk());
@@ -144,9 +145,9 @@ TEST_F(HeatmapCacheTest, PicksKindsGroupsAndYearsAndSkipsActivitiesWithoutALine)
     add("walking", year2024, {pointAt(0, kRideStart)});  // a single point
     auto softDeleted = add("walking", year2024, zigzag(20));
     softDeleted->deletedAt = kRideStart;
-    store->save();
+    m_store->save();
 
-    HeatmapCache cache(cacheFile);
+    HeatmapCache cache(m_cacheFile);
     EXPECT_EQ(query(cache).size(), 4u);
     HeatmapFilter cycling{*activityKindsNamed("cycling"), {}};
     EXPECT_EQ(query(cache, cycling).size(), 2u);
@@ -165,9 +166,9 @@ TEST_F(HeatmapCacheTest, ACancelledBuildKeepsWhatItDidForTheNextQuery) {
     for (int i = 0; i < 10; ++i) add("running", kRideStart + i, zigzag(30, i * 0.01));
     CancellationToken cancel;
     std::vector<std::size_t> seen;
-    HeatmapCache cache(cacheFile);
+    HeatmapCache cache(m_cacheFile);
     auto routes = cache.routes(
-        *store, {},
+        *m_store, {},
         [&](std::size_t done, std::size_t total) {
             seen.push_back(done);
             EXPECT_EQ(total, 10u);
@@ -179,6 +180,30 @@ TEST_F(HeatmapCacheTest, ACancelledBuildKeepsWhatItDidForTheNextQuery) {
     EXPECT_EQ(query(cache).size(), 10u);
     EXPECT_EQ(cache.lastCounts().reused, 4u);
     EXPECT_EQ(cache.lastCounts().simplified, 6u);
+}
+
+TEST_F(HeatmapCacheTest, ASymlinkInTheCachesPlaceLeavesItsTargetAlone) {
+    add("running", kRideStart, zigzag(40));
+    // An unrelated database with a table of the cache's own name, which a rebuild would drop.
+    std::filesystem::path target = m_environment.root() / "unrelated.sqlite";
+    sqlite3* db = nullptr;
+    sqlite3_open(target.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE route (name TEXT); INSERT INTO route VALUES ('kept')", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(db);
+    Bytes before = readFileBytes(target);
+    ASSERT_TRUE(CacheFile::prepareFolder(m_cacheFile.parent_path()));
+    std::filesystem::create_symlink(target, m_cacheFile);
+
+    for (std::size_t reused : {0u, 1u}) {
+        HeatmapCache cache(m_cacheFile);
+        EXPECT_EQ(query(cache).size(), 1u);
+        EXPECT_TRUE(cache.isOnDisk()) << "rebuilt beside the symlink";
+        EXPECT_EQ(cache.lastCounts().reused, reused);
+    }
+    EXPECT_EQ(readFileBytes(target), before);
+    EXPECT_TRUE(std::filesystem::is_symlink(m_cacheFile));
+    EXPECT_FALSE(std::filesystem::exists(target.string() + "-wal"));
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace {
 
 class PersistentLoggerTest : public ::testing::Test {
   protected:
-    test::IsolatedEnvironment env;
+    test::IsolatedEnvironment m_env;
 
     fs::path family(const char* name) { return PersistentLogger::baseFolder() / name; }
 
@@ -139,11 +139,29 @@ TEST_F(PersistentLoggerTest, SessionsStartedInTheSameSecondKeepTheirOwnFiles) {
               std::string::npos);
 }
 
-TEST_F(PersistentLoggerTest, SyncFolderPreferenceMovesTheBase) {
-    Preferences::shared().setString(kSyncFolderKey, (env.root() / "cloud").string());
-    EXPECT_EQ(PersistentLogger::baseFolder(), env.root() / "cloud" / "Logs");
+TEST_F(PersistentLoggerTest, ASymlinkNamedAsTheSessionFileIsNotWrittenThrough) {
+    setClockForTesting([] { return 700000000.0; });
+    fs::path expected = *PersistentLogger::createForTesting()->currentLogFile();
+    fs::remove(expected);
+    fs::path target = m_env.root() / "unrelated.txt";
+    touch(target, "left alone");
+    fs::create_symlink(target, expected);
     auto logger = PersistentLogger::createForTesting();
-    EXPECT_EQ(logger->currentLogFile()->parent_path(), env.root() / "cloud" / "Logs" / "Linux");
+    logger->log(LogLevel::info, "Import", "after the symlink");
+    logger->flush();
+    setClockForTesting({});
+    EXPECT_EQ(test::readFileText(target), "left alone");
+    ASSERT_TRUE(logger->currentLogFile());
+    EXPECT_NE(*logger->currentLogFile(), expected);
+    EXPECT_NE(test::readFileText(*logger->currentLogFile()).find("after the symlink"),
+              std::string::npos);
+}
+
+TEST_F(PersistentLoggerTest, SyncFolderPreferenceMovesTheBase) {
+    Preferences::shared().setString(kSyncFolderKey, (m_env.root() / "cloud").string());
+    EXPECT_EQ(PersistentLogger::baseFolder(), m_env.root() / "cloud" / "Logs");
+    auto logger = PersistentLogger::createForTesting();
+    EXPECT_EQ(logger->currentLogFile()->parent_path(), m_env.root() / "cloud" / "Logs" / "Linux");
 }
 
 // A file name or place name is interpolated into messages; it must not be able to forge a
@@ -194,8 +212,8 @@ TEST_F(PersistentLoggerTest, FolderReplacedByAFileIsReportedOnceAndLoggingGoesOn
 }
 
 TEST_F(PersistentLoggerTest, BaseUnderAFileLeavesOnlyEmptyListings) {
-    touch(env.root() / "plain", "a file");
-    Preferences::shared().setString(kSyncFolderKey, (env.root() / "plain" / "sync").string());
+    touch(m_env.root() / "plain", "a file");
+    Preferences::shared().setString(kSyncFolderKey, (m_env.root() / "plain" / "sync").string());
     testing::internal::CaptureStderr();
     auto logger = PersistentLogger::createForTesting();
     logger->log(LogLevel::error, "Export", "lost");

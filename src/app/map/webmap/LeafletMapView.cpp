@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "app/map/webmap/MapPage.h"
+#include "model/CacheFile.h"
 
 namespace vantrel {
 
@@ -82,9 +83,14 @@ QWebEngineProfile* LeafletMapView::profile(const QString& userAgent) {
     // One profile for every map, kept for the life of the process: pages must not outlive it.
     static QWebEngineProfile* shared = [&userAgent] {
         auto* result = new QWebEngineProfile(QStringLiteral("vantrel-map"));
-        QDir().mkpath(tileCacheFolder());
-        result->setCachePath(tileCacheFolder());
-        result->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+        // A tile folder that is a symlink or someone else's is not filled: tiles are then kept
+        // in memory for this run only.
+        if (CacheFile::prepareFolder(tileCacheFolder().toStdString())) {
+            result->setCachePath(tileCacheFolder());
+            result->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+        } else {
+            result->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        }
         result->setHttpCacheMaximumSize(200 * 1024 * 1024);
         result->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
         result->setHttpUserAgent(userAgent);
