@@ -51,6 +51,10 @@ bool HistoryModel::isYearLoaded(int yearRow) const {
     return m_years[static_cast<size_t>(yearRow)].isLoaded();
 }
 
+std::int64_t HistoryModel::yearCount(int yearRow) const {
+    return m_years[static_cast<size_t>(yearRow)].count();
+}
+
 QModelIndex HistoryModel::yearIndex(int year) const {
     for (int row = 0; row < static_cast<int>(m_years.size()); ++row) {
         if (m_years[static_cast<size_t>(row)].year() == year) return index(row, 0);
@@ -88,18 +92,10 @@ QModelIndex HistoryModel::indexOfRide(std::int64_t objectID) const {
     return {};
 }
 
-bool HistoryModel::rideMatches(const QModelIndex& index, const QStringList& words) const {
-    RideRef ride = rideAt(index);
-    if (!ride) return false;
-    RideHistoryRow row = RideHistoryRow::make(*ride, m_unitSystem);
-    QStringList parts{row.typeName, DisplayFormat::shortDate(ride->date),
-                      DisplayFormat::longDate(ride->date)};
-    if (ride->activityType) parts << QString::fromStdString(*ride->activityType);
-    if (ride->city) parts << QString::fromStdString(*ride->city);
-    QString text = parts.join(QLatin1Char(' '));
-    return std::all_of(words.begin(), words.end(), [&text](const QString& word) {
-        return text.contains(word, Qt::CaseInsensitive);
-    });
+void HistoryModel::setMatchCounts(std::optional<std::map<int, std::int64_t>> counts) {
+    m_matchCounts = std::move(counts);
+    if (!m_years.empty())
+        emit dataChanged(index(0, 0), index(static_cast<int>(m_years.size()) - 1, 0));
 }
 
 QModelIndex HistoryModel::index(int row, int column, const QModelIndex& parent) const {
@@ -145,15 +141,20 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant HistoryModel::yearData(const YearSection& section, int role) const {
+    std::int64_t count = section.count();
+    if (m_matchCounts) {
+        auto found = m_matchCounts->find(section.year());
+        count = found == m_matchCounts->end() ? 0 : found->second;
+    }
     switch (role) {
         case Qt::DisplayRole:
             return QString::number(section.year());
         case kCountRole:
-            return DisplayFormat::activityCount(section.count());
+            return DisplayFormat::activityCount(count);
         case Qt::AccessibleTextRole:
             return QStringLiteral("%1, %2")
                 .arg(section.year())
-                .arg(DisplayFormat::activityCount(section.count()));
+                .arg(DisplayFormat::activityCount(count));
         default:
             return {};
     }

@@ -2,6 +2,8 @@
 
 #include <QAbstractItemModel>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <vector>
 
 #include "app/sidebar/YearSection.h"
@@ -27,15 +29,17 @@ class HistoryModel : public QAbstractItemModel {
     /// Loads the year's list when it is not loaded yet.
     void loadYear(int yearRow);
     bool isYearLoaded(int yearRow) const;
+    /// The number of activities of the year (whatever the filter shows).
+    std::int64_t yearCount(int yearRow) const;
 
     QModelIndex yearIndex(int year) const;
     int yearOf(const QModelIndex& index) const;
     ItemKind kindOf(const QModelIndex& index) const;
     RideRef rideAt(const QModelIndex& index) const;
     QModelIndex indexOfRide(std::int64_t objectID) const;
-    /// Whether the activity at `index` matches every word of a filter (case-insensitive)
-    /// somewhere in its kind, its place or its date as the list and the detail view write it.
-    bool rideMatches(const QModelIndex& index, const QStringList& words) const;
+    /// While a filter is set, the year headers count its matches (years not listed: none);
+    /// absent gives back the years' own counts.
+    void setMatchCounts(std::optional<std::map<int, std::int64_t>> counts);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -51,6 +55,7 @@ class HistoryModel : public QAbstractItemModel {
     RideStore& m_store;
     std::vector<YearSection> m_years;
     UnitSystem m_unitSystem = UnitSystem::imperial;
+    std::optional<std::map<int, std::int64_t>> m_matchCounts;
 };
 
 }  // namespace vantrel

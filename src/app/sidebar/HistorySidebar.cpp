@@ -25,6 +25,11 @@
 
 namespace vantrel {
 
+namespace {
+// How many rows a filter may load to open its matching years by itself.
+constexpr std::int64_t kFilterOpensUpTo = 2000;
+}  // namespace
+
 HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWidget* parent)
     : QWidget(parent),
       m_store(store),
@@ -40,7 +45,8 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
       m_footerCount(new QLabel),
       m_filter(new QLineEdit),
       m_noMatches(new PlaceholderView("magnifyingglass", QStringLiteral("No Matches"),
-                                      QStringLiteral("No activity matches the filter."))) {
+                                      QStringLiteral("No activity matches the filter."))),
+      m_filterRunner(new HistoryFilterRunner(store, this)) {
     setMinimumWidth(280);
     setMaximumWidth(340);
     auto* layout = new QVBoxLayout(this);
@@ -59,6 +65,12 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     layout->addWidget(buildFooter(appVersion));
     QPushButton* import = m_empty->addButton(QStringLiteral("Import Files…"));
     connect(import, &QPushButton::clicked, this, &HistorySidebar::importRequested);
+    connect(m_filterRunner, &HistoryFilterRunner::resultReady, this,
+            [this](const HistoryFilterRunner::ResultRef& result) {
+                m_filterResult = result;
+                applyFilter();
+                emit filterApplied();
+            });
     setSummaries({});
 }
 
@@ -167,6 +179,8 @@ void HistorySidebar::setSummaries(const std::vector<YearSummary>& summaries) {
         QSignalBlocker blocker(m_tree->selectionModel());
         m_model->setSummaries(summaries);
     }
+    // Whatever changed the years may have changed what the filter finds.
+    m_filterRunner->rebuild();
     m_expandedYears.clear();
     for (int year : openYears) {
         QModelIndex index = m_model->yearIndex(year);
@@ -256,8 +270,13 @@ void HistorySidebar::setFilterText(const QString& text) {
     // had open.
     if (m_filterWords.isEmpty()) m_expandedBeforeFilter = m_expandedYears;
     m_filterWords = words;
+    if (!m_filterWords.isEmpty()) {
+        // Until the search answers, the list keeps showing the previous answer.
+        m_filterRunner->search(text);
+        return;
+    }
+    m_filterResult.reset();
     applyFilter();
-    if (!m_filterWords.isEmpty()) return;
     for (int row = 0; row < m_model->rowCount(); ++row) {
         QModelIndex year = m_model->index(row, 0);
         if (!m_expandedBeforeFilter.count(m_model->yearOf(year))) m_tree->collapse(year);
@@ -265,12 +284,30 @@ void HistorySidebar::setFilterText(const QString& text) {
 }
 
 void HistorySidebar::applyFilter() {
+    bool filtering = !m_filterWords.isEmpty() && m_filterResult;
+    if (!m_filterWords.isEmpty() && !m_filterResult) return;  // its answer applies it
+    m_model->setMatchCounts(filtering ? std::optional(m_filterResult->countsByYear) : std::nullopt);
     bool anyShown = false;
+    // Matching years open by themselves only while that loads few rows: a long history shows
+    // its years with their counts, and the rows of a year when it is opened.
+    std::int64_t openingBudget = kFilterOpensUpTo;
     for (int row = 0; row < m_model->rowCount(); ++row) {
-        // Finding matches needs the year's list; a filter over the whole history loads it.
-        if (!m_filterWords.isEmpty()) m_model->loadYear(row);
-        applyFilterToYear(row);
+        QModelIndex year = m_model->index(row, 0);
+        std::int64_t matches = 0;
+        if (filtering) {
+            auto found = m_filterResult->countsByYear.find(m_model->yearOf(year));
+            if (found != m_filterResult->countsByYear.end()) matches = found->second;
+        }
+        m_tree->setRowHidden(row, {}, filtering && matches == 0);
         anyShown = anyShown || !m_tree->isRowHidden(row, {});
+        if (m_model->isYearLoaded(row)) applyFilterToYear(row);
+        if (!filtering || matches == 0 || m_tree->isExpanded(year)) continue;
+        std::int64_t size = m_model->isYearLoaded(row) ? 0 : m_model->yearCount(row);
+        if (size > openingBudget) continue;
+        openingBudget -= size;
+        m_model->loadYear(row);
+        applyFilterToYear(row);
+        m_tree->expand(year);
     }
     // An empty history keeps its own empty state; a filter that hides everything says so.
     if (m_stack->currentWidget() != m_empty)
@@ -280,20 +317,18 @@ void HistorySidebar::applyFilter() {
 void HistorySidebar::applyFilterToYear(int yearRow) {
     if (yearRow < 0) return;
     QModelIndex year = m_model->index(yearRow, 0);
-    int matches = 0;
+    bool filtering = !m_filterWords.isEmpty() && m_filterResult;
     QItemSelection hiddenSelected;
     for (int row = 0; row < m_model->rowCount(year); ++row) {
-        QModelIndex ride = m_model->index(row, 0, year);
-        bool shown = m_filterWords.isEmpty() || m_model->rideMatches(ride, m_filterWords);
+        QModelIndex index = m_model->index(row, 0, year);
+        RideRef ride = m_model->rideAt(index);
+        bool shown = !filtering || (ride && m_filterResult->objectIDs.count(ride->objectID));
         m_tree->setRowHidden(row, year, !shown);
-        matches += shown;
-        if (!shown && m_tree->selectionModel()->isSelected(ride)) hiddenSelected.select(ride, ride);
+        if (!shown && m_tree->selectionModel()->isSelected(index))
+            hiddenSelected.select(index, index);
     }
     // What the filter hides cannot stay selected: commands would act on rows nobody sees.
     m_tree->selectionModel()->select(hiddenSelected, QItemSelectionModel::Deselect);
-    bool filtering = !m_filterWords.isEmpty();
-    m_tree->setRowHidden(yearRow, {}, filtering && matches == 0);
-    if (filtering && matches > 0) m_tree->expand(year);
 }
 
 void HistorySidebar::onExpanded(const QModelIndex& index) {
@@ -329,7 +364,7 @@ void HistorySidebar::loadYear(int year) {
 }
 
 void HistorySidebar::afterYearLoaded(int year) {
-    if (!m_filterWords.isEmpty()) applyFilterToYear(m_model->yearIndex(year).row());
+    if (m_filterResult) applyFilterToYear(m_model->yearIndex(year).row());
     if (m_pendingNewestYear == year) {
         m_pendingNewestYear = 0;
         QModelIndex first = m_model->index(0, 0, m_model->yearIndex(year));

@@ -5,6 +5,7 @@
 #include <set>
 #include <vector>
 
+#include "app/sidebar/HistoryFilterRunner.h"
 #include "model/RideStore.h"
 #include "model/UnitSystem.h"
 
@@ -16,6 +17,7 @@ class QTreeView;
 
 namespace vantrel {
 
+class HistoryFilterRunner;
 class HistoryModel;
 class LocatingStatusView;
 class PlaceholderView;
@@ -40,8 +42,10 @@ class HistorySidebar : public QWidget {
     void selectAllShown();
     /// Puts the keyboard in the filter field, its text selected.
     void focusFilter();
-    /// Shows only activities whose kind, place or date contain every word of `text`; years
-    /// without a match are hidden and those with one opened. Empty text shows everything.
+    /// Shows only activities whose kind, place or date contain every word of `text`: the
+    /// years count their matches and those without one are hidden; an open year lists only its
+    /// matches. Empty text shows everything. The answer comes from a search off the main
+    /// thread (`filterApplied` tells when it is shown).
     void setFilterText(const QString& text);
     QLineEdit* filterField() const { return m_filter; }
     /// "Delete Activity…" for the selected activities: asks, deletes them with their photos.
@@ -76,6 +80,8 @@ class HistorySidebar : public QWidget {
     void activitiesDeleted();
     /// The "Statistics" entry at the top was clicked.
     void statisticsRequested();
+    /// The answer to the filter's latest text is shown (for the benchmarks and tests).
+    void filterApplied();
 
   private:
     QWidget* buildStatisticsEntry();
@@ -103,6 +109,9 @@ class HistorySidebar : public QWidget {
     PlaceholderView* m_noMatches;
     QToolButton* m_statisticsEntry = nullptr;
     QStringList m_filterWords;
+    HistoryFilterRunner* m_filterRunner;
+    /// The matches of `m_filterWords`; absent until the search has answered.
+    HistoryFilterRunner::ResultRef m_filterResult;
     std::set<int> m_expandedBeforeFilter;
     std::set<int> m_expandedYears;
     std::set<std::int64_t> m_selection;

@@ -1,6 +1,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QTreeView>
 
 #include "Version.h"
@@ -47,6 +48,16 @@ class MenuBarAndSidebarTest : public AppFixture {
         dates.sort();
         return dates;
     }
+    /// Types or sets the filter's text and waits until its answer is shown.
+    void filterTo(const QString& text, bool typed = false) {
+        QSignalSpy applied(sidebar(), &HistorySidebar::filterApplied);
+        if (typed) {
+            QTest::keyClicks(sidebar()->filterField(), text);
+        } else {
+            sidebar()->filterField()->setText(text);
+        }
+        ASSERT_TRUE(applied.wait(10000)) << text.toStdString();
+    }
     /// The item's shortcut; none (and a failure) when the item is missing.
     QKeySequence shortcut(const QString& menuTitle, const QString& text) {
         QAction* action = actionNamed(menuBarMenu(menuTitle), text);
@@ -62,16 +73,18 @@ TEST_F(MenuBarAndSidebarTest, FilterNarrowsRowsByKindPlaceAndDateAndHidesYearsWi
     QLineEdit* field = sidebar()->filterField();
     EXPECT_FALSE(field->accessibleName().isEmpty());
 
-    QTest::keyClicks(field, "cycl");
+    filterTo("cycl", /*typed=*/true);
     EXPECT_EQ(shownRows(), QStringList{"Aug 1, 2024"});
     EXPECT_TRUE(tree()->isRowHidden(model()->yearIndex(2019).row(), {}));
-    field->setText("ZÜR");
+    // The year headers count the matches, not the year's activities.
+    EXPECT_EQ(model()->yearIndex(2024).data(HistoryModel::kCountRole).toString(), "1 activity");
+    filterTo("ZÜR");
     EXPECT_EQ(shownRows(), QStringList{"Jul 4, 2024"});
-    field->setText("mar 2019");
+    filterTo("mar 2019");
     EXPECT_EQ(shownRows(), QStringList{"Mar 1, 2019"});
-    field->setText("running");
+    filterTo("running");
     EXPECT_EQ(shownRows(), (QStringList{"Jul 4, 2024", "Mar 1, 2019"}));
-    field->setText("rowing");
+    filterTo("rowing");
     EXPECT_TRUE(shownRows().isEmpty());
     EXPECT_FALSE(tree()->isVisibleTo(sidebar()));
 
@@ -80,12 +93,13 @@ TEST_F(MenuBarAndSidebarTest, FilterNarrowsRowsByKindPlaceAndDateAndHidesYearsWi
     EXPECT_TRUE(tree()->isVisibleTo(sidebar()));
     EXPECT_TRUE(shownRows().isEmpty());
     EXPECT_TRUE(sidebar()->expandedYears().empty());
+    EXPECT_EQ(model()->yearIndex(2024).data(HistoryModel::kCountRole).toString(), "2 activities");
     sidebar()->expandAll();
     EXPECT_EQ(shownRows(), (QStringList{"Aug 1, 2024", "Jul 4, 2024", "Mar 1, 2019"}));
     // A selected row the filter hides is no longer selected.
     sidebar()->selectAllShown();
     EXPECT_EQ(sidebar()->selectedRides().size(), 3u);
-    field->setText("bern");
+    filterTo("bern");
     EXPECT_EQ(selectedDates(), QStringList{"Aug 1, 2024"});
 }
 
