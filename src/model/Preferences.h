@@ -83,5 +83,8 @@ inline constexpr std::string_view kSplitDistancePrefix = "splitDistance_";
 inline constexpr std::string_view kSyncFolderKey = "syncFolder";
 inline constexpr std::string_view kNominatimURLKey = "nominatimURL";
 inline constexpr std::string_view kOverpassURLKey = "overpassURL";
+inline constexpr std::string_view kWeatherURLKey = "weatherURL";
+inline constexpr std::string_view kAirQualityURLKey = "airQualityURL";
+inline constexpr std::string_view kFetchWeatherAfterImportKey = "fetchWeatherAfterImport";
 
 }  // namespace vantrel
