@@ -376,14 +376,14 @@ TEST_F(ActivityDetailViewTest, ChartLabelAndMapMarkerShowTheSameFiguresEverywher
         show(busyRide(700, withPower));
         for (double progress : {0.0, 0.37, 0.5, 0.999, 1.0}) {
             m_view->chart()->setProgress(progress);
-            ASSERT_FALSE(map.markerLabel.isEmpty());
-            EXPECT_TRUE(m_view->chart()->scrubberLabel().startsWith(map.markerLabel + " · "))
+            ASSERT_FALSE(m_map.markerLabel.isEmpty());
+            EXPECT_TRUE(m_view->chart()->scrubberLabel().startsWith(m_map.markerLabel + " · "))
                 << "at " << progress << ": chart " << m_view->chart()->scrubberLabel().toStdString()
-                << ", map " << map.markerLabel.toStdString();
+                << ", map " << m_map.markerLabel.toStdString();
         }
         // At the end both read the last route point, not the last of the 150 points plotted.
         if (!withPower) {
-            EXPECT_EQ(map.markerLabel, "100 bpm · 800 m");
+            EXPECT_EQ(m_map.markerLabel, "100 bpm · 800 m");
         }
         m_view.reset();
     }
