@@ -34,21 +34,28 @@ class CliProcess {
         argv.push_back(nullptr);
         // A forked copy rather than posix_spawn: a spawned child shares this process's memory
         // until it runs the tool, and the kernel would count this process's peak as the tool's.
-        // A fork counts only what this process holds at the moment.
-        m_pid = fork();
-        if (m_pid < 0) throw std::runtime_error("cannot start " + all[0]);
+        // A fork counts only what this process holds at the moment. The output files are made
+        // here, before the child exists, so that they can be read as soon as this returns.
+        int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        int out = ::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        int err = ::open(m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        struct rlimit bound {
+            addressSpaceLimit, addressSpaceLimit
+        };
+        m_pid = ::fork();
         if (m_pid == 0) {
-            redirect(0, "/dev/null", O_RDONLY);
-            redirect(1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
-            redirect(2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
-            struct rlimit bound {
-                addressSpaceLimit, addressSpaceLimit
-            };
+            // Between fork and exec only calls that are safe there.
+            if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
+                ::dup2(err, 2) < 0)
+                ::_exit(126);
             if (addressSpaceLimit != RLIM_INFINITY && ::setrlimit(RLIMIT_AS, &bound) != 0)
-                _exit(126);
-            execve(argv[0], argv.data(), environ);
-            _exit(127);
+                ::_exit(126);
+            ::execve(argv[0], argv.data(), environ);
+            ::_exit(127);
         }
+        for (int descriptor : {in, out, err})
+            if (descriptor >= 0) ::close(descriptor);
+        if (m_pid < 0) throw std::runtime_error("cannot start " + all[0]);
     }
     ~CliProcess() {
         if (m_pid > 0) {
@@ -77,13 +84,6 @@ class CliProcess {
     long peakKiB() const { return m_peakKiB; }
 
   private:
-    /// In the child between fork and exec: only calls that are safe there.
-    static void redirect(int descriptor, const char* file, int flags) {
-        int opened = ::open(file, flags, 0644);
-        if (opened < 0 || dup2(opened, descriptor) < 0) _exit(126);
-        ::close(opened);
-    }
-
     pid_t m_pid = -1;
     long m_peakKiB = 0;
     std::filesystem::path m_out;
