@@ -63,11 +63,11 @@ void WeatherFlows::abort() {
 void WeatherFlows::addMenuGroup(QMenu* menu, const std::vector<RideRef>& selected) {
     bool idle = !m_task;
     menu->addSection(QStringLiteral("Fetch Weather"));
-    menu->addAction(QStringLiteral("Fetch Weather for Missing"), this, &WeatherFlows::fetchMissing)
+    menu->addAction(QStringLiteral("&Fetch Weather for Missing"), this, &WeatherFlows::fetchMissing)
         ->setEnabled(idle);
-    menu->addAction(QStringLiteral("Fetch Weather Again for All"), this, &WeatherFlows::fetchAll)
+    menu->addAction(QStringLiteral("Fetch Weather &Again for All"), this, &WeatherFlows::fetchAll)
         ->setEnabled(idle);
-    menu->addAction(QStringLiteral("Fetch Weather for Selected"), this,
+    menu->addAction(QStringLiteral("Fetch Weather for Se&lected"), this,
                     [this, selected] { fetchSelected(selected); })
         ->setEnabled(idle && !selected.empty());
 }
