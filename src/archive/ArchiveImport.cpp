@@ -88,10 +88,14 @@ class FileImport {
         // The activity is kept without the series, which can be imported again from a sound
         // copy once this one is deleted.
         for (const auto& field : streamed.damagedSeries) {
-            m_logger.log(LogLevel::warn, "Import",
-                         "Archive import: the " + field + " of activity " + id + " in " +
-                             m_file.filename().string() +
-                             " is not valid Base64; the activity was imported without it");
+            std::string message = "Archive import: the ";
+            message += field;
+            message += " of activity ";
+            message += id;
+            message += " in ";
+            message += m_file.filename().string();
+            message += " is not valid Base64; the activity was imported without it";
+            m_logger.log(LogLevel::warn, "Import", message);
         }
         if (!streamed.damagedSeries.empty()) ++m_result.damagedSeries;
         m_inserter.insert(std::move(streamed.ride));

@@ -9,7 +9,7 @@ namespace vantrel {
 
 namespace {
 
-constexpr std::size_t kWindow = 256 * 1024;
+constexpr std::size_t kWindow = std::size_t{256} * 1024;
 
 bool isWhitespace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';

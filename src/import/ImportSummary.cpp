@@ -34,7 +34,12 @@ std::string failedFilesText(int count,
         std::min({failures.size(), kNamedFailures, static_cast<std::size_t>(count)});
     for (std::size_t i = 0; i < shown; ++i) {
         const auto& [name, reason] = failures[i];
-        text += "\n" + (name.empty() ? reason : name + ": " + reason);
+        text += '\n';
+        if (!name.empty()) {
+            text += name;
+            text += ": ";
+        }
+        text += reason;
     }
     if (static_cast<std::size_t>(count) > shown)
         text += "\nand " + std::to_string(count - static_cast<int>(shown)) + " more";

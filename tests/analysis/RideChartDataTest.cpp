@@ -15,6 +15,7 @@ using test::pointAt;
 
 std::vector<ChartPoint> numbered(int count) {
     std::vector<ChartPoint> points;
+    points.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) points.push_back({double(i), double(i)});
     return points;
 }

@@ -38,7 +38,7 @@ PersistedRide rideWithFerryStop() {
 }
 
 class RideDetailLoading : public ::testing::Test {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
     PersistedRide ride = rideWithFerryStop();
 };
@@ -109,7 +109,7 @@ TEST_F(RideDetailLoading, FewerThanTwoPointsLeaveTheSeriesAsDecoded) {
 
 // Real recordings: the splits, the retrace distance and the active time must tell one story.
 class CorpusDetail : public ::testing::TestWithParam<const char*> {
-  protected:
+  public:
     test::IsolatedEnvironment environment;
 };
 

@@ -121,7 +121,7 @@ TEST_F(ArchiveFlowTest, BadFileAddsNothingAndTheOthersStillImport) {
     auto good2 = writeArchive("good2.json", {b});
     // A file whose first activity is fine and whose second lacks a key: nothing of it counts.
     std::string half = test::readFileText(good1);
-    half.replace(half.find("]"), 1, R"(,{"rideID":"00000000-0000-4000-8000-000000000009"}])");
+    half.replace(half.find(']'), 1, R"(,{"rideID":"00000000-0000-4000-8000-000000000009"}])");
     auto bad = folder / "half.json";
     test::writeFileBytes(bad, bytesOf(half));
     auto notJson = folder / "garbage.json";
@@ -347,7 +347,7 @@ TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
 }
 
 TEST_F(ArchiveFlowTest, AllYearsOnAFullDiskSaysWhatItReplacedAndWhatIsOlder) {
-    test::ScopedTmpfs disk(1024 * 1024);
+    test::ScopedTmpfs disk(std::size_t{1024} * 1024);
     if (!disk.mounted()) GTEST_SKIP() << disk.skipReason();
     for (double day : {0.0, -400.0, -800.0})
         add(*source, test::fullRide(kMayFirst + day * 86400, 900));
@@ -355,7 +355,7 @@ TEST_F(ArchiveFlowTest, AllYearsOnAFullDiskSaysWhatItReplacedAndWhatIsOlder) {
     test::writeFileBytes(disk / "Vantrel_2024.json", bytesOf("an older export"));
     test::writeFileBytes(disk / "Vantrel_2022.json", bytesOf("an older export"));
     // What is left is room for one year file, with a little to spare but not for another.
-    constexpr std::uintmax_t kSpare = 8 * 1024;
+    constexpr std::uintmax_t kSpare = std::uintmax_t{8} * 1024;
     auto room = exportedSizeOfOneYear() + kSpare;
     test::writeFileBytes(disk / "filler",
                          Bytes(std::filesystem::space(disk.path()).available - room, 0));
@@ -374,7 +374,7 @@ TEST_F(ArchiveFlowTest, AllYearsOnAFullDiskSaysWhatItReplacedAndWhatIsOlder) {
 }
 
 TEST_F(ArchiveFlowTest, ImportStoppedByAFullDiskSaysHowManyAreStored) {
-    test::ScopedTmpfs disk(16 * 1024 * 1024);
+    test::ScopedTmpfs disk(std::size_t{16} * 1024 * 1024);
     if (!disk.mounted()) GTEST_SKIP() << disk.skipReason();
     std::vector<RideRef> rides;
     for (int i = 0; i < 150; ++i)

@@ -56,7 +56,7 @@ TEST_F(GpxFolderExportTest, SameMinuteGetsNumberedNamesAndNothingIsOverwritten) 
 }
 
 TEST_F(GpxFolderExportTest, AFullDiskIsLoggedAsAnErrorWithItsCause) {
-    test::ScopedTmpfs disk(96 * 1024);
+    test::ScopedTmpfs disk(std::size_t{96} * 1024);
     if (!disk.mounted()) GTEST_SKIP() << disk.skipReason();
     std::vector<RideRef> rides;
     for (int i = 0; i < 6; ++i) {

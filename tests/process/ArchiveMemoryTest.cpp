@@ -13,7 +13,7 @@
 namespace vantrel::test {
 namespace {
 
-constexpr rlim_t kMegabyte = 1024 * 1024;
+constexpr rlim_t kMegabyte = rlim_t{1024} * 1024;
 
 /// Writes an archive activity by activity, never holding more than one.
 class ArchiveWriter {
@@ -29,7 +29,7 @@ class ArchiveWriter {
               << R"("calories":0,"date":")" << 2000 + day % 20 << R"(-05-01T07:30:00Z",)"
               << R"("distance":1000,"duration":600,"elevationGain":0,"maxHeartRate":0,)"
               << R"("rideID":")" << id.toString() << R"(","routeData":")";
-        constexpr std::size_t kPiece = 3 * 1024 * 1024;
+        constexpr std::size_t kPiece = std::size_t{3} * 1024 * 1024;
         for (std::size_t done = 0; done < routeBytes; done += kPiece) {
             Bytes piece(std::min(kPiece, routeBytes - done));
             for (auto& byte : piece) byte = static_cast<std::uint8_t>(m_random());

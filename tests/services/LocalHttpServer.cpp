@@ -12,7 +12,7 @@ namespace vantrel::test {
 
 namespace {
 
-constexpr std::size_t kMaxRequestBytes = 64 * 1024;
+constexpr std::size_t kMaxRequestBytes = std::size_t{64} * 1024;
 
 std::string headerValue(const std::string& head, const std::string& name) {
     auto start = head.find("\r\n" + name + ": ");

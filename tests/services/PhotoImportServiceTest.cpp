@@ -31,7 +31,7 @@ vips::VImage picture(int width, int height) {
     return black.insert(bright, 0, 0).cast(VIPS_FORMAT_UCHAR).copy();
 }
 
-Bytes jpeg(vips::VImage image) {
+Bytes jpeg(const vips::VImage& image) {
     return blobBytes(image.jpegsave_buffer());
 }
 
@@ -225,11 +225,11 @@ class PhotoAddingTest : public ::testing::Test {
         store->save();
     }
 
-    static PickedPhoto item(Bytes bytes) {
+    static PickedPhoto item(const Bytes& bytes) {
         return {"photo.jpg", [bytes] { return std::optional<Bytes>(bytes); }};
     }
 
-    void givePhotos(std::vector<std::int64_t> sortOrders) {
+    void givePhotos(const std::vector<std::int64_t>& sortOrders) {
         for (auto order : sortOrders) {
             RidePhoto photo;
             photo.imageData = bytesOf("x");

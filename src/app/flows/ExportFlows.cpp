@@ -75,7 +75,7 @@ void ExportFlows::exportGPX(const ExportScope& scope) {
             return exportGpxToFolder(store, scope.resolve(store, false), chosen, progress,
                                      cancel.get());
         },
-        [this](TaskOutcome<GpxFolderExportResult> outcome) {
+        [this](const TaskOutcome<GpxFolderExportResult>& outcome) {
             const GpxFolderExportResult& result = outcome.value;
             // Files that could not be written make no complete export: the alert says so.
             QString unwritten;
@@ -130,7 +130,7 @@ void ExportFlows::runArchiveFile(const ExportScope& scope, const QString& file) 
         [scope, target, progress](RideStore& store) {
             return exportArchiveToFile(store, scope.resolve(store, false), target, progress);
         },
-        [this](TaskOutcome<ArchiveExportResult> outcome) {
+        [this](const TaskOutcome<ArchiveExportResult>& outcome) {
             if (outcome.error || !outcome.value.succeeded()) return failArchive();
             finish(outcome.value.exported, static_cast<int>(outcome.value.skipped.size()));
         });
@@ -156,7 +156,7 @@ void ExportFlows::exportArchiveAll(const std::vector<YearSummary>& years) {
         [target, progress](RideStore& store) {
             return exportArchiveYearFiles(store, target, progress);
         },
-        [this](TaskOutcome<ArchiveExportResult> outcome) {
+        [this](const TaskOutcome<ArchiveExportResult>& outcome) {
             if (outcome.error || !outcome.value.succeeded()) return failArchive();
             finish(outcome.value.exported, static_cast<int>(outcome.value.skipped.size()));
         });

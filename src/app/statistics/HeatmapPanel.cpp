@@ -164,7 +164,7 @@ void HeatmapPanel::build() {
             }
             return outcome;
         },
-        [this, generation](TaskOutcome<Outcome> result) {
+        [this, generation](const TaskOutcome<Outcome>& result) {
             finish(generation, result.value, result.error);
         });
 }

@@ -17,7 +17,7 @@ namespace vantrel::cli {
 namespace {
 
 // Larger files are no photos worth decoding; refusing them keeps memory bounded.
-constexpr std::uintmax_t kMaxFileBytes = 256 * 1024 * 1024;
+constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{256} * 1024 * 1024;
 
 Bytes readPhotoFile(const std::filesystem::path& file) {
     std::error_code error;
@@ -36,6 +36,7 @@ Bytes readPhotoFile(const std::filesystem::path& file) {
 
 std::vector<PickedPhoto> pickedFiles(const std::vector<std::string>& paths) {
     std::vector<PickedPhoto> items;
+    items.reserve(paths.size());
     for (const auto& path : paths) {
         items.push_back({path, [path] { return std::optional<Bytes>(readPhotoFile(path)); }});
     }

@@ -426,7 +426,7 @@ TEST_F(ActivityDetailViewTest, AnEndAfterMidnightSaysItIsTheNextDay) {
 
 class LocationPickerTest : public ActivityDetailViewTest {
   protected:
-    LocationPickerSheet* openPicker(std::optional<std::vector<Placemark>> answer) {
+    LocationPickerSheet* openPicker(const std::optional<std::vector<Placemark>>& answer) {
         LocationPickerSheet::setGeocoderFactory(
             [answer] { return std::make_unique<ScriptedGeocoder>(answer); });
         m_view->openLocationPicker();

@@ -24,6 +24,7 @@ class CommandLineTest : public AppFixture {
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
 
+  public:
     QString out;
     QString err;
 };

@@ -33,6 +33,7 @@ TEST_F(StoreRefreshTest, ASelectedActivityShowsItsNewLocationOnceLocatingEnds) {
     int year = localYear(now());
     RideRef ride = addRide(year, 1, 2);
     std::vector<RoutePoint> route;
+    route.reserve(3);
     for (int i = 0; i < 3; ++i) route.push_back({Uuid::random(), kBern, 540, ride->date + i * 60});
     ride->setRoutePoints(route);
     startApp();

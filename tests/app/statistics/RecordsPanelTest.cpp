@@ -53,6 +53,7 @@ class RecordsPanelTest : public AppFixture {
         return texts;
     }
 
+  public:
     RideRef run, ride;
 };
 
