@@ -450,6 +450,8 @@ std::size_t FileJsonSource::read(char* buffer, std::size_t capacity) {
 
 std::size_t MemoryJsonSource::read(char* buffer, std::size_t capacity) {
     std::size_t count = std::min(capacity, m_bytes.size());
+    // An empty document has no data pointer, which memcpy may not be given even for 0 bytes.
+    if (count == 0) return 0;
     std::memcpy(buffer, m_bytes.data(), count);
     m_bytes.remove_prefix(count);
     return count;
