@@ -46,6 +46,13 @@ TEST_F(MemoryBudgetTest, EightWorkersHoldNoMoreArchiveMembersThanTheBudget) {
 }
 
 TEST_F(MemoryBudgetTest, AnActivityFileOver100MBIsRefusedBeforeItIsRead) {
+    // The kernel's peak counts the forked copy of this test process before the tool starts, so
+    // the bound is set above the same tool refusing an empty file.
+    std::filesystem::path empty = m_folder / "empty.fit";
+    std::ofstream(empty).close();
+    CliProcess baseline({"--store", m_store.string(), "import", empty.string()}, m_folder, "empty");
+    EXPECT_EQ(baseline.wait(), 1) << baseline.output();
+
     std::filesystem::path big = m_folder / "big.fit";
     std::ofstream(big).close();
     std::filesystem::resize_file(big, 101'000'000);  // sparse: costs no disk
@@ -53,7 +60,7 @@ TEST_F(MemoryBudgetTest, AnActivityFileOver100MBIsRefusedBeforeItIsRead) {
     EXPECT_EQ(cli.wait(), 1) << cli.output();
     EXPECT_NE(cli.output().find("big.fit: The file is larger than 100 MB."), std::string::npos)
         << cli.output();
-    EXPECT_LT(cli.peakKiB(), 64 * kMiB);
+    EXPECT_LT(cli.peakKiB(), baseline.peakKiB() + 32 * kMiB);
 }
 
 }  // namespace
