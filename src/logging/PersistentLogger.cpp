@@ -311,7 +311,9 @@ struct PersistentLogger::Impl {
 
 PersistentLogger::PersistentLogger() : m_impl(std::make_unique<Impl>()) {
     m_impl->startSession();
-    m_impl->enqueue([this] { pruneOldFiles(); });
+    // The folder is settled here: the thread must not read the preferences, which a short run
+    // may already be tearing down at exit while the pruning goes on.
+    m_impl->enqueue([this, base = baseFolder()] { pruneOldFiles(base); });
 }
 
 PersistentLogger::~PersistentLogger() = default;
@@ -349,9 +351,11 @@ PersistentLogger& PersistentLogger::shared() {
     std::lock_guard lock(slot.mutex);
     if (slot.current == nullptr) {
         if (!slot.processWide) {
-            // Queued lines are flushed at exit so that a short-lived process keeps its last lines.
-            std::atexit(flushSharedLogger);
             slot.processWide.reset(new PersistentLogger());
+            // Queued lines are flushed at exit so that a short-lived process keeps its last lines.
+            // Registered after the logger is made, so that the flush runs before the objects
+            // its making set up (the preferences, the JSON parser) are destroyed.
+            std::atexit(flushSharedLogger);
         }
         slot.current = slot.processWide.get();
     }
@@ -399,9 +403,13 @@ void PersistentLogger::log(LogLevel level, std::string_view category, std::strin
 }
 
 std::vector<fs::path> PersistentLogger::logFiles(LogPlatform platform) const {
+    return logFilesIn(baseFolder(), platform);
+}
+
+std::vector<fs::path> PersistentLogger::logFilesIn(const fs::path& base, LogPlatform platform) {
     std::vector<fs::path> files;
     std::error_code error;
-    fs::directory_iterator it(baseFolder() / std::string(rawValue(platform)), error);
+    fs::directory_iterator it(base / std::string(rawValue(platform)), error);
     // Stepping with an error code: the throwing increment of a range loop would end the
     // logger's thread (and the process) on an I/O error in the middle of a listing.
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
@@ -458,11 +466,11 @@ std::optional<fs::path> PersistentLogger::currentLogFile() const {
     return m_impl->currentLogFile;
 }
 
-void PersistentLogger::pruneOldFiles() {
+void PersistentLogger::pruneOldFiles(const fs::path& base) {
     std::time_t cutoff = pruneCutoff();
     auto current = currentLogFile();
     for (LogPlatform platform : kAllPlatforms) {
-        for (const auto& file : logFiles(platform)) {
+        for (const auto& file : logFilesIn(base, platform)) {
             auto created = creationTime(file);
             if (!created || *created >= cutoff || (current && file == *current)) continue;
             std::error_code ignored;

@@ -60,7 +60,9 @@ class PersistentLogger {
 
   private:
     PersistentLogger();
-    void pruneOldFiles();
+    static std::vector<std::filesystem::path> logFilesIn(const std::filesystem::path& base,
+                                                         LogPlatform platform);
+    void pruneOldFiles(const std::filesystem::path& base);
     std::unique_ptr<Impl> m_impl;
 };
 
