@@ -73,7 +73,7 @@ TEST_F(WatchProcessTest, TheCommandLineWatcherImportsUntilItIsToldToStop) {
 TEST_F(WatchProcessTest, NothingToWatchIsAUsageError) {
     Preferences(defaultPreferencesPath()).remove("watchedFolders");
     CliProcess watch({"--store", store.string(), "watch"}, env.root(), "nothing");
-    EXPECT_EQ(watch.wait(), 1);
+    EXPECT_EQ(watch.wait(), 1) << watch.output();
     EXPECT_NE(watch.output().find("nothing to watch"), std::string::npos) << watch.output();
 }
 
