@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include "analysis/LocationOnly.h"
+#include "analysis/MapCamera.h"
 #include "analysis/PowerCurve.h"
 #include "analysis/ScrubberReading.h"
 #include "app/detail/ConditionsSection.h"
@@ -47,8 +49,6 @@ namespace {
 constexpr int kColumnMaximumWidth = 640;
 constexpr const char* kDetailWidthKey = "detailColumnWidth";
 constexpr int kSaveDividerDelayMs = 400;
-constexpr double kCameraPadding = 1.3;
-constexpr double kCameraMargin = 0.002;
 
 QString watts(double value) {
     return QString::asprintf("%.0f W", value);
@@ -235,44 +235,6 @@ void ActivityDetailView::rebuild() {
         m_sections->addWidget(new SplitsSection(m_detail, *m_ride, m_unitSystem));
     buildSource();
     buildExport();
-}
-
-bool ActivityDetailView::isLocationOnly(const PersistedRide& ride, std::size_t routePointCount) {
-    if (routePointCount < 2) return true;
-    std::optional<ActivityType> type = ride.resolvedActivityType();
-    if (!type) return false;
-    switch (*type) {
-        case ActivityType::indoorCycling:
-        case ActivityType::aquaJogging:
-        case ActivityType::treadmill:
-        case ActivityType::airplane:
-        case ActivityType::cruiseShip:
-            return true;
-        default:
-            return false;
-    }
-}
-
-std::optional<MapCamera> ActivityDetailView::initialCamera(
-    const PersistedRide& ride, const std::vector<CodableCoordinate>& route) {
-    if (isLocationOnly(ride, route.size()) && ride.mapCenterLat && ride.mapCenterLon &&
-        ride.mapSpanLat && ride.mapSpanLon) {
-        return MapCamera{
-            {*ride.mapCenterLat, *ride.mapCenterLon}, *ride.mapSpanLat, *ride.mapSpanLon};
-    }
-    if (route.empty()) return std::nullopt;
-    auto [south, north] =
-        std::minmax_element(route.begin(), route.end(),
-                            [](const auto& a, const auto& b) { return a.latitude < b.latitude; });
-    auto [west, east] =
-        std::minmax_element(route.begin(), route.end(),
-                            [](const auto& a, const auto& b) { return a.longitude < b.longitude; });
-    double height = north->latitude - south->latitude;
-    double width = east->longitude - west->longitude;
-    return MapCamera{
-        {(south->latitude + north->latitude) / 2, (west->longitude + east->longitude) / 2},
-        height * kCameraPadding + kCameraMargin,
-        width * kCameraPadding + kCameraMargin};
 }
 
 void ActivityDetailView::showOnMap() {
