@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 #include <QtConcurrent>
 #include <algorithm>
-#include <fstream>
 
 #include "analysis/LocationOnly.h"
 #include "analysis/MapCamera.h"
@@ -33,7 +32,7 @@
 #include "app/widgets/Icons.h"
 #include "app/widgets/MenuButton.h"
 #include "app/widgets/StatRow.h"
-#include "archive/RideArchiveExporter.h"
+#include "archive/ArchiveExport.h"
 #include "export/GpxFolderExport.h"
 #include "model/AveragePace.h"
 #include "model/Preferences.h"
@@ -56,11 +55,6 @@ QString watts(double value) {
 
 QString qText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void writeText(const QString& file, const char* data, std::size_t size) {
-    std::ofstream out(file.toStdString(), std::ios::binary | std::ios::trunc);
-    out.write(data, static_cast<std::streamsize>(size));
 }
 
 int storedDetailWidth() {
@@ -557,12 +551,17 @@ void ActivityDetailView::exportArchive() {
                                  QStringLiteral("Vantrel_") + base + QStringLiteral(".json"),
                                  false});
     if (!file) return;
-    try {
-        Bytes bytes =
-            RideArchiveExporter::encodeArchive(RideArchiveExporter::buildArchive({m_ride}));
-        writeText(*file, reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    } catch (const std::exception&) {
-        // An activity whose numbers cannot be encoded writes nothing; failures are not reported.
+    // Written through a temporary file: a failed write leaves an older file of that name as it
+    // was, and the user learns that nothing was saved.
+    ArchiveExportResult result = exportArchiveToFile(m_store, {m_ride}, file->toStdString());
+    if (result.failure) {
+        Dialogs::warning(this, QStringLiteral("Export Failed"),
+                         QStringLiteral("The activity could not be saved in Vantrel Format: ") +
+                             qText(*result.failure));
+    } else if (result.exported == 0) {
+        Dialogs::warning(this, QStringLiteral("Export Failed"),
+                         QStringLiteral("Nothing was saved: the activity's date cannot be "
+                                        "written in Vantrel Format."));
     }
 }
 
