@@ -84,7 +84,7 @@ std::map<std::string, Command> commandTable() {
         {"migrate", {runMigrate, "migrate                        pack old series now"}},
         {"inspect",
          {runInspect, "inspect FILE [--json]          read an activity file, store nothing"}},
-        {"import", {runImport, "import [--source LABEL] FILE... import activity files"}},
+        {"import", {runImport, "import [--source LABEL] [--threads N] PATH..."}},
         {"export-gpx",
          {runExportGpx, "export-gpx ID -o FILE | (--all | --year Y | ID...) --to DIR"}},
         {"export-archive",

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "cli/CliContext.h"
 
@@ -32,6 +34,10 @@ int runCopyStore(CliContext& ctx);
 int runRecords(CliContext& ctx);
 int runHeatmap(CliContext& ctx);
 int runWatch(CliContext& ctx);
+
+/// The archive import of `import-archive`, also run by `import` for the archives it is given:
+/// imports `files`, prints the failures and the summary, and returns the exit status.
+int reportArchiveImport(CliContext& ctx, const std::vector<std::filesystem::path>& files);
 
 /// The commands that decode images or call web services, with their usage lines.
 struct MediaCommand {

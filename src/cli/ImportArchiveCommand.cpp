@@ -13,7 +13,10 @@ namespace vantrel::cli {
 int runImportArchive(CliContext& ctx) {
     ctx.rejectUnknownOptions();
     if (ctx.args.empty()) throw UsageError("import-archive needs at least one archive file");
-    std::vector<std::filesystem::path> files(ctx.args.begin(), ctx.args.end());
+    return reportArchiveImport(ctx, {ctx.args.begin(), ctx.args.end()});
+}
+
+int reportArchiveImport(CliContext& ctx, const std::vector<std::filesystem::path>& files) {
     ProgressLine line(ctx.err, ctx.interactive);
     auto result = importArchiveFiles(ctx.store(), files, progressDrawer(line, "Importing"));
     line.finish();

@@ -55,13 +55,17 @@ void addFolder(ImportablePaths& paths, const std::filesystem::path& folder) {
 
 }  // namespace
 
-ImportablePaths ImportablePaths::sort(const std::vector<std::filesystem::path>& paths) {
+ImportablePaths ImportablePaths::sort(const std::vector<std::filesystem::path>& paths,
+                                      NamedFiles named) {
     ImportablePaths sorted;
     for (const auto& path : paths) {
         std::error_code error;
         std::string name = path.filename().string();
         if (std::filesystem::is_directory(path, error)) {
             addFolder(sorted, path);
+        } else if (named == NamedFiles::handedOn) {
+            FileKind kind = kindOf(path);
+            add(sorted, path, kind == FileKind::other ? FileKind::activity : kind);
         } else if (!std::filesystem::is_regular_file(path, error)) {
             sorted.refused.emplace_back(name, "The file does not exist.");
         } else if (FileKind kind = kindOf(path); kind != FileKind::other) {

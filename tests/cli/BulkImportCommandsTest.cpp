@@ -12,6 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::makeGpx;
+using test::testDataFile;
 using test::ZipTestArchive;
 
 constexpr double kStart = 1700000000;
@@ -117,6 +118,49 @@ TEST_F(BulkImportCommandsTest, ProgressLineOnlyOnATerminal) {
     Result shown = run({"import-zip", file("more.zip").string()}, "", true);
     EXPECT_NE(shown.err.find("\rImporting 1 of 3…"), std::string::npos);
     EXPECT_EQ(shown.out, "Imported 3 activities. Skipped 0 duplicates.\n");
+}
+
+TEST_F(BulkImportCommandsTest, ImportTakesZipsArchivesAndFoldersByTheirKind) {
+    writeZip("export.zip", 2);
+    Result zip = run({"import", file("export.zip").string()});
+    EXPECT_EQ(zip.status, 0);
+    EXPECT_EQ(zip.out, "Imported 2 activities. Skipped 0 duplicates.\n");
+    for (const auto& ride : stored()) EXPECT_EQ(ride->importSource, "ZIP Import (GPX)");
+
+    // An archive reads as import-archive reads it, word for word.
+    fs::path archive = testDataFile("export/two_rides_full_and_minimal.json");
+    Result viaImport = run({"import", archive.string()});
+    Result viaArchive = runOnStore(file("other.sqlite"), {"import-archive", archive.string()});
+    EXPECT_EQ(viaImport.status, viaArchive.status);
+    EXPECT_EQ(viaImport.out, viaArchive.out);
+    EXPECT_EQ(viaImport.err, viaArchive.err);
+    EXPECT_EQ(stored().size(), 4u);
+
+    // A folder is searched for every kind, and files of other kinds pass without a word.
+    fs::create_directories(file("drop/nested"));
+    test::writeFileBytes(file("drop/ride.gpx"), bytesOf(makeGpx(kStart + 40 * kDay, 5)));
+    test::writeFileBytes(file("drop/notes.txt"), bytesOf("not an activity"));
+    writeZip("drop/nested/more.zip", 1, 50);
+    Result folder = run({"import", "--source", "Club", file("drop").string()});
+    EXPECT_EQ(folder.status, 0);
+    EXPECT_EQ(folder.out, "Imported 1 activity\nImported 1 activity. Skipped 0 duplicates.\n");
+    EXPECT_EQ(folder.err, "");
+    EXPECT_EQ(stored().size(), 6u);
+}
+
+TEST_F(BulkImportCommandsTest, ImportOfMixedPathsReportsEachKindsFailures) {
+    test::writeFileBytes(file("broken.zip"), bytesOf("not a zip"));
+    test::writeFileBytes(file("broken.json"), bytesOf("{not json"));
+    test::writeFileBytes(file("ride.gpx"), bytesOf(makeGpx(kStart, 5)));
+    Result mixed = run({"import", file("broken.zip").string(), file("ride.gpx").string(),
+                        file("broken.json").string()});
+    // Something was imported, yet the broken archives make the run fail.
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_TRUE(mixed.out.starts_with("Imported 1 activity\n")) << mixed.out;
+    EXPECT_NE(mixed.err.find("cannot read " + file("broken.zip").string()), std::string::npos)
+        << mixed.err;
+    EXPECT_NE(mixed.err.find("broken.json: "), std::string::npos) << mixed.err;
+    EXPECT_EQ(stored().size(), 1u);
 }
 
 TEST_F(BulkImportCommandsTest, ImportStravaChoosesBetweenLooseFilesAndArchives) {

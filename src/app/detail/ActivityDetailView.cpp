@@ -15,8 +15,9 @@
 #include <QVBoxLayout>
 #include <QtConcurrent>
 #include <algorithm>
-#include <fstream>
 
+#include "analysis/LocationOnly.h"
+#include "analysis/MapCamera.h"
 #include "analysis/PowerCurve.h"
 #include "analysis/ScrubberReading.h"
 #include "app/detail/ConditionsSection.h"
@@ -31,7 +32,7 @@
 #include "app/widgets/Icons.h"
 #include "app/widgets/MenuButton.h"
 #include "app/widgets/StatRow.h"
-#include "archive/RideArchiveExporter.h"
+#include "archive/ArchiveExport.h"
 #include "export/GpxFolderExport.h"
 #include "model/AveragePace.h"
 #include "model/Preferences.h"
@@ -47,8 +48,6 @@ namespace {
 constexpr int kColumnMaximumWidth = 640;
 constexpr const char* kDetailWidthKey = "detailColumnWidth";
 constexpr int kSaveDividerDelayMs = 400;
-constexpr double kCameraPadding = 1.3;
-constexpr double kCameraMargin = 0.002;
 
 QString watts(double value) {
     return QString::asprintf("%.0f W", value);
@@ -56,11 +55,6 @@ QString watts(double value) {
 
 QString qText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void writeText(const QString& file, const char* data, std::size_t size) {
-    std::ofstream out(file.toStdString(), std::ios::binary | std::ios::trunc);
-    out.write(data, static_cast<std::streamsize>(size));
 }
 
 int storedDetailWidth() {
@@ -235,44 +229,6 @@ void ActivityDetailView::rebuild() {
         m_sections->addWidget(new SplitsSection(m_detail, *m_ride, m_unitSystem));
     buildSource();
     buildExport();
-}
-
-bool ActivityDetailView::isLocationOnly(const PersistedRide& ride, std::size_t routePointCount) {
-    if (routePointCount < 2) return true;
-    std::optional<ActivityType> type = ride.resolvedActivityType();
-    if (!type) return false;
-    switch (*type) {
-        case ActivityType::indoorCycling:
-        case ActivityType::aquaJogging:
-        case ActivityType::treadmill:
-        case ActivityType::airplane:
-        case ActivityType::cruiseShip:
-            return true;
-        default:
-            return false;
-    }
-}
-
-std::optional<MapCamera> ActivityDetailView::initialCamera(
-    const PersistedRide& ride, const std::vector<CodableCoordinate>& route) {
-    if (isLocationOnly(ride, route.size()) && ride.mapCenterLat && ride.mapCenterLon &&
-        ride.mapSpanLat && ride.mapSpanLon) {
-        return MapCamera{
-            {*ride.mapCenterLat, *ride.mapCenterLon}, *ride.mapSpanLat, *ride.mapSpanLon};
-    }
-    if (route.empty()) return std::nullopt;
-    auto [south, north] =
-        std::minmax_element(route.begin(), route.end(),
-                            [](const auto& a, const auto& b) { return a.latitude < b.latitude; });
-    auto [west, east] =
-        std::minmax_element(route.begin(), route.end(),
-                            [](const auto& a, const auto& b) { return a.longitude < b.longitude; });
-    double height = north->latitude - south->latitude;
-    double width = east->longitude - west->longitude;
-    return MapCamera{
-        {(south->latitude + north->latitude) / 2, (west->longitude + east->longitude) / 2},
-        height * kCameraPadding + kCameraMargin,
-        width * kCameraPadding + kCameraMargin};
 }
 
 void ActivityDetailView::showOnMap() {
@@ -595,12 +551,17 @@ void ActivityDetailView::exportArchive() {
                                  QStringLiteral("Vantrel_") + base + QStringLiteral(".json"),
                                  false});
     if (!file) return;
-    try {
-        Bytes bytes =
-            RideArchiveExporter::encodeArchive(RideArchiveExporter::buildArchive({m_ride}));
-        writeText(*file, reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    } catch (const std::exception&) {
-        // An activity whose numbers cannot be encoded writes nothing; failures are not reported.
+    // Written through a temporary file: a failed write leaves an older file of that name as it
+    // was, and the user learns that nothing was saved.
+    ArchiveExportResult result = exportArchiveToFile(m_store, {m_ride}, file->toStdString());
+    if (result.failure) {
+        Dialogs::warning(this, QStringLiteral("Export Failed"),
+                         QStringLiteral("The activity could not be saved in Vantrel Format: ") +
+                             qText(*result.failure));
+    } else if (result.exported == 0) {
+        Dialogs::warning(this, QStringLiteral("Export Failed"),
+                         QStringLiteral("Nothing was saved: the activity's date cannot be "
+                                        "written in Vantrel Format."));
     }
 }
 

@@ -80,14 +80,6 @@ class ActivityDetailView : public QWidget {
     void exportGPX();
     void exportArchive();
 
-    /// The location-only kinds, and activities recorded without a route (treadmill, trainer,
-    /// pool files) whatever their kind, show a set location and store their map region.
-    /// `routePointCount` counts the stored route: a pin is one point, a route at least two.
-    static bool isLocationOnly(const PersistedRide& ride, std::size_t routePointCount);
-    /// The camera the map opens on, or absent for the map's automatic camera.
-    static std::optional<MapCamera> initialCamera(const PersistedRide& ride,
-                                                  const std::vector<CodableCoordinate>& route);
-
   signals:
     /// The record was changed here (trim, undo, location); rows elsewhere may show it.
     void rideEdited();

@@ -1,15 +1,18 @@
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
+#include "analysis/RouteSimplifier.h"
 #include "app/map/MapView.h"
 
 // Kept apart from MapView.cpp because the web map module, which cannot see the program's own
-// functions, compiles it in as well.
+// functions, compiles it in as well (with the core's route simplifier).
 namespace vantrel {
 
 namespace {
 
 constexpr double kSimplifyTolerance = 2e-5;
+constexpr double kMetresPerDegree = 6371008.8 * std::numbers::pi / 180.0;
 
 }  // namespace
 
@@ -33,42 +36,13 @@ std::vector<CodableCoordinate> simplifiedRoute(const std::vector<CodableCoordina
         west = std::min(west, c.longitude);
         east = std::max(east, c.longitude);
     }
-    double tolerance = std::hypot(north - south, east - west) * kSimplifyTolerance;
-    // Douglas-Peucker on plain degrees, with an explicit stack: a recursion over 36,000
-    // points could run deep on a straight line.
-    std::vector<bool> keep(n, false);
-    keep.front() = keep.back() = true;
-    std::vector<std::pair<std::size_t, std::size_t>> stack{{0, n - 1}};
-    while (!stack.empty()) {
-        auto [first, last] = stack.back();
-        stack.pop_back();
-        const CodableCoordinate& a = coordinates[first];
-        const CodableCoordinate& b = coordinates[last];
-        double dx = b.longitude - a.longitude, dy = b.latitude - a.latitude;
-        double length = std::hypot(dx, dy);
-        double farthest = -1;
-        std::size_t index = first;
-        for (std::size_t i = first + 1; i < last; ++i) {
-            const CodableCoordinate& p = coordinates[i];
-            double distance =
-                length > 0
-                    ? std::abs(dx * (a.latitude - p.latitude) - dy * (a.longitude - p.longitude)) /
-                          length
-                    : std::hypot(p.longitude - a.longitude, p.latitude - a.latitude);
-            if (distance > farthest) {
-                farthest = distance;
-                index = i;
-            }
-        }
-        if (farthest <= tolerance) continue;
-        keep[index] = true;
-        stack.push_back({first, index});
-        stack.push_back({index, last});
-    }
-    std::vector<CodableCoordinate> result;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (keep[i]) result.push_back(coordinates[i]);
-    }
+    // A tiny fraction of the route's extent on the ground: the drawing looks the same at the
+    // zoom that shows the whole route, whatever its length.
+    double midLatitude = (south + north) / 2 * std::numbers::pi / 180.0;
+    double extentMetres =
+        std::hypot(north - south, (east - west) * std::cos(midLatitude)) * kMetresPerDegree;
+    std::vector<CodableCoordinate> result =
+        simplifyRoute(coordinates, extentMetres * kSimplifyTolerance);
     if (result.size() <= maxPoints) return result;
     // Still too many (a very wiggly track): an even stride keeps the drawing bounded.
     std::vector<CodableCoordinate> strided;

@@ -7,19 +7,12 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/MapCamera.h"
 #include "model/Samples.h"
 
 class QWidget;
 
 namespace vantrel {
-
-/// What a map shows: the centre and the span of the visible region, in degrees.
-struct MapCamera {
-    CodableCoordinate center;
-    double spanLat = 0;
-    double spanLon = 0;
-    friend bool operator==(const MapCamera&, const MapCamera&) = default;
-};
 
 /// Where a web map takes its tiles from, and how it introduces itself to the tile server.
 struct WebMapSettings {

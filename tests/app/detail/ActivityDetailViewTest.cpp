@@ -15,6 +15,7 @@
 #include "app/detail/ActivityDetailView.h"
 #include "app/detail/LocationPickerSheet.h"
 #include "app/detail/RideChartView.h"
+#include "app/widgets/Dialogs.h"
 #include "app/widgets/DisplayFormat.h"
 #include "import/ActivityImporter.h"
 #include "model/Preferences.h"
@@ -422,6 +423,45 @@ TEST_F(ActivityDetailViewTest, AnEndAfterMidnightSaysItIsTheNextDay) {
     EXPECT_EQ(m_view->valueOf("End Time"),
               DisplayFormat::shortTime(ride->date + ride->duration) + " +1");
     EXPECT_FALSE(m_view->valueOf("Start Time").contains("+"));
+}
+
+TEST_F(ActivityDetailViewTest, TheArchiveExportSaysWhenNothingCouldBeWritten) {
+    RideRef ride = rideWithRoute(10);
+    show(ride);
+    auto exportTo = [&](const std::filesystem::path& file) {
+        Dialogs::clearRecords();
+        Dialogs::pushAnswer(QString::fromStdString(file.string()));
+        m_view->exportArchive();
+        return Dialogs::lastOf(DialogRecord::Kind::alert);
+    };
+
+    std::filesystem::path written = env.root() / "Vantrel_one.json";
+    EXPECT_EQ(exportTo(written), std::nullopt);
+    Bytes bytes = readFileBytes(written);
+    QString text = QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()),
+                                     static_cast<qsizetype>(bytes.size()));
+    EXPECT_TRUE(
+        text.contains(QString::fromStdString(ride->rideID.toString()), Qt::CaseInsensitive));
+
+    // A folder that is gone by the time of writing, and a name taken by a folder: both fail for
+    // any user, root included, and neither may pass for a saved export.
+    std::optional<DialogRecord> gone = exportTo(env.root() / "removed" / "Vantrel_one.json");
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->title, "Export Failed");
+    EXPECT_TRUE(gone->text.startsWith("The activity could not be saved in Vantrel Format: "))
+        << gone->text.toStdString();
+
+    std::filesystem::path folder = env.root() / "taken";
+    std::filesystem::create_directories(folder / "Vantrel_one.json");
+    std::optional<DialogRecord> taken = exportTo(folder / "Vantrel_one.json");
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->title, "Export Failed");
+    // No half-written or temporary file stays behind.
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"Vantrel_one.json"});
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "Vantrel_one.json"));
 }
 
 class LocationPickerTest : public ActivityDetailViewTest {
