@@ -28,10 +28,6 @@ class RecordsCache {
     /// The cache file of the store at `storeLocation`: cacheFolder()/records-HASH.sqlite, HASH
     /// being that of the absolute location, so that two stores never share entries.
     static std::filesystem::path fileFor(const std::filesystem::path& storeLocation);
-    /// The hash the entries are keyed by. An activity without power keeps the hash of its route.
-    static std::uint64_t routeHash(const std::optional<Bytes>& routeData,
-                                   const std::optional<Bytes>& powerData = std::nullopt);
-
     /// Opens or creates the file (and its folder). Falls back to a cache in memory when the
     /// file cannot be made; never throws.
     explicit RecordsCache(std::filesystem::path file);
