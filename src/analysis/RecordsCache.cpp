@@ -259,20 +259,19 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
     };
     for (std::size_t i = 0; i < rides.size(); ++i) {
         if (cancellation && cancellation->isCancelled()) return std::nullopt;
-        store.loadDetails(rides[i]);
         activities[i] = summaryOf(*rides[i]);
+        // The two series alone, as saved: never the photos or the other series.
+        StoredSeries series = store.storedSeries(rides[i]->objectID);
         EntryKey key{activities[i].rideID.toString(),
-                     CacheDatabase::seriesHash(rides[i]->routeData, rides[i]->powerData)};
+                     CacheDatabase::seriesHash(series.route, series.power)};
         live.insert(key.first);
         if (auto found = cached.find(key); found != cached.end()) {
             activities[i].route = found->second.route;
             activities[i].powerCurve = found->second.power;
             report();
         } else {
-            // A copy: the record must stay as stored, or the store would see a change to save.
-            batch.push_back({i, std::move(key), rides[i]->routeData, rides[i]->powerData});
+            batch.push_back({i, std::move(key), std::move(series.route), std::move(series.power)});
         }
-        // Dropping the record lets the store forget its route before the next one is read.
         rides[i].reset();
         if (batch.size() == kRoutesPerBatch) measureBatch();
     }

@@ -407,6 +407,10 @@ std::optional<Bytes> RideStore::storedRouteData(std::int64_t objectID) {
     return m_impl->backend->readRouteData(objectID);
 }
 
+StoredSeries RideStore::storedSeries(std::int64_t objectID) {
+    return m_impl->backend->readSeries(objectID);
+}
+
 void RideStore::insert(const RideRef& ride) {
     if (!ride) return;
     auto& removals = m_impl->pendingRemovals;

@@ -49,6 +49,12 @@ struct RideQuery {
     bool withDetails = true;
 };
 
+/// A record's series as saved, for caches that measure them.
+struct StoredSeries {
+    std::optional<Bytes> route;
+    std::optional<Bytes> power;
+};
+
 struct YearSummary {
     int year = 0;
     std::int64_t count = 0;
@@ -93,6 +99,9 @@ class RideStore {
     /// (none of the other series or photos) and not kept: for caches that look at many routes
     /// one at a time. Absent when the field is absent or there is no such row.
     std::optional<Bytes> storedRouteData(std::int64_t objectID);
+    /// The route and power bytes as last saved, read together and on their own as
+    /// `storedRouteData` reads the route. Both absent when there is no such row.
+    StoredSeries storedSeries(std::int64_t objectID);
 
     /// Adds a new record; it is written (and gets its objectID) at the next save.
     void insert(const RideRef& ride);

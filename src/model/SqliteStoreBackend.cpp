@@ -325,6 +325,20 @@ std::optional<Bytes> SqliteStoreBackend::readRouteData(std::int64_t objectID) {
     return bytes;
 }
 
+StoredSeries SqliteStoreBackend::readSeries(std::int64_t objectID) {
+    auto statement = prepare("SELECT routeData, powerData FROM PersistedRide WHERE id = ?1");
+    sqlite3_bind_int64(statement.get(), 1, objectID);
+    StoredSeries series;
+    int status = statement.step();
+    if (status == SQLITE_ROW) {
+        readValue(statement.get(), 0, series.route);
+        readValue(statement.get(), 1, series.power);
+    } else if (status != SQLITE_DONE) {
+        fail("cannot read");
+    }
+    return series;
+}
+
 std::vector<RidePhoto> SqliteStoreBackend::readPhotos(std::int64_t rideObjectID) {
     auto statement =
         prepare("SELECT " + photoSelectList() + " FROM RidePhoto WHERE ride = ?1 ORDER BY id");

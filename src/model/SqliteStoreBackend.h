@@ -34,6 +34,7 @@ class SqliteStoreBackend : public StoreBackend {
     bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
+    StoredSeries readSeries(std::int64_t objectID) override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
     std::optional<std::string> tryAlone(const std::function<void()>& write) override;

@@ -454,6 +454,21 @@ std::optional<Bytes> PgStoreBackend::readRouteData(std::int64_t objectID) {
     return std::nullopt;
 }
 
+StoredSeries PgStoreBackend::readSeries(std::int64_t objectID) {
+    auto result = run("SELECT \"routeData\", \"powerData\" FROM \"PersistedRide\" WHERE id = $1",
+                      {objectID}, "cannot read");
+    StoredSeries series;
+    if (result.rows() == 0) return series;
+    auto bytesAt = [&](int field) -> std::optional<Bytes> {
+        auto value = decode(result.result, 0, field);
+        auto* bytes = value ? std::get_if<Bytes>(&*value) : nullptr;
+        return bytes ? std::optional<Bytes>(std::move(*bytes)) : std::nullopt;
+    };
+    series.route = bytesAt(0);
+    series.power = bytesAt(1);
+    return series;
+}
+
 std::vector<RidePhoto> PgStoreBackend::readPhotos(std::int64_t rideObjectID) {
     auto result =
         run("SELECT " + photoSelectList() + " FROM \"RidePhoto\" WHERE ride = $1 ORDER BY id",

@@ -38,6 +38,7 @@ class PgStoreBackend : public StoreBackend {
     bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
+    StoredSeries readSeries(std::int64_t objectID) override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
     bool commitOutcomeUnknown() const override { return m_commitUnknown; }

@@ -155,6 +155,24 @@ TEST_P(StoreContractTest, EveryFieldSurvivesAReopen) {
     EXPECT_EQ(column("SELECT city FROM \"PersistedRide\"")[0], "NULL");
 }
 
+TEST_P(StoreContractTest, StoredSeriesAreTheSavedOnesAlone) {
+    auto ride = rideAt(1.6e9);
+    ride->setRoutePoints({{Uuid::random(), {47.1, 8.5}, 412.3, 1.6e9}});
+    ride->powerData = Bytes{1, 2, 3};
+    store->insert(ride);
+    store->save();
+    auto saved = *ride;
+    ride->powerData = Bytes{4};
+    StoredSeries series = store->storedSeries(ride->objectID);
+    EXPECT_EQ(series.route, saved.routeData);
+    EXPECT_EQ(series.power, saved.powerData) << "not the pending change";
+    store->remove(ride);
+    store->save();
+    series = store->storedSeries(saved.objectID);
+    EXPECT_FALSE(series.route);
+    EXPECT_FALSE(series.power);
+}
+
 TEST_P(StoreContractTest, OneObjectPerRowAndChangesReachOtherConnections) {
     store->insert(rideAt(1.6e9));
     store->save();
