@@ -44,6 +44,10 @@ std::int64_t CacheDatabase::seriesHash(const std::optional<Bytes>& route,
     return static_cast<std::int64_t>(hash);
 }
 
+std::int64_t CacheDatabase::seriesKey(const StoredSeries& series) {
+    return series.mark ? *series.mark : seriesHash(series.route, series.power);
+}
+
 CacheDatabase::CacheDatabase(std::filesystem::path file, int version, std::string schema)
     : m_file(std::move(file)), m_version(version), m_schema(std::move(schema)) {
     open();

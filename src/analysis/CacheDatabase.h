@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "model/Bytes.h"
+#include "model/RideStore.h"
 
 namespace vantrel {
 
@@ -35,6 +36,10 @@ class CacheDatabase {
     /// every cache, so that it is remembered (as having no line, no records) like any other.
     static std::int64_t seriesHash(const std::optional<Bytes>& route,
                                    const std::optional<Bytes>& other = std::nullopt);
+
+    /// The key of an activity's entry: the series mark the store gave it, or where a store
+    /// has none the hash of the series read.
+    static std::int64_t seriesKey(const StoredSeries& series);
 
     /// Opens or creates `file` with the tables `schema` creates (statements run on an empty
     /// file). A file of another `version` is emptied first.

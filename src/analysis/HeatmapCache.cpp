@@ -13,7 +13,7 @@ namespace vantrel {
 namespace {
 
 // Raised whenever the way routes are simplified or stored changes: older files are emptied.
-constexpr int kFormatVersion = 1;
+constexpr int kFormatVersion = 2;
 // Enough simplified routes per transaction that writing is cheap, few enough that a
 // cancelled or killed first build keeps most of its work.
 constexpr std::size_t kRoutesPerTransaction = 100;
@@ -108,6 +108,7 @@ std::optional<std::vector<HeatmapRoute>> HeatmapCache::routes(RideStore& store,
     live.withDetails = false;
     live.order = RideQuery::Order::dateAscending;
     std::vector<RideRef> rides = store.fetch(live);
+    auto marks = store.seriesMarks();
     std::unordered_set<std::string> liveIDs;
     liveIDs.reserve(rides.size());
     for (const auto& ride : rides) liveIDs.insert(keyOf(ride->rideID));
@@ -121,20 +122,28 @@ std::optional<std::vector<HeatmapRoute>> HeatmapCache::routes(RideStore& store,
             return std::nullopt;
         }
         const PersistedRide& ride = *rides[i];
-        std::optional<Bytes> routeData;
-        try {
-            routeData = store.storedRouteData(ride.objectID);
-        } catch (const StoreError&) {
-            m_db.commit();
-            throw;
+        std::optional<std::vector<CodableCoordinate>> line;
+        if (auto mark = marks.find(ride.objectID); mark != marks.end())
+            line = lookup(ride.rideID, mark->second);
+        StoredSeries series;
+        std::int64_t key = 0;
+        if (!line) {
+            // New or changed since simplified: its route is read, keyed by the mark read with
+            // it should it change again meanwhile.
+            try {
+                series = store.storedSeries(ride.objectID);
+            } catch (const StoreError&) {
+                m_db.commit();
+                throw;
+            }
+            key = CacheDatabase::seriesKey(series);
+            line = lookup(ride.rideID, key);
         }
-        std::int64_t hash = CacheDatabase::seriesHash(routeData);
-        std::optional<std::vector<CodableCoordinate>> line = lookup(ride.rideID, hash);
         if (line) {
             ++m_counts.reused;
         } else {
-            line = simplifiedLine(routeData);
-            remember(ride.rideID, hash, *line);
+            line = simplifiedLine(series.route);
+            remember(ride.rideID, key, *line);
             ++m_counts.simplified;
             if (m_db.pendingWrites() >= kRoutesPerTransaction) m_db.commit();
         }

@@ -30,11 +30,11 @@ struct HeatmapRoute {
 std::filesystem::path heatmapCachePath(const std::filesystem::path& storeLocation);
 
 /// The simplified routes of a store, kept in an SQLite file of their own so that each route is
-/// simplified once. Entries are keyed by `rideID` and a hash of the stored route bytes, and
-/// checked against the store at every query: a changed route (trim, undo) is simplified again,
-/// entries of activities no longer in the store are dropped, and a missing or damaged file is
-/// built afresh. When the file cannot be written at all, the cache lives in memory instead; no
-/// trouble with the file is ever an error of the query.
+/// simplified once. Entries are keyed by `rideID` and the series mark the store keeps, and
+/// checked against the store at every query (no route is read when its mark is unchanged): a
+/// changed route (trim, undo) is simplified again, entries of activities no longer in the store are
+/// dropped, and a missing or damaged file is built afresh. When the file cannot be written at all,
+/// the cache lives in memory instead; no trouble with the file is ever an error of the query.
 ///
 /// Not thread-safe; one object per thread (the file may be shared by several).
 class HeatmapCache {

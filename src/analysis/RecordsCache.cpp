@@ -24,7 +24,7 @@ namespace vantrel {
 namespace {
 
 // Raised when the file's layout changes: an older file is then simply started afresh.
-constexpr int kCacheVersion = 2;
+constexpr int kCacheVersion = 3;
 // Routes read ahead, measured together and committed together: a cancelled fill keeps all but
 // one batch of its work without paying a commit per activity, and memory holds this many routes.
 constexpr std::size_t kRoutesPerBatch = 32;
@@ -239,6 +239,7 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
     impl.measured = 0;
     Entries cached = impl.readEntries();
     auto rides = liveActivities(store);
+    auto marks = store.seriesMarks();
     std::unordered_set<std::string> live;
     std::vector<PersonalRecords::ActivityBests> activities(rides.size());
     std::vector<PendingRoute> batch;
@@ -260,12 +261,19 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
     for (std::size_t i = 0; i < rides.size(); ++i) {
         if (cancellation && cancellation->isCancelled()) return std::nullopt;
         activities[i] = summaryOf(*rides[i]);
-        // The two series alone, as saved: never the photos or the other series.
-        StoredSeries series = store.storedSeries(rides[i]->objectID);
-        EntryKey key{activities[i].rideID.toString(),
-                     CacheDatabase::seriesHash(series.route, series.power)};
+        EntryKey key{activities[i].rideID.toString(), 0};
         live.insert(key.first);
-        if (auto found = cached.find(key); found != cached.end()) {
+        auto mark = marks.find(rides[i]->objectID);
+        auto found = mark == marks.end() ? cached.end() : cached.find({key.first, mark->second});
+        StoredSeries series;
+        if (found == cached.end()) {
+            // New or changed since measured: the two series alone, never the photos. The key
+            // is the mark read with them, should the series change again meanwhile.
+            series = store.storedSeries(rides[i]->objectID);
+            key.second = CacheDatabase::seriesKey(series);
+            found = cached.find(key);
+        }
+        if (found != cached.end()) {
             activities[i].route = found->second.route;
             activities[i].powerCurve = found->second.power;
             report();

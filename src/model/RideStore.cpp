@@ -411,6 +411,10 @@ StoredSeries RideStore::storedSeries(std::int64_t objectID) {
     return m_impl->backend->readSeries(objectID);
 }
 
+std::unordered_map<std::int64_t, std::int64_t> RideStore::seriesMarks() {
+    return m_impl->backend->readSeriesMarks();
+}
+
 void RideStore::insert(const RideRef& ride) {
     if (!ride) return;
     auto& removals = m_impl->pendingRemovals;
