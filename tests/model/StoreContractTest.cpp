@@ -214,7 +214,8 @@ TEST_P(StoreContractTest, SeriesMarksChangeWithTheSeriesAloneAndReachOlderStores
     else
         exec(
             "DROP TRIGGER PersistedRide_markInsert; DROP TRIGGER PersistedRide_markSeries;"
-            "ALTER TABLE PersistedRide DROP COLUMN seriesMark");
+            "DROP INDEX PersistedRide_liveSeriesMark; ALTER TABLE PersistedRide DROP COLUMN "
+            "seriesMark");
     exec("INSERT INTO \"PersistedRide\" (\"rideID\", date) VALUES ('" + Uuid::random().toString() +
          "', 1.8e9)");
     reopen();
