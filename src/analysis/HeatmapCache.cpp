@@ -19,8 +19,8 @@ constexpr int kFormatVersion = 2;
 constexpr std::size_t kRoutesPerTransaction = 100;
 
 constexpr const char* kSchema =
-    "CREATE TABLE route (rideID TEXT NOT NULL, routeHash INTEGER NOT NULL, points BLOB NOT "
-    "NULL, PRIMARY KEY (rideID, routeHash))";
+    "CREATE TABLE route (rideID TEXT NOT NULL, seriesKey INTEGER NOT NULL, points BLOB NOT "
+    "NULL, PRIMARY KEY (rideID, seriesKey))";
 
 std::string keyOf(const Uuid& rideID) {
     return rideID.toString();
@@ -56,13 +56,13 @@ HeatmapCache::HeatmapCache(std::filesystem::path file)
 HeatmapCache::~HeatmapCache() = default;
 
 std::optional<std::vector<CodableCoordinate>> HeatmapCache::lookup(const Uuid& rideID,
-                                                                   std::int64_t hash) {
+                                                                   std::int64_t key) {
     sqlite3_stmt* found =
-        m_db.statement("SELECT points FROM route WHERE rideID = ?1 AND routeHash = ?2");
+        m_db.statement("SELECT points FROM route WHERE rideID = ?1 AND seriesKey = ?2");
     if (!found) return std::nullopt;
-    std::string key = keyOf(rideID);
-    sqlite3_bind_text(found, 1, key.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_int64(found, 2, hash);
+    std::string id = keyOf(rideID);
+    sqlite3_bind_text(found, 1, id.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_int64(found, 2, key);
     int status = sqlite3_step(found);
     std::optional<std::vector<CodableCoordinate>> points;
     if (status == SQLITE_ROW)
@@ -73,21 +73,21 @@ std::optional<std::vector<CodableCoordinate>> HeatmapCache::lookup(const Uuid& r
     return points;
 }
 
-void HeatmapCache::remember(const Uuid& rideID, std::int64_t hash,
+void HeatmapCache::remember(const Uuid& rideID, std::int64_t key,
                             const std::vector<CodableCoordinate>& points) {
     if (!m_db.beginWrite()) return;
-    std::string key = keyOf(rideID);
+    std::string id = keyOf(rideID);
     // The entry of the route as it was before a trim or undo is of no further use.
-    sqlite3_stmt* older = m_db.statement("DELETE FROM route WHERE rideID = ?1 AND routeHash <> ?2");
+    sqlite3_stmt* older = m_db.statement("DELETE FROM route WHERE rideID = ?1 AND seriesKey <> ?2");
     if (!older) return m_db.recover();
-    sqlite3_bind_text(older, 1, key.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_int64(older, 2, hash);
+    sqlite3_bind_text(older, 1, id.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_int64(older, 2, key);
     if (sqlite3_step(older) != SQLITE_DONE) return m_db.recover();
     sqlite3_reset(older);
     sqlite3_stmt* insert = m_db.statement("INSERT OR REPLACE INTO route VALUES (?1, ?2, ?3)");
     if (!insert) return m_db.recover();
-    sqlite3_bind_text(insert, 1, key.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_int64(insert, 2, hash);
+    sqlite3_bind_text(insert, 1, id.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_int64(insert, 2, key);
     // An activity without a line is remembered too (an empty blob; a null pointer would bind
     // NULL), so that its route is not decoded again at every query.
     static const char kNone = 0;

@@ -66,8 +66,8 @@ class HeatmapCache {
     bool isOnDisk() const { return m_db.onDisk(); }
 
   private:
-    std::optional<std::vector<CodableCoordinate>> lookup(const Uuid& rideID, std::int64_t hash);
-    void remember(const Uuid& rideID, std::int64_t hash,
+    std::optional<std::vector<CodableCoordinate>> lookup(const Uuid& rideID, std::int64_t key);
+    void remember(const Uuid& rideID, std::int64_t key,
                   const std::vector<CodableCoordinate>& points);
 
     CacheDatabase m_db;

@@ -73,10 +73,10 @@ std::string columnList() {
 std::string createTableSql() {
     std::string sql =
         "CREATE TABLE routeBests(rideID TEXT NOT NULL, "
-        "routeHash INTEGER NOT NULL";
+        "seriesKey INTEGER NOT NULL";
     for (auto kind : PersonalRecords::routeRecordKinds())
         sql += std::string(", ") + std::string(PersonalRecords::rawValue(kind)) + " REAL";
-    return sql + ", powerCurve BLOB, PRIMARY KEY(rideID, routeHash)) WITHOUT ROWID";
+    return sql + ", powerCurve BLOB, PRIMARY KEY(rideID, seriesKey)) WITHOUT ROWID";
 }
 
 /// The live activities without their large fields: the list a history fits in memory as.
@@ -157,7 +157,7 @@ struct RecordsCache::Impl {
 Entries RecordsCache::Impl::readEntries() {
     Entries entries;
     sqlite3_stmt* statement =
-        db.statement("SELECT rideID, routeHash" + columnList() + ", powerCurve FROM routeBests");
+        db.statement("SELECT rideID, seriesKey" + columnList() + ", powerCurve FROM routeBests");
     if (!statement) return entries;
     const int kinds = static_cast<int>(PersonalRecords::routeRecordKinds().size());
     int status;
@@ -185,7 +185,7 @@ void RecordsCache::Impl::write(const EntryKey& key, const MeasuredBests& entry) 
     if (!db.beginWrite()) return;
     // The entry of the series as they were before a trim or undo is of no further use.
     sqlite3_stmt* older =
-        db.statement("DELETE FROM routeBests WHERE rideID = ?1 AND routeHash <> ?2");
+        db.statement("DELETE FROM routeBests WHERE rideID = ?1 AND seriesKey <> ?2");
     if (!older) return db.recover();
     sqlite3_bind_text(older, 1, key.first.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(older, 2, key.second);
@@ -193,7 +193,7 @@ void RecordsCache::Impl::write(const EntryKey& key, const MeasuredBests& entry) 
     sqlite3_reset(older);
 
     const auto& bests = entry.route;
-    std::string sql = "INSERT OR REPLACE INTO routeBests(rideID, routeHash" + columnList() +
+    std::string sql = "INSERT OR REPLACE INTO routeBests(rideID, seriesKey" + columnList() +
                       ", powerCurve) VALUES (?1, ?2";
     const auto kinds = PersonalRecords::routeRecordKinds().size();
     for (std::size_t i = 0; i < kinds + 1; ++i) sql += ", ?" + std::to_string(i + 3);
