@@ -2,6 +2,7 @@
 // series marks and reads no series. The "BeforeMarks" runs time what a filled cache cost per
 // request while its entries were keyed by a hash of the series, for the ratio.
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -175,5 +176,41 @@ void BM_SeriesMarks(benchmark::State& state) {
     state.SetLabel(std::to_string(state.range(0)) + " activities");
 }
 BENCHMARK(BM_SeriesMarks)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// What keeping the marks costs a save of new activities: 2,000 activities with a route, into a
+// store whose mark triggers are there (1) or were dropped (0).
+void BM_SaveNewActivities(benchmark::State& state) {
+    static BenchFolder folder;
+    std::int64_t round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto file = folder.path / ("save-" + std::to_string(round++) + ".sqlite");
+        RideStore::open(file);
+        if (state.range(0) == 0) {
+            sqlite3* db = nullptr;
+            sqlite3_open(file.c_str(), &db);
+            sqlite3_exec(db,
+                         "DROP TRIGGER PersistedRide_markInsert;"
+                         "DROP TRIGGER PersistedRide_markSeries",
+                         nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        }
+        auto store = RideStore::open(file);
+        for (int i = 0; i < 2000; ++i) {
+            auto ride = std::make_shared<PersistedRide>();
+            ride->date = 1.6e9 + i * 3600.0;
+            ride->setRoutePoints(loopRoute(i, kPointsPerRoute, ride->date));
+            store->insert(ride);
+        }
+        state.ResumeTiming();
+        store->save();
+    }
+    state.SetLabel(state.range(0) ? "with marks" : "without marks");
+}
+BENCHMARK(BM_SaveNewActivities)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
