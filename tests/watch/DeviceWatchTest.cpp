@@ -40,6 +40,18 @@ int runTool(std::vector<std::string> args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
+/// Unmounts `at`; a volume the system is still probing (udev, a desktop indexer) is busy for a
+/// moment under load, so a busy answer is asked again for a few seconds.
+int unmountTool(const std::filesystem::path& at, bool lazy = false) {
+    int status = 0;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        status = lazy ? runTool({"umount", "-l", at.string()}) : runTool({"umount", at.string()});
+        if (status == 0) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    return status;
+}
+
 bool kernelHasVfat() {
     std::ifstream list("/proc/filesystems");
     std::stringstream text;
@@ -68,7 +80,7 @@ class WatchImage {
         if (runTool({"mount", "-o", "loop", m_image.string(), m_staging.string()}) != 0)
             return "mounting a loop image is not allowed here (it needs root and loop devices)";
         std::filesystem::create_directories(m_staging / "GARMIN" / "Activity");
-        runTool({"umount", m_staging.string()});
+        if (unmountTool(m_staging) != 0) return "the fresh volume could not be unmounted";
         return {};
     }
 
@@ -77,7 +89,7 @@ class WatchImage {
         ASSERT_EQ(runTool({"mount", "-o", "loop", m_image.string(), m_staging.string()}), 0);
         for (const auto& name : corpusNames)
             std::filesystem::copy_file(corpusFile(name), m_staging / "GARMIN" / "Activity" / name);
-        ASSERT_EQ(runTool({"umount", m_staging.string()}), 0);
+        ASSERT_EQ(unmountTool(m_staging), 0);
     }
 
     /// A link in GARMIN/Activity to a file outside the volume; false where the file system
@@ -86,7 +98,7 @@ class WatchImage {
         EXPECT_EQ(runTool({"mount", "-o", "loop", m_image.string(), m_staging.string()}), 0);
         std::error_code error;
         std::filesystem::create_symlink(target, m_staging / "GARMIN" / "Activity" / name, error);
-        EXPECT_EQ(runTool({"umount", m_staging.string()}), 0);
+        EXPECT_EQ(unmountTool(m_staging), 0);
         return !error;
     }
 
@@ -100,8 +112,7 @@ class WatchImage {
     /// A lazy unmount takes the volume away at once, as pulling the cable does.
     void unmount(bool lazy = false) {
         if (m_mounted.empty()) return;
-        runTool(lazy ? std::vector<std::string>{"umount", "-l", m_mounted.string()}
-                     : std::vector<std::string>{"umount", m_mounted.string()});
+        EXPECT_EQ(unmountTool(m_mounted, lazy), 0);
         m_mounted.clear();
     }
 
