@@ -1,15 +1,12 @@
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "analysis/CacheDatabase.h"
 #include "analysis/HeatmapFilter.h"
 #include "model/Cancellation.h"
 #include "model/Date.h"
@@ -33,10 +30,11 @@ struct HeatmapRoute {
 std::filesystem::path heatmapCachePath(const std::filesystem::path& storeLocation);
 
 /// The simplified routes of a store, kept in an SQLite file of their own so that each route is
-/// simplified once. Entries are keyed by `rideID` and a hash of the stored route bytes, and
-/// checked against the store at every query: a changed route (trim, undo) is simplified again,
-/// entries of activities no longer in the store are dropped, and a missing or damaged file is
-/// built afresh. When the file cannot be written at all, the cache lives in memory instead.
+/// simplified once. Entries are keyed by `rideID` and the series mark the store keeps, and
+/// checked against the store at every query (no route is read when its mark is unchanged): a
+/// changed route (trim, undo) is simplified again, entries of activities no longer in the store are
+/// dropped, and a missing or damaged file is built afresh. When the file cannot be written at all,
+/// the cache lives in memory instead; no trouble with the file is ever an error of the query.
 ///
 /// Not thread-safe; one object per thread (the file may be shared by several).
 class HeatmapCache {
@@ -65,28 +63,14 @@ class HeatmapCache {
     };
     Counts lastCounts() const { return m_counts; }
     /// False when the file could not be used and the cache lives in memory.
-    bool isOnDisk() const { return m_onDisk; }
+    bool isOnDisk() const { return m_db.onDisk(); }
 
   private:
-    struct Damaged {};
-    void open();
-    void openFile();
-    void close();
-    void execute(const char* sql);
-    sqlite3_stmt* prepare(const char* sql);
-    std::optional<std::vector<HeatmapRoute>> query(RideStore& store, const HeatmapFilter& filter,
-                                                   const Progress& progress,
-                                                   const CancellationToken* cancel);
-    void prune(const std::vector<Uuid>& liveIDs);
-    std::optional<std::vector<CodableCoordinate>> lookup(const Uuid& rideID, std::int64_t hash);
-    void remember(const Uuid& rideID, std::int64_t hash,
+    std::optional<std::vector<CodableCoordinate>> lookup(const Uuid& rideID, std::int64_t key);
+    void remember(const Uuid& rideID, std::int64_t key,
                   const std::vector<CodableCoordinate>& points);
 
-    std::filesystem::path m_file;
-    sqlite3* m_db = nullptr;
-    /// Prepared once per connection, by their text.
-    std::unordered_map<std::string, sqlite3_stmt*> m_statements;
-    bool m_onDisk = false;
+    CacheDatabase m_db;
     Counts m_counts;
 };
 

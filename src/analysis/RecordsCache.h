@@ -16,11 +16,12 @@ namespace vantrel {
 class RideStore;
 
 /// The route and power bests of every activity of one store, kept in an SQLite file of their own
-/// so that a history's records decode each series once. Entries are keyed by `rideID` and a hash
-/// of the stored route and power bytes: a trimmed, restored or re-imported activity has another
-/// hash and is measured again, and entries of activities no longer in the store are dropped at the
-/// next update, so no editing flow has to tell the cache anything. The file holds nothing that
-/// cannot be rebuilt: a missing, damaged or foreign file is started afresh, never an error.
+/// so that a history's records decode each series once. Entries are keyed by `rideID` and the
+/// series mark the store keeps: a trimmed, restored or re-imported activity has another mark
+/// and is measured again, an unchanged one is not even read, and entries of activities no longer in
+/// the store are dropped at the next update, so no editing flow has to tell the cache anything. The
+/// file holds nothing that cannot be rebuilt: a missing, damaged or foreign file is started afresh,
+/// never an error.
 ///
 /// Not thread-safe: use it from one thread at a time.
 class RecordsCache {
@@ -28,10 +29,6 @@ class RecordsCache {
     /// The cache file of the store at `storeLocation`: cacheFolder()/records-HASH.sqlite, HASH
     /// being that of the absolute location, so that two stores never share entries.
     static std::filesystem::path fileFor(const std::filesystem::path& storeLocation);
-    /// The hash the entries are keyed by. An activity without power keeps the hash of its route.
-    static std::uint64_t routeHash(const std::optional<Bytes>& routeData,
-                                   const std::optional<Bytes>& powerData = std::nullopt);
-
     /// Opens or creates the file (and its folder). Falls back to a cache in memory when the
     /// file cannot be made; never throws.
     explicit RecordsCache(std::filesystem::path file);

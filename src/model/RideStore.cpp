@@ -407,6 +407,14 @@ std::optional<Bytes> RideStore::storedRouteData(std::int64_t objectID) {
     return m_impl->backend->readRouteData(objectID);
 }
 
+StoredSeries RideStore::storedSeries(std::int64_t objectID) {
+    return m_impl->backend->readSeries(objectID);
+}
+
+std::unordered_map<std::int64_t, std::int64_t> RideStore::seriesMarks() {
+    return m_impl->backend->readSeriesMarks();
+}
+
 void RideStore::insert(const RideRef& ride) {
     if (!ride) return;
     auto& removals = m_impl->pendingRemovals;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/ActivityStatistics.h"
@@ -47,6 +48,14 @@ struct RideQuery {
     /// When false, the four large byte fields (`routeData`, `heartRateData`, `powerData`,
     /// `preTrimBackup`) and the photos are not read; `RideStore::loadDetails` reads them later.
     bool withDetails = true;
+};
+
+/// A record's series as saved, for caches that measure them.
+struct StoredSeries {
+    std::optional<Bytes> route;
+    std::optional<Bytes> power;
+    /// The record's series mark as read with them (see `RideStore::seriesMarks`).
+    std::optional<std::int64_t> mark;
 };
 
 struct YearSummary {
@@ -93,6 +102,13 @@ class RideStore {
     /// (none of the other series or photos) and not kept: for caches that look at many routes
     /// one at a time. Absent when the field is absent or there is no such row.
     std::optional<Bytes> storedRouteData(std::int64_t objectID);
+    /// The route and power bytes as last saved, read together and on their own as
+    /// `storedRouteData` reads the route. Both absent when there is no such row.
+    StoredSeries storedSeries(std::int64_t objectID);
+    /// The series mark of every saved live record, by objectID, read in one query without any
+    /// series. The store gives a record a new mark whenever its route or power is written (by
+    /// any program or computer): an unchanged mark means unchanged series.
+    std::unordered_map<std::int64_t, std::int64_t> seriesMarks();
 
     /// Adds a new record; it is written (and gets its objectID) at the next save.
     void insert(const RideRef& ride);

@@ -196,7 +196,7 @@ void SqliteStoreBackend::checkSchema() {
     auto version = readSchemaVersion();
     enableWriteAheadLog();
     execute("PRAGMA foreign_keys=ON");
-    if (version == kStoreSchemaVersion) return;
+    if (version == kStoreSchemaVersion) return addSeriesMarks();
     execute("BEGIN IMMEDIATE");
     try {
         // Another process opening the same store at the same moment may have created or
@@ -206,6 +206,41 @@ void SqliteStoreBackend::checkSchema() {
     } catch (const StoreError&) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         m_renamedTwins.clear();
+        throw;
+    }
+    addSeriesMarks();
+}
+
+// A column beside the record's fields rather than a schema version: programs that do not know
+// it keep working on the store, and the triggers mark what they write too. Every row gets a
+// random mark, so that a cache never mistakes one row's series for another state of it.
+void SqliteStoreBackend::addSeriesMarks() {
+    auto hasMarks = [this] {
+        auto found = prepare(
+            "SELECT count(*) FROM pragma_table_info('PersistedRide') WHERE name = 'seriesMark'");
+        if (found.step() != SQLITE_ROW) fail("cannot read");
+        return sqlite3_column_int64(found.get(), 0) > 0;
+    };
+    if (hasMarks()) return;
+    execute("BEGIN IMMEDIATE");
+    try {
+        // Another process may have added them while this one waited for the write lock.
+        if (!hasMarks())
+            execute(
+                "ALTER TABLE PersistedRide ADD COLUMN seriesMark INTEGER;\n"
+                "UPDATE PersistedRide SET seriesMark = random();\n"
+                "CREATE TRIGGER PersistedRide_markInsert AFTER INSERT ON PersistedRide BEGIN "
+                "UPDATE PersistedRide SET seriesMark = random() WHERE id = NEW.id; END;\n"
+                "CREATE TRIGGER PersistedRide_markSeries AFTER UPDATE OF routeData, powerData ON "
+                "PersistedRide BEGIN UPDATE PersistedRide SET seriesMark = random() WHERE id = "
+                "NEW.id; END;\n"
+                // The mark is the row's last column, behind the series' overflow pages: the
+                // index answers `readSeriesMarks` without walking through them.
+                "CREATE INDEX PersistedRide_liveSeriesMark ON PersistedRide(id, seriesMark) "
+                "WHERE deletedAt IS NULL;\n");
+        execute("COMMIT");
+    } catch (const StoreError&) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
 }
@@ -323,6 +358,36 @@ std::optional<Bytes> SqliteStoreBackend::readRouteData(std::int64_t objectID) {
     else if (status != SQLITE_DONE)
         fail("cannot read");
     return bytes;
+}
+
+StoredSeries SqliteStoreBackend::readSeries(std::int64_t objectID) {
+    auto statement =
+        prepare("SELECT routeData, powerData, seriesMark FROM PersistedRide WHERE id = ?1");
+    sqlite3_bind_int64(statement.get(), 1, objectID);
+    StoredSeries series;
+    int status = statement.step();
+    if (status == SQLITE_ROW) {
+        readValue(statement.get(), 0, series.route);
+        readValue(statement.get(), 1, series.power);
+        if (sqlite3_column_type(statement.get(), 2) != SQLITE_NULL)
+            series.mark = sqlite3_column_int64(statement.get(), 2);
+    } else if (status != SQLITE_DONE) {
+        fail("cannot read");
+    }
+    return series;
+}
+
+std::unordered_map<std::int64_t, std::int64_t> SqliteStoreBackend::readSeriesMarks() {
+    auto statement = prepare(
+        "SELECT id, seriesMark FROM PersistedRide WHERE deletedAt IS NULL AND seriesMark IS NOT "
+        "NULL");
+    std::unordered_map<std::int64_t, std::int64_t> marks;
+    int status;
+    while ((status = statement.step()) == SQLITE_ROW)
+        marks.emplace(sqlite3_column_int64(statement.get(), 0),
+                      sqlite3_column_int64(statement.get(), 1));
+    if (status != SQLITE_DONE) fail("cannot read");
+    return marks;
 }
 
 std::vector<RidePhoto> SqliteStoreBackend::readPhotos(std::int64_t rideObjectID) {

@@ -34,6 +34,8 @@ class SqliteStoreBackend : public StoreBackend {
     bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
+    StoredSeries readSeries(std::int64_t objectID) override;
+    std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
     std::optional<std::string> tryAlone(const std::function<void()>& write) override;
@@ -51,6 +53,8 @@ class SqliteStoreBackend : public StoreBackend {
                                              const std::vector<std::string>& kinds) override;
 
   private:
+    /// Adds the series marks to a store made without them (see `readSeriesMarks`).
+    void addSeriesMarks();
     explicit SqliteStoreBackend(std::filesystem::path file) : m_file(std::move(file)) {}
     [[noreturn]] void fail(const std::string& what) const;
     void execute(const std::string& sql);

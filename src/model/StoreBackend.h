@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/PersistedRide.h"
@@ -58,6 +59,11 @@ class StoreBackend {
     /// The stored route bytes of one row alone (no other blob is read); absent when the row has
     /// none or is gone.
     virtual std::optional<Bytes> readRouteData(std::int64_t objectID) = 0;
+    /// The stored route and power bytes of one row, in one read and nothing else; both absent
+    /// when the row is gone.
+    virtual StoredSeries readSeries(std::int64_t objectID) = 0;
+    /// The series mark of every live row, by objectID, in one query.
+    virtual std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() = 0;
     /// The photos of a record in insertion order.
     virtual std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) = 0;
 

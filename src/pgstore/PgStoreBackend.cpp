@@ -346,6 +346,7 @@ void PgStoreBackend::checkSchema() {
         std::int64_t found = version(foreign);
         if (found == 0 && !foreign) command(serverSchemaSQL());
         if (found > 0 && found < kStoreSchemaVersion) upgradeSchema();
+        addSeriesMarks();
     });
 }
 
@@ -452,6 +453,55 @@ std::optional<Bytes> PgStoreBackend::readRouteData(std::int64_t objectID) {
     if (!value) return std::nullopt;
     if (auto bytes = std::get_if<Bytes>(&*value)) return std::move(*bytes);
     return std::nullopt;
+}
+
+StoredSeries PgStoreBackend::readSeries(std::int64_t objectID) {
+    auto result = run(
+        "SELECT \"routeData\", \"powerData\", \"seriesMark\" FROM \"PersistedRide\" WHERE id = $1",
+        {objectID}, "cannot read");
+    StoredSeries series;
+    if (result.rows() == 0) return series;
+    auto bytesAt = [&](int field) -> std::optional<Bytes> {
+        auto value = decode(result.result, 0, field);
+        auto* bytes = value ? std::get_if<Bytes>(&*value) : nullptr;
+        return bytes ? std::optional<Bytes>(std::move(*bytes)) : std::nullopt;
+    };
+    series.route = bytesAt(0);
+    series.power = bytesAt(1);
+    if (!PQgetisnull(result.result, 0, 2)) series.mark = result.integer(0, 2);
+    return series;
+}
+
+std::unordered_map<std::int64_t, std::int64_t> PgStoreBackend::readSeriesMarks() {
+    auto result =
+        run("SELECT id, \"seriesMark\" FROM \"PersistedRide\" WHERE \"deletedAt\" IS NULL AND "
+            "\"seriesMark\" IS NOT NULL",
+            {}, "cannot read");
+    std::unordered_map<std::int64_t, std::int64_t> marks;
+    marks.reserve(static_cast<std::size_t>(result.rows()));
+    for (int row = 0; row < result.rows(); ++row)
+        marks.emplace(result.integer(row, 0), result.integer(row, 1));
+    return marks;
+}
+
+// A column beside the record's fields rather than a schema version: programs that do not know
+// it keep working on the store, and the trigger marks what they write too. Marks are random,
+// so that a cache never mistakes one row's series for another state of it. Runs under the
+// schema lock.
+void PgStoreBackend::addSeriesMarks() {
+    auto found =
+        run("SELECT count(*) FROM pg_attribute WHERE attrelid = '\"PersistedRide\"'::regclass AND "
+            "attname = 'seriesMark' AND NOT attisdropped",
+            {}, "cannot read");
+    if (found.integer(0, 0) > 0) return;
+    command(
+        "ALTER TABLE \"PersistedRide\" ADD COLUMN \"seriesMark\" bigint;\n"
+        "UPDATE \"PersistedRide\" SET \"seriesMark\" = floor(random() * 9e18)::bigint;\n"
+        "CREATE OR REPLACE FUNCTION vantrel_series_mark() RETURNS trigger LANGUAGE plpgsql AS "
+        "$$ BEGIN NEW.\"seriesMark\" := floor(random() * 9e18)::bigint; RETURN NEW; END $$;\n"
+        "CREATE TRIGGER \"PersistedRide_seriesMark\" BEFORE INSERT OR UPDATE OF \"routeData\", "
+        "\"powerData\" ON \"PersistedRide\" FOR EACH ROW EXECUTE FUNCTION "
+        "vantrel_series_mark();\n");
 }
 
 std::vector<RidePhoto> PgStoreBackend::readPhotos(std::int64_t rideObjectID) {

@@ -38,6 +38,8 @@ class PgStoreBackend : public StoreBackend {
     bool readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) override;
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
+    StoredSeries readSeries(std::int64_t objectID) override;
+    std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
     bool commitOutcomeUnknown() const override { return m_commitUnknown; }
@@ -58,6 +60,8 @@ class PgStoreBackend : public StoreBackend {
         const std::vector<Date>& boundaries) override;
 
   private:
+    /// Adds the series marks to a store made without them (see `readSeriesMarks`).
+    void addSeriesMarks();
     struct Result;
     explicit PgStoreBackend(std::string url);
     [[noreturn]] void fail(const std::string& what, const std::string& reason) const;

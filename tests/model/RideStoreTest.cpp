@@ -61,13 +61,14 @@ class RideStoreTest : public ::testing::Test {
 TEST_F(RideStoreTest, SchemaFollowsTheFieldOrder) {
     RawConnection raw(file);
     auto columns = raw.column("SELECT name FROM pragma_table_info('PersistedRide')");
-    ASSERT_EQ(columns.size(), 32u);
+    ASSERT_EQ(columns.size(), 33u);
     EXPECT_EQ(columns[0], "id");
     EXPECT_EQ(columns[1], "rideID");
     EXPECT_EQ(columns[10], "routeData");
     EXPECT_EQ(columns[25], "powerData");
     EXPECT_EQ(columns[26], "mapCenterLat");
     EXPECT_EQ(columns[31], "preTrimBackup");
+    EXPECT_EQ(columns[32], "seriesMark");
     auto photo = raw.column("SELECT name FROM pragma_table_info('RidePhoto')");
     EXPECT_EQ(photo, (std::vector<std::string>{"id", "photoID", "imageData", "thumbnailData",
                                                "caption", "captureDate", "latitude", "longitude",

@@ -103,11 +103,12 @@ TEST_P(StoreContractTest, TablesHoldEveryFieldInFieldOrder) {
                                  "WHERE table_name = 'PersistedRide' ORDER BY ordinal_position"
                                : "SELECT name FROM pragma_table_info('PersistedRide')";
     auto columns = column(ridesSQL);
-    ASSERT_EQ(columns.size(), 32u);
+    ASSERT_EQ(columns.size(), 33u);
     EXPECT_EQ(columns[0], "id");
     EXPECT_EQ(columns[1], "rideID");
     EXPECT_EQ(columns[10], "routeData");
     EXPECT_EQ(columns[31], "preTrimBackup");
+    EXPECT_EQ(columns[32], "seriesMark");
     std::string photosSQL = onServer() ? "SELECT column_name FROM information_schema.columns "
                                          "WHERE table_name = 'RidePhoto' ORDER BY ordinal_position"
                                        : "SELECT name FROM pragma_table_info('RidePhoto')";
@@ -153,6 +154,74 @@ TEST_P(StoreContractTest, EveryFieldSurvivesAReopen) {
     EXPECT_FALSE(back->endWeatherData);
     EXPECT_EQ(column("SELECT \"rideID\" FROM \"PersistedRide\"")[0], expected.rideID.toString());
     EXPECT_EQ(column("SELECT city FROM \"PersistedRide\"")[0], "NULL");
+}
+
+TEST_P(StoreContractTest, StoredSeriesAreTheSavedOnesAlone) {
+    auto ride = rideAt(1.6e9);
+    ride->setRoutePoints({{Uuid::random(), {47.1, 8.5}, 412.3, 1.6e9}});
+    ride->powerData = Bytes{1, 2, 3};
+    store->insert(ride);
+    store->save();
+    auto saved = *ride;
+    ride->powerData = Bytes{4};
+    StoredSeries series = store->storedSeries(ride->objectID);
+    EXPECT_EQ(series.route, saved.routeData);
+    EXPECT_EQ(series.power, saved.powerData) << "not the pending change";
+    store->remove(ride);
+    store->save();
+    series = store->storedSeries(saved.objectID);
+    EXPECT_FALSE(series.route);
+    EXPECT_FALSE(series.power);
+}
+
+TEST_P(StoreContractTest, SeriesMarksChangeWithTheSeriesAloneAndReachOlderStores) {
+    auto ride = rideAt(1.6e9);
+    ride->setRoutePoints({{Uuid::random(), {47.1, 8.5}, 412.3, 1.6e9}});
+    ride->powerData = Bytes{1, 2, 3};
+    store->insert(ride);
+    store->insert(rideAt(1.7e9));
+    store->save();
+    auto marks = store->seriesMarks();
+    ASSERT_EQ(marks.size(), 2u);
+    StoredSeries series = store->storedSeries(ride->objectID);
+    EXPECT_EQ(series.route, ride->routeData);
+    EXPECT_EQ(series.power, ride->powerData);
+    EXPECT_EQ(series.mark, marks.at(ride->objectID));
+
+    ride->notes = "no series change";
+    store->save();
+    EXPECT_EQ(store->seriesMarks(), marks);
+    ride->powerData = Bytes{4};
+    store->save();
+    auto after = store->seriesMarks();
+    EXPECT_NE(after.at(ride->objectID), marks.at(ride->objectID));
+    for (const auto& [objectID, mark] : marks) {
+        if (objectID != ride->objectID) {
+            EXPECT_EQ(after.at(objectID), mark);
+        }
+    }
+    store->remove(ride);
+    store->save();
+    EXPECT_EQ(store->seriesMarks().size(), 1u) << "deleted records have none";
+    EXPECT_FALSE(store->storedSeries(ride->objectID).route);
+
+    // A store made before the marks gets them at its next opening, its records untouched.
+    store.reset();
+    if (onServer())
+        exec(
+            "DROP TRIGGER \"PersistedRide_seriesMark\" ON \"PersistedRide\";"
+            "ALTER TABLE \"PersistedRide\" DROP COLUMN \"seriesMark\"");
+    else
+        exec(
+            "DROP TRIGGER PersistedRide_markInsert; DROP TRIGGER PersistedRide_markSeries;"
+            "DROP INDEX PersistedRide_liveSeriesMark; ALTER TABLE PersistedRide DROP COLUMN "
+            "seriesMark");
+    exec("INSERT INTO \"PersistedRide\" (\"rideID\", date) VALUES ('" + Uuid::random().toString() +
+         "', 1.8e9)");
+    reopen();
+    EXPECT_EQ(rideCount(), "2");
+    EXPECT_EQ(column("SELECT count(DISTINCT \"seriesMark\") FROM \"PersistedRide\"")[0], "2");
+    EXPECT_EQ(store->seriesMarks().size(), 2u);
 }
 
 TEST_P(StoreContractTest, OneObjectPerRowAndChangesReachOtherConnections) {
