@@ -1,6 +1,7 @@
 #include "model/SqliteStoreBackend.h"
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "model/RideStore.h"
@@ -221,7 +222,21 @@ void SqliteStoreBackend::addSeriesMarks() {
         if (found.step() != SQLITE_ROW) fail("cannot read");
         return sqlite3_column_int64(found.get(), 0) > 0;
     };
-    if (hasMarks()) return;
+    if (hasMarks()) {
+        m_hasSeriesMarks = true;
+        return;
+    }
+    try {
+        addSeriesMarksOnce(hasMarks);
+        m_hasSeriesMarks = true;
+    } catch (const StoreError&) {
+        // A store this process may read but not change (a read-only file, a busy writer) still
+        // opens; its caches then compare the series themselves, as before there were marks.
+        m_hasSeriesMarks = false;
+    }
+}
+
+void SqliteStoreBackend::addSeriesMarksOnce(const std::function<bool()>& hasMarks) {
     execute("BEGIN IMMEDIATE");
     try {
         // Another process may have added them while this one waited for the write lock.
@@ -362,7 +377,8 @@ std::optional<Bytes> SqliteStoreBackend::readRouteData(std::int64_t objectID) {
 
 StoredSeries SqliteStoreBackend::readSeries(std::int64_t objectID) {
     auto statement =
-        prepare("SELECT routeData, powerData, seriesMark FROM PersistedRide WHERE id = ?1");
+        prepare(std::string("SELECT routeData, powerData, ") +
+                (m_hasSeriesMarks ? "seriesMark" : "NULL") + " FROM PersistedRide WHERE id = ?1");
     sqlite3_bind_int64(statement.get(), 1, objectID);
     StoredSeries series;
     int status = statement.step();
@@ -378,6 +394,7 @@ StoredSeries SqliteStoreBackend::readSeries(std::int64_t objectID) {
 }
 
 std::unordered_map<std::int64_t, std::int64_t> SqliteStoreBackend::readSeriesMarks() {
+    if (!m_hasSeriesMarks) return {};
     auto statement = prepare(
         "SELECT id, seriesMark FROM PersistedRide WHERE deletedAt IS NULL AND seriesMark IS NOT "
         "NULL");

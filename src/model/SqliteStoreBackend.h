@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -55,6 +56,7 @@ class SqliteStoreBackend : public StoreBackend {
   private:
     /// Adds the series marks to a store made without them (see `readSeriesMarks`).
     void addSeriesMarks();
+    void addSeriesMarksOnce(const std::function<bool()>& hasMarks);
     explicit SqliteStoreBackend(std::filesystem::path file) : m_file(std::move(file)) {}
     [[noreturn]] void fail(const std::string& what) const;
     void execute(const std::string& sql);
@@ -75,6 +77,7 @@ class SqliteStoreBackend : public StoreBackend {
     std::filesystem::path m_file;
     sqlite3* m_db = nullptr;
     std::unordered_map<std::string, sqlite3_stmt*> m_statements;
+    bool m_hasSeriesMarks = false;
 };
 
 }  // namespace vantrel

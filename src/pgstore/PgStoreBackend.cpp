@@ -456,9 +456,10 @@ std::optional<Bytes> PgStoreBackend::readRouteData(std::int64_t objectID) {
 }
 
 StoredSeries PgStoreBackend::readSeries(std::int64_t objectID) {
-    auto result = run(
-        "SELECT \"routeData\", \"powerData\", \"seriesMark\" FROM \"PersistedRide\" WHERE id = $1",
-        {objectID}, "cannot read");
+    auto result = run(std::string("SELECT \"routeData\", \"powerData\", ") +
+                          (m_hasSeriesMarks ? "\"seriesMark\"" : "NULL") +
+                          " FROM \"PersistedRide\" WHERE id = $1",
+                      {objectID}, "cannot read");
     StoredSeries series;
     if (result.rows() == 0) return series;
     auto bytesAt = [&](int field) -> std::optional<Bytes> {
@@ -473,6 +474,7 @@ StoredSeries PgStoreBackend::readSeries(std::int64_t objectID) {
 }
 
 std::unordered_map<std::int64_t, std::int64_t> PgStoreBackend::readSeriesMarks() {
+    if (!m_hasSeriesMarks) return {};
     auto result =
         run("SELECT id, \"seriesMark\" FROM \"PersistedRide\" WHERE \"deletedAt\" IS NULL AND "
             "\"seriesMark\" IS NOT NULL",
@@ -493,7 +495,24 @@ void PgStoreBackend::addSeriesMarks() {
         run("SELECT count(*) FROM pg_attribute WHERE attrelid = '\"PersistedRide\"'::regclass AND "
             "attname = 'seriesMark' AND NOT attisdropped",
             {}, "cannot read");
-    if (found.integer(0, 0) > 0) return;
+    if (found.integer(0, 0) > 0) {
+        m_hasSeriesMarks = true;
+        return;
+    }
+    // A role that may change the records but not the tables (a shared server's other users)
+    // still opens the store; its caches then compare the series themselves.
+    command("SAVEPOINT series_marks");
+    try {
+        addSeriesMarksOnce();
+        command("RELEASE SAVEPOINT series_marks");
+        m_hasSeriesMarks = true;
+    } catch (const StoreError&) {
+        command("ROLLBACK TO SAVEPOINT series_marks");
+        m_hasSeriesMarks = false;
+    }
+}
+
+void PgStoreBackend::addSeriesMarksOnce() {
     command(
         "ALTER TABLE \"PersistedRide\" ADD COLUMN \"seriesMark\" bigint;\n"
         "UPDATE \"PersistedRide\" SET \"seriesMark\" = floor(random() * 9e18)::bigint;\n"

@@ -62,6 +62,7 @@ class PgStoreBackend : public StoreBackend {
   private:
     /// Adds the series marks to a store made without them (see `readSeriesMarks`).
     void addSeriesMarks();
+    void addSeriesMarksOnce();
     struct Result;
     explicit PgStoreBackend(std::string url);
     [[noreturn]] void fail(const std::string& what, const std::string& reason) const;
@@ -84,6 +85,7 @@ class PgStoreBackend : public StoreBackend {
     std::unordered_map<std::string, std::string> m_prepared;
     std::atomic<int> m_serverProcess{0};
     std::unique_ptr<PgListener> m_listener;
+    bool m_hasSeriesMarks = false;
 };
 
 }  // namespace vantrel

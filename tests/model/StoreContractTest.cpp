@@ -156,6 +156,38 @@ TEST_P(StoreContractTest, EveryFieldSurvivesAReopen) {
     EXPECT_EQ(column("SELECT city FROM \"PersistedRide\"")[0], "NULL");
 }
 
+// On a shared server the other users' role may change the records but not the tables: the
+// store still opens for them, without marks, and their series are read as before.
+TEST_P(StoreContractTest, ARoleThatMayNotAddTheMarksStillOpensTheStore) {
+    if (!onServer()) GTEST_SKIP() << "an SQLite file has no roles";
+    auto ride = rideAt(1.6e9);
+    ride->setRoutePoints({{Uuid::random(), {47.1, 8.5}, 412.3, 1.6e9}});
+    store->insert(ride);
+    store->save();
+    store.reset();
+    exec(
+        "DROP TRIGGER \"PersistedRide_seriesMark\" ON \"PersistedRide\";"
+        "ALTER TABLE \"PersistedRide\" DROP COLUMN \"seriesMark\"");
+    std::string role = "records_only_" + Uuid::random().toString().substr(0, 8);
+    std::transform(role.begin(), role.end(), role.begin(), ::tolower);
+    exec("CREATE ROLE " + role + " LOGIN; GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN " +
+         "SCHEMA public TO " + role + "; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO " + role);
+    std::string url = location;
+    url.replace(url.find("://") + 3, url.find('@') - url.find("://") - 3, role);
+    {
+        auto limited = RideStore::open(url);
+        EXPECT_TRUE(limited->seriesMarks().empty());
+        StoredSeries series = limited->storedSeries(ride->objectID);
+        EXPECT_EQ(series.route, ride->routeData);
+        EXPECT_FALSE(series.mark);
+        auto added = rideAt(1.7e9);
+        limited->insert(added);
+        limited->save();
+    }
+    EXPECT_EQ(rideCount(), "2");
+    exec("DROP OWNED BY " + role + "; DROP ROLE " + role);
+}
+
 TEST_P(StoreContractTest, StoredSeriesAreTheSavedOnesAlone) {
     auto ride = rideAt(1.6e9);
     ride->setRoutePoints({{Uuid::random(), {47.1, 8.5}, 412.3, 1.6e9}});
