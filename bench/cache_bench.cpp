@@ -3,12 +3,12 @@
 // request while its entries were keyed by a hash of the series, for the ratio.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <map>
 #include <memory>
 
+#include "BenchFolder.h"
 #include "HistoryStoreGenerator.h"
 #include "analysis/CacheDatabase.h"
 #include "analysis/HeatmapCache.h"
@@ -20,19 +20,6 @@ using namespace vantrel;
 
 // Fifteen minutes at one point a second: a short commute or walk.
 constexpr int kPointsPerRoute = 900;
-
-/// A private folder for the generated stores and their caches, removed when the run ends.
-struct BenchFolder {
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 ("vantrel-cache-bench-" + std::to_string(getpid()));
-    BenchFolder() { std::filesystem::create_directories(path); }
-    ~BenchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-};
 
 struct FilledStore {
     std::filesystem::path store;
@@ -59,7 +46,7 @@ std::vector<RoutePoint> loopRoute(std::int64_t seed, int count, Date start) {
 /// The generated history with a route on every activity and power on every fifth, and both
 /// caches filled once: made on first use and kept for the whole run.
 const FilledStore& filledStore(std::int64_t count) {
-    static BenchFolder folder;
+    static bench::BenchFolder folder("cache");
     static std::map<std::int64_t, FilledStore> stores;
     auto found = stores.find(count);
     if (found != stores.end()) return found->second;
@@ -184,7 +171,7 @@ namespace {
 // What keeping the marks costs a save of new activities: 2,000 activities with a route, into a
 // store whose mark triggers are there (1) or were dropped (0).
 void BM_SaveNewActivities(benchmark::State& state) {
-    static BenchFolder folder;
+    static bench::BenchFolder folder("save");
     std::int64_t round = 0;
     for (auto _ : state) {
         state.PauseTiming();

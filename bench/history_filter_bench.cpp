@@ -2,11 +2,11 @@
 // counts and the matching activities known) in at most 50 ms at 100,000 activities. The
 // index it searches is built once per store change, off the main thread; its cost is shown too.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <map>
 #include <memory>
 
+#include "BenchFolder.h"
 #include "HistoryStoreGenerator.h"
 #include "model/HistoryFilterIndex.h"
 
@@ -14,22 +14,9 @@ namespace {
 
 using namespace vantrel;
 
-/// A private folder for the generated stores, removed when the run ends.
-struct BenchFolder {
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 ("vantrel-filter-bench-" + std::to_string(getpid()));
-    BenchFolder() { std::filesystem::create_directories(path); }
-    ~BenchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-};
-
 /// One generated store per size, made on first use and kept for the whole run.
 const std::filesystem::path& storeOf(std::int64_t count) {
-    static BenchFolder folder;
+    static bench::BenchFolder folder("filter");
     static std::map<std::int64_t, std::filesystem::path> files;
     auto found = files.find(count);
     if (found != files.end()) return found->second;
