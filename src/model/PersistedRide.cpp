@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/RideFields.h"
 #include "model/SeriesCodec.h"
 #include "model/WeatherSnapshot.h"
 
@@ -67,16 +68,9 @@ std::optional<WeatherSnapshot> PersistedRide::endWeather() const {
 }
 
 bool PersistedRide::sameValues(const PersistedRide& other) const {
-    auto fields = [](const PersistedRide& r) {
-        return std::tie(r.rideID, r.date, r.duration, r.distance, r.elevationGain,
-                        r.averageHeartRate, r.maxHeartRate, r.calories, r.activeTime, r.routeData,
-                        r.heartRateData, r.healthKitUUID, r.activityType, r.importSource,
-                        r.deletedAt, r.stravaActivityId, r.startWeatherData, r.endWeatherData,
-                        r.city, r.startElevation, r.notes, r.averagePower, r.maxPower,
-                        r.averageCadence, r.powerData, r.mapCenterLat, r.mapCenterLon, r.mapSpanLat,
-                        r.mapSpanLon, r.trimmedAt, r.preTrimBackup);
-    };
-    return fields(*this) == fields(other) && samePhotos(photos, other.photos);
+    return std::all_of(kRideFields.begin(), kRideFields.end(),
+                       [&](const auto& field) { return field.same(*this, other); }) &&
+           samePhotos(photos, other.photos);
 }
 
 }  // namespace vantrel

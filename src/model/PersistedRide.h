@@ -18,7 +18,8 @@ namespace vantrel {
 struct WeatherSnapshot;
 
 /// The stored activity record. Field order is the store's column order and is shared with the
-/// recording devices; the defaults are those of a record created with nothing set.
+/// recording devices; the defaults are those of a record created with nothing set. A stored
+/// field added here belongs in `kRideFields` (RideFields.h) too.
 ///
 /// Records live in a `RideStore`, which hands them out as `RideRef` (one object per stored
 /// row): identity is the store's `objectID`, never `rideID`.
