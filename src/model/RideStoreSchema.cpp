@@ -1,8 +1,9 @@
 #include "model/RideStoreSchema.h"
 
 #include <array>
+#include <string_view>
 
-#include "model/SqliteStatement.h"
+#include "model/RideFields.h"
 
 namespace vantrel {
 
@@ -62,82 +63,79 @@ void fromStoreValue(StoreValue&& value, std::optional<Bytes>& target) {
     target = found ? std::optional<Bytes>(std::move(*found)) : std::nullopt;
 }
 
-template <typename Record, auto Member>
-StoreColumn<Record> column(const char* name, const char* declaration, bool detail = false) {
-    return {name,
-            declaration,
-            detail,
-            [](sqlite3_stmt* statement, int index, const Record& record) {
-                bindValue(statement, index, record.*Member);
-            },
-            [](sqlite3_stmt* statement, int index, Record& record) {
-                readValue(statement, index, record.*Member);
-            },
-            [](const Record& a, const Record& b) { return a.*Member == b.*Member; },
-            [](const Record& record) { return toStoreValue(record.*Member); },
-            [](Record& record, StoreValue&& value) {
-                fromStoreValue(std::move(value), record.*Member);
-            }};
+// The large byte fields, which lists of records leave unread until a record's details are asked
+// for.
+constexpr bool isDetail(std::string_view name) {
+    return name == "routeData" || name == "heartRateData" || name == "powerData" ||
+           name == "preTrimBackup";
+}
+
+template <typename Record, std::size_t Count>
+constexpr std::array<StoreColumn<Record>, Count> columnsOf(
+    const std::array<RecordField<Record>, Count>& fields) {
+    std::array<StoreColumn<Record>, Count> columns{};
+    for (std::size_t i = 0; i < Count; ++i) columns[i] = {fields[i], isDetail(fields[i].name)};
+    return columns;
 }
 
 using R = PersistedRide;
 using P = RidePhoto;
 
-const std::array<StoreColumn<R>, 31> kRideColumns = {
-    column<R, &R::rideID>("rideID", "TEXT NOT NULL"),
-    column<R, &R::date>("date", "REAL NOT NULL"),
-    column<R, &R::duration>("duration", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::distance>("distance", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::elevationGain>("elevationGain", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::averageHeartRate>("averageHeartRate", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::maxHeartRate>("maxHeartRate", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::calories>("calories", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::activeTime>("activeTime", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::routeData>("routeData", "BLOB", true),
-    column<R, &R::heartRateData>("heartRateData", "BLOB", true),
-    column<R, &R::healthKitUUID>("healthKitUUID", "TEXT"),
-    column<R, &R::activityType>("activityType", "TEXT"),
-    column<R, &R::importSource>("importSource", "TEXT"),
-    column<R, &R::deletedAt>("deletedAt", "REAL"),
-    column<R, &R::stravaActivityId>("stravaActivityId", "TEXT"),
-    column<R, &R::startWeatherData>("startWeatherData", "BLOB"),
-    column<R, &R::endWeatherData>("endWeatherData", "BLOB"),
-    column<R, &R::city>("city", "TEXT"),
-    column<R, &R::startElevation>("startElevation", "REAL"),
-    column<R, &R::notes>("notes", "TEXT"),
-    column<R, &R::averagePower>("averagePower", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::maxPower>("maxPower", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::averageCadence>("averageCadence", "REAL NOT NULL DEFAULT 0"),
-    column<R, &R::powerData>("powerData", "BLOB", true),
-    column<R, &R::mapCenterLat>("mapCenterLat", "REAL"),
-    column<R, &R::mapCenterLon>("mapCenterLon", "REAL"),
-    column<R, &R::mapSpanLat>("mapSpanLat", "REAL"),
-    column<R, &R::mapSpanLon>("mapSpanLon", "REAL"),
-    column<R, &R::trimmedAt>("trimmedAt", "REAL"),
-    column<R, &R::preTrimBackup>("preTrimBackup", "BLOB", true),
-};
+constexpr auto kRideColumns = columnsOf(kRideFields);
+constexpr auto kPhotoColumns = columnsOf(kPhotoFields);
 
-const std::array<StoreColumn<P>, 8> kPhotoColumns = {
-    column<P, &P::photoID>("photoID", "TEXT NOT NULL"),
-    column<P, &P::imageData>("imageData", "BLOB"),
-    column<P, &P::thumbnailData>("thumbnailData", "BLOB"),
-    column<P, &P::caption>("caption", "TEXT"),
-    column<P, &P::captureDate>("captureDate", "REAL"),
-    column<P, &P::latitude>("latitude", "REAL"),
-    column<P, &P::longitude>("longitude", "REAL"),
-    column<P, &P::sortOrder>("sortOrder", "INTEGER NOT NULL DEFAULT 0"),
-};
+const char* typeWord(FieldKind kind) {
+    switch (kind) {
+        case FieldKind::date:
+        case FieldKind::number:
+            return "REAL";
+        case FieldKind::integer:
+            return "INTEGER";
+        case FieldKind::bytes:
+            return "BLOB";
+        case FieldKind::identifier:
+        case FieldKind::text:
+            break;
+    }
+    return "TEXT";
+}
 
 template <typename Record>
 std::string tableSQL(const char* table, std::span<const StoreColumn<Record>> columns,
                      const char* trailer) {
     std::string sql = std::string("CREATE TABLE ") + table + " (id INTEGER PRIMARY KEY";
     for (const auto& column : columns)
-        sql += std::string(", ") + column.name + " " + column.declaration;
+        sql += std::string(", ") + column.name + " " + columnDeclaration<Record>(column);
     return sql + trailer + ");\n";
 }
 
 }  // namespace
+
+template <typename Record>
+StoreValue columnValue(const StoreColumn<Record>& column, const Record& record) {
+    return column.apply(record, [](const auto& value) { return toStoreValue(value); });
+}
+template StoreValue columnValue(const StoreColumn<R>&, const R&);
+template StoreValue columnValue(const StoreColumn<P>&, const P&);
+
+template <typename Record>
+void setColumnValue(const StoreColumn<Record>& column, Record& record, StoreValue&& value) {
+    column.apply(record, [&](auto& target) { fromStoreValue(std::move(value), target); });
+}
+template void setColumnValue(const StoreColumn<R>&, R&, StoreValue&&);
+template void setColumnValue(const StoreColumn<P>&, P&, StoreValue&&);
+
+// Plain numbers default to 0 (a record created with nothing set); identifiers and dates have
+// no default a record could mean.
+template <typename Record>
+std::string columnDeclaration(const RecordField<Record>& field) {
+    std::string declaration = typeWord(field.kind);
+    if (field.optional()) return declaration;
+    bool zeroDefault = field.kind == FieldKind::number || field.kind == FieldKind::integer;
+    return declaration + (zeroDefault ? " NOT NULL DEFAULT 0" : " NOT NULL");
+}
+template std::string columnDeclaration(const RecordField<R>&);
+template std::string columnDeclaration(const RecordField<P>&);
 
 std::span<const StoreColumn<PersistedRide>> rideColumns() {
     return kRideColumns;

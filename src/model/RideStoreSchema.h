@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "model/PersistedRide.h"
+#include "model/RecordField.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
@@ -22,26 +21,29 @@ inline constexpr int kStoreSchemaVersion = 2;
 /// type. Identifiers are text, as SQLite stores them.
 using StoreValue = std::optional<std::variant<double, std::int64_t, std::string, Bytes>>;
 
-/// One stored field of a record: its column, and how to bind, read and compare it. `bind` and
-/// `read` are SQLite's; `get` and `set` serve the other backends.
+/// One stored field of a record as a column of its table; the name is the column's.
 template <typename Record>
-struct StoreColumn {
-    const char* name;
-    /// The SQLite declaration ("REAL NOT NULL DEFAULT 0"); other backends map its type word.
-    const char* declaration;
+struct StoreColumn : RecordField<Record> {
     /// One of the large byte fields that fetches without details leave unread.
-    bool detail;
-    void (*bind)(sqlite3_stmt*, int, const Record&);
-    void (*read)(sqlite3_stmt*, int, Record&);
-    bool (*same)(const Record&, const Record&);
-    StoreValue (*get)(const Record&);
-    void (*set)(Record&, StoreValue&&);
+    bool detail = false;
 };
 
 /// The columns of "PersistedRide" after `id`, in field order.
 std::span<const StoreColumn<PersistedRide>> rideColumns();
 /// The columns of "RidePhoto" after `id` and before `ride`, in field order.
 std::span<const StoreColumn<RidePhoto>> photoColumns();
+
+/// The value of `column` in `record`, for backends that pass values rather than bind members.
+template <typename Record>
+StoreValue columnValue(const StoreColumn<Record>& column, const Record& record);
+/// Sets `column` of `record`; absent or mistyped values read as SQLite reads them (0 for
+/// numbers, the nil identifier).
+template <typename Record>
+void setColumnValue(const StoreColumn<Record>& column, Record& record, StoreValue&& value);
+
+/// The column's SQLite declaration ("REAL NOT NULL DEFAULT 0"); other backends map its type word.
+template <typename Record>
+std::string columnDeclaration(const RecordField<Record>& field);
 
 /// Statements creating both tables and their indexes.
 std::string schemaSQL();

@@ -6,6 +6,7 @@
 
 #include "model/RideStore.h"
 #include "model/RideStoreSchema.h"
+#include "model/SqliteStatement.h"
 
 namespace vantrel {
 
@@ -64,10 +65,21 @@ std::string photoSelectList() {
     return sql;
 }
 
+template <typename Record>
+void bindColumn(sqlite3_stmt* statement, int index, const StoreColumn<Record>& column,
+                const Record& record) {
+    column.apply(record, [&](const auto& value) { bindValue(statement, index, value); });
+}
+
+template <typename Record>
+void readColumn(sqlite3_stmt* row, int index, const StoreColumn<Record>& column, Record& record) {
+    column.apply(record, [&](auto& value) { readValue(row, index, value); });
+}
+
 void readRideColumns(sqlite3_stmt* row, bool withDetails, PersistedRide& ride) {
     int index = 1;
     for (const auto& column : rideColumns()) {
-        if (withDetails || !column.detail) column.read(row, index++, ride);
+        if (withDetails || !column.detail) readColumn(row, index++, column, ride);
     }
 }
 
@@ -359,7 +371,7 @@ void SqliteStoreBackend::readDetails(std::int64_t objectID, PersistedRide& targe
     if (statement.step() != SQLITE_ROW) return;
     int index = 1;
     for (const auto& column : rideColumns()) {
-        if (column.detail) column.read(statement.get(), index++, target);
+        if (column.detail) readColumn(statement.get(), index++, column, target);
     }
 }
 
@@ -417,7 +429,8 @@ std::vector<RidePhoto> SqliteStoreBackend::readPhotos(std::int64_t rideObjectID)
         RidePhoto photo;
         photo.objectID = sqlite3_column_int64(statement.get(), 0);
         int index = 1;
-        for (const auto& column : photoColumns()) column.read(statement.get(), index++, photo);
+        for (const auto& column : photoColumns())
+            readColumn(statement.get(), index++, column, photo);
         photos.push_back(std::move(photo));
     }
     if (status != SQLITE_DONE) fail("cannot read");
@@ -460,7 +473,7 @@ std::int64_t SqliteStoreBackend::insertRide(const PersistedRide& ride) {
     }
     auto statement = prepare("INSERT INTO PersistedRide (" + names + ") VALUES (" + values + ")");
     index = 1;
-    for (const auto& column : rideColumns()) column.bind(statement.get(), index++, ride);
+    for (const auto& column : rideColumns()) bindColumn(statement.get(), index++, column, ride);
     stepToEnd(statement);
     return sqlite3_last_insert_rowid(m_db);
 }
@@ -473,7 +486,7 @@ void SqliteStoreBackend::updateRide(const PersistedRide& ride,
                std::to_string(i + 1);
     auto statement = prepare(sql + " WHERE id = ?" + std::to_string(columns.size() + 1));
     for (std::size_t i = 0; i < columns.size(); ++i)
-        rideColumns()[columns[i]].bind(statement.get(), static_cast<int>(i + 1), ride);
+        bindColumn(statement.get(), static_cast<int>(i + 1), rideColumns()[columns[i]], ride);
     sqlite3_bind_int64(statement.get(), static_cast<int>(columns.size() + 1), ride.objectID);
     stepToEnd(statement);
 }
@@ -494,7 +507,7 @@ std::int64_t SqliteStoreBackend::insertPhoto(const RidePhoto& photo, std::int64_
     auto statement = prepare("INSERT INTO RidePhoto (" + names + "ride) VALUES (" + values + "?" +
                              std::to_string(index) + ")");
     index = 1;
-    for (const auto& column : photoColumns()) column.bind(statement.get(), index++, photo);
+    for (const auto& column : photoColumns()) bindColumn(statement.get(), index++, column, photo);
     sqlite3_bind_int64(statement.get(), index, rideObjectID);
     stepToEnd(statement);
     return sqlite3_last_insert_rowid(m_db);
@@ -509,7 +522,7 @@ void SqliteStoreBackend::updatePhoto(const RidePhoto& photo) {
     }
     auto statement = prepare(sql + " WHERE id = ?" + std::to_string(index));
     index = 1;
-    for (const auto& column : photoColumns()) column.bind(statement.get(), index++, photo);
+    for (const auto& column : photoColumns()) bindColumn(statement.get(), index++, column, photo);
     sqlite3_bind_int64(statement.get(), index, photo.objectID);
     stepToEnd(statement);
 }
