@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "model/Base64.h"
 #include "model/JsonWriter.h"
+#include "model/RideFields.h"
 #include "model/SeriesCodec.h"
 #include "model/TerminalText.h"
 
@@ -18,65 +19,38 @@ struct Absent {};
 using FieldValue = std::variant<Absent, double, std::int64_t, std::string, Bytes, DateValue>;
 using Fields = std::vector<std::pair<const char*, FieldValue>>;
 
+FieldValue fieldValue(const Uuid& value, FieldKind) {
+    return value.toString();
+}
+FieldValue fieldValue(double value, FieldKind kind) {
+    if (kind == FieldKind::date) return DateValue{value};
+    return value;
+}
+FieldValue fieldValue(std::int64_t value, FieldKind) {
+    return value;
+}
+FieldValue fieldValue(const std::string& value, FieldKind) {
+    return value;
+}
+FieldValue fieldValue(const Bytes& value, FieldKind) {
+    return value;
+}
 template <typename T>
-FieldValue optionalValue(const std::optional<T>& value) {
+FieldValue fieldValue(const std::optional<T>& value, FieldKind kind) {
     if (!value) return Absent{};
-    return FieldValue(*value);
+    return fieldValue(*value, kind);
 }
 
-FieldValue optionalDate(const std::optional<Date>& value) {
-    if (!value) return Absent{};
-    return DateValue{*value};
-}
-
-FieldValue optionalUuid(const std::optional<Uuid>& value) {
-    if (!value) return Absent{};
-    return value->toString();
-}
-
-Fields rideFields(const PersistedRide& r) {
-    return {{"rideID", r.rideID.toString()},
-            {"date", DateValue{r.date}},
-            {"duration", r.duration},
-            {"distance", r.distance},
-            {"elevationGain", r.elevationGain},
-            {"averageHeartRate", r.averageHeartRate},
-            {"maxHeartRate", r.maxHeartRate},
-            {"calories", r.calories},
-            {"activeTime", r.activeTime},
-            {"routeData", optionalValue(r.routeData)},
-            {"heartRateData", optionalValue(r.heartRateData)},
-            {"healthKitUUID", optionalUuid(r.healthKitUUID)},
-            {"activityType", optionalValue(r.activityType)},
-            {"importSource", optionalValue(r.importSource)},
-            {"deletedAt", optionalDate(r.deletedAt)},
-            {"stravaActivityId", optionalValue(r.stravaActivityId)},
-            {"startWeatherData", optionalValue(r.startWeatherData)},
-            {"endWeatherData", optionalValue(r.endWeatherData)},
-            {"city", optionalValue(r.city)},
-            {"startElevation", optionalValue(r.startElevation)},
-            {"notes", optionalValue(r.notes)},
-            {"averagePower", r.averagePower},
-            {"maxPower", r.maxPower},
-            {"averageCadence", r.averageCadence},
-            {"powerData", optionalValue(r.powerData)},
-            {"mapCenterLat", optionalValue(r.mapCenterLat)},
-            {"mapCenterLon", optionalValue(r.mapCenterLon)},
-            {"mapSpanLat", optionalValue(r.mapSpanLat)},
-            {"mapSpanLon", optionalValue(r.mapSpanLon)},
-            {"trimmedAt", optionalDate(r.trimmedAt)},
-            {"preTrimBackup", optionalValue(r.preTrimBackup)}};
-}
-
-Fields photoFields(const RidePhoto& p) {
-    return {{"photoID", p.photoID.toString()},
-            {"imageData", optionalValue(p.imageData)},
-            {"thumbnailData", optionalValue(p.thumbnailData)},
-            {"caption", optionalValue(p.caption)},
-            {"captureDate", optionalDate(p.captureDate)},
-            {"latitude", optionalValue(p.latitude)},
-            {"longitude", optionalValue(p.longitude)},
-            {"sortOrder", p.sortOrder}};
+template <typename Record, std::size_t Count>
+Fields fieldsOf(const Record& record, const std::array<RecordField<Record>, Count>& table) {
+    Fields fields;
+    fields.reserve(Count);
+    for (const auto& field : table) {
+        fields.emplace_back(field.name, field.apply(record, [&](const auto& value) {
+            return fieldValue(value, field.kind);
+        }));
+    }
+    return fields;
 }
 
 struct JsonField {
@@ -121,12 +95,12 @@ void writeSeries(JsonWriter& json, const char* name, const std::optional<Bytes>&
 void writeJSON(std::ostream& out, const PersistedRide& ride) {
     JsonWriter json;
     json.beginObject();
-    writeFields(json, rideFields(ride));
+    writeFields(json, fieldsOf(ride, kRideFields));
     json.key("photos");
     json.beginArray();
     for (const auto& photo : ride.photos) {
         json.beginObject();
-        writeFields(json, photoFields(photo));
+        writeFields(json, fieldsOf(photo, kPhotoFields));
         json.endObject();
     }
     json.endArray();
@@ -141,7 +115,7 @@ void writeJSON(std::ostream& out, const PersistedRide& ride) {
 }
 
 void writeText(std::ostream& out, const PersistedRide& ride) {
-    for (const auto& [name, value] : rideFields(ride)) {
+    for (const auto& [name, value] : fieldsOf(ride, kRideFields)) {
         out << name << ": ";
         std::visit(TextField{out}, value);
         out << '\n';
