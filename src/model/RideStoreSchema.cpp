@@ -84,31 +84,6 @@ using P = RidePhoto;
 constexpr auto kRideColumns = columnsOf(kRideFields);
 constexpr auto kPhotoColumns = columnsOf(kPhotoFields);
 
-const char* typeWord(FieldKind kind) {
-    switch (kind) {
-        case FieldKind::date:
-        case FieldKind::number:
-            return "REAL";
-        case FieldKind::integer:
-            return "INTEGER";
-        case FieldKind::bytes:
-            return "BLOB";
-        case FieldKind::identifier:
-        case FieldKind::text:
-            break;
-    }
-    return "TEXT";
-}
-
-template <typename Record>
-std::string tableSQL(const char* table, std::span<const StoreColumn<Record>> columns,
-                     const char* trailer) {
-    std::string sql = std::string("CREATE TABLE ") + table + " (id INTEGER PRIMARY KEY";
-    for (const auto& column : columns)
-        sql += std::string(", ") + column.name + " " + columnDeclaration<Record>(column);
-    return sql + trailer + ");\n";
-}
-
 }  // namespace
 
 template <typename Record>
@@ -125,34 +100,12 @@ void setColumnValue(const StoreColumn<Record>& column, Record& record, StoreValu
 template void setColumnValue(const StoreColumn<R>&, R&, StoreValue&&);
 template void setColumnValue(const StoreColumn<P>&, P&, StoreValue&&);
 
-// Plain numbers default to 0 (a record created with nothing set); identifiers and dates have
-// no default a record could mean.
-template <typename Record>
-std::string columnDeclaration(const RecordField<Record>& field) {
-    std::string declaration = typeWord(field.kind);
-    if (field.optional()) return declaration;
-    bool zeroDefault = field.kind == FieldKind::number || field.kind == FieldKind::integer;
-    return declaration + (zeroDefault ? " NOT NULL DEFAULT 0" : " NOT NULL");
-}
-template std::string columnDeclaration(const RecordField<R>&);
-template std::string columnDeclaration(const RecordField<P>&);
-
 std::span<const StoreColumn<PersistedRide>> rideColumns() {
     return kRideColumns;
 }
 
 std::span<const StoreColumn<RidePhoto>> photoColumns() {
     return kPhotoColumns;
-}
-
-std::string schemaSQL() {
-    return tableSQL<R>("PersistedRide", rideColumns(), "") +
-           tableSQL<P>("RidePhoto", photoColumns(),
-                       ", ride INTEGER REFERENCES PersistedRide(id) ON DELETE CASCADE") +
-           "CREATE INDEX PersistedRide_liveDate ON PersistedRide(date) WHERE deletedAt IS NULL;\n"
-           "CREATE INDEX PersistedRide_date ON PersistedRide(date);\n"
-           "CREATE UNIQUE INDEX PersistedRide_rideID ON PersistedRide(rideID);\n"
-           "CREATE INDEX RidePhoto_ride ON RidePhoto(ride);\n";
 }
 
 std::string uniqueRideIDSQL() {

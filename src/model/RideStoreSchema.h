@@ -41,13 +41,6 @@ StoreValue columnValue(const StoreColumn<Record>& column, const Record& record);
 template <typename Record>
 void setColumnValue(const StoreColumn<Record>& column, Record& record, StoreValue&& value);
 
-/// The column's SQLite declaration ("REAL NOT NULL DEFAULT 0"); other backends map its type word.
-template <typename Record>
-std::string columnDeclaration(const RecordField<Record>& field);
-
-/// Statements creating both tables and their indexes.
-std::string schemaSQL();
-
 /// The upgrade from schema 1 to 2, in SQL that both databases read (quoted identifiers): the
 /// index on `rideID` becomes unique. The later twins must have been renamed first.
 std::string uniqueRideIDSQL();

@@ -7,6 +7,7 @@
 #include "model/RideStore.h"
 #include "model/RideStoreSchema.h"
 #include "model/SqliteStatement.h"
+#include "model/StoreStatements.h"
 
 namespace vantrel {
 
@@ -14,55 +15,18 @@ namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 5000;
 
-std::string whereClause(const RideQuery& query) {
-    std::vector<std::string> terms;
-    if (query.liveOnly) terms.emplace_back("deletedAt IS NULL");
-    if (query.cityMissingOnly) terms.emplace_back("city IS NULL");
-    if (query.withRouteOnly) terms.emplace_back("routeData IS NOT NULL");
-    if (query.objectIDAfter) terms.emplace_back("id > :after");
-    if (query.dateFrom) terms.emplace_back("date >= :from");
-    if (query.dateBefore) terms.emplace_back("date < :before");
-    std::string sql;
-    for (const auto& term : terms) sql += (sql.empty() ? " WHERE " : " AND ") + term;
-    return sql;
-}
+const StoreStatements kStatements{kSqliteDialect};
 
-void bindQueryValues(sqlite3_stmt* statement, const RideQuery& query) {
-    if (query.objectIDAfter)
-        sqlite3_bind_int64(statement, sqlite3_bind_parameter_index(statement, ":after"),
-                           *query.objectIDAfter);
-    if (query.dateFrom)
-        sqlite3_bind_double(statement, sqlite3_bind_parameter_index(statement, ":from"),
-                            *query.dateFrom);
-    if (query.dateBefore)
-        sqlite3_bind_double(statement, sqlite3_bind_parameter_index(statement, ":before"),
-                            *query.dateBefore);
-}
-
-std::string orderClause(RideQuery::Order order) {
-    switch (order) {
-        case RideQuery::Order::dateAscending:
-            return " ORDER BY date ASC, id ASC";
-        case RideQuery::Order::dateDescending:
-            return " ORDER BY date DESC, id DESC";
-        case RideQuery::Order::none:
-            break;
+// The query's values are numbers only: a date or a row id.
+void bindQueryValues(sqlite3_stmt* statement, const std::vector<StoreValue>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!values[i]) continue;
+        auto index = static_cast<int>(i + 1);
+        if (auto real = std::get_if<double>(&*values[i]))
+            sqlite3_bind_double(statement, index, *real);
+        if (auto integer = std::get_if<std::int64_t>(&*values[i]))
+            sqlite3_bind_int64(statement, index, *integer);
     }
-    return "";
-}
-
-std::string rideSelectList(bool withDetails) {
-    std::string sql = "id";
-    for (const auto& column : rideColumns()) {
-        if (withDetails || !column.detail) sql += std::string(", ") + column.name;
-    }
-    return sql;
-}
-
-std::string photoSelectList() {
-    std::string sql = "id";
-    for (const auto& column : photoColumns()) sql += std::string(", ") + column.name;
-    return sql;
 }
 
 template <typename Record>
@@ -275,7 +239,7 @@ void SqliteStoreBackend::addSeriesMarksOnce(const std::function<bool()>& hasMark
 void SqliteStoreBackend::upgradeSchema(std::int64_t version) {
     if (version == kStoreSchemaVersion) return;
     if (version == 0) {
-        execute(schemaSQL());
+        execute(kStatements.createTables());
     } else {
         makeRideIDsUnique();
     }
@@ -298,7 +262,7 @@ void SqliteStoreBackend::makeRideIDsUnique() {
     }
     m_renamedTwins = renameLaterTwins(rows);
     for (const auto& twin : m_renamedTwins) {
-        auto update = prepare("UPDATE PersistedRide SET rideID = ?1 WHERE id = ?2");
+        auto update = prepare(kStatements.renameRideID());
         bindValue(update.get(), 1, twin.newRideID);
         sqlite3_bind_int64(update.get(), 2, twin.objectID);
         stepToEnd(update);
@@ -319,25 +283,20 @@ void SqliteStoreBackend::visitRows(SqliteStatement& statement, bool withDetails,
 
 void SqliteStoreBackend::fetchRows(const RideQuery& query, bool applyLimit,
                                    const RowVisitor& visit) {
-    std::string sql = "SELECT " + rideSelectList(query.withDetails) + " FROM PersistedRide" +
-                      whereClause(query) + orderClause(query.order);
-    if (applyLimit && query.limit)
-        sql += " LIMIT " + std::to_string(std::max<std::int64_t>(0, *query.limit));
-    auto statement = prepare(sql);
-    bindQueryValues(statement.get(), query);
+    std::vector<StoreValue> values;
+    auto statement = prepare(kStatements.selectRides(query, applyLimit, values));
+    bindQueryValues(statement.get(), values);
     visitRows(statement, query.withDetails, visit);
 }
 
 void SqliteStoreBackend::fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) {
-    auto statement = prepare("SELECT " + rideSelectList(true) +
-                             " FROM PersistedRide WHERE rideID = ?1 AND deletedAt IS NULL"
-                             " ORDER BY id");
+    auto statement = prepare(kStatements.selectLiveByRideID());
     bindValue(statement.get(), 1, rideID);
     visitRows(statement, true, visit);
 }
 
 std::optional<std::int64_t> SqliteStoreBackend::rowIDOfRideID(const Uuid& rideID) {
-    auto statement = prepare("SELECT id FROM PersistedRide WHERE rideID = ?1");
+    auto statement = prepare(kStatements.selectRowIDOfRideID());
     bindValue(statement.get(), 1, rideID);
     int status = statement.step();
     if (status == SQLITE_ROW) return sqlite3_column_int64(statement.get(), 0);
@@ -346,15 +305,15 @@ std::optional<std::int64_t> SqliteStoreBackend::rowIDOfRideID(const Uuid& rideID
 }
 
 std::int64_t SqliteStoreBackend::countRows(const RideQuery& query) {
-    auto statement = prepare("SELECT count(*) FROM PersistedRide" + whereClause(query));
-    bindQueryValues(statement.get(), query);
+    std::vector<StoreValue> values;
+    auto statement = prepare(kStatements.countRides(query, values));
+    bindQueryValues(statement.get(), values);
     if (statement.step() != SQLITE_ROW) fail("cannot read");
     return sqlite3_column_int64(statement.get(), 0);
 }
 
 bool SqliteStoreBackend::readRow(std::int64_t objectID, bool withDetails, PersistedRide& target) {
-    auto statement =
-        prepare("SELECT " + rideSelectList(withDetails) + " FROM PersistedRide WHERE id = ?1");
+    auto statement = prepare(kStatements.selectRide(withDetails));
     sqlite3_bind_int64(statement.get(), 1, objectID);
     if (statement.step() != SQLITE_ROW) return false;
     readRideColumns(statement.get(), withDetails, target);
@@ -362,11 +321,7 @@ bool SqliteStoreBackend::readRow(std::int64_t objectID, bool withDetails, Persis
 }
 
 void SqliteStoreBackend::readDetails(std::int64_t objectID, PersistedRide& target) {
-    std::string sql = "SELECT id";
-    for (const auto& column : rideColumns()) {
-        if (column.detail) sql += std::string(", ") + column.name;
-    }
-    auto statement = prepare(sql + " FROM PersistedRide WHERE id = ?1");
+    auto statement = prepare(kStatements.selectDetails());
     sqlite3_bind_int64(statement.get(), 1, objectID);
     if (statement.step() != SQLITE_ROW) return;
     int index = 1;
@@ -376,7 +331,7 @@ void SqliteStoreBackend::readDetails(std::int64_t objectID, PersistedRide& targe
 }
 
 std::optional<Bytes> SqliteStoreBackend::readRouteData(std::int64_t objectID) {
-    auto statement = prepare("SELECT routeData FROM PersistedRide WHERE id = ?1");
+    auto statement = prepare(kStatements.selectRouteData());
     sqlite3_bind_int64(statement.get(), 1, objectID);
     std::optional<Bytes> bytes;
     int status = statement.step();
@@ -388,9 +343,7 @@ std::optional<Bytes> SqliteStoreBackend::readRouteData(std::int64_t objectID) {
 }
 
 StoredSeries SqliteStoreBackend::readSeries(std::int64_t objectID) {
-    auto statement =
-        prepare(std::string("SELECT routeData, powerData, ") +
-                (m_hasSeriesMarks ? "seriesMark" : "NULL") + " FROM PersistedRide WHERE id = ?1");
+    auto statement = prepare(kStatements.selectSeries(m_hasSeriesMarks));
     sqlite3_bind_int64(statement.get(), 1, objectID);
     StoredSeries series;
     int status = statement.step();
@@ -407,9 +360,7 @@ StoredSeries SqliteStoreBackend::readSeries(std::int64_t objectID) {
 
 std::unordered_map<std::int64_t, std::int64_t> SqliteStoreBackend::readSeriesMarks() {
     if (!m_hasSeriesMarks) return {};
-    auto statement = prepare(
-        "SELECT id, seriesMark FROM PersistedRide WHERE deletedAt IS NULL AND seriesMark IS NOT "
-        "NULL");
+    auto statement = prepare(kStatements.selectSeriesMarks());
     std::unordered_map<std::int64_t, std::int64_t> marks;
     int status;
     while ((status = statement.step()) == SQLITE_ROW)
@@ -420,8 +371,7 @@ std::unordered_map<std::int64_t, std::int64_t> SqliteStoreBackend::readSeriesMar
 }
 
 std::vector<RidePhoto> SqliteStoreBackend::readPhotos(std::int64_t rideObjectID) {
-    auto statement =
-        prepare("SELECT " + photoSelectList() + " FROM RidePhoto WHERE ride = ?1 ORDER BY id");
+    auto statement = prepare(kStatements.selectPhotos());
     sqlite3_bind_int64(statement.get(), 1, rideObjectID);
     std::vector<RidePhoto> photos;
     int status;
@@ -448,31 +398,14 @@ void SqliteStoreBackend::inTransaction(const std::function<void()>& write) {
     }
 }
 
-// A savepoint around the one record undoes its row and photos alone, so the transaction (and
-// every other record in it) goes on.
 std::optional<std::string> SqliteStoreBackend::tryAlone(const std::function<void()>& write) {
-    execute("SAVEPOINT oneRecord");
-    try {
-        write();
-    } catch (const StoreError& error) {
-        if (!isRecordFault(sqlite3_extended_errcode(m_db))) throw;
-        execute("ROLLBACK TO oneRecord");
-        execute("RELEASE oneRecord");
-        return std::string(error.what());
-    }
-    execute("RELEASE oneRecord");
-    return std::nullopt;
+    return tryInSavepoint([this](const std::string& sql) { execute(sql); },
+                          [this] { return isRecordFault(sqlite3_extended_errcode(m_db)); }, write);
 }
 
 std::int64_t SqliteStoreBackend::insertRide(const PersistedRide& ride) {
-    std::string names, values;
+    auto statement = prepare(kStatements.insertRide());
     int index = 1;
-    for (const auto& column : rideColumns()) {
-        names += std::string(names.empty() ? "" : ", ") + column.name;
-        values += (values.empty() ? "?" : ", ?") + std::to_string(index++);
-    }
-    auto statement = prepare("INSERT INTO PersistedRide (" + names + ") VALUES (" + values + ")");
-    index = 1;
     for (const auto& column : rideColumns()) bindColumn(statement.get(), index++, column, ride);
     stepToEnd(statement);
     return sqlite3_last_insert_rowid(m_db);
@@ -480,11 +413,7 @@ std::int64_t SqliteStoreBackend::insertRide(const PersistedRide& ride) {
 
 void SqliteStoreBackend::updateRide(const PersistedRide& ride,
                                     std::span<const std::size_t> columns) {
-    std::string sql = "UPDATE PersistedRide SET ";
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        sql += std::string(i ? ", " : "") + rideColumns()[columns[i]].name + " = ?" +
-               std::to_string(i + 1);
-    auto statement = prepare(sql + " WHERE id = ?" + std::to_string(columns.size() + 1));
+    auto statement = prepare(kStatements.updateRide(columns));
     for (std::size_t i = 0; i < columns.size(); ++i)
         bindColumn(statement.get(), static_cast<int>(i + 1), rideColumns()[columns[i]], ride);
     sqlite3_bind_int64(statement.get(), static_cast<int>(columns.size() + 1), ride.objectID);
@@ -492,21 +421,14 @@ void SqliteStoreBackend::updateRide(const PersistedRide& ride,
 }
 
 void SqliteStoreBackend::deleteRide(std::int64_t objectID) {
-    auto statement = prepare("DELETE FROM PersistedRide WHERE id = ?1");
+    auto statement = prepare(kStatements.deleteRide());
     sqlite3_bind_int64(statement.get(), 1, objectID);
     stepToEnd(statement);
 }
 
 std::int64_t SqliteStoreBackend::insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) {
-    std::string names, values;
+    auto statement = prepare(kStatements.insertPhoto());
     int index = 1;
-    for (const auto& column : photoColumns()) {
-        names += std::string(column.name) + ", ";
-        values += "?" + std::to_string(index++) + ", ";
-    }
-    auto statement = prepare("INSERT INTO RidePhoto (" + names + "ride) VALUES (" + values + "?" +
-                             std::to_string(index) + ")");
-    index = 1;
     for (const auto& column : photoColumns()) bindColumn(statement.get(), index++, column, photo);
     sqlite3_bind_int64(statement.get(), index, rideObjectID);
     stepToEnd(statement);
@@ -514,21 +436,15 @@ std::int64_t SqliteStoreBackend::insertPhoto(const RidePhoto& photo, std::int64_
 }
 
 void SqliteStoreBackend::updatePhoto(const RidePhoto& photo) {
-    std::string sql = "UPDATE RidePhoto SET ";
+    auto statement = prepare(kStatements.updatePhoto());
     int index = 1;
-    for (const auto& column : photoColumns()) {
-        sql += std::string(index > 1 ? ", " : "") + column.name + " = ?" + std::to_string(index);
-        ++index;
-    }
-    auto statement = prepare(sql + " WHERE id = ?" + std::to_string(index));
-    index = 1;
     for (const auto& column : photoColumns()) bindColumn(statement.get(), index++, column, photo);
     sqlite3_bind_int64(statement.get(), index, photo.objectID);
     stepToEnd(statement);
 }
 
 void SqliteStoreBackend::deletePhoto(std::int64_t objectID) {
-    auto statement = prepare("DELETE FROM RidePhoto WHERE id = ?1");
+    auto statement = prepare(kStatements.deletePhoto());
     sqlite3_bind_int64(statement.get(), 1, objectID);
     stepToEnd(statement);
 }
