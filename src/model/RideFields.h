@@ -13,7 +13,7 @@ namespace vantrel {
 /// The store's columns, `PersistedRide::sameValues` and `vantrel-cli show` go through this list;
 /// a field added to `PersistedRide` belongs here too (a test compares the list with the
 /// class's layout).
-inline constexpr std::array<RecordField<PersistedRide>, 31> kRideFields = {{
+inline constexpr auto kRideFields = std::to_array<RecordField<PersistedRide>>({
     {"rideID", FieldKind::identifier, &PersistedRide::rideID},
     {"date", FieldKind::date, &PersistedRide::date},
     {"duration", FieldKind::number, &PersistedRide::duration},
@@ -45,10 +45,10 @@ inline constexpr std::array<RecordField<PersistedRide>, 31> kRideFields = {{
     {"mapSpanLon", FieldKind::number, &PersistedRide::mapSpanLon},
     {"trimmedAt", FieldKind::date, &PersistedRide::trimmedAt},
     {"preTrimBackup", FieldKind::bytes, &PersistedRide::preTrimBackup},
-}};
+});
 
 /// The stored fields of a photo, in declaration order (the store's column order).
-inline constexpr std::array<RecordField<RidePhoto>, 8> kPhotoFields = {{
+inline constexpr auto kPhotoFields = std::to_array<RecordField<RidePhoto>>({
     {"photoID", FieldKind::identifier, &RidePhoto::photoID},
     {"imageData", FieldKind::bytes, &RidePhoto::imageData},
     {"thumbnailData", FieldKind::bytes, &RidePhoto::thumbnailData},
@@ -57,7 +57,7 @@ inline constexpr std::array<RecordField<RidePhoto>, 8> kPhotoFields = {{
     {"latitude", FieldKind::number, &RidePhoto::latitude},
     {"longitude", FieldKind::number, &RidePhoto::longitude},
     {"sortOrder", FieldKind::integer, &RidePhoto::sortOrder},
-}};
+});
 
 static_assert(std::all_of(kRideFields.begin(), kRideFields.end(),
                           [](const auto& field) { return field.kindFitsMember(); }));

@@ -81,9 +81,7 @@ TEST(RideFieldsTest, SameValuesNoticesEachField) {
             using Value = std::remove_cvref_t<decltype(value)>;
             if constexpr (std::is_same_v<Value, Uuid>) {
                 value = Uuid::random();
-            } else if constexpr (std::is_same_v<Value, double>) {
-                value += 1;
-            } else if constexpr (std::is_same_v<Value, std::int64_t>) {
+            } else if constexpr (std::is_arithmetic_v<Value>) {
                 value += 1;
             } else {
                 value = typename Value::value_type{};
