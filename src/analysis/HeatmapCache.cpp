@@ -1,5 +1,6 @@
 #include "analysis/HeatmapCache.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -98,59 +99,87 @@ void HeatmapCache::remember(const Uuid& rideID, std::int64_t key,
     sqlite3_reset(insert);
 }
 
+void HeatmapCache::readLines(const std::vector<ActivitySummary>& wanted,
+                             std::vector<std::optional<std::vector<CodableCoordinate>>>& lines) {
+    // One pass over the file rather than a look-up per activity: a filled cache of a long
+    // history is read whole in a fraction of the time. Activities are found by rideID in a
+    // sorted list, without a string or a hash each.
+    std::vector<std::pair<Uuid, std::size_t>> index;
+    index.reserve(wanted.size());
+    for (std::size_t i = 0; i < wanted.size(); ++i) index.emplace_back(wanted[i].rideID, i);
+    std::sort(index.begin(), index.end());
+    lines.assign(wanted.size(), std::nullopt);
+    sqlite3_stmt* all = m_db.statement("SELECT rideID, seriesKey, points FROM route");
+    if (!all) return;
+    int status;
+    while ((status = sqlite3_step(all)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(all, 0));
+        std::optional<Uuid> rideID = Uuid::parse(text ? text : "");
+        if (!rideID) continue;
+        auto found = std::lower_bound(index.begin(), index.end(), std::pair(*rideID, 0UL));
+        if (found == index.end() || found->first != *rideID) continue;
+        if (wanted[found->second].seriesMark != sqlite3_column_int64(all, 1)) continue;
+        lines[found->second] =
+            pointsFromBlob(sqlite3_column_blob(all, 2), sqlite3_column_bytes(all, 2));
+    }
+    sqlite3_reset(all);
+    // Entries read before the damage showed are sound; the rest are simplified again.
+    if (status != SQLITE_DONE) m_db.recover();
+}
+
 std::optional<std::vector<HeatmapRoute>> HeatmapCache::routes(RideStore& store,
                                                               const HeatmapFilter& filter,
                                                               const Progress& progress,
                                                               const CancellationToken* cancel) {
     m_counts = {};
-    RideQuery live;
-    live.liveOnly = true;
-    live.withDetails = false;
-    live.order = RideQuery::Order::dateAscending;
-    std::vector<RideRef> rides = store.fetch(live);
-    auto marks = store.seriesMarks();
-    std::unordered_set<std::string> liveIDs;
-    liveIDs.reserve(rides.size());
-    for (const auto& ride : rides) liveIDs.insert(keyOf(ride->rideID));
-    m_counts.pruned = m_db.prune("route", liveIDs);
-    std::erase_if(rides, [&](const RideRef& ride) { return !filter.matches(*ride); });
+    std::vector<ActivitySummary> activities = store.liveSummaries();
+    {
+        std::unordered_set<std::string> liveIDs;
+        liveIDs.reserve(activities.size());
+        for (const auto& activity : activities) liveIDs.insert(keyOf(activity.rideID));
+        m_counts.pruned = m_db.prune("route", liveIDs);
+    }
+    std::erase_if(activities, [&](const ActivitySummary& activity) {
+        return !filter.matches(activity.date, activity.resolvedActivityType());
+    });
+    std::vector<std::optional<std::vector<CodableCoordinate>>> lines;
+    readLines(activities, lines);
 
     std::vector<HeatmapRoute> result;
-    for (std::size_t i = 0; i < rides.size(); ++i) {
+    for (std::size_t i = 0; i < activities.size(); ++i) {
         if (cancel && cancel->isCancelled()) {
             m_db.commit();
             return std::nullopt;
         }
-        const PersistedRide& ride = *rides[i];
-        std::optional<std::vector<CodableCoordinate>> line;
-        if (auto mark = marks.find(ride.objectID); mark != marks.end())
-            line = lookup(ride.rideID, mark->second);
+        const ActivitySummary& activity = activities[i];
+        std::optional<std::vector<CodableCoordinate>>& line = lines[i];
         StoredSeries series;
         std::int64_t key = 0;
         if (!line) {
             // New or changed since simplified: its route is read, keyed by the mark read with
             // it should it change again meanwhile.
             try {
-                series = store.storedSeries(ride.objectID);
+                series = store.storedSeries(activity.objectID);
             } catch (const StoreError&) {
                 m_db.commit();
                 throw;
             }
             key = CacheDatabase::seriesKey(series);
-            line = lookup(ride.rideID, key);
+            line = lookup(activity.rideID, key);
         }
         if (line) {
             ++m_counts.reused;
         } else {
             line = simplifiedLine(series.route);
-            remember(ride.rideID, key, *line);
+            remember(activity.rideID, key, *line);
             ++m_counts.simplified;
             if (m_db.pendingWrites() >= kRoutesPerTransaction) m_db.commit();
         }
         if (line->size() >= 2)
-            result.push_back(
-                {ride.rideID, ride.resolvedActivityType(), ride.date, std::move(*line)});
-        if (progress) progress(i + 1, rides.size());
+            result.push_back({activity.rideID, activity.resolvedActivityType(), activity.date,
+                              std::move(*line)});
+        line.reset();
+        if (progress) progress(i + 1, activities.size());
     }
     m_db.commit();
     return result;

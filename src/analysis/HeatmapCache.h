@@ -8,6 +8,7 @@
 
 #include "analysis/CacheDatabase.h"
 #include "analysis/HeatmapFilter.h"
+#include "model/ActivitySummary.h"
 #include "model/Cancellation.h"
 #include "model/Date.h"
 #include "model/Samples.h"
@@ -66,6 +67,10 @@ class HeatmapCache {
     bool isOnDisk() const { return m_db.onDisk(); }
 
   private:
+    /// Fills `lines` (one per activity of `wanted`) with the entries whose key is the
+    /// activity's mark; the others stay absent.
+    void readLines(const std::vector<ActivitySummary>& wanted,
+                   std::vector<std::optional<std::vector<CodableCoordinate>>>& lines);
     std::optional<std::vector<CodableCoordinate>> lookup(const Uuid& rideID, std::int64_t key);
     void remember(const Uuid& rideID, std::int64_t key,
                   const std::vector<CodableCoordinate>& points);
