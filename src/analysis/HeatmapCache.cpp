@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <unordered_set>
 
 #include "analysis/RouteSimplifier.h"
 #include "model/RideStore.h"
@@ -99,32 +98,56 @@ void HeatmapCache::remember(const Uuid& rideID, std::int64_t key,
     sqlite3_reset(insert);
 }
 
-void HeatmapCache::readLines(const std::vector<ActivitySummary>& wanted,
-                             std::vector<std::optional<std::vector<CodableCoordinate>>>& lines) {
-    // One pass over the file rather than a look-up per activity: a filled cache of a long
-    // history is read whole in a fraction of the time. Activities are found by rideID in a
-    // sorted list, without a string or a hash each.
-    std::vector<std::pair<Uuid, std::size_t>> index;
-    index.reserve(wanted.size());
-    for (std::size_t i = 0; i < wanted.size(); ++i) index.emplace_back(wanted[i].rideID, i);
+std::size_t HeatmapCache::readLines(
+    const std::vector<ActivitySummary>& live, const std::vector<bool>& wanted,
+    std::vector<std::optional<std::vector<CodableCoordinate>>>& lines) {
+    // One pass over the file rather than a look-up per activity, which also finds the entries
+    // of activities no longer in the store. Activities are found by the first half of their
+    // rideID in a sorted list, without a string or a hash each.
+    auto head = [](const Uuid& id) {
+        std::uint64_t value;
+        std::memcpy(&value, id.bytes.data(), sizeof value);
+        return value;
+    };
+    std::vector<std::pair<std::uint64_t, std::size_t>> index;
+    index.reserve(live.size());
+    for (std::size_t i = 0; i < live.size(); ++i) index.emplace_back(head(live[i].rideID), i);
     std::sort(index.begin(), index.end());
-    lines.assign(wanted.size(), std::nullopt);
+    auto find = [&](const Uuid& id) -> std::optional<std::size_t> {
+        auto at = std::lower_bound(index.begin(), index.end(), std::pair(head(id), std::size_t{0}));
+        for (; at != index.end() && at->first == head(id); ++at) {
+            if (live[at->second].rideID == id) return at->second;
+        }
+        return std::nullopt;
+    };
+    lines.assign(live.size(), std::nullopt);
     sqlite3_stmt* all = m_db.statement("SELECT rideID, seriesKey, points FROM route");
-    if (!all) return;
+    if (!all) return 0;
+    std::vector<std::string> gone;
     int status;
     while ((status = sqlite3_step(all)) == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(all, 0));
-        std::optional<Uuid> rideID = Uuid::parse(text ? text : "");
-        if (!rideID) continue;
-        auto found = std::lower_bound(index.begin(), index.end(), std::pair(*rideID, 0UL));
-        if (found == index.end() || found->first != *rideID) continue;
-        if (wanted[found->second].seriesMark != sqlite3_column_int64(all, 1)) continue;
-        lines[found->second] =
-            pointsFromBlob(sqlite3_column_blob(all, 2), sqlite3_column_bytes(all, 2));
+        std::string_view rideID = text ? text : "";
+        std::optional<Uuid> parsed = Uuid::parse(rideID);
+        std::optional<std::size_t> found = parsed ? find(*parsed) : std::nullopt;
+        if (!found) {
+            gone.emplace_back(rideID);
+            continue;
+        }
+        if (!wanted[*found] || live[*found].seriesMark != sqlite3_column_int64(all, 1)) continue;
+        lines[*found] = pointsFromBlob(sqlite3_column_blob(all, 2), sqlite3_column_bytes(all, 2));
     }
     sqlite3_reset(all);
     // Entries read before the damage showed are sound; the rest are simplified again.
-    if (status != SQLITE_DONE) m_db.recover();
+    if (status != SQLITE_DONE) {
+        m_db.recover();
+        return 0;
+    }
+    // An activity may have two entries for a moment (its route changed while another process
+    // simplified it): each activity counts once.
+    std::sort(gone.begin(), gone.end());
+    gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
+    return m_db.remove("route", gone);
 }
 
 std::optional<std::vector<HeatmapRoute>> HeatmapCache::routes(RideStore& store,
@@ -133,20 +156,19 @@ std::optional<std::vector<HeatmapRoute>> HeatmapCache::routes(RideStore& store,
                                                               const CancellationToken* cancel) {
     m_counts = {};
     std::vector<ActivitySummary> activities = store.liveSummaries();
-    {
-        std::unordered_set<std::string> liveIDs;
-        liveIDs.reserve(activities.size());
-        for (const auto& activity : activities) liveIDs.insert(keyOf(activity.rideID));
-        m_counts.pruned = m_db.prune("route", liveIDs);
+    std::vector<bool> wanted(activities.size());
+    std::size_t wantedCount = 0;
+    for (std::size_t i = 0; i < activities.size(); ++i) {
+        wanted[i] = filter.matches(activities[i].date, activities[i].resolvedActivityType());
+        wantedCount += wanted[i] ? 1 : 0;
     }
-    std::erase_if(activities, [&](const ActivitySummary& activity) {
-        return !filter.matches(activity.date, activity.resolvedActivityType());
-    });
     std::vector<std::optional<std::vector<CodableCoordinate>>> lines;
-    readLines(activities, lines);
+    m_counts.pruned = readLines(activities, wanted, lines);
 
     std::vector<HeatmapRoute> result;
+    std::size_t done = 0;
     for (std::size_t i = 0; i < activities.size(); ++i) {
+        if (!wanted[i]) continue;
         if (cancel && cancel->isCancelled()) {
             m_db.commit();
             return std::nullopt;
@@ -179,7 +201,7 @@ std::optional<std::vector<HeatmapRoute>> HeatmapCache::routes(RideStore& store,
             result.push_back({activity.rideID, activity.resolvedActivityType(), activity.date,
                               std::move(*line)});
         line.reset();
-        if (progress) progress(i + 1, activities.size());
+        if (progress) progress(++done, wantedCount);
     }
     m_db.commit();
     return result;

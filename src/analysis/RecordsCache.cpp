@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -51,8 +52,15 @@ struct CachedEntry {
 /// rather than a map: a long history's entries are found without a node or a hash each.
 using Entries = std::vector<CachedEntry>;
 
+/// The order of the entries: by rideID, compared as two integers (not byte by byte), then key.
+auto sortKey(const Uuid& rideID, std::int64_t seriesKey) {
+    std::array<std::uint64_t, 2> halves;
+    std::memcpy(halves.data(), rideID.bytes.data(), sizeof halves);
+    return std::tuple(halves[0], halves[1], seriesKey);
+}
+
 bool entryBefore(const CachedEntry& entry, const std::pair<Uuid, std::int64_t>& key) {
-    return std::tie(entry.rideID, entry.seriesKey) < std::tie(key.first, key.second);
+    return sortKey(entry.rideID, entry.seriesKey) < sortKey(key.first, key.second);
 }
 
 // The power curve is kept as one blob of doubles, NaN where the series is too short: a curve
@@ -185,7 +193,7 @@ Entries RecordsCache::Impl::readEntries() {
         entries.push_back({*rideID, seriesKey, std::move(bests), false});
     }
     std::sort(entries.begin(), entries.end(), [](const CachedEntry& a, const CachedEntry& b) {
-        return std::tie(a.rideID, a.seriesKey) < std::tie(b.rideID, b.seriesKey);
+        return sortKey(a.rideID, a.seriesKey) < sortKey(b.rideID, b.seriesKey);
     });
     sqlite3_reset(statement);
     // Entries read before the damage showed are sound; the file is not.
