@@ -206,6 +206,8 @@ int main(int argc, char** argv) {
     double key = slowestKey(*app);
     app.reset();
     double recordsTime = timeCli(records);
+    // A new file, as an export usually is: replacing one first makes sure the old is on disk.
+    std::filesystem::remove(geojson);
     double heatmapTime = timeCli(heatmap);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
