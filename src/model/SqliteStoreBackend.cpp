@@ -620,10 +620,11 @@ std::vector<PeriodSums> SqliteStoreBackend::sumLiveInPeriods(
 // series' overflow pages still make a scan of the table read most of the file: a partial index
 // holding just these columns, in the order asked for, answers `readLiveSummaries` on its own.
 // Like the marks it is no schema change: programs that do not know it keep working, and a store
-// this process may not change opens without it (the summaries are then read from the table).
+// this process cannot change just now (another writer holds the lock past the wait) opens
+// without it; the summaries are then read from the table.
 void SqliteStoreBackend::addSummaryIndex() {
     constexpr const char* kIndex = "PersistedRide_liveSummary";
-    auto hasIndex = [this, kIndex] {
+    auto hasIndex = [this] {
         auto found =
             prepare("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?1");
         sqlite3_bind_text(found.get(), 1, kIndex, -1, SQLITE_STATIC);
