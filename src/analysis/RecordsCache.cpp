@@ -177,7 +177,7 @@ Entries RecordsCache::Impl::readEntries() {
     int status;
     while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-        // An entry under something that is no rideID belongs to no activity: pruned later.
+        // An entry under something that is no rideID belongs to no activity: left to pruning.
         std::optional<Uuid> rideID = Uuid::parse(text ? text : "");
         if (!rideID) continue;
         std::int64_t seriesKey = sqlite3_column_int64(statement, 1);
