@@ -43,40 +43,18 @@ std::vector<RoutePoint> loopRoute(std::int64_t seed, int count, Date start) {
     return route;
 }
 
-/// The generated history with a route on every activity and power on every fifth, and both
-/// caches filled once: made on first use and kept for the whole run.
+/// The generated history with routes and heart rate (kept between runs, see
+/// HistoryStoreGenerator.h) and both caches filled once beside it: later runs find them filled.
 const FilledStore& filledStore(std::int64_t count) {
-    static bench::BenchFolder folder("cache");
     static std::map<std::int64_t, FilledStore> stores;
     auto found = stores.find(count);
     if (found != stores.end()) return found->second;
     std::string name = std::to_string(count);
-    FilledStore filled{folder.path / ("history-" + name + ".sqlite"),
-                       folder.path / ("records-" + name + ".sqlite"),
-                       folder.path / ("heatmap-" + name + ".sqlite")};
-    bench::generateHistoryStore(filled.store, count);
+    auto folder = bench::benchStoreFolder();
+    FilledStore filled{bench::cachedHistoryStore(count, true),
+                       folder / ("records-" + name + ".sqlite"),
+                       folder / ("heatmap-" + name + ".sqlite")};
     auto store = RideStore::open(filled.store);
-    RideQuery all;
-    all.withDetails = false;
-    std::vector<RideRef> rides = store->fetch(all);
-    for (std::size_t i = 0; i < rides.size(); ++i) {
-        auto seed = static_cast<std::int64_t>(i);
-        rides[i]->setRoutePoints(loopRoute(seed, kPointsPerRoute, rides[i]->date));
-        if (i % 5 == 0) {
-            std::vector<PowerSample> power(kPointsPerRoute);
-            for (std::size_t s = 0; s < power.size(); ++s) {
-                power[s].timestamp = rides[i]->date + static_cast<double>(s);
-                power[s].watts = 150.0 + static_cast<double>((s * 7) % 90);
-            }
-            rides[i]->setPowerSamples(power);
-        }
-        if (i % 5000 == 4999) {
-            store->save();
-            for (std::size_t k = i - 4999; k <= i; ++k) rides[k].reset();
-        }
-    }
-    store->save();
-    rides.clear();
     RecordsCache(filled.records).update(*store);
     HeatmapCache(filled.heatmap).routes(*store, {});
     return stores.emplace(count, filled).first->second;

@@ -203,6 +203,10 @@ std::size_t CacheDatabase::prune(const std::string& table,
         recover();
         return 0;
     }
+    return remove(table, gone);
+}
+
+std::size_t CacheDatabase::remove(const std::string& table, const std::vector<std::string>& gone) {
     if (gone.empty() || !execute("BEGIN IMMEDIATE")) return 0;
     sqlite3_stmt* remove = statement("DELETE FROM " + table + " WHERE rideID = ?1");
     for (const auto& id : gone) {

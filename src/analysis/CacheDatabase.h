@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "model/Bytes.h"
 #include "model/RideStore.h"
@@ -69,6 +70,9 @@ class CacheDatabase {
     /// Removes the entries of every activity not in `live` (by the text column `rideID` of
     /// `table`) in one transaction. Returns the number of activities removed.
     std::size_t prune(const std::string& table, const std::unordered_set<std::string>& live);
+    /// Removes the entries of these activities (by the text column `rideID` of `table`) in one
+    /// transaction. Returns the number of activities removed.
+    std::size_t remove(const std::string& table, const std::vector<std::string>& rideIDs);
 
   private:
     enum class Opening { opened, damaged, unavailable };

@@ -1,8 +1,8 @@
 #include "analysis/HeatmapCache.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
-#include <unordered_set>
 
 #include "analysis/RouteSimplifier.h"
 #include "model/RideStore.h"
@@ -98,59 +98,110 @@ void HeatmapCache::remember(const Uuid& rideID, std::int64_t key,
     sqlite3_reset(insert);
 }
 
+std::size_t HeatmapCache::readLines(
+    const std::vector<ActivitySummary>& live, const std::vector<bool>& wanted,
+    std::vector<std::optional<std::vector<CodableCoordinate>>>& lines) {
+    // One pass over the file rather than a look-up per activity, which also finds the entries
+    // of activities no longer in the store. Activities are found by the first half of their
+    // rideID in a sorted list, without a string or a hash each.
+    auto head = [](const Uuid& id) {
+        std::uint64_t value;
+        std::memcpy(&value, id.bytes.data(), sizeof value);
+        return value;
+    };
+    std::vector<std::pair<std::uint64_t, std::size_t>> index;
+    index.reserve(live.size());
+    for (std::size_t i = 0; i < live.size(); ++i) index.emplace_back(head(live[i].rideID), i);
+    std::sort(index.begin(), index.end());
+    auto find = [&](const Uuid& id) -> std::optional<std::size_t> {
+        auto at = std::lower_bound(index.begin(), index.end(), std::pair(head(id), std::size_t{0}));
+        for (; at != index.end() && at->first == head(id); ++at) {
+            if (live[at->second].rideID == id) return at->second;
+        }
+        return std::nullopt;
+    };
+    lines.assign(live.size(), std::nullopt);
+    sqlite3_stmt* all = m_db.statement("SELECT rideID, seriesKey, points FROM route");
+    if (!all) return 0;
+    std::vector<std::string> gone;
+    int status;
+    while ((status = sqlite3_step(all)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(all, 0));
+        std::string_view rideID = text ? text : "";
+        std::optional<Uuid> parsed = Uuid::parse(rideID);
+        std::optional<std::size_t> found = parsed ? find(*parsed) : std::nullopt;
+        if (!found) {
+            gone.emplace_back(rideID);
+            continue;
+        }
+        if (!wanted[*found] || live[*found].seriesMark != sqlite3_column_int64(all, 1)) continue;
+        lines[*found] = pointsFromBlob(sqlite3_column_blob(all, 2), sqlite3_column_bytes(all, 2));
+    }
+    sqlite3_reset(all);
+    // Entries read before the damage showed are sound; the rest are simplified again.
+    if (status != SQLITE_DONE) {
+        m_db.recover();
+        return 0;
+    }
+    // An activity may have two entries for a moment (its route changed while another process
+    // simplified it): each activity counts once.
+    std::sort(gone.begin(), gone.end());
+    gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
+    return m_db.remove("route", gone);
+}
+
 std::optional<std::vector<HeatmapRoute>> HeatmapCache::routes(RideStore& store,
                                                               const HeatmapFilter& filter,
                                                               const Progress& progress,
                                                               const CancellationToken* cancel) {
     m_counts = {};
-    RideQuery live;
-    live.liveOnly = true;
-    live.withDetails = false;
-    live.order = RideQuery::Order::dateAscending;
-    std::vector<RideRef> rides = store.fetch(live);
-    auto marks = store.seriesMarks();
-    std::unordered_set<std::string> liveIDs;
-    liveIDs.reserve(rides.size());
-    for (const auto& ride : rides) liveIDs.insert(keyOf(ride->rideID));
-    m_counts.pruned = m_db.prune("route", liveIDs);
-    std::erase_if(rides, [&](const RideRef& ride) { return !filter.matches(*ride); });
+    std::vector<ActivitySummary> activities = store.liveSummaries();
+    std::vector<bool> wanted(activities.size());
+    std::size_t wantedCount = 0;
+    for (std::size_t i = 0; i < activities.size(); ++i) {
+        wanted[i] = filter.matches(activities[i].date, activities[i].resolvedActivityType());
+        wantedCount += wanted[i] ? 1 : 0;
+    }
+    std::vector<std::optional<std::vector<CodableCoordinate>>> lines;
+    m_counts.pruned = readLines(activities, wanted, lines);
 
     std::vector<HeatmapRoute> result;
-    for (std::size_t i = 0; i < rides.size(); ++i) {
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < activities.size(); ++i) {
+        if (!wanted[i]) continue;
         if (cancel && cancel->isCancelled()) {
             m_db.commit();
             return std::nullopt;
         }
-        const PersistedRide& ride = *rides[i];
-        std::optional<std::vector<CodableCoordinate>> line;
-        if (auto mark = marks.find(ride.objectID); mark != marks.end())
-            line = lookup(ride.rideID, mark->second);
+        const ActivitySummary& activity = activities[i];
+        std::optional<std::vector<CodableCoordinate>>& line = lines[i];
         StoredSeries series;
         std::int64_t key = 0;
         if (!line) {
             // New or changed since simplified: its route is read, keyed by the mark read with
             // it should it change again meanwhile.
             try {
-                series = store.storedSeries(ride.objectID);
+                series = store.storedSeries(activity.objectID);
             } catch (const StoreError&) {
                 m_db.commit();
                 throw;
             }
             key = CacheDatabase::seriesKey(series);
-            line = lookup(ride.rideID, key);
+            line = lookup(activity.rideID, key);
         }
         if (line) {
             ++m_counts.reused;
         } else {
             line = simplifiedLine(series.route);
-            remember(ride.rideID, key, *line);
+            remember(activity.rideID, key, *line);
             ++m_counts.simplified;
             if (m_db.pendingWrites() >= kRoutesPerTransaction) m_db.commit();
         }
         if (line->size() >= 2)
-            result.push_back(
-                {ride.rideID, ride.resolvedActivityType(), ride.date, std::move(*line)});
-        if (progress) progress(i + 1, rides.size());
+            result.push_back({activity.rideID, activity.resolvedActivityType(), activity.date,
+                              std::move(*line)});
+        line.reset();
+        if (progress) progress(++done, wantedCount);
     }
     m_db.commit();
     return result;

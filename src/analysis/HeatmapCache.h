@@ -8,6 +8,7 @@
 
 #include "analysis/CacheDatabase.h"
 #include "analysis/HeatmapFilter.h"
+#include "model/ActivitySummary.h"
 #include "model/Cancellation.h"
 #include "model/Date.h"
 #include "model/Samples.h"
@@ -66,6 +67,11 @@ class HeatmapCache {
     bool isOnDisk() const { return m_db.onDisk(); }
 
   private:
+    /// Fills `lines` (one per activity of `live`) with the entries of the `wanted` activities
+    /// whose key is the activity's mark, the others staying absent, and drops the entries of
+    /// activities not in `live`. Returns the number of activities dropped.
+    std::size_t readLines(const std::vector<ActivitySummary>& live, const std::vector<bool>& wanted,
+                          std::vector<std::optional<std::vector<CodableCoordinate>>>& lines);
     std::optional<std::vector<CodableCoordinate>> lookup(const Uuid& rideID, std::int64_t key);
     void remember(const Uuid& rideID, std::int64_t key,
                   const std::vector<CodableCoordinate>& points);

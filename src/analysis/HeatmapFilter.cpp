@@ -9,11 +9,13 @@
 namespace vantrel {
 
 bool HeatmapFilter::matches(const PersistedRide& ride) const {
-    if (!years.empty() &&
-        std::find(years.begin(), years.end(), localYear(ride.date)) == years.end())
+    return matches(ride.date, ride.resolvedActivityType());
+}
+
+bool HeatmapFilter::matches(Date date, const std::optional<ActivityType>& kind) const {
+    if (!years.empty() && std::find(years.begin(), years.end(), localYear(date)) == years.end())
         return false;
     if (kinds.empty()) return true;
-    std::optional<ActivityType> kind = ride.resolvedActivityType();
     return kind && std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/ActivityType.h"
+#include "model/Date.h"
 
 namespace vantrel {
 
@@ -18,6 +19,8 @@ struct HeatmapFilter {
     std::vector<int> years;
 
     bool matches(const PersistedRide& ride) const;
+    /// The same for an activity of this date and kind.
+    bool matches(Date date, const std::optional<ActivityType>& kind) const;
 };
 
 /// The kinds a person means by a name: "cycling", "running" and "swimming" (any case) are the

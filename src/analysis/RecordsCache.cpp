@@ -3,14 +3,15 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <new>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unordered_set>
 #include <utility>
 
@@ -38,7 +39,29 @@ struct MeasuredBests {
     PowerBests power;
 };
 
-using Entries = std::map<EntryKey, MeasuredBests>;
+/// An entry of the file.
+struct CachedEntry {
+    Uuid rideID;
+    std::int64_t seriesKey = 0;
+    MeasuredBests bests;
+    bool used = false;
+};
+
+/// The entries of the file, sorted by rideID and key: usually one per activity, two for a moment
+/// when the series of an activity changed while another process measured it. A sorted vector
+/// rather than a map: a long history's entries are found without a node or a hash each.
+using Entries = std::vector<CachedEntry>;
+
+/// The order of the entries: by rideID, compared as two integers (not byte by byte), then key.
+auto sortKey(const Uuid& rideID, std::int64_t seriesKey) {
+    std::array<std::uint64_t, 2> halves;
+    std::memcpy(halves.data(), rideID.bytes.data(), sizeof halves);
+    return std::tuple(halves[0], halves[1], seriesKey);
+}
+
+bool entryBefore(const CachedEntry& entry, const std::pair<Uuid, std::int64_t>& key) {
+    return sortKey(entry.rideID, entry.seriesKey) < sortKey(key.first, key.second);
+}
 
 // The power curve is kept as one blob of doubles, NaN where the series is too short: a curve
 // has too many points for a column each.
@@ -79,16 +102,7 @@ std::string createTableSql() {
     return sql + ", powerCurve BLOB, PRIMARY KEY(rideID, seriesKey)) WITHOUT ROWID";
 }
 
-/// The live activities without their large fields: the list a history fits in memory as.
-std::vector<RideRef> liveActivities(RideStore& store) {
-    RideQuery query;
-    query.liveOnly = true;
-    query.order = RideQuery::Order::dateAscending;
-    query.withDetails = false;
-    return store.fetch(query);
-}
-
-PersonalRecords::ActivityBests summaryOf(const PersistedRide& ride) {
+PersonalRecords::ActivityBests summaryOf(const ActivitySummary& ride) {
     PersonalRecords::ActivityBests activity;
     activity.rideID = ride.rideID;
     activity.date = ride.date;
@@ -163,7 +177,10 @@ Entries RecordsCache::Impl::readEntries() {
     int status;
     while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-        EntryKey key{text ? text : "", sqlite3_column_int64(statement, 1)};
+        // An entry under something that is no rideID belongs to no activity: left to pruning.
+        std::optional<Uuid> rideID = Uuid::parse(text ? text : "");
+        if (!rideID) continue;
+        std::int64_t seriesKey = sqlite3_column_int64(statement, 1);
         MeasuredBests bests;
         for (int i = 0; i < kinds; ++i) {
             if (sqlite3_column_type(statement, 2 + i) == SQLITE_NULL)
@@ -173,8 +190,11 @@ Entries RecordsCache::Impl::readEntries() {
         }
         bests.power = powerFromBlob(sqlite3_column_blob(statement, 2 + kinds),
                                     sqlite3_column_bytes(statement, 2 + kinds));
-        entries.emplace(std::move(key), std::move(bests));
+        entries.push_back({*rideID, seriesKey, std::move(bests), false});
     }
+    std::sort(entries.begin(), entries.end(), [](const CachedEntry& a, const CachedEntry& b) {
+        return sortKey(a.rideID, a.seriesKey) < sortKey(b.rideID, b.seriesKey);
+    });
     sqlite3_reset(statement);
     // Entries read before the damage showed are sound; the file is not.
     if (status != SQLITE_DONE) db.recover();
@@ -237,13 +257,13 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
     RideStore& store, const Progress& progress, const CancellationToken* cancellation) {
     auto& impl = *m_impl;
     impl.measured = 0;
+    auto rides = store.liveSummaries();
     Entries cached = impl.readEntries();
-    auto rides = liveActivities(store);
-    auto marks = store.seriesMarks();
-    std::unordered_set<std::string> live;
+    const std::size_t cachedCount = cached.size();
     std::vector<PersonalRecords::ActivityBests> activities(rides.size());
     std::vector<PendingRoute> batch;
     std::size_t resolved = 0;
+    std::size_t reused = 0;
     auto report = [&] {
         if (progress) progress(++resolved, rides.size());
     };
@@ -258,33 +278,50 @@ std::optional<std::vector<PersonalRecords::ActivityBests>> RecordsCache::update(
         impl.db.commit();
         batch.clear();
     };
+    // The entry of this activity under `key`, moved out of `cached` (each is used once).
+    auto take = [&cached, &reused](const Uuid& rideID,
+                                   std::int64_t key) -> std::optional<MeasuredBests> {
+        auto entry =
+            std::lower_bound(cached.begin(), cached.end(), std::pair(rideID, key), entryBefore);
+        if (entry == cached.end() || entry->rideID != rideID || entry->seriesKey != key ||
+            entry->used)
+            return std::nullopt;
+        entry->used = true;
+        ++reused;
+        return std::move(entry->bests);
+    };
     for (std::size_t i = 0; i < rides.size(); ++i) {
         if (cancellation && cancellation->isCancelled()) return std::nullopt;
-        activities[i] = summaryOf(*rides[i]);
-        EntryKey key{activities[i].rideID.toString(), 0};
-        live.insert(key.first);
-        auto mark = marks.find(rides[i]->objectID);
-        auto found = mark == marks.end() ? cached.end() : cached.find({key.first, mark->second});
+        activities[i] = summaryOf(rides[i]);
+        std::optional<MeasuredBests> found;
+        if (rides[i].seriesMark) found = take(rides[i].rideID, *rides[i].seriesMark);
         StoredSeries series;
-        if (found == cached.end()) {
+        EntryKey key;
+        if (!found) {
+            key.first = rides[i].rideID.toString();
             // New or changed since measured: the two series alone, never the photos. The key
             // is the mark read with them, should the series change again meanwhile.
-            series = store.storedSeries(rides[i]->objectID);
+            series = store.storedSeries(rides[i].objectID);
             key.second = CacheDatabase::seriesKey(series);
-            found = cached.find(key);
+            found = take(rides[i].rideID, key.second);
         }
-        if (found != cached.end()) {
-            activities[i].route = found->second.route;
-            activities[i].powerCurve = found->second.power;
+        if (found) {
+            activities[i].route = std::move(found->route);
+            activities[i].powerCurve = std::move(found->power);
             report();
         } else {
             batch.push_back({i, std::move(key), std::move(series.route), std::move(series.power)});
         }
-        rides[i].reset();
         if (batch.size() == kRoutesPerBatch) measureBatch();
     }
     measureBatch();
-    impl.db.prune("routeBests", live);
+    // Every entry was used: none is left to drop, and the file need not be read again.
+    if (reused != cachedCount || cachedCount == 0) {
+        std::unordered_set<std::string> live;
+        live.reserve(rides.size());
+        for (const auto& activity : activities) live.insert(activity.rideID.toString());
+        impl.db.prune("routeBests", live);
+    }
     return activities;
 }
 

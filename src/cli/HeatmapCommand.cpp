@@ -24,54 +24,57 @@ HeatmapFilter takeFilter(CliContext& ctx) {
     return filter;
 }
 
-/// One LineString feature, coordinates as GeoJSON wants them: longitude first.
-std::string featureJson(const HeatmapRoute& route) {
-    JsonWriter json;
-    json.beginObject();
-    json.key("type");
-    json.value("Feature");
-    json.key("properties");
-    json.beginObject();
-    json.key("rideID");
-    json.value(route.rideID.toString());
-    json.key("kind");
+/// Appends one LineString feature, coordinates as GeoJSON wants them: longitude first.
+void appendFeature(std::string& out, const HeatmapRoute& route) {
+    JsonWriter properties;
+    properties.beginObject();
+    properties.key("rideID");
+    properties.value(route.rideID.toString());
+    properties.key("kind");
     if (route.kind)
-        json.value(rawValue(*route.kind));
+        properties.value(rawValue(*route.kind));
     else
-        json.null();
-    json.key("date");
+        properties.null();
+    properties.key("date");
     if (isFormattableISO8601(route.date))
-        json.value(formatISO8601(route.date));
+        properties.value(formatISO8601(route.date));
     else
-        json.null();
-    json.endObject();
-    json.key("geometry");
-    json.beginObject();
-    json.key("type");
-    json.value("LineString");
-    json.key("coordinates");
-    json.beginArray();
-    for (const auto& point : route.points) {
-        json.beginArray();
-        json.value(point.longitude);
-        json.value(point.latitude);
-        json.endArray();
+        properties.null();
+    properties.endObject();
+    out += "{\"type\":\"Feature\",\"properties\":";
+    out += properties.text();
+    out += ",\"geometry\":{\"type\":\"LineString\",\"coordinates\":[";
+    // The coordinates are most of a history's file: written straight, not value by value.
+    auto number = [&out](double value) {
+        if (!JsonWriter::appendNumber(out, value)) out += "null";
+    };
+    for (std::size_t i = 0; i < route.points.size(); ++i) {
+        out += i == 0 ? "[" : ",[";
+        number(route.points[i].longitude);
+        out += ',';
+        number(route.points[i].latitude);
+        out += ']';
     }
-    json.endArray();
-    json.endObject();
-    json.endObject();
-    return json.take();
+    out += "]}}";
 }
 
-/// Written feature by feature, so that a whole history never sits in memory as text.
+/// Written a few features at a time, so that a whole history never sits in memory as text and
+/// the file is not written in a call per feature.
 void writeGeoJson(const std::filesystem::path& file, const std::vector<HeatmapRoute>& routes) {
+    constexpr std::size_t kChunk = 1 << 20;
     AtomicFileWriter writer(file);
-    writer.write("{\"type\":\"FeatureCollection\",\"features\":[");
+    std::string chunk = "{\"type\":\"FeatureCollection\",\"features\":[";
+    chunk.reserve(2 * kChunk);
     for (std::size_t i = 0; i < routes.size(); ++i) {
-        if (i > 0) writer.write(",\n");
-        writer.write(featureJson(routes[i]));
+        if (i > 0) chunk += ",\n";
+        appendFeature(chunk, routes[i]);
+        if (chunk.size() >= kChunk) {
+            writer.write(chunk);
+            chunk.clear();
+        }
     }
-    writer.write("]}\n");
+    chunk += "]}\n";
+    writer.write(chunk);
     writer.commit();
 }
 

@@ -415,6 +415,10 @@ std::unordered_map<std::int64_t, std::int64_t> RideStore::seriesMarks() {
     return m_impl->backend->readSeriesMarks();
 }
 
+std::vector<ActivitySummary> RideStore::liveSummaries() {
+    return m_impl->backend->readLiveSummaries();
+}
+
 void RideStore::insert(const RideRef& ride) {
     if (!ride) return;
     auto& removals = m_impl->pendingRemovals;

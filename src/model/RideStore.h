@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/ActivityStatistics.h"
+#include "model/ActivitySummary.h"
 #include "model/PersistedRide.h"
 #include "model/Preferences.h"
 
@@ -109,6 +110,10 @@ class RideStore {
     /// series. The store gives a record a new mark whenever its route or power is written (by
     /// any program or computer): an unchanged mark means unchanged series.
     std::unordered_map<std::int64_t, std::int64_t> seriesMarks();
+    /// The summary of every saved live record, oldest first, with its series mark, in one query
+    /// that reads no series, place or notes: for caches that pass over a whole history.
+    /// Changes not yet saved are not in it.
+    std::vector<ActivitySummary> liveSummaries();
 
     /// Adds a new record; it is written (and gets its objectID) at the next save.
     void insert(const RideRef& ride);

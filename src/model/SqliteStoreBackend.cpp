@@ -200,11 +200,12 @@ void SqliteStoreBackend::addSeriesMarks() {
     };
     if (hasMarks()) {
         m_hasSeriesMarks = true;
-        return;
+        return addSummaryIndex();
     }
     try {
         addSeriesMarksOnce(hasMarks);
         m_hasSeriesMarks = true;
+        addSummaryIndex();
     } catch (const StoreError&) {
         // A store this process may read but not change (a read-only file, a busy writer) still
         // opens; its caches then compare the series themselves, as before there were marks.
@@ -542,6 +543,61 @@ std::vector<PeriodSums> SqliteStoreBackend::sumLiveInPeriods(
     }
     execute("DELETE FROM StatisticsPeriod");
     return sums;
+}
+
+// The summary columns sit in front of the series in each row, but the row's other text and the
+// series' overflow pages still make a scan of the table read most of the file: a partial index
+// holding just these columns, in the order asked for, answers `readLiveSummaries` on its own.
+// Like the marks it is no schema change: programs that do not know it keep working, and a store
+// this process cannot change just now (another writer holds the lock past the wait) opens
+// without it; the summaries are then read from the table.
+void SqliteStoreBackend::addSummaryIndex() {
+    constexpr const char* kIndex = "PersistedRide_liveSummary";
+    auto hasIndex = [this] {
+        auto found =
+            prepare("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?1");
+        sqlite3_bind_text(found.get(), 1, kIndex, -1, SQLITE_STATIC);
+        if (found.step() != SQLITE_ROW) fail("cannot read");
+        return sqlite3_column_int64(found.get(), 0) > 0;
+    };
+    if (hasIndex()) return;
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return;
+    // Another process may have added it while this one waited for the write lock.
+    if (hasIndex() ||
+        sqlite3_exec(m_db,
+                     // deletedAt, always NULL here, is what lets the planner see that the
+                     // index covers the query.
+                     "CREATE INDEX PersistedRide_liveSummary ON PersistedRide(date, id, rideID, "
+                     "duration, distance, elevationGain, activityType, seriesMark, deletedAt) "
+                     "WHERE deletedAt IS NULL",
+                     nullptr, nullptr, nullptr) == SQLITE_OK) {
+        if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
+    }
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+std::vector<ActivitySummary> SqliteStoreBackend::readLiveSummaries() {
+    auto statement = prepare(
+        std::string("SELECT id, rideID, date, duration, distance, elevationGain, activityType, ") +
+        (m_hasSeriesMarks ? "seriesMark" : "NULL") +
+        " FROM PersistedRide WHERE deletedAt IS NULL ORDER BY date ASC, id ASC");
+    sqlite3_stmt* row = statement.get();
+    std::vector<ActivitySummary> summaries;
+    int status;
+    while ((status = statement.step()) == SQLITE_ROW) {
+        ActivitySummary& summary = summaries.emplace_back();
+        summary.objectID = sqlite3_column_int64(row, 0);
+        readValue(row, 1, summary.rideID);
+        summary.date = sqlite3_column_double(row, 2);
+        summary.duration = sqlite3_column_double(row, 3);
+        summary.distance = sqlite3_column_double(row, 4);
+        summary.elevationGain = sqlite3_column_double(row, 5);
+        readValue(row, 6, summary.activityType);
+        if (sqlite3_column_type(row, 7) != SQLITE_NULL)
+            summary.seriesMark = sqlite3_column_int64(row, 7);
+    }
+    if (status != SQLITE_DONE) fail("cannot read");
+    return summaries;
 }
 
 }  // namespace vantrel

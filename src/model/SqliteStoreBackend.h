@@ -37,6 +37,7 @@ class SqliteStoreBackend : public StoreBackend {
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
     StoredSeries readSeries(std::int64_t objectID) override;
     std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() override;
+    std::vector<ActivitySummary> readLiveSummaries() override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
     std::optional<std::string> tryAlone(const std::function<void()>& write) override;
@@ -57,6 +58,8 @@ class SqliteStoreBackend : public StoreBackend {
     /// Adds the series marks to a store made without them (see `readSeriesMarks`).
     void addSeriesMarks();
     void addSeriesMarksOnce(const std::function<bool()>& hasMarks);
+    /// Adds the index that answers `readLiveSummaries` to a store made without it.
+    void addSummaryIndex();
     explicit SqliteStoreBackend(std::filesystem::path file) : m_file(std::move(file)) {}
     [[noreturn]] void fail(const std::string& what) const;
     void execute(const std::string& sql);

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/ActivitySummary.h"
 #include "model/PersistedRide.h"
 #include "model/RideStore.h"
 
@@ -64,6 +65,9 @@ class StoreBackend {
     virtual StoredSeries readSeries(std::int64_t objectID) = 0;
     /// The series mark of every live row, by objectID, in one query.
     virtual std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() = 0;
+    /// The summary of every live row, oldest first (by date, then id), in one query that reads
+    /// none of the large fields.
+    virtual std::vector<ActivitySummary> readLiveSummaries() = 0;
     /// The photos of a record in insertion order.
     virtual std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) = 0;
 

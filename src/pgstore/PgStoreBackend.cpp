@@ -391,6 +391,38 @@ std::unordered_map<std::int64_t, std::int64_t> PgStoreBackend::readSeriesMarks()
     return marks;
 }
 
+std::vector<ActivitySummary> PgStoreBackend::readLiveSummaries() {
+    auto result = run(std::string("SELECT id, \"rideID\", date, duration, distance, "
+                                  "\"elevationGain\", \"activityType\", ") +
+                          (m_hasSeriesMarks ? "\"seriesMark\"" : "NULL::bigint") +
+                          " FROM \"PersistedRide\" WHERE \"deletedAt\" IS NULL ORDER BY date "
+                          "ASC, id ASC",
+                      {}, "cannot read");
+    auto real = [&](int row, int field) {
+        auto value = decode(result.result, row, field);
+        auto* number = value ? std::get_if<double>(&*value) : nullptr;
+        return number ? *number : 0.0;
+    };
+    auto text = [&](int row, int field) -> std::optional<std::string> {
+        auto value = decode(result.result, row, field);
+        auto* string = value ? std::get_if<std::string>(&*value) : nullptr;
+        return string ? std::optional<std::string>(std::move(*string)) : std::nullopt;
+    };
+    std::vector<ActivitySummary> summaries(static_cast<std::size_t>(result.rows()));
+    for (int row = 0; row < result.rows(); ++row) {
+        auto& summary = summaries[static_cast<std::size_t>(row)];
+        summary.objectID = result.integer(row, 0);
+        summary.rideID = Uuid::parse(text(row, 1).value_or("")).value_or(Uuid{});
+        summary.date = real(row, 2);
+        summary.duration = real(row, 3);
+        summary.distance = real(row, 4);
+        summary.elevationGain = real(row, 5);
+        summary.activityType = text(row, 6);
+        if (!PQgetisnull(result.result, row, 7)) summary.seriesMark = result.integer(row, 7);
+    }
+    return summaries;
+}
+
 // A column beside the record's fields rather than a schema version: programs that do not know
 // it keep working on the store, and the trigger marks what they write too. Marks are random,
 // so that a cache never mistakes one row's series for another state of it. Runs under the

@@ -40,6 +40,7 @@ class PgStoreBackend : public StoreBackend {
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
     StoredSeries readSeries(std::int64_t objectID) override;
     std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() override;
+    std::vector<ActivitySummary> readLiveSummaries() override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
     bool commitOutcomeUnknown() const override { return m_commitUnknown; }

@@ -254,7 +254,9 @@ void damageMiddleOfDateIndexes(const std::filesystem::path& file) {
     raw.exec("PRAGMA wal_checkpoint(TRUNCATE)");
     auto pageSize = std::stoll(raw.column("PRAGMA page_size")[0]);
     std::vector<std::int64_t> damaged;
-    for (const char* index : {"PersistedRide_liveDate", "PersistedRide_date"}) {
+    // Every index a date range can be read through: the summaries' starts with the date too.
+    for (const char* index :
+         {"PersistedRide_liveDate", "PersistedRide_date", "PersistedRide_liveSummary"}) {
         auto leaves = raw.column(std::string("SELECT pageno FROM dbstat WHERE name = '") + index +
                                  "' AND pagetype = 'leaf' ORDER BY path");
         ASSERT_GE(leaves.size(), 5u) << index;
