@@ -79,8 +79,9 @@ QWidget* SettingsWindow::buildLogLevel() {
     int index = m_logLevel->findData(stored);
     m_logLevel->setCurrentIndex(index >= 0 ? index : 1);
     connect(m_logLevel, &QComboBox::currentIndexChanged, this, [this] {
-        Preferences::shared().setString(kLogLevelKey,
-                                        m_logLevel->currentData().toString().toStdString());
+        std::string raw = m_logLevel->currentData().toString().toStdString();
+        Preferences::shared().setString(kLogLevelKey, raw);
+        emit logLevelChanged(logLevelFromRawValue(raw));
     });
     return m_logLevel;
 }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "logging/LogSettings.h"
 #include "model/UnitSystem.h"
 
 class QComboBox;
@@ -33,6 +34,8 @@ class SettingsWindow : public QDialog {
 
   signals:
     void unitSystemChanged(UnitSystem system);
+    /// The user picked another log level; it is stored already, the logger takes it from here.
+    void logLevelChanged(LogLevel level);
     void openDiagnosticsRequested();
     /// The store was changed here; stands in for the store's change notification in this process.
     void storeChanged();

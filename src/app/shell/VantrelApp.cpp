@@ -41,6 +41,12 @@ VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
             &MainWindow::setUnitSystem);
     connect(m_settings.get(), &SettingsWindow::storeChanged, m_main.get(),
             &MainWindow::reloadYearSummaries);
+    connect(m_settings.get(), &SettingsWindow::logLevelChanged, this, [](LogLevel level) {
+        PersistentLogger& logger = PersistentLogger::shared();
+        LogSettings settings = logger.settings();
+        settings.level = level;
+        logger.setSettings(std::move(settings));
+    });
     connect(m_settings.get(), &SettingsWindow::openDiagnosticsRequested, this,
             [this] { openDiagnostics(); });
     connect(m_main->importFlows(), &ImportFlows::filesImported, this,

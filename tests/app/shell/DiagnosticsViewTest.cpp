@@ -37,7 +37,7 @@ class DiagnosticsViewTest : public ::testing::Test {
   protected:
     void SetUp() override { Dialogs::clearRecords(); }
     void writeLog(LogPlatform platform, const std::string& name, const std::string& text) {
-        auto folder = PersistentLogger::baseFolder() / std::string(rawValue(platform));
+        auto folder = m_logSession.logger().baseFolder() / std::string(rawValue(platform));
         std::filesystem::create_directories(folder);
         std::ofstream(folder / name) << text;
     }
