@@ -82,7 +82,7 @@ BENCHMARK(BM_DecodeThreeSeries)->Unit(benchmark::kMillisecond);
 void BM_WholeDetail(benchmark::State& state) {
     const auto& ride = sharedRide();
     for (auto _ : state) {
-        auto detail = loadRideDetail(ride, UnitSystem::metric);
+        auto detail = loadRideDetail(ride, UnitSystem::metric, std::nullopt, Preferences::shared());
         benchmark::DoNotOptimize(detail.splits.data());
     }
 }

@@ -255,7 +255,7 @@ int main(int argc, char** argv) {
         // A window that holds a web view is composed with OpenGL on every flush, which on a
         // virtual display without a GPU is slow software rendering. The same view in a window of
         // its own, without a map, separates that cost from the view's own.
-        ActivityDetailView alone(app.store(), ten, UnitSystem::metric, nullptr);
+        ActivityDetailView alone(app.store(), app.context(), ten, UnitSystem::metric, nullptr);
         alone.resize(700, 900);
         alone.show();
         QTest::qWait(500);

@@ -218,7 +218,7 @@ void BM_ZipImport(benchmark::State& state) {
         const fs::path& file = archive();
         state.ResumeTiming();
         auto store = vantrel::RideStore::open(storeFile);
-        vantrel::BulkImportOptions options;
+        vantrel::BulkImportOptions options(vantrel::PersistentLogger::shared());
         options.threads = static_cast<int>(state.range(0));
         imported = vantrel::importZipArchives(*store, {file}, "ZIP Import", options).imported;
     }

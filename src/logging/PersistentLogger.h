@@ -28,7 +28,8 @@ std::string escapedLogValue(std::string_view text);
 /// The session logger. `log` formats on the caller's thread and queues the append on one
 /// background thread. File-system failures never reach the callers: the first one that stops
 /// the log from being written is reported once on stderr, and logging goes on. The flows that
-/// log take one as a parameter; the app and the CLI hand them `shared()`.
+/// log take one as a parameter; the app's application object and the command line's context
+/// hand them `shared()`, which nothing else reaches for.
 class PersistentLogger {
   public:
     /// A logger with a fresh session in `settings.folder`, writing lines of `settings.level`

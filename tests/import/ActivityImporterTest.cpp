@@ -241,10 +241,11 @@ TEST_F(ImportFileListTest, InsertsGoodFilesAndReportsFailures) {
         write("a.gpx", bytesOf(kGpx)), write("b.gpx", bytesOf("<gpx>")), folder / "missing.gpx",
         write("c.gpx", bytesOf(kGpx))};
     std::vector<int> progress;
-    FileListImportResult result = importFileList(*store, files, "Strava", [&](int done, int total) {
-        EXPECT_EQ(total, 4);
-        progress.push_back(done);
-    });
+    FileListImportResult result = importFileList(
+        *store, files, "Strava", PersistentLogger::shared(), [&](int done, int total) {
+            EXPECT_EQ(total, 4);
+            progress.push_back(done);
+        });
     EXPECT_EQ(result.imported, 2);  // the same file twice gives two records
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 4}));
     ASSERT_EQ(result.failures.size(), 2u);
@@ -287,7 +288,8 @@ TEST_F(ImportFileListTest, HostileValuesDoNotSinkTheBatch) {
         write("huge.gpx",
               bytesOf(gpxBetween("lat=\"1e308\" lon=\"8\"", "lat=\"47\" lon=\"8\"", "2024-05-04"))),
         write("laps.tcx", bytesOf(kOverflowingLapsTcx))};
-    FileListImportResult result = importFileList(*store, files, std::nullopt);
+    FileListImportResult result =
+        importFileList(*store, files, std::nullopt, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 4);
     EXPECT_TRUE(result.failures.empty());
     EXPECT_FALSE(result.saveError);
@@ -303,7 +305,7 @@ TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
                        {write("a.gpx", bytesOf(gpxBetween(other, other, "2024-05-01"))),
                         write("b.gpx", bytesOf(gpxBetween(other, other, "2024-05-02"))),
                         write("c.gpx", bytesOf(gpxBetween(other, other, "2024-05-03")))},
-                       std::nullopt);
+                       std::nullopt, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 2);
     EXPECT_FALSE(result.saveError);
     ASSERT_EQ(result.failures.size(), 1u);
@@ -313,7 +315,7 @@ TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
     EXPECT_FALSE(store->hasChanges());
     // The refused record is gone from the pending changes: the next run saves on its own.
     importFileList(*store, {write("d.gpx", bytesOf(gpxBetween(other, other, "2024-05-04")))},
-                   std::nullopt);
+                   std::nullopt, PersistentLogger::shared());
     EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 3);
     std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: could not be saved: "),
@@ -323,8 +325,8 @@ TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
 
 TEST_F(ImportFileListTest, AFailedSaveIsNeverLoggedAsASuccess) {
     test::makeCommitsFail(folder / "store.sqlite");
-    FileListImportResult result =
-        importFileList(*store, {write("a.gpx", bytesOf(kGpx))}, std::nullopt);
+    FileListImportResult result = importFileList(*store, {write("a.gpx", bytesOf(kGpx))},
+                                                 std::nullopt, PersistentLogger::shared());
     ASSERT_TRUE(result.saveError);
     EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 0);
     std::string log = test::sessionLogText();
@@ -333,8 +335,8 @@ TEST_F(ImportFileListTest, AFailedSaveIsNeverLoggedAsASuccess) {
 }
 
 TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {
-    FileListImportResult result =
-        importFileList(*store, {write("x.txt", bytesOf("hello"))}, std::nullopt);
+    FileListImportResult result = importFileList(*store, {write("x.txt", bytesOf("hello"))},
+                                                 std::nullopt, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 0);
     ASSERT_EQ(result.failures.size(), 1u);
     EXPECT_EQ(result.failures[0].second,
@@ -346,14 +348,16 @@ TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {
 TEST_F(ImportFileListTest, UnreadableFilesGetTheSystemReason) {
     std::filesystem::create_directory(folder / "folder.gpx");
     FileListImportResult result =
-        importFileList(*store, {folder / "folder.gpx", folder / "gone.gpx"}, std::nullopt);
+        importFileList(*store, {folder / "folder.gpx", folder / "gone.gpx"}, std::nullopt,
+                       PersistentLogger::shared());
     ASSERT_EQ(result.failures.size(), 2u);
     EXPECT_EQ(result.failures[0].second, "Cannot read file: Is a directory");
     EXPECT_EQ(result.failures[1].second, "Cannot read file: No such file or directory");
 }
 
 TEST_F(ImportFileListTest, OneActivityIsSingular) {
-    importFileList(*store, {write("one.gpx", bytesOf(kGpx))}, std::nullopt);
+    importFileList(*store, {write("one.gpx", bytesOf(kGpx))}, std::nullopt,
+                   PersistentLogger::shared());
     EXPECT_NE(test::sessionLogText().find("[INFO] [Import] Imported 1 activity\n"),
               std::string::npos);
 }

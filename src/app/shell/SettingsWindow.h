@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "logging/LogSettings.h"
+#include "app/widgets/AppContext.h"
 #include "model/UnitSystem.h"
 
 class QComboBox;
@@ -21,7 +21,7 @@ class RideStore;
 class SettingsWindow : public QDialog {
     Q_OBJECT
   public:
-    explicit SettingsWindow(RideStore& store, QWidget* parent = nullptr);
+    SettingsWindow(RideStore& store, AppContext context, QWidget* parent = nullptr);
 
     QComboBox* unitSystemChoice() const { return m_unitSystem; }
     QComboBox* logLevelChoice() const { return m_logLevel; }
@@ -34,8 +34,6 @@ class SettingsWindow : public QDialog {
 
   signals:
     void unitSystemChanged(UnitSystem system);
-    /// The user picked another log level; it is stored already, the logger takes it from here.
-    void logLevelChanged(LogLevel level);
     void openDiagnosticsRequested();
     /// The store was changed here; stands in for the store's change notification in this process.
     void storeChanged();
@@ -48,6 +46,7 @@ class SettingsWindow : public QDialog {
     QWidget* buildStoreLocation();
 
     RideStore& m_store;
+    AppContext m_context;
     QComboBox* m_unitSystem;
     QComboBox* m_logLevel;
     QLineEdit* m_storeURL = nullptr;
