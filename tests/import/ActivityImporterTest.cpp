@@ -265,6 +265,27 @@ TEST_F(ImportFileListTest, InsertsGoodFilesAndReportsFailures) {
     EXPECT_NE(log.find("[INFO] [Import] Imported 2 activities"), std::string::npos);
 }
 
+// The import writes to the logger it is handed, at that logger's level, whatever the process
+// logger is and whatever the preferences say now.
+TEST_F(ImportFileListTest, LogsOnlyToTheLoggerItIsGivenAtThatLoggersLevel) {
+    PersistentLogger own({LogLevel::error, environment.root() / "own"});
+    Preferences::shared().setString(kLogLevelKey, "DEBUG");
+    std::vector<std::filesystem::path> files = {write("a.gpx", bytesOf(kGpx)),
+                                                write("b.gpx", bytesOf("<gpx>"))};
+    importFileList(*store, files, std::nullopt, own);
+    own.setSettings({LogLevel::info, own.baseFolder()});
+    importFileList(*store, {write("c.gpx", bytesOf(kGpx))}, std::nullopt, own);
+    own.flush();
+    std::string text = test::readFileText(*own.currentLogFile());
+    EXPECT_NE(text.find("[ERROR] [Import] Import failed for b.gpx"), std::string::npos) << text;
+    // Only the second run's summary: the first ran while the logger wrote errors alone.
+    std::size_t summary = text.find("[INFO] [Import] Imported 1 activity\n");
+    EXPECT_NE(summary, std::string::npos) << text;
+    EXPECT_EQ(text.find("[INFO]"), summary) << text;
+    EXPECT_EQ(text.rfind("[INFO]"), summary) << text;
+    EXPECT_EQ(test::sessionLogText().find("[Import]"), std::string::npos);
+}
+
 std::string gpxBetween(const std::string& from, const std::string& to, const std::string& day) {
     return "<?xml version=\"1.0\"?><gpx><trk><trkseg><trkpt " + from + "><time>" + day +
            "T06:00:00Z</time></trkpt><trkpt " + to + "><time>" + day +
