@@ -28,7 +28,7 @@ std::vector<RoutePoint> windingRoute(int count) {
         latitude += 6.0e-5 * std::cos(heading);
         longitude += 9.0e-5 * std::sin(heading);
         // A ten-minute stop every two hours, as at a café.
-        Date time = kStart + i + 600.0 * (i / 7200);
+        Date time = kStart + i + 600.0 * static_cast<double>(i / 7200);  // whole stops only
         route.push_back(
             {Uuid::random(), {latitude, longitude}, 400 + 50 * std::sin(i / 900.0), time});
     }
@@ -91,6 +91,7 @@ BENCHMARK(BM_WholeDetail)->Unit(benchmark::kMillisecond);
 void BM_ThousandWaypointLookups(benchmark::State& state) {
     auto route = windingRoute(kTenHours);
     std::vector<HeartRateSample> heartRate;
+    heartRate.reserve(route.size());
     for (const auto& point : route) heartRate.push_back({Uuid::random(), point.timestamp, 140});
     auto retrace = RideRetraceData::build(route, heartRate, kStart);
     for (auto _ : state) {

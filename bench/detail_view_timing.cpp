@@ -73,6 +73,7 @@ RideRef shortRide(Date start) {
     ride->duration = 600;
     ride->activityType = "running";
     std::vector<RoutePoint> route;
+    route.reserve(600);
     for (int i = 0; i < 600; ++i)
         route.push_back({Uuid::random(), {47.0 + i * 1e-5, 8.0}, 400, start + i});
     ride->setRoutePoints(route);

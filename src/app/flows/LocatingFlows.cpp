@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <utility>
 
 #include "app/flows/BackgroundTask.h"
 #include "model/Preferences.h"
@@ -48,7 +49,7 @@ void LocatingFlows::run(
     applyStatus({true, {}, 0, 0, std::nullopt, false});
     runWithOwnStore<bool>(
         this, m_store.path(),
-        [work, onStatus, token, shared = m_context](RideStore& store) {
+        [work = std::move(work), onStatus, token, shared = m_context](RideStore& store) {
             std::unique_ptr<Geocoder> geocoder = FallbackGeocoder::standard(shared.preferences);
             GeocodingService::Context context{*geocoder, shared.logger, onStatus};
             work(store, context, *token);
