@@ -28,7 +28,8 @@ std::vector<RoutePoint> windingRoute(int count) {
         latitude += 6.0e-5 * std::cos(heading);
         longitude += 9.0e-5 * std::sin(heading);
         // A ten-minute stop every two hours, as at a café.
-        Date time = kStart + i + 600.0 * static_cast<double>(i / 7200);  // whole stops only
+        int stopsSoFar = i / 7200;
+        Date time = kStart + i + 600.0 * stopsSoFar;
         route.push_back(
             {Uuid::random(), {latitude, longitude}, 400 + 50 * std::sin(i / 900.0), time});
     }
