@@ -28,7 +28,8 @@ std::vector<RoutePoint> windingRoute(int count) {
         latitude += 6.0e-5 * std::cos(heading);
         longitude += 9.0e-5 * std::sin(heading);
         // A ten-minute stop every two hours, as at a café.
-        Date time = kStart + i + 600.0 * (i / 7200);
+        int stopsSoFar = i / 7200;
+        Date time = kStart + i + 600.0 * stopsSoFar;
         route.push_back(
             {Uuid::random(), {latitude, longitude}, 400 + 50 * std::sin(i / 900.0), time});
     }
@@ -82,7 +83,7 @@ BENCHMARK(BM_DecodeThreeSeries)->Unit(benchmark::kMillisecond);
 void BM_WholeDetail(benchmark::State& state) {
     const auto& ride = sharedRide();
     for (auto _ : state) {
-        auto detail = loadRideDetail(ride, UnitSystem::metric);
+        auto detail = loadRideDetail(ride, UnitSystem::metric, std::nullopt, Preferences::shared());
         benchmark::DoNotOptimize(detail.splits.data());
     }
 }
@@ -91,6 +92,7 @@ BENCHMARK(BM_WholeDetail)->Unit(benchmark::kMillisecond);
 void BM_ThousandWaypointLookups(benchmark::State& state) {
     auto route = windingRoute(kTenHours);
     std::vector<HeartRateSample> heartRate;
+    heartRate.reserve(route.size());
     for (const auto& point : route) heartRate.push_back({Uuid::random(), point.timestamp, 140});
     auto retrace = RideRetraceData::build(route, heartRate, kStart);
     for (auto _ : state) {

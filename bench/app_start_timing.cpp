@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     Dialogs::setTestMode(true);
     // The figures are about the sidebar; the web engine's start would only blur them.
-    MapView::setFactory([] { return std::make_unique<test::FakeMapView>(); });
+    MapView::setFactory([](Preferences&) { return std::make_unique<test::FakeMapView>(); });
 
     std::filesystem::path root = folder.path().toStdString();
     RideStore::open(root / "empty.sqlite")->save();

@@ -135,7 +135,7 @@ vantrel::BulkImportResult importInto(const fs::path& storeFile, const fs::path& 
     fs::remove(fs::path(storeFile.string() + "-wal"));
     fs::remove(fs::path(storeFile.string() + "-shm"));
     auto store = vantrel::RideStore::open(storeFile);
-    vantrel::BulkImportOptions options;
+    vantrel::BulkImportOptions options(vantrel::PersistentLogger::shared());
     options.threads = threads;
     return vantrel::importZipArchives(*store, {archive}, "ZIP Import", options);
 }
@@ -191,7 +191,7 @@ void BM_ZipImportServer(benchmark::State& state) {
         state.ResumeTiming();
         {
             auto store = vantrel::RideStore::open(database->url());
-            vantrel::BulkImportOptions options;
+            vantrel::BulkImportOptions options(vantrel::PersistentLogger::shared());
             options.threads = static_cast<int>(state.range(0));
             imported =
                 vantrel::importZipArchives(*store, {archive}, "ZIP Import", options).imported;
@@ -276,7 +276,7 @@ void BM_BatchRecheckServer(benchmark::State& state) {
     }
     vantrel::test::PgTestDatabase database;
     auto store = vantrel::RideStore::open(database.url());
-    vantrel::BulkImportOptions options;
+    vantrel::BulkImportOptions options(vantrel::PersistentLogger::shared());
     options.threads = 2;
     vantrel::importZipArchives(*store, {archiveOf(1000)}, "ZIP Import", options);
     rereadEachSave(*store, state);

@@ -73,6 +73,7 @@ RideRef shortRide(Date start) {
     ride->duration = 600;
     ride->activityType = "running";
     std::vector<RoutePoint> route;
+    route.reserve(600);
     for (int i = 0; i < 600; ++i)
         route.push_back({Uuid::random(), {47.0 + i * 1e-5, 8.0}, 400, start + i});
     ride->setRoutePoints(route);
@@ -255,7 +256,7 @@ int main(int argc, char** argv) {
         // A window that holds a web view is composed with OpenGL on every flush, which on a
         // virtual display without a GPU is slow software rendering. The same view in a window of
         // its own, without a map, separates that cost from the view's own.
-        ActivityDetailView alone(app.store(), ten, UnitSystem::metric, nullptr);
+        ActivityDetailView alone(app.store(), app.context(), ten, UnitSystem::metric, nullptr);
         alone.resize(700, 900);
         alone.show();
         QTest::qWait(500);

@@ -36,7 +36,8 @@ struct BenchWorld {
         fillStore();
         auto store = RideStore::open(storeFile);
         archiveFile = root / "all.json";
-        exportArchiveToFile(*store, store->allLiveActivities(false), archiveFile);
+        exportArchiveToFile(*store, store->allLiveActivities(false), archiveFile,
+                            PersistentLogger::shared());
     }
     ~BenchWorld() { std::filesystem::remove_all(root); }
 
@@ -102,7 +103,8 @@ void BM_ArchiveExportAll(benchmark::State& state) {
         freshFolder(folder);
         state.ResumeTiming();
         auto store = RideStore::open(world().storeFile);
-        benchmark::DoNotOptimize(exportArchiveYearFiles(*store, folder).exported);
+        benchmark::DoNotOptimize(
+            exportArchiveYearFiles(*store, folder, PersistentLogger::shared()).exported);
     }
 }
 
@@ -147,7 +149,8 @@ void BM_ArchiveImportIntoEmptyStore(benchmark::State& state) {
             std::filesystem::remove(file.string() + suffix);
         auto store = RideStore::open(file);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(importArchiveFiles(*store, {world().archiveFile}).imported);
+        benchmark::DoNotOptimize(
+            importArchiveFiles(*store, {world().archiveFile}, PersistentLogger::shared()).imported);
     }
 }
 
@@ -173,8 +176,9 @@ void BM_GpxExportAll(benchmark::State& state) {
         freshFolder(folder);
         state.ResumeTiming();
         auto store = RideStore::open(world().storeFile);
-        benchmark::DoNotOptimize(
-            exportGpxToFolder(*store, store->allLiveActivities(false), folder).written);
+        benchmark::DoNotOptimize(exportGpxToFolder(*store, store->allLiveActivities(false), folder,
+                                                   PersistentLogger::shared())
+                                     .written);
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +133,7 @@ const std::vector<Member>& members() {
         }
         std::sort(sources.begin(), sources.end());
         std::vector<Bytes> originals;
+        originals.reserve(sources.size());
         for (const fs::path& source : sources) originals.push_back(readFile(source));
         std::vector<Member> result;
         for (int i = 0; i < kMemberCount; ++i) {
@@ -218,7 +220,7 @@ void BM_ZipImport(benchmark::State& state) {
         const fs::path& file = archive();
         state.ResumeTiming();
         auto store = vantrel::RideStore::open(storeFile);
-        vantrel::BulkImportOptions options;
+        vantrel::BulkImportOptions options(vantrel::PersistentLogger::shared());
         options.threads = static_cast<int>(state.range(0));
         imported = vantrel::importZipArchives(*store, {file}, "ZIP Import", options).imported;
     }
@@ -239,7 +241,8 @@ BENCHMARK(BM_ZipImport)
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// A missing corpus folder or a full disk ends the run with its reason, not with std::terminate.
+int runBenchmarks(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--write-archive") == 0) {
         fs::path folder = argv[2];
         fs::create_directories(folder / "members");
@@ -260,4 +263,13 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     fs::remove_all(workFolder(), ignored);
     return 0;
+}
+
+int main(int argc, char** argv) {
+    try {
+        return runBenchmarks(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "fit_import_bench: %s\n", error.what());
+        return 1;
+    }
 }

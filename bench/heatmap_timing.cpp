@@ -106,7 +106,7 @@ int timeHistory(int count, const QString& folder) {
         fill, count, count / fill, fill / decode, decode, kept, points);
     std::printf("cached query: %.3f s\n", query);
 
-    LeafletMapView map(MapView::webMapSettings());
+    LeafletMapView map(MapView::webMapSettings(Preferences::shared()));
     bool painted = false;
     map.setHeatmapPaintedListener([&](int) { painted = true; });
     map.widget()->resize(1200, 800);
@@ -162,9 +162,9 @@ int screenshot(const QString& file, const std::filesystem::path& activities,
     }
     {
         auto store = RideStore::open(storePath);
-        importFileList(*store, files, std::string("Strava"));
+        importFileList(*store, files, std::string("Strava"), PersistentLogger::shared());
     }
-    HeatmapPanel panel(storePath);
+    HeatmapPanel panel(storePath, Preferences::shared());
     bool shown = false;
     QObject::connect(&panel, &HeatmapPanel::linesShown, [&] { shown = true; });
     panel.resize(1200, 800);

@@ -64,7 +64,7 @@ class RunningWatcher {
   public:
     RunningWatcher(const Sandbox& sandbox, bool devices)
         : m_store(RideStore::open(sandbox.store())) {
-        WatchOptions options;
+        WatchOptions options(PersistentLogger::shared());
         options.folders = {sandbox.folder()};
         options.devices = devices;
         options.memoryFolder = sandbox.memory();

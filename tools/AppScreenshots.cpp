@@ -97,12 +97,13 @@ int main(int argc, char** argv) {
     Preferences::setSharedPath((folder.path() + "/config/preferences.json").toStdString());
     QApplication application(argc, argv);
     Dialogs::setTestMode(true);
-    MapView::setFactory([] { return std::make_unique<test::FakeMapView>(); });
+    MapView::setFactory([](Preferences&) { return std::make_unique<test::FakeMapView>(); });
 
     std::filesystem::path storePath = folder.path().toStdString() + "/store.sqlite";
     {
         auto store = RideStore::open(storePath);
-        importFileList(*store, activityFiles(activities), std::string("Strava"));
+        importFileList(*store, activityFiles(activities), std::string("Strava"),
+                       PersistentLogger::shared());
     }
     logSampleLines();
     VantrelApp app(RideStore::open(storePath));

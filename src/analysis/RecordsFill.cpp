@@ -5,8 +5,8 @@
 namespace vantrel {
 
 std::optional<std::vector<PersonalRecords::ActivityBests>> fillRecords(
-    RecordsCache& cache, RideStore& store, const RecordsCache::Progress& progress,
-    const CancellationToken* cancellation, PersistentLogger& logger) {
+    RecordsCache& cache, RideStore& store, PersistentLogger& logger,
+    const RecordsCache::Progress& progress, const CancellationToken* cancellation) {
     auto activities = cache.update(store, progress, cancellation);
     if (!activities) return activities;
     std::size_t skipped = PersonalRecords::impossibleBestCount(*activities);

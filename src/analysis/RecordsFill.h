@@ -13,8 +13,7 @@ namespace vantrel {
 /// bests are too fast to be records (`PersonalRecords::isPossible`), logs their number once,
 /// so that the activities of the wrong kind behind them can be found. Throws as `update` does.
 std::optional<std::vector<PersonalRecords::ActivityBests>> fillRecords(
-    RecordsCache& cache, RideStore& store, const RecordsCache::Progress& progress = {},
-    const CancellationToken* cancellation = nullptr,
-    PersistentLogger& logger = PersistentLogger::shared());
+    RecordsCache& cache, RideStore& store, PersistentLogger& logger,
+    const RecordsCache::Progress& progress = {}, const CancellationToken* cancellation = nullptr);
 
 }  // namespace vantrel

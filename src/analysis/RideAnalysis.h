@@ -69,11 +69,9 @@ double maxSpeed(const std::vector<RoutePoint>& route);
 
 /// The view's current choice, else the activity's remembered one, else the unit default.
 SplitDistance effectiveSplitDistance(std::optional<SplitDistance> current, const Uuid& rideID,
-                                     UnitSystem system,
-                                     Preferences& preferences = Preferences::shared());
+                                     UnitSystem system, Preferences& preferences);
 /// Remembers the choice for this activity in `preferences`.
-void rememberSplitDistance(SplitDistance distance, const Uuid& rideID,
-                           Preferences& preferences = Preferences::shared());
+void rememberSplitDistance(SplitDistance distance, const Uuid& rideID, Preferences& preferences);
 
 }  // namespace RideAnalysis
 

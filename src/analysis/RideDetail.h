@@ -48,12 +48,11 @@ struct RideDetail {
 /// caller purges an expired trim backup first, as the view does before every load.
 /// The remembered choices are read from `preferences`.
 RideDetail loadRideDetail(const PersistedRide& ride, UnitSystem system,
-                          std::optional<SplitDistance> selected = std::nullopt,
-                          Preferences& preferences = Preferences::shared());
+                          std::optional<SplitDistance> selected, Preferences& preferences);
 
 /// Recomputes the splits for a newly picked length and remembers it for the activity in
 /// `preferences`.
 void pickSplitDistance(RideDetail& detail, const PersistedRide& ride, SplitDistance distance,
-                       UnitSystem system, Preferences& preferences = Preferences::shared());
+                       UnitSystem system, Preferences& preferences);
 
 }  // namespace vantrel

@@ -136,10 +136,9 @@ std::string yearFilesText(const ArchiveExportResult::YearFiles& files) {
 }
 
 ArchiveExportResult exportArchiveToFile(RideStore& store, std::vector<RideRef> rides,
-                                        const std::filesystem::path& file,
+                                        const std::filesystem::path& file, PersistentLogger& logger,
                                         const std::function<void(int done, int total)>& progress,
-                                        const CancellationToken* cancellation,
-                                        PersistentLogger& logger) {
+                                        const CancellationToken* cancellation) {
     ArchiveExportResult result;
     Progress counter{progress, 0, static_cast<int>(rides.size())};
     try {
@@ -158,9 +157,9 @@ ArchiveExportResult exportArchiveToFile(RideStore& store, std::vector<RideRef> r
 }
 
 ArchiveExportResult exportArchiveYearFiles(RideStore& store, const std::filesystem::path& folder,
+                                           PersistentLogger& logger,
                                            const std::function<void(int done, int total)>& progress,
-                                           const CancellationToken* cancellation,
-                                           PersistentLogger& logger) {
+                                           const CancellationToken* cancellation) {
     ArchiveExportResult result;
     std::vector<YearSummary> years = store.yearSummaries();
     std::int64_t total = 0;

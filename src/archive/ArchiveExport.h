@@ -49,9 +49,8 @@ std::string yearFilesText(const ArchiveExportResult::YearFiles& files);
 /// `progress(done, total)` follows each activity. Runs on the thread that owns `store`.
 ArchiveExportResult exportArchiveToFile(
     RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& file,
-    const std::function<void(int done, int total)>& progress = {},
-    const CancellationToken* cancellation = nullptr,
-    PersistentLogger& logger = PersistentLogger::shared());
+    PersistentLogger& logger, const std::function<void(int done, int total)>& progress = {},
+    const CancellationToken* cancellation = nullptr);
 
 /// One "Vantrel_YYYY.json" per year of the year summaries (newest first) into `folder`, with
 /// the year's live activities newest first; a year without activities gets no file. An error
@@ -59,9 +58,8 @@ ArchiveExportResult exportArchiveToFile(
 /// which files were replaced and which older ones were left. Logs the "Export" outcome.
 /// `progress(done, total)` counts activities over all years.
 ArchiveExportResult exportArchiveYearFiles(
-    RideStore& store, const std::filesystem::path& folder,
+    RideStore& store, const std::filesystem::path& folder, PersistentLogger& logger,
     const std::function<void(int done, int total)>& progress = {},
-    const CancellationToken* cancellation = nullptr,
-    PersistentLogger& logger = PersistentLogger::shared());
+    const CancellationToken* cancellation = nullptr);
 
 }  // namespace vantrel

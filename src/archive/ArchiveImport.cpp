@@ -138,8 +138,8 @@ std::string storedBeforeFailureText(int saved) {
 
 ArchiveImportResult importArchiveFiles(RideStore& store,
                                        const std::vector<std::filesystem::path>& files,
-                                       const std::function<void(int done, int total)>& progress,
-                                       PersistentLogger& logger) {
+                                       PersistentLogger& logger,
+                                       const std::function<void(int done, int total)>& progress) {
     ArchiveImportResult result;
     ArchiveInserter inserter(store);
     int handled = 0;

@@ -47,8 +47,7 @@ std::string storedBeforeFailureText(int saved);
 /// `progress(done, total)` runs before each activity, over all files so far. Runs on the thread
 /// that owns `store`.
 ArchiveImportResult importArchiveFiles(
-    RideStore& store, const std::vector<std::filesystem::path>& files,
-    const std::function<void(int done, int total)>& progress = {},
-    PersistentLogger& logger = PersistentLogger::shared());
+    RideStore& store, const std::vector<std::filesystem::path>& files, PersistentLogger& logger,
+    const std::function<void(int done, int total)>& progress = {});
 
 }  // namespace vantrel

@@ -41,9 +41,9 @@ void noteSaveError(PathImportResult& result, const std::optional<std::string>& e
 void importActivityFiles(RideStore& store, const std::vector<std::filesystem::path>& files,
                          const std::optional<std::string>& label, const BulkImportOptions& options,
                          CombinedProgress& progress, PathImportResult& result) {
-    FileListImportResult loose = importNewActivityFiles(
-        store, files, label, [&](int done, int total) { progress.report(done, total); },
-        *options.logger);
+    FileListImportResult loose =
+        importNewActivityFiles(store, files, label, *options.logger,
+                               [&](int done, int total) { progress.report(done, total); });
     result.imported += loose.saved;
     result.skipped += loose.skipped;
     addFailures(result, loose.failures, static_cast<int>(loose.failures.size()));
@@ -69,9 +69,9 @@ void importZips(RideStore& store, const std::vector<std::filesystem::path>& zips
 void importArchives(RideStore& store, const std::vector<std::filesystem::path>& archives,
                     const BulkImportOptions& options, CombinedProgress& progress,
                     PathImportResult& result) {
-    ArchiveImportResult archive = importArchiveFiles(
-        store, archives, [&](int done, int total) { progress.report(done, total); },
-        *options.logger);
+    ArchiveImportResult archive =
+        importArchiveFiles(store, archives, *options.logger,
+                           [&](int done, int total) { progress.report(done, total); });
     result.imported += archive.saved;
     result.skipped += archive.skipped;
     result.damagedSeries += archive.damagedSeries;

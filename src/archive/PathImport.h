@@ -43,7 +43,7 @@ struct PathImportResult {
 /// named with its reason, and logged. `options.progress` counts over all kinds. Runs on the
 /// thread that owns `store`.
 PathImportResult importPaths(RideStore& store, const std::vector<std::filesystem::path>& paths,
-                             const BulkImportOptions& options = {},
+                             const BulkImportOptions& options,
                              const std::optional<std::string>& sourceLabel = std::nullopt);
 
 }  // namespace vantrel

@@ -176,8 +176,8 @@ int runAnalyze(CliContext& ctx) {
     bool asJSON = ctx.takeFlag("--json");
     ctx.rejectUnknownOptions();
     RideRef ride = fetchRideArgument(ctx, "analyze");
-    UnitSystem units = currentUnitSystem();
-    RideDetail detail = loadRideDetail(*ride, units, split);
+    UnitSystem units = currentUnitSystem(ctx.preferences());
+    RideDetail detail = loadRideDetail(*ride, units, split, ctx.preferences());
     asJSON ? writeJSON(ctx.out, *ride, detail) : writeText(ctx.out, *ride, detail, units);
     return 0;
 }

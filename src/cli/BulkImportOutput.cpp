@@ -34,7 +34,7 @@ BulkImportOutput::BulkImportOutput(CliContext& ctx)
     : m_ctx(ctx), m_progress(ctx.err, ctx.interactive) {}
 
 BulkImportOptions BulkImportOutput::takeOptions() {
-    BulkImportOptions options;
+    BulkImportOptions options(m_ctx.logger());
     if (auto threads = m_ctx.takeOption("--threads")) options.threads = parseThreadCount(*threads);
     options.progress = [this](const ImportProgress& progress) {
         if (progress.importCurrent < 1) return;

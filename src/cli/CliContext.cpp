@@ -10,6 +10,7 @@
 #include "logging/PersistentLogger.h"
 #include "logging/RenamedTwinsReport.h"
 #include "model/Paths.h"
+#include "model/Preferences.h"
 #include "model/TerminalText.h"
 
 namespace vantrel::cli {
@@ -29,9 +30,19 @@ CliContext::~CliContext() = default;
 RideStore& CliContext::store() {
     if (!m_store) {
         m_store = RideStore::open(m_storePath);
-        reportRenamedTwins(*m_store, PersistentLogger::shared(), err);
+        reportRenamedTwins(*m_store, logger(), err);
     }
     return *m_store;
+}
+
+// The command line's entry point is where the process-wide objects are reached; the commands
+// pass them on.
+Preferences& CliContext::preferences() {
+    return Preferences::shared();
+}
+
+PersistentLogger& CliContext::logger() {
+    return PersistentLogger::shared();
 }
 
 std::optional<std::string> CliContext::takeOption(const std::string& name) {

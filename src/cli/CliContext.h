@@ -10,6 +10,11 @@
 
 #include "model/RideStore.h"
 
+namespace vantrel {
+class PersistentLogger;
+class Preferences;
+}  // namespace vantrel
+
 namespace vantrel::cli {
 
 /// A user error: bad argument, unknown ID. Printed as one line on stderr, exit status 1.
@@ -35,6 +40,11 @@ class CliContext {
 
     RideStore& store();
     const std::filesystem::path& storePath() const { return m_storePath; }
+    /// The user's preferences and the session logger of this run, which the commands hand to
+    /// what they call. The logger is made on first use: a command that logs nothing starts no
+    /// session file.
+    Preferences& preferences();
+    PersistentLogger& logger();
 
     /// Removes "--name VALUE" from args and returns VALUE; throws UsageError if VALUE is missing.
     std::optional<std::string> takeOption(const std::string& name);

@@ -24,9 +24,9 @@ int runCopyStore(CliContext& ctx) {
     if (!isServerLocation(*from) && !std::filesystem::exists(*from, error))
         throw UsageError("no store at " + *from);
     auto source = RideStore::open(*from);
-    reportRenamedTwins(*source, PersistentLogger::shared(), ctx.err);
+    reportRenamedTwins(*source, ctx.logger(), ctx.err);
     auto target = RideStore::open(*to);
-    reportRenamedTwins(*target, PersistentLogger::shared(), ctx.err);
+    reportRenamedTwins(*target, ctx.logger(), ctx.err);
     RideQuery everything;
     everything.withDetails = false;
     if (auto held = target->count(everything); held > 0 && !merge)

@@ -37,7 +37,8 @@ int exportAll(CliContext& ctx, const std::filesystem::path& folder) {
     std::filesystem::create_directories(folder, error);
     if (error) throw UsageError("cannot create " + folder.string() + ": " + error.message());
     ProgressLine line(ctx.err, ctx.interactive);
-    auto result = exportArchiveYearFiles(ctx.store(), folder, progressDrawer(line, "Exporting"));
+    auto result = exportArchiveYearFiles(ctx.store(), folder, ctx.logger(),
+                                         progressDrawer(line, "Exporting"));
     line.finish();
     return report(ctx, result);
 }
@@ -56,7 +57,7 @@ int exportToFile(CliContext& ctx, const std::filesystem::path& file, std::option
         year ? archiveYearFileName(*year) : archiveSelectionFileName(rides, now());
     ProgressLine line(ctx.err, ctx.interactive);
     auto result = exportArchiveToFile(ctx.store(), std::move(rides), outputFile(file, proposed),
-                                      progressDrawer(line, "Exporting"));
+                                      ctx.logger(), progressDrawer(line, "Exporting"));
     line.finish();
     return report(ctx, result);
 }

@@ -41,8 +41,8 @@ int exportToFolder(CliContext& ctx, const std::filesystem::path& folder,
         return 0;
     }
     ProgressLine line(ctx.err, ctx.interactive);
-    auto result =
-        exportGpxToFolder(ctx.store(), std::move(rides), folder, progressDrawer(line, "Exporting"));
+    auto result = exportGpxToFolder(ctx.store(), std::move(rides), folder, ctx.logger(),
+                                    progressDrawer(line, "Exporting"));
     line.finish();
     if (result.failed > 0) {
         ctx.err << "vantrel-cli: " << countedActivities(result.failed)

@@ -18,7 +18,8 @@ int runImportArchive(CliContext& ctx) {
 
 int reportArchiveImport(CliContext& ctx, const std::vector<std::filesystem::path>& files) {
     ProgressLine line(ctx.err, ctx.interactive);
-    auto result = importArchiveFiles(ctx.store(), files, progressDrawer(line, "Importing"));
+    auto result =
+        importArchiveFiles(ctx.store(), files, ctx.logger(), progressDrawer(line, "Importing"));
     line.finish();
     for (const auto& failure : result.failures) {
         ctx.err << terminalText(failure.fileName) << ": " << terminalText(failure.description)

@@ -22,7 +22,7 @@ int importActivityFiles(CliContext& ctx, const std::vector<std::filesystem::path
         ctx.out << "Imported 0 activities\n";
         return 0;
     }
-    FileListImportResult result = importFileList(ctx.store(), files, label);
+    FileListImportResult result = importFileList(ctx.store(), files, label, ctx.logger());
     for (const auto& [name, description] : result.failures) {
         ctx.err << terminalText(name) << ": " << terminalText(description) << "\n";
     }

@@ -69,7 +69,7 @@ int runList(CliContext& ctx) {
         writeJSON(ctx.out, rides);
         return 0;
     }
-    auto units = currentUnitSystem();
+    auto units = currentUnitSystem(ctx.preferences());
     for (const auto& ride : rides) printLine(ctx.out, *ride, units);
     return 0;
 }

@@ -9,7 +9,7 @@ int runMigrate(CliContext& ctx) {
     ctx.rejectUnknownOptions();
     if (!ctx.args.empty()) throw UsageError("migrate takes no arguments");
     int migrated = compressStoredSeries(ctx.store());
-    Preferences::shared().setBoolean(kMigrationDoneKey, true);
+    ctx.preferences().setBoolean(kMigrationDoneKey, true);
     ctx.out << "Packed the series of " << migrated << (migrated == 1 ? " activity" : " activities")
             << '\n';
     if (ctx.store().hasChanges()) {

@@ -81,8 +81,8 @@ int runRecords(CliContext& ctx) {
     if (!ctx.args.empty()) throw UsageError("unexpected argument " + ctx.args.front());
     RecordsCache cache(RecordsCache::fileFor(ctx.storePath()));
     ProgressLine line(ctx.err, ctx.interactive);
-    auto activities =
-        *fillRecords(cache, ctx.store(), [&line](std::size_t done, std::size_t total) {
+    auto activities = *fillRecords(
+        cache, ctx.store(), ctx.logger(), [&line](std::size_t done, std::size_t total) {
             line.update("Measuring routes… " + groupedNumber(static_cast<long long>(done)) +
                             " of " + groupedNumber(static_cast<long long>(total)),
                         done == total);
@@ -93,7 +93,7 @@ int runRecords(CliContext& ctx) {
         writeJSON(ctx.out, records);
         return 0;
     }
-    auto units = currentUnitSystem();
+    auto units = currentUnitSystem(ctx.preferences());
     for (const auto& record : records) printLine(ctx.out, record, units);
     return 0;
 }

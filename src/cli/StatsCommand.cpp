@@ -100,8 +100,7 @@ void printLine(std::ostream& out, const std::string& label, const PeriodTotals& 
         << formatElevationGain(totals.elevationGain, units) << '\n';
 }
 
-void printTable(std::ostream& out, const std::vector<PeriodTotals>& all) {
-    auto units = currentUnitSystem();
+void printTable(std::ostream& out, const std::vector<PeriodTotals>& all, UnitSystem units) {
     out << "period\tactivities\tdistance\tmoving time\televation gain\n";
     PeriodTotals sum;
     for (const auto& totals : all) {
@@ -131,7 +130,7 @@ int runStats(CliContext& ctx) {
     if (asJSON)
         writeJSON(ctx.out, query.period, totals);
     else
-        printTable(ctx.out, totals);
+        printTable(ctx.out, totals, currentUnitSystem(ctx.preferences()));
     return 0;
 }
 

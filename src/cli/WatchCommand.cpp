@@ -79,10 +79,10 @@ WatchCallbacks printingCallbacks(CliContext& ctx, const WatchOptions& options) {
 }  // namespace
 
 int runWatch(CliContext& ctx) {
-    WatchOptions options;
+    WatchOptions options(ctx.logger());
     options.devices = ctx.takeFlag("--devices");
     ctx.rejectUnknownOptions();
-    WatchSettings settings = WatchSettings::load();
+    WatchSettings settings = WatchSettings::load(ctx.preferences());
     options.folders.assign(ctx.args.begin(), ctx.args.end());
     options.folders.insert(options.folders.end(), settings.watchedFolders.begin(),
                            settings.watchedFolders.end());

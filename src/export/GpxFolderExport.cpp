@@ -26,9 +26,9 @@ std::filesystem::path freeFileName(const std::filesystem::path& folder, const st
 
 GpxFolderExportResult exportGpxToFolder(RideStore& store, std::vector<RideRef> rides,
                                         const std::filesystem::path& chosenFolder,
+                                        PersistentLogger& logger,
                                         const std::function<void(int done, int total)>& progress,
-                                        const CancellationToken* cancellation,
-                                        PersistentLogger& logger) {
+                                        const CancellationToken* cancellation) {
     GpxFolderExportResult result;
     result.folder = chosenFolder / "VantrelExport" / "activities";
     std::error_code ignored;

@@ -31,9 +31,8 @@ struct GpxFolderExportResult {
 /// the thread that owns `store`.
 GpxFolderExportResult exportGpxToFolder(
     RideStore& store, std::vector<RideRef> rides, const std::filesystem::path& chosenFolder,
-    const std::function<void(int done, int total)>& progress = {},
-    const CancellationToken* cancellation = nullptr,
-    PersistentLogger& logger = PersistentLogger::shared());
+    PersistentLogger& logger, const std::function<void(int done, int total)>& progress = {},
+    const CancellationToken* cancellation = nullptr);
 
 /// Writes the GPX document of one activity to `file`, replacing it. Throws `FileAccessError`.
 void exportGpxFile(RideStore& store, const RideRef& ride, const std::filesystem::path& file);

@@ -430,15 +430,15 @@ class FileListImport {
 FileListImportResult importFileList(RideStore& store,
                                     const std::vector<std::filesystem::path>& files,
                                     const std::optional<std::string>& sourceLabel,
-                                    const std::function<void(int done, int total)>& progress,
-                                    PersistentLogger& logger) {
+                                    PersistentLogger& logger,
+                                    const std::function<void(int done, int total)>& progress) {
     return FileListImport(store, sourceLabel, logger, false).run(files, progress);
 }
 
 FileListImportResult importNewActivityFiles(
     RideStore& store, const std::vector<std::filesystem::path>& files,
-    const std::optional<std::string>& sourceLabel,
-    const std::function<void(int done, int total)>& progress, PersistentLogger& logger) {
+    const std::optional<std::string>& sourceLabel, PersistentLogger& logger,
+    const std::function<void(int done, int total)>& progress) {
     return FileListImport(store, sourceLabel, logger, true).run(files, progress);
 }
 

@@ -97,8 +97,8 @@ struct FileListImportResult {
 FileListImportResult importFileList(RideStore& store,
                                     const std::vector<std::filesystem::path>& files,
                                     const std::optional<std::string>& sourceLabel,
-                                    const std::function<void(int done, int total)>& progress = {},
-                                    PersistentLogger& logger = PersistentLogger::shared());
+                                    PersistentLogger& logger,
+                                    const std::function<void(int done, int total)>& progress = {});
 
 /// The loose-file import of the application's own ways in (files opened, dropped or chosen with
 /// "Import Files…", and those that arrive by themselves): as `importFileList`, except that an
@@ -106,8 +106,7 @@ FileListImportResult importFileList(RideStore& store,
 /// counted in `skipped`, and that the store is saved whenever 50 insertions wait too.
 FileListImportResult importNewActivityFiles(
     RideStore& store, const std::vector<std::filesystem::path>& files,
-    const std::optional<std::string>& sourceLabel,
-    const std::function<void(int done, int total)>& progress = {},
-    PersistentLogger& logger = PersistentLogger::shared());
+    const std::optional<std::string>& sourceLabel, PersistentLogger& logger,
+    const std::function<void(int done, int total)>& progress = {});
 
 }  // namespace vantrel

@@ -30,6 +30,8 @@ struct ImportProgress {
 inline constexpr std::uint64_t kDefaultMemberBytesBudget = 256ull * 1024 * 1024;
 
 struct BulkImportOptions {
+    explicit BulkImportOptions(PersistentLogger& runLogger) : logger(&runLogger) {}
+
     /// Worker threads that read and parse members; 0 means one per core.
     int threads = 0;
     /// Members larger than this (uncompressed) are counted as errors without being read whole.
@@ -40,7 +42,7 @@ struct BulkImportOptions {
     /// Called on the calling thread whenever a progress value changes.
     std::function<void(const ImportProgress&)> progress;
     /// Where the run logs its failures and its summary line; never null.
-    PersistentLogger* logger = &PersistentLogger::shared();
+    PersistentLogger* logger;
 };
 
 /// The counters of one run over all its archives (or loose files).

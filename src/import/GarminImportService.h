@@ -55,7 +55,7 @@ std::string garminConfirmationText(std::size_t archiveCount, std::size_t summary
 BulkImportResult importGarminExport(RideStore& store,
                                     const std::vector<std::filesystem::path>& archives,
                                     const std::vector<GarminActivity>& summaries, bool replace,
-                                    const BulkImportOptions& options = {});
+                                    const BulkImportOptions& options);
 
 /// Fills what `ride` lacks from `summary`; returns whether the kind was taken from it.
 bool supplementFromSummary(PersistedRide& ride, const GarminActivity& summary);

@@ -24,7 +24,7 @@ BulkImportResult importLooseFiles(RideStore& store, const std::vector<std::files
         options.progress({total, done, total < 1 ? 0.0 : static_cast<double>(done) / total});
     };
     FileListImportResult loose =
-        importFileList(store, files, kStravaLabel, progress, *options.logger);
+        importFileList(store, files, kStravaLabel, *options.logger, progress);
     BulkImportResult result;
     result.imported = loose.imported;
     result.saved = loose.saved;

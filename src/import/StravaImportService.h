@@ -14,7 +14,7 @@ class RideStore;
 /// only the ZIP files, in the given order. Both use the label "Strava".
 BulkImportResult importStravaFiles(RideStore& store,
                                    const std::vector<std::filesystem::path>& files,
-                                   const BulkImportOptions& options = {});
+                                   const BulkImportOptions& options);
 
 /// The files the Strava command hands to the ZIP run: those whose extension is "zip" in any case.
 std::vector<std::filesystem::path> zipFilesAmong(const std::vector<std::filesystem::path>& files);

@@ -18,6 +18,6 @@ class RideStore;
 BulkImportResult importZipArchives(RideStore& store,
                                    const std::vector<std::filesystem::path>& archives,
                                    const std::string& sourceLabel,
-                                   const BulkImportOptions& options = {});
+                                   const BulkImportOptions& options);
 
 }  // namespace vantrel

@@ -21,8 +21,6 @@
 
 #include "Version.h"
 #include "model/Date.h"
-#include "model/Paths.h"
-#include "model/Preferences.h"
 
 #ifdef VANTREL_HAVE_SYSTEMD
 #include <dlfcn.h>
@@ -40,14 +38,6 @@ constexpr LogPlatform kOwnPlatform = LogPlatform::Linux;
 constexpr LogPlatform kAllPlatforms[] = {LogPlatform::iOS, LogPlatform::watchOS, LogPlatform::macOS,
                                          LogPlatform::Linux};
 constexpr int kRetentionDays = 7;
-
-LogLevel levelFilter() {
-    auto stored = Preferences::shared().string(kLogLevelKey);
-    if (stored == "DEBUG") return LogLevel::debug;
-    if (stored == "WARN") return LogLevel::warn;
-    if (stored == "ERROR") return LogLevel::error;
-    return LogLevel::info;
-}
 
 std::string timestampOfNow() {
     Date instant = now();
@@ -189,9 +179,14 @@ struct PersistentLogger::Impl {
     std::atomic<bool> reportedFailure{false};
     int fd = -1;
     std::optional<fs::path> currentLogFile;
+    /// Read on every line, so kept apart from the mutex that the queue takes.
+    std::atomic<LogLevel> level;
+    /// Guarded by `mutex`.
+    fs::path folder;
     std::thread worker;
 
-    Impl() : worker([this] { drain(); }) {}
+    explicit Impl(LogSettings settings)
+        : level(settings.level), folder(std::move(settings.folder)), worker([this] { drain(); }) {}
 
     ~Impl() {
         {
@@ -277,18 +272,18 @@ struct PersistentLogger::Impl {
     /// in the same second gets "_2", "_3", … instead of truncating the other's file, and a
     /// symlink left in a session file's place is passed over, never written through.
     void startSession() {
-        fs::path folder = PersistentLogger::baseFolder() / std::string(rawValue(kOwnPlatform));
+        fs::path family = baseFolder() / std::string(rawValue(kOwnPlatform));
         std::error_code ignored;
-        fs::create_directories(folder, ignored);
+        fs::create_directories(family, ignored);
         std::string stem = "session_" + formatLocal(now(), "%Y-%m-%d_%H%M%S");
         closeFile();
         for (int attempt = 1; attempt <= 100 && fd < 0; ++attempt) {
             std::string name = stem + (attempt == 1 ? "" : "_" + std::to_string(attempt)) + ".log";
-            fd = ::open((folder / name).c_str(),
+            fd = ::open((family / name).c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
             if (fd >= 0) {
                 std::lock_guard lock(mutex);
-                currentLogFile = folder / name;
+                currentLogFile = family / name;
             }
             if (fd < 0 && errno != EEXIST) break;
         }
@@ -296,7 +291,7 @@ struct PersistentLogger::Impl {
             int reason = errno;
             std::lock_guard lock(mutex);
             currentLogFile.reset();  // lines now reach only the journal
-            reportFailure("cannot create a session file in " + folder.string() + ": " +
+            reportFailure("cannot create a session file in " + family.string() + ": " +
                           std::strerror(reason));
         }
         write(std::string("=== Vantrel Log Session Started ===\n    Platform: ") +
@@ -304,86 +299,38 @@ struct PersistentLogger::Impl {
               " | Build: " + versionOrUnknown(kBuild) + "\n");
     }
 
+    fs::path baseFolder() {
+        std::lock_guard lock(mutex);
+        return folder;
+    }
+
     static std::string versionOrUnknown(const char* text) {
         return text && *text ? std::string(text) : std::string("unknown");
     }
 };
 
-PersistentLogger::PersistentLogger() : m_impl(std::make_unique<Impl>()) {
+PersistentLogger::PersistentLogger(LogSettings settings)
+    : m_impl(std::make_unique<Impl>(std::move(settings))) {
     m_impl->startSession();
-    // The folder is settled here: the thread must not read the preferences, which a short run
-    // may already be tearing down at exit while the pruning goes on.
+    // The folder is settled here: pruning prunes where this session started, whatever the
+    // settings become while it goes on.
     m_impl->enqueue([this, base = baseFolder()] { pruneOldFiles(base); });
 }
 
 PersistentLogger::~PersistentLogger() = default;
 
-namespace {
-
-struct SharedLoggerSlot {
-    std::mutex mutex;
-    PersistentLogger* current = nullptr;
-    std::unique_ptr<PersistentLogger> processWide;
-    // Loggers a guard installed stay alive: callers may still hold references to them.
-    std::vector<std::unique_ptr<PersistentLogger>> retired;
-};
-
-// Never destroyed, so that lines logged from other threads during exit still have a logger.
-SharedLoggerSlot& sharedLoggerSlot() {
-    static auto* slot = new SharedLoggerSlot();
-    return *slot;
+void PersistentLogger::setSettings(LogSettings settings) {
+    m_impl->level = settings.level;
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->folder = std::move(settings.folder);
 }
 
-void flushSharedLogger() {
-    auto& slot = sharedLoggerSlot();
-    PersistentLogger* logger = nullptr;
-    {
-        std::lock_guard lock(slot.mutex);
-        logger = slot.current;
-    }
-    if (logger != nullptr) logger->flush();
+LogSettings PersistentLogger::settings() const {
+    return {m_impl->level.load(), m_impl->baseFolder()};
 }
 
-}  // namespace
-
-PersistentLogger& PersistentLogger::shared() {
-    auto& slot = sharedLoggerSlot();
-    std::lock_guard lock(slot.mutex);
-    if (slot.current == nullptr) {
-        if (!slot.processWide) {
-            slot.processWide.reset(new PersistentLogger());
-            // Queued lines are flushed at exit so that a short-lived process keeps its last lines.
-            // Registered after the logger is made, so that the flush runs before the objects
-            // its making set up (the preferences, the JSON parser) are destroyed.
-            std::atexit(flushSharedLogger);
-        }
-        slot.current = slot.processWide.get();
-    }
-    return *slot.current;
-}
-
-ScopedSharedLogger::ScopedSharedLogger() : m_installed(PersistentLogger::createForTesting()) {
-    auto& slot = sharedLoggerSlot();
-    std::lock_guard lock(slot.mutex);
-    m_previous = std::exchange(slot.current, m_installed.get());
-}
-
-ScopedSharedLogger::~ScopedSharedLogger() {
-    m_installed->flush();
-    auto& slot = sharedLoggerSlot();
-    std::lock_guard lock(slot.mutex);
-    slot.current = m_previous;
-    slot.retired.push_back(std::move(m_installed));
-}
-
-std::unique_ptr<PersistentLogger> PersistentLogger::createForTesting() {
-    return std::unique_ptr<PersistentLogger>(new PersistentLogger());
-}
-
-fs::path PersistentLogger::baseFolder() {
-    auto sync = Preferences::shared().string(kSyncFolderKey);
-    if (sync && !sync->empty()) return fs::path(*sync) / "Logs";
-    return dataFolder() / "Logs";
+fs::path PersistentLogger::baseFolder() const {
+    return m_impl->baseFolder();
 }
 
 void PersistentLogger::enqueueForTesting(std::function<void()> job) {
@@ -393,7 +340,7 @@ void PersistentLogger::enqueueForTesting(std::function<void()> job) {
 void PersistentLogger::log(LogLevel level, std::string_view category, std::string_view message) {
     // Logging is never a reason for the caller to fail.
     m_impl->runGuarded([&] {
-        if (level < levelFilter()) return;
+        if (level < m_impl->level.load(std::memory_order_relaxed)) return;
         std::string line = "[" + timestampOfNow() + "] [" + std::string(rawValue(kOwnPlatform)) +
                            "] [" + std::string(rawValue(level)) + "] [" +
                            escapedLogValue(category) + "] " + escapedLogValue(message) + "\n";

@@ -10,9 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "logging/LogSettings.h"
+
 namespace vantrel {
 
-enum class LogLevel { debug, info, warn, error };
 /// The device families that keep session logs in the shared folder, in listing order. This
 /// computer writes the `Linux` family; the others come from the user's other devices.
 enum class LogPlatform { iOS, watchOS, macOS, Linux };
@@ -27,11 +28,16 @@ std::string escapedLogValue(std::string_view text);
 /// The session logger. `log` formats on the caller's thread and queues the append on one
 /// background thread. File-system failures never reach the callers: the first one that stops
 /// the log from being written is reported once on stderr, and logging goes on. The flows that
-/// log take one as a parameter; the app and the CLI hand them `shared()`.
+/// log take one as a parameter; the app's application object and the command line's context
+/// hand them `shared()`, which nothing else reaches for.
 class PersistentLogger {
   public:
-    /// The process-wide logger (or the one a `ScopedSharedLogger` installed). It is made on
-    /// first use and never destroyed, so references to it stay valid.
+    /// A logger with a fresh session in `settings.folder`, writing lines of `settings.level`
+    /// and above.
+    explicit PersistentLogger(LogSettings settings);
+
+    /// The process-wide logger (or the one a `ScopedSharedLogger` installed), made on first use
+    /// from the shared preferences and never destroyed, so references to it stay valid.
     static PersistentLogger& shared();
 
     void log(LogLevel level, std::string_view category, std::string_view message);
@@ -44,11 +50,14 @@ class PersistentLogger {
     /// Blocks until everything queued so far has been written (tests, before exit).
     void flush();
     std::optional<std::filesystem::path> currentLogFile() const;
-    /// base/<family>, where base is the "syncFolder" preference's Logs folder when set, else
-    /// dataFolder()/Logs. Computed afresh on every call.
-    static std::filesystem::path baseFolder();
+    /// Takes a changed level at once; a changed folder is listed from now on, and holds the
+    /// next session (the current one goes on in its file).
+    void setSettings(LogSettings settings);
+    LogSettings settings() const;
+    /// The folder that holds a folder per family, as the settings have it now.
+    std::filesystem::path baseFolder() const;
 
-    /// A logger of its own with a fresh session, for tests; `shared()` is the one to use.
+    /// A logger of its own with a fresh session, made from the shared preferences, for tests.
     static std::unique_ptr<PersistentLogger> createForTesting();
     /// Runs `job` on the logger's queue as if it were one of its own (tests of failing work).
     void enqueueForTesting(std::function<void()> job);
@@ -59,7 +68,6 @@ class PersistentLogger {
     PersistentLogger& operator=(const PersistentLogger&) = delete;
 
   private:
-    PersistentLogger();
     static std::vector<std::filesystem::path> logFilesIn(const std::filesystem::path& base,
                                                          LogPlatform platform);
     void pruneOldFiles(const std::filesystem::path& base);

@@ -11,24 +11,11 @@
 #include <vector>
 
 #include "model/JsonWriter.h"
-#include "model/Paths.h"
 #include "model/SimdjsonSupport.h"
 
 namespace vantrel {
 
 namespace {
-
-struct SharedState {
-    std::mutex mutex;
-    std::unique_ptr<Preferences> current;
-    // Earlier instances stay alive: callers may still hold references to them.
-    std::vector<std::unique_ptr<Preferences>> retired;
-};
-
-SharedState& sharedState() {
-    static SharedState state;
-    return state;
-}
 
 std::filesystem::path temporarySibling(const std::filesystem::path& file) {
     std::random_device device;
@@ -61,34 +48,6 @@ std::string rawJson(simdjson::ondemand::value value) {
 }  // namespace
 
 Preferences::Preferences(std::filesystem::path file) : m_file(std::move(file)) {}
-
-Preferences& Preferences::shared() {
-    auto& state = sharedState();
-    std::lock_guard lock(state.mutex);
-    if (!state.current) state.current = std::make_unique<Preferences>(defaultPreferencesPath());
-    return *state.current;
-}
-
-void Preferences::setSharedPath(const std::filesystem::path& file) {
-    auto& state = sharedState();
-    std::lock_guard lock(state.mutex);
-    if (state.current) state.retired.push_back(std::move(state.current));
-    state.current = std::make_unique<Preferences>(file);
-}
-
-ScopedSharedPreferences::ScopedSharedPreferences(const std::filesystem::path& file) {
-    auto& state = sharedState();
-    std::lock_guard lock(state.mutex);
-    m_previous = std::move(state.current);
-    state.current = std::make_unique<Preferences>(file);
-}
-
-ScopedSharedPreferences::~ScopedSharedPreferences() {
-    auto& state = sharedState();
-    std::lock_guard lock(state.mutex);
-    if (state.current) state.retired.push_back(std::move(state.current));
-    state.current = std::move(m_previous);
-}
 
 std::optional<std::string> Preferences::string(std::string_view key) {
     std::lock_guard lock(m_mutex);

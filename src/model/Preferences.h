@@ -20,6 +20,8 @@ class Preferences {
     explicit Preferences(std::filesystem::path file);
 
     /// The process-wide preferences at `defaultPreferencesPath()` (or the one set for tests).
+    /// For the entry points only (the app's application object, the command line's context),
+    /// which hand them to everything else; tools and tests use it to stand in for them.
     static Preferences& shared();
     /// Points `shared()` at another file for the rest of the process (tools that run against a
     /// folder of their own); tests use `ScopedSharedPreferences`, which restores it.

@@ -182,7 +182,6 @@ class RideStore {
 int compressStoredSeries(RideStore& store);
 /// Runs `compressStoredSeries` once per installation: unless `preferences` already holds the
 /// flag "rideCompressionMigrationV1Done", which it then sets.
-void runCompressionMigrationIfNeeded(RideStore& store,
-                                     Preferences& preferences = Preferences::shared());
+void runCompressionMigrationIfNeeded(RideStore& store, Preferences& preferences);
 
 }  // namespace vantrel

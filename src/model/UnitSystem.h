@@ -15,7 +15,7 @@ std::string_view rawValue(UnitSystem system);
 UnitSystem unitSystemFromRawValue(const std::optional<std::string>& raw);
 std::string_view settingsLabel(UnitSystem system);
 /// The user's current choice, read from `preferences` on every call.
-UnitSystem currentUnitSystem(Preferences& preferences = Preferences::shared());
+UnitSystem currentUnitSystem(Preferences& preferences);
 
 inline constexpr double kFeetPerMetre = 3.28084;
 inline constexpr double kMetresPerMile = 1609.34;

@@ -29,11 +29,11 @@ inline constexpr std::string_view kOfflineProgress =
 
 struct Context {
     Geocoder& geocoder;
+    /// Where a run over many activities logs how many it named.
+    PersistentLogger& logger;
     std::function<void(const GeocodeStatus&)> onStatus;
     /// Every wait of the run: the pauses between activities and between probes.
     WaitFunction wait = waitUnlessCancelled;
-    /// Where a run over many activities logs how many it named.
-    PersistentLogger& logger = PersistentLogger::shared();
 };
 
 /// Names the live activities with route data, newest first: every one when `replaceExisting`,

@@ -34,7 +34,7 @@ struct Context {
     std::function<void(const WeatherStatus&)> onStatus;
     /// Every warning the log gets, as it is logged (the command line prints them).
     std::function<void(const std::string&)> onWarning;
-    PersistentLogger& logger = PersistentLogger::shared();
+    PersistentLogger& logger;
 };
 
 struct RunSummary {

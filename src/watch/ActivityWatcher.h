@@ -25,6 +25,8 @@ struct WatchImportOutcome;
 
 /// What the watcher watches and how.
 struct WatchOptions {
+    explicit WatchOptions(PersistentLogger& watchLogger) : logger(&watchLogger) {}
+
     /// Folders watched with everything below them; their activities get the label "Folder".
     std::vector<std::filesystem::path> folders;
     /// Also read volumes that hold an activity folder when they are mounted (watches and bike
@@ -43,7 +45,7 @@ struct WatchOptions {
     /// Who is watching, for another watcher of the same store that has to wait.
     std::string holderName = "Vantrel";
     /// Where failures and outcomes are logged; never null.
-    PersistentLogger* logger = &PersistentLogger::shared();
+    PersistentLogger* logger;
 };
 
 /// One file the watcher read.

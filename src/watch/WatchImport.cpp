@@ -34,9 +34,8 @@ std::set<std::int64_t> storedIDs(RideStore& store) {
 WatchImportOutcome importZip(RideStore& store, const std::filesystem::path& file,
                              const std::string& label, PersistentLogger& logger) {
     std::set<std::int64_t> before = storedIDs(store);
-    BulkImportOptions options;
+    BulkImportOptions options(logger);
     options.threads = 1;
-    options.logger = &logger;
     BulkImportResult result = importZipArchives(store, {file}, label, options);
     if (result.saveError) return {Kind::unsaved, {}, *result.saveError};
     if (!result.archiveFailures.empty())

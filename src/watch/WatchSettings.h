@@ -25,14 +25,12 @@ struct WatchSettings {
     /// "GARMIN/Activity".
     std::vector<std::string> deviceActivityFolders;
 
-    static WatchSettings load(Preferences& preferences = Preferences::shared());
+    static WatchSettings load(Preferences& preferences);
     friend bool operator==(const WatchSettings&, const WatchSettings&) = default;
 };
 
 /// Adds a watched folder (kept once) or removes one, in the preferences.
-void addWatchedFolder(const std::filesystem::path& folder,
-                      Preferences& preferences = Preferences::shared());
-void removeWatchedFolder(const std::filesystem::path& folder,
-                         Preferences& preferences = Preferences::shared());
+void addWatchedFolder(const std::filesystem::path& folder, Preferences& preferences);
+void removeWatchedFolder(const std::filesystem::path& folder, Preferences& preferences);
 
 }  // namespace vantrel

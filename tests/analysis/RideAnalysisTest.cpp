@@ -220,22 +220,25 @@ TEST(SplitDistances, EffectiveChoiceComesFromViewThenPreferenceThenUnits) {
     test::IsolatedEnvironment environment;
     Uuid ride = Uuid::random();
     Uuid other = Uuid::random();
-    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric),
+    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric, Preferences::shared()),
               SplitDistance::kilometer);
-    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::imperial),
-              SplitDistance::mile);
+    EXPECT_EQ(
+        effectiveSplitDistance(std::nullopt, ride, UnitSystem::imperial, Preferences::shared()),
+        SplitDistance::mile);
 
-    rememberSplitDistance(SplitDistance::fourHundredMeters, ride);
+    rememberSplitDistance(SplitDistance::fourHundredMeters, ride, Preferences::shared());
     EXPECT_EQ(Preferences::shared().string("splitDistance_" + ride.toString()), "400m");
-    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric),
+    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric, Preferences::shared()),
               SplitDistance::fourHundredMeters);
-    EXPECT_EQ(effectiveSplitDistance(std::nullopt, other, UnitSystem::metric),
-              SplitDistance::kilometer);
-    EXPECT_EQ(effectiveSplitDistance(SplitDistance::mile, ride, UnitSystem::metric),
+    EXPECT_EQ(
+        effectiveSplitDistance(std::nullopt, other, UnitSystem::metric, Preferences::shared()),
+        SplitDistance::kilometer);
+    EXPECT_EQ(effectiveSplitDistance(SplitDistance::mile, ride, UnitSystem::metric,
+                                     Preferences::shared()),
               SplitDistance::mile);
 
     Preferences::shared().setString("splitDistance_" + ride.toString(), "furlong");
-    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric),
+    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric, Preferences::shared()),
               SplitDistance::kilometer);
 }
 
@@ -248,7 +251,7 @@ TEST(SplitDistances, ChoicesGoToThePreferencesPassedIn) {
     EXPECT_EQ(Preferences::shared().string("splitDistance_" + ride.toString()), std::nullopt);
     EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric, own),
               SplitDistance::mile);
-    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric),
+    EXPECT_EQ(effectiveSplitDistance(std::nullopt, ride, UnitSystem::metric, Preferences::shared()),
               SplitDistance::kilometer);
 }
 

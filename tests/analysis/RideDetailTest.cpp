@@ -44,7 +44,7 @@ class RideDetailLoading : public ::testing::Test {
 };
 
 TEST_F(RideDetailLoading, RemovesThePauseFromRouteHeartRateSplitsAndRetrace) {
-    auto detail = loadRideDetail(ride, UnitSystem::metric);
+    auto detail = loadRideDetail(ride, UnitSystem::metric, std::nullopt, Preferences::shared());
     EXPECT_EQ(detail.segments.size(), 2u);
     EXPECT_EQ(detail.coordinates.size(), 122u);
     EXPECT_EQ(detail.coordinates.back(), ride.routePoints().back().coordinate);
@@ -62,7 +62,7 @@ TEST_F(RideDetailLoading, RemovesThePauseFromRouteHeartRateSplitsAndRetrace) {
 }
 
 TEST_F(RideDetailLoading, TheScrubberReadsTheMarkersWaypointInTheMarkersWords) {
-    auto detail = loadRideDetail(ride, UnitSystem::metric);
+    auto detail = loadRideDetail(ride, UnitSystem::metric, std::nullopt, Preferences::shared());
     ScrubberReading reading = readScrubber(detail, 1.0);
     ASSERT_TRUE(reading.waypoint);
     EXPECT_DOUBLE_EQ(reading.waypoint->elapsedMinutes, 20.0);
@@ -72,33 +72,37 @@ TEST_F(RideDetailLoading, TheScrubberReadsTheMarkersWaypointInTheMarkersWords) {
 }
 
 TEST_F(RideDetailLoading, MaxSpeedIgnoresTheFerryBecauseItUsesTheStoredRoute) {
-    auto detail = loadRideDetail(ride, UnitSystem::metric);
+    auto detail = loadRideDetail(ride, UnitSystem::metric, std::nullopt, Preferences::shared());
     EXPECT_NEAR(detail.maxSpeed, 5.0, 1e-3);
     EXPECT_GT(RideAnalysis::maxSpeed(detail.routePoints), 100.0);
 }
 
 TEST_F(RideDetailLoading, ActivitiesFromStravaKeepEveryHeartRateReading) {
     ride.stravaActivityId = "123456";
-    auto detail = loadRideDetail(ride, UnitSystem::metric);
+    auto detail = loadRideDetail(ride, UnitSystem::metric, std::nullopt, Preferences::shared());
     EXPECT_EQ(detail.heartRateSamples.size(), ride.heartRateSamples().size());
     EXPECT_LE(detail.heartRateSamples.back().timestamp, kRideStart + 1200);
 }
 
 TEST_F(RideDetailLoading, PickedSplitDistanceIsRememberedPerActivity) {
-    auto detail = loadRideDetail(ride, UnitSystem::metric);
-    pickSplitDistance(detail, ride, SplitDistance::fourHundredMeters, UnitSystem::metric);
+    auto detail = loadRideDetail(ride, UnitSystem::metric, std::nullopt, Preferences::shared());
+    pickSplitDistance(detail, ride, SplitDistance::fourHundredMeters, UnitSystem::metric,
+                      Preferences::shared());
     EXPECT_EQ(detail.splits.size(), 28u);  // 11 km with the ferry leg
-    EXPECT_EQ(loadRideDetail(ride, UnitSystem::imperial).splitDistance,
+    EXPECT_EQ(loadRideDetail(ride, UnitSystem::imperial, std::nullopt, Preferences::shared())
+                  .splitDistance,
               SplitDistance::fourHundredMeters);
-    EXPECT_EQ(loadRideDetail(PersistedRide{}, UnitSystem::imperial).splitDistance,
-              SplitDistance::mile);
+    EXPECT_EQ(
+        loadRideDetail(PersistedRide{}, UnitSystem::imperial, std::nullopt, Preferences::shared())
+            .splitDistance,
+        SplitDistance::mile);
 }
 
 TEST_F(RideDetailLoading, FewerThanTwoPointsLeaveTheSeriesAsDecoded) {
     PersistedRide indoor;
     indoor.setRoutePoints({pointAt(0, kRideStart + 5)});
     indoor.setHeartRateSamples({heartRateAt(kRideStart + 7000, 120)});
-    auto detail = loadRideDetail(indoor, UnitSystem::imperial);
+    auto detail = loadRideDetail(indoor, UnitSystem::imperial, std::nullopt, Preferences::shared());
     EXPECT_TRUE(detail.segments.empty());
     EXPECT_EQ(detail.heartRateSamples, indoor.heartRateSamples());
     EXPECT_EQ(detail.maxSpeed, 0);
@@ -116,7 +120,7 @@ class CorpusDetail : public ::testing::TestWithParam<const char*> {
 TEST_P(CorpusDetail, SplitsRetraceAndSegmentsAgree) {
     auto bytes = test::readFileBytes(test::corpusFile(GetParam()));
     PersistedRide ride = importActivityFile(bytes, GetParam(), std::nullopt);
-    auto detail = loadRideDetail(ride, UnitSystem::metric);
+    auto detail = loadRideDetail(ride, UnitSystem::metric, std::nullopt, Preferences::shared());
     ASSERT_TRUE(detail.retraceData);
     const auto& waypoints = detail.retraceData->waypoints;
     double activeSeconds = RideAnalysis::activeTime(detail.segments);

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     vantrel::Dialogs::setTestMode(true);
     // The views under test get a map that needs no web engine; one suite of its own runs the real
     // map.
-    vantrel::MapView::setFactory([] { return std::make_unique<vantrel::test::FakeMapView>(); });
+    vantrel::MapView::setFactory(
+        [](vantrel::Preferences&) { return std::make_unique<vantrel::test::FakeMapView>(); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -77,7 +77,7 @@ class LeafletMapViewTest : public ::testing::Test {
 };
 
 TEST_F(LeafletMapViewTest, DrawsARouteAndReportsTheCameraOverTheChannel) {
-    LeafletMapView map(MapView::webMapSettings());
+    LeafletMapView map(MapView::webMapSettings(Preferences::shared()));
     std::vector<std::pair<MapCamera, bool>> reports;
     map.setCameraListener(
         [&](const MapCamera& camera, bool byUser) { reports.emplace_back(camera, byUser); });
@@ -116,7 +116,7 @@ TEST_F(LeafletMapViewTest, DrawsARouteAndReportsTheCameraOverTheChannel) {
 }
 
 TEST_F(LeafletMapViewTest, PaintsAHeatmapWhereTheLinesOverlapMost) {
-    LeafletMapView map(MapView::webMapSettings());
+    LeafletMapView map(MapView::webMapSettings(Preferences::shared()));
     int painted = -1;
     map.setHeatmapPaintedListener([&](int lines) { painted = lines; });
     map.widget()->resize(640, 480);
@@ -163,7 +163,7 @@ TEST_F(LeafletMapViewTest, AHostileCreditIsShownAsTextAndThePageLoadsNothingElse
                                "/script.js\"></script> by <a href=\"" + host +
                                "/credit\" onclick=\"window.pwned=2\">Them</a> and <a "
                                "href=\"https://b.example/\">Us</a>");
-    LeafletMapView map(MapView::webMapSettings());
+    LeafletMapView map(MapView::webMapSettings(Preferences::shared()));
     start(map);
 
     QString credit = QStringLiteral("document.querySelector('.leaflet-control-attribution')");
@@ -195,7 +195,7 @@ TEST_F(LeafletMapViewTest, TilesLoadAndTheCreditLinkOpensInTheBrowserNotTheMap) 
     Preferences::shared().setString(
         "tileAttribution", "&copy; <a href=\"https://credit.example/about\">Credit</a> team");
     BrowserStandIn browser;
-    LeafletMapView map(MapView::webMapSettings());
+    LeafletMapView map(MapView::webMapSettings(Preferences::shared()));
     start(map);
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {

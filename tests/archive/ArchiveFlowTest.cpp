@@ -49,13 +49,14 @@ class ArchiveFlowTest : public ::testing::Test {
         RideRef ride = add(*probe, test::fullRide(kMayFirst, 900));
         probe->save();
         auto file = folder / "probe.json";
-        exportArchiveToFile(*probe, {ride}, file);
+        exportArchiveToFile(*probe, {ride}, file, PersistentLogger::shared());
         return std::filesystem::file_size(file);
     }
 
     std::filesystem::path writeArchive(const std::string& name, std::vector<RideRef> rides) {
         auto file = folder / name;
-        EXPECT_TRUE(exportArchiveToFile(*source, std::move(rides), file).succeeded());
+        EXPECT_TRUE(exportArchiveToFile(*source, std::move(rides), file, PersistentLogger::shared())
+                        .succeeded());
         return file;
     }
 };
@@ -70,7 +71,7 @@ TEST_F(ArchiveFlowTest, RoundTripKeepsEveryCarriedFieldAndTheSeriesBytes) {
     source->save();
 
     auto file = writeArchive("all.json", {first, second});
-    ArchiveImportResult result = importArchiveFiles(*target, {file});
+    ArchiveImportResult result = importArchiveFiles(*target, {file}, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 2);
     EXPECT_TRUE(result.failures.empty());
 
@@ -103,10 +104,10 @@ TEST_F(ArchiveFlowTest, SecondImportSkipsEverythingAndSoftDeletedRecordsBlock) {
     add(*target, softDeleted);
     target->save();
 
-    auto first = importArchiveFiles(*target, {file});
+    auto first = importArchiveFiles(*target, {file}, PersistentLogger::shared());
     EXPECT_EQ(first.imported, 1);
     EXPECT_EQ(first.skipped, 1);
-    auto again = importArchiveFiles(*target, {file});
+    auto again = importArchiveFiles(*target, {file}, PersistentLogger::shared());
     EXPECT_EQ(again.imported, 0);
     EXPECT_EQ(again.skipped, 2);
     EXPECT_NE(test::sessionLogText().find("[INFO] [Import] Archive import: 0 imported, 2 skipped"),
@@ -129,6 +130,7 @@ TEST_F(ArchiveFlowTest, BadFileAddsNothingAndTheOthersStillImport) {
 
     std::vector<int> progress;
     auto result = importArchiveFiles(*target, {bad, good1, notJson, folder / "missing.json", good2},
+                                     PersistentLogger::shared(),
                                      [&](int done, int) { progress.push_back(done); });
     EXPECT_EQ(result.imported, 2);
     EXPECT_EQ(result.total, 2);
@@ -156,7 +158,7 @@ TEST_F(ArchiveFlowTest, ASeriesThatIsNotBase64IsLeftOutAndSaidSo) {
     text.replace(route, text.find('"', route) - route, "not Base64");
     test::writeFileBytes(file, bytesOf(text));
 
-    auto result = importArchiveFiles(*target, {file});
+    auto result = importArchiveFiles(*target, {file}, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 2);
     EXPECT_EQ(result.damagedSeries, 1);
     EXPECT_TRUE(result.failures.empty());
@@ -177,7 +179,7 @@ TEST_F(ArchiveFlowTest, TheSameRideIDTwiceInOneArchiveIsADuplicate) {
     RideRef b = addPlain(*source, 1);
     source->save();
     auto file = writeArchive("twice.json", {a, b, a});
-    auto result = importArchiveFiles(*target, {file});
+    auto result = importArchiveFiles(*target, {file}, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 2);
     EXPECT_EQ(result.skipped, 1);
     RideQuery query;
@@ -192,7 +194,7 @@ TEST_F(ArchiveFlowTest, AnActivityTheStoreRefusesIsDroppedNamingItsFile) {
     auto file = writeArchive("refused.json", {a, b});
     test::refuseActivitiesWhere(environment.root() / "target.sqlite",
                                 "NEW.rideID = '" + a->rideID.toString() + "'");
-    auto result = importArchiveFiles(*target, {file});
+    auto result = importArchiveFiles(*target, {file}, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 1);
     EXPECT_FALSE(result.saveError);
     ASSERT_EQ(result.failures.size(), 1u);
@@ -210,7 +212,7 @@ TEST_F(ArchiveFlowTest, ARunLeftUnsavedIsAnErrorNotASuccess) {
     source->save();
     auto file = writeArchive("one.json", {a});
     test::makeCommitsFail(environment.root() / "target.sqlite");
-    auto result = importArchiveFiles(*target, {file});
+    auto result = importArchiveFiles(*target, {file}, PersistentLogger::shared());
     ASSERT_TRUE(result.saveError);
     std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Archive import could not save the imported activities: "),
@@ -226,7 +228,7 @@ TEST_F(ArchiveFlowTest, LargeImportSavesEveryFiftyActivities) {
 
     auto observer = RideStore::open(environment.root() / "target.sqlite");
     std::map<int, std::int64_t> savedBefore;
-    importArchiveFiles(*target, {file}, [&](int done, int) {
+    importArchiveFiles(*target, {file}, PersistentLogger::shared(), [&](int done, int) {
         if (done == 50 || done == 51 || done == 101 || done == 120)
             savedBefore[done] = observer->count({});
     });
@@ -242,7 +244,8 @@ TEST_F(ArchiveFlowTest, FailedExportKeepsTheOlderFile) {
     Bytes before = test::readFileBytes(file);
 
     ride->distance = std::nan("");
-    ArchiveExportResult result = exportArchiveToFile(*source, {ride}, file);
+    ArchiveExportResult result =
+        exportArchiveToFile(*source, {ride}, file, PersistentLogger::shared());
     EXPECT_EQ(result.failure, "Unable to encode the value nan of \"rides[0].distance\" in JSON.");
     EXPECT_EQ(test::readFileBytes(file), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
@@ -263,9 +266,9 @@ TEST_F(ArchiveFlowTest, ActivitiesWithUnwritableDatesAreSkippedAndCounted) {
     notANumber->date = std::nan("");  // a stored NaN reads back as this
 
     std::vector<int> progress;
-    auto result =
-        exportArchiveToFile(*source, {before, huge, ancient, notANumber, after},
-                            folder / "some.json", [&](int done, int) { progress.push_back(done); });
+    auto result = exportArchiveToFile(*source, {before, huge, ancient, notANumber, after},
+                                      folder / "some.json", PersistentLogger::shared(),
+                                      [&](int done, int) { progress.push_back(done); });
     EXPECT_TRUE(result.succeeded());
     EXPECT_EQ(result.exported, 2);
     ASSERT_EQ(result.skipped.size(), 3u);
@@ -284,7 +287,8 @@ TEST_F(ArchiveFlowTest, ActivitiesWithUnwritableDatesAreSkippedAndCounted) {
 TEST_F(ArchiveFlowTest, UnwritableTargetIsReportedNotSucceeded) {
     RideRef ride = addPlain(*source, 0);
     source->save();
-    auto result = exportArchiveToFile(*source, {ride}, folder / "no" / "such" / "dir.json");
+    auto result = exportArchiveToFile(*source, {ride}, folder / "no" / "such" / "dir.json",
+                                      PersistentLogger::shared());
     ASSERT_TRUE(result.failure);
     EXPECT_NE(result.failure->find("dir.json"), std::string::npos);
 }
@@ -292,7 +296,8 @@ TEST_F(ArchiveFlowTest, UnwritableTargetIsReportedNotSucceeded) {
 TEST_F(ArchiveFlowTest, ExportLogsCountAndMegabytes) {
     RideRef ride = add(*source, test::fullRide(kMayFirst, 3600));
     source->save();
-    auto result = exportArchiveToFile(*source, {ride}, folder / "one.json");
+    auto result =
+        exportArchiveToFile(*source, {ride}, folder / "one.json", PersistentLogger::shared());
     EXPECT_EQ(result.exported, 1);
     EXPECT_EQ(result.bytes, std::filesystem::file_size(folder / "one.json"));
     char size[32];
@@ -306,8 +311,8 @@ TEST_F(ArchiveFlowTest, FlowsLogToTheLoggerTheyAreGiven) {
     RideRef ride = add(*source, test::fullRide(kMayFirst, 3600));
     source->save();
     auto own = PersistentLogger::createForTesting();
-    exportArchiveToFile(*source, {ride}, folder / "one.json", {}, nullptr, *own);
-    importArchiveFiles(*target, {folder / "one.json", folder / "missing.json"}, {}, *own);
+    exportArchiveToFile(*source, {ride}, folder / "one.json", *own);
+    importArchiveFiles(*target, {folder / "one.json", folder / "missing.json"}, *own);
     own->flush();
     std::string text = test::readFileText(*own->currentLogFile());
     EXPECT_NE(text.find("[Export] Exported Vantrel Format: 1 rides"), std::string::npos);
@@ -329,8 +334,9 @@ TEST_F(ArchiveFlowTest, AllYearsWritesOneFilePerYearNewestFirst) {
     source->save();
 
     std::vector<int> progress;
-    auto result = exportArchiveYearFiles(
-        *source, folder, [&](int done, int total) { progress.push_back(done * 10 + total); });
+    auto result =
+        exportArchiveYearFiles(*source, folder, PersistentLogger::shared(),
+                               [&](int done, int total) { progress.push_back(done * 10 + total); });
     EXPECT_TRUE(result.succeeded());
     EXPECT_EQ(result.exported, 3);
     EXPECT_EQ(result.filesWritten, 2);
@@ -360,7 +366,7 @@ TEST_F(ArchiveFlowTest, AllYearsOnAFullDiskSaysWhatItReplacedAndWhatIsOlder) {
     test::writeFileBytes(disk / "filler",
                          Bytes(std::filesystem::space(disk.path()).available - room, 0));
 
-    auto result = exportArchiveYearFiles(*source, disk.path());
+    auto result = exportArchiveYearFiles(*source, disk.path(), PersistentLogger::shared());
     ASSERT_TRUE(result.failure);
     EXPECT_EQ(result.yearFiles.replaced, std::vector<std::string>{"Vantrel_2024.json"});
     EXPECT_EQ(result.yearFiles.missing, std::vector<std::string>{"Vantrel_2023.json"});
@@ -385,7 +391,8 @@ TEST_F(ArchiveFlowTest, ImportStoppedByAFullDiskSaysHowManyAreStored) {
     auto probeFolder = environment.root() / "probe";
     std::filesystem::create_directories(probeFolder);
     importArchiveFiles(*RideStore::open(probeFolder / "store.sqlite"),
-                       {writeArchive("fifty.json", {rides.begin(), rides.begin() + 50})});
+                       {writeArchive("fifty.json", {rides.begin(), rides.begin() + 50})},
+                       PersistentLogger::shared());
     std::uintmax_t batch = 0;
     for (const auto& entry : std::filesystem::directory_iterator(probeFolder))
         batch += entry.file_size();
@@ -393,7 +400,7 @@ TEST_F(ArchiveFlowTest, ImportStoppedByAFullDiskSaysHowManyAreStored) {
     test::writeFileBytes(disk / "filler",
                          Bytes(std::filesystem::space(disk.path()).available - batch * 3 / 2, 0));
 
-    auto result = importArchiveFiles(*onDisk, {all});
+    auto result = importArchiveFiles(*onDisk, {all}, PersistentLogger::shared());
     ASSERT_TRUE(result.saveError);
     EXPECT_EQ(result.saved, 50);
     onDisk.reset();
@@ -411,7 +418,7 @@ TEST_F(ArchiveFlowTest, AllYearsCountsActivitiesOutsideEveryYearOnce) {
     past->date = -1e20;
     source->save();
 
-    auto result = exportArchiveYearFiles(*source, folder);
+    auto result = exportArchiveYearFiles(*source, folder, PersistentLogger::shared());
     EXPECT_TRUE(result.succeeded());
     EXPECT_EQ(result.exported, 1);
     ASSERT_EQ(result.skipped.size(), 2u);
@@ -427,7 +434,8 @@ TEST_F(ArchiveFlowTest, CancelledExportWritesNothing) {
     source->save();
     CancellationToken token;
     token.cancel();
-    auto result = exportArchiveToFile(*source, {ride}, folder / "c.json", {}, &token);
+    auto result = exportArchiveToFile(*source, {ride}, folder / "c.json",
+                                      PersistentLogger::shared(), {}, &token);
     EXPECT_TRUE(result.cancelled);
     EXPECT_TRUE(std::filesystem::is_empty(folder));
 }

@@ -39,7 +39,7 @@ class PathImportTest : public ::testing::Test {
         ride->duration = 600;
         other->insert(ride);
         other->save();
-        exportArchiveToFile(*other, {ride}, folder / name);
+        exportArchiveToFile(*other, {ride}, folder / name, PersistentLogger::shared());
         return folder / name;
     }
 };
@@ -57,11 +57,13 @@ TEST_F(PathImportTest, WhatIsAlreadyStoredIsSkippedOnEveryKind) {
     std::vector<fs::path> paths = {folder / "ride.gpx", folder / "nested", folder / "export.zip",
                                    folder / "Vantrel_2023.json"};
 
-    PathImportResult first = importPaths(*store, paths);
+    PathImportResult first =
+        importPaths(*store, paths, BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(first.imported, 5);
     EXPECT_EQ(first.skipped, 0);
     EXPECT_EQ(first.failedCount, 0);
-    PathImportResult again = importPaths(*store, paths);
+    PathImportResult again =
+        importPaths(*store, paths, BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(again.imported, 0);
     EXPECT_EQ(again.skipped, 5);
     EXPECT_EQ(again.summary().text(), "Imported 0 activities. Skipped 5 duplicates.");
@@ -76,7 +78,8 @@ TEST_F(PathImportTest, WhatCouldNotBeImportedIsNamedWithItsReason) {
     for (int i = 0; i < 4; ++i)
         paths.push_back(write("good" + std::to_string(i) + ".gpx", makeGpx(kBase + i * kDay)));
     paths.push_back(write("broken.gpx", "<gpx"));
-    PathImportResult result = importPaths(*store, paths);
+    PathImportResult result =
+        importPaths(*store, paths, BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(result.summary().text(),
               "Imported 4 activities. Skipped 0 duplicates.\n"
               "1 file could not be imported:\n"
@@ -87,7 +90,8 @@ TEST_F(PathImportTest, WhatCouldNotBeImportedIsNamedWithItsReason) {
     paths.clear();
     for (int i = 0; i < 7; ++i) paths.push_back(write("bad" + std::to_string(i) + ".tcx", ""));
     paths.push_back(folder / "gone.fit");
-    std::string text = importPaths(*store, paths).summary().text();
+    std::string text =
+        importPaths(*store, paths, BulkImportOptions(PersistentLogger::shared())).summary().text();
     EXPECT_NE(text.find("\n8 files could not be imported:\ngone.fit: The file does not exist.\n"
                         "bad0.tcx: "),
               std::string::npos)
@@ -101,7 +105,8 @@ TEST_F(PathImportTest, ASourceLabelNamesWhereFilesAndMembersCameFrom) {
         test::ZipTestArchive zip(folder / "export.zip");
         zip.add("a.gpx", makeGpx(kBase + kDay));
     }
-    importPaths(*store, {folder / "ride.gpx", folder / "export.zip"}, {}, "Folder");
+    importPaths(*store, {folder / "ride.gpx", folder / "export.zip"},
+                BulkImportOptions(PersistentLogger::shared()), "Folder");
     std::multiset<std::string> sources;
     for (const auto& ride : store->allRecords(false)) sources.insert(*ride->importSource);
     EXPECT_EQ(sources, (std::multiset<std::string>{"Folder (GPX)", "Folder (GPX)"}));

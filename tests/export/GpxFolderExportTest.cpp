@@ -36,8 +36,8 @@ TEST_F(GpxFolderExportTest, SameMinuteGetsNumberedNamesAndNothingIsOverwritten) 
     auto rides = sameMinute(3);
     std::string firstDocument = buildGPX(*rides[0]);
     std::vector<int> progress;
-    auto result =
-        exportGpxToFolder(*store, rides, chosen, [&](int done, int) { progress.push_back(done); });
+    auto result = exportGpxToFolder(*store, rides, chosen, PersistentLogger::shared(),
+                                    [&](int done, int) { progress.push_back(done); });
     EXPECT_EQ(result.written, 3);
     EXPECT_EQ(result.folder, activities);
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 3}));
@@ -45,7 +45,7 @@ TEST_F(GpxFolderExportTest, SameMinuteGetsNumberedNamesAndNothingIsOverwritten) 
     EXPECT_TRUE(std::filesystem::exists(activities / "202405010730_2.gpx"));
     EXPECT_TRUE(std::filesystem::exists(activities / "202405010730_3.gpx"));
 
-    exportGpxToFolder(*store, {rides[0]}, chosen);
+    exportGpxToFolder(*store, {rides[0]}, chosen, PersistentLogger::shared());
     EXPECT_TRUE(std::filesystem::exists(activities / "202405010730_4.gpx"));
     EXPECT_EQ(test::readFileText(activities / "202405010730.gpx"), firstDocument);
 
@@ -65,7 +65,7 @@ TEST_F(GpxFolderExportTest, AFullDiskIsLoggedAsAnErrorWithItsCause) {
         rides.push_back(ride);
     }
     store->save();
-    auto result = exportGpxToFolder(*store, rides, disk.path());
+    auto result = exportGpxToFolder(*store, rides, disk.path(), PersistentLogger::shared());
     EXPECT_GT(result.failed, 0);
     EXPECT_EQ(result.written + result.failed, 6);
     PersistentLogger::shared().flush();
@@ -86,7 +86,7 @@ TEST_F(GpxFolderExportTest, RecordsFetchedWithoutDetailsAreWrittenInFull) {
     auto light = reopened->allLiveActivities(false);
     ASSERT_EQ(light.size(), 1u);
     ASSERT_EQ(light[0]->rideID, id);
-    exportGpxToFolder(*reopened, light, chosen);
+    exportGpxToFolder(*reopened, light, chosen, PersistentLogger::shared());
     EXPECT_EQ(test::readFileText(activities / "202405010730.gpx"), expected);
 }
 
@@ -94,7 +94,7 @@ TEST_F(GpxFolderExportTest, CancellationStopsBeforeTheNextActivity) {
     auto rides = sameMinute(3);
     CancellationToken token;
     auto result = exportGpxToFolder(
-        *store, rides, chosen,
+        *store, rides, chosen, PersistentLogger::shared(),
         [&](int done, int) {
             if (done == 1) token.cancel();
         },
@@ -106,7 +106,7 @@ TEST_F(GpxFolderExportTest, CancellationStopsBeforeTheNextActivity) {
 TEST_F(GpxFolderExportTest, UnwritableFolderIsCountedNotClaimed) {
     auto rides = sameMinute(2);
     test::writeFileBytes(chosen / "VantrelExport", bytesOf("a file, not a folder"));
-    auto result = exportGpxToFolder(*store, rides, chosen);
+    auto result = exportGpxToFolder(*store, rides, chosen, PersistentLogger::shared());
     EXPECT_EQ(result.written, 0);
     EXPECT_EQ(result.failed, 2);
     EXPECT_FALSE(result.firstFailure.empty());

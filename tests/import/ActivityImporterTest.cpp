@@ -241,10 +241,11 @@ TEST_F(ImportFileListTest, InsertsGoodFilesAndReportsFailures) {
         write("a.gpx", bytesOf(kGpx)), write("b.gpx", bytesOf("<gpx>")), folder / "missing.gpx",
         write("c.gpx", bytesOf(kGpx))};
     std::vector<int> progress;
-    FileListImportResult result = importFileList(*store, files, "Strava", [&](int done, int total) {
-        EXPECT_EQ(total, 4);
-        progress.push_back(done);
-    });
+    FileListImportResult result = importFileList(
+        *store, files, "Strava", PersistentLogger::shared(), [&](int done, int total) {
+            EXPECT_EQ(total, 4);
+            progress.push_back(done);
+        });
     EXPECT_EQ(result.imported, 2);  // the same file twice gives two records
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 4}));
     ASSERT_EQ(result.failures.size(), 2u);
@@ -262,6 +263,27 @@ TEST_F(ImportFileListTest, InsertsGoodFilesAndReportsFailures) {
     EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: Failed to parse file: "),
               std::string::npos);
     EXPECT_NE(log.find("[INFO] [Import] Imported 2 activities"), std::string::npos);
+}
+
+// The import writes to the logger it is handed, at that logger's level, whatever the process
+// logger is and whatever the preferences say now.
+TEST_F(ImportFileListTest, LogsOnlyToTheLoggerItIsGivenAtThatLoggersLevel) {
+    PersistentLogger own({LogLevel::error, environment.root() / "own"});
+    Preferences::shared().setString(kLogLevelKey, "DEBUG");
+    std::vector<std::filesystem::path> files = {write("a.gpx", bytesOf(kGpx)),
+                                                write("b.gpx", bytesOf("<gpx>"))};
+    importFileList(*store, files, std::nullopt, own);
+    own.setSettings({LogLevel::info, own.baseFolder()});
+    importFileList(*store, {write("c.gpx", bytesOf(kGpx))}, std::nullopt, own);
+    own.flush();
+    std::string text = test::readFileText(*own.currentLogFile());
+    EXPECT_NE(text.find("[ERROR] [Import] Import failed for b.gpx"), std::string::npos) << text;
+    // Only the second run's summary: the first ran while the logger wrote errors alone.
+    std::size_t summary = text.find("[INFO] [Import] Imported 1 activity\n");
+    EXPECT_NE(summary, std::string::npos) << text;
+    EXPECT_EQ(text.find("[INFO]"), summary) << text;
+    EXPECT_EQ(text.rfind("[INFO]"), summary) << text;
+    EXPECT_EQ(test::sessionLogText().find("[Import]"), std::string::npos);
 }
 
 std::string gpxBetween(const std::string& from, const std::string& to, const std::string& day) {
@@ -287,7 +309,8 @@ TEST_F(ImportFileListTest, HostileValuesDoNotSinkTheBatch) {
         write("huge.gpx",
               bytesOf(gpxBetween("lat=\"1e308\" lon=\"8\"", "lat=\"47\" lon=\"8\"", "2024-05-04"))),
         write("laps.tcx", bytesOf(kOverflowingLapsTcx))};
-    FileListImportResult result = importFileList(*store, files, std::nullopt);
+    FileListImportResult result =
+        importFileList(*store, files, std::nullopt, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 4);
     EXPECT_TRUE(result.failures.empty());
     EXPECT_FALSE(result.saveError);
@@ -303,7 +326,7 @@ TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
                        {write("a.gpx", bytesOf(gpxBetween(other, other, "2024-05-01"))),
                         write("b.gpx", bytesOf(gpxBetween(other, other, "2024-05-02"))),
                         write("c.gpx", bytesOf(gpxBetween(other, other, "2024-05-03")))},
-                       std::nullopt);
+                       std::nullopt, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 2);
     EXPECT_FALSE(result.saveError);
     ASSERT_EQ(result.failures.size(), 1u);
@@ -313,7 +336,7 @@ TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
     EXPECT_FALSE(store->hasChanges());
     // The refused record is gone from the pending changes: the next run saves on its own.
     importFileList(*store, {write("d.gpx", bytesOf(gpxBetween(other, other, "2024-05-04")))},
-                   std::nullopt);
+                   std::nullopt, PersistentLogger::shared());
     EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 3);
     std::string log = test::sessionLogText();
     EXPECT_NE(log.find("[ERROR] [Import] Import failed for b.gpx: could not be saved: "),
@@ -323,8 +346,8 @@ TEST_F(ImportFileListTest, ARecordTheStoreRefusesIsDroppedAndTheRestSaved) {
 
 TEST_F(ImportFileListTest, AFailedSaveIsNeverLoggedAsASuccess) {
     test::makeCommitsFail(folder / "store.sqlite");
-    FileListImportResult result =
-        importFileList(*store, {write("a.gpx", bytesOf(kGpx))}, std::nullopt);
+    FileListImportResult result = importFileList(*store, {write("a.gpx", bytesOf(kGpx))},
+                                                 std::nullopt, PersistentLogger::shared());
     ASSERT_TRUE(result.saveError);
     EXPECT_EQ(RideStore::open(folder / "store.sqlite")->count({}), 0);
     std::string log = test::sessionLogText();
@@ -333,8 +356,8 @@ TEST_F(ImportFileListTest, AFailedSaveIsNeverLoggedAsASuccess) {
 }
 
 TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {
-    FileListImportResult result =
-        importFileList(*store, {write("x.txt", bytesOf("hello"))}, std::nullopt);
+    FileListImportResult result = importFileList(*store, {write("x.txt", bytesOf("hello"))},
+                                                 std::nullopt, PersistentLogger::shared());
     EXPECT_EQ(result.imported, 0);
     ASSERT_EQ(result.failures.size(), 1u);
     EXPECT_EQ(result.failures[0].second,
@@ -346,14 +369,16 @@ TEST_F(ImportFileListTest, NothingImportedMeansNoSaveAndNoSummaryLine) {
 TEST_F(ImportFileListTest, UnreadableFilesGetTheSystemReason) {
     std::filesystem::create_directory(folder / "folder.gpx");
     FileListImportResult result =
-        importFileList(*store, {folder / "folder.gpx", folder / "gone.gpx"}, std::nullopt);
+        importFileList(*store, {folder / "folder.gpx", folder / "gone.gpx"}, std::nullopt,
+                       PersistentLogger::shared());
     ASSERT_EQ(result.failures.size(), 2u);
     EXPECT_EQ(result.failures[0].second, "Cannot read file: Is a directory");
     EXPECT_EQ(result.failures[1].second, "Cannot read file: No such file or directory");
 }
 
 TEST_F(ImportFileListTest, OneActivityIsSingular) {
-    importFileList(*store, {write("one.gpx", bytesOf(kGpx))}, std::nullopt);
+    importFileList(*store, {write("one.gpx", bytesOf(kGpx))}, std::nullopt,
+                   PersistentLogger::shared());
     EXPECT_NE(test::sessionLogText().find("[INFO] [Import] Imported 1 activity\n"),
               std::string::npos);
 }

@@ -52,7 +52,7 @@ class BulkImportRunTest : public ::testing::TestWithParam<std::string> {
 TEST_P(BulkImportRunTest, WhatAnotherRunStoredMeanwhileIsSkippedAtTheNextSave) {
     auto archive = archiveWithATwin(120);
     auto mine = RideStore::open(location);
-    BulkImportOptions options;
+    BulkImportOptions options(PersistentLogger::shared());
     options.threads = 1;
     BulkImportResult theirs;
     bool started = false;
@@ -62,7 +62,8 @@ TEST_P(BulkImportRunTest, WhatAnotherRunStoredMeanwhileIsSkippedAtTheNextSave) {
         if (progress.importCurrent != 10 || started) return;
         started = true;
         auto other = RideStore::open(location);
-        theirs = importZipArchives(*other, {archive}, "ZIP Import", BulkImportOptions{});
+        theirs = importZipArchives(*other, {archive}, "ZIP Import",
+                                   BulkImportOptions(PersistentLogger::shared()));
     };
     auto result = importZipArchives(*mine, {archive}, "ZIP Import", options);
     ASSERT_TRUE(started);
@@ -74,7 +75,8 @@ TEST_P(BulkImportRunTest, WhatAnotherRunStoredMeanwhileIsSkippedAtTheNextSave) {
     EXPECT_EQ(storedCount(*RideStore::open(location)), 121);
 
     // Run again alone, the archive skips everything.
-    auto again = importZipArchives(*mine, {archive}, "ZIP Import", BulkImportOptions{});
+    auto again = importZipArchives(*mine, {archive}, "ZIP Import",
+                                   BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(again.imported, 0);
     EXPECT_EQ(again.skipped, 121);
 }
@@ -100,7 +102,8 @@ TEST(BulkImportServerTest, ABatchWhoseCommitWentUnansweredIsCountedAndStoredOnce
     auto store = RideStore::open(proxy.url());
     // The save after the 50th record commits, and its answer is lost.
     proxy.cutAfterCommit();
-    auto result = importZipArchives(*store, {file}, "ZIP Import", BulkImportOptions{});
+    auto result = importZipArchives(*store, {file}, "ZIP Import",
+                                    BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(proxy.cuts(), 1);
     EXPECT_EQ(result.imported, 150);
     EXPECT_EQ(result.errors, 0);

@@ -51,7 +51,7 @@ class GarminImportTest : public ::testing::Test {
         GarminFolders folders = locateGarminFolders(root());
         auto summaries = loadGarminActivities(*folders.fitnessFolder);
         return importGarminExport(*store, listGarminArchives(*folders.uploadsFolder), summaries,
-                                  replace);
+                                  replace, BulkImportOptions(PersistentLogger::shared()));
     }
 
     std::vector<RideRef> ridesByDate() {

@@ -187,12 +187,14 @@ TEST(MultisportFile, EachLegCountsAndIsTestedForDuplicatesInABulkImport) {
         test::ZipTestArchive zip(archive);
         zip.add(kTriathlon, test::readFileBytes(test::corpusFile(kTriathlon)));
     }
-    BulkImportResult first = importZipArchives(*store, {archive}, "ZIP Import", {});
+    BulkImportResult first = importZipArchives(*store, {archive}, "ZIP Import",
+                                               BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(first.imported, 3);
     EXPECT_EQ(first.errors, 0);
     EXPECT_EQ(importCompletionText(first.imported, first.skipped),
               "Imported 3 activities. Skipped 0 duplicates.");
-    BulkImportResult again = importZipArchives(*store, {archive}, "ZIP Import", {});
+    BulkImportResult again = importZipArchives(*store, {archive}, "ZIP Import",
+                                               BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(again.imported, 0);
     EXPECT_EQ(again.skipped, 3);
     EXPECT_EQ(store->count({}), 3);

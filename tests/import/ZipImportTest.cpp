@@ -50,7 +50,7 @@ class ZipImportTest : public ::testing::Test {
 
     BulkImportResult importZips(const std::vector<fs::path>& archives, int threads = 1,
                                 std::uint64_t limit = kDefaultZipMemberSizeLimit) {
-        BulkImportOptions options;
+        BulkImportOptions options(PersistentLogger::shared());
         options.threads = threads;
         options.memberSizeLimit = limit;
         return importZipArchives(*store, archives, "ZIP Import", options);
@@ -196,7 +196,7 @@ TEST_F(ZipImportTest, ImportsActivityFilesFromNestedFoldersAndIgnoresTheRest) {
             .add("profile.json", "{}");
     }
     std::vector<ImportProgress> seen;
-    BulkImportOptions options;
+    BulkImportOptions options(PersistentLogger::shared());
     options.progress = [&seen](const ImportProgress& progress) { seen.push_back(progress); };
     BulkImportResult result =
         importZipArchives(*store, {archivePath("export.zip")}, "ZIP Import", options);
@@ -312,7 +312,7 @@ TEST_F(ZipImportTest, RunLogsToTheLoggerOfItsOptions) {
         zip.add("a.gpx", makeGpx(kBase));
     }
     auto own = PersistentLogger::createForTesting();
-    BulkImportOptions options;
+    BulkImportOptions options(PersistentLogger::shared());
     options.threads = 1;
     options.logger = own.get();
     importZipArchives(*store, {archivePath("missing.zip"), archivePath("good.zip")}, "ZIP Import",
@@ -381,7 +381,7 @@ TEST_F(ZipImportTest, ProgressRunsOverAllArchivesOfTheRun) {
         }
     }
     std::vector<ImportProgress> seen;
-    BulkImportOptions options;
+    BulkImportOptions options(PersistentLogger::shared());
     options.threads = 2;
     options.progress = [&seen](const ImportProgress& progress) { seen.push_back(progress); };
     importZipArchives(*store, {archivePath("ten.zip"), archivePath("five.zip")}, "ZIP Import",
@@ -412,7 +412,7 @@ TEST_F(ZipImportTest, SavesAfterEveryFiftiethInsertionAndAtTheEnd) {
     }
     auto observer = RideStore::open(env.root() / "store.sqlite");
     std::map<int, std::int64_t> durableBefore;
-    BulkImportOptions options;
+    BulkImportOptions options(PersistentLogger::shared());
     options.progress = [&](const ImportProgress& progress) {
         int current = progress.importCurrent;
         if (current == 50 || current == 51 || current == 101) {
@@ -451,7 +451,7 @@ TEST_F(ZipImportTest, ResultsDoNotDependOnTheNumberOfThreads) {
     auto runWith = [&](int threads, std::uint64_t budget = kDefaultMemberBytesBudget) {
         auto other = RideStore::open(env.root() / ("store-" + std::to_string(threads) + "-" +
                                                    std::to_string(budget) + ".sqlite"));
-        BulkImportOptions options;
+        BulkImportOptions options(PersistentLogger::shared());
         options.threads = threads;
         options.memberBytesBudget = budget;
         BulkImportResult result = importZipArchives(
@@ -485,12 +485,14 @@ TEST_F(ZipImportTest, StravaWithAZipImportsOnlyTheArchive) {
     test::writeFileBytes(archivePath("a.gpx"), bytesOf(makeGpx(kBase)));
     test::writeFileBytes(archivePath("b.gpx"), bytesOf(makeGpx(kBase + kDay)));
     BulkImportResult result = importStravaFiles(
-        *store, {archivePath("a.gpx"), archivePath("export.ZIP"), archivePath("b.gpx")});
+        *store, {archivePath("a.gpx"), archivePath("export.ZIP"), archivePath("b.gpx")},
+        BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(result.imported, 0);
     EXPECT_EQ(result.errors, 1);  // export.ZIP does not exist: the upper-case name still counts
 
     result = importStravaFiles(
-        *store, {archivePath("a.gpx"), archivePath("export.zip"), archivePath("b.gpx")});
+        *store, {archivePath("a.gpx"), archivePath("export.zip"), archivePath("b.gpx")},
+        BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(result.imported, 1);
     auto rides = storedRides();
     ASSERT_EQ(rides.size(), 1u);
@@ -503,7 +505,8 @@ TEST_F(ZipImportTest, StravaLooseFilesRunNoDuplicateTest) {
     test::writeFileBytes(archivePath("a.gpx"), bytesOf(makeGpx(kBase)));
     test::writeFileBytes(archivePath("bad.gpx"), bytesOf("<gpx"));
     BulkImportResult result = importStravaFiles(
-        *store, {archivePath("a.gpx"), archivePath("a.gpx"), archivePath("bad.gpx")});
+        *store, {archivePath("a.gpx"), archivePath("a.gpx"), archivePath("bad.gpx")},
+        BulkImportOptions(PersistentLogger::shared()));
     EXPECT_EQ(result.imported, 2);
     EXPECT_EQ(result.skipped, 0);
     ASSERT_EQ(result.fileFailures.size(), 1u);

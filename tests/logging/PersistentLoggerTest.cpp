@@ -19,7 +19,9 @@ class PersistentLoggerTest : public ::testing::Test {
   protected:
     test::IsolatedEnvironment m_env;
 
-    fs::path family(const char* name) { return PersistentLogger::baseFolder() / name; }
+    fs::path family(const char* name) {
+        return LogSettings::fromPreferences(Preferences::shared()).folder / name;
+    }
 
     void touch(const fs::path& file, const std::string& text = "x", int ageDays = 0) {
         test::writeFileBytes(file, bytesOf(text));
@@ -55,21 +57,53 @@ TEST_F(PersistentLoggerTest, SessionFileStartsWithBannerAndHoldsFormattedLines) 
     EXPECT_EQ(line.substr(25), " [Linux] [INFO] [Import] Imported 3 rides\n");
 }
 
-TEST_F(PersistentLoggerTest, LevelFilterIsReadOnEveryLineAndUnknownTextsMeanInfo) {
-    auto logger = PersistentLogger::createForTesting();
-    Preferences::shared().setString(kLogLevelKey, "WARN");
-    logger->log(LogLevel::info, "Geocode", "dropped");
-    logger->log(LogLevel::warn, "Geocode", "kept warn");
-    logger->log(LogLevel::error, "Geocode", "kept error");
-    Preferences::shared().setString(kLogLevelKey, "VERBOSE");
-    logger->log(LogLevel::debug, "Geocode", "dropped debug");
-    logger->log(LogLevel::info, "Geocode", "kept info");
-    logger->flush();
-    std::string text = test::readFileText(*logger->currentLogFile());
-    EXPECT_EQ(text.find("dropped"), std::string::npos);
+TEST_F(PersistentLoggerTest, LevelComesFromTheSettingsGivenNotFromThePreferences) {
+    PersistentLogger logger({LogLevel::warn, m_env.root() / "given"});
+    // The stored level no longer matters once the logger has its settings.
+    Preferences::shared().setString(kLogLevelKey, "DEBUG");
+    logger.log(LogLevel::info, "Geocode", "dropped");
+    logger.log(LogLevel::warn, "Geocode", "kept warn");
+    logger.log(LogLevel::error, "Geocode", "kept error");
+    logger.setSettings({LogLevel::debug, logger.baseFolder()});
+    logger.log(LogLevel::debug, "Geocode", "kept debug");
+    logger.setSettings({LogLevel::error, logger.baseFolder()});
+    logger.log(LogLevel::warn, "Geocode", "dropped warn");
+    logger.flush();
+    ASSERT_TRUE(logger.currentLogFile());
+    EXPECT_EQ(logger.currentLogFile()->parent_path(), m_env.root() / "given" / "Linux");
+    std::string text = test::readFileText(*logger.currentLogFile());
+    EXPECT_EQ(text.find("dropped"), std::string::npos) << text;
     EXPECT_NE(text.find("[WARN] [Geocode] kept warn"), std::string::npos);
     EXPECT_NE(text.find("[ERROR] [Geocode] kept error"), std::string::npos);
-    EXPECT_NE(text.find("[INFO] [Geocode] kept info"), std::string::npos);
+    EXPECT_NE(text.find("[DEBUG] [Geocode] kept debug"), std::string::npos);
+}
+
+TEST_F(PersistentLoggerTest, SettingsFromPreferencesReadLevelAndSyncFolder) {
+    Preferences preferences(m_env.root() / "own.json");
+    EXPECT_EQ(LogSettings::fromPreferences(preferences).level, LogLevel::info);
+    for (auto [raw, level] : {std::pair{"DEBUG", LogLevel::debug},
+                              {"WARN", LogLevel::warn},
+                              {"ERROR", LogLevel::error},
+                              {"VERBOSE", LogLevel::info}}) {
+        preferences.setString(kLogLevelKey, raw);
+        EXPECT_EQ(LogSettings::fromPreferences(preferences).level, level) << raw;
+    }
+    EXPECT_EQ(LogSettings::fromPreferences(preferences).folder.filename(), "Logs");
+    preferences.setString(kSyncFolderKey, (m_env.root() / "cloud").string());
+    EXPECT_EQ(LogSettings::fromPreferences(preferences).folder, m_env.root() / "cloud" / "Logs");
+}
+
+TEST_F(PersistentLoggerTest, ListingFollowsAChangedFolderAndTheNextSessionStartsThere) {
+    PersistentLogger logger({LogLevel::info, m_env.root() / "first"});
+    fs::path firstFile = *logger.currentLogFile();
+    touch(m_env.root() / "second" / "iOS" / "session_2025-03-14_080000.log");
+    logger.setSettings({LogLevel::info, m_env.root() / "second"});
+    ASSERT_EQ(logger.logFiles(LogPlatform::iOS).size(), 1u);
+    EXPECT_TRUE(logger.logFiles(LogPlatform::Linux).empty());
+    logger.deleteAllLogs();
+    logger.flush();
+    EXPECT_EQ(logger.currentLogFile()->parent_path(), m_env.root() / "second" / "Linux");
+    EXPECT_TRUE(fs::exists(firstFile));  // the first folder is no longer the logger's
 }
 
 TEST_F(PersistentLoggerTest, ListingKeepsOnlyLogFilesNewestFirstAcrossFamilies) {
@@ -159,8 +193,8 @@ TEST_F(PersistentLoggerTest, ASymlinkNamedAsTheSessionFileIsNotWrittenThrough) {
 
 TEST_F(PersistentLoggerTest, SyncFolderPreferenceMovesTheBase) {
     Preferences::shared().setString(kSyncFolderKey, (m_env.root() / "cloud").string());
-    EXPECT_EQ(PersistentLogger::baseFolder(), m_env.root() / "cloud" / "Logs");
     auto logger = PersistentLogger::createForTesting();
+    EXPECT_EQ(logger->baseFolder(), m_env.root() / "cloud" / "Logs");
     EXPECT_EQ(logger->currentLogFile()->parent_path(), m_env.root() / "cloud" / "Logs" / "Linux");
 }
 

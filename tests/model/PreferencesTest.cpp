@@ -82,9 +82,9 @@ TEST(Preferences, AnUnreadableFileIsSetAsideNotLost) {
 TEST(Preferences, SharedInstanceAndDefaultPathsFollowTheEnvironment) {
     test::IsolatedEnvironment environment;
     EXPECT_EQ(defaultStorePath(), environment.root() / "data" / "vantrel" / "store.sqlite");
-    EXPECT_EQ(currentUnitSystem(), UnitSystem::imperial);
+    EXPECT_EQ(currentUnitSystem(Preferences::shared()), UnitSystem::imperial);
     Preferences::shared().setString(kUnitSystemKey, "metric");
-    EXPECT_EQ(currentUnitSystem(), UnitSystem::metric);
+    EXPECT_EQ(currentUnitSystem(Preferences::shared()), UnitSystem::metric);
 }
 
 TEST(Preferences, ScopedSharedInstancesNestAndRestoreWhatTheyReplaced) {

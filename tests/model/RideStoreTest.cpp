@@ -349,7 +349,7 @@ TEST_F(RideStoreTest, MigrationPacksPlainSeriesOnce) {
     }
     store->save();
     reopen();
-    runCompressionMigrationIfNeeded(*store);
+    runCompressionMigrationIfNeeded(*store, Preferences::shared());
     EXPECT_TRUE(Preferences::shared().boolean(kMigrationDoneKey));
     RawConnection raw(file);
     EXPECT_EQ(
@@ -369,7 +369,7 @@ TEST_F(RideStoreTest, MigrationDoesNotRunAgainOnceFlagged) {
     ride->routeData = Bytes(200, '[');
     store->insert(ride);
     store->save();
-    runCompressionMigrationIfNeeded(*store);
+    runCompressionMigrationIfNeeded(*store, Preferences::shared());
     EXPECT_EQ(ride->routeData, Bytes(200, '['));
 }
 

@@ -81,7 +81,8 @@ class GeocodingHistoryTest : public ::testing::Test {
         m_statuses.clear();
         m_waits.clear();
         GeocodingService::Context context{
-            geocoder, [this](const GeocodeStatus& s) { m_statuses.push_back(s); },
+            geocoder, PersistentLogger::shared(),
+            [this](const GeocodeStatus& s) { m_statuses.push_back(s); },
             [this](milliseconds d, const CancellationToken&) {
                 m_waits.push_back(d);
                 return true;
@@ -180,7 +181,7 @@ TEST_F(GeocodingHistoryTest, AStoppedOfflineRunKeepsTheNamesItGave) {
     settings.nominatimURL = "http://127.0.0.1:1";
     settings.overpassURL = "http://127.0.0.1:1/api/interpreter";
     auto refused = geocoder(settings, {});
-    GeocodingService::Context context{*refused,
+    GeocodingService::Context context{*refused, PersistentLogger::shared(),
                                       [this](const GeocodeStatus& s) {
                                           // Stop while the seventh activity is being named: six are
                                           // named, none of them saved yet, as no request was sent.

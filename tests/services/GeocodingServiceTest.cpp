@@ -37,7 +37,8 @@ class GeocodingRunTest : public ::testing::Test {
     std::function<bool(milliseconds)> onWait = [](milliseconds) { return true; };
 
     GeocodingService::Context context() {
-        return {world.geocoder(), [this](const GeocodeStatus& s) { statuses.push_back(s); },
+        return {world.geocoder(), PersistentLogger::shared(),
+                [this](const GeocodeStatus& s) { statuses.push_back(s); },
                 [this](milliseconds d, const CancellationToken&) {
                     waits.push_back(d);
                     return onWait(d);

@@ -47,9 +47,9 @@ class WeatherRunTest : public ::testing::Test {
 
     WeatherService::RunSummary run(Scope scope = Scope::missing,
                                    const std::vector<std::int64_t>& selection = {}) {
-        WeatherService::Context context{*m_client,
-                                        [this](const WeatherStatus& s) { m_statuses.push_back(s); },
-                                        [this](const std::string& w) { m_warnings.push_back(w); }};
+        WeatherService::Context context{
+            *m_client, [this](const WeatherStatus& s) { m_statuses.push_back(s); },
+            [this](const std::string& w) { m_warnings.push_back(w); }, PersistentLogger::shared()};
         return WeatherService::fetchWeather(*m_store, scope, selection, context, m_token);
     }
 
@@ -386,8 +386,9 @@ TEST(WeatherServerStoreTest, ARunSavesThroughAServerStoreLikeAnyEdit) {
     store->save();
     WeatherClient client(service.settings());
     CancellationToken token;
-    auto summary = WeatherService::fetchWeather(*store, WeatherService::Scope::missing, {},
-                                                {client, {}, {}}, token);
+    auto summary =
+        WeatherService::fetchWeather(*store, WeatherService::Scope::missing, {},
+                                     {client, {}, {}, PersistentLogger::shared()}, token);
     EXPECT_EQ(summary.withWeather, 2);
     auto other = RideStore::open(database.url());
     for (const auto& ride : rides) {
@@ -396,7 +397,7 @@ TEST(WeatherServerStoreTest, ARunSavesThroughAServerStoreLikeAnyEdit) {
         EXPECT_EQ(stored->notes, "kept");
     }
     EXPECT_EQ(WeatherService::fetchWeather(*store, WeatherService::Scope::missing, {},
-                                           {client, {}, {}}, token)
+                                           {client, {}, {}, PersistentLogger::shared()}, token)
                   .withWeather,
               0);
     EXPECT_EQ(service.requests().size(), 4u);

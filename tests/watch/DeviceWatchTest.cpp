@@ -136,7 +136,7 @@ class DeviceWatchTest : public ::testing::Test {
     void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
 
     WatchOptions options() {
-        WatchOptions watch;
+        WatchOptions watch(PersistentLogger::shared());
         watch.devices = true;
         watch.logger = &logSession.logger();
         // Only this test's own mounts: others may mount volumes on the same machine meanwhile.

@@ -29,7 +29,7 @@ class FolderWatchTest : public ::testing::Test {
     void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
 
     WatchOptions options() const {
-        WatchOptions watch;
+        WatchOptions watch(PersistentLogger::shared());
         watch.folders = {folder};
         watch.quietPeriod = 300ms;
         watch.logger = &logSession.logger();

@@ -57,8 +57,8 @@ QString qText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-int storedDetailWidth() {
-    std::optional<std::string> text = Preferences::shared().string(kDetailWidthKey);
+int storedDetailWidth(Preferences& preferences) {
+    std::optional<std::string> text = preferences.string(kDetailWidthKey);
     if (!text) return ActivityDetailView::kDetailWidth;
     bool ok = false;
     int width = QString::fromStdString(*text).toInt(&ok);
@@ -68,10 +68,11 @@ int storedDetailWidth() {
 
 }  // namespace
 
-ActivityDetailView::ActivityDetailView(RideStore& store, RideRef ride, UnitSystem system,
-                                       MapView* map, QWidget* parent)
+ActivityDetailView::ActivityDetailView(RideStore& store, AppContext context, RideRef ride,
+                                       UnitSystem system, MapView* map, QWidget* parent)
     : QWidget(parent),
       m_store(store),
+      m_context(context),
       m_ride(std::move(ride)),
       m_unitSystem(system),
       m_map(map),
@@ -85,7 +86,7 @@ ActivityDetailView::ActivityDetailView(RideStore& store, RideRef ride, UnitSyste
     m_splitter->addWidget(buildColumn());
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 0);
-    m_splitter->setSizes({1000, storedDetailWidth()});
+    m_splitter->setSizes({1000, storedDetailWidth(m_context.preferences)});
     outer->addWidget(m_splitter);
 
     // The divider is remembered, but not written to disk on every pixel of a drag.
@@ -95,7 +96,7 @@ ActivityDetailView::ActivityDetailView(RideStore& store, RideRef ride, UnitSyste
     connect(m_saveDivider, &QTimer::timeout, this, [this] {
         QList<int> sizes = m_splitter->sizes();
         if (sizes.size() == 2 && sizes[1] > 0) {
-            Preferences::shared().setString(kDetailWidthKey, std::to_string(sizes[1]));
+            m_context.preferences.setString(kDetailWidthKey, std::to_string(sizes[1]));
         }
     });
     m_store.loadDetails(m_ride);
@@ -195,7 +196,7 @@ void ActivityDetailView::setUnitSystem(UnitSystem system) {
 void ActivityDetailView::reload() {
     // An expired undo is dropped before anything is shown, so the menu never offers it.
     RideTrimService::purgeExpiredBackup(*m_ride, now());
-    m_detail = loadRideDetail(*m_ride, m_unitSystem);
+    m_detail = loadRideDetail(*m_ride, m_unitSystem, std::nullopt, m_context.preferences);
     const RideChartData& chart = m_detail.chart;
     // A single reading makes no line; the chart would only show empty axes.
     m_chart->setVisible(chart.hrPlot.size() > 1 || chart.leftPlot.size() > 1);
@@ -226,7 +227,8 @@ void ActivityDetailView::rebuild() {
     addPhotos(new PhotosSection(m_store, m_ride));
     m_sections->addWidget(new NotesSection(m_store, m_ride));
     if (!m_detail.splits.empty())
-        m_sections->addWidget(new SplitsSection(m_detail, *m_ride, m_unitSystem));
+        m_sections->addWidget(
+            new SplitsSection(m_detail, *m_ride, m_unitSystem, m_context.preferences));
     buildSource();
     buildExport();
 }
@@ -380,18 +382,19 @@ void ActivityDetailView::saveStore() {
 }
 
 void ActivityDetailView::openLocationPicker() {
-    auto start = locationPickerStart(m_store, *m_ride, lastPickedLocation(Preferences::shared()));
+    auto start = locationPickerStart(m_store, *m_ride, lastPickedLocation(m_context.preferences));
     QPointer<ActivityDetailView> self(this);
-    auto* sheet = new LocationPickerSheet(start, [self](CodableCoordinate chosen) {
-        if (self) self->setPickedLocation(chosen);
-    });
+    auto* sheet =
+        new LocationPickerSheet(m_context.preferences, start, [self](CodableCoordinate chosen) {
+            if (self) self->setPickedLocation(chosen);
+        });
     sheet->setParent(this, Qt::Dialog);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->open();
 }
 
 void ActivityDetailView::setPickedLocation(CodableCoordinate coordinate) {
-    rememberPickedLocation(Preferences::shared(), coordinate);
+    rememberPickedLocation(m_context.preferences, coordinate);
     auto route = GeocodingService::placeAt(*m_ride, coordinate, true, m_detail.coordinates.size());
     if (!route) return;
     afterEdit();
@@ -405,8 +408,8 @@ void ActivityDetailView::setPickedLocation(CodableCoordinate coordinate) {
         self->m_ride->city = *name;
         self->afterEdit();
     });
-    watcher->setFuture(QtConcurrent::run([route = *route] {
-        std::unique_ptr<Geocoder> geocoder = LocationPickerSheet::makeGeocoder();
+    watcher->setFuture(QtConcurrent::run([route = *route, &preferences = m_context.preferences] {
+        std::unique_ptr<Geocoder> geocoder = LocationPickerSheet::makeGeocoder(preferences);
         CancellationToken never;
         return LocationChooser(*geocoder, never).cityName(route);
     }));
@@ -553,7 +556,8 @@ void ActivityDetailView::exportArchive() {
     if (!file) return;
     // Written through a temporary file: a failed write leaves an older file of that name as it
     // was, and the user learns that nothing was saved.
-    ArchiveExportResult result = exportArchiveToFile(m_store, {m_ride}, file->toStdString());
+    ArchiveExportResult result =
+        exportArchiveToFile(m_store, {m_ride}, file->toStdString(), m_context.logger);
     if (result.failure) {
         Dialogs::warning(this, QStringLiteral("Export Failed"),
                          QStringLiteral("The activity could not be saved in Vantrel Format: ") +

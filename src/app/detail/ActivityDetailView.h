@@ -6,6 +6,7 @@
 #include "analysis/PersonalRecords.h"
 #include "analysis/RideDetail.h"
 #include "app/map/MapView.h"
+#include "app/widgets/AppContext.h"
 #include "model/RideStore.h"
 #include "model/UnitSystem.h"
 
@@ -38,8 +39,8 @@ class ActivityDetailView : public QWidget {
 
     /// `map` is borrowed (the window keeps one map for every selection, since starting a web
     /// view is slow); null shows no map. Give it back with `releaseMap` before it is reused.
-    ActivityDetailView(RideStore& store, RideRef ride, UnitSystem system, MapView* map,
-                       QWidget* parent = nullptr);
+    ActivityDetailView(RideStore& store, AppContext context, RideRef ride, UnitSystem system,
+                       MapView* map, QWidget* parent = nullptr);
     ~ActivityDetailView() override;
 
     void setUnitSystem(UnitSystem system);
@@ -107,6 +108,7 @@ class ActivityDetailView : public QWidget {
     void buildExport();
 
     RideStore& m_store;
+    AppContext m_context;
     RideRef m_ride;
     UnitSystem m_unitSystem;
     RideDetail m_detail;

@@ -31,22 +31,24 @@ std::function<std::unique_ptr<Geocoder>()>& geocoderFactory() {
 
 }  // namespace
 
-std::unique_ptr<Geocoder> LocationPickerSheet::makeGeocoder() {
+std::unique_ptr<Geocoder> LocationPickerSheet::makeGeocoder(Preferences& preferences) {
     const auto& factory = geocoderFactory();
     if (factory) return factory();
-    return FallbackGeocoder::standard(Preferences::shared());
+    return FallbackGeocoder::standard(preferences);
 }
 
 void LocationPickerSheet::setGeocoderFactory(std::function<std::unique_ptr<Geocoder>()> factory) {
     geocoderFactory() = std::move(factory);
 }
 
-LocationPickerSheet::LocationPickerSheet(std::optional<CodableCoordinate> initialCoord,
+LocationPickerSheet::LocationPickerSheet(Preferences& preferences,
+                                         std::optional<CodableCoordinate> initialCoord,
                                          std::function<void(CodableCoordinate)> onCommit,
                                          QWidget* parent)
     : QDialog(parent),
+      m_preferences(preferences),
       m_onCommit(std::move(onCommit)),
-      m_map(MapView::create()),
+      m_map(MapView::create(preferences)),
       m_currentCenter(initialCoord.value_or(CodableCoordinate{})),
       m_blank(!initialCoord),
       m_search(new QLineEdit),
@@ -192,7 +194,7 @@ void LocationPickerSheet::submitSearch() {
     });
     // One geocoder for the sheet's life: after three connection failures it stops trying the
     // network and answers from what it holds.
-    if (!m_geocoder) m_geocoder = makeGeocoder();
+    if (!m_geocoder) m_geocoder = makeGeocoder(m_preferences);
     watcher->setFuture(QtConcurrent::run(
         [text, geocoder = m_geocoder] { return LocationPickerSearch::submit(*geocoder, text); }));
 }

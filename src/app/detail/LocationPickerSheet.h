@@ -28,13 +28,14 @@ class LocationPickerSheet : public QDialog {
 
     /// Without `initialCoord` the map shows the whole world until a place is searched or the
     /// user moves it.
-    LocationPickerSheet(std::optional<CodableCoordinate> initialCoord,
+    /// The map's tiles and the searches' servers are the ones `preferences` name.
+    LocationPickerSheet(Preferences& preferences, std::optional<CodableCoordinate> initialCoord,
                         std::function<void(CodableCoordinate)> onCommit, QWidget* parent = nullptr);
 
     /// The geocoder the searches (and the town look-up after a pick) use: online with its
     /// answers remembered and the offline table behind it, unless a test installed another (an
     /// empty factory restores it). A sheet makes one at its first search and keeps it.
-    static std::unique_ptr<Geocoder> makeGeocoder();
+    static std::unique_ptr<Geocoder> makeGeocoder(Preferences& preferences);
     static void setGeocoderFactory(std::function<std::unique_ptr<Geocoder>()> factory);
 
     CodableCoordinate currentCenter() const { return m_currentCenter; }
@@ -68,6 +69,7 @@ class LocationPickerSheet : public QDialog {
     void showSuggestions(std::vector<LocationPickerSearch::Suggestion> found);
     void takeSuggestion(const QString& label);
 
+    Preferences& m_preferences;
     std::function<void(CodableCoordinate)> m_onCommit;
     std::unique_ptr<MapView> m_map;
     CodableCoordinate m_currentCenter;

@@ -30,11 +30,12 @@ QTableWidgetItem* cell(const QString& value, Qt::Alignment alignment) {
 }  // namespace
 
 SplitsSection::SplitsSection(RideDetail& detail, const PersistedRide& ride, UnitSystem system,
-                             QWidget* parent)
+                             Preferences& preferences, QWidget* parent)
     : QGroupBox(QStringLiteral("Splits"), parent),
       m_detail(detail),
       m_ride(ride),
       m_unitSystem(system),
+      m_preferences(preferences),
       m_choice(new QButtonGroup(this)),
       m_table(new QTableWidget(0, 3)) {
     auto* layout = new QVBoxLayout(this);
@@ -94,7 +95,7 @@ void SplitsSection::choose(SplitDistance distance) {
     if (QAbstractButton* button = m_choice->button(static_cast<int>(distance))) {
         button->setChecked(true);
     }
-    pickSplitDistance(m_detail, m_ride, distance, m_unitSystem);
+    pickSplitDistance(m_detail, m_ride, distance, m_unitSystem, m_preferences);
     fillTable();
 }
 

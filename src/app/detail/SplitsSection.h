@@ -19,9 +19,10 @@ namespace vantrel {
 class SplitsSection : public QGroupBox {
     Q_OBJECT
   public:
-    /// `detail` belongs to the detail view and outlives the section.
+    /// `detail` belongs to the detail view and outlives the section; a picked length is
+    /// remembered in `preferences`.
     SplitsSection(RideDetail& detail, const PersistedRide& ride, UnitSystem system,
-                  QWidget* parent = nullptr);
+                  Preferences& preferences, QWidget* parent = nullptr);
 
     /// Acts as a click on the segment of that length (it is offered when it is not already).
     void choose(SplitDistance distance);
@@ -37,6 +38,7 @@ class SplitsSection : public QGroupBox {
     RideDetail& m_detail;
     const PersistedRide& m_ride;
     UnitSystem m_unitSystem;
+    Preferences& m_preferences;
     QButtonGroup* m_choice;
     QTableWidget* m_table;
     QLabel* m_averagePace;

@@ -30,9 +30,9 @@ QString watchingText(const WatchOptions& options) {
     return QStringLiteral("Watching %1.").arg(what);
 }
 
-WatchOptions optionsFromPreferences() {
-    WatchSettings settings = WatchSettings::load();
-    WatchOptions options;
+WatchOptions optionsFromPreferences(const AppContext& context) {
+    WatchSettings settings = WatchSettings::load(context.preferences);
+    WatchOptions options(context.logger);
     options.folders = settings.watchedFolders;
     options.devices = settings.importFromDevices;
     options.deviceActivityFolders = settings.deviceActivityFolders;
@@ -42,8 +42,8 @@ WatchOptions optionsFromPreferences() {
 
 }  // namespace
 
-AutoImport::AutoImport(RideStore& store, QObject* parent)
-    : QObject(parent), m_store(store), m_notifier(new DesktopNotifier(this)) {
+AutoImport::AutoImport(RideStore& store, AppContext context, QObject* parent)
+    : QObject(parent), m_store(store), m_context(context), m_notifier(new DesktopNotifier(this)) {
     connect(m_notifier, &DesktopNotifier::showRequested, this,
             [this](const QList<qint64>& objectIDs) {
                 emit revealRequested(objectIDs, yearsOf(objectIDs));
@@ -72,7 +72,7 @@ void AutoImport::stop() {
 void AutoImport::restart() {
     stop();
     m_problems.clear();
-    WatchOptions options = optionsFromPreferences();
+    WatchOptions options = optionsFromPreferences(m_context);
     if (options.folders.empty() && !options.devices) return setStatus(QStringLiteral("Off."));
     m_shared = std::make_shared<Shared>();
     QPointer<AutoImport> self(this);

@@ -8,6 +8,8 @@
 #include <memory>
 #include <thread>
 
+#include "app/widgets/AppContext.h"
+
 namespace vantrel {
 
 class DesktopNotifier;
@@ -23,7 +25,7 @@ class AutoImport : public QObject {
   public:
     /// `store` is the window's connection, used on this thread to find the years of new
     /// activities.
-    AutoImport(RideStore& store, QObject* parent = nullptr);
+    AutoImport(RideStore& store, AppContext context, QObject* parent = nullptr);
     ~AutoImport() override;
 
     /// Starts watching again with the preferences as they are now (nothing when nothing is to
@@ -53,6 +55,7 @@ class AutoImport : public QObject {
     QList<int> yearsOf(const QList<qint64>& objectIDs);
 
     RideStore& m_store;
+    AppContext m_context;
     DesktopNotifier* m_notifier;
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;

@@ -56,8 +56,8 @@ std::vector<RideRef> ExportScope::resolve(RideStore& store, bool withDetails) co
     return {};
 }
 
-ExportFlows::ExportFlows(RideStore& store, QWidget* window)
-    : QObject(window), m_store(store), m_window(window) {}
+ExportFlows::ExportFlows(RideStore& store, AppContext context, QWidget* window)
+    : QObject(window), m_store(store), m_context(context), m_window(window) {}
 
 void ExportFlows::exportGPX(const ExportScope& scope) {
     if (scope.count == 0) return;
@@ -71,8 +71,8 @@ void ExportFlows::exportGPX(const ExportScope& scope) {
     auto progress = progressReporter();
     runWithOwnStore<GpxFolderExportResult>(
         this, m_store.path(),
-        [scope, chosen, cancel, progress](RideStore& store) {
-            return exportGpxToFolder(store, scope.resolve(store, false), chosen, progress,
+        [scope, chosen, cancel, progress, &logger = m_context.logger](RideStore& store) {
+            return exportGpxToFolder(store, scope.resolve(store, false), chosen, logger, progress,
                                      cancel.get());
         },
         [this](const TaskOutcome<GpxFolderExportResult>& outcome) {
@@ -127,8 +127,9 @@ void ExportFlows::runArchiveFile(const ExportScope& scope, const QString& file) 
     auto progress = progressReporter();
     runWithOwnStore<ArchiveExportResult>(
         this, m_store.path(),
-        [scope, target, progress](RideStore& store) {
-            return exportArchiveToFile(store, scope.resolve(store, false), target, progress);
+        [scope, target, progress, &logger = m_context.logger](RideStore& store) {
+            return exportArchiveToFile(store, scope.resolve(store, false), target, logger,
+                                       progress);
         },
         [this](const TaskOutcome<ArchiveExportResult>& outcome) {
             if (outcome.error || !outcome.value.succeeded()) return failArchive();
@@ -153,8 +154,8 @@ void ExportFlows::exportArchiveAll(const std::vector<YearSummary>& years) {
     auto progress = progressReporter();
     runWithOwnStore<ArchiveExportResult>(
         this, m_store.path(),
-        [target, progress](RideStore& store) {
-            return exportArchiveYearFiles(store, target, progress);
+        [target, progress, &logger = m_context.logger](RideStore& store) {
+            return exportArchiveYearFiles(store, target, logger, progress);
         },
         [this](const TaskOutcome<ArchiveExportResult>& outcome) {
             if (outcome.error || !outcome.value.succeeded()) return failArchive();

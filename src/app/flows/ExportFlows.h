@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "app/widgets/AppContext.h"
 #include "model/Cancellation.h"
 #include "model/RideStore.h"
 
@@ -29,7 +30,7 @@ struct ExportScope {
 class ExportFlows : public QObject {
     Q_OBJECT
   public:
-    ExportFlows(RideStore& store, QWidget* window);
+    ExportFlows(RideStore& store, AppContext context, QWidget* window);
 
     void exportGPX(const ExportScope& scope);
     void exportArchiveSelected(const std::vector<RideRef>& selected);
@@ -55,6 +56,7 @@ class ExportFlows : public QObject {
     std::function<void(int, int)> progressReporter();
 
     RideStore& m_store;
+    AppContext m_context;
     QWidget* m_window;
     bool m_isExporting = false;
     int m_total = 0;

@@ -81,8 +81,8 @@ struct ImportFlows::OpenedRun {
     std::optional<std::string> error;
 };
 
-ImportFlows::ImportFlows(RideStore& store, QWidget* window)
-    : QObject(window), m_store(store), m_window(window) {}
+ImportFlows::ImportFlows(RideStore& store, AppContext context, QWidget* window)
+    : QObject(window), m_store(store), m_context(context), m_window(window) {}
 
 void ImportFlows::importFromStrava() {
     auto files = Dialogs::openFiles(
@@ -242,9 +242,9 @@ void ImportFlows::importLooseFiles(const std::vector<std::filesystem::path>& fil
     };
     runWithOwnStore<LooseRun>(
         this, m_store.path(),
-        [files](RideStore& store) {
+        [files, &logger = m_context.logger](RideStore& store) {
             std::set<std::int64_t> before = storedObjectIDs(store);
-            BulkImportResult result = importStravaFiles(store, files);
+            BulkImportResult result = importStravaFiles(store, files, BulkImportOptions(logger));
             return LooseRun{result, newRecordsSince(store, before)};
         },
         [this](TaskOutcome<LooseRun> outcome) {
@@ -304,9 +304,9 @@ void ImportFlows::runArchiveFiles(const std::vector<std::filesystem::path>& file
     using Run = WithNewRecords<ArchiveImportResult>;
     runWithOwnStore<Run>(
         this, m_store.path(),
-        [files, progress](RideStore& store) {
+        [files, progress, &logger = m_context.logger](RideStore& store) {
             return noticingNewRecords<ArchiveImportResult>(
-                store, [&] { return importArchiveFiles(store, files, progress); });
+                store, [&] { return importArchiveFiles(store, files, logger, progress); });
         },
         [this](TaskOutcome<Run> outcome) {
             const ArchiveImportResult& result = outcome.value.result;
@@ -344,7 +344,7 @@ void ImportFlows::setProgress(int current, int total) {
 }
 
 BulkImportOptions ImportFlows::optionsReportingProgress() {
-    BulkImportOptions options;
+    BulkImportOptions options(m_context.logger);
     QPointer<ImportFlows> self(this);
     options.progress = [self](const ImportProgress& progress) {
         if (!self) return;

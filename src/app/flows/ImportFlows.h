@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/widgets/AppContext.h"
 #include "import/BulkImportRun.h"
 #include "import/GarminActivity.h"
 #include "import/ImportSummary.h"
@@ -35,7 +36,7 @@ inline constexpr const char* kAllImportsFilter =
 class ImportFlows : public QObject {
     Q_OBJECT
   public:
-    ImportFlows(RideStore& store, QWidget* window);
+    ImportFlows(RideStore& store, AppContext context, QWidget* window);
 
     void importFromStrava();
     void importFromZip();
@@ -94,6 +95,7 @@ class ImportFlows : public QObject {
     std::optional<GarminExport> inspectGarmin(const QString& folder);
 
     RideStore& m_store;
+    AppContext m_context;
     QWidget* m_window;
     bool m_isImporting = false;
     bool m_reporting = false;

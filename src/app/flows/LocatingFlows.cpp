@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <utility>
 
 #include "app/flows/BackgroundTask.h"
 #include "model/Preferences.h"
@@ -9,8 +10,8 @@
 
 namespace vantrel {
 
-LocatingFlows::LocatingFlows(RideStore& store, QWidget* window)
-    : QObject(window), m_store(store), m_window(window) {}
+LocatingFlows::LocatingFlows(RideStore& store, AppContext context, QWidget* window)
+    : QObject(window), m_store(store), m_context(context), m_window(window) {}
 
 void LocatingFlows::startGeocoding(bool replaceExisting) {
     run([replaceExisting](RideStore& store, const GeocodingService::Context& context,
@@ -48,9 +49,9 @@ void LocatingFlows::run(
     applyStatus({true, {}, 0, 0, std::nullopt, false});
     runWithOwnStore<bool>(
         this, m_store.path(),
-        [work, onStatus, token](RideStore& store) {
-            std::unique_ptr<Geocoder> geocoder = FallbackGeocoder::standard(Preferences::shared());
-            GeocodingService::Context context{*geocoder, onStatus};
+        [work = std::move(work), onStatus, token, shared = m_context](RideStore& store) {
+            std::unique_ptr<Geocoder> geocoder = FallbackGeocoder::standard(shared.preferences);
+            GeocodingService::Context context{*geocoder, shared.logger, onStatus};
             work(store, context, *token);
             return true;
         },

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+#include "app/widgets/AppContext.h"
 #include "model/Cancellation.h"
 #include "model/PersistedRide.h"
 #include "services/GeocodingService.h"
@@ -19,7 +20,7 @@ class RideStore;
 class LocatingFlows : public QObject {
     Q_OBJECT
   public:
-    LocatingFlows(RideStore& store, QWidget* window);
+    LocatingFlows(RideStore& store, AppContext context, QWidget* window);
 
     void startGeocoding(bool replaceExisting);
     void geocodeSelected(const RideRef& ride);
@@ -42,6 +43,7 @@ class LocatingFlows : public QObject {
             work);
 
     RideStore& m_store;
+    AppContext m_context;
     QWidget* m_window;
     bool m_isGeocoding = false;
     QString m_progressText;

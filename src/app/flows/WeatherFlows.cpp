@@ -25,7 +25,8 @@ std::vector<std::int64_t> objectIDsOf(const std::vector<RideRef>& rides) {
 
 }  // namespace
 
-WeatherFlows::WeatherFlows(RideStore& store, QWidget* window) : QObject(window), m_store(store) {}
+WeatherFlows::WeatherFlows(RideStore& store, AppContext context, QWidget* window)
+    : QObject(window), m_store(store), m_context(context) {}
 
 void WeatherFlows::fetchMissing() {
     run(Scope::missing, {});
@@ -42,7 +43,7 @@ void WeatherFlows::fetchSelected(const std::vector<RideRef>& rides) {
 
 void WeatherFlows::fetchAfterImport(const QList<qint64>& objectIDs) {
     if (objectIDs.isEmpty()) return;
-    if (!Preferences::shared().boolean(kFetchWeatherAfterImportKey, true)) return;
+    if (!m_context.preferences.boolean(kFetchWeatherAfterImportKey, true)) return;
     m_waitingAfterImport.insert(m_waitingAfterImport.end(), objectIDs.begin(), objectIDs.end());
     startWaitingRun();
 }
@@ -87,9 +88,9 @@ void WeatherFlows::run(Scope scope, const std::vector<std::int64_t>& selection) 
     applyStatus({true, {}, 0, 0, std::nullopt, false});
     runWithOwnStore<bool>(
         this, m_store.path(),
-        [scope, selection, onStatus, token](RideStore& store) {
-            WeatherClient client(WeatherClient::Settings::fromPreferences(Preferences::shared()));
-            WeatherService::Context context{client, onStatus, {}};
+        [scope, selection, onStatus, token, shared = m_context](RideStore& store) {
+            WeatherClient client(WeatherClient::Settings::fromPreferences(shared.preferences));
+            WeatherService::Context context{client, onStatus, {}, shared.logger};
             WeatherService::fetchWeather(store, scope, selection, context, *token);
             return true;
         },

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/widgets/AppContext.h"
 #include "model/Cancellation.h"
 #include "model/PersistedRide.h"
 #include "services/WeatherService.h"
@@ -24,7 +25,7 @@ class RideStore;
 class WeatherFlows : public QObject {
     Q_OBJECT
   public:
-    WeatherFlows(RideStore& store, QWidget* window);
+    WeatherFlows(RideStore& store, AppContext context, QWidget* window);
 
     void fetchMissing();
     void fetchAll();
@@ -53,6 +54,7 @@ class WeatherFlows : public QObject {
     void startWaitingRun();
 
     RideStore& m_store;
+    AppContext m_context;
     bool m_isRunning = false;
     QString m_progressText;
     int m_current = 0;

@@ -70,11 +70,11 @@ CreateWebMap webMapEntry(QString& error) {
 }
 
 MapView::Factory& factory() {
-    static MapView::Factory installed = []() -> std::unique_ptr<MapView> {
+    static MapView::Factory installed = [](Preferences& preferences) -> std::unique_ptr<MapView> {
         QString error;
         CreateWebMap create = webMapEntry(error);
         if (!create) return std::make_unique<UnavailableMapView>(error);
-        WebMapSettings settings = MapView::webMapSettings();
+        WebMapSettings settings = MapView::webMapSettings(preferences);
         return std::unique_ptr<MapView>(create(&settings));
     };
     return installed;
@@ -82,19 +82,18 @@ MapView::Factory& factory() {
 
 }  // namespace
 
-std::unique_ptr<MapView> MapView::create() {
-    return factory()();
+std::unique_ptr<MapView> MapView::create(Preferences& preferences) {
+    return factory()(preferences);
 }
 
 void MapView::setFactory(Factory replacement) {
     factory() = std::move(replacement);
 }
 
-WebMapSettings MapView::webMapSettings() {
-    std::string url = Preferences::shared().string("tileURL").value_or(kDefaultTileURL);
+WebMapSettings MapView::webMapSettings(Preferences& preferences) {
+    std::string url = preferences.string("tileURL").value_or(kDefaultTileURL);
     if (url.empty()) url = kDefaultTileURL;
-    std::string attribution =
-        Preferences::shared().string("tileAttribution").value_or(kOsmAttribution);
+    std::string attribution = preferences.string("tileAttribution").value_or(kOsmAttribution);
     QString tileURL = QString::fromStdString(url);
     return {
         tileURL, TileCredit::parse(QString::fromStdString(attribution)).markup(),

@@ -14,6 +14,8 @@ class QWidget;
 
 namespace vantrel {
 
+class Preferences;
+
 /// Where a web map takes its tiles from, and how it introduces itself to the tile server.
 struct WebMapSettings {
     QString tileURL;
@@ -73,13 +75,14 @@ class MapView {
     /// Called each time the camera stops moving.
     void setCameraListener(CameraListener listener) { m_listener = std::move(listener); }
 
-    using Factory = std::function<std::unique_ptr<MapView>()>;
+    using Factory = std::function<std::unique_ptr<MapView>(Preferences& preferences)>;
     /// Makes a map with the installed factory: unless a test replaced it, the web map from its
-    /// module (loaded on first use), or a notice in its place when the module cannot load.
-    static std::unique_ptr<MapView> create();
+    /// module (loaded on first use) with the tile server `preferences` name, or a notice in its
+    /// place when the module cannot load.
+    static std::unique_ptr<MapView> create(Preferences& preferences);
     static void setFactory(Factory factory);
     /// The tile server of the "tileURL" preference (OpenStreetMap's standard tiles by default).
-    static WebMapSettings webMapSettings();
+    static WebMapSettings webMapSettings(Preferences& preferences);
     /// What the web engine needs before the application object exists: when running as root
     /// (containers, CI), the sandbox switch the engine refuses to start without. Loads nothing.
     static void prepareProcess();

@@ -12,8 +12,9 @@
 
 namespace vantrel {
 
-AutoImportSection::AutoImportSection(QWidget* parent)
+AutoImportSection::AutoImportSection(Preferences& preferences, QWidget* parent)
     : QGroupBox(QStringLiteral("Import Automatically"), parent),
+      m_preferences(preferences),
       m_folders(new QListWidget),
       m_devices(new QCheckBox(QStringLiteral("Import from watches and bike computers when "
                                              "plugged in"))),
@@ -28,7 +29,7 @@ AutoImportSection::AutoImportSection(QWidget* parent)
     m_folders->setMaximumHeight(m_folders->fontMetrics().height() * 6);
     caption->setBuddy(m_folders);
     m_devices->setAccessibleName(m_devices->text());
-    m_devices->setChecked(WatchSettings::load().importFromDevices);
+    m_devices->setChecked(WatchSettings::load(m_preferences).importFromDevices);
     m_status->setWordWrap(true);
     m_status->setAccessibleName(QStringLiteral("Automatic Import Status"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -40,7 +41,7 @@ AutoImportSection::AutoImportSection(QWidget* parent)
     reloadFolders();
     connect(m_folders, &QListWidget::itemSelectionChanged, this, &AutoImportSection::updateButtons);
     connect(m_devices, &QCheckBox::toggled, this, [this](bool on) {
-        Preferences::shared().setBoolean(kImportFromDevicesKey, on);
+        m_preferences.setBoolean(kImportFromDevicesKey, on);
         emit settingsChanged();
     });
 }
@@ -70,7 +71,7 @@ void AutoImportSection::addFolder() {
                {},
                false});
     if (!folder || folder->isEmpty()) return;
-    addWatchedFolder(folder->toStdString());
+    addWatchedFolder(folder->toStdString(), m_preferences);
     reloadFolders();
     emit settingsChanged();
 }
@@ -78,7 +79,8 @@ void AutoImportSection::addFolder() {
 void AutoImportSection::removeSelectedFolders() {
     const auto selected = m_folders->selectedItems();
     if (selected.isEmpty()) return;
-    for (const QListWidgetItem* item : selected) removeWatchedFolder(item->text().toStdString());
+    for (const QListWidgetItem* item : selected)
+        removeWatchedFolder(item->text().toStdString(), m_preferences);
     reloadFolders();
     emit settingsChanged();
 }
@@ -89,7 +91,7 @@ void AutoImportSection::setStatus(const QString& text) {
 
 void AutoImportSection::reloadFolders() {
     m_folders->clear();
-    for (const auto& folder : WatchSettings::load().watchedFolders) {
+    for (const auto& folder : WatchSettings::load(m_preferences).watchedFolders) {
         auto* item = new QListWidgetItem(QString::fromStdString(folder.string()), m_folders);
         item->setToolTip(item->text());
     }

@@ -9,13 +9,15 @@ class QPushButton;
 
 namespace vantrel {
 
+class Preferences;
+
 /// The settings' "Import Automatically" section: the watched folders (Add…/Remove) and whether
 /// watches and bike computers are read when plugged in, kept in the preferences the
 /// command-line watcher reads too, with a line saying what the window's watcher is doing.
 class AutoImportSection : public QGroupBox {
     Q_OBJECT
   public:
-    explicit AutoImportSection(QWidget* parent = nullptr);
+    explicit AutoImportSection(Preferences& preferences, QWidget* parent = nullptr);
 
     QListWidget* folderList() const { return m_folders; }
     QCheckBox* devicesCheckBox() const { return m_devices; }
@@ -38,6 +40,7 @@ class AutoImportSection : public QGroupBox {
     void reloadFolders();
     void updateButtons();
 
+    Preferences& m_preferences;
     QListWidget* m_folders;
     QCheckBox* m_devices;
     QPushButton* m_remove = nullptr;

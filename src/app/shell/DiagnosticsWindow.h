@@ -26,8 +26,7 @@ class PlaceholderView;
 class DiagnosticsWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit DiagnosticsWindow(PersistentLogger& logger = PersistentLogger::shared(),
-                               QWidget* parent = nullptr);
+    explicit DiagnosticsWindow(PersistentLogger& logger, QWidget* parent = nullptr);
 
     /// "1023 Bytes", "1 KB", "1.0 MB" (1 KB = 1024 bytes).
     static QString formatSize(std::uint64_t bytes);

@@ -52,15 +52,16 @@ QString appVersion() {
 
 }  // namespace
 
-MainWindow::MainWindow(RideStore& store, QWidget* parent)
+MainWindow::MainWindow(RideStore& store, AppContext context, QWidget* parent)
     : QMainWindow(parent),
       m_store(store),
-      m_unitSystem(currentUnitSystem()),
+      m_context(context),
+      m_unitSystem(currentUnitSystem(context.preferences)),
       m_sidebar(new HistorySidebar(store, appVersion())),
-      m_import(new ImportFlows(store, this)),
-      m_export(new ExportFlows(store, this)),
-      m_locating(new LocatingFlows(store, this)),
-      m_weather(new WeatherFlows(store, this)),
+      m_import(new ImportFlows(store, context, this)),
+      m_export(new ExportFlows(store, context, this)),
+      m_locating(new LocatingFlows(store, context, this)),
+      m_weather(new WeatherFlows(store, context, this)),
       m_detailStack(new QStackedWidget),
       m_prompt(new PlaceholderView(
           "bicycle", QStringLiteral("Select an Activity"),
@@ -106,7 +107,7 @@ MainWindow::MainWindow(RideStore& store, QWidget* parent)
     buildUndoTrim();
     orderTabStops();
     resize(1200, 780);
-    if (auto geometry = Preferences::shared().string(kGeometryKey)) {
+    if (auto geometry = m_context.preferences.string(kGeometryKey)) {
         restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*geometry)));
     }
     // A window remembered on a larger screen, or at another scale factor, must not open with
@@ -147,7 +148,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    Preferences::shared().setString(kGeometryKey, saveGeometry().toBase64().toStdString());
+    m_context.preferences.setString(kGeometryKey, saveGeometry().toBase64().toStdString());
     QMainWindow::closeEvent(event);
 }
 
@@ -342,7 +343,7 @@ void MainWindow::paintEvent(QPaintEvent* event) {
 
 void MainWindow::runFirstAppearance() {
     m_hasLoaded = true;
-    runCompressionMigrationIfNeeded(m_store, Preferences::shared());
+    runCompressionMigrationIfNeeded(m_store, m_context.preferences);
     m_dataVersion = m_store.dataVersion();
     reloadYearSummaries();
     int currentYear = localYear(now());
@@ -379,7 +380,7 @@ void MainWindow::runAfterImport() {
 }
 
 void MainWindow::checkForRemoteChanges() {
-    UnitSystem system = currentUnitSystem();
+    UnitSystem system = currentUnitSystem(m_context.preferences);
     if (system != m_unitSystem) setUnitSystem(system);
     if (m_store.dataVersion() == m_dataVersion) return;
     refreshFromStore();
@@ -412,10 +413,10 @@ void MainWindow::showStatistics() {
     m_store.autosave();
     if (!m_statistics) {
         m_statistics = new StatisticsView(m_store, m_unitSystem);
-        m_records = new RecordsPanel(m_store.path(), m_unitSystem);
+        m_records = new RecordsPanel(m_store.path(), m_unitSystem, m_context.logger);
         connect(m_records, &RecordsPanel::activityRequested, this, &MainWindow::openRecord);
         m_statistics->setTab(QStringLiteral("Records"), m_records);
-        m_heatmap = new HeatmapPanel(m_store.path());
+        m_heatmap = new HeatmapPanel(m_store.path(), m_context.preferences);
         m_statistics->setTab(QStringLiteral("Heatmap"), m_heatmap);
         m_detailStack->addWidget(m_statistics);
     } else {
@@ -447,8 +448,9 @@ void MainWindow::showSelection() {
         m_multiple->setTitle(QStringLiteral("%1 Activities Selected").arg(selected.size()));
         m_detailStack->setCurrentWidget(m_multiple);
     } else if (selected.size() == 1) {
-        if (!m_map) m_map = MapView::create();
-        m_detail = new ActivityDetailView(m_store, selected.front(), m_unitSystem, m_map.get());
+        if (!m_map) m_map = MapView::create(m_context.preferences);
+        m_detail =
+            new ActivityDetailView(m_store, m_context, selected.front(), m_unitSystem, m_map.get());
         connect(m_detail, &ActivityDetailView::rideEdited, this, &MainWindow::reloadYearSummaries);
         connect(m_detail, &ActivityDetailView::rideEdited, this, &MainWindow::updateUndoTrim);
         m_detailStack->addWidget(m_detail);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/PersonalRecords.h"
+#include "app/widgets/AppContext.h"
 #include "model/RideStore.h"
 #include "model/UnitSystem.h"
 
@@ -37,7 +38,7 @@ struct Uuid;
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainWindow(RideStore& store, QWidget* parent = nullptr);
+    MainWindow(RideStore& store, AppContext context, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     void reloadYearSummaries();
@@ -107,6 +108,7 @@ class MainWindow : public QMainWindow {
     int totalActivityCount() const;
 
     RideStore& m_store;
+    AppContext m_context;
     UnitSystem m_unitSystem;
     HistorySidebar* m_sidebar;
     ImportFlows* m_import;

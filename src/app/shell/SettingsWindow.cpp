@@ -35,8 +35,12 @@ QGroupBox* section(const QString& title, QWidget* content) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(RideStore& store, QWidget* parent)
-    : QDialog(parent), m_store(store), m_unitSystem(new QComboBox), m_logLevel(new QComboBox) {
+SettingsWindow::SettingsWindow(RideStore& store, AppContext context, QWidget* parent)
+    : QDialog(parent),
+      m_store(store),
+      m_context(context),
+      m_unitSystem(new QComboBox),
+      m_logLevel(new QComboBox) {
     setWindowTitle(QStringLiteral("Settings"));
     m_unitSystem->setAccessibleName(QStringLiteral("Unit System"));
     m_logLevel->setAccessibleName(QStringLiteral("Log Level"));
@@ -45,8 +49,8 @@ SettingsWindow::SettingsWindow(RideStore& store, QWidget* parent)
     layout->addWidget(section(QStringLiteral("Unit System"), buildUnitSystem()));
     layout->addWidget(section(QStringLiteral("Log Level"), buildLogLevel()));
     layout->addWidget(section(QStringLiteral("Store"), buildStoreLocation()));
-    layout->addWidget(m_autoImport = new AutoImportSection);
-    layout->addWidget(new WeatherSettings);
+    layout->addWidget(m_autoImport = new AutoImportSection(m_context.preferences));
+    layout->addWidget(new WeatherSettings(m_context.preferences));
     layout->addWidget(buildDiagnostics());
     layout->addWidget(section(QStringLiteral("Data Management"), buildDataManagement()));
     layout->addStretch();
@@ -60,10 +64,11 @@ QWidget* SettingsWindow::buildUnitSystem() {
                               static_cast<int>(settingsLabel(system).size())),
             QString::fromUtf8(rawValue(system).data(), static_cast<int>(rawValue(system).size())));
     }
-    m_unitSystem->setCurrentIndex(currentUnitSystem() == UnitSystem::metric ? 1 : 0);
+    m_unitSystem->setCurrentIndex(
+        currentUnitSystem(m_context.preferences) == UnitSystem::metric ? 1 : 0);
     connect(m_unitSystem, &QComboBox::currentIndexChanged, this, [this] {
         std::string raw = m_unitSystem->currentData().toString().toStdString();
-        Preferences::shared().setString(kUnitSystemKey, raw);
+        m_context.preferences.setString(kUnitSystemKey, raw);
         emit unitSystemChanged(unitSystemFromRawValue(raw));
     });
     return m_unitSystem;
@@ -75,12 +80,16 @@ QWidget* SettingsWindow::buildLogLevel() {
     for (const auto& [title, raw] : levels)
         m_logLevel->addItem(QLatin1String(title), QLatin1String(raw));
     QString stored =
-        QString::fromStdString(Preferences::shared().string(kLogLevelKey).value_or("INFO"));
+        QString::fromStdString(m_context.preferences.string(kLogLevelKey).value_or("INFO"));
     int index = m_logLevel->findData(stored);
     m_logLevel->setCurrentIndex(index >= 0 ? index : 1);
     connect(m_logLevel, &QComboBox::currentIndexChanged, this, [this] {
-        Preferences::shared().setString(kLogLevelKey,
-                                        m_logLevel->currentData().toString().toStdString());
+        std::string raw = m_logLevel->currentData().toString().toStdString();
+        m_context.preferences.setString(kLogLevelKey, raw);
+        // The logger holds its level rather than reading the preferences on every line.
+        LogSettings settings = m_context.logger.settings();
+        settings.level = logLevelFromRawValue(raw);
+        m_context.logger.setSettings(std::move(settings));
     });
     return m_logLevel;
 }
@@ -102,14 +111,14 @@ QWidget* SettingsWindow::buildStoreLocation() {
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     m_storeURL = new QLineEdit(
-        QString::fromStdString(Preferences::shared().string(kStoreURLKey).value_or("")));
+        QString::fromStdString(m_context.preferences.string(kStoreURLKey).value_or("")));
     m_storeURL->setPlaceholderText(QStringLiteral("postgresql://user@server/database"));
     m_storeURL->setAccessibleName(QStringLiteral("Store URL"));
     m_storeURL->setToolTip(QStringLiteral(
         "Empty for the store file on this computer. Used from the next start; the password "
         "belongs in ~/.pgpass."));
     connect(m_storeURL, &QLineEdit::editingFinished, this, [this] {
-        Preferences::shared().setString(kStoreURLKey, m_storeURL->text().trimmed().toStdString());
+        m_context.preferences.setString(kStoreURLKey, m_storeURL->text().trimmed().toStdString());
     });
     auto* test = new QPushButton(QStringLiteral("Test Connection"));
     test->setAccessibleName(QStringLiteral("Test Connection"));
@@ -139,10 +148,10 @@ void SettingsWindow::testConnection() {
         if (status) status->setText(watcher->result());
         watcher->deleteLater();
     });
-    watcher->setFuture(QtConcurrent::run([url] {
+    watcher->setFuture(QtConcurrent::run([url, &logger = m_context.logger] {
         try {
             auto opened = RideStore::open(url);
-            reportRenamedTwins(*opened, PersistentLogger::shared(), std::cerr);
+            reportRenamedTwins(*opened, logger, std::cerr);
             RideQuery all;
             all.withDetails = false;
             return QStringLiteral("Connected to %1: %2.")

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "app/widgets/AppContext.h"
 #include "model/UnitSystem.h"
 
 class QComboBox;
@@ -20,7 +21,7 @@ class RideStore;
 class SettingsWindow : public QDialog {
     Q_OBJECT
   public:
-    explicit SettingsWindow(RideStore& store, QWidget* parent = nullptr);
+    SettingsWindow(RideStore& store, AppContext context, QWidget* parent = nullptr);
 
     QComboBox* unitSystemChoice() const { return m_unitSystem; }
     QComboBox* logLevelChoice() const { return m_logLevel; }
@@ -45,6 +46,7 @@ class SettingsWindow : public QDialog {
     QWidget* buildStoreLocation();
 
     RideStore& m_store;
+    AppContext m_context;
     QComboBox* m_unitSystem;
     QComboBox* m_logLevel;
     QLineEdit* m_storeURL = nullptr;

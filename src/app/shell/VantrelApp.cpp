@@ -30,9 +30,12 @@ namespace vantrel {
 
 VantrelApp::VantrelApp(std::unique_ptr<RideStore> store)
     : m_store(std::move(store)),
-      m_main(std::make_unique<MainWindow>(*m_store)),
-      m_settings(std::make_unique<SettingsWindow>(*m_store, m_main.get())),
-      m_autoImport(new AutoImport(*m_store, this)) {
+      // The application object is where the process-wide preferences and logger are reached;
+      // everything below it is handed them.
+      m_context{Preferences::shared(), PersistentLogger::shared()},
+      m_main(std::make_unique<MainWindow>(*m_store, m_context)),
+      m_settings(std::make_unique<SettingsWindow>(*m_store, m_context, m_main.get())),
+      m_autoImport(new AutoImport(*m_store, m_context, this)) {
     // The application object adopts the user's locale for the whole process; printf-style
     // formatting would then write "1,2 km" under a German locale. Figures always use a point.
     std::setlocale(LC_NUMERIC, "C");
@@ -81,7 +84,7 @@ void VantrelApp::startAutoImport() {
 
 DiagnosticsWindow* VantrelApp::openDiagnostics() {
     if (!m_diagnostics) {
-        m_diagnostics = new DiagnosticsWindow;
+        m_diagnostics = new DiagnosticsWindow(m_context.logger);
         m_diagnostics->setObjectName(QStringLiteral("diagnostics"));
         m_diagnostics->setAttribute(Qt::WA_DeleteOnClose);
         m_diagnostics->resize(900, 600);

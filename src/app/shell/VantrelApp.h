@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/shell/DiagnosticsWindow.h"
+#include "app/widgets/AppContext.h"
 #include "model/RideStore.h"
 
 namespace vantrel {
@@ -29,6 +30,8 @@ class VantrelApp : public QObject {
     static std::filesystem::path storeLocation();
 
     RideStore& store() { return *m_store; }
+    /// The preferences and the logger every window and flow of this application is handed.
+    const AppContext& context() const { return m_context; }
     MainWindow* mainWindow() const { return m_main.get(); }
     SettingsWindow* settingsWindow() const { return m_settings.get(); }
     /// Opens (or raises) the one diagnostics window; opened at most once at a time.
@@ -46,6 +49,7 @@ class VantrelApp : public QObject {
     void connectAutoImport();
 
     std::unique_ptr<RideStore> m_store;
+    AppContext m_context;
     std::unique_ptr<MainWindow> m_main;
     std::unique_ptr<SettingsWindow> m_settings;
     QPointer<DiagnosticsWindow> m_diagnostics;

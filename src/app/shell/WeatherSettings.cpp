@@ -12,8 +12,8 @@ namespace vantrel {
 namespace {
 
 // Names the hosts actually asked, so that a user with a server of their own sees it here.
-QString explanationText() {
-    auto settings = WeatherClient::Settings::fromPreferences(Preferences::shared());
+QString explanationText(Preferences& preferences) {
+    auto settings = WeatherClient::Settings::fromPreferences(preferences);
     auto host = [](const std::string& url) {
         std::string name = WeatherClient::hostOf(url);
         return QString::fromStdString(name.empty() ? url : name);
@@ -28,15 +28,15 @@ QString explanationText() {
 
 }  // namespace
 
-WeatherSettings::WeatherSettings(QWidget* parent)
+WeatherSettings::WeatherSettings(Preferences& preferences, QWidget* parent)
     : QGroupBox(QStringLiteral("Weather"), parent),
       m_afterImport(new QCheckBox(QStringLiteral("Fetch weather for new activities after import"))),
-      m_explanation(new QLabel(explanationText())) {
+      m_explanation(new QLabel(explanationText(preferences))) {
     auto* layout = new QVBoxLayout(this);
     m_afterImport->setAccessibleName(m_afterImport->text());
-    m_afterImport->setChecked(Preferences::shared().boolean(kFetchWeatherAfterImportKey, true));
+    m_afterImport->setChecked(preferences.boolean(kFetchWeatherAfterImportKey, true));
     connect(m_afterImport, &QCheckBox::toggled, this,
-            [](bool on) { Preferences::shared().setBoolean(kFetchWeatherAfterImportKey, on); });
+            [&preferences](bool on) { preferences.setBoolean(kFetchWeatherAfterImportKey, on); });
     m_explanation->setWordWrap(true);
     m_explanation->setForegroundRole(QPalette::PlaceholderText);
     m_explanation->setAccessibleName(QStringLiteral("What fetching weather sends"));

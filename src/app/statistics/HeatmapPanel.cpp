@@ -46,7 +46,8 @@ struct HeatmapPanel::Outcome {
     bool cancelled = false;
 };
 
-HeatmapPanel::HeatmapPanel(std::filesystem::path storePath, QWidget* parent)
+HeatmapPanel::HeatmapPanel(std::filesystem::path storePath, Preferences& preferences,
+                           QWidget* parent)
     : QWidget(parent),
       m_storePath(std::move(storePath)),
       m_kind(new QComboBox),
@@ -54,7 +55,7 @@ HeatmapPanel::HeatmapPanel(std::filesystem::path storePath, QWidget* parent)
       m_progressRow(new ProgressRow),
       m_action(new QPushButton),
       m_status(new QLabel),
-      m_map(MapView::create()) {
+      m_map(MapView::create(preferences)) {
     m_status->setTextFormat(Qt::PlainText);  // it may carry an error's own words
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -25,7 +25,9 @@ struct HeatmapFilter;
 class HeatmapPanel : public QWidget {
     Q_OBJECT
   public:
-    explicit HeatmapPanel(std::filesystem::path storePath, QWidget* parent = nullptr);
+    /// The map's tiles are the ones `preferences` name.
+    HeatmapPanel(std::filesystem::path storePath, Preferences& preferences,
+                 QWidget* parent = nullptr);
     ~HeatmapPanel() override;
 
     /// Reads the store again, for after an import, trim or deletion; nothing until first shown.

@@ -57,8 +57,9 @@ struct RecordsPanel::Fill {
     std::atomic<std::size_t> total{0};
 };
 
-RecordsPanel::RecordsPanel(std::filesystem::path storePath, UnitSystem units, QWidget* parent)
-    : QWidget(parent), m_storePath(std::move(storePath)), m_units(units) {
+RecordsPanel::RecordsPanel(std::filesystem::path storePath, UnitSystem units,
+                           PersistentLogger& logger, QWidget* parent)
+    : QWidget(parent), m_storePath(std::move(storePath)), m_logger(logger), m_units(units) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildControls());
     m_progress = new ProgressRow;
@@ -225,10 +226,10 @@ void RecordsPanel::start() {
     m_progressTimer->start();
     runWithOwnStore<std::optional<ActivityList>>(
         this, m_storePath,
-        [fill](RideStore& store) {
+        [fill, &logger = m_logger](RideStore& store) {
             RecordsCache cache(RecordsCache::fileFor(store.path()));
             return fillRecords(
-                cache, store,
+                cache, store, logger,
                 [fill](std::size_t done, std::size_t total) {
                     fill->total = total;
                     fill->done = done;

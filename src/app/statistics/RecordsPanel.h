@@ -17,6 +17,7 @@ class QTimer;
 
 namespace vantrel {
 
+class PersistentLogger;
 class PowerCurveChart;
 class ProgressRow;
 
@@ -28,7 +29,9 @@ class ProgressRow;
 class RecordsPanel : public QWidget {
     Q_OBJECT
   public:
-    RecordsPanel(std::filesystem::path storePath, UnitSystem units, QWidget* parent = nullptr);
+    /// A fill that finds bests too fast to be records says so in `logger`.
+    RecordsPanel(std::filesystem::path storePath, UnitSystem units, PersistentLogger& logger,
+                 QWidget* parent = nullptr);
     ~RecordsPanel() override;
 
     void setUnitSystem(UnitSystem units);
@@ -73,6 +76,7 @@ class RecordsPanel : public QWidget {
     void openRow(int row);
 
     std::filesystem::path m_storePath;
+    PersistentLogger& m_logger;
     UnitSystem m_units;
     QComboBox* m_kinds = nullptr;
     QComboBox* m_years = nullptr;

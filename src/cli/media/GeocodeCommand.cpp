@@ -27,7 +27,7 @@ Scope parseScope(CliContext& ctx) {
 
 // Running texts redraw one terminal line; results (shown for a while in the app) are printed.
 GeocodingService::Context makeContext(CliContext& ctx, Geocoder& geocoder, ProgressLine& line) {
-    return {geocoder, [&ctx, &line](const GeocodeStatus& status) {
+    return {geocoder, ctx.logger(), [&ctx, &line](const GeocodeStatus& status) {
                 if (!status.clearAfter) {
                     line.update(status.progress, true);
                     return;
@@ -47,7 +47,7 @@ int runGeocode(CliContext& ctx) {
                 << " has no route to locate\n";
         return 1;
     }
-    auto geocoder = FallbackGeocoder::standard(Preferences::shared());
+    auto geocoder = FallbackGeocoder::standard(ctx.preferences());
     CancellationToken token;
     InterruptAborts interrupts(token);
     ProgressLine line(ctx.err, ctx.interactive);

@@ -53,7 +53,7 @@ RideRef fetchRide(CliContext& ctx) {
 
 // An activity without a route takes its place from the first added photo that has one.
 void placeBySuggestion(CliContext& ctx, PersistedRide& ride, CodableCoordinate coordinate) {
-    auto geocoder = FallbackGeocoder::standard(Preferences::shared());
+    auto geocoder = FallbackGeocoder::standard(ctx.preferences());
     if (!GeocodingService::setLocation(ride, coordinate, false, 0, *geocoder)) return;
     ctx.store().save();
     ctx.out << "Location set from a photo" << (ride.city ? ": " + terminalText(*ride.city) : "")

@@ -55,14 +55,15 @@ WeatherService::Context makeContext(CliContext& ctx, WeatherClient& client, Prog
             [&ctx, &line](const std::string& warning) {
                 line.finish();
                 ctx.err << "warning: " << warning << '\n';
-            }};
+            },
+            ctx.logger()};
 }
 
 }  // namespace
 
 int runWeather(CliContext& ctx) {
     Arguments arguments = parseArguments(ctx);
-    WeatherClient client(WeatherClient::Settings::fromPreferences(Preferences::shared()));
+    WeatherClient client(WeatherClient::Settings::fromPreferences(ctx.preferences()));
     CancellationToken token;
     InterruptAborts interrupts(token);
     ProgressLine line(ctx.err, ctx.interactive);

@@ -18,6 +18,7 @@
 #include "app/widgets/Dialogs.h"
 #include "app/widgets/DisplayFormat.h"
 #include "import/ActivityImporter.h"
+#include "logging/PersistentLogger.h"
 #include "model/Preferences.h"
 #include "services/PlaceTable.h"
 #include "services/RideTrimService.h"
@@ -99,7 +100,9 @@ class ActivityDetailViewTest : public AppFixture {
     void show(const RideRef& ride, UnitSystem system = UnitSystem::metric) {
         store->insert(ride);
         store->save();
-        m_view = std::make_unique<ActivityDetailView>(*store, ride, system, &m_map);
+        m_view = std::make_unique<ActivityDetailView>(
+            *store, AppContext{Preferences::shared(), PersistentLogger::shared()}, ride, system,
+            &m_map);
         m_view->resize(1100, 800);
         m_view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));

@@ -9,6 +9,7 @@
 #include "app/detail/ActivityDetailView.h"
 #include "app/detail/NotesSection.h"
 #include "app/detail/SplitsSection.h"
+#include "logging/PersistentLogger.h"
 #include "model/Preferences.h"
 #include "model/WeatherSnapshot.h"
 
@@ -64,7 +65,9 @@ class DetailSectionsTest : public AppFixture {
 
     std::unique_ptr<ActivityDetailView> open(const RideRef& ride) {
         store->save();
-        return std::make_unique<ActivityDetailView>(*store, ride, UnitSystem::metric, nullptr);
+        return std::make_unique<ActivityDetailView>(
+            *store, AppContext{Preferences::shared(), PersistentLogger::shared()}, ride,
+            UnitSystem::metric, nullptr);
     }
 
     /// The note as another connection to the store file reads it.

@@ -11,6 +11,7 @@
 #include "app/detail/PhotoViewer.h"
 #include "app/detail/PhotosSection.h"
 #include "app/detail/ZoomableImage.h"
+#include "logging/PersistentLogger.h"
 
 namespace vantrel::test {
 namespace {
@@ -39,7 +40,9 @@ class PhotosSectionTest : public AppFixture {
 
     std::unique_ptr<ActivityDetailView> open(const RideRef& ride) {
         store->save();
-        return std::make_unique<ActivityDetailView>(*store, ride, UnitSystem::metric, nullptr);
+        return std::make_unique<ActivityDetailView>(
+            *store, AppContext{Preferences::shared(), PersistentLogger::shared()}, ride,
+            UnitSystem::metric, nullptr);
     }
 
     /// The activity as another connection to the store file reads it.

@@ -7,6 +7,7 @@
 #include "app/detail/RideChartView.h"
 #include "app/widgets/PowerCurveChart.h"
 #include "import/ActivityImporter.h"
+#include "logging/PersistentLogger.h"
 
 namespace vantrel::test {
 namespace {
@@ -18,7 +19,9 @@ class PowerDetailTest : public AppFixture {
             importActivityFile(readFileBytes(corpusFile(corpusName)), corpusName, std::nullopt));
         store->insert(ride);
         store->save();
-        return std::make_unique<ActivityDetailView>(*store, ride, UnitSystem::metric, nullptr);
+        return std::make_unique<ActivityDetailView>(
+            *store, AppContext{Preferences::shared(), PersistentLogger::shared()}, ride,
+            UnitSystem::metric, nullptr);
     }
 };
 

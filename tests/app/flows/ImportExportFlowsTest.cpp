@@ -200,7 +200,7 @@ TEST_F(ImportExportFlowsTest, ArchiveAlertCountsActivitiesImportedWithoutADamage
     }
     other->save();
     auto file = env.root() / "two.json";
-    exportArchiveToFile(*other, rides, file);
+    exportArchiveToFile(*other, rides, file, PersistentLogger::shared());
     std::string text = readFileText(file);
     text.replace(text.find("\"routeData\":\"") + 13, 4, "%");
     writeFileBytes(file, bytesOf(text));

@@ -111,7 +111,8 @@ TEST_F(AutoImportTest, AFolderWatchedFromTheSettingsFillsTheSidebar) {
     QTest::mouseClick(add, Qt::LeftButton);
     ASSERT_EQ(section()->folderList()->count(), 1);
     EXPECT_EQ(section()->folderList()->item(0)->text(), pathText(watched));
-    EXPECT_EQ(WatchSettings::load().watchedFolders, std::vector<std::filesystem::path>{watched});
+    EXPECT_EQ(WatchSettings::load(Preferences::shared()).watchedFolders,
+              std::vector<std::filesystem::path>{watched});
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return section()->statusLabel()->text() == "Watching 1 folder."; }, 10000))
         << section()->statusLabel()->text().toStdString();
@@ -126,7 +127,7 @@ TEST_F(AutoImportTest, AFolderWatchedFromTheSettingsFillsTheSidebar) {
     section()->folderList()->item(0)->setSelected(true);
     QTest::mouseClick(section()->removeButton(), Qt::LeftButton);
     EXPECT_EQ(section()->folderList()->count(), 0);
-    EXPECT_TRUE(WatchSettings::load().watchedFolders.empty());
+    EXPECT_TRUE(WatchSettings::load(Preferences::shared()).watchedFolders.empty());
     EXPECT_EQ(section()->statusLabel()->text(), "Off.");
     EXPECT_FALSE(app->autoImport()->isWatching());
 }
@@ -137,7 +138,7 @@ TEST_F(AutoImportTest, NewActivitiesAreAnnouncedAndTheNotificationSelectsThem) {
     QString address = startSessionBus();
     if (address.isEmpty()) GTEST_SKIP() << "dbus-daemon cannot start a session bus here";
     qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
-    addWatchedFolder(watched);
+    addWatchedFolder(watched, Preferences::shared());
     startApp();
     app->startAutoImport();
     ASSERT_TRUE(QTest::qWaitFor([&] { return app->autoImport()->status() == "Watching 1 folder."; },

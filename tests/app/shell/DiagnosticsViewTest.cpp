@@ -37,7 +37,7 @@ class DiagnosticsViewTest : public ::testing::Test {
   protected:
     void SetUp() override { Dialogs::clearRecords(); }
     void writeLog(LogPlatform platform, const std::string& name, const std::string& text) {
-        auto folder = PersistentLogger::baseFolder() / std::string(rawValue(platform));
+        auto folder = m_logSession.logger().baseFolder() / std::string(rawValue(platform));
         std::filesystem::create_directories(folder);
         std::ofstream(folder / name) << text;
     }
@@ -51,7 +51,7 @@ TEST_F(DiagnosticsViewTest, ListsFamiliesFiltersCopiesAndDeletes) {
     writeLog(LogPlatform::watchOS, "session_2025-01-01_000001.log", "w1");
     writeLog(LogPlatform::watchOS, "session_2025-01-02_000001.log", "w2");
     writeLog(LogPlatform::watchOS, "session_2025-01-03_000001.log", std::string(1536, 'x'));
-    DiagnosticsWindow view;
+    DiagnosticsWindow view(m_logSession.logger());
     QStringList labels = view.platformLabels();
     ASSERT_EQ(labels.size(), 4);
     EXPECT_EQ(labels[0], "Phone (0)");
@@ -88,7 +88,7 @@ TEST_F(DiagnosticsViewTest, EveryFamilySegmentShowsItsWholeLabel) {
     PersistentLogger::shared().flush();
     for (int day = 10; day < 28; ++day)
         writeLog(LogPlatform::macOS, "session_2025-01-" + std::to_string(day) + "_000001.log", "m");
-    DiagnosticsWindow view;
+    DiagnosticsWindow view(m_logSession.logger());
     view.resize(400, 400);  // narrower than the sidebar wants: the splitter must give way
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -104,7 +104,7 @@ TEST_F(DiagnosticsViewTest, EveryFamilySegmentShowsItsWholeLabel) {
 TEST_F(DiagnosticsViewTest, FilteredTextIsWhatCopyTakes) {
     PersistentLogger::shared().flush();
     writeLog(LogPlatform::iOS, "session_2025-02-01_000001.log", "[x] [ERROR] bad\n[y] [INFO] fine");
-    DiagnosticsWindow view;
+    DiagnosticsWindow view(m_logSession.logger());
     view.selectPlatform(LogPlatform::iOS);
     view.setFilter("ERROR");
     EXPECT_EQ(view.shownText(), "[x] [ERROR] bad");
@@ -114,7 +114,7 @@ TEST_F(DiagnosticsViewTest, FilteredTextIsWhatCopyTakes) {
 
 TEST_F(DiagnosticsViewTest, CancelledDeleteKeepsFiles) {
     writeLog(LogPlatform::iOS, "session_2025-02-01_000001.log", "keep");
-    DiagnosticsWindow view;
+    DiagnosticsWindow view(m_logSession.logger());
     view.deleteAll();
     PersistentLogger::shared().flush();
     view.selectPlatform(LogPlatform::iOS);

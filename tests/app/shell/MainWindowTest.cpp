@@ -9,6 +9,8 @@
 #include "app/sidebar/HistoryModel.h"
 #include "app/sidebar/HistorySidebar.h"
 #include "app/widgets/PlaceholderView.h"
+#include "logging/PersistentLogger.h"
+#include "model/Preferences.h"
 
 namespace vantrel::test {
 namespace {
@@ -103,6 +105,24 @@ TEST_F(MainWindowTest, UnitSystemChangeReachesRowsAndDetailAtOnce) {
     EXPECT_EQ(detail->valueOf("Elevation Gain"), "+150 m");
     EXPECT_TRUE(
         row.data(Qt::AccessibleTextRole).toString().contains("1.2 km, +150 m elevation gain"));
+}
+
+TEST_F(MainWindowTest, LogLevelChosenInSettingsReachesTheAppsLoggerAtOnce) {
+    ScopedSharedLogger logSession;  // the level changed here stays with this test's logger
+    startApp();
+    PersistentLogger& logger = app->context().logger;
+    ASSERT_EQ(&logger, &logSession.logger());
+    QComboBox* choice = app->settingsWindow()->logLevelChoice();
+    choice->setCurrentIndex(choice->findData(QStringLiteral("ERROR")));
+    EXPECT_EQ(logger.settings().level, LogLevel::error);
+    EXPECT_EQ(app->context().preferences.string(kLogLevelKey), "ERROR");
+    logger.log(LogLevel::warn, "Test", "below the chosen level");
+    choice->setCurrentIndex(choice->findData(QStringLiteral("DEBUG")));
+    logger.log(LogLevel::debug, "Test", "at the chosen level");
+    logger.flush();
+    std::string text = readFileText(*logger.currentLogFile());
+    EXPECT_EQ(text.find("below the chosen level"), std::string::npos) << text;
+    EXPECT_NE(text.find("[DEBUG] [Test] at the chosen level"), std::string::npos) << text;
 }
 
 TEST_F(MainWindowTest, DeleteAllActivitiesCountsLiveOnesAndEmptiesTheStore) {

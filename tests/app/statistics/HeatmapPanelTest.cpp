@@ -59,7 +59,7 @@ TEST_F(HeatmapPanelTest, ShowsTheChosenKindsAndYearsOnTheMap) {
     addRides(3, "running", in2023);
     addRides(2, "gravelCycling", in2024);
     addRides(1, "cycling", in2024);
-    HeatmapPanel panel(storeFile);
+    HeatmapPanel panel(storeFile, Preferences::shared());
     QSignalSpy shown(&panel, &HeatmapPanel::linesShown);
     EXPECT_EQ(fakeMap(panel).heatmapShown, 0);  // nothing is read before the panel shows
     panel.show();
@@ -96,7 +96,7 @@ TEST_F(HeatmapPanelTest, ShowsTheChosenKindsAndYearsOnTheMap) {
 
 TEST_F(HeatmapPanelTest, TheFirstBuildCanBeCancelledAndContinued) {
     addRides(40, "running", kRideStart, 500);
-    HeatmapPanel panel(storeFile);
+    HeatmapPanel panel(storeFile, Preferences::shared());
     QSignalSpy shown(&panel, &HeatmapPanel::linesShown);
     panel.show();
     ASSERT_TRUE(panel.isBuilding());
@@ -118,7 +118,7 @@ TEST_F(HeatmapPanelTest, TheFirstBuildCanBeCancelledAndContinued) {
 
 TEST_F(HeatmapPanelTest, AStoreThatCannotBeReadGivesAMessageNotACrash) {
     std::ofstream(storeFile) << std::string(4096, 'x');
-    HeatmapPanel panel(storeFile);
+    HeatmapPanel panel(storeFile, Preferences::shared());
     panel.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.isBuilding(); }, 30000));
     EXPECT_TRUE(panel.statusText().startsWith("The heatmap could not be made: "))
@@ -127,7 +127,7 @@ TEST_F(HeatmapPanelTest, AStoreThatCannotBeReadGivesAMessageNotACrash) {
 }
 
 TEST_F(HeatmapPanelTest, EveryControlHasAnAccessibleName) {
-    HeatmapPanel panel(storeFile);
+    HeatmapPanel panel(storeFile, Preferences::shared());
     QSignalSpy shown(&panel, &HeatmapPanel::linesShown);
     panel.show();
     ASSERT_TRUE(waitForLines(shown));

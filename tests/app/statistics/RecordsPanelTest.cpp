@@ -12,6 +12,7 @@
 #include "app/statistics/RecordsPanel.h"
 #include "app/statistics/StatisticsView.h"
 #include "app/widgets/DisplayFormat.h"
+#include "logging/PersistentLogger.h"
 #include "services/RideTrimService.h"
 
 namespace vantrel::test {
@@ -39,7 +40,8 @@ class RecordsPanelTest : public AppFixture {
     }
 
     std::unique_ptr<RecordsPanel> shownPanel() {
-        auto panel = std::make_unique<RecordsPanel>(storePath, UnitSystem::metric);
+        auto panel = std::make_unique<RecordsPanel>(storePath, UnitSystem::metric,
+                                                    PersistentLogger::shared());
         QSignalSpy loaded(panel.get(), &RecordsPanel::loaded);
         panel->resize(640, 480);
         panel->show();
@@ -155,7 +157,8 @@ TEST_F(RecordsPanelTest, ReloadSeesATrimAndEveryControlIsNamed) {
 }
 
 TEST_F(RecordsPanelTest, ClosingWhileMeasuringIsSafe) {
-    auto panel = std::make_unique<RecordsPanel>(storePath, UnitSystem::metric);
+    auto panel =
+        std::make_unique<RecordsPanel>(storePath, UnitSystem::metric, PersistentLogger::shared());
     panel->reload();
     EXPECT_TRUE(panel->isLoading());
     panel.reset();
