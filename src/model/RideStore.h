@@ -135,6 +135,16 @@ class RideStore {
     /// other failure (a change or deletion, a full, locked or damaged store, a lost server) throws
     /// as `save` does. `filter`, when given, decides first which new records not to write at all.
     std::vector<UnwritableRecord> saveDroppingUnwritable(const NewRecordFilter& filter = {});
+    /// Called after each batch of a long deletion with the records deleted so far and in all.
+    using DeletionProgress = std::function<void(std::size_t done, std::size_t total)>;
+    /// Deletes the saved records with these objectIDs and their photos, in one transaction
+    /// (whatever else is pending is not written). Throws `StoreError`; then nothing was deleted.
+    /// Afterwards records held for those rows have objectID 0, as after `remove` and `save`.
+    void deleteSaved(const std::vector<std::int64_t>& objectIDs,
+                     const DeletionProgress& progress = {});
+    /// Forgets what this connection holds of rows that another connection deleted: the
+    /// records' objectIDs become 0 and their pending changes and removals are dropped.
+    void forgetDeleted(const std::vector<std::int64_t>& objectIDs);
     /// Saves if there are pending changes, swallowing errors (returns false on failure).
     bool autosave();
     bool hasChanges() const;

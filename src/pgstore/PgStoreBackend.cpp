@@ -604,6 +604,16 @@ void PgStoreBackend::deleteRide(std::int64_t objectID) {
     run("DELETE FROM \"PersistedRide\" WHERE id = $1", {objectID}, "cannot write");
 }
 
+void PgStoreBackend::deleteRides(std::span<const std::int64_t> objectIDs) {
+    if (objectIDs.empty()) return;
+    // The identifiers go as one text parameter: one statement whatever their number.
+    std::string list;
+    for (std::int64_t objectID : objectIDs)
+        list += (list.empty() ? "" : ",") + std::to_string(objectID);
+    run("DELETE FROM \"PersistedRide\" WHERE id = ANY(string_to_array($1, ',')::bigint[])", {list},
+        "cannot write");
+}
+
 std::int64_t PgStoreBackend::insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) {
     std::string names, values;
     int index = 1;
