@@ -381,6 +381,17 @@ std::vector<RideRef> RideStore::fetch(const RideQuery& query) {
     return rides;
 }
 
+void RideStore::visit(const RideQuery& query,
+                      const std::function<void(const PersistedRide&)>& visit) {
+    m_impl->backend->fetchRows(query, true,
+                               [&](std::int64_t rowID, const StoreBackend::RowReader& read) {
+                                   PersistedRide ride;
+                                   ride.objectID = rowID;
+                                   read(ride);
+                                   visit(ride);
+                               });
+}
+
 std::int64_t RideStore::count(const RideQuery& query) {
     std::int64_t total = m_impl->backend->countRows(query);
     for (const auto& ride : m_impl->pendingInserts) total += matches(query, *ride) ? 1 : 0;

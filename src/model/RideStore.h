@@ -92,6 +92,11 @@ class RideStore {
     const std::vector<RenamedTwin>& renamedTwins() const;
 
     std::vector<RideRef> fetch(const RideQuery& query);
+    /// Calls `visit` with each saved record matching the query, in the query's order, as its
+    /// row is read: the records are not kept (nor are their photos read), so a whole history
+    /// passes through in constant memory. Pending changes are not seen. The record is valid
+    /// only during the call. Throws `StoreError`, also after some records were visited.
+    void visit(const RideQuery& query, const std::function<void(const PersistedRide&)>& visit);
     /// Number of records matching the filter (order, limit and details ignored).
     std::int64_t count(const RideQuery& query);
     /// Reads the large byte fields and photos of a record fetched without details.

@@ -137,6 +137,32 @@ TEST_P(StoreBulkTest, AnotherConnectionsDeletionIsForgottenWithThePendingRemoval
     EXPECT_EQ(store->allRecords().size(), 1u);
 }
 
+TEST_P(StoreBulkTest, VisitingReadGivesEveryRowInOrderAsFetchDoes) {
+    auto rides = addRides(4500);
+    for (int i = 0; i < 60; ++i) rides[static_cast<size_t>(i)]->routeData = Bytes(2000, 9);
+    store->save();
+    RideQuery query;
+    query.order = RideQuery::Order::dateDescending;
+    query.withDetails = false;
+    std::vector<Uuid> visited;
+    store->visit(query, [&](const PersistedRide& ride) {
+        EXPECT_FALSE(ride.routeData);
+        visited.push_back(ride.rideID);
+    });
+    ASSERT_EQ(visited.size(), 4500u);
+    EXPECT_EQ(visited.front(), rides.back()->rideID);
+    EXPECT_EQ(visited.back(), rides.front()->rideID);
+    // With details the batches are small: every series arrives whole.
+    query.withDetails = true;
+    query.order = RideQuery::Order::dateAscending;
+    int withRoute = 0;
+    store->visit(query, [&](const PersistedRide& ride) {
+        if (ride.routeData == Bytes(2000, 9)) ++withRoute;
+    });
+    EXPECT_EQ(withRoute, 60);
+    EXPECT_EQ(store->fetch(query).size(), 4500u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StoreBulkTest,
                          ::testing::Values(std::string("sqlite"), std::string("postgresql")),
                          [](const ::testing::TestParamInfo<std::string>& backend) {
