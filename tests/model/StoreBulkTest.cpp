@@ -163,6 +163,29 @@ TEST_P(StoreBulkTest, VisitingReadGivesEveryRowInOrderAsFetchDoes) {
     EXPECT_EQ(store->fetch(query).size(), 4500u);
 }
 
+// A read that loses the server halfway reports it, and the next read connects again.
+TEST_P(StoreBulkTest, AReadCutOffHalfwayIsAStoreErrorAndTheStoreStaysUsable) {
+    if (!onServer()) GTEST_SKIP() << "a file has no connection to lose";
+    addRides(4500);
+    RideQuery query;
+    query.withDetails = false;
+    int visited = 0;
+    EXPECT_THROW(store->visit(query,
+                              [&](const PersistedRide&) {
+                                  if (visited++ == 10)
+                                      database->exec(
+                                          "SELECT pg_terminate_backend(pid) FROM "
+                                          "pg_stat_activity WHERE datname = current_database() "
+                                          "AND pid <> pg_backend_pid()");
+                              }),
+                 StoreError);
+    EXPECT_LT(visited, 4500);
+    visited = 0;
+    store->visit(query, [&](const PersistedRide&) { ++visited; });
+    EXPECT_EQ(visited, 4500);
+    EXPECT_EQ(store->fetch(query).size(), 4500u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StoreBulkTest,
                          ::testing::Values(std::string("sqlite"), std::string("postgresql")),
                          [](const ::testing::TestParamInfo<std::string>& backend) {
