@@ -22,6 +22,7 @@
 #include "app/widgets/DisplayFormat.h"
 #include "app/widgets/Icons.h"
 #include "app/widgets/PlaceholderView.h"
+#include "app/widgets/ProgressRow.h"
 
 namespace vantrel {
 
@@ -46,7 +47,8 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
       m_filter(new QLineEdit),
       m_noMatches(new PlaceholderView("magnifyingglass", QStringLiteral("No Matches"),
                                       QStringLiteral("No activity matches the filter."))),
-      m_filterRunner(new HistoryFilterRunner(store, this)) {
+      m_filterRunner(new HistoryFilterRunner(store, this)),
+      m_deletionProgress(new ProgressRow) {
     setMinimumWidth(280);
     setMaximumWidth(340);
     auto* layout = new QVBoxLayout(this);
@@ -62,6 +64,9 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     layout->addWidget(m_locating);
     m_weather->setSubject(QStringLiteral("Fetching Weather"));
     layout->addWidget(m_weather);
+    m_deletionProgress->setAccessibleName(QStringLiteral("Deleting activities"));
+    m_deletionProgress->hide();
+    layout->addWidget(m_deletionProgress);
     layout->addWidget(buildFooter(appVersion));
     QPushButton* import = m_empty->addButton(QStringLiteral("Import Files…"));
     connect(import, &QPushButton::clicked, this, &HistorySidebar::importRequested);
@@ -232,8 +237,13 @@ void HistorySidebar::showContextMenu(const QPoint& position) {
 }
 
 void HistorySidebar::deleteSelected() {
-    if (ActivityDeletion::confirmAndDelete(this, m_store, selectedRides()))
-        emit activitiesDeleted();
+    if (m_deleting) return;
+    m_deleting = true;
+    ActivityDeletion::confirmAndDelete(this, m_store, selectedRides(), m_deletionProgress,
+                                       [this](bool deleted) {
+                                           m_deleting = false;
+                                           if (deleted) emit activitiesDeleted();
+                                       });
 }
 
 void HistorySidebar::expandAll() {
