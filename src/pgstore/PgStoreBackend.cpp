@@ -391,6 +391,15 @@ void PgStoreBackend::visitRows(Result& result, bool withDetails, const RowVisito
     }
 }
 
+namespace {
+
+// Rows with their series are large: fewer of them per batch.
+int rowsPerBatch(bool withDetails) {
+    return withDetails ? 50 : 2000;
+}
+
+}  // namespace
+
 // One result holding a whole history (every row's columns at once) would not fit in memory; a
 // cursor hands the rows over a batch at a time, and between batches the visitor may use the
 // connection for reads of its own.
@@ -414,8 +423,7 @@ void PgStoreBackend::fetchInBatches(const std::string& sql,
 
 void PgStoreBackend::visitCursor(const std::string& sql, const std::vector<StoreValue>& parameters,
                                  bool withDetails, const RowVisitor& visit) {
-    // Rows with their series are large: fewer of them per batch.
-    const int batchRows = withDetails ? 50 : 2000;
+    const int batchRows = rowsPerBatch(withDetails);
     std::string cursor = "vantrel_rows" + std::to_string(++m_openCursors);
     try {
         run("DECLARE " + cursor + " NO SCROLL CURSOR FOR " + sql, parameters, "cannot read");
@@ -442,6 +450,11 @@ void PgStoreBackend::fetchRows(const RideQuery& query, bool applyLimit, const Ro
                       whereClause(query, parameters) + orderClause(query.order);
     if (applyLimit && query.limit)
         sql += " LIMIT " + std::to_string(std::max<std::int64_t>(0, *query.limit));
+    // A result that cannot outgrow a batch is read at once, without the cursor's round trips.
+    if (applyLimit && query.limit && *query.limit <= rowsPerBatch(query.withDetails)) {
+        auto result = run(sql, parameters, "cannot read");
+        return visitRows(result, query.withDetails, visit);
+    }
     fetchInBatches(sql, parameters, query.withDetails, visit);
 }
 
