@@ -254,14 +254,20 @@ void HistorySidebar::expandAll() {
 }
 
 void HistorySidebar::selectAllShown() {
+    // One range per run of shown rows: a range per row makes selecting thousands take seconds.
     QItemSelection selection;
     for (int yearRow = 0; yearRow < m_model->rowCount(); ++yearRow) {
         QModelIndex year = m_model->index(yearRow, 0);
         if (m_tree->isRowHidden(yearRow, {}) || !m_tree->isExpanded(year)) continue;
-        for (int row = 0; row < m_model->rowCount(year); ++row) {
-            QModelIndex ride = m_model->index(row, 0, year);
-            if (m_model->rideAt(ride) && !m_tree->isRowHidden(row, year))
-                selection.select(ride, ride);
+        int rows = m_model->rowCount(year);
+        int runStart = -1;
+        for (int row = 0; row <= rows; ++row) {
+            bool shown = row < rows && m_model->rideAt(m_model->index(row, 0, year)) &&
+                         !m_tree->isRowHidden(row, year);
+            if (shown && runStart < 0) runStart = row;
+            if (shown || runStart < 0) continue;
+            selection.select(m_model->index(runStart, 0, year), m_model->index(row - 1, 0, year));
+            runStart = -1;
         }
     }
     m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
@@ -398,10 +404,23 @@ void HistorySidebar::clearSelection() {
 }
 
 void HistorySidebar::selectRides(const std::set<std::int64_t>& objectIDs) {
+    // Looking each one up would walk every loaded row once per selected record, and a range
+    // per row makes selecting thousands slow: neighbours share a range.
     QItemSelection selection;
-    for (std::int64_t id : objectIDs) {
-        QModelIndex index = m_model->indexOfRide(id);
-        if (index.isValid()) selection.select(index, index);
+    QModelIndexList found;
+    for (int yearRow = 0; yearRow < m_model->rowCount(); ++yearRow) {
+        QModelIndex year = m_model->index(yearRow, 0);
+        for (int row = 0; row < m_model->rowCount(year); ++row) {
+            QModelIndex index = m_model->index(row, 0, year);
+            RideRef ride = m_model->rideAt(index);
+            if (ride && objectIDs.contains(ride->objectID)) found.push_back(index);
+        }
+    }
+    for (qsizetype first = 0, last = 0; first < found.size(); first = ++last) {
+        while (last + 1 < found.size() && found[last + 1].parent() == found[first].parent() &&
+               found[last + 1].row() == found[last].row() + 1)
+            ++last;
+        selection.select(found[first], found[last]);
     }
     m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
