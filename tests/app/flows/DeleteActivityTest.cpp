@@ -40,7 +40,7 @@ class DeleteActivityTest : public AppFixture {
         sqlite3_close(db);
         return rows;
     }
-    void selectByDate(std::vector<std::pair<int, int>> rows) {
+    void selectByDate(const std::vector<std::pair<int, int>>& rows) {
         sidebar()->expandAll();
         QItemSelection selection;
         for (auto [yearRow, row] : rows) {
