@@ -1,4 +1,5 @@
 #include <charconv>
+#include <optional>
 #include <ostream>
 
 #include "cli/Commands.h"
@@ -18,12 +19,16 @@ int parseYear(const std::string& text) {
     return year;
 }
 
-std::vector<RideRef> liveActivitiesNewestFirst(RideStore& store) {
+RideQuery liveActivitiesNewestFirst(std::optional<int> year) {
     RideQuery query;
     query.liveOnly = true;
     query.order = RideQuery::Order::dateDescending;
     query.withDetails = false;
-    return store.fetch(query);
+    if (year) {
+        query.dateFrom = startOfLocalYear(*year);
+        query.dateBefore = startOfLocalYear(*year + 1);
+    }
+    return query;
 }
 
 void printLine(std::ostream& out, const PersistedRide& ride, UnitSystem units) {
@@ -33,27 +38,25 @@ void printLine(std::ostream& out, const PersistedRide& ride, UnitSystem units) {
         << terminalText(ride.city.value_or("")) << '\n';
 }
 
-void writeJSON(std::ostream& out, const std::vector<RideRef>& rides) {
+/// The array of a whole history is written an object at a time, as the rows are read.
+void writeJSONObject(std::ostream& out, const PersistedRide& ride, bool first) {
     JsonWriter json;
-    json.beginArray();
-    for (const auto& ride : rides) {
-        json.beginObject();
-        json.key("rideID");
-        json.value(ride->rideID.toString());
-        json.key("date");
-        json.value(formatISO8601(ride->date));
-        json.key("activityType");
-        ride->activityType ? json.value(*ride->activityType) : json.null();
-        json.key("duration");
-        json.value(ride->duration);
-        json.key("distance");
-        json.value(ride->distance);
-        json.key("city");
-        ride->city ? json.value(*ride->city) : json.null();
-        json.endObject();
-    }
-    json.endArray();
-    out << json.text() << '\n';
+    json.beginObject();
+    json.key("rideID");
+    json.value(ride.rideID.toString());
+    json.key("date");
+    json.value(formatISO8601(ride.date));
+    json.key("activityType");
+    ride.activityType ? json.value(*ride.activityType) : json.null();
+    json.key("duration");
+    json.value(ride.duration);
+    json.key("distance");
+    json.value(ride.distance);
+    json.key("city");
+    ride.city ? json.value(*ride.city) : json.null();
+    json.endObject();
+    if (!first) out << ',';
+    out << json.text();
 }
 
 }  // namespace
@@ -63,14 +66,20 @@ int runList(CliContext& ctx) {
     bool asJSON = ctx.takeFlag("--json");
     ctx.rejectUnknownOptions();
     if (!ctx.args.empty()) throw UsageError("unexpected argument " + ctx.args.front());
-    auto rides = year ? ctx.store().activitiesOfYear(parseYear(*year), false)
-                      : liveActivitiesNewestFirst(ctx.store());
+    RideQuery query =
+        liveActivitiesNewestFirst(year ? std::optional(parseYear(*year)) : std::nullopt);
     if (asJSON) {
-        writeJSON(ctx.out, rides);
+        ctx.out << '[';
+        bool first = true;
+        ctx.store().visit(query, [&](const PersistedRide& ride) {
+            writeJSONObject(ctx.out, ride, first);
+            first = false;
+        });
+        ctx.out << "]\n";
         return 0;
     }
     auto units = currentUnitSystem(ctx.preferences());
-    for (const auto& ride : rides) printLine(ctx.out, *ride, units);
+    ctx.store().visit(query, [&](const PersistedRide& ride) { printLine(ctx.out, ride, units); });
     return 0;
 }
 

@@ -1,8 +1,11 @@
 #include "model/RideStore.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
+#include <span>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "model/RideStoreSchema.h"
 #include "model/SqliteStoreBackend.h"
@@ -18,6 +21,9 @@ namespace {
 constexpr int kMostBlindYearSteps = 64;
 // Years counted in one query at most; a wider span (a clock set centuries off) is walked.
 constexpr int kMostYearsInOnePass = 200;
+// Rows deleted per statement: small enough to report progress often, large enough that a
+// history of thousands takes few round trips.
+constexpr std::size_t kDeletionBatch = 500;
 
 struct Entry {
     PersistedRide* object = nullptr;
@@ -375,6 +381,17 @@ std::vector<RideRef> RideStore::fetch(const RideQuery& query) {
     return rides;
 }
 
+void RideStore::visit(const RideQuery& query,
+                      const std::function<void(const PersistedRide&)>& visit) {
+    m_impl->backend->fetchRows(query, true,
+                               [&](std::int64_t rowID, const StoreBackend::RowReader& read) {
+                                   PersistedRide ride;
+                                   ride.objectID = rowID;
+                                   read(ride);
+                                   visit(ride);
+                               });
+}
+
 std::int64_t RideStore::count(const RideQuery& query) {
     std::int64_t total = m_impl->backend->countRows(query);
     for (const auto& ride : m_impl->pendingInserts) total += matches(query, *ride) ? 1 : 0;
@@ -465,6 +482,41 @@ std::vector<RideStore::UnwritableRecord> RideStore::saveDroppingUnwritable(
         }
     });
     return dropped;
+}
+
+void RideStore::deleteSaved(const std::vector<std::int64_t>& objectIDs,
+                            const DeletionProgress& progress) {
+    std::span<const std::int64_t> all(objectIDs);
+    m_impl->backend->inTransaction([&] {
+        for (std::size_t done = 0; done < all.size();) {
+            auto batch = all.subspan(done, std::min(kDeletionBatch, all.size() - done));
+            m_impl->backend->deleteRides(batch);
+            done += batch.size();
+            if (progress) progress(done, all.size());
+        }
+    });
+    forgetDeleted(objectIDs);
+}
+
+void RideStore::forgetDeleted(const std::vector<std::int64_t>& objectIDs) {
+    std::unordered_set<std::int64_t> gone(objectIDs.begin(), objectIDs.end());
+    std::erase_if(m_impl->pendingRemovals,
+                  [&](const RideRef& ride) { return gone.contains(ride->objectID); });
+    auto& entries = m_impl->registry->entries;
+    for (std::int64_t objectID : gone) {
+        auto found = entries.find(objectID);
+        if (found == entries.end()) continue;
+        if (auto held = found->second.ride.lock()) held->objectID = 0;
+        entries.erase(found);
+    }
+    // Records kept for their unsaved changes have nothing left to save; they die outside the
+    // list, since their deleters look at it.
+    std::vector<RideRef> released;
+    auto& retained = m_impl->registry->retained;
+    auto kept = std::partition(retained.begin(), retained.end(),
+                               [](const RideRef& ride) { return ride->objectID != 0; });
+    std::move(kept, retained.end(), std::back_inserter(released));
+    retained.erase(kept, retained.end());
 }
 
 bool RideStore::autosave() {

@@ -93,6 +93,11 @@ class RideStore {
     const std::vector<RenamedTwin>& renamedTwins() const;
 
     std::vector<RideRef> fetch(const RideQuery& query);
+    /// Calls `visit` with each saved record matching the query, in the query's order, as its
+    /// row is read: the records are not kept (nor are their photos read), so a whole history
+    /// passes through in constant memory. Pending changes are not seen. The record is valid
+    /// only during the call. Throws `StoreError`, also after some records were visited.
+    void visit(const RideQuery& query, const std::function<void(const PersistedRide&)>& visit);
     /// Number of records matching the filter (order, limit and details ignored).
     std::int64_t count(const RideQuery& query);
     /// Reads the large byte fields and photos of a record fetched without details.
@@ -140,6 +145,16 @@ class RideStore {
     /// other failure (a change or deletion, a full, locked or damaged store, a lost server) throws
     /// as `save` does. `filter`, when given, decides first which new records not to write at all.
     std::vector<UnwritableRecord> saveDroppingUnwritable(const NewRecordFilter& filter = {});
+    /// Called after each batch of a long deletion with the records deleted so far and in all.
+    using DeletionProgress = std::function<void(std::size_t done, std::size_t total)>;
+    /// Deletes the saved records with these objectIDs and their photos, in one transaction
+    /// (whatever else is pending is not written). Throws `StoreError`; then nothing was deleted.
+    /// Afterwards records held for those rows have objectID 0, as after `remove` and `save`.
+    void deleteSaved(const std::vector<std::int64_t>& objectIDs,
+                     const DeletionProgress& progress = {});
+    /// Forgets what this connection holds of rows that another connection deleted: the
+    /// records' objectIDs become 0 and their pending changes and removals are dropped.
+    void forgetDeleted(const std::vector<std::int64_t>& objectIDs);
     /// Saves if there are pending changes, swallowing errors (returns false on failure).
     bool autosave();
     bool hasChanges() const;

@@ -427,6 +427,18 @@ void SqliteStoreBackend::deleteRide(std::int64_t objectID) {
     stepToEnd(statement);
 }
 
+void SqliteStoreBackend::deleteRides(std::span<const std::int64_t> objectIDs) {
+    if (objectIDs.empty()) return;
+    // The identifiers go as one JSON array: one cached statement whatever their number.
+    std::string list = "[";
+    for (std::int64_t objectID : objectIDs)
+        list += (list.size() > 1 ? "," : "") + std::to_string(objectID);
+    auto statement =
+        prepare("DELETE FROM PersistedRide WHERE id IN (SELECT value FROM json_each(?1))");
+    sqlite3_bind_text(statement.get(), 1, (list + "]").c_str(), -1, SQLITE_TRANSIENT);
+    stepToEnd(statement);
+}
+
 std::int64_t SqliteStoreBackend::insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) {
     auto statement = prepare(kStatements.insertPhoto());
     int index = 1;

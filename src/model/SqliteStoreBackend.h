@@ -44,6 +44,7 @@ class SqliteStoreBackend : public StoreBackend {
     std::int64_t insertRide(const PersistedRide& ride) override;
     void updateRide(const PersistedRide& ride, std::span<const std::size_t> columns) override;
     void deleteRide(std::int64_t objectID) override;
+    void deleteRides(std::span<const std::int64_t> objectIDs) override;
     std::int64_t insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) override;
     void updatePhoto(const RidePhoto& photo) override;
     void deletePhoto(std::int64_t objectID) override;

@@ -92,6 +92,11 @@ class StoreBackend {
     virtual void updateRide(const PersistedRide& ride, std::span<const std::size_t> columns) = 0;
     /// Deletes the row and its photos.
     virtual void deleteRide(std::int64_t objectID) = 0;
+    /// Deletes these rows and their photos, inside a transaction; a database where one
+    /// statement can name many rows does it in one.
+    virtual void deleteRides(std::span<const std::int64_t> objectIDs) {
+        for (std::int64_t objectID : objectIDs) deleteRide(objectID);
+    }
     virtual std::int64_t insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) = 0;
     virtual void updatePhoto(const RidePhoto& photo) = 0;
     virtual void deletePhoto(std::int64_t objectID) = 0;

@@ -316,11 +316,68 @@ void PgStoreBackend::visitRows(Result& result, bool withDetails, const RowVisito
     }
 }
 
+namespace {
+
+// Rows with their series are large: fewer of them per batch.
+int rowsPerBatch(bool withDetails) {
+    return withDetails ? 50 : 2000;
+}
+
+}  // namespace
+
+// One result holding a whole history (every row's columns at once) would not fit in memory; a
+// cursor hands the rows over a batch at a time, and between batches the visitor may use the
+// connection for reads of its own.
+void PgStoreBackend::fetchInBatches(const std::string& sql,
+                                    const std::vector<StoreValue>& parameters, bool withDetails,
+                                    const RowVisitor& visit) {
+    if (m_inTransaction) return visitCursor(sql, parameters, withDetails, visit);
+    // A cursor lives in a transaction; this one only reads.
+    command("BEGIN", "cannot read");
+    m_inTransaction = true;
+    try {
+        visitCursor(sql, parameters, withDetails, visit);
+        command("COMMIT", "cannot read");
+        m_inTransaction = false;
+    } catch (...) {
+        m_inTransaction = false;
+        if (PQstatus(m_connection) == CONNECTION_OK) PQclear(PQexec(m_connection, "ROLLBACK"));
+        throw;
+    }
+}
+
+void PgStoreBackend::visitCursor(const std::string& sql, const std::vector<StoreValue>& parameters,
+                                 bool withDetails, const RowVisitor& visit) {
+    const int batchRows = rowsPerBatch(withDetails);
+    std::string cursor = "vantrel_rows" + std::to_string(++m_openCursors);
+    try {
+        run("DECLARE " + cursor + " NO SCROLL CURSOR FOR " + sql, parameters, "cannot read");
+        const std::string fetch = "FETCH FORWARD " + std::to_string(batchRows) + " FROM " + cursor;
+        for (;;) {
+            auto batch = run(fetch, {}, "cannot read");
+            visitRows(batch, withDetails, visit);
+            if (batch.rows() < batchRows) break;
+        }
+        command("CLOSE " + cursor, "cannot read");
+    } catch (...) {
+        --m_openCursors;
+        // Inside a longer transaction that goes on, the name must be free for the next read.
+        if (PQstatus(m_connection) == CONNECTION_OK)
+            PQclear(PQexec(m_connection, ("CLOSE " + cursor).c_str()));
+        throw;
+    }
+    --m_openCursors;
+}
+
 void PgStoreBackend::fetchRows(const RideQuery& query, bool applyLimit, const RowVisitor& visit) {
     std::vector<StoreValue> parameters;
     auto sql = kStatements.selectRides(query, applyLimit, parameters);
-    auto result = run(sql, parameters, "cannot read");
-    visitRows(result, query.withDetails, visit);
+    // A result that cannot outgrow a batch is read at once, without the cursor's round trips.
+    if (applyLimit && query.limit && *query.limit <= rowsPerBatch(query.withDetails)) {
+        auto result = run(sql, parameters, "cannot read");
+        return visitRows(result, query.withDetails, visit);
+    }
+    fetchInBatches(sql, parameters, query.withDetails, visit);
 }
 
 void PgStoreBackend::fetchLiveByRideID(const Uuid& rideID, const RowVisitor& visit) {
@@ -518,6 +575,16 @@ void PgStoreBackend::updateRide(const PersistedRide& ride, std::span<const std::
 
 void PgStoreBackend::deleteRide(std::int64_t objectID) {
     run(kStatements.deleteRide(), {objectID}, "cannot write");
+}
+
+void PgStoreBackend::deleteRides(std::span<const std::int64_t> objectIDs) {
+    if (objectIDs.empty()) return;
+    // The identifiers go as one text parameter: one statement whatever their number.
+    std::string list;
+    for (std::int64_t objectID : objectIDs)
+        list += (list.empty() ? "" : ",") + std::to_string(objectID);
+    run("DELETE FROM \"PersistedRide\" WHERE id = ANY(string_to_array($1, ',')::bigint[])", {list},
+        "cannot write");
 }
 
 std::int64_t PgStoreBackend::insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) {

@@ -49,6 +49,7 @@ class PgStoreBackend : public StoreBackend {
     std::int64_t insertRide(const PersistedRide& ride) override;
     void updateRide(const PersistedRide& ride, std::span<const std::size_t> columns) override;
     void deleteRide(std::int64_t objectID) override;
+    void deleteRides(std::span<const std::int64_t> objectIDs) override;
     std::int64_t insertPhoto(const RidePhoto& photo, std::int64_t rideObjectID) override;
     void updatePhoto(const RidePhoto& photo) override;
     void deletePhoto(std::int64_t objectID) override;
@@ -76,6 +77,11 @@ class PgStoreBackend : public StoreBackend {
     void upgradeSchema();
     void makeRideIDsUnique();
     void visitRows(Result& result, bool withDetails, const RowVisitor& visit);
+    /// Runs a query of rides through a cursor and visits its rows a batch at a time.
+    void fetchInBatches(const std::string& sql, const std::vector<StoreValue>& parameters,
+                        bool withDetails, const RowVisitor& visit);
+    void visitCursor(const std::string& sql, const std::vector<StoreValue>& parameters,
+                     bool withDetails, const RowVisitor& visit);
 
     std::string m_url;
     std::string m_display;
@@ -87,6 +93,8 @@ class PgStoreBackend : public StoreBackend {
     std::atomic<int> m_serverProcess{0};
     std::unique_ptr<PgListener> m_listener;
     bool m_hasSeriesMarks = false;
+    /// Cursors open at once: a visitor may read rows again while its own cursor is open.
+    int m_openCursors = 0;
 };
 
 }  // namespace vantrel

@@ -50,6 +50,26 @@ TEST_F(ModelCommandsTest, YearsAndListShowLiveActivitiesNewestFirst) {
                             "\"duration\":3723,\"distance\":12345.5,\"city\":null}]\n");
 }
 
+// The list is written a row at a time: the commas between rows and an empty history must read
+// as one array all the same.
+TEST_F(ModelCommandsTest, ListAsJsonIsOneArrayWhateverTheNumberOfRows) {
+    RideStore::open(storeFile)->save();
+    EXPECT_EQ(run({"list", "--json"}).out, "[]\n");
+    auto older = addRide(1551441600, nullptr, "Zürich \"Altstadt\"");
+    auto newer = addRide(1720094400, "cycling", "Bern");
+    auto json = run({"list", "--json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out, "[{\"rideID\":\"" + newer->rideID.toString() +
+                            "\",\"date\":\"2024-07-04T12:00:00Z\",\"activityType\":\"cycling\","
+                            "\"duration\":3723,\"distance\":12345.5,\"city\":\"Bern\"},"
+                            "{\"rideID\":\"" +
+                            older->rideID.toString() +
+                            "\",\"date\":\"2019-03-01T12:00:00Z\",\"activityType\":null,"
+                            "\"duration\":3723,\"distance\":12345.5,"
+                            "\"city\":\"Zürich \\\"Altstadt\\\"\"}]\n");
+    EXPECT_EQ(run({"list", "--year", "2023", "--json"}).out, "[]\n");
+}
+
 TEST_F(ModelCommandsTest, ShowPrintsEveryFieldAndDecodedSeries) {
     auto store = RideStore::open(storeFile);
     auto ride = std::make_shared<PersistedRide>();

@@ -1,9 +1,13 @@
 #include "app/flows/ActivityDeletion.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <algorithm>
 
+#include "app/flows/BackgroundTask.h"
 #include "app/widgets/Dialogs.h"
 #include "app/widgets/DisplayFormat.h"
+#include "app/widgets/ProgressRow.h"
 #include "model/RideStore.h"
 
 namespace vantrel::ActivityDeletion {
@@ -13,6 +17,11 @@ namespace {
 QString dateAndTime(const PersistedRide& ride) {
     return QStringLiteral("%1 at %2")
         .arg(DisplayFormat::longDate(ride.date), DisplayFormat::shortTime(ride.date));
+}
+
+void showProgress(ProgressRow* progress, std::size_t done, std::size_t total) {
+    progress->setProgress(QStringLiteral("Deleting %1 of %2…").arg(done).arg(total),
+                          total ? static_cast<double>(done) / static_cast<double>(total) : 0.0);
 }
 
 }  // namespace
@@ -39,22 +48,45 @@ QString confirmationText(const std::vector<RideRef>& rides) {
         .arg(dateAndTime(**first), dateAndTime(**last));
 }
 
-bool confirmAndDelete(QWidget* parent, RideStore& store, const std::vector<RideRef>& rides) {
-    if (rides.empty()) return false;
-    if (!Dialogs::confirm(parent, confirmationTitle(rides), confirmationText(rides),
+void confirmAndDelete(QWidget* parent, RideStore& store, const std::vector<RideRef>& rides,
+                      ProgressRow* progress, const std::function<void(bool deleted)>& done) {
+    if (rides.empty() ||
+        !Dialogs::confirm(parent, confirmationTitle(rides), confirmationText(rides),
                           QStringLiteral("Delete"), true)) {
-        return false;
+        return done(false);
     }
-    try {
-        for (const RideRef& ride : rides) store.remove(ride);
-        store.save();
-        return true;
-    } catch (const std::exception& error) {
-        // The file is as it was; the records are read back from it.
-        store.refreshAll();
-        Dialogs::alert(parent, QStringLiteral("Delete Failed"), QString::fromUtf8(error.what()));
-        return false;
+    std::vector<std::int64_t> objectIDs;
+    objectIDs.reserve(rides.size());
+    for (const RideRef& ride : rides) {
+        if (ride->objectID != 0) objectIDs.push_back(ride->objectID);
     }
+    showProgress(progress, 0, objectIDs.size());
+    progress->show();
+    // Thousands of rows and their photos take longer than a frame: the window's connection
+    // only learns which rows went once the other one has committed them.
+    QPointer<ProgressRow> row(progress);
+    runWithOwnStore<bool>(
+        parent, store.path(),
+        [objectIDs, row](RideStore& own) {
+            own.deleteSaved(objectIDs, [row](std::size_t deleted, std::size_t total) {
+                // The row may be gone by the time the main thread runs this: only there can
+                // that be asked.
+                postToMain(QCoreApplication::instance(), [row, deleted, total] {
+                    if (row) showProgress(row, deleted, total);
+                });
+            });
+            return true;
+        },
+        [parent, &store, objectIDs, row, done](const TaskOutcome<bool>& outcome) {
+            if (row) row->hide();
+            if (outcome.error) {
+                Dialogs::alert(parent, QStringLiteral("Delete Failed"),
+                               QString::fromStdString(*outcome.error));
+                return done(false);
+            }
+            store.forgetDeleted(objectIDs);
+            done(true);
+        });
 }
 
 }  // namespace vantrel::ActivityDeletion

@@ -22,6 +22,7 @@
 #include "app/widgets/DisplayFormat.h"
 #include "app/widgets/Icons.h"
 #include "app/widgets/PlaceholderView.h"
+#include "app/widgets/ProgressRow.h"
 
 namespace vantrel {
 
@@ -46,7 +47,8 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
       m_filter(new QLineEdit),
       m_noMatches(new PlaceholderView("magnifyingglass", QStringLiteral("No Matches"),
                                       QStringLiteral("No activity matches the filter."))),
-      m_filterRunner(new HistoryFilterRunner(store, this)) {
+      m_filterRunner(new HistoryFilterRunner(store, this)),
+      m_deletionProgress(new ProgressRow) {
     setMinimumWidth(280);
     setMaximumWidth(340);
     auto* layout = new QVBoxLayout(this);
@@ -62,6 +64,9 @@ HistorySidebar::HistorySidebar(RideStore& store, const QString& appVersion, QWid
     layout->addWidget(m_locating);
     m_weather->setSubject(QStringLiteral("Fetching Weather"));
     layout->addWidget(m_weather);
+    m_deletionProgress->setAccessibleName(QStringLiteral("Deleting activities"));
+    m_deletionProgress->hide();
+    layout->addWidget(m_deletionProgress);
     layout->addWidget(buildFooter(appVersion));
     QPushButton* import = m_empty->addButton(QStringLiteral("Import Files…"));
     connect(import, &QPushButton::clicked, this, &HistorySidebar::importRequested);
@@ -232,8 +237,13 @@ void HistorySidebar::showContextMenu(const QPoint& position) {
 }
 
 void HistorySidebar::deleteSelected() {
-    if (ActivityDeletion::confirmAndDelete(this, m_store, selectedRides()))
-        emit activitiesDeleted();
+    if (m_deleting) return;
+    m_deleting = true;
+    ActivityDeletion::confirmAndDelete(this, m_store, selectedRides(), m_deletionProgress,
+                                       [this](bool deleted) {
+                                           m_deleting = false;
+                                           if (deleted) emit activitiesDeleted();
+                                       });
 }
 
 void HistorySidebar::expandAll() {
@@ -244,14 +254,20 @@ void HistorySidebar::expandAll() {
 }
 
 void HistorySidebar::selectAllShown() {
+    // One range per run of shown rows: a range per row makes selecting thousands take seconds.
     QItemSelection selection;
     for (int yearRow = 0; yearRow < m_model->rowCount(); ++yearRow) {
         QModelIndex year = m_model->index(yearRow, 0);
         if (m_tree->isRowHidden(yearRow, {}) || !m_tree->isExpanded(year)) continue;
-        for (int row = 0; row < m_model->rowCount(year); ++row) {
-            QModelIndex ride = m_model->index(row, 0, year);
-            if (m_model->rideAt(ride) && !m_tree->isRowHidden(row, year))
-                selection.select(ride, ride);
+        int rows = m_model->rowCount(year);
+        int runStart = -1;
+        for (int row = 0; row <= rows; ++row) {
+            bool shown = row < rows && m_model->rideAt(m_model->index(row, 0, year)) &&
+                         !m_tree->isRowHidden(row, year);
+            if (shown && runStart < 0) runStart = row;
+            if (shown || runStart < 0) continue;
+            selection.select(m_model->index(runStart, 0, year), m_model->index(row - 1, 0, year));
+            runStart = -1;
         }
     }
     m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
@@ -388,10 +404,23 @@ void HistorySidebar::clearSelection() {
 }
 
 void HistorySidebar::selectRides(const std::set<std::int64_t>& objectIDs) {
+    // Looking each one up would walk every loaded row once per selected record, and a range
+    // per row makes selecting thousands slow: neighbours share a range.
     QItemSelection selection;
-    for (std::int64_t id : objectIDs) {
-        QModelIndex index = m_model->indexOfRide(id);
-        if (index.isValid()) selection.select(index, index);
+    QModelIndexList found;
+    for (int yearRow = 0; yearRow < m_model->rowCount(); ++yearRow) {
+        QModelIndex year = m_model->index(yearRow, 0);
+        for (int row = 0; row < m_model->rowCount(year); ++row) {
+            QModelIndex index = m_model->index(row, 0, year);
+            RideRef ride = m_model->rideAt(index);
+            if (ride && objectIDs.contains(ride->objectID)) found.push_back(index);
+        }
+    }
+    for (qsizetype first = 0, last = 0; first < found.size(); first = ++last) {
+        while (last + 1 < found.size() && found[last + 1].parent() == found[first].parent() &&
+               found[last + 1].row() == found[last].row() + 1)
+            ++last;
+        selection.select(found[first], found[last]);
     }
     m_tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }

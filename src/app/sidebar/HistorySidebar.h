@@ -21,6 +21,7 @@ class HistoryFilterRunner;
 class HistoryModel;
 class LocatingStatusView;
 class PlaceholderView;
+class ProgressRow;
 
 /// The main window's sidebar "History": the years with their lazily loaded activity lists
 /// (or the empty state), the locating status area and the footer.
@@ -48,8 +49,12 @@ class HistorySidebar : public QWidget {
     /// thread (`filterApplied` tells when it is shown).
     void setFilterText(const QString& text);
     QLineEdit* filterField() const { return m_filter; }
-    /// "Delete Activity…" for the selected activities: asks, deletes them with their photos.
+    /// "Delete Activity…" for the selected activities: asks, deletes them with their photos
+    /// while a progress bar below the list counts them (`activitiesDeleted` tells when done).
+    /// Ignored while a deletion runs.
     void deleteSelected();
+    /// The progress of a running deletion; hidden otherwise.
+    ProgressRow* deletionProgress() const { return m_deletionProgress; }
     const std::set<int>& expandedYears() const { return m_expandedYears; }
     /// Selects the newest activity of the year once its list has loaded, unless something
     /// is selected by then.
@@ -116,6 +121,8 @@ class HistorySidebar : public QWidget {
     std::set<int> m_expandedYears;
     std::set<std::int64_t> m_selection;
     int m_pendingNewestYear = 0;
+    ProgressRow* m_deletionProgress;
+    bool m_deleting = false;
 };
 
 }  // namespace vantrel

@@ -7,6 +7,7 @@
 #include "app/AppFixture.h"
 #include "app/sidebar/HistoryModel.h"
 #include "app/sidebar/HistorySidebar.h"
+#include "app/widgets/ProgressRow.h"
 
 namespace vantrel::test {
 namespace {
@@ -39,7 +40,7 @@ class DeleteActivityTest : public AppFixture {
         sqlite3_close(db);
         return rows;
     }
-    void selectByDate(std::vector<std::pair<int, int>> rows) {
+    void selectByDate(const std::vector<std::pair<int, int>>& rows) {
         sidebar()->expandAll();
         QItemSelection selection;
         for (auto [yearRow, row] : rows) {
@@ -48,6 +49,11 @@ class DeleteActivityTest : public AppFixture {
             selection.select(index, index);
         }
         sidebar()->tree()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    }
+    /// Waits until the running deletion has ended (its progress row hidden again).
+    bool deletionEnded() {
+        return QTest::qWaitFor([this] { return !sidebar()->deletionProgress()->isVisible(); },
+                               30000);
     }
 };
 
@@ -71,6 +77,7 @@ TEST_F(DeleteActivityTest, DeleteKeyAsksNamingTheDateThenRemovesTheRecordAndItsP
 
     Dialogs::pushAnswer(true);
     QTest::keyClick(sidebar()->tree(), Qt::Key_Delete);
+    ASSERT_TRUE(deletionEnded());
     EXPECT_EQ(rowsIn("PersistedRide"), 1);
     EXPECT_EQ(rowsIn("RidePhoto"), 1);
     EXPECT_EQ(sidebar()->footerCountText(), "1 activity");
@@ -91,9 +98,44 @@ TEST_F(DeleteActivityTest, EditMenuDeletesEverySelectedActivityAfterOneQuestion)
     auto question = Dialogs::lastOf(Kind::confirm);
     EXPECT_EQ(question->title, "Delete 2 Activities?");
     EXPECT_TRUE(question->text.contains("from July 4, 2023 at")) << question->text.toStdString();
+    ASSERT_TRUE(deletionEnded());
     ASSERT_EQ(storedRides().size(), 1u);
     EXPECT_EQ(localYear(storedRides().front()->date), 2022);
     EXPECT_EQ(sidebar()->model()->rowCount(), 1);
+}
+
+// Select All in an open year of thousands, then one deletion that shows its progress in the
+// window and either takes them all or, when one row refuses, none.
+TEST_F(DeleteActivityTest, SelectAllDeletesThousandsTogetherOrNothingWithTheReason) {
+    for (int i = 0; i < 1500; ++i) addRide(2024, 1 + i % 12, 1 + i % 28);
+    RideRef kept = addRide(2024, 12, 31);
+    kept->notes = "keep";
+    startApp();
+    test::executeSql(storePath,
+                     "CREATE TRIGGER keep BEFORE DELETE ON PersistedRide WHEN OLD.notes = 'keep' "
+                     "BEGIN SELECT RAISE(ABORT, 'this activity is kept'); END");
+    sidebar()->expandAll();
+    sidebar()->selectAllShown();
+    ASSERT_EQ(sidebar()->selectedRides().size(), 1501u);
+
+    Dialogs::pushAnswer(true);
+    sidebar()->deleteSelected();
+    EXPECT_EQ(Dialogs::lastOf(Kind::confirm)->title, "Delete 1501 Activities?");
+    EXPECT_TRUE(sidebar()->deletionProgress()->isVisible());
+    EXPECT_TRUE(sidebar()->deletionProgress()->label().startsWith("Deleting "));
+    ASSERT_TRUE(deletionEnded());
+    EXPECT_TRUE(waitForAlert("Delete Failed").contains("this activity is kept"));
+    EXPECT_EQ(rowsIn("PersistedRide"), 1501);
+    EXPECT_EQ(sidebar()->selectedRides().size(), 1501u);
+
+    test::executeSql(storePath, "DROP TRIGGER keep");
+    Dialogs::pushAnswer(true);
+    sidebar()->deleteSelected();
+    ASSERT_TRUE(deletionEnded());
+    EXPECT_EQ(rowsIn("PersistedRide"), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sidebar()->footerCountText() == "0 activities"; }));
+    EXPECT_EQ(kept->objectID, 0);
+    EXPECT_TRUE(app->store().allRecords(false).empty());
 }
 
 }  // namespace

@@ -103,6 +103,25 @@ TEST_F(MenuBarAndSidebarTest, FilterNarrowsRowsByKindPlaceAndDateAndHidesYearsWi
     EXPECT_EQ(selectedDates(), QStringList{"Aug 1, 2024"});
 }
 
+// Select All takes runs of shown rows: one hidden between them splits the run, and what was
+// selected comes back after the years are reloaded.
+TEST_F(MenuBarAndSidebarTest, SelectAllSkipsRowsTheFilterHidesAndSurvivesAReload) {
+    addPlace(2024, 9, 1, "running", "Bern");
+    addPlace(2024, 8, 1, "cycling", "Basel");
+    addPlace(2024, 7, 1, "running", "Thun");
+    addPlace(2024, 6, 1, "running", "Chur");
+    addPlace(2023, 5, 1, "running", "Sion");
+    startApp();
+    sidebar()->expandAll();
+    filterTo("running");
+    sidebar()->selectAllShown();
+    EXPECT_EQ(selectedDates(),
+              (QStringList{"Jul 1, 2024", "Jun 1, 2024", "May 1, 2023", "Sep 1, 2024"}));
+    app->mainWindow()->reloadYearSummaries();
+    EXPECT_EQ(selectedDates(),
+              (QStringList{"Jul 1, 2024", "Jun 1, 2024", "May 1, 2023", "Sep 1, 2024"}));
+}
+
 TEST_F(MenuBarAndSidebarTest, ArrowKeysStepOverYearHeadersWithoutClearingTheSelection) {
     addRide(2024, 7, 4);
     addRide(2024, 8, 1);
