@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "import/ActivityImporter.h"
+#include "logging/PersistentLogger.h"
 #include "model/RideStore.h"
 #include "services/FallbackGeocoder.h"
 #include "services/GeocodeCache.h"
@@ -98,7 +99,8 @@ struct Run {
         store = RideStore::open(history().copy());
     }
     int operator()() {
-        return GeocodingService::startGeocoding(*store, false, {*geocoder, {}}, token);
+        return GeocodingService::startGeocoding(*store, false,
+                                                {*geocoder, PersistentLogger::shared(), {}}, token);
     }
 };
 

@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     Dialogs::setTestMode(true);
     // The figures are about the history; the web engine's start would only blur them.
-    MapView::setFactory([] { return std::make_unique<test::FakeMapView>(); });
+    MapView::setFactory([](Preferences&) { return std::make_unique<test::FakeMapView>(); });
 
     auto geojson = folder / "heatmap.geojson";
     std::vector<std::string> records{"vantrel-cli", "--store", location, "records"};

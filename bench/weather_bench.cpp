@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "logging/PersistentLogger.h"
 #include "model/RideStore.h"
 #include "model/SeriesCodec.h"
 #include "services/FakeWeatherService.h"
@@ -85,8 +86,9 @@ void weatherRun(benchmark::State& state) {
         WeatherClient client(service.settings());
         CancellationToken token;
         state.ResumeTiming();
-        auto summary = WeatherService::fetchWeather(*store, WeatherService::Scope::missing, {},
-                                                    {client, {}, {}}, token);
+        auto summary =
+            WeatherService::fetchWeather(*store, WeatherService::Scope::missing, {},
+                                         {client, {}, {}, PersistentLogger::shared()}, token);
         if (summary.withWeather != kActivities) state.SkipWithError("not every activity");
     }
     state.counters["activities"] = kActivities;
