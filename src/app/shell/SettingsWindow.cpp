@@ -180,11 +180,16 @@ void SettingsWindow::deleteAllActivities() {
         return;
     }
     try {
-        for (const RideRef& ride : m_store.allRecords(false)) m_store.remove(ride);
-        m_store.save();
-    } catch (const std::exception&) {
-        // A failed save leaves the file as it was; the records are read back from it.
-        m_store.refreshAll();
+        // Only the identifiers are collected: a long history's records would not fit in memory,
+        // and removing them one by one made each the pending list's work.
+        std::vector<std::int64_t> objectIDs;
+        RideQuery all;
+        all.withDetails = false;
+        m_store.visit(all, [&](const PersistedRide& ride) { objectIDs.push_back(ride.objectID); });
+        m_store.deleteSaved(objectIDs);
+    } catch (const std::exception& error) {
+        // One transaction: nothing was deleted, and the user is told why.
+        Dialogs::alert(this, QStringLiteral("Delete Failed"), QString::fromUtf8(error.what()));
     }
     emit storeChanged();
 }

@@ -147,6 +147,24 @@ TEST_F(MainWindowTest, DeleteAllActivitiesCountsLiveOnesAndEmptiesTheStore) {
     EXPECT_EQ(prompt->title(), "Select an Activity");
 }
 
+TEST_F(MainWindowTest, DeleteAllThatTheStoreRefusesKeepsEverythingAndSaysWhy) {
+    addRide(2024, 5, 1);
+    addRide(2024, 5, 2, 100, true);
+    startApp();
+    test::executeSql(storePath,
+                     "CREATE TRIGGER keep BEFORE DELETE ON PersistedRide "
+                     "BEGIN SELECT RAISE(ABORT, 'this store keeps its activities'); END");
+    Dialogs::pushAnswer(true);
+    app->settingsWindow()->deleteAllActivities();
+    auto alert = Dialogs::lastOf(Kind::alert);
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title, "Delete Failed");
+    EXPECT_TRUE(alert->text.contains("this store keeps its activities"))
+        << alert->text.toStdString();
+    EXPECT_EQ(app->store().allRecords(false).size(), 2u);
+    EXPECT_EQ(sidebar()->footerCountText(), "1 activity");
+}
+
 TEST_F(MainWindowTest, CancelledDeleteKeepsEverything) {
     addRide(2024, 5, 1);
     startApp();
