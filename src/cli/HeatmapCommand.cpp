@@ -1,4 +1,7 @@
 // vantrel-cli heatmap [--kind KIND|cycling|running|swimming]... [--year Y]... --geojson FILE
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <ostream>
 
 #include "analysis/HeatmapCache.h"
@@ -24,6 +27,33 @@ HeatmapFilter takeFilter(CliContext& ctx) {
     return filter;
 }
 
+/// Six decimals of a degree are about 0.1 m, finer than any recorded position; the seventeen
+/// digits of a double made a long history's file twice as large. Written as whole millionths:
+/// a general decimal conversion was half of the run.
+void appendCoordinate(std::string& out, double degrees) {
+    if (!(std::abs(degrees) < 1e9)) {
+        // Not a position on the globe; written as it is, as any other number would be.
+        if (!JsonWriter::appendNumber(out, degrees)) out += "null";
+        return;
+    }
+    long long millionths = std::llround(degrees * 1e6);
+    if (millionths < 0) out += '-';
+    unsigned long long magnitude = millionths < 0 ? -static_cast<unsigned long long>(millionths)
+                                                  : static_cast<unsigned long long>(millionths);
+    std::array<char, 24> whole{};
+    auto end = std::to_chars(whole.data(), whole.data() + whole.size(), magnitude / 1'000'000).ptr;
+    out.append(whole.data(), end);
+    auto fraction = magnitude % 1'000'000;
+    if (fraction == 0) return;
+    std::array<char, 6> digits{};
+    for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit, fraction /= 10)
+        *digit = static_cast<char>('0' + fraction % 10);
+    std::size_t length = digits.size();
+    while (digits[length - 1] == '0') --length;
+    out += '.';
+    out.append(digits.data(), length);
+}
+
 /// Appends one LineString feature, coordinates as GeoJSON wants them: longitude first.
 void appendFeature(std::string& out, const HeatmapRoute& route) {
     JsonWriter properties;
@@ -45,14 +75,11 @@ void appendFeature(std::string& out, const HeatmapRoute& route) {
     out += properties.text();
     out += ",\"geometry\":{\"type\":\"LineString\",\"coordinates\":[";
     // The coordinates are most of a history's file: written straight, not value by value.
-    auto number = [&out](double value) {
-        if (!JsonWriter::appendNumber(out, value)) out += "null";
-    };
     for (std::size_t i = 0; i < route.points.size(); ++i) {
         out += i == 0 ? "[" : ",[";
-        number(route.points[i].longitude);
+        appendCoordinate(out, route.points[i].longitude);
         out += ',';
-        number(route.points[i].latitude);
+        appendCoordinate(out, route.points[i].latitude);
         out += ']';
     }
     out += "]}}";

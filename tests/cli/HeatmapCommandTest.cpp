@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include <regex>
+
 #include "analysis/TestRoutes.h"
 #include "cli/CliRunner.h"
 #include "support/TestSupport.h"
@@ -62,6 +64,10 @@ TEST_F(HeatmapCommandTest, WritesTheChosenLinesAsGeoJson) {
     // Longitude first, as GeoJSON has it.
     EXPECT_NEAR(double(coordinates.at(0).at(0)), test::kRouteOrigin.longitude, 1e-9);
     EXPECT_NEAR(double(coordinates.at(0).at(1)), test::kRouteOrigin.latitude, 1e-9);
+    // Positions to a tenth of a metre: the digits beyond only made the file larger.
+    std::string text = test::readFileText(output);
+    EXPECT_FALSE(std::regex_search(text, std::regex(R"([0-9]\.[0-9]{7})"))) << text;
+    EXPECT_NE(text.find("[8.5417,47.3769]"), std::string::npos) << text;
 
     result = run({"heatmap", "--kind", "cycling", "--kind", "trailRunning", "--year", "2024",
                   "--geojson", output.string()});
