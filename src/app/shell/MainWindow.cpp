@@ -382,7 +382,9 @@ void MainWindow::runAfterImport() {
 void MainWindow::checkForRemoteChanges() {
     UnitSystem system = currentUnitSystem(m_context.preferences);
     if (system != m_unitSystem) setUnitSystem(system);
-    if (m_store.dataVersion() == m_dataVersion) return;
+    // The sidebar's deletion commits on a connection of its own: re-reading every held record
+    // then, before its end forgets the deleted ones, read thousands of gone rows one by one.
+    if (m_sidebar->isDeleting() || m_store.dataVersion() == m_dataVersion) return;
     refreshFromStore();
 }
 

@@ -53,6 +53,8 @@ class HistorySidebar : public QWidget {
     /// while a progress bar below the list counts them (`activitiesDeleted` tells when done).
     /// Ignored while a deletion runs.
     void deleteSelected();
+    /// True from the confirmation until the deletion has ended.
+    bool isDeleting() const { return m_deleting; }
     /// The progress of a running deletion; hidden otherwise.
     ProgressRow* deletionProgress() const { return m_deletionProgress; }
     const std::set<int>& expandedYears() const { return m_expandedYears; }
