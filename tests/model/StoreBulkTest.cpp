@@ -4,51 +4,17 @@
 #include <algorithm>
 
 #include "model/RideStore.h"
-#include "support/PgTestDatabase.h"
-#include "support/TestSupport.h"
+#include "model/StoreOnBothBackends.h"
 
 namespace vantrel {
 namespace {
 
 // What walks a whole history (deleting thousands, reading every row) on both backends, with
 // more rows than one batch of either, checked through a connection of its own.
-class StoreBulkTest : public ::testing::TestWithParam<std::string> {
+class StoreBulkTest : public test::StoreOnBothBackends {
   public:
-    test::IsolatedEnvironment environment;
-    std::unique_ptr<test::PgTestDatabase> database;
-    std::string location;
-    std::unique_ptr<RideStore> store;
-
-    bool onServer() const { return GetParam() == "postgresql"; }
-
-    void SetUp() override {
-        if (onServer()) {
-            if (!test::PgTestDatabase::available())
-                GTEST_SKIP() << test::PgTestDatabase::skipReason();
-            database = std::make_unique<test::PgTestDatabase>();
-            location = database->url();
-        } else {
-            location = (environment.root() / "store.sqlite").string();
-        }
-        store = RideStore::open(location);
-    }
-
-    void exec(const std::string& sql) {
-        onServer() ? database->exec(sql) : test::executeSql(location, sql);
-    }
-
     std::int64_t countOf(const std::string& table) {
-        std::string sql = "SELECT count(*) FROM \"" + table + "\"";
-        if (onServer()) return std::stoll(database->column(sql).at(0));
-        sqlite3* db = nullptr;
-        sqlite3_open(location.c_str(), &db);
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
-        std::int64_t count =
-            sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
-        sqlite3_finalize(statement);
-        sqlite3_close(db);
-        return count;
+        return std::stoll(column("SELECT count(*) FROM \"" + table + "\"").at(0));
     }
 
     /// `count` records a minute apart, every tenth with a photo; returns them oldest first.

@@ -7,8 +7,8 @@
 
 #include "model/RideStore.h"
 #include "model/StoreLocation.h"
+#include "model/StoreOnBothBackends.h"
 #include "support/CommitCuttingProxy.h"
-#include "support/PgTestDatabase.h"
 #include "support/TestSupport.h"
 
 namespace vantrel {
@@ -22,59 +22,9 @@ RideRef rideAt(Date date) {
     return ride;
 }
 
-// What every store does, on an SQLite file and on a PostgreSQL database alike. Checks go
-// through a connection of their own (raw SQL, quoted identifiers read the same in both), as
-// another process or computer would see the store.
-class StoreContractTest : public ::testing::TestWithParam<std::string> {
+// What every store does, on an SQLite file and on a PostgreSQL database alike.
+class StoreContractTest : public test::StoreOnBothBackends {
   public:
-    test::IsolatedEnvironment environment;
-    std::unique_ptr<test::PgTestDatabase> database;
-    std::string location;
-    std::unique_ptr<RideStore> store;
-
-    bool onServer() const { return GetParam() == "postgresql"; }
-
-    void SetUp() override {
-        if (onServer()) {
-            if (!test::PgTestDatabase::available())
-                GTEST_SKIP() << test::PgTestDatabase::skipReason();
-            database = std::make_unique<test::PgTestDatabase>();
-            location = database->url();
-        } else {
-            location = (environment.root() / "store.sqlite").string();
-        }
-        store = RideStore::open(location);
-    }
-
-    void reopen() {
-        store.reset();
-        store = RideStore::open(location);
-    }
-
-    void exec(const std::string& sql) {
-        if (onServer()) {
-            database->exec(sql);
-        } else {
-            test::executeSql(location, sql);
-        }
-    }
-
-    std::vector<std::string> column(const std::string& sql) {
-        if (onServer()) return database->column(sql);
-        sqlite3* db = nullptr;
-        sqlite3_open(location.c_str(), &db);
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
-        std::vector<std::string> values;
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            auto text = sqlite3_column_text(statement, 0);
-            values.emplace_back(text ? reinterpret_cast<const char*>(text) : "NULL");
-        }
-        sqlite3_finalize(statement);
-        sqlite3_close(db);
-        return values;
-    }
-
     std::string rideCount() { return column("SELECT count(*) FROM \"PersistedRide\"")[0]; }
 
     void refuseNotes(const std::string& notes) {
