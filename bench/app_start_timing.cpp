@@ -15,6 +15,7 @@
 #include <ctime>
 #include <memory>
 
+#include "PaintProbe.h"
 #include "app/FakeMapView.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/VantrelApp.h"
@@ -30,14 +31,7 @@ namespace {
 
 constexpr int kLargeYear = 10000;
 
-class PaintProbe : public QObject {
-  public:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) painted = true;
-        return false;
-    }
-    bool painted = false;
-};
+using bench::PaintProbe;
 
 /// The longest gap between ticks of a 5 ms timer while the event loop runs.
 class FrameProbe : public QObject {

@@ -27,6 +27,7 @@
 #include <string>
 
 #include "HistoryStoreGenerator.h"
+#include "PaintProbe.h"
 #include "app/FakeMapView.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/VantrelApp.h"
@@ -40,14 +41,7 @@ using namespace vantrel;
 
 namespace {
 
-class PaintProbe : public QObject {
-  public:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) painted = true;
-        return false;
-    }
-    bool painted = false;
-};
+using bench::PaintProbe;
 
 /// The server URL with another database name.
 std::string withDatabase(const std::string& url, const std::string& name) {
