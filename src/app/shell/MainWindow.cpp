@@ -440,6 +440,14 @@ void MainWindow::revealActivity(const Uuid& rideID) {
 
 void MainWindow::showSelection() {
     std::vector<RideRef> selected = selectedRides();
+    // Every reload of the list selects the shown activity again. Building its detail anew
+    // would take the keyboard focus and the scroll position from under the user; the detail
+    // reloads its own values when the record changes.
+    if (m_detail && selected.size() == 1 && selected.front() == m_detail->ride()) {
+        m_detailStack->setCurrentWidget(m_detail);
+        updateUndoTrim();
+        return;
+    }
     if (m_detail) {
         m_detail->releaseMap();
         m_detailStack->removeWidget(m_detail);

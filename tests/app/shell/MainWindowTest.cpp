@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QMenu>
+#include <QToolButton>
 #include <QTreeView>
 
 #include "app/AppFixture.h"
@@ -219,6 +220,28 @@ TEST_F(MainWindowTest, ChangesByAnotherConnectionAppearWithoutRestart) {
     }
     app->mainWindow()->checkForRemoteChanges();
     EXPECT_EQ(sidebar()->footerCountText(), "2 activities");
+}
+
+TEST_F(MainWindowTest, ChangeElsewhereUpdatesTheShownDetailWithoutTakingItsFocus) {
+    RideRef ride = addRide(2024, 7, 4, 10000);
+    startApp();
+    ActivityDetailView* detail = showInDetail(ride);
+    ASSERT_NE(detail, nullptr);
+    QString before = detail->valueOf("Distance");
+    detail->moreActionsButton()->setFocus(Qt::TabFocusReason);
+    {
+        auto other = RideStore::open(storePath);
+        RideRef same = other->fetchByRideID(ride->rideID);
+        ASSERT_TRUE(same);
+        same->distance = 12000;
+        other->save();
+    }
+    app->mainWindow()->checkForRemoteChanges();
+    // The list reloaded and selected the activity again: the same view shows the new value,
+    // and the button the user was on still has the keyboard.
+    EXPECT_EQ(app->mainWindow()->currentDetail(), detail);
+    EXPECT_NE(detail->valueOf("Distance"), before);
+    EXPECT_EQ(detail->window()->focusWidget(), static_cast<QWidget*>(detail->moreActionsButton()));
 }
 
 TEST_F(MainWindowTest, LooseGPXImportAddsTheActivityAndBadFileShowsImportError) {
