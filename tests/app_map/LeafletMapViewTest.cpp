@@ -154,6 +154,37 @@ TEST_F(LeafletMapViewTest, PaintsAHeatmapWhereTheLinesOverlapMost) {
         0);
 }
 
+TEST_F(LeafletMapViewTest, HeatCountsEachLineOncePerPixelAcrossRoundsOfLineNumbers) {
+    LeafletMapView map(MapView::webMapSettings(Preferences::shared()));
+    start(map);
+    // The counting keeps line numbers in 16 bits, in rounds: 140,000 lines run through more
+    // than two rounds, one line goes back over itself, and a count stops at its largest value.
+    QVariantList counts =
+        evaluate(
+            map,
+            "(() => {"
+            " const n = 140000, xs = new Float64Array(2 * n + 3), ys = new Float64Array(2 * n + 3);"
+            " const starts = new Uint32Array(n + 1), boxes = new Float64Array(4 * n + 4);"
+            " for (let l = 0; l < n; l++) {"
+            "  starts[l] = 2 * l; xs.set([0.10, 0.20], 2 * l); ys.set([0.05, 0.05], 2 * l);"
+            "  boxes.set([0.10, 0.05, 0.20, 0.05], 4 * l); }"
+            " starts[n] = 2 * n; xs.set([0.30, 0.50, 0.30], 2 * n); ys.set([0.02, 0.02, 0.02], 2 * "
+            "n);"
+            " boxes.set([0.30, 0.02, 0.50, 0.02], 4 * n);"
+            " const cells = countLines({ xs, ys, starts, boxes, points: 2 * n + 3 }, 100, 10, 100, "
+            "0, 0);"
+            " const at = (x, y) => cells[y * 100 + x] >>> 16;"
+            " return [at(15, 5), at(15, 6), at(40, 2), at(40, 3), at(40, 5), at(60, 2)]; })()")
+            .toList();
+    ASSERT_EQ(counts.size(), 6);
+    EXPECT_EQ(counts[0].toInt(), 65535);  // the busy street, as far as a count goes
+    EXPECT_EQ(counts[1].toInt(), 65535);  // its second pixel of width
+    EXPECT_EQ(counts[2].toInt(), 1);      // there and back again counts once
+    EXPECT_EQ(counts[3].toInt(), 1);
+    EXPECT_EQ(counts[4].toInt(), 0);  // nothing between the two
+    EXPECT_EQ(counts[5].toInt(), 0);  // beyond where the line turned
+}
+
 TEST_F(LeafletMapViewTest, AHostileCreditIsShownAsTextAndThePageLoadsNothingElsewhere) {
     test::LocalHttpServer elsewhere([](const auto&) { return test::LocalHttpServer::Response{}; });
     std::string host = elsewhere.url();
