@@ -1,10 +1,10 @@
 // The heatmap of a large history in the real web engine, on an X display (Xvfb will do):
 //   DISPLAY=:91 build/bench/heatmap_timing [ACTIVITIES]
-// makes a store of ACTIVITIES (default 5,000) one-hour activities recorded every 4 s on the
-// streets of one town, then prints the rate at which the first build fills the heatmap cache
-// (and, for scale, the time to merely decode the same routes), the time of a query once
-// cached, and the time from asking for the heatmap to the page's "painted" callback, engine
-// already started.
+// uses a store of ACTIVITIES (default 5,000; made on first use and kept) one-hour activities
+// recorded every 4 s on the streets of one town, then prints the rate at which the first build
+// fills the heatmap cache (and, for scale, the time to merely decode the same routes), the time of
+// a query once cached, and the time from asking for the heatmap to the page's "painted" callback,
+// engine already started.
 //   DISPLAY=:91 build/bench/heatmap_timing --screenshot FILE [ACTIVITY_FOLDER]
 // imports the activity files of ACTIVITY_FOLDER (the test corpus when left out) into a store of
 // its own and saves the heatmap panel showing them as FILE.
@@ -21,6 +21,7 @@
 #include <random>
 #include <vector>
 
+#include "HistoryStoreGenerator.h"
 #include "analysis/HeatmapCache.h"
 #include "app/map/webmap/LeafletMapView.h"
 #include "app/statistics/HeatmapPanel.h"
@@ -76,10 +77,22 @@ HeatmapLines packed(const std::vector<HeatmapRoute>& routes) {
     return lines;
 }
 
-int timeHistory(int count, const QString& folder) {
-    std::filesystem::path storePath = folder.toStdString() + "/store.sqlite";
+/// The town's history of `count` activities, kept between runs beside the other generated
+/// histories (see HistoryStoreGenerator.h); made under a temporary name and renamed once whole.
+std::filesystem::path townHistory(int count) {
+    auto folder = bench::benchStoreFolder();
+    std::filesystem::create_directories(folder);
+    auto file = folder / ("town-" + std::to_string(count) + ".sqlite");
+    if (std::filesystem::exists(file)) return file;
     std::printf("making %d activities…\n", count);
-    makeHistory(storePath, count);
+    auto partial = folder / (file.filename().string() + ".partial-" + std::to_string(getpid()));
+    makeHistory(partial, count);
+    std::filesystem::rename(partial, file);
+    return file;
+}
+
+int timeHistory(int count) {
+    std::filesystem::path storePath = townHistory(count);
     auto store = RideStore::open(storePath);
 
     QElapsedTimer timer;
@@ -122,26 +135,32 @@ int timeHistory(int count, const QString& folder) {
         painted = false;
         timer.restart();
         auto routes = HeatmapCache(cacheFile).routes(*store, {});
-        map.showHeatmap(packed(*routes));
+        HeatmapLines lines = packed(*routes);
+        double read = seconds(timer);
+        map.showHeatmap(lines);
+        double sent = seconds(timer);
         if (!QTest::qWaitFor([&] { return painted; }, 60000)) {
             std::fprintf(stderr, "the heatmap was not painted\n");
             return 1;
         }
         double total = seconds(timer);
         QVariant inPage;
-        bool read = false;
+        bool answered = false;
         map.webView()->page()->runJavaScript(
-            QStringLiteral("[vantrelState.heatmapPrepareMs, vantrelState.heatmapPaintMs]"),
+            QStringLiteral("[vantrelState.heatmapPrepareMs, vantrelState.heatmapPaintMs, "
+                           "vantrelState.heatmapDrawMs]"),
             [&](const QVariant& value) {
                 inPage = value;
-                read = true;
+                answered = true;
             });
-        (void)QTest::qWaitFor([&] { return read; }, 10000);
+        (void)QTest::qWaitFor([&] { return answered; }, 10000);
         QVariantList ms = inPage.toList();
         std::printf(
-            "heatmap of %zu cached activities, request to painted: %.3f s (in the page: "
-            "%.0f ms preparing, %.0f ms to painted)\n",
-            routes->size(), total, ms.value(0).toDouble(), ms.value(1).toDouble());
+            "heatmap of %zu cached activities, request to painted: %.3f s (%.0f ms reading, "
+            "%.0f ms sending; in the page: "
+            "%.0f ms preparing, %.0f ms drawing, %.0f ms to painted)\n",
+            routes->size(), total, read * 1000, (sent - read) * 1000, ms.value(0).toDouble(),
+            ms.value(2).toDouble(), ms.value(1).toDouble());
     }
     return 0;
 }
@@ -198,5 +217,5 @@ int main(int argc, char** argv) {
         return screenshot(QString::fromLocal8Bit(argv[2]), argc > 3 ? argv[3] : VANTREL_CORPUS_DIR,
                           folder.path());
     }
-    return timeHistory(argc > 1 ? std::atoi(argv[1]) : 5000, folder.path());
+    return timeHistory(argc > 1 ? std::atoi(argv[1]) : 5000);
 }
