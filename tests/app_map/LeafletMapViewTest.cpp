@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "app/map/webmap/LeafletMapView.h"
 #include "model/Preferences.h"
@@ -152,6 +153,40 @@ TEST_F(LeafletMapViewTest, PaintsAHeatmapWhereTheLinesOverlapMost) {
     EXPECT_EQ(
         evaluate(map, "document.querySelectorAll('.leaflet-heatmap-pane canvas').length").toInt(),
         0);
+}
+
+TEST_F(LeafletMapViewTest, HeatmapPointsReachThePageToAMillionthOfADegree) {
+    LeafletMapView map(MapView::webMapSettings(Preferences::shared()));
+    start(map);
+    int painted = -1;
+    map.setHeatmapPaintedListener([&](int lines) { painted = lines; });
+    // Short and long steps both ways, the far corners of the map, and a second line that
+    // starts afresh rather than from where the first one ended.
+    std::vector<CodableCoordinate> first{{46.900001, 7.400001},    {46.900002, 7.399999},
+                                         {46.916383, 7.383616},    {-33.868800, 151.209300},
+                                         {89.999999, -179.999999}, {-90.0, 180.0}};
+    std::vector<CodableCoordinate> second{{51.5, -0.12}, {51.500001, -0.120001}};
+    HeatmapLines lines;
+    lines.add(first);
+    lines.add(second);
+    map.showHeatmap(lines);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return painted >= 0; }, 60000)) << "no heatmap painted";
+    EXPECT_EQ(painted, 2);
+    // Back from the page's world units to degrees (latitudes are held within the projection's
+    // limits of 85.05 degrees).
+    QVariantList back = evaluate(map,
+                                 "Array.from(heat._lines.xs, (x, i) => [heat._lines.ys[i], x])"
+                                 ".map(([y, x]) => [Math.atan(Math.sinh(Math.PI * (1 - 2 * y))) "
+                                 "* 180 / Math.PI, x * 360 - 180])")
+                            .toList();
+    std::vector<CodableCoordinate> sent = first;
+    sent.insert(sent.end(), second.begin(), second.end());
+    ASSERT_EQ(back.size(), static_cast<qsizetype>(sent.size()));
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        QVariantList point = back[static_cast<qsizetype>(i)].toList();
+        EXPECT_NEAR(point[0].toDouble(), std::clamp(sent[i].latitude, -85.05, 85.05), 1e-6) << i;
+        EXPECT_NEAR(point[1].toDouble(), sent[i].longitude, 1e-6) << i;
+    }
 }
 
 TEST_F(LeafletMapViewTest, HeatCountsEachLineOncePerPixelAcrossRoundsOfLineNumbers) {

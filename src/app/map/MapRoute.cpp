@@ -12,16 +12,38 @@ namespace vantrel {
 namespace {
 
 constexpr double kSimplifyTolerance = 2e-5;
+// The heatmap's point text (see HeatmapLines): characters from U+0800 up, the first one the
+// marker of a long change.
+constexpr std::int64_t kHeatFirstChar = 0x0800;
+constexpr std::int64_t kHeatShortChange = 16384;
 constexpr double kMetresPerDegree = 6371008.8 * std::numbers::pi / 180.0;
 
 }  // namespace
 
 void HeatmapLines::add(const std::vector<CodableCoordinate>& line) {
     if (line.size() < 2) return;
-    starts.push_back(static_cast<std::uint32_t>(coordinates.size() / 2));
+    starts.push_back(pointCount);
+    pointCount += static_cast<std::uint32_t>(line.size());
+    auto put = [this](std::int64_t change) {
+        if (change > -kHeatShortChange && change < kHeatShortChange) {
+            pointText += static_cast<char16_t>(kHeatFirstChar + kHeatShortChange + change);
+            return;
+        }
+        // Any change in degrees times a million, shifted to be positive, fits 30 bits.
+        auto shifted = static_cast<std::uint32_t>(change + (std::int64_t{1} << 29));
+        pointText += static_cast<char16_t>(kHeatFirstChar);
+        pointText += static_cast<char16_t>(kHeatFirstChar + (shifted >> 15));
+        pointText += static_cast<char16_t>(kHeatFirstChar + (shifted & 0x7fff));
+    };
+    std::int64_t latitude = 0;
+    std::int64_t longitude = 0;
     for (const auto& c : line) {
-        coordinates.push_back(static_cast<float>(c.latitude));
-        coordinates.push_back(static_cast<float>(c.longitude));
+        std::int64_t nextLatitude = std::llround(std::clamp(c.latitude, -90.0, 90.0) * 1e6);
+        std::int64_t nextLongitude = std::llround(std::clamp(c.longitude, -180.0, 180.0) * 1e6);
+        put(nextLatitude - latitude);
+        put(nextLongitude - longitude);
+        latitude = nextLatitude;
+        longitude = nextLongitude;
     }
 }
 

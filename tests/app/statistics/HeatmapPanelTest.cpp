@@ -66,7 +66,7 @@ TEST_F(HeatmapPanelTest, ShowsTheChosenKindsAndYearsOnTheMap) {
     ASSERT_TRUE(waitForLines(shown));
     EXPECT_EQ(shown.takeFirst().at(0).toInt(), 6);
     EXPECT_EQ(fakeMap(panel).heatmap.lineCount(), 6u);
-    EXPECT_EQ(fakeMap(panel).heatmap.coordinates.size(), 6u * 50 * 2);
+    EXPECT_EQ(fakeMap(panel).heatmap.pointCount, 6u * 50);
     EXPECT_EQ(panel.statusText(), "6 activities");
     EXPECT_FALSE(action(panel)->isVisible());
 

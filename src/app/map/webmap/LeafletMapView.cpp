@@ -187,21 +187,15 @@ void LeafletMapView::showRoute(const std::vector<CodableCoordinate>& all) {
 }
 
 void LeafletMapView::showHeatmap(const HeatmapLines& lines) {
-    // Base64 of the raw arrays: a few bytes per point, decoded by the page in one pass, where
-    // JSON of a whole history would run to tens of megabytes to parse.
-    auto base64 = [](const auto& values) {
-        return QByteArray::fromRawData(reinterpret_cast<const char*>(values.data()),
-                                       static_cast<qsizetype>(values.size()) *
-                                           static_cast<qsizetype>(sizeof(values[0])))
-            .toBase64();
-    };
-    QByteArray coordinates = base64(lines.coordinates);
-    QByteArray starts = base64(lines.starts);
+    QByteArray starts = QByteArray::fromRawData(
+                            reinterpret_cast<const char*>(lines.starts.data()),
+                            static_cast<qsizetype>(lines.starts.size() * sizeof(lines.starts[0])))
+                            .toBase64();
     QString script;
-    script.reserve(coordinates.size() + starts.size() + 40);
+    script.reserve(static_cast<qsizetype>(lines.pointText.size()) + starts.size() + 60);
     script += QStringLiteral("vantrel.setHeatmap(\"");
-    script += QLatin1String(coordinates);
-    script += QStringLiteral("\",\"");
+    script += QStringView(lines.pointText);
+    script += QStringLiteral("\",%1,\"").arg(lines.pointCount);
     script += QLatin1String(starts);
     script += QStringLiteral("\")");
     run(script);

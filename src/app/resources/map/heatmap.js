@@ -38,17 +38,33 @@ function decodeBase64(text) {
 }
 
 // Lines in Web Mercator world units (0..1 both ways), with a bounding box per line so that a
-// tile only looks at the lines that can touch it.
-function prepareHeatLines(coordinatesBase64, startsBase64) {
-  const coords = new Float32Array(decodeBase64(coordinatesBase64));
+// tile only looks at the lines that can touch it. `pointText` holds, per point, the changes in
+// latitude and longitude from the line's previous point in millionths of a degree (see
+// HeatmapLines in the application).
+function prepareHeatLines(pointText, points, startsBase64) {
   const starts = new Uint32Array(decodeBase64(startsBase64));
-  const points = coords.length / 2;
   const xs = new Float64Array(points);
   const ys = new Float64Array(points);
+  let at = 0;
+  const change = () => {
+    const short = pointText.charCodeAt(at++) - 0x800;
+    if (short !== 0) return short - 16384;
+    const high = pointText.charCodeAt(at++) - 0x800;
+    const low = pointText.charCodeAt(at++) - 0x800;
+    return high * 32768 + low - 536870912;
+  };
+  let line = 0, latitude = 0, longitude = 0;
   for (let i = 0; i < points; i++) {
-    const lat = Math.max(-85.05, Math.min(85.05, coords[2 * i]));
+    if (line < starts.length && starts[line] === i) {
+      latitude = 0;
+      longitude = 0;
+      line++;
+    }
+    latitude += change();
+    longitude += change();
+    const lat = Math.max(-85.05, Math.min(85.05, latitude / 1e6));
     const s = Math.sin(lat * Math.PI / 180);
-    xs[i] = (coords[2 * i + 1] + 180) / 360;
+    xs[i] = (longitude / 1e6 + 180) / 360;
     ys[i] = 0.5 - Math.log((1 + s) / (1 - s)) / (4 * Math.PI);
   }
   const boxes = new Float64Array(starts.length * 4);

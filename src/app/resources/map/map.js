@@ -71,10 +71,10 @@ window.vantrel = {
       route = L.polyline(coords, { color: "#1e6ee6", weight: 4, opacity: 0.9 }).addTo(map);
     }
   },
-  setHeatmap(coordinatesBase64, startsBase64) {
+  setHeatmap(pointText, points, startsBase64) {
     window.vantrelState.heatmapStart = performance.now();
     if (heat) { heat.remove(); heat = null; }
-    const lines = prepareHeatLines(coordinatesBase64, startsBase64);
+    const lines = prepareHeatLines(pointText, points, startsBase64);
     window.vantrelState.heatmapPrepareMs = performance.now() - window.vantrelState.heatmapStart;
     const count = lines.starts.length;
     window.vantrelState.heatmapLines = count;
