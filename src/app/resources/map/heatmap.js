@@ -202,6 +202,19 @@ function countLines(lines, w, h, scale, ox, oy) {
   return cells;
 }
 
+// The canvas is only ever written whole from the processor's memory.
+const heatCanvasOptions = { willReadFrequently: true };
+
+// The first image put on a canvas sets up the page's drawing machinery, half a second under a
+// software-drawn desktop. Done while the map starts, that is not added to the first heatmap.
+function prepareHeatCanvas() {
+  const canvas = document.createElement("canvas");
+  canvas.width = 1;
+  canvas.height = 1;
+  const ctx = canvas.getContext("2d", heatCanvasOptions);
+  ctx.putImageData(ctx.createImageData(1, 1), 0, 0);
+}
+
 function drawHeat(lines, canvas, map) {
   const size = map.getSize();
   const padX = Math.round(size.x * HEAT_PADDING), padY = Math.round(size.y * HEAT_PADDING);
@@ -218,7 +231,7 @@ function drawHeat(lines, canvas, map) {
   const scale = 256 * Math.pow(2, map.getZoom()) * ratio;
   const origin = map.getPixelOrigin().add(topLeft).multiplyBy(ratio);
   const cells = countLines(lines, w, h, scale, origin.x, origin.y);
-  const ctx = canvas.getContext("2d");
+  const ctx = canvas.getContext("2d", heatCanvasOptions);
   const image = ctx.createImageData(w, h);
   const pixels = new Uint32Array(image.data.buffer);
   for (let p = 0; p < cells.length; p++) {

@@ -139,6 +139,7 @@ function start() {
     quietly(() => map.invalidateSize({ animate: false }));
     fitRequested();
   }).observe(document.getElementById("map"));
+  prepareHeatCanvas();
   new QWebChannel(qt.webChannelTransport, (channel) => {
     bridge = channel.objects.bridge;
     bridge.pageReady();
