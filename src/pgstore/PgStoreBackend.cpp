@@ -238,10 +238,14 @@ void PgStoreBackend::command(const std::string& sql, const char* what) {
 
 // The version and the tables are read in one snapshot, and the tables are made under a lock
 // with the version read again: another computer may be creating them at this very moment.
+// Whether the table exists is read from the catalog's rows, not by resolving its name: a name
+// resolves to tables committed after the snapshot was taken, and a table seen without the
+// version its creator committed with it looked like a store of another program.
 void PgStoreBackend::checkSchema() {
     const std::string read =
         "SELECT coalesce(obj_description(to_regclass('\"PersistedRide\"'), 'pg_class'), ''),"
-        " to_regclass('\"PersistedRide\"') IS NOT NULL,"
+        " EXISTS (SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"
+        " AND tablename = 'PersistedRide'),"
         " (SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema())";
     auto version = [&](bool& foreign) -> std::int64_t {
         Result result(
