@@ -35,11 +35,16 @@ void HeatmapLines::add(const std::vector<CodableCoordinate>& line) {
         pointText += static_cast<char16_t>(kHeatFirstChar + (shifted >> 15));
         pointText += static_cast<char16_t>(kHeatFirstChar + (shifted & 0x7fff));
     };
+    // Millionths of a degree within the globe: a value from a damaged file (out of range, not
+    // a number) must not become a character that ends the script's string.
+    auto millionths = [](double degrees, double limit) -> std::int64_t {
+        return std::isfinite(degrees) ? std::llround(std::clamp(degrees, -limit, limit) * 1e6) : 0;
+    };
     std::int64_t latitude = 0;
     std::int64_t longitude = 0;
     for (const auto& c : line) {
-        std::int64_t nextLatitude = std::llround(std::clamp(c.latitude, -90.0, 90.0) * 1e6);
-        std::int64_t nextLongitude = std::llround(std::clamp(c.longitude, -180.0, 180.0) * 1e6);
+        std::int64_t nextLatitude = millionths(c.latitude, 90);
+        std::int64_t nextLongitude = millionths(c.longitude, 180);
         put(nextLatitude - latitude);
         put(nextLongitude - longitude);
         latitude = nextLatitude;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "app/map/MapView.h"
 
@@ -20,6 +21,24 @@ TEST(MapRouteTest, DrawnRouteKeepsItsShapeWithFewerPoints) {
     for (int i = 1; i <= 100; ++i) hook.push_back({46.01 - i * 1e-4, 7.01});
     std::vector<CodableCoordinate> drawn = simplifiedRoute(hook);
     EXPECT_EQ(drawn, (std::vector<CodableCoordinate>{hook[0], hook[100], hook[200], hook[300]}));
+}
+
+TEST(MapRouteTest, HeatmapTextStaysInsideAScriptStringWhateverThePoints) {
+    // The text goes into the map page's script as a string literal: every character must lie
+    // in the range the page decodes, never a quote, backslash, line break or half of a pair.
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    HeatmapLines lines;
+    lines.add({{46.9, 7.4}, {46.900001, 7.399999}, {-90, 180}, {90, -180}});
+    lines.add({{nan, 7.4}, {46.9, inf}, {1e300, -1e300}, {-inf, nan}});
+    lines.add({{46.9, 7.4}});  // a single point draws nothing and is left out
+    EXPECT_EQ(lines.lineCount(), 2u);
+    EXPECT_EQ(lines.pointCount, 8u);
+    ASSERT_FALSE(lines.pointText.empty());
+    for (char16_t c : lines.pointText) {
+        EXPECT_GE(c, u'\u0800');
+        EXPECT_LE(c, u'\u87FF');
+    }
 }
 
 TEST(MapRouteTest, AWigglyTenHourTrackIsBoundedAndKeepsItsEnds) {
