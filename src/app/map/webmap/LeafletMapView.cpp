@@ -187,9 +187,9 @@ void LeafletMapView::showRoute(const std::vector<CodableCoordinate>& all) {
 }
 
 void LeafletMapView::showHeatmap(const HeatmapLines& lines) {
-    QByteArray starts = QByteArray::fromRawData(
-                            reinterpret_cast<const char*>(lines.starts.data()),
-                            static_cast<qsizetype>(lines.starts.size() * sizeof(lines.starts[0])))
+    QByteArray starts = QByteArray::fromRawData(reinterpret_cast<const char*>(lines.starts.data()),
+                                                static_cast<qsizetype>(lines.starts.size()) *
+                                                    static_cast<qsizetype>(sizeof(lines.starts[0])))
                             .toBase64();
     QString script;
     script.reserve(static_cast<qsizetype>(lines.pointText.size()) + starts.size() + 60);
