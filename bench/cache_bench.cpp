@@ -125,7 +125,8 @@ BENCHMARK(BM_HeatmapBeforeMarks)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMi
 
 namespace {
 
-// What every filled-cache request reads at least: the live list, and the marks.
+// What every filled-cache request reads at least, the summaries with their marks, against the
+// live list of full records the caches read before.
 void BM_LiveList(benchmark::State& state) {
     const auto& filled = filledStore(state.range(0));
     auto store = RideStore::open(filled.store);
@@ -134,13 +135,13 @@ void BM_LiveList(benchmark::State& state) {
 }
 BENCHMARK(BM_LiveList)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
-void BM_SeriesMarks(benchmark::State& state) {
+void BM_LiveSummaries(benchmark::State& state) {
     const auto& filled = filledStore(state.range(0));
     auto store = RideStore::open(filled.store);
-    for (auto _ : state) benchmark::DoNotOptimize(store->seriesMarks());
+    for (auto _ : state) benchmark::DoNotOptimize(store->liveSummaries());
     state.SetLabel(std::to_string(state.range(0)) + " activities");
 }
-BENCHMARK(BM_SeriesMarks)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LiveSummaries)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -428,10 +428,6 @@ StoredSeries RideStore::storedSeries(std::int64_t objectID) {
     return m_impl->backend->readSeries(objectID);
 }
 
-std::unordered_map<std::int64_t, std::int64_t> RideStore::seriesMarks() {
-    return m_impl->backend->readSeriesMarks();
-}
-
 std::vector<ActivitySummary> RideStore::liveSummaries() {
     return m_impl->backend->readLiveSummaries();
 }

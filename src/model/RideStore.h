@@ -55,7 +55,7 @@ struct RideQuery {
 struct StoredSeries {
     std::optional<Bytes> route;
     std::optional<Bytes> power;
-    /// The record's series mark as read with them (see `RideStore::seriesMarks`).
+    /// The record's series mark as read with them (see `RideStore::liveSummaries`).
     std::optional<std::int64_t> mark;
 };
 
@@ -111,13 +111,11 @@ class RideStore {
     /// The route and power bytes as last saved, read together and on their own as
     /// `storedRouteData` reads the route. Both absent when there is no such row.
     StoredSeries storedSeries(std::int64_t objectID);
-    /// The series mark of every saved live record, by objectID, read in one query without any
-    /// series. The store gives a record a new mark whenever its route or power is written (by
-    /// any program or computer): an unchanged mark means unchanged series.
-    std::unordered_map<std::int64_t, std::int64_t> seriesMarks();
     /// The summary of every saved live record, oldest first, with its series mark, in one query
     /// that reads no series, place or notes: for caches that pass over a whole history.
-    /// Changes not yet saved are not in it.
+    /// Changes not yet saved are not in it. The store gives a record a new mark whenever its
+    /// route or power is written (by any program or computer): an unchanged mark means
+    /// unchanged series.
     std::vector<ActivitySummary> liveSummaries();
 
     /// Adds a new record; it is written (and gets its objectID) at the next save.

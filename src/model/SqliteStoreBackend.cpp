@@ -225,11 +225,7 @@ void SqliteStoreBackend::addSeriesMarksOnce(const std::function<bool()>& hasMark
                 "UPDATE PersistedRide SET seriesMark = random() WHERE id = NEW.id; END;\n"
                 "CREATE TRIGGER PersistedRide_markSeries AFTER UPDATE OF routeData, powerData ON "
                 "PersistedRide BEGIN UPDATE PersistedRide SET seriesMark = random() WHERE id = "
-                "NEW.id; END;\n"
-                // The mark is the row's last column, behind the series' overflow pages: the
-                // index answers `readSeriesMarks` without walking through them.
-                "CREATE INDEX PersistedRide_liveSeriesMark ON PersistedRide(id, seriesMark) "
-                "WHERE deletedAt IS NULL;\n");
+                "NEW.id; END;\n");
         execute("COMMIT");
     } catch (const StoreError&) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -357,18 +353,6 @@ StoredSeries SqliteStoreBackend::readSeries(std::int64_t objectID) {
         fail("cannot read");
     }
     return series;
-}
-
-std::unordered_map<std::int64_t, std::int64_t> SqliteStoreBackend::readSeriesMarks() {
-    if (!m_hasSeriesMarks) return {};
-    auto statement = prepare(kStatements.selectSeriesMarks());
-    std::unordered_map<std::int64_t, std::int64_t> marks;
-    int status;
-    while ((status = statement.step()) == SQLITE_ROW)
-        marks.emplace(sqlite3_column_int64(statement.get(), 0),
-                      sqlite3_column_int64(statement.get(), 1));
-    if (status != SQLITE_DONE) fail("cannot read");
-    return marks;
 }
 
 std::vector<RidePhoto> SqliteStoreBackend::readPhotos(std::int64_t rideObjectID) {
@@ -581,7 +565,10 @@ void SqliteStoreBackend::addSummaryIndex() {
                      // index covers the query.
                      "CREATE INDEX PersistedRide_liveSummary ON PersistedRide(date, id, rideID, "
                      "duration, distance, elevationGain, activityType, seriesMark, deletedAt) "
-                     "WHERE deletedAt IS NULL",
+                     "WHERE deletedAt IS NULL;"
+                     // The marks' own index of earlier versions: the summaries cover it, and
+                     // every save would keep it up to date for nothing.
+                     "DROP INDEX IF EXISTS PersistedRide_liveSeriesMark",
                      nullptr, nullptr, nullptr) == SQLITE_OK) {
         if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
     }

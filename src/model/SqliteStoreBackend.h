@@ -36,7 +36,6 @@ class SqliteStoreBackend : public StoreBackend {
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
     StoredSeries readSeries(std::int64_t objectID) override;
-    std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() override;
     std::vector<ActivitySummary> readLiveSummaries() override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
@@ -56,7 +55,7 @@ class SqliteStoreBackend : public StoreBackend {
                                              const std::vector<std::string>& kinds) override;
 
   private:
-    /// Adds the series marks to a store made without them (see `readSeriesMarks`).
+    /// Adds the series marks to a store made without them (see `RideStore::liveSummaries`).
     void addSeriesMarks();
     void addSeriesMarksOnce(const std::function<bool()>& hasMarks);
     /// Adds the index that answers `readLiveSummaries` to a store made without it.

@@ -63,8 +63,6 @@ class StoreBackend {
     /// The stored route and power bytes of one row, in one read and nothing else; both absent
     /// when the row is gone.
     virtual StoredSeries readSeries(std::int64_t objectID) = 0;
-    /// The series mark of every live row, by objectID, in one query.
-    virtual std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() = 0;
     /// The summary of every live row, oldest first (by date, then id), in one query that reads
     /// none of the large fields.
     virtual std::vector<ActivitySummary> readLiveSummaries() = 0;

@@ -127,11 +127,6 @@ std::string StoreStatements::selectSeries(bool withMarks) const {
            " WHERE id = " + m_dialect.parameter(1);
 }
 
-std::string StoreStatements::selectSeriesMarks() const {
-    return "SELECT id, " + name("seriesMark") + " FROM " + rideTable() + " WHERE " +
-           name("deletedAt") + " IS NULL AND " + name("seriesMark") + " IS NOT NULL";
-}
-
 std::string StoreStatements::selectPhotos() const {
     std::string sql = "SELECT id";
     for (const auto& column : photoColumns()) sql += ", " + name(column.name);

@@ -39,8 +39,6 @@ class StoreStatements {
     std::string selectRouteData() const;
     /// 1: id. routeData, powerData and the series mark (NULL in a store without marks).
     std::string selectSeries(bool withMarks) const;
-    /// id and series mark of every live row that has one.
-    std::string selectSeriesMarks() const;
     /// 1: the record's id. id, then the photo columns, by ascending id.
     std::string selectPhotos() const;
 

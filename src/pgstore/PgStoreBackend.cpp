@@ -442,16 +442,6 @@ StoredSeries PgStoreBackend::readSeries(std::int64_t objectID) {
     return series;
 }
 
-std::unordered_map<std::int64_t, std::int64_t> PgStoreBackend::readSeriesMarks() {
-    if (!m_hasSeriesMarks) return {};
-    auto result = run(kStatements.selectSeriesMarks(), {}, "cannot read");
-    std::unordered_map<std::int64_t, std::int64_t> marks;
-    marks.reserve(static_cast<std::size_t>(result.rows()));
-    for (int row = 0; row < result.rows(); ++row)
-        marks.emplace(result.integer(row, 0), result.integer(row, 1));
-    return marks;
-}
-
 std::vector<ActivitySummary> PgStoreBackend::readLiveSummaries() {
     auto result = run(std::string("SELECT id, \"rideID\", date, duration, distance, "
                                   "\"elevationGain\", \"activityType\", ") +

@@ -39,7 +39,6 @@ class PgStoreBackend : public StoreBackend {
     void readDetails(std::int64_t objectID, PersistedRide& target) override;
     std::optional<Bytes> readRouteData(std::int64_t objectID) override;
     StoredSeries readSeries(std::int64_t objectID) override;
-    std::unordered_map<std::int64_t, std::int64_t> readSeriesMarks() override;
     std::vector<ActivitySummary> readLiveSummaries() override;
     std::vector<RidePhoto> readPhotos(std::int64_t rideObjectID) override;
     void inTransaction(const std::function<void()>& write) override;
@@ -62,7 +61,7 @@ class PgStoreBackend : public StoreBackend {
         const std::vector<Date>& boundaries) override;
 
   private:
-    /// Adds the series marks to a store made without them (see `readSeriesMarks`).
+    /// Adds the series marks to a store made without them (see `RideStore::liveSummaries`).
     void addSeriesMarks();
     void addSeriesMarksOnce();
     struct Result;
